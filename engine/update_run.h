@@ -1,0 +1,39 @@
+// The update run: one update from the press of "Actualizar" to the final
+// message. See engine/update_run.cpp for the steps.
+#pragma once
+
+#include <string>
+
+#include "engine/message_box.h"
+#include "platform/file_system.h"
+#include "platform/profile_store.h"
+
+namespace act {
+
+struct RunInputs {
+  // The drive list's current text at the press, e.g. "c:" or "c: [DATOS]".
+  std::string drive_text;
+  // The folder of the running updater: no trailing backslash, except at a
+  // drive root ("e:\").
+  std::string updater_folder;
+};
+
+enum class RunOutcome {
+  kCompleted,  // the final message was shown; the window stays open
+  kRefused,    // the version gate refused; the staging folder is gone and
+               // the program must end
+};
+
+// The platform services a run uses. The file-system service is created anew
+// for every run by the caller.
+struct RunServices {
+  FileSystem& fs;
+  ProfileStore& profiles;
+  MessageBoxes& boxes;
+};
+
+// Runs one update. Throws act::Error on the first failing operation; the
+// caller reports it and ends the program.
+RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services);
+
+}  // namespace act

@@ -1,0 +1,109 @@
+// The file-system service: the operations of the scripting FileSystemObject
+// that the update run and its stages use, plus the few low-level primitives
+// (whole-file and random-access I/O) that the profile functions and the
+// database engine build on, so that every byte the program reads or writes
+// goes through one interface that tests can replace or fail on demand.
+//
+// Paths are Windows paths as the program builds them: "c:\zentaroDeck_NEW",
+// never normalised by the callers. Texts are UTF-8.
+//
+// Every operation either succeeds or throws act::Error (53 File not found,
+// 58 File already exists, 70 Permission denied, 76 Path not found, ...)
+// with the path involved in the error's detail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace act {
+
+// DOS file attributes, as FileSystemObject's File.Attributes reports them.
+enum FileAttribute : uint32_t {
+  kAttrNormal = 0,
+  kAttrReadOnly = 1,
+  kAttrHidden = 2,
+  kAttrSystem = 4,
+  kAttrDirectory = 16,
+  kAttrArchive = 32,
+};
+
+// A file opened for reading and, optionally, writing at arbitrary offsets:
+// what the database engine's pager needs.
+class RandomAccessFile {
+ public:
+  virtual ~RandomAccessFile() = default;
+  // Reads up to n bytes at offset; returns how many were read (fewer only at
+  // the end of the file).
+  virtual size_t ReadAt(uint64_t offset, void* buffer, size_t n) = 0;
+  // Writes all n bytes at offset, extending the file when needed.
+  virtual void WriteAt(uint64_t offset, const void* data, size_t n) = 0;
+  virtual uint64_t Size() = 0;
+  virtual void Truncate(uint64_t size) = 0;
+  // Makes what was written durable (fsync / FlushFileBuffers).
+  virtual void Sync() = 0;
+  // The path the file was opened with, for error reports.
+  virtual const std::string& path() const = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // --- FileSystemObject operations ---------------------------------------
+  virtual bool FolderExists(const std::string& path) = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+  // Copies the folder's whole tree. An existing destination folder is merged
+  // into; existing files are replaced when overwrite is true (a read-only
+  // destination file fails whatever the flag, as on Windows). A destination
+  // ending in a backslash is an existing folder that receives the source as
+  // a subfolder. The destination's parent must exist.
+  virtual void CopyFolder(const std::string& source, const std::string& destination,
+                          bool overwrite) = 0;
+  // Same rules for one file; a destination ending in a backslash is a folder
+  // that receives the file under its own name.
+  virtual void CopyFile(const std::string& source, const std::string& destination,
+                        bool overwrite) = 0;
+  // Both fail with 58 when the destination exists.
+  virtual void MoveFolder(const std::string& source, const std::string& destination) = 0;
+  virtual void MoveFile(const std::string& source, const std::string& destination) = 0;
+  // With force, read-only content is removed too; without it a read-only
+  // file fails with 70.
+  virtual void DeleteFolder(const std::string& path, bool force) = 0;
+  virtual void DeleteFile(const std::string& path, bool force) = 0;
+  // One new folder; the parent must exist; fails with 58 when it exists.
+  virtual void CreateFolder(const std::string& path) = 0;
+  // GetFile(path).Attributes; the file must exist (53 otherwise).
+  virtual uint32_t GetAttributes(const std::string& path) = 0;
+  // GetFile(path).Attributes = value. Only read-only, hidden, system and
+  // archive can be set; 0 makes the file normal.
+  virtual void SetAttributes(const std::string& path, uint32_t attributes) = 0;
+  // The fixed file version of an executable's version record as
+  // "major.minor.build.revision"; the empty text when the file has no
+  // version record or is no PE file; 53 when the file is missing.
+  virtual std::string GetFileVersion(const std::string& path) = 0;
+
+  // --- Primitives for the profile functions and the database engine -------
+  // Whole contents of a file (53 when missing).
+  virtual std::vector<uint8_t> ReadFileBytes(const std::string& path) = 0;
+  // Replaces (or creates) the file with the given contents. The parent
+  // folder must exist; a read-only file fails with 70.
+  virtual void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) = 0;
+  // Opens an existing file; writable asks for write access too (70 on a
+  // read-only file).
+  virtual std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& path,
+                                                             bool writable) = 0;
+  // Creates a new file, failing with 58 when it exists.
+  virtual std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) = 0;
+  // Names of the entries of a folder (files and folders), without "." and "..".
+  virtual std::vector<std::string> ListFolder(const std::string& path) = 0;
+};
+
+// The backend of this build: win32 on Windows, posix elsewhere. On posix the
+// drives come from the Wine-style prefix (prefix_dir, else $WINEPREFIX, else
+// ~/.wine); the argument is ignored on Windows.
+std::unique_ptr<FileSystem> NewPlatformFileSystem(const std::string& prefix_dir = "");
+
+}  // namespace act

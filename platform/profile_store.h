@@ -1,0 +1,36 @@
+// The platform's profile (INI) functions: GetPrivateProfileStringA and
+// WritePrivateProfileStringA of kernel32 on Windows, our own reader and
+// writer with the same observable behaviour on posix.
+//
+// Texts are UTF-8 inside the program; the files hold Windows-1252 and are
+// converted at this boundary only.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace act {
+
+class FileSystem;
+
+class ProfileStore {
+ public:
+  virtual ~ProfileStore() = default;
+  // GetPrivateProfileStringA(section, key, "", buffer of 255, 255, path):
+  // returns the value, cut to 254 characters, or the empty text when the
+  // file, the section or the key is absent or the value is empty. Never
+  // writes and never fails.
+  virtual std::string Read(const std::string& section, const std::string& key,
+                           const std::string& path) = 0;
+  // WritePrivateProfileStringA(section, key, value, path): true on success,
+  // false when the platform refuses the write (read-only file, missing
+  // folder). Never throws for that.
+  virtual bool Write(const std::string& section, const std::string& key,
+                     const std::string& value, const std::string& path) = 0;
+};
+
+// win32: the kernel32 functions. posix: our own code, reaching the files
+// through the given file-system service (which must outlive the store).
+std::unique_ptr<ProfileStore> NewPlatformProfileStore(FileSystem& fs);
+
+}  // namespace act

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on a fresh Debian machine (as root,
+# or with sudo available). Safe to run again.
+set -euo pipefail
+SUDO=""
+[ "$(id -u)" = 0 ] || SUDO=sudo
+
+need_i386=0
+dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
+[ "$need_i386" = 1 ] && $SUDO dpkg --add-architecture i386
+
+$SUDO apt-get update -q
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends \
+  cmake make g++ pkg-config git ca-certificates \
+  libgtest-dev googletest libbenchmark-dev \
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
+  wine wine32:i386 wine64 xvfb xauth xdotool imagemagick \
+  mdbtools nodejs npm clang libclang-rt-14-dev
+
+# mdb-reader, the second independent Access reader the tests compare with.
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ ! -d "$root/tests/tools/node_modules/mdb-reader" ]; then
+  (cd "$root/tests/tools" && npm install --no-audit --no-fund --silent)
+fi
