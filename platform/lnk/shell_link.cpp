@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/error.h"
-#include "platform/lnk/ansi_text.h"
+#include "platform/cp1252.h"
 
 namespace act::lnk {
 namespace {
@@ -34,6 +34,16 @@ enum LinkInfoFlag : uint32_t {
   kVolumeIdAndLocalBasePath = 0x01,
   kCommonNetworkRelativeLinkAndPathSuffix = 0x02,
 };
+
+std::string Ansi(const uint8_t* bytes, size_t n) {
+  return Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes), n));
+}
+
+std::string Utf16Le(const uint8_t* bytes, size_t units) {
+  std::u16string text(units, u'\0');
+  for (size_t i = 0; i < units; ++i) text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  return Utf16ToUtf8(text);
+}
 
 // A bounds-checked view of a range of the file. Every read that would leave
 // the range throws, naming what was being read.
@@ -75,7 +85,7 @@ class Bytes {
     const void* end = std::memchr(data_ + offset, 0, size_ - offset);
     if (!end) Fail(std::string("unterminated ") + what);
     size_t n = static_cast<const uint8_t*>(end) - (data_ + offset);
-    return Cp1252ToUtf8(data_ + offset, n);
+    return Ansi(data_ + offset, n);
   }
   // A UTF-16LE string ended by a code unit 0 within the range.
   std::string UnicodeZ(size_t offset, const char* what) const {
@@ -84,7 +94,7 @@ class Bytes {
     for (;; ++units) {
       if (U16(offset + 2 * units, what) == 0) break;
     }
-    return Utf16LeToUtf8(data_ + offset, units);
+    return Utf16Le(data_ + offset, units);
   }
 
  private:
@@ -167,8 +177,7 @@ std::string ReadString(const Bytes& file, size_t& offset, bool unicode, const ch
   uint16_t count = file.U16(offset, what);
   size_t n = unicode ? 2 * size_t{count} : count;
   file.Need(offset + 2, n, what);
-  std::string text = unicode ? Utf16LeToUtf8(file.At(offset + 2), count)
-                             : Cp1252ToUtf8(file.At(offset + 2), count);
+  std::string text = unicode ? Utf16Le(file.At(offset + 2), count) : Ansi(file.At(offset + 2), count);
   offset += 2 + n;
   return text;
 }

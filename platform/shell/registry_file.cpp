@@ -12,6 +12,8 @@
 #include <cctype>
 #include <cstdint>
 
+#include "platform/cp1252.h"
+
 namespace act {
 namespace {
 
@@ -23,19 +25,6 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
       return false;
   }
   return true;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // Reads the escaped text that starts after an opening quote at `pos`, up to
@@ -58,7 +47,7 @@ std::optional<std::string> Unquote(const std::string& line, size_t& pos) {
         unit = unit * 16 + (h <= '9' ? h - '0' : h - 'a' + 10);
         ++digits;
       }
-      AppendUtf8(out, unit);
+      out += Utf16ToUtf8(std::u16string(1, static_cast<char16_t>(unit)));
     } else if (e == 'n') {
       out += '\n';
     } else if (e == 'r') {
