@@ -1,0 +1,28 @@
+// What actualizador-cli needs from the operating system, one file per
+// platform: its arguments as UTF-8, its own folder, and a console that shows
+// UTF-8.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace act {
+
+// The arguments after the program name, as UTF-8.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// The folder of the running executable: no trailing separator except at a
+// drive root ("e:\"). On posix a native path starting with '/'.
+std::string ExecutableFolder();
+
+// Makes the console show the UTF-8 the program writes.
+void PrepareConsole();
+
+// On posix, a native origin folder that is the root of the drive's folder in
+// the prefix, or lies inside it, is renamed as a path on that drive ("c:\",
+// "c:\upd"), so that the run sees where its package really is. Anything
+// else, and every origin on Windows, comes back unchanged.
+std::string OriginAsDrivePath(const std::string& origin, const std::string& drive,
+                              const std::string& prefix);
+
+}  // namespace act
