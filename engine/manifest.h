@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/profile_store.h"
 
 namespace act {
@@ -13,6 +14,12 @@ namespace act {
 // Paths after the target drive.
 inline constexpr const char* kManifestFile = "\\zentaroDeck_NEW\\actualizador.ini";
 inline constexpr const char* kSearchManifestFile = "\\zentaroDeck_NEW\\update_ss.ini";
+
+// A missing manifest file reads as empty. One that is there but cannot be
+// read as a profile file (a folder in its place, unreadable, binary content)
+// would read as empty too, and the run would quietly carry no settings at
+// all; this throws act::Error for it instead (75, naming the file).
+void CheckManifestFile(FileSystem& fs, const std::string& file);
 
 // A manifest value as text; empty when the file, section or key is missing.
 std::string ReadManifestText(ProfileStore& profiles, const std::string& file,

@@ -16,6 +16,7 @@
 #include "engine/run_paths.h"
 #include "engine/settings_carry_over.h"
 #include "engine/version_gate.h"
+#include "platform/error.h"
 
 namespace act {
 namespace {
@@ -27,6 +28,17 @@ void StagePackage(FileSystem& fs, const std::string& package, const std::string&
   // files and all.
   if (fs.FolderExists(staging)) fs.DeleteFolder(staging, true);
   fs.CopyFolder(package, staging, true);
+}
+
+// The version of a main executable. A file that is no PE image, is cut
+// short or has no version record gives no text; updating on that ground
+// would name the backup "zentaroDeck_" and take a damaged installation or
+// package for a version, so the run stops there instead.
+std::string MainExecutableVersion(FileSystem& fs, const std::string& path) {
+  std::string version = fs.GetFileVersion(path);
+  if (version.empty())
+    throw Error(kErrInvalidProcedureCall, "no version record in " + path);
+  return version;
 }
 
 void SwapInstallations(FileSystem& fs, const std::string& drive, const std::string& current) {
@@ -78,8 +90,10 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
 
   StagePackage(fs, package, staging);
 
-  const std::string current = fs.GetFileVersion(drive + "\\zentaroDeck\\zentaroDeck.exe");
-  const std::string packaged = fs.GetFileVersion(staging + "\\zentaroDeck.exe");
+  const std::string current =
+      MainExecutableVersion(fs, drive + "\\zentaroDeck\\zentaroDeck.exe");
+  const std::string packaged = MainExecutableVersion(fs, staging + "\\zentaroDeck.exe");
+  CheckManifestFile(fs, drive + kManifestFile);
   const std::string minimo =
       ReadManifestText(profiles, drive + kManifestFile, "VERSIONES", "minimo");
   if (auto refusal = VersionGateRefusal(current, packaged, minimo)) {
@@ -95,6 +109,7 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   CarrySettings(kProductSettings, drive, profiles);
   CopyListedFolders(drive, fs, profiles);
   CopyListedFiles(drive, fs, profiles);
+  CheckManifestFile(fs, drive + kSearchManifestFile);
   CarrySettings(kSearchSettings, drive, profiles);
 
   SwapInstallations(fs, drive, current);

@@ -23,7 +23,7 @@ std::vector<uint8_t> Media(const std::string& name, size_t size) {
 
 }  // namespace
 
-std::string HostPath(const std::string& unix_path) {
+std::string BuildTreePath(const std::string& unix_path) {
 #ifdef _WIN32
   std::string out = "Z:" + unix_path;
   std::replace(out.begin(), out.end(), '/', '\\');
@@ -35,7 +35,7 @@ std::string HostPath(const std::string& unix_path) {
 
 std::vector<uint8_t> VersionedExe(FileSystem& fs, const std::string& exe_dir,
                                   const std::string& version) {
-  return fs.ReadFileBytes(HostPath(exe_dir + "/zentaroDeck-" + version + ".exe"));
+  return fs.ReadFileBytes(BuildTreePath(exe_dir + "/zentaroDeck-" + version + ".exe"));
 }
 
 std::string Cp1252(const std::string& utf8) {

@@ -16,7 +16,7 @@ namespace act::test {
 
 // A host path of this test's build tree ("/work/x") as the platform's file
 // system names it: unchanged on posix, "Z:\work\x" under Wine.
-std::string HostPath(const std::string& unix_path);
+std::string BuildTreePath(const std::string& unix_path);
 
 // The bytes of a stand-in zentaroDeck.exe whose version record holds version
 // ("2.0.0.0"), built by the MinGW resource compiler into exe_dir.

@@ -18,10 +18,11 @@ std::string ExecutableFolder();
 // Makes the console show the UTF-8 the program writes.
 void PrepareConsole();
 
-// On posix, a native origin folder that is the root of the drive's folder in
-// the prefix, or lies inside it, is renamed as a path on that drive ("c:\",
-// "c:\upd"), so that the run sees where its package really is. Anything
-// else, and every origin on Windows, comes back unchanged.
+// On posix, a native origin folder ("/media/disco") is renamed as a path on
+// the drive of the prefix that holds it ("e:\" or "z:\media\disco"), the
+// target drive first, so that the run joins Windows paths to it and sees
+// when its package is the staging folder. An origin that no drive holds, and
+// every origin on Windows, comes back unchanged.
 std::string OriginAsDrivePath(const std::string& origin, const std::string& drive,
                               const std::string& prefix);
 

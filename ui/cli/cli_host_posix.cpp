@@ -37,18 +37,28 @@ void PrepareConsole() {}
 
 std::string OriginAsDrivePath(const std::string& origin, const std::string& drive,
                               const std::string& prefix) {
-  if (origin.empty() || origin[0] != '/' || drive.size() < 2) return origin;
-  std::string letter(1, static_cast<char>(std::tolower(static_cast<unsigned char>(drive[0]))));
-  std::string root =
-      RealPath((prefix.empty() ? DefaultPrefix() : prefix) + "/dosdevices/" + letter + ":");
+  if (origin.empty() || origin[0] != '/') return origin;
   std::string folder = RealPath(origin);
-  if (root.empty() || folder.empty()) return origin;
-  if (folder == root) return drive.substr(0, 2) + "\\";
-  if (folder.rfind(root + "/", 0) != 0) return origin;
-  std::string rest = folder.substr(root.size());
+  if (folder.empty()) return origin;
+  const std::string dosdevices = (prefix.empty() ? DefaultPrefix() : prefix) + "/dosdevices/";
+
+  // The drive whose root holds the folder most closely; the target drive
+  // first, so that its own root is recognised as such.
+  std::string letters = "abcdefghijklmnopqrstuvwxyz";
+  if (!drive.empty() && std::isalpha(static_cast<unsigned char>(drive[0])))
+    letters.insert(0, 1, static_cast<char>(std::tolower(static_cast<unsigned char>(drive[0]))));
+  std::string best_letter, best_root;
+  for (char letter : letters) {
+    std::string root = RealPath(dosdevices + letter + ":");
+    if (root.empty()) continue;
+    bool holds = folder == root || root == "/" || folder.rfind(root + "/", 0) == 0;
+    if (holds && root.size() > best_root.size()) best_letter = letter, best_root = root;
+  }
+  if (best_letter.empty()) return origin;
+  std::string rest = folder.substr(best_root == "/" ? 0 : best_root.size());
   for (char& c : rest)
     if (c == '/') c = '\\';
-  return drive.substr(0, 2) + rest;
+  return best_letter + ":" + (rest.empty() ? "\\" : rest);
 }
 
 }  // namespace act

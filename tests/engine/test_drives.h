@@ -1,0 +1,42 @@
+// Temporary drives for the end-to-end tests, reached through the real
+// platform backend.
+//
+// posix: a private Wine-style prefix in a temporary folder, whose
+// dosdevices entries q:, r:, s: lead to empty folders of its own.
+// Windows (under Wine): the drives that with_drives.sh mapped into the
+// prefix before starting the test, named in ACT_TEST_DRIVES ("m:,n:,o:");
+// each is emptied when the fixture starts.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/profile_store.h"
+
+namespace act::test {
+
+class TestDrives {
+ public:
+  TestDrives();
+  ~TestDrives();
+  TestDrives(const TestDrives&) = delete;
+  TestDrives& operator=(const TestDrives&) = delete;
+
+  // The n-th drive (0-based, at least three), as "q:".
+  const std::string& drive(size_t n) const { return drives_.at(n); }
+  FileSystem& fs() { return *fs_; }
+  ProfileStore& profiles() { return *profiles_; }
+  // posix: the prefix folder to hand to NewPlatformFileSystem or --prefix;
+  // empty on Windows.
+  const std::string& prefix() const { return prefix_; }
+
+ private:
+  std::vector<std::string> drives_;
+  std::string prefix_;
+  std::unique_ptr<FileSystem> fs_;
+  std::unique_ptr<ProfileStore> profiles_;
+};
+
+}  // namespace act::test
