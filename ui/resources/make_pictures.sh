@@ -30,3 +30,12 @@ convert -size 32x32 xc:none \
   -fill '#d3d7cf' -draw 'polygon 27,3 29,1 32,4 30,6' \
   -colors 255 -depth 8 rgba:- | ./make_ico.py app.ico
 identify logo.jpg app.ico
+
+# The picture that the update medium carries beside the updater, for the
+# window's tests and the screenshot: a manila folder on white.
+convert -size 256x256 xc:white \
+  -fill '#e8b84a' -stroke '#8a6414' -strokewidth 4 \
+  -draw 'polygon 24,60 100,60 116,80 232,80 232,216 24,216' \
+  -fill '#f5cf6b' -draw 'polygon 24,100 232,100 232,216 24,216' \
+  -strip -quality 90 ../../tests/ui/data/folder.jpg
+identify ../../tests/ui/data/folder.jpg
