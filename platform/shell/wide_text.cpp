@@ -12,7 +12,7 @@ std::wstring Widen(const std::string& utf8) {
   return out;
 }
 
-std::string Narrow(const std::wstring& wide) {
+std::string FromWide(const std::wstring& wide) {
   if (wide.empty()) return std::string();
   int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
                               nullptr, nullptr);
@@ -27,7 +27,7 @@ std::string AnsiToUtf8(const std::string& ansi) {
   int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
   std::wstring wide(n, L'\0');
   MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
-  return Narrow(wide);
+  return FromWide(wide);
 }
 
 }  // namespace act

@@ -7,7 +7,7 @@
 namespace act {
 
 std::wstring Widen(const std::string& utf8);
-std::string Narrow(const std::wstring& wide);
+std::string FromWide(const std::wstring& wide);
 std::string AnsiToUtf8(const std::string& ansi);
 
 }  // namespace act

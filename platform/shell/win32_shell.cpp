@@ -66,7 +66,7 @@ class Win32Shell : public Shell {
       throw Error(kErrBadFileNameOrNumber, "Bad file name or number",
                   "not a valid shortcut: " + path);
     }
-    return Narrow(target);
+    return FromWide(target);
   }
 
   std::vector<std::string> Drives() override {
@@ -74,7 +74,7 @@ class Win32Shell : public Shell {
     DWORD n = GetLogicalDriveStringsW(static_cast<DWORD>(std::size(buffer) - 1), buffer);
     std::vector<std::string> drives;
     for (const wchar_t* root = buffer; root < buffer + n && *root; root += wcslen(root) + 1) {
-      std::string text = Narrow(root);
+      std::string text = FromWide(root);
       text[0] = static_cast<char>(tolower(static_cast<unsigned char>(text[0])));
       drives.push_back(text);
     }
@@ -92,7 +92,7 @@ class Win32Shell : public Shell {
     BOOL ok = GetVolumeInformationW(wide_root.c_str(), label, MAX_PATH, nullptr, nullptr, nullptr,
                                     nullptr, 0);
     SetErrorMode(old_mode);
-    return ok ? Narrow(label) : "";
+    return ok ? FromWide(label) : "";
   }
 
  private:

@@ -14,7 +14,7 @@ void DriveCombo::Attach(HWND combo, Shell& shell) {
   }
   wchar_t folder[MAX_PATH + 1] = L"";
   GetCurrentDirectoryW(MAX_PATH, folder);
-  auto current = FindNamedDrive(roots_, Narrow(folder).substr(0, 2));
+  auto current = FindNamedDrive(roots_, FromWide(folder).substr(0, 2));
   SendMessageW(combo_, CB_SETCURSEL, current ? *current : 0, 0);
 }
 
@@ -25,7 +25,7 @@ void DriveCombo::SetDrive(const std::string& text) {
 std::string DriveCombo::Drive() const {
   wchar_t text[MAX_PATH + 1] = L"";
   GetWindowTextW(combo_, text, MAX_PATH);
-  return Narrow(text);
+  return FromWide(text);
 }
 
 }  // namespace act

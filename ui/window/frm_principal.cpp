@@ -38,7 +38,7 @@ std::string UpdaterFolder() {
   std::wstring folder(path);
   folder.resize(folder.find_last_of(L'\\') == std::wstring::npos ? 0 : folder.find_last_of(L'\\'));
   if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
-  return Narrow(folder);
+  return FromWide(folder);
 }
 
 }  // namespace
@@ -79,6 +79,7 @@ void FrmPrincipal::Load(HINSTANCE instance) {
 
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
+  focus_ = cmd_salir_;
   SetFocus(cmd_salir_);
   boxes_.set_owner(hwnd_);
 }
@@ -106,16 +107,10 @@ void FrmPrincipal::CreateControls(HINSTANCE instance) {
                           1215, 495);
   AddControl(L"STATIC", L"v23.09.28", SS_LEFT, kIdLblVersion, 4440, 3360, 855, 255);
 
-  // The closed list is 315 twips high; the height given at creation also
-  // covers the list that drops down.
+  // The height given covers the list that drops down too; the closed list
+  // takes the height that its font needs, as a drive list box does.
   HWND drive1 = AddControl(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kIdDrive1,
                            360, 600, 2895, 315 + 2400);
-  RECT closed{};
-  GetWindowRect(drive1, &closed);
-  int extra = (closed.bottom - closed.top) -
-              static_cast<int>(SendMessageW(drive1, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-  SendMessageW(drive1, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
-               MulDiv(315, dpi_y_, 1440) - extra);
   std::unique_ptr<FileSystem> fs = NewPlatformFileSystem();
   drive1_.Attach(drive1, *NewPlatformShell(*fs));
 
@@ -183,6 +178,15 @@ LRESULT FrmPrincipal::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       if (next) SetFocus(next);
       return 0;
     }
+    case WM_ACTIVATE:
+      // Like a dialog: the focus leaves with the window and comes back to
+      // the same control ("Salir" the first time).
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        if (HWND focus = GetFocus(); focus && IsChild(hwnd_, focus)) focus_ = focus;
+      } else if (focus_) {
+        SetFocus(focus_);
+      }
+      return 0;
     case WM_CTLCOLORSTATIC:
       SetBkColor(reinterpret_cast<HDC>(wparam), kWhite);
       return reinterpret_cast<LRESULT>(white_);

@@ -39,6 +39,7 @@ class FrmPrincipal {
   HWND cmd_salir_ = nullptr;
   HWND lbl_drive_ = nullptr;
   HWND img_tipo_ = nullptr;
+  HWND focus_ = nullptr;  // the control to give the focus back to
   HWND image1_ = nullptr;
   DriveCombo drive1_;
   Picture tipo_picture_;
