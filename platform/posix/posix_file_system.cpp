@@ -32,6 +32,8 @@ namespace {
 
 constexpr const char* kDosAttributeXattr = "user.DOSATTRIB";
 constexpr uint32_t kStoredAttributes = kAttrHidden | kAttrSystem;
+// Deeper than any Windows path can reach (MAX_PATH is 260 characters).
+constexpr int kMaxTreeDepth = 128;
 
 // The run-time error for an errno, for operations on an existing path.
 int ErrorNumberFor(int error, int not_found = kErrPathNotFound) {
@@ -508,7 +510,10 @@ class PosixFileSystem : public FileSystem {
   }
 
   void CopyTree(const std::string& from, const std::string& from_text, const std::string& to,
-                const std::string& to_text, bool overwrite) {
+                const std::string& to_text, bool overwrite, int depth = 0) {
+    // Links are followed, as Wine follows them; a link loop must not make
+    // the copy endless.
+    if (depth > kMaxTreeDepth) throw Error(kErrPathFileAccess, from_text);
     if (!IsFolder(to) && mkdir(to.c_str(), 0777) != 0) Fail(errno, to_text);
     DIR* dir = opendir(from.c_str());
     if (!dir) Fail(errno, from_text);
@@ -535,7 +540,7 @@ class PosixFileSystem : public FileSystem {
       std::string child_to_text = JoinWindows(to_text, name);
       if (folder) {
         if (IsFile(child_to)) throw Error(kErrFileAlreadyExists, child_to_text);
-        CopyTree(child_from, child_from_text, child_to, child_to_text, overwrite);
+        CopyTree(child_from, child_from_text, child_to, child_to_text, overwrite, depth + 1);
       } else {
         if (IsFolder(child_to)) throw Error(kErrPermissionDenied, child_to_text);
         CopyOneFile(child_from, child_from_text, child_to, child_to_text, overwrite);
