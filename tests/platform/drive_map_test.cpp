@@ -73,13 +73,13 @@ TEST_F(DriveMapTest, CopyingALinkLoopFailsInsteadOfRunningForever) {
   ASSERT_EQ(symlink(".", (prefix_ + "/drive_c/M\xC3\xBAsica/loop").c_str()), 0);
   std::unique_ptr<FileSystem> fs = NewPlatformFileSystem(prefix_);
   try {
-    fs->CopyFolder("c:\Música", "c:\copia", true);
+    fs->CopyFolder("c:\\Música", "c:\\copia", true);
     ADD_FAILURE() << "the loop was copied";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrPathFileAccess);
   }
-  fs->DeleteFolder("c:\copia", true);
-  EXPECT_FALSE(fs->FolderExists("c:\copia"));
+  fs->DeleteFolder("c:\\copia", true);
+  EXPECT_FALSE(fs->FolderExists("c:\\copia"));
 }
 
 }  // namespace
