@@ -10,7 +10,7 @@
 
 #include "platform/error.h"
 #include "platform/shell/shell.h"
-#include "platform/shell/wide_text.h"
+#include "platform/win32/win32_errors.h"
 
 namespace act {
 namespace {
@@ -20,6 +20,14 @@ namespace {
 // value, which is no window, does no harm.
 const HWND kOwnerWindow = reinterpret_cast<HWND>(static_cast<INT_PTR>(100));
 constexpr int kFolderBufferSize = 512;
+
+// Text of the "A" functions, in the system's ANSI code page.
+std::string AnsiToUtf8(const std::string& ansi) {
+  int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  std::wstring wide(n, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
+  return Narrow(wide);
+}
 
 class Win32Shell : public Shell {
  public:
@@ -42,7 +50,7 @@ class Win32Shell : public Shell {
   }
 
   std::string ShortcutTarget(const std::string& path) override {
-    std::wstring wide_path = Widen(path);
+    std::wstring wide_path = Wide(path);
     DWORD attributes = GetFileAttributesW(wide_path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return "";
 
@@ -66,7 +74,7 @@ class Win32Shell : public Shell {
       throw Error(kErrBadFileNameOrNumber, "Bad file name or number",
                   "not a valid shortcut: " + path);
     }
-    return FromWide(target);
+    return Narrow(target);
   }
 
   std::vector<std::string> Drives() override {
@@ -74,7 +82,7 @@ class Win32Shell : public Shell {
     DWORD n = GetLogicalDriveStringsW(static_cast<DWORD>(std::size(buffer) - 1), buffer);
     std::vector<std::string> drives;
     for (const wchar_t* root = buffer; root < buffer + n && *root; root += wcslen(root) + 1) {
-      std::string text = FromWide(root);
+      std::string text = Narrow(root);
       text[0] = static_cast<char>(tolower(static_cast<unsigned char>(text[0])));
       drives.push_back(text);
     }
@@ -85,14 +93,14 @@ class Win32Shell : public Shell {
   std::string DriveLabel(const std::string& root) override {
     // Only fixed disks: asking a removable or CD drive without a medium in
     // it would make the system ask the operator for one.
-    std::wstring wide_root = Widen(root);
+    std::wstring wide_root = Wide(root);
     if (GetDriveTypeW(wide_root.c_str()) != DRIVE_FIXED) return "";
     wchar_t label[MAX_PATH + 1] = L"";
     UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS);
     BOOL ok = GetVolumeInformationW(wide_root.c_str(), label, MAX_PATH, nullptr, nullptr, nullptr,
                                     nullptr, 0);
     SetErrorMode(old_mode);
-    return ok ? FromWide(label) : "";
+    return ok ? Narrow(label) : "";
   }
 
  private:

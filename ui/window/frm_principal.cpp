@@ -5,7 +5,7 @@
 #include "engine/update_run.h"
 #include "platform/profile_store.h"
 #include "platform/shell/shell.h"
-#include "platform/shell/wide_text.h"
+#include "platform/win32/win32_errors.h"
 #include "ui/discovery/drive_discovery.h"
 #include "ui/resources/resource.h"
 
@@ -38,7 +38,7 @@ std::string UpdaterFolder() {
   std::wstring folder(path);
   folder.resize(folder.find_last_of(L'\\') == std::wstring::npos ? 0 : folder.find_last_of(L'\\'));
   if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
-  return FromWide(folder);
+  return Narrow(folder);
 }
 
 }  // namespace

@@ -2,20 +2,20 @@
 
 #include <string>
 
-#include "platform/shell/wide_text.h"
+#include "platform/win32/win32_errors.h"
 
 namespace act {
 
 const wchar_t* const kAppTitle = L"actualizador";
 
 void WindowBoxes::Show(const std::string& text, int style, const std::string& title) {
-  std::wstring wide_title = title.empty() ? std::wstring(kAppTitle) : Widen(title);
-  MessageBoxW(owner_, Widen(text).c_str(), wide_title.c_str(), static_cast<UINT>(style));
+  std::wstring wide_title = title.empty() ? std::wstring(kAppTitle) : Wide(title);
+  MessageBoxW(owner_, Wide(text).c_str(), wide_title.c_str(), static_cast<UINT>(style));
 }
 
 void ReportErrorAndExit(HWND owner, const Error& error) {
   std::string report = "Error " + std::to_string(error.number()) + ": " + error.what();
-  MessageBoxW(owner, Widen(report).c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
+  MessageBoxW(owner, Wide(report).c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
   ExitProcess(1);
 }
 

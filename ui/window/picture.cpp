@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/shell/wide_text.h"
+#include "platform/win32/win32_errors.h"
 
 namespace act {
 namespace {
@@ -20,7 +20,7 @@ Picture::~Picture() {
 }
 
 void Picture::LoadFile(const std::string& path) {
-  std::wstring wide = Widen(path);
+  std::wstring wide = Wide(path);
   HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
