@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sys/wait.h>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -125,6 +127,45 @@ TEST_F(PrefixShell, AGarbageShortcutIsAnErrorNamingIt) {
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("StartUp\\zentaroDeck.lnk"), std::string::npos) << e.what();
   }
+}
+
+// actualizador-cli without --drive: the same discovery on the same prefix.
+struct CliResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+CliResult RunCli(const fs::path& prefix, const std::string& origin) {
+  fs::path out = prefix / "cli.out", err = prefix / "cli.err";
+  std::string command = std::string("'") + ACT_CLI_EXE + "' --prefix '" + prefix.string() +
+                        "' --origin '" + origin + "' >'" + out.string() + "' 2>'" + err.string() + "'";
+  int status = std::system(command.c_str());
+  auto slurp = [](const fs::path& p) {
+    std::ifstream in(p);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+}
+
+TEST_F(PrefixShell, CliWithoutShortcutPrintsTheWarningAndEndsWithStatus1) {
+  CliResult result = RunCli(prefix_, "c:\\upd");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, std::string(kNoShortcutWarning) + "\n");
+  EXPECT_NE(result.err.find("Error 68"), std::string::npos) << result.err;
+}
+
+TEST_F(PrefixShell, CliUpdatesTheDriveOfTheShortcut) {
+  Place(kCommonStartup, "zentaroDeck.lnk", "other-drive.lnk");  // D:
+  fs::create_directories(prefix_ / "drive_c/upd/zentaroDeck_NEW");
+  std::ofstream(prefix_ / "drive_c/upd/zentaroDeck_NEW/leeme.txt") << "paquete";
+  CliResult result = RunCli(prefix_, "c:\\upd");
+  // The package reached the discovered drive; the run then stops at the
+  // missing installation there.
+  EXPECT_TRUE(fs::exists(prefix_ / "drive_d/zentaroDeck_NEW/leeme.txt"));
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("D:\\zentaroDeck\\zentaroDeck.exe"), std::string::npos) << result.err;
 }
 
 // The registry of the Wine prefix on this machine, when there is one.
