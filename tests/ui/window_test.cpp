@@ -371,6 +371,37 @@ TEST_F(Window, WithoutShortcutWarnsBeforeTheWindowAndKeepsTheCurrentDrive) {
   EXPECT_EQ(program.WaitExit(kTimeout), 0u);
 }
 
+TEST_F(Window, ANetworkShortcutNamesNoDriveAndTheListKeepsItsDrive) {
+  SaveShortcut(StartupFolder(CSIDL_STARTUP) + L"\\zentaroDeck.lnk", L"\\\\server\\share\\zentaroDeck.exe");
+  Program program(updater_ + L"\\actualizador.exe", updater_);
+  HWND window = WaitForWindow(program.pid(), L"Actualizador", kTimeout);
+  ASSERT_TRUE(window);
+  EXPECT_FALSE(WaitForMessageBox(program.pid(), 0).has_value());
+  std::wstring medium = medium_;
+  medium[0] = towlower(medium[0]);
+  for (const Child& child : Children(window)) {
+    if (_wcsicmp(child.window_class.c_str(), L"ComboBox") == 0) EXPECT_WEQ(child.text.substr(0, 2), medium);
+  }
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.WaitExit(kTimeout), 0u);
+}
+
+TEST_F(Window, AFailingRunEndsWithTheErrorReport) {
+  AddStartupShortcut(other_);  // a drive without the product
+  Program program(updater_ + L"\\actualizador.exe", updater_);
+  HWND window = WaitForWindow(program.pid(), L"Actualizador", kTimeout);
+  ASSERT_TRUE(window);
+  Click(FindChild(Children(window), L"Button", L"Actualizar")->hwnd);
+  auto box = WaitForMessageBox(program.pid(), 60000);
+  ASSERT_TRUE(box);
+  EXPECT_WEQ(box->title, L"actualizador");
+  EXPECT_WEQ(box->text.substr(0, 10), L"Error 53: ");
+  EXPECT_NE(box->text.find(L"\\zentaroDeck\\zentaroDeck.exe"), std::wstring::npos) << Utf8(box->text);
+  EXPECT_TRUE(box->icon_shown);
+  Answer(*box);
+  EXPECT_EQ(program.WaitExit(kTimeout), 1u);
+}
+
 TEST_F(Window, WithoutFolderJpgEndsWithTheErrorReportBeforeTheWindow) {
   AddStartupShortcut(target_);
   DeleteFileW((updater_ + L"\\folder.jpg").c_str());
