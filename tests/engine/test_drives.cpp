@@ -38,6 +38,8 @@ TestDrives::TestDrives() {
 
 TestDrives::~TestDrives() = default;
 
+std::string TestDrives::ShellRoot(size_t n) const { return drives_.at(n); }
+
 #else
 
 TestDrives::TestDrives() {
@@ -54,6 +56,10 @@ TestDrives::TestDrives() {
   }
   fs_ = NewPlatformFileSystem(prefix_);
   profiles_ = NewPlatformProfileStore(*fs_);
+}
+
+std::string TestDrives::ShellRoot(size_t n) const {
+  return prefix_ + "/drive_" + drives_.at(n).substr(0, 1);
 }
 
 TestDrives::~TestDrives() {

@@ -28,6 +28,9 @@ class TestDrives {
   const std::string& drive(size_t n) const { return drives_.at(n); }
   FileSystem& fs() { return *fs_; }
   ProfileStore& profiles() { return *profiles_; }
+  // The n-th drive's root as the host's shell names it, for redirecting a
+  // spawned program's output there: "/tmp/act-engine-x/drive_q" or "q:".
+  std::string ShellRoot(size_t n) const;
   // posix: the prefix folder to hand to NewPlatformFileSystem or --prefix;
   // empty on Windows.
   const std::string& prefix() const { return prefix_; }
