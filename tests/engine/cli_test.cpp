@@ -11,6 +11,7 @@
 #endif
 
 #include "run_fixture.h"
+#include "tests/support/temp_drive.h"
 
 namespace act::test {
 namespace {
@@ -34,7 +35,7 @@ std::string Arg(const std::string& text) {
 class Cli : public RunTest {
  protected:
   CliResult RunCli(const std::string& arguments, bool with_prefix = true) {
-    std::string command = "\"" + BuildTreePath(ACT_CLI_PATH) + "\" " + arguments;
+    std::string command = "\"" + act::testing::HostFile(ACT_CLI_PATH) + "\" " + arguments;
 #ifdef _WIN32
     const char* sep = "\\";
     (void)with_prefix;

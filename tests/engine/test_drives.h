@@ -3,9 +3,10 @@
 //
 // posix: a private Wine-style prefix in a temporary folder, whose
 // dosdevices entries q:, r:, s: lead to empty folders of its own.
-// Windows (under Wine): the drives that with_drives.sh mapped into the
-// prefix before starting the test, named in ACT_TEST_DRIVES ("m:,n:,o:");
-// each is emptied when the fixture starts.
+// Windows (under Wine too): three of the shared temporary drives
+// (tests/support/temp_drive.h), each a fresh folder behind a free letter.
+// The posix side keeps a prefix of its own because the shared helper gives
+// every drive a separate prefix, and a run needs several in one.
 #pragma once
 
 #include <memory>
@@ -36,6 +37,8 @@ class TestDrives {
   const std::string& prefix() const { return prefix_; }
 
  private:
+  struct Mapped;
+  std::unique_ptr<Mapped> mapped_;
   std::vector<std::string> drives_;
   std::string prefix_;
   std::unique_ptr<FileSystem> fs_;
