@@ -32,6 +32,12 @@ std::string Arg(const std::string& text) {
 #endif
 }
 
+// Windows programs end their lines with CRLF; the lines are what counts.
+std::string Lines(std::string text) {
+  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+  return text;
+}
+
 class Cli : public RunTest {
  protected:
   CliResult RunCli(const std::string& arguments, bool with_prefix = true) {
@@ -52,8 +58,8 @@ class Cli : public RunTest {
 #else
     int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
-    CliResult result{status, Text(drives_.drive(2) + "\\out.txt"),
-                     Text(drives_.drive(2) + "\\err.txt")};
+    CliResult result{status, Lines(Text(drives_.drive(2) + "\\out.txt")),
+                     Lines(Text(drives_.drive(2) + "\\err.txt"))};
     fs().DeleteFile(drives_.drive(2) + "\\out.txt", true);
     fs().DeleteFile(drives_.drive(2) + "\\err.txt", true);
     return result;
