@@ -7,20 +7,9 @@
 namespace act {
 namespace {
 
-// Lower case for the letters Windows-1252 can hold, which are the only ones
-// the program passes: ASCII, Latin-1 and the few Latin Extended-A letters of
-// the code page. Other characters compare as they are.
-char16_t FoldCase(char16_t c) {
-  if (c >= 'A' && c <= 'Z') return c + 0x20;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
-  switch (c) {
-    case 0x0160: return 0x0161;  // Š
-    case 0x0152: return 0x0153;  // Œ
-    case 0x017D: return 0x017E;  // Ž
-    case 0x0178: return 0x00FF;  // Ÿ
-    default: return c;
-  }
-}
+// kernel32 matches profile names with ASCII case folding only: "Año" and
+// "AÑO" are different keys to it, so they are to us.
+char16_t FoldCase(char16_t c) { return c >= 'A' && c <= 'Z' ? c + 0x20 : c; }
 
 bool SameName(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
@@ -55,16 +44,9 @@ std::u16string DecodeUtf16(const std::vector<uint8_t>& bytes, size_t start, bool
 }  // namespace
 
 bool IsProfileBlank(char16_t c) {
-  // The C1_SPACE characters of the Windows character tables, plus ^Z, which
-  // old DOS editors left at the end of files.
-  switch (c) {
-    case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x1A: case 0x20:
-    case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029: case 0x202F:
-    case 0x205F: case 0x3000:
-      return true;
-    default:
-      return c >= 0x2000 && c <= 0x200A;
-  }
+  // ASCII white space, plus ^Z, which old DOS editors left at the end of
+  // files. The no-break space (0xA0) is text to kernel32.
+  return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A;
 }
 
 IniFile IniFile::Parse(const std::vector<uint8_t>& bytes) {
@@ -87,7 +69,10 @@ IniFile IniFile::Parse(const std::vector<uint8_t>& bytes) {
   file.sections_.push_back(Section{});
   std::u16string_view rest(text);
   while (!rest.empty()) {
+    // Lines end at LF; text with no LF left in it (old Mac files) ends its
+    // lines at CR.
     size_t newline = rest.find(u'\n');
+    if (newline == std::u16string_view::npos) newline = rest.find(u'\r');
     std::u16string_view line = Trim(rest.substr(0, newline));
     rest = newline == std::u16string_view::npos ? std::u16string_view() : rest.substr(newline + 1);
     if (line.empty()) continue;
@@ -95,7 +80,7 @@ IniFile IniFile::Parse(const std::vector<uint8_t>& bytes) {
     if (line.front() == u'[') {
       size_t close = line.rfind(u']');
       if (close != std::u16string_view::npos) {
-        file.sections_.push_back(Section{std::u16string(line.substr(1, close - 1)), {}});
+        file.sections_.push_back(Section{std::u16string(Trim(line.substr(1, close - 1))), {}});
         continue;
       }
     }
@@ -117,8 +102,9 @@ IniFile IniFile::Parse(const std::vector<uint8_t>& bytes) {
 
 const IniFile::Key* IniFile::Find(const std::u16string& section, const std::u16string& key) const {
   std::u16string_view wanted_section = Trim(section), wanted_key = Trim(key);
+  // The lines before the first header form a section named "".
   for (const Section& s : sections_) {
-    if (s.name.empty() || !SameName(s.name, wanted_section)) continue;
+    if (!SameName(s.name, wanted_section)) continue;
     for (const Key& k : s.keys) {
       if (SameName(k.name, wanted_key)) return &k;
     }
@@ -133,7 +119,7 @@ IniFile::Key* IniFile::Find(const std::u16string& section, const std::u16string&
 
 std::u16string IniFile::Get(const std::u16string& section, const std::u16string& key,
                             size_t buffer_size) const {
-  if (key.empty() || buffer_size == 0) return u"";
+  if (buffer_size == 0) return u"";
   const Key* found = Find(section, key);
   if (!found || !found->value) return u"";
   std::u16string_view value = *found->value;
@@ -157,9 +143,8 @@ bool IniFile::Set(const std::u16string& section, const std::u16string& key,
   Key* found = Find(section, key);
   if (!found) {
     std::u16string_view wanted_section = Trim(section);
-    auto s = std::find_if(sections_.begin(), sections_.end(), [&](const Section& s) {
-      return !s.name.empty() && SameName(s.name, wanted_section);
-    });
+    auto s = std::find_if(sections_.begin(), sections_.end(),
+                          [&](const Section& s) { return SameName(s.name, wanted_section); });
     if (s == sections_.end()) {
       // A new section keeps the name as given, less leading blanks.
       sections_.push_back(Section{std::u16string(TrimLeft(section)), {}});
@@ -176,7 +161,7 @@ bool IniFile::Set(const std::u16string& section, const std::u16string& key,
 std::vector<uint8_t> IniFile::Serialize() const {
   std::u16string text;
   for (const Section& s : sections_) {
-    if (!s.name.empty()) text += u"\r\n[" + s.name + u"]\r\n";
+    if (!s.name.empty()) text += u"[" + s.name + u"]\r\n";
     for (const Key& k : s.keys) {
       text += k.name;
       if (k.value) text += u"=" + *k.value;

@@ -5,20 +5,20 @@
 //
 // The rules, as kernel32 applies them:
 // - a line whose first non-blank character is '[' and that holds a ']' is a
-//   section header; its name is the text between '[' and the last ']', blanks
-//   included; anything after that ']' is ignored;
+//   section header; its name is the text between '[' and the last ']', less
+//   blanks around it; anything after that ']' is ignored;
 // - any other non-blank line is a key: the name is the text before the first
 //   '=' (blanks around it dropped), the value the text after it (blanks
 //   around it dropped); a line without '=' (comments among them) is a key
 //   without value, kept as it is;
-// - section and key names are matched without regard to case, blanks around
-//   the looked-up names ignored; the first matching section and the first
-//   matching key in it win;
+// - section and key names are matched without regard to ASCII letter case
+//   (accented letters must match exactly), blanks around the looked-up names
+//   ignored; the first matching section and the first matching key in it win;
 // - a value read drops one pair of matching quotes (' or ") around it and is
 //   cut to fit the caller's buffer;
 // - a write that changes something rewrites the whole file in the normal
-//   form: "[name]" headers preceded by an empty line, "name=value" lines,
-//   CRLF line ends, blank lines dropped.
+//   form: "[name]" headers, "name=value" lines, CRLF line ends, blank lines
+//   dropped. A write that changes nothing leaves the file untouched.
 //
 // Files are Windows-1252 unless they start with a UTF-8 or UTF-16 byte order
 // mark, which is kept.

@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -32,6 +33,8 @@ namespace {
 
 constexpr const char* kDosAttributeXattr = "user.DOSATTRIB";
 constexpr uint32_t kStoredAttributes = kAttrHidden | kAttrSystem;
+// Deeper than any Windows path can reach (MAX_PATH is 260 characters).
+constexpr int kMaxTreeDepth = 128;
 
 // The run-time error for an errno, for operations on an existing path.
 int ErrorNumberFor(int error, int not_found = kErrPathNotFound) {
@@ -508,8 +511,25 @@ class PosixFileSystem : public FileSystem {
   }
 
   void CopyTree(const std::string& from, const std::string& from_text, const std::string& to,
-                const std::string& to_text, bool overwrite) {
-    if (!IsFolder(to) && mkdir(to.c_str(), 0777) != 0) Fail(errno, to_text);
+                const std::string& to_text, bool overwrite, int depth = 0) {
+    // Links are followed, as Wine follows them; a link loop must not make
+    // the copy endless.
+    if (depth > kMaxTreeDepth) throw Error(kErrPathFileAccess, from_text);
+    // Merging into an existing folder: an entry there that differs only in
+    // letter case is the same entry on Windows. One listing serves all.
+    std::map<std::u16string, std::string> present;
+    if (IsFolder(to)) {
+      DIR* existing = opendir(to.c_str());
+      if (!existing) Fail(errno, to_text);
+      while (dirent* entry = readdir(existing)) {
+        std::string name = entry->d_name;
+        auto [at, added] = present.emplace(FoldFileName(name), name);
+        if (!added && name < at->second) at->second = name;
+      }
+      closedir(existing);
+    } else if (mkdir(to.c_str(), 0777) != 0) {
+      Fail(errno, to_text);
+    }
     DIR* dir = opendir(from.c_str());
     if (!dir) Fail(errno, from_text);
     std::vector<std::pair<std::string, bool>> entries;
@@ -522,20 +542,20 @@ class PosixFileSystem : public FileSystem {
     }
     closedir(dir);
     for (const auto& [name, folder] : entries) {
-      // An existing entry that differs only in letter case is the same entry
-      // on Windows: merge into it.
       std::string target_name = name;
-      struct stat st;
-      if (lstat((to + "/" + name).c_str(), &st) != 0) {
-        std::string match = FindEntryIgnoringCase(to, name);
-        if (!match.empty()) target_name = match;
+      if (!present.empty()) {
+        auto match = present.find(FoldFileName(name));
+        struct stat st;
+        if (match != present.end() && lstat((to + "/" + name).c_str(), &st) != 0) {
+          target_name = match->second;
+        }
       }
       std::string child_from = from + "/" + name, child_to = to + "/" + target_name;
       std::string child_from_text = JoinWindows(from_text, name);
       std::string child_to_text = JoinWindows(to_text, name);
       if (folder) {
         if (IsFile(child_to)) throw Error(kErrFileAlreadyExists, child_to_text);
-        CopyTree(child_from, child_from_text, child_to, child_to_text, overwrite);
+        CopyTree(child_from, child_from_text, child_to, child_to_text, overwrite, depth + 1);
       } else {
         if (IsFolder(child_to)) throw Error(kErrPermissionDenied, child_to_text);
         CopyOneFile(child_from, child_from_text, child_to, child_to_text, overwrite);

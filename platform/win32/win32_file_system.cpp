@@ -1,6 +1,10 @@
 // The file-system service on Windows: the W functions of kernel32, with the
 // FileSystemObject's rules for copies and moves built on CopyFileW and
 // MoveFileW, and the version record through the version library.
+//
+// Windows refuses to open a read-only file for writing, but Wine run by the
+// superuser does not; so writes check the read-only attribute first, which
+// makes both behave as Windows does.
 #include <windows.h>
 
 #include "platform/error.h"
@@ -281,6 +285,10 @@ class Win32FileSystem : public FileSystem {
 
   std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& path,
                                                      bool writable) override {
+    DWORD a = AttributesOf(path);
+    if (writable && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY)) {
+      throw Error(kErrPermissionDenied, path);
+    }
     DWORD access = GENERIC_READ | (writable ? GENERIC_WRITE : 0);
     HANDLE h = CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -338,6 +346,10 @@ class Win32FileSystem : public FileSystem {
   }
 
   static void CopyOneFile(const std::string& from, const std::string& to, bool overwrite) {
+    DWORD a = AttributesOf(to);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY)) {
+      throw Error(overwrite ? kErrPermissionDenied : kErrFileAlreadyExists, to);
+    }
     if (!CopyFileW(Wide(from).c_str(), Wide(to).c_str(), overwrite ? FALSE : TRUE)) {
       FailLast(to, kErrFileNotFound);
     }

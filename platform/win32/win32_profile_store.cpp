@@ -23,6 +23,10 @@ class Win32ProfileStore : public ProfileStore {
 
   bool Write(const std::string& section, const std::string& key, const std::string& value,
              const std::string& path) override {
+    // Windows refuses a read-only file here by itself; Wine run by the
+    // superuser would write into it.
+    DWORD attributes = GetFileAttributesA(Utf8ToCp1252(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
     return WritePrivateProfileStringA(Utf8ToCp1252(section).c_str(), Utf8ToCp1252(key).c_str(),
                                       Utf8ToCp1252(value).c_str(),
                                       Utf8ToCp1252(path).c_str()) != 0;

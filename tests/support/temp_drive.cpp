@@ -40,8 +40,8 @@ bool RunningUnderWine() {
 
 bool WineMapDrive(wchar_t letter, const std::wstring& folder) {
   using GetUnixName = char*(__cdecl*)(const wchar_t*);
-  auto get_unix_name = reinterpret_cast<GetUnixName>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+  auto get_unix_name = reinterpret_cast<GetUnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
   if (!get_unix_name) return false;
   std::string unix_path;
   if (!folder.empty()) {
