@@ -40,8 +40,9 @@ std::string Lines(std::string text) {
 
 class Cli : public RunTest {
  protected:
-  CliResult RunCli(const std::string& arguments, bool with_prefix = true) {
-    std::string command = "\"" + act::testing::HostFile(ACT_CLI_PATH) + "\" " + arguments;
+  CliResult RunCli(const std::string& arguments, bool with_prefix = true,
+                   std::string program = act::testing::HostFile(ACT_CLI_PATH)) {
+    std::string command = "\"" + program + "\" " + arguments;
 #ifdef _WIN32
     const char* sep = "\\";
     (void)with_prefix;
@@ -152,6 +153,21 @@ TEST_F(Cli, RefusalsEndWithStatusTwo) {
   EXPECT_NE(r.out.find("No se puede actualizar desde"), std::string::npos) << r.out;
   EXPECT_EQ(TakeSnapshot(fs(), drive + "\\"), before);
 #endif
+}
+
+TEST_F(Cli, WithoutOriginThePackageIsTheOneBesideTheProgram) {
+  MakeSample("2.0.0.0", "3.0.0.0");
+  const std::string copy = origin + "\\actualizador-cli.exe";
+  fs().CopyFile(act::testing::HostFile(ACT_CLI_PATH), copy, true);
+#ifdef _WIN32
+  const std::string program = copy;
+#else
+  const std::string program = drives_.ShellRoot(1) + "/disco/actualizador-cli.exe";
+#endif
+  CliResult r = RunCli("--drive " + drive, true, program);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Fin De La actualización\n");
+  EXPECT_EQ(fs().GetFileVersion(Installed("\\zentaroDeck.exe")), "3.0.0.0");
 }
 
 #ifndef _WIN32
