@@ -5,6 +5,7 @@
 
 #include "engine/manifest_copies.h"
 #include "engine/settings_carry_over.h"
+#include "profile/mod_general.h"
 #include "run_fixture.h"
 
 namespace act::test {
@@ -166,6 +167,36 @@ TEST_F(CarryOver, StagesNeverModifyTheManifests) {
   // And the installed files the values came from are untouched too.
   EXPECT_EQ(profiles().Read(SampleSection(1), SampleKey(1), Staged("\\configuracion.ini")),
             InstalledValue(1, 1));
+}
+
+}  // namespace
+}  // namespace act::test
+
+namespace act::test {
+namespace {
+
+// The profile routines over the platform's own profile functions.
+using ProfileRoutines = RunTest;
+
+TEST_F(ProfileRoutines, DefaultsAreWrittenBackOnlyWhenGivenAndWritable) {
+  const std::string file = drive + "\\p.ini";
+  EXPECT_EQ(leeIni(profiles(), "S", "k", "", file), "");
+  EXPECT_FALSE(fs().FileExists(file));  // an empty default creates nothing
+
+  EXPECT_EQ(leeIni(profiles(), "S", "k", "1", file), "1");
+  EXPECT_EQ(profiles().Read("S", "k", file), "1");
+
+  PutText(fs(), file, "[S]\nvacio=\nlargo=" + std::string(300, 'x') + "\n");
+  EXPECT_EQ(leeIni(profiles(), "S", "vacio", "d", file), "d");
+  EXPECT_EQ(profiles().Read("S", "vacio", file), "d");
+  EXPECT_EQ(leeIni(profiles(), "S", "largo", "", file), std::string(254, 'x'));
+
+  auto before = fs().ReadFileBytes(file);
+  EXPECT_EQ(leeIni(profiles(), "S", "largo", "otro", file), std::string(254, 'x'));
+  fs().SetAttributes(file, kAttrReadOnly);
+  EXPECT_FALSE(escribeIni(profiles(), "S", "nueva", "v", file));
+  EXPECT_EQ(leeIni(profiles(), "S", "falta", "d", file), "d");  // refused write-back ignored
+  EXPECT_EQ(fs().ReadFileBytes(file), before);
 }
 
 }  // namespace
