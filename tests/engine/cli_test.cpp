@@ -176,6 +176,11 @@ TEST_F(Cli, NativeOriginIsNamedThroughItsDrive) {
   CliResult r = RunCli("--drive " + drive + " --origin " + Arg(drives_.ShellRoot(1) + "/disco"));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(fs().GetFileVersion(Installed("\\zentaroDeck.exe")), "3.0.0.0");
+
+  // A host folder outside every drive of the prefix cannot be the origin.
+  r = RunCli("--drive " + drive + " --origin " + Arg(drives_.prefix()));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("lies on no drive"), std::string::npos) << r.err;
 }
 #endif
 
