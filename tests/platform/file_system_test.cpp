@@ -109,6 +109,9 @@ TEST_F(FileSystemTest, CopyFileFailures) {
                     P("\\nofolder\\x.txt")),
             kErrPathNotFound);
   EXPECT_EQ(ErrorOf([&] { fs().CopyFile(P("\\src\\a.txt"), P("\\nofolder\\"), true); }), kErrPathNotFound);
+  // A folder in the way is not replaced by a file.
+  EXPECT_EQ(ErrorOf([&] { fs().CopyFile(P("\\src\\a.txt"), P("\\src\\sub"), true); }), kErrPermissionDenied);
+  EXPECT_TRUE(fs().FolderExists(P("\\src\\sub\\deep")));
 }
 
 TEST_F(FileSystemTest, CopyFileIntoFolderKeepsNameAndReadOnlyState) {
