@@ -5,12 +5,14 @@
 # native actualizador-cli on it and prints the drive before and after, the
 # program's output and the settings it carried over.
 #
-# Usage: scripts/demo.sh            (KEEP=1 keeps the temporary folder)
+# Usage: scripts/demo.sh [BUILD_DIR]   (default build/native; KEEP=1 keeps
+#        the temporary folder)
 # Needs: a native build (build/native, made here when missing), the MinGW
 # resource compiler and C compiler for the sample executables, iconv.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build/native}
+build=${1:-${BUILD_DIR:-$root/build/native}}
+case $build in /*) ;; *) build=$PWD/$build ;; esac
 cli=$build/ui/cli/actualizador-cli
 if [ ! -x "$cli" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
