@@ -1,5 +1,9 @@
 #include "test_drives.h"
 
+#ifdef _WIN32
+#include "tests/support/temp_drive.h"
+#endif
+
 #include <cstdlib>
 #include <stdexcept>
 
@@ -12,33 +16,28 @@ namespace act::test {
 
 #ifdef _WIN32
 
-TestDrives::TestDrives() {
-  const char* list = std::getenv("ACT_TEST_DRIVES");
-  std::string text = list ? list : "";
-  for (size_t start = 0; start < text.size();) {
-    size_t comma = text.find(',', start);
-    if (comma == std::string::npos) comma = text.size();
-    if (comma > start) drives_.push_back(text.substr(start, comma - start));
-    start = comma + 1;
-  }
-  if (drives_.size() < 3)
-    throw std::runtime_error("ACT_TEST_DRIVES names fewer than three drives: run under with_drives.sh");
+// Drive letters are global on Windows: three of the shared temporary drives
+// are seen by one file-system service, and by the programs a test starts.
+struct TestDrives::Mapped {
+  act::testing::TempDrive drives[3];
+};
+
+TestDrives::TestDrives() : mapped_(std::make_unique<Mapped>()) {
+  for (auto& d : mapped_->drives) drives_.push_back(d.drive());
   fs_ = NewPlatformFileSystem();
   profiles_ = NewPlatformProfileStore(*fs_);
-  // Each test starts from empty drives.
-  for (const std::string& drive : drives_)
-    for (const std::string& name : fs_->ListFolder(drive + "\\")) {
-      std::string path = drive + "\\" + name;
-      if (fs_->FolderExists(path))
-        fs_->DeleteFolder(path, true);
-      else
-        fs_->DeleteFile(path, true);
-    }
 }
 
-TestDrives::~TestDrives() = default;
+TestDrives::~TestDrives() {
+  profiles_.reset();
+  fs_.reset();
+}
+
+std::string TestDrives::ShellRoot(size_t n) const { return drives_.at(n); }
 
 #else
+
+struct TestDrives::Mapped {};
 
 TestDrives::TestDrives() {
   namespace stdfs = std::filesystem;
@@ -54,6 +53,10 @@ TestDrives::TestDrives() {
   }
   fs_ = NewPlatformFileSystem(prefix_);
   profiles_ = NewPlatformProfileStore(*fs_);
+}
+
+std::string TestDrives::ShellRoot(size_t n) const {
+  return prefix_ + "/drive_" + drives_.at(n).substr(0, 1);
 }
 
 TestDrives::~TestDrives() {

@@ -3,9 +3,10 @@
 //
 // posix: a private Wine-style prefix in a temporary folder, whose
 // dosdevices entries q:, r:, s: lead to empty folders of its own.
-// Windows (under Wine): the drives that with_drives.sh mapped into the
-// prefix before starting the test, named in ACT_TEST_DRIVES ("m:,n:,o:");
-// each is emptied when the fixture starts.
+// Windows (under Wine too): three of the shared temporary drives
+// (tests/support/temp_drive.h), each a fresh folder behind a free letter.
+// The posix side keeps a prefix of its own because the shared helper gives
+// every drive a separate prefix, and a run needs several in one.
 #pragma once
 
 #include <memory>
@@ -28,11 +29,16 @@ class TestDrives {
   const std::string& drive(size_t n) const { return drives_.at(n); }
   FileSystem& fs() { return *fs_; }
   ProfileStore& profiles() { return *profiles_; }
+  // The n-th drive's root as the host's shell names it, for redirecting a
+  // spawned program's output there: "/tmp/act-engine-x/drive_q" or "q:".
+  std::string ShellRoot(size_t n) const;
   // posix: the prefix folder to hand to NewPlatformFileSystem or --prefix;
   // empty on Windows.
   const std::string& prefix() const { return prefix_; }
 
  private:
+  struct Mapped;
+  std::unique_ptr<Mapped> mapped_;
   std::vector<std::string> drives_;
   std::string prefix_;
   std::unique_ptr<FileSystem> fs_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "run_fixture.h"
+#include "tracing_file_system.h"
 
 namespace act::test {
 namespace {
@@ -49,6 +50,48 @@ TEST_F(UpdateRun, CompletedRunLeavesNewInstallationAndVersionBackup) {
   EXPECT_EQ(boxes.shown, std::vector<ShownBox>{kUpToDate});
 }
 
+// Every file-system step of a completed run, in order, with its arguments:
+// each existence test right before the operation it guards.
+TEST_F(UpdateRun, CompletedRunMakesExactlyTheseFileSystemSteps) {
+  MakeSample("2.0.0.0", "3.0.0.0");
+  PutText(fs(), drive + "\\SOPORTE\\zentaroDeck\\x.txt", "x\n");
+  TracingFileSystem tracing(fs());
+  RunServices services{tracing, profiles(), boxes};
+  ASSERT_EQ(RunUpdate({drive + " [DATOS]", origin}, services), RunOutcome::kCompleted);
+
+  const std::string d = drive, s = drive + "\\zentaroDeck_NEW", i = drive + "\\zentaroDeck";
+  EXPECT_EQ(tracing.trace, (std::vector<std::string>{
+      "FolderExists " + s + " no",
+      "CopyFolder " + origin + "\\zentaroDeck_NEW " + s + " true",
+      "GetFileVersion " + i + "\\zentaroDeck.exe",
+      "GetFileVersion " + s + "\\zentaroDeck.exe",
+      "FolderExists " + s + "\\actualizador.ini no",
+      "FileExists " + s + "\\actualizador.ini yes",
+      "SetAttributes " + s + "\\configuracion.ini 0",
+      "SetAttributes " + s + "\\datos.new 0",
+      "FolderExists " + i + "\\skins yes",
+      "CopyFolder " + i + "\\skins " + s + "\\skins true",
+      "FolderExists " + i + "\\fotos yes",
+      "CopyFolder " + i + "\\fotos " + s + "\\fotos true",
+      "FileExists " + i + "\\licencia.txt yes",
+      "CopyFile " + i + "\\licencia.txt " + s + "\\licencia.txt true",
+      "FolderExists " + s + "\\update_ss.ini no",
+      "FileExists " + s + "\\update_ss.ini yes",
+      "MoveFile " + s + "\\datos.new " + s + "\\datos.mdb",
+      "FolderExists " + d + "\\SOPORTE yes",
+      "FolderExists " + d + "\\SOPORTE\\zentaroDeck_2.0.0.0 no",
+      "MoveFolder " + i + " " + d + "\\SOPORTE\\zentaroDeck_2.0.0.0",
+      "FolderExists " + d + "\\SOPORTE\\zentaroDeck yes",
+      "DeleteFolder " + d + "\\SOPORTE\\zentaroDeck true",
+      "FolderExists " + i + " no",
+      "MoveFolder " + s + " " + i,
+      "FileExists " + i + "\\actualizador.ini yes",
+      "DeleteFile " + i + "\\actualizador.ini false",
+      "FileExists " + i + "\\update_ss.ini yes",
+      "DeleteFile " + i + "\\update_ss.ini false",
+  }));
+}
+
 // The three refusals show their message while the staging folder is still
 // there, then remove it; nothing else on any drive changes.
 struct Refusal {
@@ -57,6 +100,10 @@ struct Refusal {
   const char* minimo;
   const char* message;
 };
+
+void PrintTo(const Refusal& r, std::ostream* os) {
+  *os << r.installed << " -> " << r.packaged << " (minimo '" << r.minimo << "')";
+}
 
 class UpdateRunRefusal : public RunTest, public ::testing::WithParamInterface<Refusal> {};
 
@@ -196,9 +243,12 @@ TEST_F(UpdateRun, UpdaterAtTheRootOfAnotherDrive) {
   const std::string root = drives_.drive(1) + "\\";
   PutInstallation(fs(), drive, Exe("2.0.0.0"), options);
   PutPackage(fs(), root, Exe("3.0.0.0"), options);
-  RunServices services{fs(), profiles(), boxes};
-  // The package path holds two backslashes in a row; it is used unchanged.
+  TracingFileSystem tracing(fs());
+  RunServices services{tracing, profiles(), boxes};
   EXPECT_EQ(RunUpdate({drive, root}, services), RunOutcome::kCompleted);
+  // The package path holds two backslashes in a row; it is used unchanged.
+  EXPECT_EQ(tracing.trace.at(1),
+            "CopyFolder " + root + "\\zentaroDeck_NEW " + drive + "\\zentaroDeck_NEW true");
   EXPECT_EQ(fs().GetFileVersion(Installed("\\zentaroDeck.exe")), "3.0.0.0");
   EXPECT_TRUE(fs().FolderExists(root + "\\zentaroDeck_NEW"));
 }

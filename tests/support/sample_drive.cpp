@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tests/support/temp_drive.h"
+
 namespace act::test {
 namespace {
 
@@ -23,19 +25,9 @@ std::vector<uint8_t> Media(const std::string& name, size_t size) {
 
 }  // namespace
 
-std::string BuildTreePath(const std::string& unix_path) {
-#ifdef _WIN32
-  std::string out = "Z:" + unix_path;
-  std::replace(out.begin(), out.end(), '/', '\\');
-  return out;
-#else
-  return unix_path;
-#endif
-}
-
 std::vector<uint8_t> VersionedExe(FileSystem& fs, const std::string& exe_dir,
                                   const std::string& version) {
-  return fs.ReadFileBytes(BuildTreePath(exe_dir + "/zentaroDeck-" + version + ".exe"));
+  return fs.ReadFileBytes(act::testing::HostFile(exe_dir + "/zentaroDeck-" + version + ".exe"));
 }
 
 std::string Cp1252(const std::string& utf8) {

@@ -14,10 +14,6 @@
 
 namespace act::test {
 
-// A host path of this test's build tree ("/work/x") as the platform's file
-// system names it: unchanged on posix, "Z:\work\x" under Wine.
-std::string BuildTreePath(const std::string& unix_path);
-
 // The bytes of a stand-in zentaroDeck.exe whose version record holds version
 // ("2.0.0.0"), built by the MinGW resource compiler into exe_dir.
 std::vector<uint8_t> VersionedExe(FileSystem& fs, const std::string& exe_dir,

@@ -4,6 +4,7 @@
 
 #include <cctype>
 
+#include "platform/error.h"
 #include "ui/cli/cli_host.h"
 
 namespace act {
@@ -39,7 +40,7 @@ std::string OriginAsDrivePath(const std::string& origin, const std::string& driv
                               const std::string& prefix) {
   if (origin.empty() || origin[0] != '/') return origin;
   std::string folder = RealPath(origin);
-  if (folder.empty()) return origin;
+  if (folder.empty()) throw Error(kErrPathNotFound, origin);
   const std::string dosdevices = (prefix.empty() ? DefaultPrefix() : prefix) + "/dosdevices/";
 
   // The drive whose root holds the folder most closely; the target drive
@@ -54,7 +55,9 @@ std::string OriginAsDrivePath(const std::string& origin, const std::string& driv
     bool holds = folder == root || root == "/" || folder.rfind(root + "/", 0) == 0;
     if (holds && root.size() > best_root.size()) best_letter = letter, best_root = root;
   }
-  if (best_letter.empty()) return origin;
+  // The run joins Windows paths to the folder, which only a drive path takes.
+  if (best_letter.empty())
+    throw Error(kErrPathNotFound, origin + " lies on no drive of the prefix " + dosdevices);
   std::string rest = folder.substr(best_root == "/" ? 0 : best_root.size());
   for (char& c : rest)
     if (c == '/') c = '\\';

@@ -1,6 +1,8 @@
 // actualizador-cli: the update run without a window. Each message box the
 // window would show becomes a line on stdout; a failure becomes the error
 // report on stderr. Exit status: 0 completed, 2 refused, 1 failed.
+// Output is UTF-8 everywhere; on Windows the streams stay in text mode, so
+// lines end in CRLF there as Windows tools expect.
 #include <cstdio>
 #include <exception>
 #include <string>
