@@ -2,8 +2,8 @@
 // the window's layout and behaviour, an update run on a selected drive with
 // its real message boxes, and the ways the load sequence can end early.
 //
-// Runs on the drives that with_drives.sh maps (ACT_TEST_DRIVES): the first
-// holds the installation, the second the update medium, the third nothing.
+// Runs on three drives of its own: the first holds the installation, the
+// second the update medium, the third nothing.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/win32_errors.h"
+#include "tests/support/temp_drive.h"
 #include "tests/ui/window_driver.h"
 
 namespace act::test {
@@ -28,15 +30,6 @@ std::wstring FromHost(const char* host) {
   return path;
 }
 
-std::vector<std::wstring> TestDrives() {
-  std::vector<std::wstring> drives;
-  const char* list = std::getenv("ACT_TEST_DRIVES");
-  for (const char* c = list ? list : ""; *c; ++c) {
-    if (c[1] == ':') drives.push_back(std::wstring{static_cast<wchar_t>(*c), L':'});
-  }
-  return drives;
-}
-
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void WriteText(const std::wstring& path, const std::string& text) {
@@ -48,26 +41,6 @@ void WriteText(const std::wstring& path, const std::string& text) {
 
 void Copy(const std::wstring& from, const std::wstring& to) {
   ASSERT_TRUE(CopyFileW(from.c_str(), to.c_str(), FALSE)) << "copy to " << std::string(to.begin(), to.end());
-}
-
-void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = folder + L"\\" + name;
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-        RemoveDirectoryW(path.c_str());
-      } else {
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-  }
 }
 
 std::wstring FileVersion(const std::wstring& path) {
@@ -106,12 +79,9 @@ class Window : public ::testing::Test {
  protected:
   void SetUp() override {
     CoInitialize(nullptr);
-    auto drives = TestDrives();
-    ASSERT_GE(drives.size(), 3u) << "run through with_drives.sh";
-    target_ = drives[0];
-    medium_ = drives[1];
-    other_ = drives[2];
-    for (const auto& drive : drives) RemoveTree(drive);
+    target_ = Wide(drives_[0].drive());
+    medium_ = Wide(drives_[1].drive());
+    other_ = Wide(drives_[2].drive());
     RemoveShortcuts();
     updater_ = medium_ + L"\\upd";
 
@@ -158,6 +128,7 @@ class Window : public ::testing::Test {
     SaveShortcut(StartupFolder(CSIDL_STARTUP) + L"\\zentaroDeck.lnk", drive + L"\\zentaroDeck\\zentaroDeck.exe");
   }
 
+  testing::TempDrive drives_[3];
   std::wstring target_, medium_, other_, updater_;
 };
 
