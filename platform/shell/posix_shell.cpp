@@ -9,6 +9,7 @@
 #include <iterator>
 #include <algorithm>
 
+#include "platform/cp1252.h"
 #include "platform/file_system.h"
 #include "platform/lnk/shell_link.h"
 #include "platform/shell/registry_file.h"
@@ -51,7 +52,9 @@ class PosixShell : public Shell {
       return "";
     }
     auto path = FindRegistryString(ReadHostFile(prefix_ / file), kShellFoldersKey, value);
-    return path.value_or("");
+    // The path reaches the program through an ANSI buffer: what the code
+    // page cannot hold comes back as '?', as from SHGetPathFromIDListA.
+    return Cp1252ToUtf8(Utf8ToCp1252(path.value_or("")));
   }
 
   std::string ShortcutTarget(const std::string& path) override {

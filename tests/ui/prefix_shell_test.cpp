@@ -70,6 +70,15 @@ TEST_F(PrefixShell, StartupFoldersComeFromThePrefixRegistry) {
   EXPECT_EQ(shell_->SpecialFolderPath(5), "");
 }
 
+TEST_F(PrefixShell, FolderPathsPassThroughTheAnsiCodePage) {
+  // Wine writes characters beyond ASCII as \x escapes of UTF-16 units.
+  std::ofstream(prefix_ / "user.reg")
+      << "WINE REGISTRY Version 2\n\n"
+         "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
+         "\"Startup\"=\"C:\\\\users\\\\Jos\\xe9\\\\\\x4e2d\\\\Inicio\"\n";
+  EXPECT_EQ(shell_->SpecialFolderPath(kCsidlStartup), "C:\\users\\Jos\xC3\xA9\\?\\Inicio");
+}
+
 TEST_F(PrefixShell, MissingRegistryFilesGiveEmptyFolders) {
   fs::remove(prefix_ / "user.reg");
   EXPECT_EQ(shell_->SpecialFolderPath(kCsidlStartup), "");
