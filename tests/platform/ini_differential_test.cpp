@@ -7,8 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <thread>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -283,7 +286,13 @@ TEST(IniDifferentialTest, PosixProfileCodeAnswersAsKernel32) {
     }
   }
   EXPECT_EQ(mismatches, 0);
-  std::system(("rm -rf '" + base + "'").c_str());
+  // Wine may still be winding the oracle down; retry until the folder goes.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    std::error_code ignored;
+    std::filesystem::remove_all(base, ignored);
+    if (!std::filesystem::exists(base)) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  }
 }
 
 }  // namespace
