@@ -179,7 +179,9 @@ Value DecodeValue(Pager& pager, const Format& format, const Page& page, const Co
       return Value::Text(format.is_jet3() ? Cp1252ToUtf8(bytes) : Jet4TextToUtf8(bytes));
     }
     default:
-      page.Fail("column '" + c.name + "' has unknown type " + std::to_string(c.type));
+      // Types this engine does not interpret (Jet 4 system tables carry one,
+      // 0x11) come back as their stored bytes.
+      return Value::Binary(as_string(b));
   }
 }
 
