@@ -25,9 +25,41 @@ struct Token {
   std::size_t position = 0;  // byte offset of the token in the statement
 };
 
-// The tokens of `statement`, ending with one kEnd token. Throws act::Error
-// (kErrSyntaxInQueryExpression) for text that is not UTF-8, an unterminated
-// string, name or date, an empty name, or a character that starts no token.
+// What stops the lexer: text that is not UTF-8, an unterminated string,
+// name or date, an empty name, or a character that starts no token. The
+// parser turns it into the act::Error of the clause it was reading.
+struct LexError {
+  std::size_t position;
+  std::string what;
+};
+
+// Hands out the tokens of a statement one at a time, so that a fault late in
+// a statement is reported only once the parser gets there, in the words of
+// the clause it belongs to.
+class Lexer {
+ public:
+  explicit Lexer(std::string_view statement) : s_(statement) {}
+
+  // The next token; a kEnd token at the end and on every call after it.
+  // Throws LexError.
+  Token Next();
+
+ private:
+  [[noreturn]] void Fail(std::size_t at, const std::string& what);
+  Token Symbol(std::size_t start);
+  Token Number(std::size_t start);
+  Token Binary(std::size_t start);
+  Token Quoted(std::size_t start, char quote);
+  Token Bracketed(std::size_t start);
+  Token Date(std::size_t start);
+
+  std::string_view s_;
+  std::size_t pos_ = 0;
+  bool checked_utf8_ = false;
+};
+
+// All tokens of `statement`, ending with one kEnd token. Throws act::Error
+// (kErrSyntaxInQueryExpression) where the lexer stops.
 std::vector<Token> Tokenize(std::string_view statement);
 
 }  // namespace act::sql

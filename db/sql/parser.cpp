@@ -1,6 +1,7 @@
 #include "db/sql/parser.h"
 
 #include <charconv>
+#include <deque>
 #include <cstring>
 #include <limits>
 
@@ -55,9 +56,13 @@ std::string Describe(const Token& t) {
 
 class Parser {
  public:
-  explicit Parser(std::string_view sql) : sql_(sql), tokens_(Tokenize(sql)) {}
+  explicit Parser(std::string_view sql) : sql_(sql), lexer_(sql) {}
 
   Statement Run() {
+    // Names and texts leave the parser as UTF-8; a statement that is not
+    // UTF-8 at all is refused before any clause is read.
+    if (std::size_t bad = FindInvalidUtf8(sql_); bad != std::string_view::npos)
+      throw SqlError(kErrSyntaxInQueryExpression, sql_, bad, "text that is not UTF-8");
     clause_ = kErrInvalidStatement;
     Statement statement;
     if (AcceptKeyword("SELECT")) {
@@ -82,13 +87,24 @@ class Parser {
  private:
   // ---- tokens ----
 
-  const Token& Peek(std::size_t ahead = 0) const {
-    std::size_t i = next_ + ahead;
-    return i < tokens_.size() ? tokens_[i] : tokens_.back();
+  // Tokens are read as the parser reaches them (at most two ahead), so that
+  // a lexical fault is reported under the clause it lies in.
+  const Token& Peek(std::size_t ahead = 0) {
+    while (tokens_.size() <= next_ + ahead) {
+      if (!tokens_.empty() && tokens_.back().kind == Kind::kEnd) return tokens_.back();
+      try {
+        tokens_.push_back(lexer_.Next());
+      } catch (const LexError& e) {
+        throw SqlError(clause_, sql_, e.position, e.what);
+      }
+    }
+    return tokens_[next_ + ahead];
   }
-  const Token& Take() {
-    const Token& t = Peek();
-    if (next_ < tokens_.size() - 1) ++next_;
+  // The current token, and a step past it. The copy keeps it valid while
+  // later tokens are read.
+  Token Take() {
+    Token t = Peek();
+    if (t.kind != Kind::kEnd) ++next_;
     return t;
   }
   bool IsKeyword(const Token& t, const char* keyword) const {
@@ -117,7 +133,7 @@ class Parser {
   }
 
   // A table, column or index name: plain (not a reserved word) or bracketed.
-  bool PeekName() const {
+  bool PeekName() {
     const Token& t = Peek();
     return t.kind == Kind::kName || (t.kind == Kind::kWord && !IsReserved(t.text));
   }
@@ -154,7 +170,7 @@ class Parser {
 
   // ---- literals ----
 
-  bool PeekLiteral() const {
+  bool PeekLiteral() {
     const Token& t = Peek();
     switch (t.kind) {
       case Kind::kString: case Kind::kNumber: case Kind::kDate: case Kind::kBinary: return true;
@@ -592,7 +608,8 @@ class Parser {
   }
 
   std::string_view sql_;
-  std::vector<Token> tokens_;
+  Lexer lexer_;
+  std::deque<Token> tokens_;  // read so far; a deque keeps references to them valid
   std::size_t next_ = 0;
   int clause_ = kErrInvalidStatement;  // the error number for a fault here
 };

@@ -4,18 +4,10 @@
 
 #include <string>
 
-#include "db/sql/parser.h"
-#include "platform/error.h"
+#include "tests/sql/test_util.h"
 
 namespace act::sql {
 namespace {
-
-template <typename T>
-T ParseAs(const std::string& sql) {
-  Statement s = Parse(sql);
-  EXPECT_TRUE(std::holds_alternative<T>(s)) << sql;
-  return std::get<T>(std::move(s));
-}
 
 std::string TextLookup(const std::string& element) {
   return "SELECT elemento,valor_s FROM configuracion WHERE elemento='" + element + "'";
