@@ -1,0 +1,38 @@
+// The two forms in which jetsql prints rows.
+//
+// CSV is the form mdb-export (mdbtools) prints by default, so that the two
+// can be compared with diff: a header of the bare column names; text, memo,
+// dates, binary and GUIDs in double quotes with quotes doubled; Null and
+// empty values as nothing; booleans 0/1; Single as %.8g, Double as %.16g;
+// Currency with four decimals; dates as mm/dd/yy hh:mm:ss.
+//
+// JSON is one object per row: Null as null, numbers as numbers, booleans as
+// true/false, dates in ISO 8601 (2024-05-01T10:30:00), binary as a string of
+// hex digits, GUIDs as {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/jetsql/cell.h"
+
+namespace act::jetsql {
+
+std::string CsvHeader(const std::vector<std::string>& names);
+std::string CsvRow(const std::vector<Cell>& cells);
+std::string CsvValue(const Cell& cell);
+
+std::string JsonRow(const std::vector<std::string>& names, const std::vector<Cell>& cells);
+std::string JsonValue(const Cell& cell);
+std::string JsonString(const std::string& utf8);
+
+// Parts shared by both forms.
+std::string CurrencyText(std::int64_t ten_thousandths);  // -12.3400
+std::string GuidText(const std::string& bytes);          // {...}, upper-case hex
+
+// A Jet date as mdb-export shows it (mm/dd/yy hh:mm:ss, seconds rounded)
+// and as ISO 8601.
+std::string MdbExportDate(double jet_date);
+std::string IsoDate(double jet_date);
+
+}  // namespace act::jetsql
