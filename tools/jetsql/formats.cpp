@@ -48,18 +48,6 @@ std::string CurrencyText(std::int64_t ten_thousandths) {
   return (negative ? "-" : "") + std::to_string(magnitude / 10000) + "." + fraction;
 }
 
-std::string GuidText(const std::string& bytes) {
-  if (bytes.size() != 16) return Hex(bytes);
-  // The first three groups are stored little-endian, the last two as bytes.
-  auto at = [&](std::initializer_list<int> order) {
-    std::string picked;
-    for (int i : order) picked += bytes[static_cast<std::size_t>(i)];
-    return Hex(picked);
-  };
-  return "{" + at({3, 2, 1, 0}) + "-" + at({5, 4}) + "-" + at({7, 6}) + "-" + at({8, 9}) + "-" +
-         at({10, 11, 12, 13, 14, 15}) + "}";
-}
-
 std::string MdbExportDate(double jet_date) {
   auto d = sql::FromJetDate(jet_date);
   if (!d) return Printf("%.16g", jet_date);
@@ -84,21 +72,24 @@ std::string CsvHeader(const std::vector<std::string>& names) {
   return out + "\n";
 }
 
-std::string CsvValue(const Cell& cell) {
-  // mdb-export cannot tell Null from an empty text: both print as nothing.
-  if (cell.is_null) return "";
+std::string CsvValue(const db::Value& value) {
+  using Kind = db::Value::Kind;
   std::string text;
-  switch (cell.type) {
-    case CellType::kBoolean: return cell.integer ? "1" : "0";
-    case CellType::kByte:
-    case CellType::kShort:
-    case CellType::kLong: return std::to_string(cell.integer);
-    case CellType::kCurrency: return CurrencyText(cell.integer);
-    case CellType::kSingle: return Printf("%.8g", cell.real);
-    case CellType::kDouble: return Printf("%.16g", cell.real);
-    case CellType::kDateTime: text = MdbExportDate(cell.real); break;
-    case CellType::kGuid: text = GuidText(cell.bytes); break;
-    default: text = cell.bytes; break;
+  switch (value.kind()) {
+    // mdb-export cannot tell Null from an empty text: both print as nothing.
+    case Kind::kNull: return "";
+    case Kind::kBoolean:
+    case Kind::kByte:
+    case Kind::kInteger:
+    case Kind::kLong: return std::to_string(value.integer());
+    case Kind::kCurrency: return CurrencyText(value.integer());
+    case Kind::kSingle: return Printf("%.8g", value.real());
+    case Kind::kDouble: return Printf("%.16g", value.real());
+    case Kind::kDecimal: return value.bytes();
+    case Kind::kDateTime: text = MdbExportDate(value.real()); break;
+    case Kind::kText:
+    case Kind::kBinary:
+    case Kind::kGuid: text = value.bytes(); break;
   }
   if (text.empty()) return "";
   std::string out = "\"";
@@ -109,11 +100,11 @@ std::string CsvValue(const Cell& cell) {
   return out + "\"";
 }
 
-std::string CsvRow(const std::vector<Cell>& cells) {
+std::string CsvRow(const std::vector<db::Value>& values) {
   std::string out;
-  for (std::size_t i = 0; i < cells.size(); ++i) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
     if (i) out += ',';
-    out += CsvValue(cells[i]);
+    out += CsvValue(values[i]);
   }
   return out + "\n";
 }
@@ -140,34 +131,36 @@ std::string JsonString(const std::string& utf8) {
   return out + "\"";
 }
 
-std::string JsonValue(const Cell& cell) {
-  if (cell.is_null) return "null";
-  switch (cell.type) {
-    case CellType::kBoolean: return cell.integer ? "true" : "false";
-    case CellType::kByte:
-    case CellType::kShort:
-    case CellType::kLong: return std::to_string(cell.integer);
-    case CellType::kCurrency: {
-      std::string text = CurrencyText(cell.integer);
+std::string JsonValue(const db::Value& value) {
+  using Kind = db::Value::Kind;
+  switch (value.kind()) {
+    case Kind::kNull: return "null";
+    case Kind::kBoolean: return value.integer() ? "true" : "false";
+    case Kind::kByte:
+    case Kind::kInteger:
+    case Kind::kLong: return std::to_string(value.integer());
+    case Kind::kCurrency: {
+      std::string text = CurrencyText(value.integer());
       text.erase(text.find_last_not_of('0') + 1);
       if (text.back() == '.') text.pop_back();
       return text;
     }
-    case CellType::kSingle: return ShortestNumber(static_cast<float>(cell.real));
-    case CellType::kDouble: return ShortestNumber(cell.real);
-    case CellType::kDateTime: return JsonString(IsoDate(cell.real));
-    case CellType::kGuid: return JsonString(GuidText(cell.bytes));
-    case CellType::kBinary:
-    case CellType::kLongBinary: return JsonString(Hex(cell.bytes));
-    default: return JsonString(cell.bytes);
+    case Kind::kSingle: return ShortestNumber(static_cast<float>(value.real()));
+    case Kind::kDouble: return ShortestNumber(value.real());
+    case Kind::kDecimal: return value.bytes().empty() ? "null" : value.bytes();
+    case Kind::kDateTime: return JsonString(IsoDate(value.real()));
+    case Kind::kBinary: return JsonString(Hex(value.bytes()));
+    case Kind::kText:
+    case Kind::kGuid: return JsonString(value.bytes());
   }
+  return "null";
 }
 
-std::string JsonRow(const std::vector<std::string>& names, const std::vector<Cell>& cells) {
+std::string JsonRow(const std::vector<std::string>& names, const std::vector<db::Value>& values) {
   std::string out = "{";
-  for (std::size_t i = 0; i < cells.size() && i < names.size(); ++i) {
+  for (std::size_t i = 0; i < values.size() && i < names.size(); ++i) {
     if (i) out += ",";
-    out += JsonString(names[i]) + ":" + JsonValue(cells[i]);
+    out += JsonString(names[i]) + ":" + JsonValue(values[i]);
   }
   return out + "}\n";
 }
