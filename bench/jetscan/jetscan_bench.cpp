@@ -1,8 +1,9 @@
 // Full-scan benchmark: every row of the largest sample table, read by our
 // engine and rendered as mdb-export's CSV, against mdb-export itself on the
-// same table in the same run. Reports the ratio (mdb-export time / ours),
-// once as measured and once without mdb-export's process start (its time on
-// an empty table), plus the pager's cache figures and the peak RSS, which
+// same table in the same run. Reports the ratio (mdb-export time / ours) as
+// measured and, when the table is big enough for it to show, without
+// mdb-export's process start (its time on an empty table), plus the pager's
+// cache figures and the peak RSS, which
 // show that a scan holds a fixed number of pages.
 //
 //   jetscan_bench [repetitions [database table]]
@@ -44,16 +45,17 @@ Target Largest() {
   return best;
 }
 
+// The fastest of the runs: on a shared machine the minimum is the figure
+// least disturbed by other work.
 template <typename F>
-double MedianMs(int repetitions, F&& f) {
-  std::vector<double> times;
+double BestMs(int repetitions, F&& f) {
+  double best = 1e300;
   for (int i = 0; i < repetitions; ++i) {
     auto start = Clock::now();
     f();
-    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
   }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  return best;
 }
 
 size_t MdbExport(const std::string& path, const std::string& table) {
@@ -93,10 +95,10 @@ int main(int argc, char** argv) {
     peak_pages = db.pager().peak_cached_pages();
     reads = db.pager().page_reads();
   };
-  double ours_ms = MedianMs(repetitions, [&] { ours(jet::Pager::kDefaultCachePages); });
+  double ours_ms = BestMs(repetitions, [&] { ours(jet::Pager::kDefaultCachePages); });
   std::printf("ours:       %8.3f ms  (%zu bytes of CSV, %zu page reads, peak %zu cached pages of %zu)\n",
               ours_ms, our_bytes, reads, peak_pages, jet::Pager::kDefaultCachePages);
-  double small_ms = MedianMs(repetitions, [&] { ours(8); });
+  double small_ms = BestMs(repetitions, [&] { ours(8); });
   std::printf("ours, 8-page cache: %8.3f ms  (%zu page reads, peak %zu cached pages)\n", small_ms,
               reads, peak_pages);
 
@@ -105,16 +107,24 @@ int main(int argc, char** argv) {
     return 0;
   }
   size_t their_bytes = 0;
-  double theirs_ms = MedianMs(repetitions, [&] { their_bytes = MdbExport(path, target.table); });
+  double theirs_ms = BestMs(repetitions, [&] { their_bytes = MdbExport(path, target.table); });
   // mdb-export's fixed cost: starting the process and opening the file,
   // measured on an empty table of the same file (MSysQueries).
-  double startup_ms = MedianMs(repetitions, [&] {
+  double startup_ms = BestMs(repetitions, [&] {
     MdbExport(path, "MSysQueries");
   });
   std::printf("mdb-export: %8.3f ms  (%zu bytes); its start-up alone %.3f ms\n", theirs_ms,
               their_bytes, startup_ms);
-  std::printf("ratio mdb-export / ours: %.1fx as measured, %.1fx without mdb-export's start-up\n",
-              theirs_ms / ours_ms, std::max(0.0, theirs_ms - startup_ms) / ours_ms);
+  std::printf("ratio mdb-export / ours: %.1fx as measured\n", theirs_ms / ours_ms);
+  // On a small table mdb-export's own reading vanishes in its start-up; the
+  // second ratio is only shown when it stands out of that noise.
+  double reading_ms = theirs_ms - startup_ms;
+  if (reading_ms > 0.1 * startup_ms) {
+    std::printf("ratio of reading alone (mdb-export minus its start-up) / ours: %.1fx\n",
+                reading_ms / ours_ms);
+  } else {
+    std::printf("mdb-export's reading of this table is within the noise of its start-up\n");
+  }
   struct rusage usage;
   getrusage(RUSAGE_SELF, &usage);
   std::printf("peak RSS of this process: %ld KiB\n", usage.ru_maxrss);
