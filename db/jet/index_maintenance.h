@@ -15,7 +15,8 @@ namespace act::db::jet {
 // Before a row is written: throws act::Error 3022 naming the index when a
 // unique/primary index already holds the row's key, 3314/3315-style errors
 // are the row writer's (required columns); 3201/3200 for referential
-// integrity. `row` holds one Value per column, indexed by column number.
+// integrity. `row` holds one Value per column, indexed like table.columns
+// (the order EncodeIndexKey takes).
 void CheckIndexConstraints(Database& db, const TableDefinition& table, const std::vector<Value>& row);
 
 // After a row is written at `where`: adds its entries to every real index.
