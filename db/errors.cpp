@@ -15,6 +15,10 @@ const char* JetErrorText(int number) {
     case kJetOperationNotSupported: return "Operation is not supported";
     case kJetObjectClosed: return "Object is no longer valid";
     case kJetUnrecognizedFormat: return "Unrecognized database format";
+    case kJetTooFewParameters: return "Too few parameters";
+    case kJetCannotExecuteSelect: return "Cannot execute a select query";
+    case kJetInvalidOperation: return "Invalid operation";
+    case kJetTypeMismatch: return "Data type mismatch in criteria expression";
     default: return act::ErrorText(number);
   }
 }

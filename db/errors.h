@@ -24,6 +24,10 @@ enum JetError : int {
   kJetOperationNotSupported = 3251,  // a statement or operation not implemented
   kJetObjectClosed = 3420,        // use of a closed Database or Recordset
   kJetUnrecognizedFormat = 3343,  // not a Jet 3/Jet 4 file, or an unusable header
+  kJetTooFewParameters = 3061,    // a statement names a column the table lacks
+  kJetCannotExecuteSelect = 3065, // Execute given a SELECT
+  kJetInvalidOperation = 3219,    // OpenRecordset given an action statement
+  kJetTypeMismatch = 3464,        // comparing text with a number in a condition
 };
 
 // Jet's text for the numbers above.
