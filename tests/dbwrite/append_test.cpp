@@ -10,6 +10,8 @@
 
 #include "db/exec/statement_executor.h"
 #include "db/jet/consistency_check.h"
+#include "db/jet/page_allocator.h"
+#include "db/jet/table_writer.h"
 #include "db/jet/table_scan.h"
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
@@ -82,6 +84,40 @@ TEST(Append, ThousandsOfRowsOverManyPages) {
   }
   EXPECT_EQ(rows.size(), db.Table("Table3")->row_count);
   ExpectConsistent(db);
+  ExpectMdbExportAgrees(path, "Table3");
+}
+
+// Past 1024 pages the inline maps (global map, the table's owned and free
+// maps) cannot list the pages any more and become reference maps.
+TEST(Append, FilesPastTheInlineMapRangeUseReferenceMaps) {
+  std::string dir = ScratchDir("big");
+  std::string path = CopySample("jet3/testV1997.mdb", dir, "big.mdb");
+  ScratchFileSystem fs;
+  const int kRows = 100000;
+  {
+    auto db = OpenForWrite(fs, path);
+    db->pager().BeginDeferredWrites();
+    jet::PageAllocator allocator(*db);
+    jet::TableWriter writer(*db, allocator, db->Table("Table3"));
+    for (int i = 0; i < kRows; ++i) {
+      writer.Append({Value::Long(i), Value::Text("pingüino " + std::to_string(i))});
+      if (db->pager().pending_writes() > 256) {
+        writer.Finish();
+        db->pager().FlushWrites();
+      }
+    }
+    writer.Finish();
+    db->pager().FlushWrites();
+    EXPECT_GT(db->pager().page_count(), 1100u);
+  }
+  jet::Database db(std::make_unique<HostFile>(path));
+  auto rows = ReadRows(db, "Table3");
+  ASSERT_GE(rows.size(), size_t(kRows));
+  size_t first = rows.size() - kRows;
+  EXPECT_EQ(Value::Long(0), rows[first][0]);
+  EXPECT_EQ(Value::Text("pingüino 99999"), rows.back()[1]);
+  ExpectConsistent(db);
+  if (HaveCommand("mdb-count")) EXPECT_EQ(int(rows.size()), MdbExportRowCount(path, "Table3"));
   ExpectMdbExportAgrees(path, "Table3");
 }
 
