@@ -6,8 +6,11 @@
 //   update:  CheckIndexConstraints (new values, the row's own entries
 //            excluded by passing its position), RemoveIndexEntries (old values),
 //            rewrite the row, InsertIndexEntries (new values)
-// `row` holds one value per column, indexed like table.columns (sorted by
-// column number), as TableScan::Get returns them.
+// `row` holds one value per column, indexed like table.columns (which is
+// sorted by column number, but column numbers may have gaps where columns
+// were deleted), exactly as TableScan::Get and EncodeIndexKey index them.
+// Required (non-null) columns are the row writer's to check (3314); the
+// "required" flag of an index is checked here (3058).
 //
 // The table definition passed in may be older than the file: these functions
 // read each index's root page and counters from the TDEF itself, so a writer
