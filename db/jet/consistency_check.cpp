@@ -11,6 +11,7 @@
 #include "db/jet/index_page.h"
 #include "db/jet/index_tree.h"
 #include "db/jet/table_scan.h"
+#include "db/jet/tdef_patch.h"
 #include "db/jet/usage_map.h"
 
 namespace act::db::jet {
@@ -36,10 +37,11 @@ class IndexCheck {
              const std::string& table_name, std::vector<ConsistencyFinding>& out)
       : db_(db), table_(table), index_(index), table_name_(table_name), out_(out) {}
 
-  void Run(const std::vector<ScannedRow>& rows) {
+  // `expected` given: compare with it; otherwise with keys encoded from rows.
+  void Run(const std::vector<ScannedRow>& rows,
+           std::optional<std::vector<IndexEntry>> expected = std::nullopt) {
     try {
       std::vector<IndexEntry> leaf_entries;
-      IndexEntry last;
       uint32_t last_leaf = 0;
       std::map<int, uint32_t> last_at_depth;
       Walk(index_.root, 0, leaf_entries, last_leaf, last_at_depth);
@@ -50,7 +52,11 @@ class IndexCheck {
       }
       CheckOrder(leaf_entries);
       CheckMap();
-      CheckRows(rows, leaf_entries);
+      if (expected) {
+        CompareWith(std::move(*expected), std::move(leaf_entries));
+      } else {
+        CheckRows(rows, leaf_entries);
+      }
     } catch (const act::Error& e) {
       Fault(index_.root, std::string("walk stopped: ") + e.what());
     }
@@ -149,7 +155,13 @@ class IndexCheck {
         return;
       }
     }
-    auto less = [](const IndexEntry& a, const IndexEntry& b) { return CompareEntries(a, b) < 0; };
+    CompareWith(std::move(expected), std::move(entries));
+  }
+
+  void CompareWith(std::vector<IndexEntry> expected, std::vector<IndexEntry> entries) {
+    auto less = [](const IndexEntry& a, const IndexEntry& b) {
+      return CompareEntries(a, b) < 0;
+    };
     std::sort(expected.begin(), expected.end(), less);
     std::sort(entries.begin(), entries.end(), less);
     std::vector<IndexEntry> missing, extra;
@@ -215,6 +227,17 @@ std::vector<ConsistencyFinding> CheckDatabase(Database& db) {
       out.push_back({ConsistencyFinding::Kind::kFault, entry.name, e.what()});
     }
   }
+  return out;
+}
+
+std::vector<ConsistencyFinding> CheckIndex(Database& db, const TableDefinition& table,
+                                           const RealIndex& index,
+                                           std::vector<IndexEntry> expected) {
+  std::vector<ConsistencyFinding> out;
+  RealIndex current = index;
+  current.root = ReadIndexState(db, table, index).root;
+  std::string name = "table at page " + std::to_string(table.page);
+  IndexCheck(db, table, current, name, out).Run({}, std::move(expected));
   return out;
 }
 

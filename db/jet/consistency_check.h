@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "db/jet/database.h"
+#include "db/jet/index_page.h"
 
 namespace act::db::jet {
 
@@ -29,6 +30,13 @@ struct ConsistencyFinding {
 };
 
 std::vector<ConsistencyFinding> CheckDatabase(Database& db);
+
+// One real index against the leaf entries it should hold (any order): the
+// same walk, with the expected entries given instead of taken from the
+// table's rows. The root is read from the TDEF.
+std::vector<ConsistencyFinding> CheckIndex(Database& db, const TableDefinition& table,
+                                           const RealIndex& index,
+                                           std::vector<IndexEntry> expected);
 
 // Only the faults (kNotChecked findings left out).
 std::vector<ConsistencyFinding> Faults(const std::vector<ConsistencyFinding>& findings);

@@ -175,6 +175,19 @@ void IndexTree::Split(Path& path, size_t level, bool appended) {
   parent.slot += parent_entries.size();
 }
 
+void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end) {
+  // Split upwards while a page overflows. A page that grew at its end and
+  // is the last of its level was appended to: it keeps its packed entries.
+  for (size_t level = path.size(); level-- > 0;) {
+    const Step& s = path[level];
+    if (IndexPageFits(format_, s.page)) continue;
+    bool grew_at_end = s.page.leaf ? leaf_grew_at_end : s.slot == s.page.entries.size();
+    size_t depth = path.size();
+    Split(path, level, grew_at_end && s.page.next == 0);
+    if (path.size() != depth) break;  // a new root was put on top
+  }
+}
+
 bool IndexTree::Insert(const IndexEntry& entry) {
   Path path = Descend(entry);
   IndexPage& leaf = path.back().page;
@@ -210,16 +223,7 @@ bool IndexTree::Insert(const IndexEntry& entry) {
   const bool at_end = pos + 1 == entries.size();
   if (at_end) PropagateLast(path, path.size() - 1, stored);
 
-  // Split upwards while a page overflows. A page that grew at its end and
-  // is the last of its level was appended to: it keeps its packed entries.
-  for (size_t level = path.size(); level-- > 0;) {
-    const Step& s = path[level];
-    if (IndexPageFits(format_, s.page)) continue;
-    bool grew_at_end = s.page.leaf ? at_end : s.slot == s.page.entries.size();
-    size_t depth = path.size();
-    Split(path, level, grew_at_end && s.page.next == 0);
-    if (path.size() != depth) break;  // a new root was put on top
-  }
+  SplitOverfull(path, at_end);
   Flush(path);
   return new_key;
 }
@@ -272,6 +276,8 @@ bool IndexTree::Remove(const IndexEntry& entry) {
   } else if (was_last && !entries.empty()) {
     PropagateLast(path, path.size() - 1, entries.back());
   }
+  // A node entry may have taken a longer key from its child.
+  SplitOverfull(path, false);
   // A root left with a single child through its tail hands the root over.
   while (!path.empty() && !path.front().page.leaf && path.front().page.entries.empty() &&
          path.front().page.tail != 0) {
@@ -292,7 +298,12 @@ void IndexTree::Flush(const Path& path) {
   // page is written before anything refers to it.
   for (const Step& s : path) pending_.erase(s.page.number);
   for (uint32_t number : released_) pending_.erase(number);
+  std::vector<uint32_t> overfull;
   for (auto& [number, page] : pending_) {
+    if (!IndexPageFits(format_, page)) {
+      overfull.push_back(number);
+      continue;
+    }
     pager_.Write(number, EncodeIndexPage(format_, owner_, page, pager_.path()));
   }
   for (size_t i = path.size(); i-- > 0;) {
@@ -301,8 +312,20 @@ void IndexTree::Flush(const Path& path) {
     pager_.Write(page.number, EncodeIndexPage(format_, owner_, page, pager_.path()));
   }
   for (uint32_t number : released_) pages_.release(number);
-  pending_.clear();
   released_.clear();
+  std::erase_if(pending_, [&](const auto& item) {
+    return std::find(overfull.begin(), overfull.end(), item.first) == overfull.end();
+  });
+  // A leaf that became the last of its level loses its prefix compression
+  // and may no longer fit: split it like a page that grew.
+  for (uint32_t number : overfull) {
+    IndexPage page = Read(number);
+    Path to = Descend(page.entries.back());
+    if (to.back().page.number != number) Fail(number, "leaf not reached from the root");
+    SplitOverfull(to, false);
+    pending_.erase(number);
+    Flush(to);
+  }
 }
 
 }  // namespace act::db::jet

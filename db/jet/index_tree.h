@@ -60,6 +60,7 @@ class IndexTree {
   Path Descend(const IndexEntry& target);
   void PropagateLast(Path& path, size_t level, const IndexEntry& last);
   void Split(Path& path, size_t level, bool appended);
+  void SplitOverfull(Path& path, bool leaf_grew_at_end);
   void Unlink(Path& path, size_t level);
   void Relink(uint32_t number, std::optional<uint32_t> prev, std::optional<uint32_t> next);
   void Flush(const Path& path);
