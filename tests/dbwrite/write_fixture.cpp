@@ -59,6 +59,14 @@ std::unique_ptr<RandomAccessFile> ScratchFileSystem::OpenRandomAccess(const std:
   return std::make_unique<WritableHostFile>(path, writable);
 }
 
+std::unique_ptr<RandomAccessFile> ScratchFileSystem::CreateRandomAccess(const std::string& path) {
+  if (std::filesystem::exists(path)) throw act::Error(kErrFileAlreadyExists, path);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) throw act::Error(kErrPathNotFound, path);
+  std::fclose(f);
+  return std::make_unique<WritableHostFile>(path, true);
+}
+
 void ScratchFileSystem::Refuse() {
   throw act::Error(kErrPermissionDenied, "the scratch file system only opens files");
 }

@@ -50,7 +50,7 @@ class ScratchFileSystem : public FileSystem {
   void WriteFileBytes(const std::string&, const std::vector<uint8_t>&) override { Refuse(); }
   std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& path,
                                                      bool writable) override;
-  std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string&) override { Refuse(); }
+  std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string&) override { Refuse(); }
 
  private:
