@@ -39,6 +39,9 @@ TEST(EmptyDatabase, NewDatabaseOpensConsistentAndEmpty) {
   std::string all;
   for (const auto& f : faults) all += f.table + ": " + f.what + "\n";
   EXPECT_TRUE(faults.empty()) << all;
+  bool have_reader = false, failed = false;
+  MdbReaderRows(path, "MSysObjects", &have_reader, &failed);
+  if (have_reader) EXPECT_FALSE(failed) << "mdb-reader cannot open the new database";
   if (!HaveCommand("mdb-tables")) GTEST_SKIP() << "mdbtools not available";
   CommandOutput tables = RunCommand("mdb-tables -1 '" + path + "'");
   EXPECT_TRUE(tables.ok);

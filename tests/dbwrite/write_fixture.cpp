@@ -117,4 +117,28 @@ int MdbExportRowCount(const std::string& path, const std::string& table) {
   return std::stoi(out.out);
 }
 
+std::vector<std::string> MdbReaderRows(const std::string& path, const std::string& table, bool* ok,
+                                       bool* failed) {
+  std::string tools = std::string(ACT_SOURCE_DIR) + "/tests/tools";
+  *ok = HaveCommand("node") && RunCommand("test -d '" + tools + "/node_modules/mdb-reader'").ok;
+  *failed = false;
+  std::vector<std::string> rows;
+  if (!*ok) return rows;
+  CommandOutput out = RunCommand("node '" + tools + "/dump.mjs' '" + path + "'");
+  if (!out.ok) {
+    *failed = true;
+    return rows;
+  }
+  std::istringstream in(out.out);
+  bool inside = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("table ", 0) == 0) {
+      inside = line.substr(6) == table;
+      continue;
+    }
+    if (inside) rows.push_back(line);
+  }
+  return rows;
+}
+
 }  // namespace act::db::testing

@@ -70,4 +70,11 @@ std::string MdbExport(const std::string& path, const std::string& table, bool* o
 // The number of data lines mdb-export prints for the table.
 int MdbExportRowCount(const std::string& path, const std::string& table);
 
+// The rows mdb-reader (npm, in tests/tools) finds in the table, each as
+// dump.mjs prints it; nullopt-like ok=false when node or mdb-reader is
+// missing. A file mdb-reader cannot open makes the command fail: *ok true,
+// *failed true.
+std::vector<std::string> MdbReaderRows(const std::string& path, const std::string& table, bool* ok,
+                                       bool* failed);
+
 }  // namespace act::db::testing
