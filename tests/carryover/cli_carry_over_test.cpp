@@ -38,7 +38,7 @@ std::vector<std::string> Lines(const std::string& text) {
 class CliCarryOver : public RunTest {
  protected:
   void SetUp() override {
-    if (!CanWriteCarryOverDatabases())
+    if (!CanWriteCarryOverDatabases(fs(), drive + "\\sonda.mdb"))
       GTEST_SKIP() << "the engine cannot create a new database with its tables yet";
   }
 
