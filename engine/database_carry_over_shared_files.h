@@ -19,6 +19,8 @@ namespace act {
 class SharedFileSystem : public FileSystem {
  public:
   explicit SharedFileSystem(FileSystem& base) : base_(base) {}
+  SharedFileSystem(const SharedFileSystem&) = delete;
+  SharedFileSystem& operator=(const SharedFileSystem&) = delete;
 
   bool FolderExists(const std::string& p) override { return base_.FolderExists(p); }
   bool FileExists(const std::string& p) override { return base_.FileExists(p); }
