@@ -19,6 +19,19 @@ namespace {
 using db::Value;
 using test::CarryOverDatabaseContent;
 
+}  // namespace
+}  // namespace act
+
+namespace act::db {
+// Values in failure messages as their kind and text.
+inline void PrintTo(const Value& v, std::ostream* os) {
+  *os << int(v.kind()) << ":" << v.ToText();
+}
+}  // namespace act::db
+
+namespace act {
+namespace {
+
 using Rows = std::map<std::string, std::vector<Value>>;  // by first column's text
 
 class CarryOverFiles : public ::testing::Test {
@@ -238,8 +251,8 @@ TEST_F(CarryOverFiles, TableOrColumnMissing) {
   cases.back().staged.canciones_without_column = "reproducciones";
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
-    d_.fs().DeleteFolder(d_.Path("\\zentaroDeck"), true);
-    d_.fs().DeleteFolder(d_.Path("\\zentaroDeck_NEW"), true);
+    for (const char* folder : {"\\zentaroDeck", "\\zentaroDeck_NEW"})
+      if (d_.fs().FolderExists(d_.Path(folder))) d_.fs().DeleteFolder(d_.Path(folder), true);
     Make(c.installed, c.staged);
     Error e = RunFails();
     EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();

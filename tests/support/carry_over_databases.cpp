@@ -72,7 +72,7 @@ std::vector<Value> SongRow(int64_t id, const std::string& mark) {
 }
 std::vector<Value> CdRow(int id, const std::string& mark) {
   return {Value::Long(id), Value::Text("Disco compacto Nº " + Num(id) + mark),
-          Value::Text(kArtists[id % 5]), Value::Integer(int16_t(10 + id % 12))};
+          Value::Text(kArtists[id % 5]), Value::Long(10 + id % 12)};
 }
 std::vector<Value> GenreRow(int id, const std::string& mark) {
   return {Value::Long(id), Value::Text(kGenres[id % 8] + std::string(" ") + Num(id) + mark)};
@@ -108,10 +108,10 @@ bool CanWriteCarryOverDatabases(FileSystem& fs, const std::string& scratch) {
 
 std::vector<std::string> CarryOverSchema(const CarryOverDatabaseContent& c) {
   std::vector<std::string> s = {
-      std::string("CREATE TABLE configuracion (elemento TEXT(50), valor_s TEXT(255), valor ") +
+      std::string("CREATE TABLE configuracion (elemento TEXT(50)") +
+          (c.unique_elemento ? " UNIQUE" : "") + ", valor_s TEXT(255), valor " +
           (c.valor_as_text ? "TEXT(20))" : "LONG)"),
   };
-  if (c.unique_elemento) s.push_back("CREATE UNIQUE INDEX elemento ON configuracion (elemento)");
   auto add = [&](const std::string& table, std::string ddl) {
     if (!Without(c, table)) s.push_back(std::move(ddl));
   };
@@ -127,8 +127,9 @@ std::vector<std::string> CarryOverSchema(const CarryOverDatabaseContent& c) {
   }
   add("canciones", songs + ")");
   add("generos", "CREATE TABLE " + c.generos_name + " (id LONG PRIMARY KEY, nombre TEXT(50))");
-  add("genero_album", "CREATE TABLE genero_album (id_genero LONG, album TEXT(100))");
-  add("genero_album", "CREATE UNIQUE INDEX genero_album_clave ON genero_album (id_genero, album)");
+  add("genero_album",
+      "CREATE TABLE genero_album (id_genero LONG, album TEXT(100), "
+      "CONSTRAINT genero_album_clave UNIQUE (id_genero, album))");
   add("publicidad",
       "CREATE TABLE publicidad (id LONG PRIMARY KEY, anunciante TEXT(100), archivo TEXT(255), "
       "veces LONG)");
