@@ -1,5 +1,6 @@
 #include "db/exec/statement_executor.h"
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <optional>
@@ -42,7 +43,7 @@ Refusal Classify(const act::Error& e) {
     case jet::kJetConversionError: case jet::kJetFieldTooSmall: case jet::kJetRecordTooLarge:
       return Refusal::kConversion;
     case jet::kJetDuplicateKey: return Refusal::kKey;
-    case jet::kJetNullInRequired: case 3058: case 3200: case 3201: return Refusal::kRule;
+    case jet::kJetNullInRequired: case jet::kJetZeroLengthString: case 3058: case 3200: case 3201: return Refusal::kRule;
     default: return Refusal::kNone;
   }
 }
@@ -148,8 +149,17 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   jet::TableWriter writer(*dest.db, allocator, table);
   StatementResult result;
 
+  // Columns the statement leaves out take their DefaultValue.
+  std::vector<Value> defaults(table->columns.size());
+  for (size_t i = 0; i < table->columns.size(); ++i) {
+    if (std::find(target.begin(), target.end(), int(i)) != target.end()) continue;
+    const auto& d = writer.properties(i).default_value;
+    if (d) {
+      if (auto v = Convert(table->columns[i], *d)) defaults[i] = *v;
+    }
+  }
   auto append = [&](const std::vector<Value>& row) {
-    std::vector<Value> values(table->columns.size());
+    std::vector<Value> values = defaults;
     for (size_t k = 0; k < selected.size(); ++k) {
       auto v = Convert(table->columns[target[k]], row[selected[k]]);
       if (!v) {
@@ -220,6 +230,13 @@ StatementResult RunInsertValues(FileSystem& fs, jet::Database& db,
   pager.BeginDeferredWrites();
   jet::PageAllocator allocator(*dest.db);
   jet::TableWriter writer(*dest.db, allocator, table);
+  for (size_t i = 0; i < table->columns.size(); ++i) {
+    if (std::find(target.begin(), target.end(), int(i)) != target.end()) continue;
+    const auto& d = writer.properties(i).default_value;
+    if (d) {
+      if (auto v = Convert(table->columns[i], *d)) values[i] = *v;
+    }
+  }
   try {
     writer.Append(std::move(values));
   } catch (const act::Error& e) {

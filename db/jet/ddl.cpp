@@ -42,12 +42,8 @@ uint32_t MapWord(MapRef ref) { return ref.row | (ref.page << 8); }
 
 double JetNow() {
   std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  // One thread: std::localtime's shared buffer is safe here.
+  std::tm local = *std::localtime(&now);
   // Days since 1899-12-30 of the local calendar date, plus the time.
   std::tm base{};
   base.tm_year = 70;

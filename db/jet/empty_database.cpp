@@ -56,7 +56,8 @@ void CreateDatabase(FileSystem& fs, const std::string& path) {
 
 std::vector<uint8_t> DeriveEmptyTemplate(std::vector<uint8_t> sample, const std::string& name) {
   auto owned_file = std::make_unique<MemoryFile>(std::move(sample), name);
-  MemoryFile* file = owned_file.get();
+  MemoryFile* file = owned_file.get();  // owned by the database below
+  std::vector<uint8_t> bytes;
   {
     Database db(std::move(owned_file));
     if (!db.format().is_jet3()) throw JetFailure(kJetUnrecognizedFormat, name + ": not Jet 3");
@@ -92,8 +93,8 @@ std::vector<uint8_t> DeriveEmptyTemplate(std::vector<uint8_t> sample, const std:
       }
     }
     db.pager().FlushWrites();
+    bytes = file->bytes();
   }
-  std::vector<uint8_t> bytes = file->bytes();
   const size_t page_size = 2048;
   bytes.resize(kEmptyTemplatePages * page_size);
   // Global map (page 1, row 0): every page from the skeleton's end on is

@@ -31,7 +31,29 @@ size_t MaxRowSize(const Format& format) { return format.page_size - format.data_
 TableWriter::TableWriter(Database& db, PageAllocator& allocator,
                          std::shared_ptr<const TableDefinition> table)
     : db_(db), allocator_(allocator), table_(std::move(table)),
-      long_values_(db, allocator, *table_) {}
+      long_values_(db, allocator, *table_), properties_(table_->columns.size()) {
+  auto by_name = ReadColumnProperties(db, table_->page);
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    for (const auto& [name, props] : by_name) {
+      if (SameName(name, table_->columns[i].name)) properties_[i] = props;
+    }
+  }
+}
+
+void TableWriter::CheckProperties(const std::vector<Value>& values) const {
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    const ColumnDef& c = table_->columns[i];
+    if (properties_[i].required && c.type != kTypeBoolean && values[i].is_null()) {
+      throw WriteFailure(kJetNullInRequired,
+                         db_.path() + ": column '" + c.name + "' is required");
+    }
+    if (!properties_[i].allow_zero_length && values[i].is_text() && values[i].bytes().empty() &&
+        (c.type == kTypeText || c.type == kTypeMemo)) {
+      throw WriteFailure(kJetZeroLengthString,
+                         db_.path() + ": column '" + c.name + "' does not allow empty text");
+    }
+  }
+}
 
 std::vector<StoredField> TableWriter::EncodeFields(const std::vector<Value>& values,
                                                    const std::vector<StoredField>* keep,
@@ -161,6 +183,7 @@ RowPointer TableWriter::Append(std::vector<Value> values) {
       counter = std::max(last, uint32_t(values[i].integer()));
     }
   }
+  CheckProperties(values);
   CheckIndexConstraints(db_, *table_, values);
   std::vector<uint8_t> row = BuildRow(values, nullptr);
   RowPointer where = Place(row, 0);
@@ -215,6 +238,7 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
       }
     }
   }
+  CheckProperties(new_values);
   if (key_changed) CheckIndexConstraints(db_, *table_, new_values, where);
   std::vector<uint8_t> row = BuildRow(new_values, &keep);
   if (key_changed) RemoveIndexEntries(db_, *table_, old_values, where);

@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "db/jet/column_properties.h"
 #include "db/jet/data_page.h"
 #include "db/jet/database.h"
 #include "db/jet/long_value_writer.h"
@@ -30,6 +31,8 @@ class TableWriter {
               std::shared_ptr<const TableDefinition> table);
 
   const TableDefinition& table() const { return *table_; }
+  // The column's Required/AllowZeroLength/DefaultValue properties.
+  const ColumnProperties& properties(size_t column) const { return properties_[column]; }
 
   // Appends a row of values indexed like table().columns, each already of
   // its column's kind (ConvertForColumn). A Null counter column takes the
@@ -60,11 +63,14 @@ class TableWriter {
   // Places a row on the page being filled (or the next one with room);
   // `avoid` is a page the row must not go to.
   RowPointer Place(std::span<const uint8_t> row, uint16_t slot_flags, uint32_t avoid = 0);
+  // Required columns and AllowZeroLength (3314, 3315).
+  void CheckProperties(const std::vector<Value>& values) const;
 
   Database& db_;
   PageAllocator& allocator_;
   std::shared_ptr<const TableDefinition> table_;
   LongValueWriter long_values_;
+  std::vector<ColumnProperties> properties_;  // like table_->columns
   uint32_t fill_page_ = 0;      // page being filled, 0 before the first row
   bool candidates_read_ = false;
   uint32_t next_candidate_ = 1;  // where the free-space map is searched next

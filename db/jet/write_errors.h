@@ -15,6 +15,7 @@ enum JetWriteError : int {
   kJetUnknownFieldName = 3127,  // INSERT INTO names a field the table lacks
   kJetFieldTooSmall = 3163,     // text longer than its column
   kJetNullInRequired = 3314,    // Null in a required column
+  kJetZeroLengthString = 3315,  // empty text where AllowZeroLength is false
   kJetConversionError = 3421,   // a value that does not convert to its column's type
   kJetRecordTooLarge = 3047,    // a row that no page can hold
 };
@@ -33,6 +34,7 @@ inline act::Error WriteFailure(int number, std::string detail) {
       text = "The field is too small to accept the amount of data you attempted to add";
       break;
     case kJetNullInRequired: text = "The field cannot contain a Null value"; break;
+    case kJetZeroLengthString: text = "Field can't be a zero-length string"; break;
     case kJetConversionError: text = "Data type conversion error"; break;
     case kJetRecordTooLarge: text = "Record is too large"; break;
     default: text = act::ErrorText(number); break;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "db/exec/statement_executor.h"
+#include "db/jet/column_properties.h"
 #include "db/jet/consistency_check.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_writer.h"
@@ -351,6 +352,47 @@ TEST(CarryOver, RowsWithKeysTheDestinationHoldsAreLeftOut) {
   EXPECT_EQ(shipped + 300, ReadRows(db, "Table1").size());
   ExpectConsistent(db);
   ExpectMdbExportAgrees(staged, "Table1");
+}
+
+}  // namespace
+}  // namespace act::db::testing
+
+namespace act::db::testing {
+namespace {
+
+// Table1 of testV1997 carries Access's column properties: text columns with
+// AllowZeroLength "no", number columns with DefaultValue 0.
+TEST(ColumnProperties, DefaultsFillLeftOutColumnsAndEmptyTextIsRefused) {
+  std::string dir = ScratchDir("props");
+  std::string path = CopySample("jet3/testV1997.mdb", dir, "props.mdb");
+  ScratchFileSystem fs;
+  auto db = OpenForWrite(fs, path);
+  auto props = jet::ReadColumnProperties(*db, db->Table("Table1")->page);
+  ASSERT_TRUE(props.count("A"));
+  EXPECT_FALSE(props["A"].allow_zero_length);
+  EXPECT_FALSE(props["A"].required);
+  ASSERT_TRUE(props.count("C") && props["C"].default_value);
+  EXPECT_EQ(Value::Long(0), *props["C"].default_value);
+
+  ExecuteStatement(fs, *db, "INSERT INTO Table1 (A, I) VALUES ('nuevo', TRUE)");
+  auto rows = ReadRows(*db, "Table1");
+  auto table = db->Table("Table1");
+  const auto& added = rows.back();
+  EXPECT_EQ(Value::Text("nuevo"), added[0]);
+  EXPECT_TRUE(added[1].is_null());          // B: text, no default
+  EXPECT_EQ(Value::Byte(0), added[2]);      // C: DefaultValue 0
+  EXPECT_EQ(Value::Integer(0), added[3]);   // D
+  EXPECT_EQ(Value::Long(0), added[4]);      // E
+  try {
+    ExecuteStatement(fs, *db, "INSERT INTO Table1 (A, B, I) VALUES ('otro', '', FALSE)");
+    ADD_FAILURE() << "empty text accepted where AllowZeroLength is no";
+  } catch (const act::Error& e) {
+    EXPECT_EQ(jet::kJetZeroLengthString, e.number()) << e.what();
+  }
+  auto r = ExecuteStatement(fs, *db, "UPDATE Table1 SET B = '' WHERE A = 'nuevo'");
+  EXPECT_EQ(0, r.records_affected);
+  EXPECT_EQ(1, r.rule_violations);
+  EXPECT_EQ(rows.size(), ReadRows(*db, "Table1").size());
 }
 
 }  // namespace
