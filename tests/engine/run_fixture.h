@@ -75,8 +75,9 @@ class RunTest : public ::testing::Test {
     return std::string(bytes.begin(), bytes.end());
   }
 
-  TestDrives drives_;
+
  public:
+  TestDrives drives_;
   const std::string drive = drives_.drive(0);
   const std::string origin = drives_.drive(1) + "\\disco";
   SampleOptions options;

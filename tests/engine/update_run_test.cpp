@@ -92,6 +92,30 @@ TEST_F(UpdateRun, CompletedRunMakesExactlyTheseFileSystemSteps) {
   }));
 }
 
+// The database stage, when there is one, runs first among the carry-over
+// stages, with the staged database writable and the current version.
+TEST_F(UpdateRun, DatabaseStageRunsFirstWithDriveAndCurrentVersion) {
+  struct Recorder : DatabaseCarryOver {
+    RunTest* test;
+    std::vector<std::string> calls;
+    void traspasaBaseDatos(const std::string& drive, const std::string& version) override {
+      calls.push_back(drive + " " + version);
+      FileSystem& fs = test->drives_.fs();
+      EXPECT_EQ(fs.GetAttributes(drive + "\\zentaroDeck_NEW\\datos.new") & kAttrReadOnly, 0u);
+      // No settings carried yet.
+      EXPECT_EQ(test->drives_.profiles().Read(SampleSection(1), SampleKey(1),
+                                              drive + "\\zentaroDeck_NEW\\configuracion.ini"),
+                PackagedValue(1, 1));
+    }
+  } database;
+  database.test = this;
+  MakeSample("2.0.0.0", "3.0.0.0");
+  fs().SetAttributes(origin + "\\zentaroDeck_NEW\\datos.new", kAttrReadOnly);
+  RunServices services{fs(), profiles(), boxes, &database};
+  EXPECT_EQ(RunUpdate({drive, origin}, services), RunOutcome::kCompleted);
+  EXPECT_EQ(database.calls, std::vector<std::string>{drive + " 2.0.0.0"});
+}
+
 // The three refusals show their message while the staging folder is still
 // there, then remove it; nothing else on any drive changes.
 struct Refusal {
