@@ -87,7 +87,8 @@ TEST_F(CliCarryOver, PromotedDatabaseHoldsTheCarriedRows) {
       "\"versionBD\",\"4.0\",40",         "\"VersionCLI\",\"4.0.0\",400",
       "\"idioma\",\"español\",1",          "\"volumen\",,85",
       "\"saludo\",\"Don't Stop\",-3",     "\"creditos\",,1200",
-      "\"tema\",\"oscuro\",7",            "\"novedad\",\"sólo en la 4.0\",4"};
+      "\"tema\",\"oscuro\",7",            "\"novedad\",\"sólo en la 4.0\",4",
+      "\"lista'favorita\",\"rock\",11"};
   EXPECT_EQ(rows, expected);
 
   auto songs = Lines(RunCommand("mdb-export '" + host + "' canciones").out);
@@ -115,7 +116,7 @@ TEST_F(CliCarryOver, PromotedDatabaseHoldsTheCarriedRows) {
     else if (!line.empty()) ++counts[table];
   }
   std::map<std::string, int> expected_counts = {
-      {"configuracion", 8}, {"canciones", 200}, {"informacion_cd", 13}, {"generos", 7},
+      {"configuracion", 9}, {"canciones", 200}, {"informacion_cd", 13}, {"generos", 7},
       {"genero_album", 8},  {"publicidad", 6},  {"dinero", 9}};
   EXPECT_EQ(counts, expected_counts);
   // mdb-export prints Null and the empty text alike; mdb-reader tells them

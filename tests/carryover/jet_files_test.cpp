@@ -131,7 +131,9 @@ TEST_F(CarryOverFiles, SettingsAndRowsCarriedInstalledFileUnchanged) {
   expect("tema", Value::Text("oscuro"), Value::Long(7));
   // Missing from the installation: the package's values.
   expect("novedad", Value::Text("sólo en la 4.0"), Value::Long(4));
-  EXPECT_EQ(config.size(), 8u);
+  // An apostrophe in the element name.
+  expect("lista'favorita", Value::Text("rock"), Value::Long(11));
+  EXPECT_EQ(config.size(), 9u);
 
   // Rows: the installed ones appended, those whose key the package ships
   // left out (the package's row stays).

@@ -187,6 +187,7 @@ CarryOverDatabaseContent InstalledContent(int64_t songs) {
       {Value::Text("saludo"), Value::Text("Don't Stop"), Value::Long(-3)},
       {Value::Text("creditos"), Value::Null(), Value::Long(1200)},
       {Value::Text("tema"), Value::Text("oscuro"), Value::Null()},
+      {Value::Text("lista'favorita"), Value::Text("rock"), Value::Long(11)},
   };
   c.songs = songs;
   c.cds = 12;
@@ -207,6 +208,7 @@ CarryOverDatabaseContent PackageContent() {
       {Value::Text("creditos"), Value::Text("0"), Value::Long(0)},
       {Value::Text("tema"), Value::Text("claro"), Value::Long(7)},
       {Value::Text("novedad"), Value::Text("sólo en la 4.0"), Value::Long(4)},
+      {Value::Text("lista'favorita"), Value::Text("pop"), Value::Long(1)},
   };
   // Shipped rows; the first of each table collide with installed keys.
   c.songs = 3;
