@@ -131,6 +131,7 @@ TableDefinition ReadTableDefinition(Pager& pager, const Format& f, uint32_t firs
   for (ColumnDef& c : t.columns) c.name = ReadName(def, f, pos);
 
   for (RealIndex& index : t.real_indexes) {
+    index.descriptor_offset = pos;
     for (int slot = 0; slot < 10; ++slot) {
       size_t at = pos + f.real_index_slots + 3 * slot;
       uint16_t column = def.U16(at);

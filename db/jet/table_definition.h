@@ -71,6 +71,9 @@ struct RealIndex {
   uint32_t root = 0;
   uint8_t flags = 0;
   uint32_t counter_a = 0, counter_b = 0;  // see the writer notes in README
+  // Where its 39/52-byte descriptor starts in the definition (counted like
+  // definition_length), so that a writer can update the root in place.
+  size_t descriptor_offset = 0;
 };
 
 struct LogicalIndex {
