@@ -23,6 +23,10 @@ const char* JetErrorText(int number) {
       return "The record cannot be deleted or changed because the table includes related records";
     case kJetRelatedRecordRequired:
       return "You cannot add or change a record because a related record is required";
+    case kJetTooFewParameters: return "Too few parameters";
+    case kJetCannotExecuteSelect: return "Cannot execute a select query";
+    case kJetInvalidOperation: return "Invalid operation";
+    case kJetTypeMismatch: return "Data type mismatch in criteria expression";
     default: return act::ErrorText(number);
   }
 }

@@ -28,6 +28,10 @@ enum JetError : int {
   kJetIndexNull = 3058,           // Null in a required (primary) index
   kJetRelatedRecordsExist = 3200, // delete refused: rows still refer to it
   kJetRelatedRecordRequired = 3201,  // no row with that key in the referenced table
+  kJetTooFewParameters = 3061,    // a statement names a column the table lacks
+  kJetCannotExecuteSelect = 3065, // Execute given a SELECT
+  kJetInvalidOperation = 3219,    // OpenRecordset given an action statement
+  kJetTypeMismatch = 3464,        // comparing text with a number in a condition
 };
 
 // Jet's text for the numbers above.

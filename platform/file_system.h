@@ -18,6 +18,14 @@
 #include <string>
 #include <vector>
 
+// <windows.h> makes CopyFile, MoveFile and DeleteFile macros for their W
+// functions; the service's methods keep the FileSystemObject names, so
+// Windows code includes <windows.h> first and calls the W functions by
+// their own names.
+#undef CopyFile
+#undef MoveFile
+#undef DeleteFile
+
 namespace act {
 
 // DOS file attributes, as FileSystemObject's File.Attributes reports them.

@@ -15,6 +15,7 @@
 
 #include "db/jet/database.h"
 #include "db/jet/table_definition.h"
+#include "db/jet/usage_map_writer.h"
 
 namespace act::db::jet {
 
@@ -39,13 +40,22 @@ class PageAllocator {
   // The same for a page no table map lists.
   void FreePage(uint32_t page);
 
-  // Drops a full data page from the table's free-space map.
+  // Drops a full data page from the table's free-space map (and an LVAL
+  // page from its column's free map).
   void MarkPageFull(const TableDefinition& table, uint32_t page);
+  void MarkLongValuePageFull(const TableDefinition& table, int column, uint32_t page);
+
+  // Map editing, for writers that keep other maps (the free-space map's
+  // candidates, the consistency checker's tests).
+  UsageMapWriter& maps() { return maps_; }
 
  private:
   uint32_t TakePage();
+  uint32_t Reserve();
 
   Database& db_;
+  UsageMapWriter maps_;
+  uint32_t search_from_ = 2;  // no free page lies below this one
 };
 
 }  // namespace act::db::jet

@@ -137,4 +137,34 @@ double ToJetDate(const DateTime& date) {
   return days < 0 ? static_cast<double>(days) - fraction : static_cast<double>(days) + fraction;
 }
 
+std::optional<DateTime> FromJetDate(double jet_date) {
+  const double first = ToJetDate({100, 1, 1, 0, 0, 0});
+  const double last = ToJetDate({9999, 12, 31, 23, 59, 59});
+  if (!(jet_date >= first - 1 && jet_date <= last + 1)) return std::nullopt;  // NaN too
+  long long day = static_cast<long long>(jet_date);  // towards zero: the whole part
+  double fraction = jet_date - static_cast<double>(day);
+  if (fraction < 0) fraction = -fraction;  // before day zero the time still runs forwards
+  long long seconds = static_cast<long long>(fraction * 86400.0 + 0.5);
+  if (seconds >= 86400) {
+    seconds -= 86400;
+    ++day;
+  }
+  // Civil date from days since 1970-01-01 (the inverse of DaysFromCivil).
+  long long z = day + DaysFromCivil(1899, 12, 30) + 719468;
+  long long era = (z >= 0 ? z : z - 146096) / 146097;
+  long long doe = z - era * 146097;
+  long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  long long mp = (5 * doy + 2) / 153;
+  DateTime d;
+  d.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  d.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  d.year = static_cast<int>(yoe + era * 400 + (d.month <= 2 ? 1 : 0));
+  d.hour = static_cast<int>(seconds / 3600);
+  d.minute = static_cast<int>(seconds / 60 % 60);
+  d.second = static_cast<int>(seconds % 60);
+  if (d.year < 100 || d.year > 9999) return std::nullopt;
+  return d;
+}
+
 }  // namespace act::sql

@@ -22,6 +22,11 @@ std::optional<DateTime> ParseDateLiteral(std::string_view text);
 // (1899-12-29 06:00 is -1.25).
 double ToJetDate(const DateTime& date);
 
+// The calendar date and time of a Jet date, rounded to the second (a time
+// that rounds up to midnight moves to the next day). Nothing when the value
+// lies outside Jet's range of years 100 to 9999 or is not a number.
+std::optional<DateTime> FromJetDate(double jet_date);
+
 // Days from 1970-01-01 to the given day of the proleptic Gregorian calendar.
 long long DaysFromCivil(int year, int month, int day);
 

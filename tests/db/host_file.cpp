@@ -50,6 +50,23 @@ void WriteHostFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::fclose(f);
 }
 
+bool HostFileSystem::FileExists(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f) std::fclose(f);
+  return f != nullptr;
+}
+
+std::unique_ptr<RandomAccessFile> HostFileSystem::OpenRandomAccess(const std::string& path,
+                                                                   bool writable) {
+  ++opens;
+  if (writable) ++writable_opens;
+  return std::make_unique<HostFile>(path);
+}
+
+void HostFileSystem::Refuse() {
+  throw act::Error(kErrPermissionDenied, "the test file system only opens files");
+}
+
 std::string SampleDir() { return std::string(ACT_SHARED_DIR) + "/jet"; }
 
 std::string SamplePath(const std::string& relative) { return SampleDir() + "/" + relative; }

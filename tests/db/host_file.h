@@ -33,6 +33,36 @@ class HostFile : public RandomAccessFile {
 std::vector<uint8_t> ReadHostFile(const std::string& path);
 void WriteHostFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// A FileSystem that only opens host files for reading, recording how it was
+// asked: enough for the engine, without the platform's backend.
+class HostFileSystem : public FileSystem {
+ public:
+  bool FolderExists(const std::string&) override { return false; }
+  bool FileExists(const std::string& path) override;
+  void CopyFolder(const std::string&, const std::string&, bool) override { Refuse(); }
+  void CopyFile(const std::string&, const std::string&, bool) override { Refuse(); }
+  void MoveFolder(const std::string&, const std::string&) override { Refuse(); }
+  void MoveFile(const std::string&, const std::string&) override { Refuse(); }
+  void DeleteFolder(const std::string&, bool) override { Refuse(); }
+  void DeleteFile(const std::string&, bool) override { Refuse(); }
+  void CreateFolder(const std::string&) override { Refuse(); }
+  uint32_t GetAttributes(const std::string&) override { Refuse(); }
+  void SetAttributes(const std::string&, uint32_t) override { Refuse(); }
+  std::string GetFileVersion(const std::string&) override { Refuse(); }
+  std::vector<uint8_t> ReadFileBytes(const std::string& path) override { return ReadHostFile(path); }
+  void WriteFileBytes(const std::string&, const std::vector<uint8_t>&) override { Refuse(); }
+  std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& path,
+                                                     bool writable) override;
+  std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string&) override { Refuse(); }
+  std::vector<std::string> ListFolder(const std::string&) override { Refuse(); }
+
+  int writable_opens = 0;
+  int opens = 0;
+
+ private:
+  [[noreturn]] static void Refuse();
+};
+
 // Paths of the shared sample databases.
 std::string SampleDir();
 std::vector<std::string> SampleDatabases();  // jet3/*.mdb then jet4/*.mdb

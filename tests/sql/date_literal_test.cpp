@@ -1,6 +1,8 @@
 // Date literals and Jet's numeric dates.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "db/sql/date_literal.h"
 
 namespace act::sql {
@@ -46,6 +48,28 @@ TEST(DateLiteral, JetNumbers) {
   EXPECT_DOUBLE_EQ(ToJetDate({1899, 12, 29, 6, 0, 0}), -1.25);
   EXPECT_DOUBLE_EQ(ToJetDate({100, 1, 1, 0, 0, 0}), -657434.0);
   EXPECT_DOUBLE_EQ(ToJetDate({9999, 12, 31, 0, 0, 0}), 2958465.0);
+}
+
+TEST(DateLiteral, FromJetNumbers) {
+  EXPECT_EQ(FromJetDate(0.0), (DateTime{1899, 12, 30, 0, 0, 0}));
+  EXPECT_EQ(FromJetDate(45413.75), (DateTime{2024, 5, 1, 18, 0, 0}));
+  EXPECT_EQ(FromJetDate(-1.25), (DateTime{1899, 12, 29, 6, 0, 0}));
+  EXPECT_EQ(FromJetDate(29932.0), (DateTime{1981, 12, 12, 0, 0, 0}));
+  // Rounded to the second; just before midnight rounds into the next day.
+  EXPECT_EQ(FromJetDate(1.0 + 10.4 / 86400), (DateTime{1899, 12, 31, 0, 0, 10}));
+  EXPECT_EQ(FromJetDate(1.0 + 86399.7 / 86400), (DateTime{1900, 1, 1, 0, 0, 0}));
+  EXPECT_EQ(FromJetDate(-1.0 - 86399.7 / 86400), (DateTime{1899, 12, 30, 0, 0, 0}));
+  EXPECT_FALSE(FromJetDate(1e300));
+  EXPECT_FALSE(FromJetDate(-1e7));
+  EXPECT_FALSE(FromJetDate(std::numeric_limits<double>::quiet_NaN()));
+  // Every day of Jet's range converts both ways.
+  for (double day = -657434; day <= 2958465; day += 97) {
+    double noon = day < 0 ? day - 0.5 : day + 0.5;
+    auto d = FromJetDate(noon);
+    ASSERT_TRUE(d) << day;
+    EXPECT_EQ(d->hour, 12);
+    EXPECT_DOUBLE_EQ(ToJetDate(*d), noon) << day;
+  }
 }
 
 TEST(DateLiteral, DaysInMonth) {

@@ -1,0 +1,120 @@
+#include "platform/posix/drive_map.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/cp1252.h"
+#include "platform/error.h"
+
+namespace act {
+namespace {
+
+// Case folding for file names: ASCII and the letters of Windows-1252, which
+// covers every name the product uses.
+char16_t FoldNameChar(char16_t c) {
+  if (c >= 'A' && c <= 'Z') return c + 0x20;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
+  if (c == 0x0160 || c == 0x0152 || c == 0x017D) return c + 1;
+  if (c == 0x0178) return 0x00FF;
+  return c;
+}
+
+std::u16string FoldName(const std::string& utf8) {
+  std::u16string folded = Utf8ToUtf16(utf8);
+  for (char16_t& c : folded) c = FoldNameChar(c);
+  return folded;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool Exists(const std::string& host) {
+  struct stat st;
+  return lstat(host.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return "";
+  std::u16string wanted = FoldName(name);
+  std::string best;
+  while (dirent* entry = readdir(dir)) {
+    std::string candidate = entry->d_name;
+    if (candidate == "." || candidate == "..") continue;
+    // Several host names can fold alike; take the lowest for a stable answer.
+    if (FoldName(candidate) == wanted && (best.empty() || candidate < best)) best = candidate;
+  }
+  closedir(dir);
+  return best;
+}
+
+DriveMap::DriveMap(const std::string& prefix_dir) {
+  std::string prefix = prefix_dir;
+  if (prefix.empty()) {
+    if (const char* env = std::getenv("WINEPREFIX"); env && *env) {
+      prefix = env;
+    } else if (const char* home = std::getenv("HOME")) {
+      prefix = std::string(home) + "/.wine";
+    }
+  }
+  dosdevices_ = prefix + "/dosdevices/";
+}
+
+HostPath DriveMap::Resolve(const std::string& path) const {
+  HostPath out;
+  if (!path.empty() && path[0] == '/') {
+    out.host = path;
+    out.trailing_separator = path.size() > 1 && path.back() == '/';
+    return out;
+  }
+  char letter = path.size() >= 2 && path[1] == ':' ? path[0] : 0;
+  if (letter >= 'A' && letter <= 'Z') letter += 'a' - 'A';
+  if (letter < 'a' || letter > 'z') throw Error(kErrPathNotFound, path);
+
+  // The drive's root is where its dosdevices link leads; a drive without
+  // one is not mapped.
+  std::string root = dosdevices_ + letter + ":";
+  struct stat st;
+  if (stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) throw Error(kErrPathNotFound, path);
+
+  // Split the rest into components. "c:skins" is relative to the drive's
+  // current folder, which for this program is always the root.
+  std::vector<std::string> parts;
+  size_t i = 2;
+  while (i < path.size()) {
+    while (i < path.size() && IsSeparator(path[i])) ++i;
+    size_t start = i;
+    while (i < path.size() && !IsSeparator(path[i])) ++i;
+    std::string part = path.substr(start, i - start);
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  out.trailing_separator = path.size() > 2 && IsSeparator(path.back());
+
+  out.host = root;
+  bool exists = true;
+  for (const std::string& part : parts) {
+    std::string name = part;
+    if (exists && !Exists(out.host + "/" + part)) {
+      std::string match = FindEntryIgnoringCase(out.host, part);
+      if (match.empty()) {
+        exists = false;  // the rest cannot exist either: keep it as written
+      } else {
+        name = match;
+      }
+    }
+    out.host += "/" + name;
+  }
+  return out;
+}
+
+}  // namespace act

@@ -1,0 +1,34 @@
+// Windows paths on a posix host, resolved the way Wine resolves them: the
+// drive letter through the prefix's dosdevices folder (each "x:" entry a
+// symbolic link to the drive's root), then each existing path component
+// matched without regard to letter case.
+#pragma once
+
+#include <string>
+
+namespace act {
+
+struct HostPath {
+  std::string host;              // the path on this machine
+  bool trailing_separator = false;  // the Windows path ended in a backslash
+};
+
+class DriveMap {
+ public:
+  // prefix_dir, else $WINEPREFIX, else ~/.wine.
+  explicit DriveMap(const std::string& prefix_dir);
+
+  // Throws act::Error 76 (naming the path) for a path on a drive that is
+  // not mapped or a path without drive. A path that starts with '/' is a
+  // host path already and comes back as it is.
+  HostPath Resolve(const std::string& windows_path) const;
+
+ private:
+  std::string dosdevices_;
+};
+
+// Case-insensitive match of one name against the entries of a host folder:
+// the entry's real name, or the empty text when none matches.
+std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name);
+
+}  // namespace act

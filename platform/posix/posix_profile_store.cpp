@@ -1,0 +1,70 @@
+// The profile functions on a posix host: IniFile applies kernel32's rules,
+// the file-system service reaches the file (so that a test can wrap it),
+// and the texts cross between UTF-8 and Windows-1252 as the ANSI functions
+// make them cross.
+#include "platform/cp1252.h"
+#include "platform/error.h"
+#include "platform/file_system.h"
+#include "platform/ini_file.h"
+#include "platform/profile_store.h"
+
+namespace act {
+namespace {
+
+// The size of the receiving buffer the profile routines pass.
+constexpr size_t kValueBufferSize = 255;
+
+// The ANSI functions see the program's text in the ANSI code page, so a
+// character it cannot hold arrives as '?'.
+std::u16string AsAnsiSees(const std::string& utf8) { return Cp1252ToUtf16(Utf8ToCp1252(utf8)); }
+
+class PosixProfileStore : public ProfileStore {
+ public:
+  explicit PosixProfileStore(FileSystem& fs) : fs_(fs) {}
+
+  std::string Read(const std::string& section, const std::string& key,
+                   const std::string& path) override {
+    std::vector<uint8_t> bytes;
+    try {
+      bytes = fs_.ReadFileBytes(path);
+    } catch (const Error&) {
+      return "";  // an absent or unreadable file reads as empty
+    }
+    IniFile file = IniFile::Parse(bytes);
+    std::u16string value = file.Get(AsAnsiSees(section), AsAnsiSees(key), kValueBufferSize);
+    return Cp1252ToUtf8(Utf16ToCp1252(value));
+  }
+
+  bool Write(const std::string& section, const std::string& key, const std::string& value,
+             const std::string& path) override {
+    try {
+      // kernel32 opens the file for writing before looking at it: a
+      // read-only file or a missing folder refuses even a write that would
+      // change nothing; a missing file is created.
+      std::vector<uint8_t> bytes;
+      if (fs_.FileExists(path)) {
+        if (fs_.GetAttributes(path) & kAttrReadOnly) return false;
+        bytes = fs_.ReadFileBytes(path);
+      } else if (fs_.FolderExists(path)) {
+        return false;
+      }
+      IniFile file = IniFile::Parse(bytes);
+      if (!file.Set(AsAnsiSees(section), AsAnsiSees(key), AsAnsiSees(value))) return true;
+      fs_.WriteFileBytes(path, file.Serialize());
+      return true;
+    } catch (const Error&) {
+      return false;
+    }
+  }
+
+ private:
+  FileSystem& fs_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProfileStore> NewPlatformProfileStore(FileSystem& fs) {
+  return std::make_unique<PosixProfileStore>(fs);
+}
+
+}  // namespace act

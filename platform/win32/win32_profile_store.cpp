@@ -1,0 +1,42 @@
+// The profile functions on Windows: kernel32's ANSI functions, called the
+// way the product's own routines call them, with the texts crossing in the
+// ANSI code page (Windows-1252).
+#include <windows.h>
+
+#include "platform/cp1252.h"
+#include "platform/profile_store.h"
+
+namespace act {
+namespace {
+
+constexpr DWORD kValueBufferSize = 255;
+
+class Win32ProfileStore : public ProfileStore {
+ public:
+  std::string Read(const std::string& section, const std::string& key,
+                   const std::string& path) override {
+    char buffer[kValueBufferSize] = {};
+    GetPrivateProfileStringA(Utf8ToCp1252(section).c_str(), Utf8ToCp1252(key).c_str(), "", buffer,
+                             kValueBufferSize, Utf8ToCp1252(path).c_str());
+    return Cp1252ToUtf8(buffer);
+  }
+
+  bool Write(const std::string& section, const std::string& key, const std::string& value,
+             const std::string& path) override {
+    // Windows refuses a read-only file here by itself; Wine run by the
+    // superuser would write into it.
+    DWORD attributes = GetFileAttributesA(Utf8ToCp1252(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+    return WritePrivateProfileStringA(Utf8ToCp1252(section).c_str(), Utf8ToCp1252(key).c_str(),
+                                      Utf8ToCp1252(value).c_str(),
+                                      Utf8ToCp1252(path).c_str()) != 0;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<ProfileStore> NewPlatformProfileStore(FileSystem&) {
+  return std::make_unique<Win32ProfileStore>();
+}
+
+}  // namespace act
