@@ -83,8 +83,9 @@ std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& tabl
   }
   size_t fixed_size = 0;
   for (const ColumnDef& c : table.columns) {
+    if (!c.is_fixed() || c.type == kTypeBoolean) continue;
     int size = FixedSize(c.type);
-    if (c.is_fixed() && size > 0) fixed_size = std::max<size_t>(fixed_size, c.fixed_offset + size);
+    fixed_size = std::max<size_t>(fixed_size, c.fixed_offset + (size > 0 ? size_t(size) : c.length));
   }
   const size_t nvar = table.var_columns;
   const size_t mask_size = (table.max_columns + 7) / 8;
@@ -104,7 +105,10 @@ std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& tabl
   for (size_t i = 0; i < table.columns.size(); ++i) {
     const ColumnDef& c = table.columns[i];
     if (!c.is_fixed() || c.type == kTypeBoolean || !fields[i].present) continue;
-    std::memcpy(&row[1 + c.fixed_offset], fields[i].bytes.data(), fields[i].bytes.size());
+    int size = FixedSize(c.type);
+    size_t room = size > 0 ? size_t(size) : c.length;
+    std::memcpy(&row[1 + c.fixed_offset], fields[i].bytes.data(),
+                std::min(room, fields[i].bytes.size()));
   }
   if (nvar > 0) {
     std::vector<size_t> offsets;  // var0..var(n-1), then EOD

@@ -202,7 +202,7 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
     if (header.size() < 4) header_page->Fail("overflow row too short");
     body = {header_page->U24(header.start + 1), header_page->U8(header.start)};
   }
-  auto current = ReadRowAt(pager, format, body, table_->page);
+  auto current = ReadRowAt(pager, format, where, table_->page);
   if (!current) throw PageFailure(db_.path(), body.page, "moved row body is missing");
 
   // Long values whose value did not change keep their stored field.

@@ -23,12 +23,6 @@ char16_t FoldNameChar(char16_t c) {
   return c;
 }
 
-std::u16string FoldName(const std::string& utf8) {
-  std::u16string folded = Utf8ToUtf16(utf8);
-  for (char16_t& c : folded) c = FoldNameChar(c);
-  return folded;
-}
-
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool Exists(const std::string& host) {
@@ -38,16 +32,22 @@ bool Exists(const std::string& host) {
 
 }  // namespace
 
+std::u16string FoldFileName(const std::string& name) {
+  std::u16string folded = Utf8ToUtf16(name);
+  for (char16_t& c : folded) c = FoldNameChar(c);
+  return folded;
+}
+
 std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
   DIR* dir = opendir(folder.c_str());
   if (!dir) return "";
-  std::u16string wanted = FoldName(name);
+  std::u16string wanted = FoldFileName(name);
   std::string best;
   while (dirent* entry = readdir(dir)) {
     std::string candidate = entry->d_name;
     if (candidate == "." || candidate == "..") continue;
     // Several host names can fold alike; take the lowest for a stable answer.
-    if (FoldName(candidate) == wanted && (best.empty() || candidate < best)) best = candidate;
+    if (FoldFileName(candidate) == wanted && (best.empty() || candidate < best)) best = candidate;
   }
   closedir(dir);
   return best;

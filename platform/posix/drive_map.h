@@ -27,6 +27,10 @@ class DriveMap {
   std::string dosdevices_;
 };
 
+// A file name with its letters folded to one case, for comparisons that
+// ignore case as Windows does.
+std::u16string FoldFileName(const std::string& name);
+
 // Case-insensitive match of one name against the entries of a host folder:
 // the entry's real name, or the empty text when none matches.
 std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name);

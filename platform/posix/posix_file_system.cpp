@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -514,7 +515,21 @@ class PosixFileSystem : public FileSystem {
     // Links are followed, as Wine follows them; a link loop must not make
     // the copy endless.
     if (depth > kMaxTreeDepth) throw Error(kErrPathFileAccess, from_text);
-    if (!IsFolder(to) && mkdir(to.c_str(), 0777) != 0) Fail(errno, to_text);
+    // Merging into an existing folder: an entry there that differs only in
+    // letter case is the same entry on Windows. One listing serves all.
+    std::map<std::u16string, std::string> present;
+    if (IsFolder(to)) {
+      DIR* existing = opendir(to.c_str());
+      if (!existing) Fail(errno, to_text);
+      while (dirent* entry = readdir(existing)) {
+        std::string name = entry->d_name;
+        auto [at, added] = present.emplace(FoldFileName(name), name);
+        if (!added && name < at->second) at->second = name;
+      }
+      closedir(existing);
+    } else if (mkdir(to.c_str(), 0777) != 0) {
+      Fail(errno, to_text);
+    }
     DIR* dir = opendir(from.c_str());
     if (!dir) Fail(errno, from_text);
     std::vector<std::pair<std::string, bool>> entries;
@@ -527,13 +542,13 @@ class PosixFileSystem : public FileSystem {
     }
     closedir(dir);
     for (const auto& [name, folder] : entries) {
-      // An existing entry that differs only in letter case is the same entry
-      // on Windows: merge into it.
       std::string target_name = name;
-      struct stat st;
-      if (lstat((to + "/" + name).c_str(), &st) != 0) {
-        std::string match = FindEntryIgnoringCase(to, name);
-        if (!match.empty()) target_name = match;
+      if (!present.empty()) {
+        auto match = present.find(FoldFileName(name));
+        struct stat st;
+        if (match != present.end() && lstat((to + "/" + name).c_str(), &st) != 0) {
+          target_name = match->second;
+        }
       }
       std::string child_from = from + "/" + name, child_to = to + "/" + target_name;
       std::string child_from_text = JoinWindows(from_text, name);

@@ -40,9 +40,22 @@ TEST(Csv, QuotedKinds) {
   EXPECT_EQ(CsvValue(Value::Binary(std::string("a\"\0b", 4))),
             std::string("\"a\"\"\0b\"", 7));
   EXPECT_EQ(CsvValue(Value::Guid("{00112233-4455-6677-8899-AABBCCDDEEFF}")),
+            "\"{00112233-4455-6677-8899AABBCCDDEEFF}\"");
+  EXPECT_EQ(JsonValue(Value::Guid("{00112233-4455-6677-8899-AABBCCDDEEFF}")),
             "\"{00112233-4455-6677-8899-AABBCCDDEEFF}\"");
   // Jet 4 decimals print bare, as numbers.
   EXPECT_EQ(CsvValue(Value::Decimal("-12.340")), "-12.340");
+}
+
+TEST(Csv, DatesKeepMdbExportsQuirks) {
+  // Before 1899-12-30 mdb-export prints an empty calendar; JSON does not.
+  EXPECT_EQ(MdbExportDate(-1.25), "01/00/00 00:00:00");
+  EXPECT_EQ(IsoDate(-1.25), "1899-12-29T06:00:00");
+  EXPECT_EQ(MdbExportDate(1e6 + 1), "01/00/00 00:00:00");
+  // A time within half a second of midnight rounds to 24:00:00, same day.
+  EXPECT_EQ(MdbExportDate(1.0 + 86399.7 / 86400), "12/31/99 24:00:00");
+  EXPECT_EQ(IsoDate(1.0 + 86399.7 / 86400), "1900-01-01T00:00:00");
+  EXPECT_EQ(MdbExportDate(0.5), "12/30/99 12:00:00");
 }
 
 TEST(Csv, NullAndEmptyPrintNothing) {

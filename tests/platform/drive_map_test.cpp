@@ -82,5 +82,23 @@ TEST_F(DriveMapTest, CopyingALinkLoopFailsInsteadOfRunningForever) {
   EXPECT_FALSE(fs->FolderExists("c:\\copia"));
 }
 
+TEST_F(DriveMapTest, MovesBetweenHostFileSystemsCopyThenRemove) {
+  char pattern[] = "/dev/shm/act-drive-XXXXXX";
+  if (!mkdtemp(pattern)) GTEST_SKIP() << "no /dev/shm";
+  std::string other = pattern;
+  ASSERT_EQ(symlink(other.c_str(), (prefix_ + "/dosdevices/d:").c_str()), 0);
+  std::unique_ptr<FileSystem> fs = NewPlatformFileSystem(prefix_);
+  fs->CreateFolder("c:\\Música\\sub");
+  fs->WriteFileBytes("c:\\Música\\sub\\x.bin", std::vector<uint8_t>(100000, 7));
+  fs->MoveFolder("c:\\Música", "d:\\Música");
+  EXPECT_FALSE(fs->FolderExists("c:\\Música"));
+  EXPECT_EQ(fs->ReadFileBytes("d:\\música\\SUB\\x.bin"), std::vector<uint8_t>(100000, 7));
+  EXPECT_EQ(fs->ReadFileBytes("d:\\Música\\Lista.txt"), std::vector<uint8_t>{'x'});
+  fs->MoveFile("d:\\Música\\Lista.txt", "c:\\Lista.txt");
+  EXPECT_TRUE(fs->FileExists("c:\\lista.TXT"));
+  EXPECT_FALSE(fs->FileExists("d:\\Música\\Lista.txt"));
+  std::system(("rm -rf '" + other + "'").c_str());
+}
+
 }  // namespace
 }  // namespace act

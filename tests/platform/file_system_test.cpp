@@ -109,6 +109,9 @@ TEST_F(FileSystemTest, CopyFileFailures) {
                     P("\\nofolder\\x.txt")),
             kErrPathNotFound);
   EXPECT_EQ(ErrorOf([&] { fs().CopyFile(P("\\src\\a.txt"), P("\\nofolder\\"), true); }), kErrPathNotFound);
+  // A folder in the way is not replaced by a file.
+  EXPECT_EQ(ErrorOf([&] { fs().CopyFile(P("\\src\\a.txt"), P("\\src\\sub"), true); }), kErrPermissionDenied);
+  EXPECT_TRUE(fs().FolderExists(P("\\src\\sub\\deep")));
 }
 
 TEST_F(FileSystemTest, CopyFileIntoFolderKeepsNameAndReadOnlyState) {
@@ -137,6 +140,16 @@ TEST_F(FileSystemTest, CopyFolderCopiesMergesAndNests) {
   EXPECT_TRUE(fs().FileExists(P("\\dst\\sub\\deep\\c.txt")));
   fs().CopyFolder(P("\\src"), P("\\dst\\"), true);
   EXPECT_EQ(drive_.ReadText("\\dst\\src\\a.txt"), "alpha");
+
+  // A file there under another letter case is the same file: replaced, and
+  // its name kept.
+  drive_.MakeFolders("\\merge");
+  drive_.WriteText("\\merge\\A.TXT", "old");
+  fs().CopyFolder(P("\\src"), P("\\merge"), true);
+  std::vector<std::string> names = fs().ListFolder(P("\\merge"));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"A.TXT", "sub"}));
+  EXPECT_EQ(drive_.ReadText("\\merge\\a.txt"), "alpha");
 }
 
 TEST_F(FileSystemTest, CopyFolderFailures) {

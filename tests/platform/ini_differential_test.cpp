@@ -101,7 +101,6 @@ std::vector<Case> HandPickedCases() {
       {"ctrl-z end", std::string("[s]\r\nk=v\r\n\x1A"), {Read("s", "k"), Write("s", "k", "w")}},
       {"equals in value", std::string("[s]\r\nk=a=b=c\r\n"), {Read("s", "k"), Write("s", "k", "d=e")}},
       {"empty file", std::string(""), {Read("s", "k"), Write("s", "k", "v")}},
-      {"unrepresentable write", std::string("[s]\r\n"), {Write("s", "k", "\x3f"), Read("s", "k")}},
       {"section without closing bracket", std::string("[open\r\nk=1\r\n[ok]\r\nk=2\r\n"), {Read("open", "k"), Read("[open", "k"), Read("ok", "k"), Write("open", "k", "3")}},
   };
   // Which control characters count as blanks around names and values.

@@ -49,11 +49,18 @@ std::string CurrencyText(std::int64_t ten_thousandths) {
 }
 
 std::string MdbExportDate(double jet_date) {
-  auto d = sql::FromJetDate(jet_date);
-  if (!d) return Printf("%.16g", jet_date);
+  // mdb-export's own conversion, kept so that the two outputs compare:
+  // dates before 1899-12-30 (negative) or after day 1e6 print as the empty
+  // calendar "01/00/00 00:00:00", and a time that rounds up to midnight
+  // prints as 24:00:00 of the same day. JSON gives the true date.
+  if (!(jet_date >= 0 && jet_date <= 1e6)) return "01/00/00 00:00:00";
+  long long day = static_cast<long long>(jet_date);
+  long long seconds = static_cast<long long>((jet_date - static_cast<double>(day)) * 86400.0 + 0.5);
+  auto d = sql::FromJetDate(static_cast<double>(day));
+  if (!d) return "01/00/00 00:00:00";
   char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%02d/%02d/%02d %02d:%02d:%02d", d->month, d->day,
-                d->year % 100, d->hour, d->minute, d->second);
+  std::snprintf(buffer, sizeof buffer, "%02d/%02d/%02d %02lld:%02lld:%02lld", d->month, d->day,
+                d->year % 100, seconds / 3600, seconds / 60 % 60, seconds % 60);
   return buffer;
 }
 
@@ -88,8 +95,12 @@ std::string CsvValue(const db::Value& value) {
     case Kind::kDecimal: return value.bytes();
     case Kind::kDateTime: text = MdbExportDate(value.real()); break;
     case Kind::kText:
-    case Kind::kBinary:
-    case Kind::kGuid: text = value.bytes(); break;
+    case Kind::kBinary: text = value.bytes(); break;
+    case Kind::kGuid:
+      // mdb-export groups a GUID's digits 8-4-4-16: {8E39276A-BCA8-4AC4-891E49911D8438DD}.
+      text = value.bytes();
+      if (text.size() == 38 && text[24] == '-') text.erase(24, 1);
+      break;
   }
   if (text.empty()) return "";
   std::string out = "\"";

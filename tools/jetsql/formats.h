@@ -4,7 +4,8 @@
 // can be compared with diff: a header of the bare column names; text, memo,
 // dates, binary and GUIDs in double quotes with quotes doubled; Null and
 // empty values as nothing; booleans 0/1; Single as %.8g, Double as %.16g;
-// Currency with four decimals; dates as mm/dd/yy hh:mm:ss.
+// Currency with four decimals; dates as mm/dd/yy hh:mm:ss (and, as there,
+// dates before 1899-12-30 as 01/00/00 00:00:00); GUIDs grouped 8-4-4-16.
 //
 // JSON is one object per row: Null as null, numbers as numbers, booleans as
 // true/false, dates in ISO 8601 (2024-05-01T10:30:00), binary as a string of
@@ -30,8 +31,8 @@ std::string JsonString(const std::string& utf8);
 std::string CurrencyText(std::int64_t ten_thousandths);
 
 // A Jet date as mdb-export shows it (mm/dd/yy hh:mm:ss, rounded to the
-// second) and in ISO 8601. A value outside Jet's years 100 to 9999 prints as
-// the number it is.
+// second; its quirks included, see formats.cpp) and in ISO 8601 (a value
+// outside Jet's years 100 to 9999 prints there as the number it is).
 std::string MdbExportDate(double jet_date);
 std::string IsoDate(double jet_date);
 

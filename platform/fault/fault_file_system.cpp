@@ -1,0 +1,197 @@
+#include "platform/fault/fault_file_system.h"
+
+#include "platform/error.h"
+
+namespace act {
+namespace {
+
+bool EndsInSeparator(const std::string& path) {
+  return !path.empty() && (path.back() == '\\' || path.back() == '/');
+}
+
+std::string LastName(const std::string& path) {
+  size_t end = path.size();
+  while (end > 0 && (path[end - 1] == '\\' || path[end - 1] == '/')) --end;
+  size_t cut = path.find_last_of("\\/:", end == 0 ? 0 : end - 1);
+  size_t start = cut == std::string::npos ? 0 : cut + 1;
+  return path.substr(start, end - start);
+}
+
+std::string Child(const std::string& folder, const std::string& name) {
+  return EndsInSeparator(folder) ? folder + name : folder + "\\" + name;
+}
+
+// Where a copy lands, by the FileSystemObject's rule for a destination that
+// ends in a backslash.
+std::string Target(const std::string& source, const std::string& destination) {
+  return EndsInSeparator(destination) ? destination + LastName(source) : destination;
+}
+
+class FaultRandomAccessFile : public RandomAccessFile {
+ public:
+  FaultRandomAccessFile(FaultFileSystem& owner, std::unique_ptr<RandomAccessFile> base)
+      : owner_(owner), base_(std::move(base)) {}
+
+  size_t ReadAt(uint64_t offset, void* buffer, size_t n) override {
+    if (owner_.Count(path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
+    return base_->ReadAt(offset, buffer, n);
+  }
+  void WriteAt(uint64_t offset, const void* data, size_t n) override {
+    if (owner_.Count(path()) == FaultFileSystem::Step::kStopHere) {
+      base_->WriteAt(offset, data, n / 2);  // the power went mid-write
+      throw StoppedDead();
+    }
+    base_->WriteAt(offset, data, n);
+  }
+  uint64_t Size() override { return base_->Size(); }
+  void Truncate(uint64_t size) override {
+    if (owner_.Count(path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
+    base_->Truncate(size);
+  }
+  void Sync() override {
+    if (owner_.Count(path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
+    base_->Sync();
+  }
+  const std::string& path() const override { return base_->path(); }
+
+ private:
+  FaultFileSystem& owner_;
+  std::unique_ptr<RandomAccessFile> base_;
+};
+
+}  // namespace
+
+FaultFileSystem::Step FaultFileSystem::Count(const std::string& path) {
+  if (stopped_) throw StoppedDead();
+  ++count_;
+  if (count_ == stop_at_) {
+    stopped_ = true;
+    return Step::kStopHere;
+  }
+  if (count_ == fail_at_) throw Error(fail_error_, path);
+  return Step::kProceed;
+}
+
+bool FaultFileSystem::FolderExists(const std::string& path) {
+  if (stopped_) throw StoppedDead();
+  return base_.FolderExists(path);
+}
+
+bool FaultFileSystem::FileExists(const std::string& path) {
+  if (stopped_) throw StoppedDead();
+  return base_.FileExists(path);
+}
+
+void FaultFileSystem::CopyFolder(const std::string& source, const std::string& destination,
+                                 bool overwrite) {
+  if (Count(source) == Step::kStopHere) throw StoppedDead();
+  if (!base_.FolderExists(source)) throw Error(kErrPathNotFound, source);
+  CopyTree(source, Target(source, destination), overwrite);
+}
+
+void FaultFileSystem::CopyTree(const std::string& from, const std::string& to, bool overwrite) {
+  if (base_.FileExists(to)) throw Error(kErrFileAlreadyExists, to);
+  if (!base_.FolderExists(to)) base_.CreateFolder(to);
+  for (const std::string& name : base_.ListFolder(from)) {
+    std::string child_from = Child(from, name), child_to = Child(to, name);
+    if (base_.FolderExists(child_from)) {
+      CopyTree(child_from, child_to, overwrite);
+    } else {
+      CopyCounted(child_from, child_to, overwrite);
+    }
+  }
+}
+
+void FaultFileSystem::CopyFile(const std::string& source, const std::string& destination,
+                               bool overwrite) {
+  CopyCounted(source, destination, overwrite);
+}
+
+void FaultFileSystem::CopyCounted(const std::string& from, const std::string& to, bool overwrite) {
+  if (Count(from) == Step::kStopHere) {
+    CopyHalf(from, Target(from, to));
+    throw StoppedDead();
+  }
+  base_.CopyFile(from, to, overwrite);
+}
+
+void FaultFileSystem::CopyHalf(const std::string& from, const std::string& to) {
+  try {
+    std::vector<uint8_t> bytes = base_.ReadFileBytes(from);
+    bytes.resize(bytes.size() / 2);
+    base_.WriteFileBytes(to, bytes);
+  } catch (const Error&) {
+    // The copy would have failed anyway; the stop is what the caller sees.
+  }
+}
+
+void FaultFileSystem::MoveFolder(const std::string& source, const std::string& destination) {
+  if (Count(source) == Step::kStopHere) throw StoppedDead();  // a rename is all or nothing
+  base_.MoveFolder(source, destination);
+}
+
+void FaultFileSystem::MoveFile(const std::string& source, const std::string& destination) {
+  if (Count(source) == Step::kStopHere) throw StoppedDead();
+  base_.MoveFile(source, destination);
+}
+
+void FaultFileSystem::DeleteFolder(const std::string& path, bool force) {
+  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  base_.DeleteFolder(path, force);
+}
+
+void FaultFileSystem::DeleteFile(const std::string& path, bool force) {
+  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  base_.DeleteFile(path, force);
+}
+
+void FaultFileSystem::CreateFolder(const std::string& path) {
+  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  base_.CreateFolder(path);
+}
+
+uint32_t FaultFileSystem::GetAttributes(const std::string& path) {
+  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  return base_.GetAttributes(path);
+}
+
+void FaultFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
+  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  base_.SetAttributes(path, attributes);
+}
+
+std::string FaultFileSystem::GetFileVersion(const std::string& path) {
+  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  return base_.GetFileVersion(path);
+}
+
+std::vector<uint8_t> FaultFileSystem::ReadFileBytes(const std::string& path) {
+  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  return base_.ReadFileBytes(path);
+}
+
+void FaultFileSystem::WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) {
+  if (Count(path) == Step::kStopHere) {
+    base_.WriteFileBytes(path, std::vector<uint8_t>(data.begin(), data.begin() + data.size() / 2));
+    throw StoppedDead();
+  }
+  base_.WriteFileBytes(path, data);
+}
+
+std::unique_ptr<RandomAccessFile> FaultFileSystem::OpenRandomAccess(const std::string& path,
+                                                                    bool writable) {
+  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  return std::make_unique<FaultRandomAccessFile>(*this, base_.OpenRandomAccess(path, writable));
+}
+
+std::unique_ptr<RandomAccessFile> FaultFileSystem::CreateRandomAccess(const std::string& path) {
+  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  return std::make_unique<FaultRandomAccessFile>(*this, base_.CreateRandomAccess(path));
+}
+
+std::vector<std::string> FaultFileSystem::ListFolder(const std::string& path) {
+  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  return base_.ListFolder(path);
+}
+
+}  // namespace act

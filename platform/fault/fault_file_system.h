@@ -1,0 +1,88 @@
+// A file system for reliability tests: it passes every operation to another
+// file system and, on demand, makes one of them fail with a chosen error, or
+// makes the machine "stop dead" at one of them, as a power cut would: that
+// operation is left half done (part of a file copied, part of a buffer
+// written) and it and every later operation throw StoppedDead.
+//
+// Operations are counted from 1 in the order the caller makes them; the
+// existence tests (FolderExists, FileExists) are not counted, as they cannot
+// fail. A folder copy counts once for the call and once for each file it
+// copies, so that a stop can land inside it; a random-access file counts
+// each read, write, truncation and sync.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace act {
+
+// Thrown from the operation at which the machine stopped, and from every
+// operation after it. Not an act::Error: nothing in the program may handle
+// it, just as nothing runs after a power cut.
+class StoppedDead : public std::exception {
+ public:
+  const char* what() const noexcept override { return "stopped dead"; }
+};
+
+class FaultFileSystem : public FileSystem {
+ public:
+  // base must outlive this object and every file opened through it.
+  explicit FaultFileSystem(FileSystem& base) : base_(base) {}
+
+  // The nth operation from the start (counting all operations so far)
+  // throws act::Error(error_number, path) without doing anything; later
+  // operations work again. 0 disarms.
+  void FailAt(uint64_t n, int error_number) {
+    fail_at_ = n;
+    fail_error_ = error_number;
+  }
+  // The nth operation is left half done and throws StoppedDead, and so does
+  // everything after it. 0 disarms.
+  void StopAt(uint64_t n) { stop_at_ = n; }
+  // How many operations were counted so far.
+  uint64_t operations() const { return count_; }
+  bool stopped() const { return stopped_; }
+
+  bool FolderExists(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  void CopyFolder(const std::string& source, const std::string& destination, bool overwrite) override;
+  void CopyFile(const std::string& source, const std::string& destination, bool overwrite) override;
+  void MoveFolder(const std::string& source, const std::string& destination) override;
+  void MoveFile(const std::string& source, const std::string& destination) override;
+  void DeleteFolder(const std::string& path, bool force) override;
+  void DeleteFile(const std::string& path, bool force) override;
+  void CreateFolder(const std::string& path) override;
+  uint32_t GetAttributes(const std::string& path) override;
+  void SetAttributes(const std::string& path, uint32_t attributes) override;
+  std::string GetFileVersion(const std::string& path) override;
+  std::vector<uint8_t> ReadFileBytes(const std::string& path) override;
+  void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) override;
+  std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& path, bool writable) override;
+  std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) override;
+  std::vector<std::string> ListFolder(const std::string& path) override;
+
+  // What a counted operation should do: go on, or be the one that stops.
+  // Throws the injected error, or StoppedDead once stopped. Used by the
+  // random-access files this object hands out.
+  enum class Step { kProceed, kStopHere };
+  Step Count(const std::string& path);
+
+ private:
+  void CopyTree(const std::string& from, const std::string& to, bool overwrite);
+  void CopyCounted(const std::string& from, const std::string& to, bool overwrite);
+  // Writes the first half of the source's bytes to the destination.
+  void CopyHalf(const std::string& from, const std::string& to);
+
+  FileSystem& base_;
+  uint64_t count_ = 0;
+  uint64_t fail_at_ = 0;
+  int fail_error_ = 0;
+  uint64_t stop_at_ = 0;
+  bool stopped_ = false;
+};
+
+}  // namespace act
