@@ -15,6 +15,10 @@ const char* JetErrorText(int number) {
     case kJetOperationNotSupported: return "Operation is not supported";
     case kJetObjectClosed: return "Object is no longer valid";
     case kJetUnrecognizedFormat: return "Unrecognized database format";
+    case kJetTooFewParameters: return "Too few parameters";
+    case kJetCannotExecuteSelect: return "Cannot execute a select query";
+    case kJetInvalidOperation: return "Invalid operation";
+    case kJetTypeMismatch: return "Data type mismatch in criteria expression";
     case kJetDuplicateKey:
       return "The changes you requested to the table were not successful because they would "
              "create duplicate values in the index, primary key, or relationship";
@@ -23,10 +27,6 @@ const char* JetErrorText(int number) {
       return "The record cannot be deleted or changed because the table includes related records";
     case kJetRelatedRecordRequired:
       return "You cannot add or change a record because a related record is required";
-    case kJetTooFewParameters: return "Too few parameters";
-    case kJetCannotExecuteSelect: return "Cannot execute a select query";
-    case kJetInvalidOperation: return "Invalid operation";
-    case kJetTypeMismatch: return "Data type mismatch in criteria expression";
     default: return act::ErrorText(number);
   }
 }

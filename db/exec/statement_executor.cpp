@@ -40,7 +40,7 @@ Refusal Classify(const act::Error& e) {
     case jet::kJetConversionError: case jet::kJetFieldTooSmall: case jet::kJetRecordTooLarge:
       return Refusal::kConversion;
     case jet::kJetDuplicateKey: return Refusal::kKey;
-    case jet::kJetNullInRequired: case 3200: case 3201: return Refusal::kRule;
+    case jet::kJetNullInRequired: case 3058: case 3200: case 3201: return Refusal::kRule;
     default: return Refusal::kNone;
   }
 }

@@ -1,159 +1,259 @@
 #include "db/jet/consistency_check.h"
 
+#include "db/jet/page_map_check.h"
+
+#include <algorithm>
+#include <functional>
 #include <map>
+#include <optional>
 #include <set>
 
-#include "db/jet/data_page.h"
-#include "db/jet/long_value.h"
+#include "db/errors.h"
+#include "db/jet/index_key.h"
+#include "db/jet/index_page.h"
+#include "db/jet/index_tree.h"
 #include "db/jet/table_scan.h"
+#include "db/jet/tdef_patch.h"
+#include "db/jet/usage_map.h"
 
 namespace act::db::jet {
 
 namespace {
 
-// Pages behind a map ref: the page holding the row, and a reference map's
-// bitmap pages.
-void MapStoragePages(Pager& pager, const Format& format, MapRef ref, std::set<uint32_t>& pages) {
-  if (ref.empty()) return;
-  pages.insert(ref.page);
-  auto row = ReadRowAt(pager, format, {ref.page, ref.row}, std::nullopt);
-  if (!row || row->bytes.empty() || row->bytes[0] != 1) return;
-  for (size_t i = 1; i + 4 <= row->bytes.size(); i += 4) {
-    uint32_t p = LoadU32(row->bytes.data() + i);
-    if (p != 0) pages.insert(p);
-  }
+constexpr int kMaxDepth = 16;
+// A damaged index could produce a finding per entry; a few say enough.
+constexpr int kMaxFindingsPerIndex = 8;
+
+std::string RowText(RowPointer row) {
+  return std::to_string(row.page) + ":" + std::to_string(row.row);
 }
 
-std::string Name(uint32_t tdef) { return "table at TDEF " + std::to_string(tdef); }
+struct ScannedRow {
+  RowPointer position;
+  std::vector<Value> values;
+};
+
+class IndexCheck {
+ public:
+  IndexCheck(Database& db, const TableDefinition& table, const RealIndex& index,
+             const std::string& table_name, std::vector<ConsistencyFinding>& out)
+      : db_(db), table_(table), index_(index), table_name_(table_name), out_(out) {}
+
+  // `expected` given: compare with it; otherwise with keys encoded from rows.
+  void Run(const std::vector<ScannedRow>& rows,
+           std::optional<std::vector<IndexEntry>> expected = std::nullopt) {
+    try {
+      std::vector<IndexEntry> leaf_entries;
+      uint32_t last_leaf = 0;
+      std::map<int, uint32_t> last_at_depth;
+      Walk(index_.root, 0, leaf_entries, last_leaf, last_at_depth);
+      for (auto& [depth, page] : last_at_depth) {
+        if (page != 0 && ReadIndexPage(db_.pager(), db_.format(), page, table_.page).next != 0) {
+          Fault(page, "last page of level " + std::to_string(depth) + " links to a next page");
+        }
+      }
+      CheckOrder(leaf_entries);
+      CheckMap();
+      if (expected) {
+        CompareWith(std::move(*expected), std::move(leaf_entries));
+      } else {
+        CheckRows(rows, leaf_entries);
+      }
+    } catch (const act::Error& e) {
+      Fault(index_.root, std::string("walk stopped: ") + e.what());
+    }
+  }
+
+ private:
+  void Report(ConsistencyFinding::Kind kind, const std::string& what) {
+    if (++reported_ > kMaxFindingsPerIndex) return;
+    out_.push_back({kind, table_name_, "index " + std::to_string(index_.number) + ": " + what});
+  }
+  void Fault(uint32_t page, const std::string& what) {
+    Report(ConsistencyFinding::Kind::kFault, "page " + std::to_string(page) + ": " + what);
+  }
+
+  // Returns the last entry of the subtree (for the parent's node entry).
+  std::optional<IndexEntry> Walk(uint32_t number, int depth, std::vector<IndexEntry>& leaves,
+                                 uint32_t& last_leaf, std::map<int, uint32_t>& last_at_depth) {
+    if (depth > kMaxDepth) throw PageFailure(db_.path(), number, "index tree too deep");
+    if (!reached_.insert(number).second) {
+      throw PageFailure(db_.path(), number, "index page reached twice");
+    }
+    IndexPage page = ReadIndexPage(db_.pager(), db_.format(), number, table_.page);
+    // Pages of one level are chained left to right.
+    uint32_t expected_prev = last_at_depth.count(depth) ? last_at_depth[depth] : 0;
+    if (page.prev != expected_prev) {
+      Fault(number, "links back to page " + std::to_string(page.prev) + ", expected " +
+                        std::to_string(expected_prev));
+    }
+    if (expected_prev != 0) {
+      IndexPage prev = ReadIndexPage(db_.pager(), db_.format(), expected_prev, table_.page);
+      if (prev.next != number) {
+        Fault(expected_prev, "links forward to page " + std::to_string(prev.next) +
+                                 ", expected " + std::to_string(number));
+      }
+    }
+    last_at_depth[depth] = number;
+    if (page.leaf) {
+      if (page.entries.empty() && number != index_.root) Fault(number, "empty leaf in the tree");
+      leaves.insert(leaves.end(), page.entries.begin(), page.entries.end());
+      if (page.entries.empty()) return std::nullopt;
+      return page.entries.back();
+    }
+    if (page.entries.empty() && page.tail == 0) Fault(number, "node page without children");
+    std::optional<IndexEntry> last;
+    for (const IndexEntry& entry : page.entries) {
+      last = Walk(entry.child, depth + 1, leaves, last_leaf, last_at_depth);
+      if (!last || last->key != entry.key || last->row != entry.row) {
+        Fault(number, "node entry for child " + std::to_string(entry.child) +
+                          " is not a copy of the child's last entry");
+      }
+    }
+    if (page.tail != 0) last = Walk(page.tail, depth + 1, leaves, last_leaf, last_at_depth);
+    return last;
+  }
+
+  void CheckOrder(const std::vector<IndexEntry>& entries) {
+    for (size_t i = 1; i < entries.size(); ++i) {
+      if (CompareEntries(entries[i - 1], entries[i]) >= 0) {
+        Fault(index_.root, "entries out of order at row " + RowText(entries[i].row));
+      }
+    }
+  }
+
+  void CheckMap() {
+    std::vector<uint32_t> mapped = ReadUsageMap(db_.pager(), db_.format(), index_.map);
+    std::set<uint32_t> listed(mapped.begin(), mapped.end());
+    for (uint32_t page : reached_) {
+      if (!listed.count(page)) Fault(page, "in the tree but not in the index's usage map");
+    }
+    for (uint32_t page : listed) {
+      if (!reached_.count(page)) Fault(page, "in the index's usage map but not in the tree");
+    }
+  }
+
+  void CheckRows(const std::vector<ScannedRow>& rows, std::vector<IndexEntry> entries) {
+    std::vector<IndexEntry> expected;
+    for (const ScannedRow& row : rows) {
+      bool all_null = true;
+      for (const IndexColumn& ic : index_.columns) {
+        for (size_t i = 0; i < table_.columns.size(); ++i) {
+          if (table_.columns[i].number == ic.column_number && !row.values[i].is_null()) {
+            all_null = false;
+          }
+        }
+      }
+      if (all_null && (index_.flags & kIndexIgnoreNulls)) continue;
+      try {
+        expected.push_back({EncodeIndexKey(db_.format(), table_, index_, row.values),
+                            row.position, 0});
+      } catch (const act::Error& e) {
+        if (e.number() != kJetOperationNotSupported) throw;
+        // Keys we cannot encode: compare row positions only.
+        Report(ConsistencyFinding::Kind::kNotChecked,
+               std::string("keys not compared (") + e.detail() + "); rows listed once checked");
+        CheckPositions(rows, entries);
+        return;
+      }
+    }
+    CompareWith(std::move(expected), std::move(entries));
+  }
+
+  void CompareWith(std::vector<IndexEntry> expected, std::vector<IndexEntry> entries) {
+    auto less = [](const IndexEntry& a, const IndexEntry& b) {
+      return CompareEntries(a, b) < 0;
+    };
+    std::sort(expected.begin(), expected.end(), less);
+    std::sort(entries.begin(), entries.end(), less);
+    std::vector<IndexEntry> missing, extra;
+    std::set_difference(expected.begin(), expected.end(), entries.begin(), entries.end(),
+                        std::back_inserter(missing), less);
+    std::set_difference(entries.begin(), entries.end(), expected.begin(), expected.end(),
+                        std::back_inserter(extra), less);
+    for (const IndexEntry& e : missing) {
+      Fault(index_.root, "row " + RowText(e.row) + " is not listed under its key");
+    }
+    for (const IndexEntry& e : extra) {
+      Fault(index_.root, "entry for row " + RowText(e.row) + " matches no row with that key");
+    }
+  }
+
+  void CheckPositions(const std::vector<ScannedRow>& rows, const std::vector<IndexEntry>& entries) {
+    std::multiset<RowPointer> listed;
+    for (const IndexEntry& e : entries) listed.insert(e.row);
+    for (const ScannedRow& row : rows) {
+      size_t n = listed.count(row.position);
+      if (n != 1 && !(n == 0 && (index_.flags & kIndexIgnoreNulls))) {
+        Fault(index_.root, "row " + RowText(row.position) + " listed " + std::to_string(n) +
+                               " times");
+      }
+      listed.erase(row.position);
+    }
+    for (RowPointer p : listed) Fault(index_.root, "entry for missing row " + RowText(p));
+  }
+
+  Database& db_;
+  const TableDefinition& table_;
+  const RealIndex& index_;
+  const std::string& table_name_;
+  std::vector<ConsistencyFinding>& out_;
+  std::set<uint32_t> reached_;
+  int reported_ = 0;
+};
 
 }  // namespace
 
-ConsistencyReport CheckDatabase(Database& db) {
-  ConsistencyReport report;
-  CheckPagesAndMaps(db, report);
-  CheckIndexes(db, report);
-  return report;
+std::vector<ConsistencyFinding> CheckDatabase(Database& db) {
+  std::vector<ConsistencyFinding> out;
+  for (const CatalogEntry& entry : db.tables()) {
+    try {
+      // Read afresh: the cached definition may predate the last write.
+      TableDefinition table = ReadTableDefinition(db.pager(), db.format(), entry.tdef_page);
+      std::vector<ScannedRow> rows;
+      TableScan scan(db.pager(), db.format(), table);
+      while (scan.Next()) {
+        ScannedRow row{scan.position(), {}};
+        for (size_t i = 0; i < table.columns.size(); ++i) row.values.push_back(scan.Get(i));
+        rows.push_back(std::move(row));
+      }
+      if (rows.size() != table.row_count) {
+        out.push_back({ConsistencyFinding::Kind::kFault, entry.name,
+                       "TDEF counts " + std::to_string(table.row_count) + " rows, the scan found " +
+                           std::to_string(rows.size())});
+      }
+      for (const RealIndex& index : table.real_indexes) {
+        IndexCheck(db, table, index, entry.name, out).Run(rows);
+      }
+    } catch (const act::Error& e) {
+      out.push_back({ConsistencyFinding::Kind::kFault, entry.name, e.what()});
+    }
+  }
+  try {
+    CheckPagesAndMaps(db, out);
+  } catch (const act::Error& e) {
+    out.push_back({ConsistencyFinding::Kind::kFault, "", e.what()});
+  }
+  return out;
 }
 
-void CheckPagesAndMaps(Database& db, ConsistencyReport& report) {
-  Pager& pager = db.pager();
-  const Format& format = db.format();
-  auto problem = [&](std::string text) { report.problems.push_back(std::move(text)); };
-  std::map<uint32_t, std::string> used;  // page -> what uses it
-  auto use = [&](uint32_t page, const std::string& what) {
-    auto [it, fresh] = used.emplace(page, what);
-    if (!fresh && it->second != what) {
-      problem("page " + std::to_string(page) + " used twice: " + it->second + " and " + what);
-    }
-  };
-  use(0, "header");
-  use(1, "global map");
-  std::set<uint32_t> storage;
-  MapStoragePages(pager, format, MapRef{0, 1}, storage);
-  for (uint32_t p : storage) if (p != 1) use(p, "global map bitmap");
+std::vector<ConsistencyFinding> CheckIndex(Database& db, const TableDefinition& table,
+                                           const RealIndex& index,
+                                           std::vector<IndexEntry> expected) {
+  std::vector<ConsistencyFinding> out;
+  RealIndex current = index;
+  current.root = ReadIndexState(db, table, index).root;
+  std::string name = "table at page " + std::to_string(table.page);
+  IndexCheck(db, table, current, name, out).Run({}, std::move(expected));
+  return out;
+}
 
-  for (const CatalogEntry& entry : db.tables()) {
-    auto table = db.TableAt(entry.tdef_page);
-    const std::string name = Name(table->page) + " '" + entry.name + "'";
-    for (uint32_t p : table->pages) use(p, name + " definition");
-    std::set<uint32_t> map_pages;
-    MapStoragePages(pager, format, table->owned_map, map_pages);
-    MapStoragePages(pager, format, table->free_map, map_pages);
-    for (const RealIndex& index : table->real_indexes) MapStoragePages(pager, format, index.map, map_pages);
-    for (const LongValueMaps& m : table->long_value_maps) {
-      MapStoragePages(pager, format, m.owned, map_pages);
-      MapStoragePages(pager, format, m.free, map_pages);
-    }
-    // Map pages may hold the rows of several tables' maps.
-    for (uint32_t p : map_pages) used.emplace(p, "usage maps");
-
-    auto owned = ReadUsageMap(pager, format, table->owned_map);
-    std::set<uint32_t> owned_set(owned.begin(), owned.end());
-    for (uint32_t p : owned) {
-      use(p, name + " rows");
-      PageRef page = pager.Get(p);
-      if (page->U8(0) != kPageData || page->U32(4) != table->page) {
-        problem(name + ": owned page " + std::to_string(p) + " is no data page of the table");
-        continue;
-      }
-      unsigned slots = SlotCount(*page, format);
-      size_t extents = 0;
-      for (unsigned r = 0; r < slots; ++r) extents += ReadSlot(*page, format, r).size();
-      size_t expected = format.page_size - format.data_slots - 2 * slots - extents;
-      if (page->U16(2) != expected) {
-        problem(name + ": page " + std::to_string(p) + " free space " +
-                std::to_string(page->U16(2)) + ", rows leave " + std::to_string(expected));
-      }
-    }
-    for (uint32_t p : ReadUsageMap(pager, format, table->free_map)) {
-      if (!owned_set.count(p)) {
-        problem(name + ": free-space map lists page " + std::to_string(p) + " it does not own");
-      }
-    }
-    for (const RealIndex& index : table->real_indexes) {
-      for (uint32_t p : ReadUsageMap(pager, format, index.map)) {
-        use(p, name + " index " + std::to_string(index.number));
-        uint8_t type = pager.Get(p)->U8(0);
-        if (type != kPageIndexNode && type != kPageIndexLeaf) {
-          problem(name + ": index page " + std::to_string(p) + " has type " + std::to_string(type));
-        }
-      }
-    }
-    for (const LongValueMaps& m : table->long_value_maps) {
-      auto lv = ReadUsageMap(pager, format, m.owned);
-      std::set<uint32_t> lv_set(lv.begin(), lv.end());
-      for (uint32_t p : lv) {
-        use(p, name + " long values");
-        PageRef page = pager.Get(p);
-        if (page->U8(0) != kPageData || page->U32(4) != kLongValueOwner) {
-          problem(name + ": long-value page " + std::to_string(p) + " is no LVAL page");
-        }
-      }
-      for (uint32_t p : ReadUsageMap(pager, format, m.free)) {
-        if (!lv_set.count(p)) problem(name + ": LVAL free map lists unowned page " + std::to_string(p));
-      }
-    }
-    uint64_t rows = 0;
-    TableScan scan(pager, format, *table);
-    while (scan.Next()) ++rows;
-    if (rows != table->row_count) {
-      problem(name + ": TDEF row count " + std::to_string(table->row_count) + ", scan finds " +
-              std::to_string(rows));
-    }
+std::vector<ConsistencyFinding> Faults(const std::vector<ConsistencyFinding>& findings) {
+  std::vector<ConsistencyFinding> out;
+  for (const ConsistencyFinding& f : findings) {
+    if (f.kind == ConsistencyFinding::Kind::kFault) out.push_back(f);
   }
-
-  // The global map: a set bit means free.
-  std::set<uint32_t> free_pages;
-  {
-    auto row = ReadRowAt(pager, format, {1, 0}, std::nullopt);
-    std::vector<uint32_t> listed;
-    if (row && !row->bytes.empty() && row->bytes[0] == 0) {
-      // Inline: pages past the file's end are set too; only count the file.
-      uint32_t first = LoadU32(row->bytes.data() + 1);
-      for (size_t k = 0; k < (row->bytes.size() - 5) * 8; ++k) {
-        if ((row->bytes[5 + k / 8] >> (k % 8)) & 1) {
-          if (first + k < pager.page_count()) free_pages.insert(uint32_t(first + k));
-        }
-      }
-    } else {
-      uint64_t per = uint64_t(pager.page_size() - 4) * 8;
-      for (size_t i = 1; row && i + 4 <= row->bytes.size(); i += 4) {
-        uint32_t bitmap = LoadU32(row->bytes.data() + i);
-        if (bitmap == 0) continue;
-        PageRef bits = pager.Get(bitmap);
-        for (uint64_t k = 0; k < per; ++k) {
-          uint64_t p = (i - 1) / 4 * per + k;
-          if (p >= pager.page_count()) break;
-          if ((bits->U8(4 + k / 8) >> (k % 8)) & 1) free_pages.insert(uint32_t(p));
-        }
-      }
-    }
-  }
-  for (uint32_t p = 0; p < pager.page_count(); ++p) {
-    bool in_use = used.count(p) > 0, free = free_pages.count(p) > 0;
-    if (in_use && free) problem("page " + std::to_string(p) + " (" + used[p] + ") is marked free");
-    if (!in_use && !free) problem("page " + std::to_string(p) + " is neither used nor free");
-  }
+  return out;
 }
 
 }  // namespace act::db::jet

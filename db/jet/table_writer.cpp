@@ -33,21 +33,6 @@ TableWriter::TableWriter(Database& db, PageAllocator& allocator,
     : db_(db), allocator_(allocator), table_(std::move(table)),
       long_values_(db, allocator, *table_) {}
 
-void TableWriter::CheckRequired(const std::vector<Value>& values) {
-  for (const RealIndex& index : table_->real_indexes) {
-    if (!(index.flags & kIndexRequired)) continue;
-    for (const IndexColumn& ic : index.columns) {
-      for (size_t i = 0; i < table_->columns.size(); ++i) {
-        const ColumnDef& c = table_->columns[i];
-        if (c.number == ic.column_number && c.type != kTypeBoolean && values[i].is_null()) {
-          throw WriteFailure(kJetNullInRequired,
-                             db_.path() + ": column '" + c.name + "' of an index that requires a value");
-        }
-      }
-    }
-  }
-}
-
 std::vector<StoredField> TableWriter::EncodeFields(const std::vector<Value>& values,
                                                    const std::vector<StoredField>* keep,
                                                    bool allow_inline) {
@@ -176,7 +161,6 @@ RowPointer TableWriter::Append(std::vector<Value> values) {
       counter = std::max(last, uint32_t(values[i].integer()));
     }
   }
-  CheckRequired(values);
   CheckIndexConstraints(db_, *table_, values);
   std::vector<uint8_t> row = BuildRow(values, nullptr);
   RowPointer where = Place(row, 0);
@@ -231,17 +215,9 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
       }
     }
   }
-  CheckRequired(new_values);
-  if (key_changed) {
-    RemoveIndexEntries(db_, *table_, old_values, where);
-    try {
-      CheckIndexConstraints(db_, *table_, new_values);
-    } catch (...) {
-      InsertIndexEntries(db_, *table_, old_values, where);
-      throw;
-    }
-  }
+  if (key_changed) CheckIndexConstraints(db_, *table_, new_values, where);
   std::vector<uint8_t> row = BuildRow(new_values, &keep);
+  if (key_changed) RemoveIndexEntries(db_, *table_, old_values, where);
   std::vector<uint8_t> image = pager.Get(body.page)->bytes();
   uint16_t body_flags = body == where ? 0 : kSlotDeleted;
   if (ReplaceDataRow(format, image, body.row, row, body_flags)) {

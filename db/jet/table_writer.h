@@ -34,7 +34,7 @@ class TableWriter {
   // Appends a row of values indexed like table().columns, each already of
   // its column's kind (ConvertForColumn). A Null counter column takes the
   // next counter value; a given one moves the counter past it. Throws
-  // (3022, 3314, 3163, ...) without writing anything when the row is
+  // (3022, 3058, 3201, 3163, ...) without writing anything when the row is
   // refused.
   RowPointer Append(std::vector<Value> values);
 
@@ -55,7 +55,6 @@ class TableWriter {
   // Places a row on the page being filled (or the next one with room);
   // `avoid` is a page the row must not go to.
   RowPointer Place(std::span<const uint8_t> row, uint16_t slot_flags, uint32_t avoid = 0);
-  void CheckRequired(const std::vector<Value>& values);
 
   Database& db_;
   PageAllocator& allocator_;

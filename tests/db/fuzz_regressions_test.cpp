@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/error.h"
 #include "tests/db/host_file.h"
 #include "tests/db/read_everything.h"
 

@@ -84,9 +84,9 @@ class GeneratedScenario : public ::testing::TestWithParam<Scenario> {
                             row.position, 0});
       }
       std::string faults;
-      jet::ConsistencyReport report;
-      jet::CheckIndex(db(), *table_, index, expected, report);
-      for (const auto& p : report.problems) faults += p + "\n";
+      for (const auto& f : jet::CheckIndex(db(), *table_, index, expected)) {
+        faults += f.what + "\n";
+      }
       ASSERT_EQ(faults, "");
       std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
         return jet::CompareEntries(a, b) < 0;

@@ -32,7 +32,9 @@ std::vector<TableRow> ReadRows(jet::Database& db, const jet::TableDefinition& ta
 
 std::string FaultText(jet::Database& db) {
   std::string text;
-  for (const std::string& problem : jet::CheckDatabase(db).problems) text += problem + "\n";
+  for (const auto& f : jet::Faults(jet::CheckDatabase(db))) {
+    text += f.table + ": " + f.what + "\n";
+  }
   return text;
 }
 

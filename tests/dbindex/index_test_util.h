@@ -30,7 +30,7 @@ struct TableRow {
 };
 std::vector<TableRow> ReadRows(jet::Database& db, const jet::TableDefinition& table);
 
-// The checker's problems, one per line ("" when the file is consistent).
+// The checker's faults, one per line ("" when the file is consistent).
 std::string FaultText(jet::Database& db);
 
 // The leaf entries of a real index, in tree order, read with the root the

@@ -77,9 +77,8 @@ TEST(BadInput, FixedRowsStillConsistentAfterRefusedValues) {
             ErrorOf(fs, *db, "INSERT INTO Table3 (a, b) VALUES (3, 'snow ☃')", &text));
   db.reset();
   jet::Database reread(std::make_unique<HostFile>(path));
-  jet::ConsistencyReport report;
-  jet::CheckPagesAndMaps(reread, report);
-  EXPECT_TRUE(report.ok()) << (report.ok() ? "" : report.problems[0]);
+  auto faults = jet::Faults(jet::CheckDatabase(reread));
+  EXPECT_TRUE(faults.empty()) << (faults.empty() ? "" : faults[0].what);
   EXPECT_EQ(reread.Table("Table3")->row_count, 1u + 0u + [&] {
     jet::Database fresh(std::make_unique<HostFile>(SamplePath("jet3/testV1997.mdb")));
     return fresh.Table("Table3")->row_count;

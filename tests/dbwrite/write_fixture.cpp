@@ -1,6 +1,12 @@
 #include "tests/dbwrite/write_fixture.h"
 
 #include <filesystem>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 #include <sstream>
 
 #include "platform/error.h"
@@ -57,8 +63,23 @@ void ScratchFileSystem::Refuse() {
   throw act::Error(kErrPermissionDenied, "the scratch file system only opens files");
 }
 
+namespace {
+
+long ProcessId() {
+#ifdef _WIN32
+  return long(_getpid());
+#else
+  return long(getpid());
+#endif
+}
+
+}  // namespace
+
 std::string ScratchDir(const std::string& test_name) {
-  auto dir = std::filesystem::temp_directory_path() / ("act_dbwrite_" + test_name);
+  // The process id keeps runs of the same test (other worktrees, parallel
+  // CTest) out of each other's files.
+  auto dir = std::filesystem::temp_directory_path() /
+             ("act_dbwrite_" + test_name + "_" + std::to_string(ProcessId()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir.string();
