@@ -1,6 +1,7 @@
 #include "db/exec/statement_executor.h"
 
 #include <memory>
+#include <set>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "db/exec/condition.h"
 #include "db/exec/literal_value.h"
 #include "db/jet/index_creation.h"
+#include "db/jet/ddl.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_scan.h"
 #include "db/jet/table_writer.h"
@@ -290,7 +292,7 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
 
 StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatement& s,
                                std::string_view statement) {
-  jet::NewIndex index;
+  jet::IndexSpec index;
   index.name = s.index;
   for (const auto& c : s.columns) index.columns.push_back({c.name, c.descending});
   index.unique = s.unique;
@@ -310,6 +312,76 @@ StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatemen
   return {};
 }
 
+jet::NewColumn ColumnOf(const sql::ColumnDef& c) {
+  jet::NewColumn n;
+  n.name = c.name;
+  switch (c.type) {
+    case sql::ColumnType::kBit: n.type = jet::kTypeBoolean; break;
+    case sql::ColumnType::kByte: n.type = jet::kTypeByte; break;
+    case sql::ColumnType::kShort: n.type = jet::kTypeInteger; break;
+    case sql::ColumnType::kLong: n.type = jet::kTypeLong; break;
+    case sql::ColumnType::kCounter: n.type = jet::kTypeLong; n.autonumber = true; break;
+    case sql::ColumnType::kCurrency: n.type = jet::kTypeCurrency; break;
+    case sql::ColumnType::kSingle: n.type = jet::kTypeSingle; break;
+    case sql::ColumnType::kDouble: n.type = jet::kTypeDouble; break;
+    case sql::ColumnType::kDateTime: n.type = jet::kTypeDateTime; break;
+    case sql::ColumnType::kText: n.type = jet::kTypeText; break;
+    case sql::ColumnType::kBinary: n.type = jet::kTypeBinary; break;
+    case sql::ColumnType::kMemo: n.type = jet::kTypeMemo; break;
+    case sql::ColumnType::kLongBinary: n.type = jet::kTypeOle; break;
+    case sql::ColumnType::kGuid: n.type = jet::kTypeGuid; break;
+  }
+  n.length = uint16_t(c.size > 0 ? c.size : 255);
+  return n;
+}
+
+StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatement& s,
+                               std::string_view statement) {
+  std::vector<jet::NewColumn> columns;
+  for (const sql::ColumnDef& c : s.columns) {
+    if (c.size > 255) {
+      throw JetFailure(3259, db.path() + ": column '" + c.name + "' is longer than 255, in " +
+                                 Quoted(statement));
+    }
+    columns.push_back(ColumnOf(c));
+  }
+  std::vector<jet::NewIndex> indexes;
+  std::set<std::string> required;  // columns of the primary key
+  for (const sql::TableConstraint& k : s.constraints) {
+    jet::NewIndex index;
+    index.primary = k.kind == sql::TableConstraint::Kind::kPrimaryKey;
+    index.unique = true;
+    for (const std::string& name : k.columns) {
+      int found = -1;
+      for (size_t i = 0; i < s.columns.size(); ++i) {
+        if (jet::SameName(s.columns[i].name, name)) found = int(i);
+      }
+      if (found < 0) {
+        throw jet::WriteFailure(jet::kJetTooFewParameters, db.path() + ": '" + name +
+                                                               "' is no column, in " +
+                                                               Quoted(statement));
+      }
+      index.columns.emplace_back(uint16_t(found), true);
+      if (index.primary) required.insert(s.columns[found].name);
+    }
+    index.name = !k.name.empty() ? k.name
+                 : index.primary ? std::string("PrimaryKey")
+                                 : k.columns.front();
+    indexes.push_back(std::move(index));
+  }
+  // Jet 3 keeps a column's Required flag among the table's properties,
+  // which this engine does not write yet: refuse rather than drop it.
+  for (const sql::ColumnDef& c : s.columns) {
+    if (c.not_null && !required.count(c.name)) {
+      throw JetFailure(kJetOperationNotSupported,
+                       db.path() + ": NOT NULL outside the primary key (column '" + c.name +
+                           "'), in " + Quoted(statement));
+    }
+  }
+  jet::CreateTable(db, s.table, columns, indexes);
+  return {};
+}
+
 }  // namespace
 
 StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement) {
@@ -323,6 +395,9 @@ StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_
   }
   if (auto* s = std::get_if<sql::CreateIndexStatement>(&parsed)) {
     return RunCreateIndex(db, *s, statement);
+  }
+  if (auto* s = std::get_if<sql::CreateTableStatement>(&parsed)) {
+    return RunCreateTable(db, *s, statement);
   }
   throw JetFailure(kJetOperationNotSupported,
                    db.path() + ": the engine does not run this statement: " + Quoted(statement));

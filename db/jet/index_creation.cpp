@@ -99,7 +99,7 @@ void StoreTableDefinition(Database& db, PageAllocator& allocator, const TableDef
 }
 
 void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table_name,
-                 const NewIndex& spec) {
+                 const IndexSpec& spec) {
   const Format& f = db.format();
   if (!f.is_jet3()) {
     throw JetFailure(kJetOperationNotSupported, db.path() + ": CREATE INDEX on a Jet 4 file");
@@ -118,7 +118,7 @@ void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table_
     throw JetFailure(kJetOperationNotSupported, where + ": an index takes 1 to 10 columns");
   }
   RealIndex index;
-  for (const NewIndex::Column& c : spec.columns) {
+  for (const IndexSpec::Column& c : spec.columns) {
     const ColumnDef* column = table->FindColumn(c.name);
     if (!column) throw JetFailure(kJetItemNotFound, where + " has no field '" + c.name + "'");
     index.columns.push_back({column->number, !c.descending});

@@ -253,6 +253,41 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
   }
 }
 
+void TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
+  Pager& pager = db_.pager();
+  const Format& format = db_.format();
+  PageRef header_page = pager.Get(where.page);
+  CheckDataPage(*header_page, table_->page);
+  Slot header = ReadSlot(*header_page, format, where.row);
+  if (header.flags & kSlotDeleted) return;
+  auto current = ReadRowAt(pager, format, where, table_->page);
+  if (!current) return;
+  RowDecoder decoder(format, *table_);
+  decoder.Split(*current->page, current->bytes);
+  std::vector<std::vector<uint8_t>> released;
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    const ColumnSlice& slice = decoder.slices()[i];
+    if (table_->columns[i].is_long_value() && slice.present) {
+      released.emplace_back(slice.bytes.begin(), slice.bytes.end());
+    }
+  }
+  RemoveIndexEntries(db_, *table_, values, where);
+  std::optional<RowPointer> body;
+  if (header.flags & kSlotOverflow) {
+    body = RowPointer{header_page->U24(header.start + 1), header_page->U8(header.start)};
+  }
+  std::vector<uint8_t> head = header_page->bytes();
+  ReplaceDataRow(format, head, where.row, {}, kSlotDeleted | kSlotOverflow);
+  pager.Write(where.page, std::move(head), kWriteRowPointers);
+  if (body) {
+    std::vector<uint8_t> image = pager.Get(body->page)->bytes();
+    ReplaceDataRow(format, image, body->row, {}, kSlotDeleted | kSlotOverflow);
+    pager.Write(body->page, std::move(image), kWriteRowPointers);
+  }
+  for (const auto& field : released) long_values_.Release(field);
+  --added_rows_;
+}
+
 void TableWriter::Finish() {
   Pager& pager = db_.pager();
   const Format& format = db_.format();

@@ -43,6 +43,11 @@ class TableWriter {
   void Update(RowPointer where, const std::vector<Value>& old_values,
               const std::vector<Value>& new_values);
 
+  // Removes the row at `where` whose values are `values`: its index
+  // entries, its long values, and its bytes (the slot keeps its number,
+  // flagged deleted with no length, as Access leaves it).
+  void Delete(RowPointer where, const std::vector<Value>& values);
+
   // Writes the TDEF counters (row count, last autonumber). Call once the
   // statement's rows are written.
   void Finish();

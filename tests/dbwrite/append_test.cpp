@@ -30,6 +30,14 @@ void ExpectConsistent(jet::Database& db) {
   EXPECT_TRUE(faults.empty()) << all;
 }
 
+size_t ReadRowCount(jet::Database& db, const std::string& name) {
+  auto table = db.Table(name);
+  size_t n = 0;
+  jet::TableScan scan(db.pager(), db.format(), *table);
+  while (scan.Next()) ++n;
+  return n;
+}
+
 std::vector<std::string> SortedLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -47,6 +55,13 @@ void ExpectMdbExportAgrees(const std::string& path, const std::string& table) {
   jet::Database db(std::make_unique<HostFile>(path));
   std::string ours = RenderLikeMdbExport(db, table);
   EXPECT_EQ(SortedLines(ours), SortedLines(theirs)) << path << " " << table;
+  // The second independent reader finds the same number of rows.
+  bool have_reader = false, failed = false;
+  auto rows = MdbReaderRows(path, table, &have_reader, &failed);
+  if (have_reader) {
+    EXPECT_FALSE(failed) << "mdb-reader cannot read " << path;
+    EXPECT_EQ(ReadRowCount(db, table), rows.size()) << "mdb-reader, " << path << " " << table;
+  }
 }
 
 std::vector<std::vector<Value>> ReadRows(jet::Database& db, const std::string& name) {

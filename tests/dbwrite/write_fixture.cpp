@@ -59,6 +59,14 @@ std::unique_ptr<RandomAccessFile> ScratchFileSystem::OpenRandomAccess(const std:
   return std::make_unique<WritableHostFile>(path, writable);
 }
 
+std::unique_ptr<RandomAccessFile> ScratchFileSystem::CreateRandomAccess(const std::string& path) {
+  if (std::filesystem::exists(path)) throw act::Error(kErrFileAlreadyExists, path);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) throw act::Error(kErrPathNotFound, path);
+  std::fclose(f);
+  return std::make_unique<WritableHostFile>(path, true);
+}
+
 void ScratchFileSystem::Refuse() {
   throw act::Error(kErrPermissionDenied, "the scratch file system only opens files");
 }
@@ -107,6 +115,30 @@ int MdbExportRowCount(const std::string& path, const std::string& table) {
   CommandOutput out = RunCommand("mdb-count '" + path + "' '" + table + "'");
   if (!out.ok) return -1;
   return std::stoi(out.out);
+}
+
+std::vector<std::string> MdbReaderRows(const std::string& path, const std::string& table, bool* ok,
+                                       bool* failed) {
+  std::string tools = std::string(ACT_SOURCE_DIR) + "/tests/tools";
+  *ok = HaveCommand("node") && RunCommand("test -d '" + tools + "/node_modules/mdb-reader'").ok;
+  *failed = false;
+  std::vector<std::string> rows;
+  if (!*ok) return rows;
+  CommandOutput out = RunCommand("node '" + tools + "/dump.mjs' '" + path + "'");
+  if (!out.ok) {
+    *failed = true;
+    return rows;
+  }
+  std::istringstream in(out.out);
+  bool inside = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("table ", 0) == 0) {
+      inside = line.substr(6) == table;
+      continue;
+    }
+    if (inside) rows.push_back(line);
+  }
+  return rows;
 }
 
 }  // namespace act::db::testing

@@ -50,7 +50,7 @@ class ScratchFileSystem : public FileSystem {
   void WriteFileBytes(const std::string&, const std::vector<uint8_t>&) override { Refuse(); }
   std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& path,
                                                      bool writable) override;
-  std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string&) override { Refuse(); }
+  std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string&) override { Refuse(); }
 
  private:
@@ -69,5 +69,12 @@ std::unique_ptr<jet::Database> OpenForWrite(ScratchFileSystem& fs, const std::st
 std::string MdbExport(const std::string& path, const std::string& table, bool* ok);
 // The number of data lines mdb-export prints for the table.
 int MdbExportRowCount(const std::string& path, const std::string& table);
+
+// The rows mdb-reader (npm, in tests/tools) finds in the table, each as
+// dump.mjs prints it; nullopt-like ok=false when node or mdb-reader is
+// missing. A file mdb-reader cannot open makes the command fail: *ok true,
+// *failed true.
+std::vector<std::string> MdbReaderRows(const std::string& path, const std::string& table, bool* ok,
+                                       bool* failed);
 
 }  // namespace act::db::testing
