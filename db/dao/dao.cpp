@@ -1,9 +1,12 @@
 #include "db/dao/dao.h"
 
 #include <algorithm>
+#include <optional>
 #include <variant>
 
 #include "db/errors.h"
+#include "db/exec/statement_executor.h"
+#include "db/jet/empty_database.h"
 #include "db/jet/database.h"
 #include "db/jet/index_key.h"
 #include "db/jet/text.h"
@@ -17,6 +20,8 @@ using db::JetFailure;
 struct DatabaseState {
   std::unique_ptr<db::jet::Database> db;  // null once closed
   std::string path;
+  FileSystem* fs = nullptr;  // for statements that open other files (IN)
+  bool writable = false;
 };
 
 namespace {
@@ -177,8 +182,17 @@ void Database::Execute(const std::string& sql_text) {
   if (std::holds_alternative<sql::SelectStatement>(statement)) {
     throw JetFailure(db::kJetCannotExecuteSelect, Quote(sql_text));
   }
-  throw JetFailure(db::kJetOperationNotSupported,
-                   "this engine does not write databases yet: " + Quote(sql_text));
+  // Files are opened read-only; the first statement that writes into this
+  // database (all but an INSERT whose rows go to the file after IN) reopens
+  // it for writing, keeping everything read so far.
+  const std::optional<std::string>* elsewhere = nullptr;
+  if (auto* s = std::get_if<sql::InsertSelectStatement>(&statement)) elsewhere = &s->target_file;
+  if (auto* s = std::get_if<sql::InsertValuesStatement>(&statement)) elsewhere = &s->target_file;
+  if (!state_->writable && !(elsewhere && elsewhere->has_value())) {
+    state_->db->pager().ReplaceFile(state_->fs->OpenRandomAccess(state_->path, true));
+    state_->writable = true;
+  }
+  records_affected_ = db::exec::ExecuteStatement(*state_->fs, *state_->db, sql_text).records_affected;
 }
 
 act::dao::TableDefs& Database::TableDefs() {
@@ -197,9 +211,17 @@ void Database::Close() {
 // --- DBEngine -----------------------------------------------------------
 
 std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path) {
-  // Read-only: reading never changes a byte of the file.
+  // Read-only: reading never changes a byte of the file (Execute reopens
+  // it for writing when a statement writes into it).
   auto db = db::jet::Database::Open(fs_, path, /*writable=*/false);
-  return std::unique_ptr<Database>(new Database(std::move(db), path));
+  std::unique_ptr<Database> opened(new Database(std::move(db), path));
+  opened->state_->fs = &fs_;
+  return opened;
+}
+
+std::unique_ptr<Database> DBEngine::CreateDatabase(const std::string& path) {
+  db::jet::CreateDatabase(fs_, path);
+  return OpenDatabase(path);
 }
 
 }  // namespace act::dao
