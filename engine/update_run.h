@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/database_carry_over.h"
 #include "engine/message_box.h"
 #include "platform/file_system.h"
 #include "platform/profile_store.h"
@@ -20,8 +21,9 @@ struct RunInputs {
 
 enum class RunOutcome {
   kCompleted,  // the final message was shown; the window stays open
-  kRefused,    // the version gate refused; the staging folder is gone and
-               // the program must end
+  kRefused,    // the version gate refused (the staging folder is gone), or
+               // the package is the staging folder itself (nothing touched);
+               // either way the program must end
 };
 
 // The platform services a run uses. The file-system service is created anew
@@ -30,6 +32,9 @@ struct RunServices {
   FileSystem& fs;
   ProfileStore& profiles;
   MessageBoxes& boxes;
+  // The database carry-over, not built yet: null skips the stage and the
+  // package's datos.new becomes the installed database unchanged.
+  DatabaseCarryOver* database = nullptr;
 };
 
 // Runs one update. Throws act::Error on the first failing operation; the

@@ -20,7 +20,9 @@ using db::JetFailure;
 struct DatabaseState {
   std::unique_ptr<db::jet::Database> db;  // null once closed
   std::string path;
-  FileSystem* fs = nullptr;  // for statements that open other files (IN)
+  // Where the file came from: a statement that writes reopens it writable,
+  // and INSERT ... IN opens its destination there.
+  FileSystem* fs = nullptr;
   bool writable = false;
 };
 
@@ -159,8 +161,8 @@ TableDef TableDefs::Item(int16_t position) const {
 
 // --- Database -----------------------------------------------------------
 
-Database::Database(std::unique_ptr<db::jet::Database> db, std::string path)
-    : state_(std::make_shared<DatabaseState>(DatabaseState{std::move(db), path})),
+Database::Database(std::unique_ptr<db::jet::Database> db, std::string path, FileSystem& fs)
+    : state_(std::make_shared<DatabaseState>(DatabaseState{std::move(db), path, &fs, false})),
       path_(std::move(path)) {}
 
 Database::~Database() = default;
@@ -214,9 +216,7 @@ std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path) {
   // Read-only: reading never changes a byte of the file (Execute reopens
   // it for writing when a statement writes into it).
   auto db = db::jet::Database::Open(fs_, path, /*writable=*/false);
-  std::unique_ptr<Database> opened(new Database(std::move(db), path));
-  opened->state_->fs = &fs_;
-  return opened;
+  return std::unique_ptr<Database>(new Database(std::move(db), path, fs_));
 }
 
 std::unique_ptr<Database> DBEngine::CreateDatabase(const std::string& path) {

@@ -17,7 +17,10 @@
 // Conditions (Expr) are AND/OR of predicates; a predicate compares a column
 // or literal with another, tests membership in a list of literals, or tests
 // for Null. Names are stored as written, without brackets; Jet compares names
-// without regard to letter case, so executors must too. All texts are UTF-8.
+// without regard to letter case, so executors must too. All texts are valid
+// UTF-8 (the parser refuses statements that are not). A minus sign before a
+// number is part of the literal (-5 is the Integer -5); there is no other
+// arithmetic.
 #pragma once
 
 #include <cstdint>
@@ -46,7 +49,7 @@ struct DateTime {
 struct Value {
   enum class Kind {
     kNull,     // NULL
-    kBoolean,  // TRUE / FALSE / YES / NO / ON / OFF  -> boolean
+    kBoolean,  // TRUE / FALSE                        -> boolean
     kInteger,  // whole number within 64 bits         -> integer
     kNumber,   // with '.', an exponent, or too large -> number, and text holds
                //   the literal as written (sign included) so that CURRENCY

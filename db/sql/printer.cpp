@@ -58,7 +58,7 @@ std::string InsertTarget(const std::string& table, const std::optional<std::stri
 std::string ColumnDefinition(const ColumnDef& c) {
   std::string out = QuoteName(c.name) + " " + DdlTypeName(c.type);
   if (c.type == ColumnType::kText || c.type == ColumnType::kBinary)
-    out += "(" + std::to_string(c.size) + ")";
+    out.append("(").append(std::to_string(c.size)).append(")");
   if (c.not_null) out += " NOT NULL";
   return out;
 }
@@ -119,7 +119,14 @@ struct StatementPrinter {
 
 }  // namespace
 
-std::string QuoteName(std::string_view name) { return "[" + std::string(name) + "]"; }
+std::string QuoteName(std::string_view name) {
+  std::string out;
+  out.reserve(name.size() + 2);
+  out += '[';
+  out.append(name);
+  out += ']';
+  return out;
+}
 
 std::string QuoteText(std::string_view text) {
   std::string out = "'";

@@ -13,9 +13,8 @@ static std::string_view Trim(std::string_view s) {
 std::vector<std::string> SplitStatements(std::string_view script) {
   std::vector<std::string> statements;
   std::size_t start = 0;
-  // The closing character we are inside of ('\'', '"' or ']'), or 0. A
-  // doubled quote needs no special case: it closes and at once reopens.
-  // #dates# need none either: no date literal holds a ';'.
+  // The closing character we are inside of ('\'', '"', ']' or '#'), or 0.
+  // A doubled quote needs no special case: it closes and at once reopens.
   char inside = 0;
   for (std::size_t i = 0; i <= script.size(); ++i) {
     bool at_end = i == script.size();
@@ -28,6 +27,8 @@ std::vector<std::string> SplitStatements(std::string_view script) {
       inside = c;
     } else if (c == '[') {
       inside = ']';
+    } else if (c == '#') {
+      inside = '#';
     } else if (c == ';') {
       std::string_view piece = Trim(script.substr(start, i - start));
       if (!piece.empty()) statements.emplace_back(piece);

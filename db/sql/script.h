@@ -9,9 +9,9 @@
 namespace act::sql {
 
 // The statements of `script`, cut at each ';' that lies outside a quoted
-// string and outside a [bracketed] name, each without its ';' and without
-// surrounding white space; empty pieces are dropped. A string or name left
-// open runs to the end of the script, so that the parser reports it.
+// string, a [bracketed] name and a #date#, each without its ';' and without
+// surrounding white space; empty pieces are dropped. A string, name or date
+// left open runs to the end of the script, so that the parser reports it.
 std::vector<std::string> SplitStatements(std::string_view script);
 
 }  // namespace act::sql

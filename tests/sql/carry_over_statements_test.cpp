@@ -103,6 +103,27 @@ TEST(CarryOverStatements, NullInstalledNumberIsRefused) {
   }
 }
 
+TEST(CarryOverStatements, UndoubledApostrophesAreRefusedNotMisread) {
+  // Names and values go between apostrophes unchanged; one that holds an
+  // apostrophe ends the text early. The statement must then fail, never run
+  // as something else.
+  for (const std::string& sql :
+       {TextUpdate("Don't Stop", "x"), TextUpdate("x' WHERE elemento='y", "z"),
+        TextUpdate("x', valor = 5 WHERE elemento='y", "z"), NumberUpdate("5 WHERE 1", "x"),
+        TextLookup("O'Brien"), TextUpdate("a", "b' OR 'c")}) {
+    try {
+      Parse(sql);
+      ADD_FAILURE() << "accepted: " << sql;
+    } catch (const Error& e) {
+      EXPECT_TRUE(std::string(e.what()).find(sql) != std::string::npos) << e.what();
+    }
+  }
+  // Some cannot be told from a well-formed statement: the updater's own
+  // concatenation must double apostrophes for these to mean what they say.
+  auto widened = ParseAs<SelectStatement>(TextLookup("a' OR elemento<>'"));
+  EXPECT_EQ(widened.where->kind, Expr::Kind::kOr);
+}
+
 TEST(CarryOverStatements, TableCopies) {
   for (const std::string table :
        {"informacion_cd", "canciones", "generos", "genero_album", "publicidad", "dinero"}) {

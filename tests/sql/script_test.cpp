@@ -17,6 +17,9 @@ TEST(SplitStatements, CutsAtSemicolonsOutsideQuotesAndBrackets) {
   // Doubled quotes stay inside the string.
   EXPECT_EQ(SplitStatements("INSERT INTO t VALUES ('Don''t; Stop');INSERT INTO t VALUES (#2024-05-01#)"),
             (Pieces{"INSERT INTO t VALUES ('Don''t; Stop')", "INSERT INTO t VALUES (#2024-05-01#)"}));
+  // Quotes inside a #date# open nothing.
+  EXPECT_EQ(SplitStatements("SELECT * FROM t WHERE d = #2024'05#; X"),
+            (Pieces{"SELECT * FROM t WHERE d = #2024'05#", "X"}));
   // A ' inside brackets or a ] inside quotes changes nothing.
   EXPECT_EQ(SplitStatements("SELECT [it's] FROM t; SELECT * FROM t WHERE a = ']'; X"),
             (Pieces{"SELECT [it's] FROM t", "SELECT * FROM t WHERE a = ']'", "X"}));
@@ -31,6 +34,7 @@ TEST(SplitStatements, DropsEmptyPiecesAndTrims) {
 TEST(SplitStatements, UnterminatedStringRunsToTheEnd) {
   EXPECT_EQ(SplitStatements("SELECT 'a; SELECT b; c"), (Pieces{"SELECT 'a; SELECT b; c"}));
   EXPECT_EQ(SplitStatements("a; SELECT [x; y"), (Pieces{"a", "SELECT [x; y"}));
+  EXPECT_EQ(SplitStatements("a; SELECT #1/1/2000; y"), (Pieces{"a", "SELECT #1/1/2000; y"}));
 }
 
 }  // namespace

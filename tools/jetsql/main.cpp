@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 #endif
 
 #include "platform/file_system.h"

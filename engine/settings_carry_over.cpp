@@ -1,0 +1,41 @@
+#include "engine/settings_carry_over.h"
+
+#include "engine/manifest.h"
+#include "engine/manifest_count.h"
+#include "profile/mod_general.h"
+
+namespace act {
+
+const SettingsStage kProductSettings = {
+    kManifestFile, "SECCIONES", "\\zentaroDeck\\configuracion.ini",
+    "\\zentaroDeck_NEW\\configuracion.ini"};
+
+const SettingsStage kSearchSettings = {
+    kSearchManifestFile, "SECCIONES_SS", "\\zentaroDeck\\supersearch\\settings.ini",
+    "\\zentaroDeck_NEW\\supersearch\\settings.ini"};
+
+void CarrySettings(const SettingsStage& stage, const std::string& drive,
+                   ProfileStore& profiles) {
+  const std::string manifest = drive + stage.manifest;
+  const std::string source = drive + stage.source;
+  const std::string destination = drive + stage.destination;
+
+  int16_t sections = ReadManifestCount(profiles, manifest, stage.list_section, "secciones");
+  ForEachEntry(sections, "[" + std::string(stage.list_section) + "] of " + manifest, [&](int i) {
+    std::string section =
+        ReadManifestText(profiles, manifest, stage.list_section, EntryKey("seccion_", i));
+    int16_t keys = ReadManifestCount(profiles, manifest, stage.list_section,
+                                     EntryKey("seccion_maximo_", i));
+    ForEachEntry(keys, "[" + section + "] of " + manifest, [&](int j) {
+      std::string key = ReadManifestText(profiles, manifest, section, EntryKey("parametro_", j));
+      std::string value = leeIni(profiles, section, key, "", source);
+      // An empty installed value is no value: the package's stays.
+      if (value.empty()) return;
+      // A refused write (read-only staged file) leaves the package's value;
+      // the remaining keys are still carried.
+      escribeIni(profiles, section, key, value, destination);
+    });
+  });
+}
+
+}  // namespace act

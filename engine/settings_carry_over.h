@@ -1,0 +1,33 @@
+// Settings carry-over: the values the installed product holds for the keys
+// that the manifest lists are written into the staged copy of the same
+// profile file, so the new installation keeps them. Keys not listed, and
+// listed keys without an installed value, keep the package's values.
+#pragma once
+
+#include <string>
+
+#include "platform/profile_store.h"
+
+namespace act {
+
+// The files of one stage; every path follows the target drive.
+struct SettingsStage {
+  const char* manifest;      // the staged manifest that lists the keys
+  const char* list_section;  // its section with secciones / seccion_<i>
+  const char* source;        // the installed profile file
+  const char* destination;   // the staged profile file
+};
+
+// configuracion.ini, listed in actualizador.ini under SECCIONES.
+extern const SettingsStage kProductSettings;
+// supersearch\settings.ini, listed in update_ss.ini under SECCIONES_SS.
+extern const SettingsStage kSearchSettings;
+
+// Carries the listed values of one stage on the target drive (e.g. "c:").
+// Writes are made at once, in the order of the lists; a refused write is
+// ignored (that key keeps the package's value). Throws act::Error 6 when a
+// count does not fit 16 bits.
+void CarrySettings(const SettingsStage& stage, const std::string& drive,
+                   ProfileStore& profiles);
+
+}  // namespace act

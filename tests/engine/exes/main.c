@@ -1,0 +1,3 @@
+/* Stands in for the product's main executable: only its version record is
+   ever read. */
+int main(void) { return 0; }

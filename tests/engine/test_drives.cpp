@@ -1,0 +1,77 @@
+#include "test_drives.h"
+
+#ifdef _WIN32
+#include "tests/support/temp_drive.h"
+#endif
+
+#include <cstdlib>
+#include <stdexcept>
+
+#ifndef _WIN32
+#include <filesystem>
+#include <unistd.h>
+#endif
+
+namespace act::test {
+
+#ifdef _WIN32
+
+// Drive letters are global on Windows: three of the shared temporary drives
+// are seen by one file-system service, and by the programs a test starts.
+struct TestDrives::Mapped {
+  act::testing::TempDrive drives[3];
+};
+
+TestDrives::TestDrives() : mapped_(std::make_unique<Mapped>()) {
+  for (auto& d : mapped_->drives) drives_.push_back(d.drive());
+  fs_ = NewPlatformFileSystem();
+  profiles_ = NewPlatformProfileStore(*fs_);
+}
+
+TestDrives::~TestDrives() {
+  profiles_.reset();
+  fs_.reset();
+}
+
+std::string TestDrives::ShellRoot(size_t n) const { return drives_.at(n); }
+
+#else
+
+struct TestDrives::Mapped {};
+
+TestDrives::TestDrives() {
+  namespace stdfs = std::filesystem;
+  std::string pattern = (stdfs::temp_directory_path() / "act-engine-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  prefix_ = pattern;
+  stdfs::create_directories(prefix_ + "/dosdevices");
+  for (const char* letter : {"q", "r", "s"}) {
+    stdfs::create_directory(prefix_ + "/drive_" + letter);
+    stdfs::create_directory_symlink("../drive_" + std::string(letter),
+                                    prefix_ + "/dosdevices/" + letter + ":");
+    drives_.push_back(std::string(letter) + ":");
+  }
+  fs_ = NewPlatformFileSystem(prefix_);
+  profiles_ = NewPlatformProfileStore(*fs_);
+}
+
+std::string TestDrives::ShellRoot(size_t n) const {
+  return prefix_ + "/drive_" + drives_.at(n).substr(0, 1);
+}
+
+TestDrives::~TestDrives() {
+  namespace stdfs = std::filesystem;
+  profiles_.reset();
+  fs_.reset();
+  // Read-only files and folders the tests made must not block the clean-up.
+  std::error_code ignored;
+  for (auto it = stdfs::recursive_directory_iterator(prefix_, ignored);
+       it != stdfs::recursive_directory_iterator(); it.increment(ignored))
+    if (!it->is_symlink()) stdfs::permissions(it->path(), stdfs::perms::owner_all,
+                                              stdfs::perm_options::add, ignored);
+  stdfs::remove_all(prefix_, ignored);
+}
+
+#endif
+
+}  // namespace act::test

@@ -1,0 +1,382 @@
+// The update run end to end on temporary drives through the real file system
+// and profile backends: the layout it leaves, its refusals, and where it
+// stops when a step fails.
+#include <gtest/gtest.h>
+
+#include "run_fixture.h"
+#include "tracing_file_system.h"
+
+namespace act::test {
+namespace {
+
+const ShownBox kDone{"Fin De La actualización", 64, "z-entaro"};
+const ShownBox kUpToDate{"Advertencia!: La Versión Ya Esta Actualizada", 16, "z-entaro"};
+const ShownBox kNewer{"Advertencia!: La Versión Actual es Más Nueva", 16, "z-entaro"};
+
+using UpdateRun = RunTest;
+
+TEST_F(UpdateRun, CompletedRunLeavesNewInstallationAndVersionBackup) {
+  MakeSample("2.0.0.0", "3.0.0.0");
+  Snapshot old_installation = TakeSnapshot(fs(), Installed(""));
+  Snapshot package = TakeSnapshot(fs(), origin);
+
+  EXPECT_EQ(Run(), RunOutcome::kCompleted);
+
+  EXPECT_EQ(boxes.shown, std::vector<ShownBox>{kDone});
+  EXPECT_FALSE(fs().FolderExists(Staged("")));
+  EXPECT_EQ(TakeSnapshot(fs(), drive + "\\SOPORTE\\zentaroDeck_2.0.0.0"), old_installation);
+  EXPECT_EQ(TakeSnapshot(fs(), origin), package);  // the package is only read
+
+  EXPECT_EQ(fs().GetFileVersion(Installed("\\zentaroDeck.exe")), "3.0.0.0");
+  EXPECT_EQ(Text(Installed("\\datos.mdb")), "base de datos nueva");
+  EXPECT_FALSE(fs().FileExists(Installed("\\datos.new")));
+  EXPECT_FALSE(fs().FileExists(Installed("\\actualizador.ini")));
+  EXPECT_FALSE(fs().FileExists(Installed("\\update_ss.ini")));
+  // Carried: listed settings, folders and files; kept: the unlisted key.
+  EXPECT_EQ(profiles().Read(SampleSection(2), SampleKey(3), Installed("\\configuracion.ini")),
+            InstalledValue(2, 3));
+  EXPECT_EQ(profiles().Read("Privado", "serie", Installed("\\configuracion.ini")), "ZD-0000");
+  EXPECT_EQ(profiles().Read("Busqueda", "modo", Installed("\\supersearch\\settings.ini")),
+            "rápido");
+  EXPECT_EQ(profiles().Read("Busqueda", "idioma", Installed("\\supersearch\\settings.ini")), "en");
+  EXPECT_TRUE(fs().FileExists(Installed("\\skins\\piel2.skn")));
+  EXPECT_TRUE(fs().FileExists(Installed("\\skins\\nueva1.skn")));
+  EXPECT_TRUE(fs().FileExists(Installed("\\fotos\\foto1.jpg")));
+  EXPECT_EQ(Text(Installed("\\licencia.txt")), "licencia del cliente\r\n");
+
+  // A second press with the same package stops at the equal check.
+  boxes.shown.clear();
+  EXPECT_EQ(Run(), RunOutcome::kRefused);
+  EXPECT_EQ(boxes.shown, std::vector<ShownBox>{kUpToDate});
+}
+
+// Every file-system step of a completed run, in order, with its arguments:
+// each existence test right before the operation it guards.
+TEST_F(UpdateRun, CompletedRunMakesExactlyTheseFileSystemSteps) {
+  MakeSample("2.0.0.0", "3.0.0.0");
+  PutText(fs(), drive + "\\SOPORTE\\zentaroDeck\\x.txt", "x\n");
+  TracingFileSystem tracing(fs());
+  RunServices services{tracing, profiles(), boxes};
+  ASSERT_EQ(RunUpdate({drive + " [DATOS]", origin}, services), RunOutcome::kCompleted);
+
+  const std::string d = drive, s = drive + "\\zentaroDeck_NEW", i = drive + "\\zentaroDeck";
+  EXPECT_EQ(tracing.trace, (std::vector<std::string>{
+      "FolderExists " + s + " no",
+      "CopyFolder " + origin + "\\zentaroDeck_NEW " + s + " true",
+      "GetFileVersion " + i + "\\zentaroDeck.exe",
+      "GetFileVersion " + s + "\\zentaroDeck.exe",
+      "FolderExists " + s + "\\actualizador.ini no",
+      "FileExists " + s + "\\actualizador.ini yes",
+      "SetAttributes " + s + "\\configuracion.ini 0",
+      "SetAttributes " + s + "\\datos.new 0",
+      "FolderExists " + i + "\\skins yes",
+      "CopyFolder " + i + "\\skins " + s + "\\skins true",
+      "FolderExists " + i + "\\fotos yes",
+      "CopyFolder " + i + "\\fotos " + s + "\\fotos true",
+      "FileExists " + i + "\\licencia.txt yes",
+      "CopyFile " + i + "\\licencia.txt " + s + "\\licencia.txt true",
+      "FolderExists " + s + "\\update_ss.ini no",
+      "FileExists " + s + "\\update_ss.ini yes",
+      "MoveFile " + s + "\\datos.new " + s + "\\datos.mdb",
+      "FolderExists " + d + "\\SOPORTE yes",
+      "FolderExists " + d + "\\SOPORTE\\zentaroDeck_2.0.0.0 no",
+      "MoveFolder " + i + " " + d + "\\SOPORTE\\zentaroDeck_2.0.0.0",
+      "FolderExists " + d + "\\SOPORTE\\zentaroDeck yes",
+      "DeleteFolder " + d + "\\SOPORTE\\zentaroDeck true",
+      "FolderExists " + i + " no",
+      "MoveFolder " + s + " " + i,
+      "FileExists " + i + "\\actualizador.ini yes",
+      "DeleteFile " + i + "\\actualizador.ini false",
+      "FileExists " + i + "\\update_ss.ini yes",
+      "DeleteFile " + i + "\\update_ss.ini false",
+  }));
+}
+
+// The database stage, when there is one, runs first among the carry-over
+// stages, with the staged database writable and the current version.
+TEST_F(UpdateRun, DatabaseStageRunsFirstWithDriveAndCurrentVersion) {
+  struct Recorder : DatabaseCarryOver {
+    RunTest* test;
+    std::vector<std::string> calls;
+    void traspasaBaseDatos(const std::string& drive, const std::string& version) override {
+      calls.push_back(drive + " " + version);
+      FileSystem& fs = test->drives_.fs();
+      EXPECT_EQ(fs.GetAttributes(drive + "\\zentaroDeck_NEW\\datos.new") & kAttrReadOnly, 0u);
+      // No settings carried yet.
+      EXPECT_EQ(test->drives_.profiles().Read(SampleSection(1), SampleKey(1),
+                                              drive + "\\zentaroDeck_NEW\\configuracion.ini"),
+                PackagedValue(1, 1));
+    }
+  } database;
+  database.test = this;
+  MakeSample("2.0.0.0", "3.0.0.0");
+  fs().SetAttributes(origin + "\\zentaroDeck_NEW\\datos.new", kAttrReadOnly);
+  RunServices services{fs(), profiles(), boxes, &database};
+  EXPECT_EQ(RunUpdate({drive, origin}, services), RunOutcome::kCompleted);
+  EXPECT_EQ(database.calls, std::vector<std::string>{drive + " 2.0.0.0"});
+}
+
+// The three refusals show their message while the staging folder is still
+// there, then remove it; nothing else on any drive changes.
+struct Refusal {
+  const char* installed;
+  const char* packaged;
+  const char* minimo;
+  const char* message;
+};
+
+void PrintTo(const Refusal& r, std::ostream* os) {
+  *os << r.installed << " -> " << r.packaged << " (minimo '" << r.minimo << "')";
+}
+
+class UpdateRunRefusal : public RunTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(UpdateRunRefusal, ShowsItsMessageThenRemovesOnlyTheStagingFolder) {
+  const Refusal& r = GetParam();
+  options.minimo = r.minimo;
+  MakeSample(r.installed, r.packaged);
+  Snapshot target = TakeSnapshot(fs(), drive + "\\");
+  Snapshot package = TakeSnapshot(fs(), origin);
+  bool staged_while_shown = false;
+  boxes.on_show = [&] { staged_while_shown = fs().FolderExists(Staged("")); };
+
+  EXPECT_EQ(Run(), RunOutcome::kRefused);
+
+  EXPECT_EQ(boxes.shown, (std::vector<ShownBox>{{r.message, 16, "z-entaro"}}));
+  EXPECT_TRUE(staged_while_shown);
+  EXPECT_EQ(TakeSnapshot(fs(), drive + "\\"), target);
+  EXPECT_EQ(TakeSnapshot(fs(), origin), package);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , UpdateRunRefusal,
+    ::testing::Values(
+        Refusal{"2.0.0.0", "3.0.0.0", "2.5",
+                "Advertencia!: La Versión actual:2.0.0.0 No se puede actualizar"},
+        Refusal{"2.0.0.0", "2.0.0.0", "", "Advertencia!: La Versión Ya Esta Actualizada"},
+        Refusal{"3.0.0.0", "2.0.0.0", "", "Advertencia!: La Versión Actual es Más Nueva"},
+        // As texts 1.9 is above 1.10.
+        Refusal{"1.9.0.0", "1.10.0.0", "", "Advertencia!: La Versión Actual es Más Nueva"}));
+
+TEST_F(UpdateRun, TenAfterNineAsTextsProceeds) {
+  MakeSample("1.10.0.0", "1.9.0.0");
+  EXPECT_EQ(Run(), RunOutcome::kCompleted);
+  EXPECT_TRUE(fs().FolderExists(drive + "\\SOPORTE\\zentaroDeck_1.10.0.0"));
+  EXPECT_EQ(fs().GetFileVersion(Installed("\\zentaroDeck.exe")), "1.9.0.0");
+}
+
+TEST_F(UpdateRun, MinimoMissingOrEqualLetsTheRunThrough) {
+  options.minimo = "";  // no key at all
+  MakeSample("2.0.0.0", "3.0.0.0");
+  EXPECT_EQ(Run(), RunOutcome::kCompleted);
+
+  fs().DeleteFolder(Installed(""), true);
+  options.minimo = "2.0.0.0";  // equal: the test is strictly lower
+  MakeSample("2.0.0.0", "3.0.0.0");
+  fs().DeleteFolder(origin + "\\zentaroDeck_NEW", true);
+  PutPackage(fs(), origin, Exe("3.0.0.0"), options);
+  boxes.shown.clear();
+  EXPECT_EQ(Run(), RunOutcome::kCompleted);
+  EXPECT_EQ(boxes.shown, std::vector<ShownBox>{kDone});
+}
+
+TEST_F(UpdateRun, LeftoverStagingFolderWithReadOnlyFilesIsReplaced) {
+  MakeSample("2.0.0.0", "3.0.0.0");
+  PutText(fs(), Staged("\\viejo\\resto.txt"), "de una ejecución anterior\n");
+  fs().SetAttributes(Staged("\\viejo\\resto.txt"), kAttrReadOnly);
+  PutText(fs(), Staged("\\actualizador.ini"), "[VERSIONES]\nminimo=9\n");
+  fs().SetAttributes(Staged("\\actualizador.ini"), kAttrReadOnly);
+
+  EXPECT_EQ(Run(), RunOutcome::kCompleted);
+  EXPECT_FALSE(fs().FolderExists(Installed("\\viejo")));
+  EXPECT_EQ(boxes.shown, std::vector<ShownBox>{kDone});
+}
+
+TEST_F(UpdateRun, PackageWithoutConfigurationOrDatabaseFailsBeforeCarryOver) {
+  for (const char* missing : {"\\configuracion.ini", "\\datos.new"}) {
+    SCOPED_TRACE(missing);
+    MakeSample("2.0.0.0", "3.0.0.0");
+    fs().DeleteFile(origin + "\\zentaroDeck_NEW" + missing, true);
+    Snapshot installation = TakeSnapshot(fs(), Installed(""));
+
+    Error e = RunExpectingError();
+    EXPECT_EQ(e.number(), kErrFileNotFound);
+    EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
+    EXPECT_TRUE(fs().FolderExists(Staged("")));  // left behind
+    // No carry-over ran: the staged settings are still the package's.
+    EXPECT_EQ(profiles().Read(SampleSection(1), SampleKey(1), Staged("\\configuracion.ini")),
+              std::string(missing) == "\\datos.new" ? PackagedValue(1, 1) : "");
+    EXPECT_EQ(TakeSnapshot(fs(), Installed("")), installation);
+    EXPECT_TRUE(boxes.shown.empty());
+    fs().DeleteFolder(origin + "\\zentaroDeck_NEW", true);
+  }
+}
+
+TEST_F(UpdateRun, PackageHoldingDatosMdbFailsAtTheRenameWithInstallationInPlace) {
+  MakeSample("2.0.0.0", "3.0.0.0");
+  PutFile(fs(), origin + "\\zentaroDeck_NEW\\datos.mdb", {'x'});
+  Snapshot installation = TakeSnapshot(fs(), Installed(""));
+
+  Error e = RunExpectingError();
+  EXPECT_EQ(e.number(), kErrFileAlreadyExists);
+  EXPECT_EQ(TakeSnapshot(fs(), Installed("")), installation);
+  EXPECT_TRUE(fs().FileExists(Staged("\\datos.new")));
+  // The carry-over had already run.
+  EXPECT_EQ(profiles().Read(SampleSection(1), SampleKey(1), Staged("\\configuracion.ini")),
+            InstalledValue(1, 1));
+  EXPECT_FALSE(fs().FolderExists(drive + "\\SOPORTE"));
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(UpdateRun, BackupOfTheSameVersionIsReplacedOthersStayUnversionedGoes) {
+  MakeSample("2.0.0.0", "3.0.0.0");
+  PutText(fs(), drive + "\\SOPORTE\\zentaroDeck_2.0.0.0\\antiguo.txt", "copia vieja\n");
+  PutText(fs(), drive + "\\SOPORTE\\zentaroDeck_1.9.0.0\\otro.txt", "otra versión\n");
+  PutText(fs(), drive + "\\SOPORTE\\zentaroDeck\\suelto.txt", "sin versión\n");
+  fs().SetAttributes(drive + "\\SOPORTE\\zentaroDeck\\suelto.txt", kAttrReadOnly);
+  Snapshot installation = TakeSnapshot(fs(), Installed(""));
+
+  EXPECT_EQ(Run(), RunOutcome::kCompleted);
+  EXPECT_EQ(TakeSnapshot(fs(), drive + "\\SOPORTE\\zentaroDeck_2.0.0.0"), installation);
+  EXPECT_TRUE(fs().FileExists(drive + "\\SOPORTE\\zentaroDeck_1.9.0.0\\otro.txt"));
+  EXPECT_FALSE(fs().FolderExists(drive + "\\SOPORTE\\zentaroDeck"));
+}
+
+TEST_F(UpdateRun, ReadOnlyManifestInThePromotedInstallationFailsAfterPromotion) {
+  for (const char* manifest : {"\\actualizador.ini", "\\update_ss.ini"}) {
+    SCOPED_TRACE(manifest);
+    MakeSample("2.0.0.0", "3.0.0.0");
+    fs().SetAttributes(origin + "\\zentaroDeck_NEW" + manifest, kAttrReadOnly);
+    boxes.shown.clear();
+
+    Error e = RunExpectingError();
+    EXPECT_EQ(e.number(), kErrPermissionDenied);
+    EXPECT_TRUE(fs().FileExists(Installed(manifest)));
+    EXPECT_EQ(fs().GetFileVersion(Installed("\\zentaroDeck.exe")), "3.0.0.0");
+    EXPECT_FALSE(fs().FolderExists(Staged("")));
+    EXPECT_TRUE(boxes.shown.empty());  // no final message
+
+    // Back to the old installation for the next round.
+    fs().DeleteFolder(Installed(""), true);
+    fs().MoveFolder(drive + "\\SOPORTE\\zentaroDeck_2.0.0.0", Installed(""));
+    fs().DeleteFolder(origin + "\\zentaroDeck_NEW", true);
+  }
+}
+
+TEST_F(UpdateRun, UpdaterAtTheRootOfAnotherDrive) {
+  const std::string root = drives_.drive(1) + "\\";
+  PutInstallation(fs(), drive, Exe("2.0.0.0"), options);
+  PutPackage(fs(), root, Exe("3.0.0.0"), options);
+  TracingFileSystem tracing(fs());
+  RunServices services{tracing, profiles(), boxes};
+  EXPECT_EQ(RunUpdate({drive, root}, services), RunOutcome::kCompleted);
+  // The package path holds two backslashes in a row; it is used unchanged.
+  EXPECT_EQ(tracing.trace.at(1),
+            "CopyFolder " + root + "\\zentaroDeck_NEW " + drive + "\\zentaroDeck_NEW true");
+  EXPECT_EQ(fs().GetFileVersion(Installed("\\zentaroDeck.exe")), "3.0.0.0");
+  EXPECT_TRUE(fs().FolderExists(root + "\\zentaroDeck_NEW"));
+}
+
+TEST_F(UpdateRun, UpdaterAtTheRootOfTheTargetDriveIsRefusedBeforeAnythingIsTouched) {
+  PutInstallation(fs(), drive, Exe("2.0.0.0"), options);
+  PutPackage(fs(), drive + "\\", Exe("3.0.0.0"), options);
+  Snapshot before = TakeSnapshot(fs(), drive + "\\");
+  RunServices services{fs(), profiles(), boxes};
+  std::string upper = drive;
+  upper[0] = static_cast<char>(upper[0] - 'a' + 'A');
+  for (const std::string& folder : {drive + "\\", upper + "\\", drive}) {
+    SCOPED_TRACE(folder);
+    boxes.shown.clear();
+    EXPECT_EQ(RunUpdate({drive, folder}, services), RunOutcome::kRefused);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].style, 16);
+    EXPECT_EQ(boxes.shown[0].title, "z-entaro");
+    EXPECT_NE(boxes.shown[0].text.find("No se puede actualizar desde"), std::string::npos);
+    EXPECT_EQ(TakeSnapshot(fs(), drive + "\\"), before);
+  }
+}
+
+// Bad input ends the run with an error naming the file; the drive keeps what
+// the steps before made of it.
+TEST_F(UpdateRun, DamagedMainExecutableStopsAfterStaging) {
+  struct Case {
+    const char* what;
+    bool installed;
+    std::function<void(const std::string&)> damage;
+  };
+  std::vector<Case> cases = {
+      {"installed missing", true, [&](const std::string& p) { fs().DeleteFile(p, true); }},
+      {"installed truncated", true,
+       [&](const std::string& p) {
+         auto bytes = Exe("2.0.0.0");
+         bytes.resize(bytes.size() / 3);
+         fs().WriteFileBytes(p, bytes);
+       }},
+      {"installed not PE", true, [&](const std::string& p) { PutText(fs(), p, "MZ texto\n"); }},
+      {"packaged not PE", false, [&](const std::string& p) { PutText(fs(), p, "hola\n"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MakeSample("2.0.0.0", "3.0.0.0");
+    std::string exe = c.installed ? Installed("\\zentaroDeck.exe")
+                                  : origin + "\\zentaroDeck_NEW\\zentaroDeck.exe";
+    c.damage(exe);
+    Snapshot installation = TakeSnapshot(fs(), Installed(""));
+
+    Error e = RunExpectingError();
+    EXPECT_NE(std::string(e.what()).find("zentaroDeck.exe"), std::string::npos) << e.what();
+    EXPECT_TRUE(fs().FolderExists(Staged("")));
+    EXPECT_EQ(TakeSnapshot(fs(), Installed("")), installation);
+    EXPECT_TRUE(boxes.shown.empty());
+    fs().DeleteFolder(Installed(""), true);
+    fs().DeleteFolder(origin + "\\zentaroDeck_NEW", true);
+  }
+}
+
+TEST_F(UpdateRun, ManifestThatIsNoProfileFileStopsTheRun) {
+  for (const char* manifest : {"\\actualizador.ini", "\\update_ss.ini"}) {
+    for (bool as_folder : {false, true}) {
+      SCOPED_TRACE(std::string(manifest) + (as_folder ? " folder" : " binary"));
+      MakeSample("2.0.0.0", "3.0.0.0");
+      std::string path = origin + "\\zentaroDeck_NEW" + manifest;
+      fs().DeleteFile(path, true);
+      if (as_folder)
+        fs().CreateFolder(path);
+      else
+        PutFile(fs(), path, {'[', 'V', 0, 0xFF, 0x00, '=', 1});
+      Snapshot installation = TakeSnapshot(fs(), Installed(""));
+
+      Error e = RunExpectingError();
+      EXPECT_EQ(e.number(), kErrPathFileAccess);
+      EXPECT_NE(std::string(e.what()).find(manifest), std::string::npos) << e.what();
+      EXPECT_EQ(TakeSnapshot(fs(), Installed("")), installation);
+      EXPECT_TRUE(fs().FolderExists(Staged("")));
+      fs().DeleteFolder(Installed(""), true);
+      fs().DeleteFolder(origin + "\\zentaroDeck_NEW", true);
+    }
+  }
+}
+
+TEST_F(UpdateRun, UnmappedDriveOrMissingPackageFolderFailsAtStaging) {
+  MakeSample("2.0.0.0", "3.0.0.0");
+  RunServices services{fs(), profiles(), boxes};
+  Snapshot target = TakeSnapshot(fs(), drive + "\\");
+
+  try {
+    RunUpdate({"k:", origin}, services);
+    ADD_FAILURE() << "ran on an unmapped drive";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("k:\\zentaroDeck_NEW"), std::string::npos) << e.what();
+  }
+  try {
+    RunUpdate({drive, drives_.drive(2) + "\\nada"}, services);
+    ADD_FAILURE() << "ran without a package";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("nada\\zentaroDeck_NEW"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(TakeSnapshot(fs(), drive + "\\"), target);
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+}  // namespace
+}  // namespace act::test

@@ -1,0 +1,30 @@
+// What actualizador-cli needs from the operating system, one file per
+// platform: its arguments as UTF-8, its own folder, and a console that shows
+// UTF-8.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace act {
+
+// The arguments after the program name, as UTF-8.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// The folder of the running executable: no trailing separator except at a
+// drive root ("e:\"). On posix a native path starting with '/'.
+std::string ExecutableFolder();
+
+// Makes the console show the UTF-8 the program writes.
+void PrepareConsole();
+
+// On posix, a native origin folder ("/media/disco") is renamed as a path on
+// the drive of the prefix that holds it ("e:\" or "z:\media\disco"), the
+// target drive first, so that the run joins Windows paths to it and sees
+// when its package is the staging folder. A native origin that does not
+// exist or that no drive holds throws act::Error 76. Drive paths, and every
+// origin on Windows, come back unchanged.
+std::string OriginAsDrivePath(const std::string& origin, const std::string& drive,
+                              const std::string& prefix);
+
+}  // namespace act
