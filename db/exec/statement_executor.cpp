@@ -10,6 +10,7 @@
 #include "db/errors.h"
 #include "db/exec/condition.h"
 #include "db/exec/literal_value.h"
+#include "db/jet/index_creation.h"
 #include "db/jet/ddl.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_scan.h"
@@ -306,6 +307,28 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
   return result;
 }
 
+StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatement& s,
+                               std::string_view statement) {
+  jet::IndexSpec index;
+  index.name = s.index;
+  for (const auto& c : s.columns) index.columns.push_back({c.name, c.descending});
+  index.unique = s.unique;
+  index.primary = s.primary;
+  index.disallow_null = s.disallow_null;
+  index.ignore_null = s.ignore_null;
+  db.pager().BeginDeferredWrites();
+  jet::PageAllocator allocator(db);
+  try {
+    jet::CreateIndex(db, allocator, s.table, index);
+  } catch (const act::Error& e) {
+    // Refusals come before any write; the flush only closes the batch.
+    db.pager().FlushWrites();
+    throw act::Error(e.number(), e.text(), e.detail() + ", in " + Quoted(statement));
+  }
+  db.pager().FlushWrites();
+  return {};
+}
+
 jet::NewColumn ColumnOf(const sql::ColumnDef& c) {
   jet::NewColumn n;
   n.name = c.name;
@@ -408,6 +431,9 @@ StatementResult Run(FileSystem& fs, jet::Database& db, const sql::Statement& par
   }
   if (auto* s = std::get_if<sql::InsertValuesStatement>(&parsed)) {
     return RunInsertValues(fs, db, *s, statement);
+  }
+  if (auto* s = std::get_if<sql::CreateIndexStatement>(&parsed)) {
+    return RunCreateIndex(db, *s, statement);
   }
   if (auto* s = std::get_if<sql::CreateTableStatement>(&parsed)) {
     return RunCreateTable(db, *s, statement);

@@ -5,6 +5,7 @@
 
 #include "db/errors.h"
 #include "db/jet/index_page_writer.h"
+#include "db/jet/write_order.h"
 
 namespace act::db::jet {
 
@@ -304,12 +305,12 @@ void IndexTree::Flush(const Path& path) {
       overfull.push_back(number);
       continue;
     }
-    pager_.Write(number, EncodeIndexPage(format_, owner_, page, pager_.path()));
+    pager_.Write(number, EncodeIndexPage(format_, owner_, page, pager_.path()), kWriteIndexes);
   }
   for (size_t i = path.size(); i-- > 0;) {
     const IndexPage& page = path[i].page;
     if (std::find(released_.begin(), released_.end(), page.number) != released_.end()) continue;
-    pager_.Write(page.number, EncodeIndexPage(format_, owner_, page, pager_.path()));
+    pager_.Write(page.number, EncodeIndexPage(format_, owner_, page, pager_.path()), kWriteIndexes);
   }
   for (uint32_t number : released_) pages_.release(number);
   released_.clear();

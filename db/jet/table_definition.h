@@ -106,6 +106,10 @@ struct TableDefinition {
   std::vector<RealIndex> real_indexes;
   std::vector<LogicalIndex> logical_indexes;  // in stored order
   std::vector<LongValueMaps> long_value_maps;
+  // Where the parts after the column names start in the definition (counted
+  // like definition_length), for writers that add an index.
+  size_t real_indexes_offset = 0, logical_indexes_offset = 0, logical_names_offset = 0,
+         long_value_maps_offset = 0;
 
   // The column with this name (case-insensitive, as Jet resolves names), or
   // nullptr.

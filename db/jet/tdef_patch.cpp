@@ -1,6 +1,7 @@
 #include "db/jet/tdef_patch.h"
 
 #include "db/errors.h"
+#include "db/jet/write_order.h"
 
 namespace act::db::jet {
 
@@ -42,7 +43,7 @@ void WriteDefinitionU32(Database& db, const TableDefinition& table, size_t offse
       bytes[next_at] = uint8_t(value >> (8 * i));
       ++i;
     }
-    db.pager().Write(page, std::move(bytes));
+    db.pager().Write(page, std::move(bytes), kWriteDefinitions);
   }
 }
 
