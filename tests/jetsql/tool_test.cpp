@@ -139,15 +139,11 @@ TEST(Tool, UpdatesReachTheEngine) {
   SampleCopy db("jet3/testV1997.mdb");
   Outcome o = RunTool(db.fs(), {db.path(), "UPDATE Table1 SET B = 'nuevo' WHERE A = 'a'",
                                 "SELECT B FROM Table1 WHERE A = 'a'"});
-  if (o.status == 0) {
-    EXPECT_EQ(o.out, "B\n\"nuevo\"\n");
-  } else {
-    // Until the engine writes, it refuses, and says so, leaving the file.
-    EXPECT_TRUE(Contains(o.err, "error 3251")) << o.err;
-    EXPECT_TRUE(Contains(o.err, "\"UPDATE Table1 SET B = 'nuevo' WHERE A = 'a'\"")) << o.err;
-    EXPECT_EQ(o.out, "");
-    EXPECT_TRUE(db.Unchanged());
-  }
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "B\n\"nuevo\"\n");
+  EXPECT_FALSE(db.Unchanged());
+  Outcome check = RunTool(db.fs(), {db.path(), "--check"});
+  EXPECT_EQ(check.status, 0) << check.out;
 }
 
 TEST(Tool, CreateNeverOverwrites) {
@@ -160,12 +156,9 @@ TEST(Tool, CreateNeverOverwrites) {
 
   std::string fresh = db.drive().Path("\\nuevo.mdb");
   Outcome made = RunTool(db.fs(), {"--create", fresh, "CREATE TABLE t (a LONG)"});
-  if (made.status == 0) {
-    EXPECT_EQ(RunTool(db.fs(), {fresh, "--tables"}).out, "t\n");
-  } else {
-    EXPECT_TRUE(Contains(made.err, "error 3251")) << made.err;
-    EXPECT_FALSE(db.fs().FileExists(fresh));
-  }
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(RunTool(db.fs(), {fresh, "--tables"}).out, "t\n");
+  EXPECT_EQ(RunTool(db.fs(), {fresh, "--check"}).status, 0);
 }
 
 TEST(Tool, SchemaParsesBackAsItself) {
@@ -207,7 +200,13 @@ TEST(Tool, CheckPassesTheSamples) {
     SampleCopy db(sample);
     Outcome o = RunTool(db.fs(), {db.path(), "--check"});
     EXPECT_EQ(o.status, 0) << sample << "\n" << o.out << o.err;
-    EXPECT_EQ(o.out, "no problems found\n") << sample;
+    // Jet 4 text keys are beyond the check: it says which, and that is no fault.
+    std::vector<std::string> lines = Lines(o.out);
+    ASSERT_FALSE(lines.empty()) << sample;
+    EXPECT_EQ(lines.back(), "no problems found") << sample;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+      EXPECT_EQ(lines[i].rfind("not checked: ", 0), 0u) << sample << ": " << lines[i];
+    if (std::string(sample).rfind("jet3/", 0) == 0) EXPECT_EQ(lines.size(), 1u) << o.out;
   }
 }
 
