@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "db/jet/database.h"
+#include "db/jet/index_page.h"
 #include "db/sql/parser.h"
 #include "db/sql/printer.h"
 #include "db/sql/script.h"
@@ -228,6 +229,39 @@ TEST(Tool, CheckReportsAWrongRowCount) {
   EXPECT_TRUE(Contains(o.out, "Table1")) << o.out;
   EXPECT_FALSE(Contains(o.out, "no problems found")) << o.out;
   EXPECT_EQ(db.fs().ReadFileBytes(db.path()), bytes);  // checking changed nothing
+}
+
+TEST(Tool, CheckReportsAnIndexEntryChangedByHand) {
+  SampleCopy db("jet3/indexTestV1997.mdb");
+  // The first entry of the leftmost leaf of Table1's first index, found
+  // through the reader; its last key byte is then changed in the file bytes.
+  uint64_t at = 0;
+  {
+    db::jet::Database jet(db.fs().OpenRandomAccess(db.path(), false));
+    auto table = jet.Table("Table1");
+    ASSERT_FALSE(table->real_indexes.empty());
+    db::jet::IndexPage page = db::jet::ReadIndexPage(jet.pager(), jet.format(),
+                                                     table->real_indexes[0].root, table->page);
+    while (!page.leaf)
+      page = db::jet::ReadIndexPage(jet.pager(), jet.format(), page.entries.at(0).child, table->page);
+    ASSERT_FALSE(page.entries.empty());
+    const db::jet::KeyBytes& key = page.entries[0].key;
+    ASSERT_FALSE(key.empty());
+    std::vector<uint8_t> bytes = db.fs().ReadFileBytes(db.path());
+    auto first = bytes.begin() + uint64_t(page.number) * jet.format().page_size;
+    auto found = std::search(first, first + jet.format().page_size, key.begin(), key.end());
+    ASSERT_NE(found, first + jet.format().page_size) << "key bytes not found on leaf page";
+    at = uint64_t(found - bytes.begin()) + key.size() - 1;
+  }
+  std::vector<uint8_t> bytes = db.fs().ReadFileBytes(db.path());
+  bytes[at] ^= 0x01;
+  db.fs().WriteFileBytes(db.path(), bytes);
+
+  Outcome o = RunTool(db.fs(), {db.path(), "--check"});
+  EXPECT_EQ(o.status, 1) << o.out;
+  EXPECT_TRUE(Contains(o.out, "Table1")) << o.out;
+  EXPECT_FALSE(Contains(o.out, "no problems found")) << o.out;
+  EXPECT_EQ(db.fs().ReadFileBytes(db.path()), bytes);
 }
 
 }  // namespace
