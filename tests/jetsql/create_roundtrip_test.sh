@@ -92,6 +92,14 @@ mdb-export "$db" Canciones > "$work/after.csv"
 expect "$work/after.csv" "rows after the refused INSERT" < "$work/export.csv"
 "$jetsql" "$db" --check > /dev/null || fail "--check after the refused INSERT"
 
+# The schema, fed back to --create, makes a database with the same schema.
+"$jetsql" "$db" --schema > "$work/schema.sql" || fail "--schema exited $?"
+"$jetsql" --create "$work/copia.mdb" < "$work/schema.sql" || fail "--create from --schema exited $?"
+"$jetsql" "$work/copia.mdb" --schema > "$work/schema2.sql"
+expect "$work/schema2.sql" "schema of the copy" < "$work/schema.sql"
+grep -qF "CREATE INDEX [PorAlta] ON [Canciones] ([Alta] DESC, [Plays]);" "$work/schema.sql" \
+  || fail "--schema lacks the two-column index: $(cat "$work/schema.sql")"
+
 # --create never overwrites.
 cp "$db" "$work/before.mdb"
 if "$jetsql" --create "$db" 2> "$work/err"; then fail "--create overwrote a file"; fi
