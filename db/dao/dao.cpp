@@ -1,9 +1,12 @@
 #include "db/dao/dao.h"
 
 #include <algorithm>
+#include <optional>
 #include <variant>
 
 #include "db/errors.h"
+#include "db/exec/statement_executor.h"
+#include "db/jet/empty_database.h"
 #include "db/jet/database.h"
 #include "db/jet/index_key.h"
 #include "db/jet/text.h"
@@ -17,8 +20,10 @@ using db::JetFailure;
 struct DatabaseState {
   std::unique_ptr<db::jet::Database> db;  // null once closed
   std::string path;
-  // Where the file came from: a statement that writes reopens it writable.
+  // Where the file came from: a statement that writes reopens it writable,
+  // and INSERT ... IN opens its destination there.
   FileSystem* fs = nullptr;
+  bool writable = false;
 };
 
 namespace {
@@ -157,7 +162,7 @@ TableDef TableDefs::Item(int16_t position) const {
 // --- Database -----------------------------------------------------------
 
 Database::Database(std::unique_ptr<db::jet::Database> db, std::string path, FileSystem& fs)
-    : state_(std::make_shared<DatabaseState>(DatabaseState{std::move(db), path, &fs})),
+    : state_(std::make_shared<DatabaseState>(DatabaseState{std::move(db), path, &fs, false})),
       path_(std::move(path)) {}
 
 Database::~Database() = default;
@@ -179,8 +184,17 @@ void Database::Execute(const std::string& sql_text) {
   if (std::holds_alternative<sql::SelectStatement>(statement)) {
     throw JetFailure(db::kJetCannotExecuteSelect, Quote(sql_text));
   }
-  throw JetFailure(db::kJetOperationNotSupported,
-                   "this engine does not write databases yet: " + Quote(sql_text));
+  // Files are opened read-only; the first statement that writes into this
+  // database (all but an INSERT whose rows go to the file after IN) reopens
+  // it for writing, keeping everything read so far.
+  const std::optional<std::string>* elsewhere = nullptr;
+  if (auto* s = std::get_if<sql::InsertSelectStatement>(&statement)) elsewhere = &s->target_file;
+  if (auto* s = std::get_if<sql::InsertValuesStatement>(&statement)) elsewhere = &s->target_file;
+  if (!state_->writable && !(elsewhere && elsewhere->has_value())) {
+    state_->db->pager().ReplaceFile(state_->fs->OpenRandomAccess(state_->path, true));
+    state_->writable = true;
+  }
+  records_affected_ = db::exec::ExecuteStatement(*state_->fs, *state_->db, sql_text).records_affected;
 }
 
 act::dao::TableDefs& Database::TableDefs() {
@@ -199,9 +213,15 @@ void Database::Close() {
 // --- DBEngine -----------------------------------------------------------
 
 std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path) {
-  // Read-only: reading never changes a byte of the file.
+  // Read-only: reading never changes a byte of the file (Execute reopens
+  // it for writing when a statement writes into it).
   auto db = db::jet::Database::Open(fs_, path, /*writable=*/false);
   return std::unique_ptr<Database>(new Database(std::move(db), path, fs_));
+}
+
+std::unique_ptr<Database> DBEngine::CreateDatabase(const std::string& path) {
+  db::jet::CreateDatabase(fs_, path);
+  return OpenDatabase(path);
 }
 
 }  // namespace act::dao

@@ -131,9 +131,12 @@ class Database {
   // A recordset over the rows of a SELECT statement, positioned on its
   // first row (if any).
   std::unique_ptr<Recordset> OpenRecordset(const std::string& sql);
-  // Runs an action statement. Not implemented by the reader: every
-  // statement is refused with an error quoting it.
+  // Runs an action statement (UPDATE, INSERT [IN], CREATE TABLE); rows the
+  // destination refuses are left out without failing, as Execute without
+  // dbFailOnError does. A SELECT is refused (3065).
   void Execute(const std::string& sql);
+  // Rows the last Execute appended or updated.
+  int64_t RecordsAffected() const { return records_affected_; }
   act::dao::TableDefs& TableDefs();
   void Close();
   const std::string& Name() const { return path_; }
@@ -146,6 +149,7 @@ class Database {
   std::shared_ptr<DatabaseState> state_;
   std::string path_;
   std::unique_ptr<act::dao::TableDefs> table_defs_;
+  int64_t records_affected_ = 0;
 };
 
 class DBEngine {
@@ -154,6 +158,9 @@ class DBEngine {
   explicit DBEngine(FileSystem& fs) : fs_(fs) {}
   // Opens an existing database (3024 when missing, 3343 when no Jet file).
   std::unique_ptr<Database> OpenDatabase(const std::string& path);
+  // Creates a new, empty Access 97 database (58 when the file exists) and
+  // opens it.
+  std::unique_ptr<Database> CreateDatabase(const std::string& path);
 
  private:
   FileSystem& fs_;

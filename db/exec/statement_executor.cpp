@@ -401,8 +401,30 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
 
 }  // namespace
 
+namespace {
+StatementResult Run(FileSystem& fs, jet::Database& db, const sql::Statement& parsed,
+                    std::string_view statement);
+}  // namespace
+
 StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement) {
   sql::Statement parsed = sql::Parse(statement);
+  try {
+    return Run(fs, db, parsed, statement);
+  } catch (const act::Error& e) {
+    // What the statement had not flushed yet is dropped: the file keeps the
+    // consistent state of its last flush, and later reads see that state.
+    db.pager().DiscardWrites();
+    db.Reload();
+    std::string quoted = Quoted(statement);
+    if (e.detail().find(quoted) != std::string::npos) throw;
+    throw act::Error(e.number(), e.text(), e.detail() + ", in " + quoted);
+  }
+}
+
+namespace {
+
+StatementResult Run(FileSystem& fs, jet::Database& db, const sql::Statement& parsed,
+                    std::string_view statement) {
   if (auto* s = std::get_if<sql::UpdateStatement>(&parsed)) return RunUpdate(db, *s, statement);
   if (auto* s = std::get_if<sql::InsertSelectStatement>(&parsed)) {
     return RunInsertSelect(fs, db, *s, statement);
@@ -419,5 +441,7 @@ StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_
   throw JetFailure(kJetOperationNotSupported,
                    db.path() + ": the engine does not run this statement: " + Quoted(statement));
 }
+
+}  // namespace
 
 }  // namespace act::db::exec

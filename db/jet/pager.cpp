@@ -105,6 +105,12 @@ void Pager::WriteThrough(uint32_t number, const std::vector<uint8_t>& bytes) {
   file_->WriteAt(uint64_t(number) * page_size_, stored.data(), stored.size());
 }
 
+void Pager::DiscardWrites() {
+  if (!deferred_) return;
+  pending_.clear();
+  page_count_ = file_pages_;
+}
+
 void Pager::BeginDeferredWrites() {
   if (deferred_) return;
   deferred_ = true;

@@ -58,6 +58,13 @@ class Pager {
   // expects it at some point of that order.
   void BeginDeferredWrites();
   void FlushWrites();
+  // Continues on `file` (the same file opened anew, e.g. for writing once a
+  // statement needs to write); cache and pending pages are kept.
+  void ReplaceFile(std::unique_ptr<RandomAccessFile> file) { file_ = std::move(file); }
+
+  // Forgets the pages not yet flushed (a statement that failed part-way):
+  // the file keeps what the last flush wrote.
+  void DiscardWrites();
   // Pages waiting for FlushWrites() (the writer flushes early past a bound).
   size_t pending_writes() const { return pending_.size(); }
 

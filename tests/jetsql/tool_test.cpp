@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "db/jet/database.h"
+#include "db/jet/index_page.h"
 #include "db/sql/parser.h"
 #include "db/sql/printer.h"
 #include "db/sql/script.h"
@@ -139,15 +140,11 @@ TEST(Tool, UpdatesReachTheEngine) {
   SampleCopy db("jet3/testV1997.mdb");
   Outcome o = RunTool(db.fs(), {db.path(), "UPDATE Table1 SET B = 'nuevo' WHERE A = 'a'",
                                 "SELECT B FROM Table1 WHERE A = 'a'"});
-  if (o.status == 0) {
-    EXPECT_EQ(o.out, "B\n\"nuevo\"\n");
-  } else {
-    // Until the engine writes, it refuses, and says so, leaving the file.
-    EXPECT_TRUE(Contains(o.err, "error 3251")) << o.err;
-    EXPECT_TRUE(Contains(o.err, "\"UPDATE Table1 SET B = 'nuevo' WHERE A = 'a'\"")) << o.err;
-    EXPECT_EQ(o.out, "");
-    EXPECT_TRUE(db.Unchanged());
-  }
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "B\n\"nuevo\"\n");
+  EXPECT_FALSE(db.Unchanged());
+  Outcome check = RunTool(db.fs(), {db.path(), "--check"});
+  EXPECT_EQ(check.status, 0) << check.out;
 }
 
 TEST(Tool, CreateNeverOverwrites) {
@@ -160,12 +157,9 @@ TEST(Tool, CreateNeverOverwrites) {
 
   std::string fresh = db.drive().Path("\\nuevo.mdb");
   Outcome made = RunTool(db.fs(), {"--create", fresh, "CREATE TABLE t (a LONG)"});
-  if (made.status == 0) {
-    EXPECT_EQ(RunTool(db.fs(), {fresh, "--tables"}).out, "t\n");
-  } else {
-    EXPECT_TRUE(Contains(made.err, "error 3251")) << made.err;
-    EXPECT_FALSE(db.fs().FileExists(fresh));
-  }
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(RunTool(db.fs(), {fresh, "--tables"}).out, "t\n");
+  EXPECT_EQ(RunTool(db.fs(), {fresh, "--check"}).status, 0);
 }
 
 TEST(Tool, SchemaParsesBackAsItself) {
@@ -207,7 +201,13 @@ TEST(Tool, CheckPassesTheSamples) {
     SampleCopy db(sample);
     Outcome o = RunTool(db.fs(), {db.path(), "--check"});
     EXPECT_EQ(o.status, 0) << sample << "\n" << o.out << o.err;
-    EXPECT_EQ(o.out, "no problems found\n") << sample;
+    // Jet 4 text keys are beyond the check: it says which, and that is no fault.
+    std::vector<std::string> lines = Lines(o.out);
+    ASSERT_FALSE(lines.empty()) << sample;
+    EXPECT_EQ(lines.back(), "no problems found") << sample;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+      EXPECT_EQ(lines[i].rfind("not checked: ", 0), 0u) << sample << ": " << lines[i];
+    if (std::string(sample).rfind("jet3/", 0) == 0) EXPECT_EQ(lines.size(), 1u) << o.out;
   }
 }
 
@@ -229,6 +229,39 @@ TEST(Tool, CheckReportsAWrongRowCount) {
   EXPECT_TRUE(Contains(o.out, "Table1")) << o.out;
   EXPECT_FALSE(Contains(o.out, "no problems found")) << o.out;
   EXPECT_EQ(db.fs().ReadFileBytes(db.path()), bytes);  // checking changed nothing
+}
+
+TEST(Tool, CheckReportsAnIndexEntryChangedByHand) {
+  SampleCopy db("jet3/indexTestV1997.mdb");
+  // The first entry of the leftmost leaf of Table1's first index, found
+  // through the reader; its last key byte is then changed in the file bytes.
+  uint64_t at = 0;
+  {
+    db::jet::Database jet(db.fs().OpenRandomAccess(db.path(), false));
+    auto table = jet.Table("Table1");
+    ASSERT_FALSE(table->real_indexes.empty());
+    db::jet::IndexPage page = db::jet::ReadIndexPage(jet.pager(), jet.format(),
+                                                     table->real_indexes[0].root, table->page);
+    while (!page.leaf)
+      page = db::jet::ReadIndexPage(jet.pager(), jet.format(), page.entries.at(0).child, table->page);
+    ASSERT_FALSE(page.entries.empty());
+    const db::jet::KeyBytes& key = page.entries[0].key;
+    ASSERT_FALSE(key.empty());
+    std::vector<uint8_t> bytes = db.fs().ReadFileBytes(db.path());
+    auto first = bytes.begin() + uint64_t(page.number) * jet.format().page_size;
+    auto found = std::search(first, first + jet.format().page_size, key.begin(), key.end());
+    ASSERT_NE(found, first + jet.format().page_size) << "key bytes not found on leaf page";
+    at = uint64_t(found - bytes.begin()) + key.size() - 1;
+  }
+  std::vector<uint8_t> bytes = db.fs().ReadFileBytes(db.path());
+  bytes[at] ^= 0x01;
+  db.fs().WriteFileBytes(db.path(), bytes);
+
+  Outcome o = RunTool(db.fs(), {db.path(), "--check"});
+  EXPECT_EQ(o.status, 1) << o.out;
+  EXPECT_TRUE(Contains(o.out, "Table1")) << o.out;
+  EXPECT_FALSE(Contains(o.out, "no problems found")) << o.out;
+  EXPECT_EQ(db.fs().ReadFileBytes(db.path()), bytes);
 }
 
 }  // namespace

@@ -73,6 +73,11 @@ in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
   Conditions: =, <>, <, <=, >, >=, [NOT] IN (values), IS [NOT] NULL, AND, OR,
   NOT and parentheses. Values: 'text', 12, -1.5, #2024-05-01 10:30:00#,
   #5/1/2024#, #10:30#, NULL, TRUE, FALSE, 0x0AFF.
+  NOT NULL is accepted on primary key columns only. INSERT ... VALUES writes
+  one row, and a row the table refuses (duplicate key, missing required
+  value, broken relationship, a value that does not fit) is an error;
+  INSERT ... SELECT leaves refused rows out and UPDATE keeps a refused row as
+  it was, as Access does without dbFailOnError.
   Types: TEXT(n), MEMO, BYTE, SHORT, LONG, COUNTER, CURRENCY, SINGLE, DOUBLE,
   DATETIME, BIT, BINARY(n), LONGBINARY, GUID, and the synonyms Jet accepts
   (VARCHAR, INTEGER, SMALLINT, FLOAT, REAL, DATE, YESNO, MONEY, ...).

@@ -6,7 +6,7 @@
 
 #include "db/dao/dao.h"
 #include "db/errors.h"
-#include "db/jet/integrity_check.h"
+#include "db/jet/consistency_check.h"
 #include "db/sql/parser.h"
 #include "db/sql/script.h"
 #include "platform/error.h"
@@ -48,22 +48,24 @@ std::vector<std::string> Statements(const Options& options, std::istream& in) {
 // False when --check found problems (they are printed); failures throw.
 bool RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::ostream& out,
                 Progress& progress) {
-  if (options.create) {
-    if (fs.FileExists(options.file)) throw Error(kErrFileAlreadyExists, options.file);
-    throw db::JetFailure(db::kJetOperationNotSupported,
-                         "this engine cannot create databases yet: " + options.file);
-  }
   dao::DBEngine engine(fs);
-  std::unique_ptr<dao::Database> db = engine.OpenDatabase(options.file);
+  // Files open read-only; only a statement that writes reopens the file
+  // for writing, so SELECT and the listings never change a byte.
+  std::unique_ptr<dao::Database> db =
+      options.create ? engine.CreateDatabase(options.file) : engine.OpenDatabase(options.file);
   if (options.list_tables) {
     for (const auto& entry : db->jet().tables())
       if (!entry.is_system()) out << entry.name << "\n";
   } else if (options.schema) {
     out << SchemaText(db->jet());
   } else if (options.check) {
-    std::vector<std::string> problems = db::jet::CheckIntegrity(db->jet());
-    for (const std::string& problem : problems) out << problem << "\n";
-    if (problems.empty()) {
+    bool faulty = false;
+    for (const db::jet::ConsistencyFinding& f : db::jet::CheckDatabase(db->jet())) {
+      bool fault = f.kind == db::jet::ConsistencyFinding::Kind::kFault;
+      faulty |= fault;
+      out << (fault ? "" : "not checked: ") << f.table << ": " << f.what << "\n";
+    }
+    if (!faulty) {
       out << "no problems found\n";
     } else {
       db->Close();
