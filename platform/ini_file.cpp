@@ -158,6 +158,19 @@ bool IniFile::Set(const std::u16string& section, const std::u16string& key,
   return true;
 }
 
+bool IniFile::SetKeepsShape(const std::u16string& section, const std::u16string& key,
+                            const std::u16string& value) {
+  auto plain = [](std::u16string_view text) {
+    for (char16_t c : text) {
+      if (c < 0x20) return false;  // line breaks and the other blanks but ' '
+    }
+    return text.empty() || text.back() != u' ';
+  };
+  std::u16string_view name = TrimLeft(key);
+  return plain(section) && !TrimLeft(section).empty() && plain(key) && !name.empty() &&
+         name.front() != u'[' && name.find(u'=') == std::u16string_view::npos && plain(value);
+}
+
 std::vector<uint8_t> IniFile::Serialize() const {
   std::u16string text;
   for (const Section& s : sections_) {
