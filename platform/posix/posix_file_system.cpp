@@ -37,10 +37,12 @@ constexpr uint32_t kStoredAttributes = kAttrHidden | kAttrSystem;
 // Deeper than any Windows path can reach (MAX_PATH is 260 characters).
 constexpr int kMaxTreeDepth = 128;
 
-// Longer than any file system's clock tick, the two seconds of FAT
-// included: a file last written this long ago gets a new time on its next
-// write.
-constexpr int64_t kSettleNanoseconds = 3'000'000'000;
+// How long after its last change a file's next write is sure to give it
+// new times. A file system that keeps fractions of a second (ext4, xfs,
+// btrfs, tmpfs) moves its times with every clock tick, a few milliseconds;
+// one that keeps whole seconds, or FAT's two-second steps, needs longer.
+constexpr int64_t kSettleFineNanoseconds = 100'000'000;
+constexpr int64_t kSettleCoarseNanoseconds = 3'000'000'000;
 
 int64_t Nanoseconds(const struct timespec& t) { return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
 
@@ -367,7 +369,10 @@ class PosixFileSystem : public FileSystem {
     stamp.modified = Nanoseconds(st.st_mtim);
     stamp.changed = Nanoseconds(st.st_ctim);
     stamp.file_id = static_cast<uint64_t>(st.st_ino);
-    stamp.settled = Nanoseconds(now) - std::max(stamp.modified, stamp.changed) > kSettleNanoseconds;
+    // The inode change time is the kernel's own, never set by anyone, and
+    // it moves on every write: its fraction tells the file system's grain.
+    int64_t settle = st.st_ctim.tv_nsec != 0 ? kSettleFineNanoseconds : kSettleCoarseNanoseconds;
+    stamp.settled = Nanoseconds(now) - std::max(stamp.modified, stamp.changed) > settle;
     return stamp;
   }
 

@@ -7,6 +7,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <cstdio>
@@ -113,24 +114,40 @@ class SettledFileTest : public ProfileCacheTest {
     struct timespec times[2] = {{kHourAgo, 0}, {kHourAgo, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, Host().c_str(), times, 0), 0);
   }
+  // Waits until the store may trust the file's stamp, so that only the
+  // stamp stands between it and a stale answer.
+  void WaitSettled() {
+    for (int i = 0; i < 100 && !drive_.fs().GetFileStamp(P("\\c.ini")).settled; ++i) usleep(50'000);
+    ASSERT_TRUE(drive_.fs().GetFileStamp(P("\\c.ini")).settled);
+  }
   const time_t kHourAgo = time(nullptr) - 3600;
 };
 
-TEST_F(SettledFileTest, StampOfAnOldFileIsSettledAndOfANewOneNot) {
+TEST_F(SettledFileTest, StampSettlesOnlyWhenTheLastChangeIsPast) {
   PutHost("[s]\r\nk=1\r\n");
-  EXPECT_FALSE(drive_.fs().GetFileStamp(P("\\c.ini")).settled);
-  SetOld();
+  // Times ahead of the clock (a file from a machine whose clock runs
+  // ahead) are never trusted.
+  time_t ahead = time(nullptr) + 3600;
+  struct timespec times[2] = {{ahead, 0}, {ahead, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, Host().c_str(), times, 0), 0);
   FileStamp stamp = drive_.fs().GetFileStamp(P("\\c.ini"));
   EXPECT_EQ(stamp.size, 10u);
-  EXPECT_EQ(stamp.modified, int64_t(kHourAgo) * 1'000'000'000);
-  // A change of the inode is still recent, and its time is part of the stamp.
+  EXPECT_EQ(stamp.modified, int64_t(ahead) * 1'000'000'000);
   EXPECT_FALSE(stamp.settled);
+  // Once the last change, the inode's included, lies seconds back, a later
+  // write must give new times: the stamp is trusted.
+  SetOld();
+  WaitSettled();
+  stamp = drive_.fs().GetFileStamp(P("\\c.ini"));
+  EXPECT_TRUE(stamp.settled);
+  EXPECT_EQ(stamp.modified, int64_t(kHourAgo) * 1'000'000'000);
   EXPECT_THROW(drive_.fs().GetFileStamp(P("\\none.ini")), Error);
 }
 
 TEST_F(SettledFileTest, RewriteThatRestoresTheOldTimeIsSeen) {
   PutHost("[s]\r\nk=1\r\n");
   SetOld();
+  WaitSettled();
   ASSERT_EQ(store_->Read("s", "k", P("\\c.ini")), "1");
   PutHost("[s]\r\nk=2\r\n");
   SetOld();  // size and modification time as before; the inode change time moved
@@ -140,6 +157,7 @@ TEST_F(SettledFileTest, RewriteThatRestoresTheOldTimeIsSeen) {
 TEST_F(SettledFileTest, FileReplacedByAnotherOfTheSameSizeAndTimeIsSeen) {
   PutHost("[s]\r\nk=1\r\n");
   SetOld();
+  WaitSettled();
   ASSERT_EQ(store_->Read("s", "k", P("\\c.ini")), "1");
   std::string other = drive_.root() + "/other.ini";
   FILE* f = std::fopen(other.c_str(), "wb");
