@@ -11,7 +11,11 @@
 //                  [--wine-exe settings_stage.exe] [--no-wine]
 //
 // Prints a table with both times and their ratio (posix / kernel32), then
-// how each side grows with the number of keys and with the file size.
+// how each side grows with the number of keys and with the file size. Times
+// are wall-clock seconds and processor seconds (user + system) of the
+// process running the stage; on a busy machine the processor time is the
+// steadier figure, though under Wine it leaves out wineserver's share.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -69,35 +73,50 @@ std::string WineDrive(const std::string& host) {
   return windows;
 }
 
-double PosixSeconds(const std::string& prefix) {
-  auto fs = act::NewPlatformFileSystem(prefix);
-  auto profiles = act::NewPlatformProfileStore(*fs);
-  auto start = std::chrono::steady_clock::now();
-  act::CarrySettings(act::kProductSettings, "b:", *profiles);
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+struct Times {
+  double wall = 1e30, cpu = 1e30;
+  void Keep(const Times& t) { wall = std::min(wall, t.wall), cpu = std::min(cpu, t.cpu); }
+};
+
+double ProcessorSeconds() {
+  struct rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const struct timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// What settings_stage.exe reports: the stage's own time, without Wine's
-// start-up. Negative when it failed.
-double WineSeconds(const std::string& exe, const std::string& root) {
+Times PosixTimes(const std::string& prefix) {
+  auto fs = act::NewPlatformFileSystem(prefix);
+  auto profiles = act::NewPlatformProfileStore(*fs);
+  double cpu = ProcessorSeconds();
+  auto start = std::chrono::steady_clock::now();
+  act::CarrySettings(act::kProductSettings, "b:", *profiles);
+  Times t;
+  t.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  t.cpu = ProcessorSeconds() - cpu;
+  return t;
+}
+
+// What settings_stage.exe reports: the stage's own times, without Wine's
+// start-up. Exits the benchmark when it fails.
+Times WineTimes(const std::string& exe, const std::string& root) {
   std::string command = "WINEDEBUG=-all wine '" + exe + "' '" + WineDrive(root) + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return -1;
   std::string output;
   char buffer[256];
-  while (fgets(buffer, sizeof(buffer), pipe)) output += buffer;
-  int status = pclose(pipe);
-  if (status != 0) {
+  while (pipe && fgets(buffer, sizeof(buffer), pipe)) output += buffer;
+  Times t;
+  if (!pipe || pclose(pipe) != 0 || std::sscanf(output.c_str(), "%lf %lf", &t.wall, &t.cpu) != 2) {
     std::fprintf(stderr, "settings_stage.exe failed: %s\n", output.c_str());
-    return -1;
+    std::exit(1);
   }
-  return std::strtod(output.c_str(), nullptr);
+  return t;
 }
 
 struct Cell {
   size_t kilobytes, keys, distinct;
-  double posix, wine;
-  bool same;
+  Times posix, wine;
+  bool same = true;
 };
 
 }  // namespace
@@ -131,33 +150,32 @@ int main(int argc, char** argv) {
   stdfs::create_directories(posix_root);
   stdfs::create_directory_symlink("../drive_b", base + "/dosdevices/b:");
 
-  std::printf("%8s %6s %8s %12s %12s %8s %10s %10s %6s\n", "file KB", "keys", "distinct",
-              "posix s", "kernel32 s", "ratio", "posix us/k", "k32 us/k", "same");
+  std::printf("%7s %5s %8s | %9s %9s %6s | %9s %9s %6s | %10s %10s | %4s\n", "file KB", "keys",
+              "distinct", "posix s", "k32 s", "ratio", "posix cpu", "k32 cpu", "ratio",
+              "posix us/k", "k32 us/k", "same");
   std::vector<Cell> cells;
   bool all_same = true;
   for (size_t kilobytes : sizes) {
     for (size_t keys : key_counts) {
       act::bench::SettingsFiles files = act::bench::MakeSettingsFiles(kilobytes * 1024, keys);
-      Cell cell{kilobytes, keys, files.distinct, 1e30, wine ? 1e30 : 0, true};
+      Cell cell{kilobytes, keys, files.distinct, {}, {}};
       for (int round = 0; round < rounds; ++round) {
         PutStage(posix_root, files);
         if (wine) PutStage(wine_root, files);
-        auto run_posix = [&] { cell.posix = std::min(cell.posix, PosixSeconds(base)); };
-        auto run_wine = [&] {
-          double seconds = WineSeconds(exe, wine_root);
-          if (seconds < 0) std::exit(1);
-          cell.wine = std::min(cell.wine, seconds);
-        };
+        auto run_posix = [&] { cell.posix.Keep(PosixTimes(base)); };
+        auto run_wine = [&] { cell.wine.Keep(WineTimes(exe, wine_root)); };
         if (!wine) run_posix();
         else if (round % 2) run_wine(), run_posix();
         else run_posix(), run_wine();
         if (wine) cell.same = cell.same && HostBytes(StagedFile(posix_root)) == HostBytes(StagedFile(wine_root));
       }
+      if (!wine) cell.wine = Times{0, 0};
       all_same = all_same && cell.same;
-      std::printf("%8zu %6zu %8zu %12.4f %12.4f %8.2f %10.1f %10.1f %6s\n", kilobytes, keys,
-                  cell.distinct, cell.posix, cell.wine, wine ? cell.posix / cell.wine : 0.0,
-                  cell.posix * 1e6 / keys, cell.wine * 1e6 / keys,
-                  wine ? (cell.same ? "yes" : "NO") : "-");
+      std::printf("%7zu %5zu %8zu | %9.3f %9.3f %6.2f | %9.3f %9.3f %6.2f | %10.1f %10.1f | %4s\n",
+                  kilobytes, keys, cell.distinct, cell.posix.wall, cell.wine.wall,
+                  wine ? cell.posix.wall / cell.wine.wall : 0.0, cell.posix.cpu, cell.wine.cpu,
+                  wine ? cell.posix.cpu / cell.wine.cpu : 0.0, cell.posix.cpu * 1e6 / keys,
+                  cell.wine.cpu * 1e6 / keys, wine ? (cell.same ? "yes" : "NO") : "-");
       std::fflush(stdout);
       cells.push_back(cell);
     }
@@ -167,7 +185,7 @@ int main(int argc, char** argv) {
   // Growth: time at the most keys over time at the fewest, next to the
   // ratio of the key counts (linear growth makes them equal); and the
   // biggest file against the smallest at the same number of keys.
-  std::printf("\ngrowth with keys (time ratio vs key ratio):\n");
+  std::printf("\ngrowth with keys (processor time ratio vs key ratio; wall in brackets):\n");
   for (size_t kilobytes : sizes) {
     const Cell *low = nullptr, *high = nullptr;
     for (const Cell& c : cells) {
@@ -175,9 +193,11 @@ int main(int argc, char** argv) {
       if (!low || c.keys < low->keys) low = &c;
       if (!high || c.keys > high->keys) high = &c;
     }
-    std::printf("  %zu KB, %zu -> %zu keys (x%.1f): posix x%.1f, kernel32 x%.1f\n", kilobytes,
-                low->keys, high->keys, double(high->keys) / low->keys, high->posix / low->posix,
-                wine ? high->wine / low->wine : 0.0);
+    std::printf("  %zu KB, %zu -> %zu keys (x%.1f): posix x%.1f [x%.1f], kernel32 x%.1f [x%.1f]\n",
+                kilobytes, low->keys, high->keys, double(high->keys) / low->keys,
+                high->posix.cpu / low->posix.cpu, high->posix.wall / low->posix.wall,
+                wine ? high->wine.cpu / low->wine.cpu : 0.0,
+                wine ? high->wine.wall / low->wine.wall : 0.0);
   }
   if (sizes.size() > 1) {
     size_t small = *std::min_element(sizes.begin(), sizes.end());
@@ -188,8 +208,9 @@ int main(int argc, char** argv) {
       if (b.kilobytes != big) continue;
       for (const Cell& s : cells) {
         if (s.kilobytes != small || s.keys != b.keys) continue;
-        std::printf("  %zu keys: posix x%.1f, kernel32 x%.1f\n", b.keys, b.posix / s.posix,
-                    wine ? b.wine / s.wine : 0.0);
+        std::printf("  %zu keys: posix x%.1f [x%.1f], kernel32 x%.1f [x%.1f]\n", b.keys,
+                    b.posix.cpu / s.posix.cpu, b.posix.wall / s.posix.wall,
+                    wine ? b.wine.cpu / s.wine.cpu : 0.0, wine ? b.wine.wall / s.wine.wall : 0.0);
       }
     }
   }
