@@ -126,12 +126,15 @@ std::u16string Cp1252ToUtf16(std::string_view bytes) {
 }
 
 std::string Utf16ToCp1252(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
+  // One byte per character, never more than the code units: filled in
+  // place, as a whole profile file goes through here on every write.
+  std::string out(text.size(), '\0');
+  size_t n = 0;
   for (size_t i = 0; i < text.size();) {
     int byte = UnicodeToCp1252(NextUtf16(text, i));
-    out += static_cast<char>(byte < 0 ? '?' : byte);
+    out[n++] = static_cast<char>(byte < 0 ? '?' : byte);
   }
+  out.resize(n);
   return out;
 }
 

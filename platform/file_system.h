@@ -38,6 +38,24 @@ enum FileAttribute : uint32_t {
   kAttrArchive = 32,
 };
 
+// A cheap fingerprint of one state of a file, for code that keeps what it
+// read from a file and must notice at once any change made to it since.
+struct FileStamp {
+  uint64_t size = 0;
+  int64_t modified = 0;   // last write, in the system's own time units
+  int64_t changed = 0;    // posix: last change of the inode, which no one can set back
+  uint64_t file_id = 0;   // posix: the inode, which a file replaced by another changes
+  // True when the last write is old enough that any later write would give
+  // the file a different stamp. A write within the same tick of the file
+  // system's clock may leave the stamp as it was, so while this is false
+  // only the contents can tell whether the file changed.
+  bool settled = false;
+
+  bool operator==(const FileStamp& o) const {
+    return size == o.size && modified == o.modified && changed == o.changed && file_id == o.file_id;
+  }
+};
+
 // A file opened for reading and, optionally, writing at arbitrary offsets:
 // what the database engine's pager needs.
 class RandomAccessFile {
@@ -107,6 +125,9 @@ class FileSystem {
   virtual std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) = 0;
   // Names of the entries of a folder (files and folders), without "." and "..".
   virtual std::vector<std::string> ListFolder(const std::string& path) = 0;
+  // The file's stamp (53 when missing). A service that cannot tell gives a
+  // stamp that is never settled, so that its callers compare contents.
+  virtual FileStamp GetFileStamp(const std::string& path) { return FileStamp{}; }
 };
 
 // The backend of this build: win32 on Windows, posix elsewhere. On posix the

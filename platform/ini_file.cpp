@@ -158,13 +158,32 @@ bool IniFile::Set(const std::u16string& section, const std::u16string& key,
   return true;
 }
 
+bool IniFile::SetKeepsShape(const std::u16string& section, const std::u16string& key,
+                            const std::u16string& value) {
+  auto plain = [](std::u16string_view text) {
+    for (char16_t c : text) {
+      if (c < 0x20) return false;  // line breaks and the other blanks but ' '
+    }
+    return text.empty() || text.back() != u' ';
+  };
+  std::u16string_view name = TrimLeft(key);
+  return plain(section) && !TrimLeft(section).empty() && plain(key) && !name.empty() &&
+         name.front() != u'[' && name.find(u'=') == std::u16string_view::npos && plain(value);
+}
+
 std::vector<uint8_t> IniFile::Serialize() const {
-  std::u16string text;
+  size_t length = 0;
   for (const Section& s : sections_) {
-    if (!s.name.empty()) text += u"[" + s.name + u"]\r\n";
+    length += s.name.size() + 4;
+    for (const Key& k : s.keys) length += k.name.size() + (k.value ? k.value->size() + 1 : 0) + 2;
+  }
+  std::u16string text;
+  text.reserve(length);
+  for (const Section& s : sections_) {
+    if (!s.name.empty()) text.append(u"[").append(s.name).append(u"]\r\n");
     for (const Key& k : s.keys) {
       text += k.name;
-      if (k.value) text += u"=" + *k.value;
+      if (k.value) text.append(u"=").append(*k.value);
       text += u"\r\n";
     }
   }

@@ -49,6 +49,14 @@ class IniFile {
 
   std::vector<uint8_t> Serialize() const;
 
+  // Whether Set(section, key, value) leaves this model exactly as parsing
+  // its serialisation would rebuild it, so that a caller keeping the model
+  // need not parse what it wrote. Not so for texts with control characters
+  // (line breaks), blanks that parsing would trim, or a key that would read
+  // back as a header or split at its own '='.
+  static bool SetKeepsShape(const std::u16string& section, const std::u16string& key,
+                            const std::u16string& value);
+
  private:
   enum class Encoding { kAnsi, kUtf8, kUtf16Le, kUtf16Be };
   struct Key {

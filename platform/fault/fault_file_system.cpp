@@ -155,6 +155,11 @@ uint32_t FaultFileSystem::GetAttributes(const std::string& path) {
   return base_.GetAttributes(path);
 }
 
+FileStamp FaultFileSystem::GetFileStamp(const std::string& path) {
+  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  return base_.GetFileStamp(path);
+}
+
 void FaultFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
   if (Count(path) == Step::kStopHere) throw StoppedDead();
   base_.SetAttributes(path, attributes);

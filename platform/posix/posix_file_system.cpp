@@ -18,6 +18,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -35,6 +36,15 @@ constexpr const char* kDosAttributeXattr = "user.DOSATTRIB";
 constexpr uint32_t kStoredAttributes = kAttrHidden | kAttrSystem;
 // Deeper than any Windows path can reach (MAX_PATH is 260 characters).
 constexpr int kMaxTreeDepth = 128;
+
+// How long after its last change a file's next write is sure to give it
+// new times. A file system that keeps fractions of a second (ext4, xfs,
+// btrfs, tmpfs) moves its times with every clock tick, a few milliseconds;
+// one that keeps whole seconds, or FAT's two-second steps, needs longer.
+constexpr int64_t kSettleFineNanoseconds = 100'000'000;
+constexpr int64_t kSettleCoarseNanoseconds = 3'000'000'000;
+
+int64_t Nanoseconds(const struct timespec& t) { return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
 
 // The run-time error for an errno, for operations on an existing path.
 int ErrorNumberFor(int error, int not_found = kErrPathNotFound) {
@@ -346,6 +356,24 @@ class PosixFileSystem : public FileSystem {
       bytes.insert(bytes.end(), buffer, buffer + got);
     }
     return bytes;
+  }
+
+  FileStamp GetFileStamp(const std::string& path) override {
+    std::string host = ExistingFile(path);
+    struct stat st;
+    if (!StatOf(host, st)) Fail(errno, path, kErrFileNotFound);
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    FileStamp stamp;
+    stamp.size = static_cast<uint64_t>(st.st_size);
+    stamp.modified = Nanoseconds(st.st_mtim);
+    stamp.changed = Nanoseconds(st.st_ctim);
+    stamp.file_id = static_cast<uint64_t>(st.st_ino);
+    // The inode change time is the kernel's own, never set by anyone, and
+    // it moves on every write: its fraction tells the file system's grain.
+    int64_t settle = st.st_ctim.tv_nsec != 0 ? kSettleFineNanoseconds : kSettleCoarseNanoseconds;
+    stamp.settled = Nanoseconds(now) - std::max(stamp.modified, stamp.changed) > settle;
+    return stamp;
   }
 
   void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) override {

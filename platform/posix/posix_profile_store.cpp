@@ -1,11 +1,13 @@
 // The profile functions on a posix host: IniFile applies kernel32's rules,
 // the file-system service reaches the file (so that a test can wrap it),
 // and the texts cross between UTF-8 and Windows-1252 as the ANSI functions
-// make them cross.
+// make them cross. Parsed files are kept between calls, each checked
+// against the file before every use (ProfileFileCache).
 #include "platform/cp1252.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/ini_file.h"
+#include "platform/posix/profile_file_cache.h"
 #include "platform/profile_store.h"
 
 namespace act {
@@ -20,18 +22,14 @@ std::u16string AsAnsiSees(const std::string& utf8) { return Cp1252ToUtf16(Utf8To
 
 class PosixProfileStore : public ProfileStore {
  public:
-  explicit PosixProfileStore(FileSystem& fs) : fs_(fs) {}
+  explicit PosixProfileStore(FileSystem& fs) : fs_(fs), files_(fs) {}
 
   std::string Read(const std::string& section, const std::string& key,
                    const std::string& path) override {
-    std::vector<uint8_t> bytes;
-    try {
-      bytes = fs_.ReadFileBytes(path);
-    } catch (const Error&) {
-      return "";  // an absent or unreadable file reads as empty
-    }
-    IniFile file = IniFile::Parse(bytes);
-    std::u16string value = file.Get(AsAnsiSees(section), AsAnsiSees(key), kValueBufferSize);
+    // An absent or unreadable file reads as empty.
+    const IniFile* file = files_.Load(path);
+    if (!file) return "";
+    std::u16string value = file->Get(AsAnsiSees(section), AsAnsiSees(key), kValueBufferSize);
     return Cp1252ToUtf8(Utf16ToCp1252(value));
   }
 
@@ -41,16 +39,27 @@ class PosixProfileStore : public ProfileStore {
       // kernel32 opens the file for writing before looking at it: a
       // read-only file or a missing folder refuses even a write that would
       // change nothing; a missing file is created.
-      std::vector<uint8_t> bytes;
+      IniFile* file = nullptr;
+      IniFile created;
       if (fs_.FileExists(path)) {
         if (fs_.GetAttributes(path) & kAttrReadOnly) return false;
-        bytes = fs_.ReadFileBytes(path);
+        file = files_.Load(path);
+        if (!file) return false;
       } else if (fs_.FolderExists(path)) {
         return false;
       }
-      IniFile file = IniFile::Parse(bytes);
-      if (!file.Set(AsAnsiSees(section), AsAnsiSees(key), AsAnsiSees(value))) return true;
-      fs_.WriteFileBytes(path, file.Serialize());
+      if (!file) file = &created;
+      std::u16string s = AsAnsiSees(section), k = AsAnsiSees(key), v = AsAnsiSees(value);
+      if (!file->Set(s, k, v)) return true;
+      // A profile write is immediate: the whole file goes to the disk now.
+      std::vector<uint8_t> bytes = file->Serialize();
+      try {
+        fs_.WriteFileBytes(path, bytes);
+      } catch (const Error&) {
+        files_.Forget(path);  // the kept model holds a change the file lacks
+        throw;
+      }
+      files_.Written(path, std::move(bytes), file != &created && IniFile::SetKeepsShape(s, k, v));
       return true;
     } catch (const Error&) {
       return false;
@@ -59,6 +68,7 @@ class PosixProfileStore : public ProfileStore {
 
  private:
   FileSystem& fs_;
+  ProfileFileCache files_;
 };
 
 }  // namespace

@@ -211,6 +211,24 @@ class Win32FileSystem : public FileSystem {
     if (!CreateDirectoryW(Wide(path).c_str(), nullptr)) FailLast(path, kErrPathNotFound);
   }
 
+  FileStamp GetFileStamp(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      throw Error(MissingNumber(path, kErrFileNotFound), path);
+    }
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    FileStamp stamp;
+    stamp.size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    stamp.modified = int64_t(uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 |
+                             data.ftLastWriteTime.dwLowDateTime);
+    int64_t now_ticks = int64_t(uint64_t(now.dwHighDateTime) << 32 | now.dwLowDateTime);
+    // Three seconds in 100 ns ticks: past FAT's two-second times.
+    stamp.settled = now_ticks - stamp.modified > 30'000'000;
+    return stamp;
+  }
+
   uint32_t GetAttributes(const std::string& path) override {
     DWORD a = AttributesOf(path);
     if (a == INVALID_FILE_ATTRIBUTES) throw Error(MissingNumber(path, kErrFileNotFound), path);
