@@ -6,7 +6,7 @@
 
 #include "db/dao/dao.h"
 #include "db/errors.h"
-#include "db/jet/integrity_check.h"
+#include "db/jet/consistency_check.h"
 #include "db/sql/parser.h"
 #include "db/sql/script.h"
 #include "platform/error.h"
@@ -61,7 +61,10 @@ bool RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::o
   } else if (options.schema) {
     out << SchemaText(db->jet());
   } else if (options.check) {
-    std::vector<std::string> problems = db::jet::CheckIntegrity(db->jet());
+    std::vector<std::string> problems;
+    for (const auto& fault : db::jet::Faults(db::jet::CheckDatabase(db->jet()))) {
+      problems.push_back(fault.table.empty() ? fault.what : "table '" + fault.table + "': " + fault.what);
+    }
     for (const std::string& problem : problems) out << problem << "\n";
     if (problems.empty()) {
       out << "no problems found\n";
