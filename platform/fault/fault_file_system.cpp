@@ -33,11 +33,11 @@ class FaultRandomAccessFile : public RandomAccessFile {
       : owner_(owner), base_(std::move(base)) {}
 
   size_t ReadAt(uint64_t offset, void* buffer, size_t n) override {
-    if (owner_.Count(path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
+    if (owner_.Count("ReadAt", path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
     return base_->ReadAt(offset, buffer, n);
   }
   void WriteAt(uint64_t offset, const void* data, size_t n) override {
-    if (owner_.Count(path()) == FaultFileSystem::Step::kStopHere) {
+    if (owner_.Count("WriteAt", path()) == FaultFileSystem::Step::kStopHere) {
       base_->WriteAt(offset, data, n / 2);  // the power went mid-write
       throw StoppedDead();
     }
@@ -45,11 +45,11 @@ class FaultRandomAccessFile : public RandomAccessFile {
   }
   uint64_t Size() override { return base_->Size(); }
   void Truncate(uint64_t size) override {
-    if (owner_.Count(path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
+    if (owner_.Count("Truncate", path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
     base_->Truncate(size);
   }
   void Sync() override {
-    if (owner_.Count(path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
+    if (owner_.Count("Sync", path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
     base_->Sync();
   }
   const std::string& path() const override { return base_->path(); }
@@ -61,9 +61,11 @@ class FaultRandomAccessFile : public RandomAccessFile {
 
 }  // namespace
 
-FaultFileSystem::Step FaultFileSystem::Count(const std::string& path) {
+FaultFileSystem::Step FaultFileSystem::Count(const char* operation, const std::string& path,
+                                             const std::string& destination) {
   if (stopped_) throw StoppedDead();
   ++count_;
+  log_.push_back({operation, path, destination});
   if (count_ == stop_at_) {
     stopped_ = true;
     return Step::kStopHere;
@@ -84,7 +86,7 @@ bool FaultFileSystem::FileExists(const std::string& path) {
 
 void FaultFileSystem::CopyFolder(const std::string& source, const std::string& destination,
                                  bool overwrite) {
-  if (Count(source) == Step::kStopHere) throw StoppedDead();
+  if (Count("CopyFolder", source, destination) == Step::kStopHere) throw StoppedDead();
   if (!base_.FolderExists(source)) throw Error(kErrPathNotFound, source);
   CopyTree(source, Target(source, destination), overwrite);
 }
@@ -97,18 +99,19 @@ void FaultFileSystem::CopyTree(const std::string& from, const std::string& to, b
     if (base_.FolderExists(child_from)) {
       CopyTree(child_from, child_to, overwrite);
     } else {
-      CopyCounted(child_from, child_to, overwrite);
+      CopyCounted("CopyFolder: file", child_from, child_to, overwrite);
     }
   }
 }
 
 void FaultFileSystem::CopyFile(const std::string& source, const std::string& destination,
                                bool overwrite) {
-  CopyCounted(source, destination, overwrite);
+  CopyCounted("CopyFile", source, destination, overwrite);
 }
 
-void FaultFileSystem::CopyCounted(const std::string& from, const std::string& to, bool overwrite) {
-  if (Count(from) == Step::kStopHere) {
+void FaultFileSystem::CopyCounted(const char* operation, const std::string& from,
+                                  const std::string& to, bool overwrite) {
+  if (Count(operation, from, to) == Step::kStopHere) {
     CopyHalf(from, Target(from, to));
     throw StoppedDead();
   }
@@ -126,52 +129,52 @@ void FaultFileSystem::CopyHalf(const std::string& from, const std::string& to) {
 }
 
 void FaultFileSystem::MoveFolder(const std::string& source, const std::string& destination) {
-  if (Count(source) == Step::kStopHere) throw StoppedDead();  // a rename is all or nothing
+  if (Count("MoveFolder", source, destination) == Step::kStopHere) throw StoppedDead();  // a rename is all or nothing
   base_.MoveFolder(source, destination);
 }
 
 void FaultFileSystem::MoveFile(const std::string& source, const std::string& destination) {
-  if (Count(source) == Step::kStopHere) throw StoppedDead();
+  if (Count("MoveFile", source, destination) == Step::kStopHere) throw StoppedDead();
   base_.MoveFile(source, destination);
 }
 
 void FaultFileSystem::DeleteFolder(const std::string& path, bool force) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("DeleteFolder", path) == Step::kStopHere) throw StoppedDead();
   base_.DeleteFolder(path, force);
 }
 
 void FaultFileSystem::DeleteFile(const std::string& path, bool force) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("DeleteFile", path) == Step::kStopHere) throw StoppedDead();
   base_.DeleteFile(path, force);
 }
 
 void FaultFileSystem::CreateFolder(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("CreateFolder", path) == Step::kStopHere) throw StoppedDead();
   base_.CreateFolder(path);
 }
 
 uint32_t FaultFileSystem::GetAttributes(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("GetAttributes", path) == Step::kStopHere) throw StoppedDead();
   return base_.GetAttributes(path);
 }
 
 void FaultFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("SetAttributes", path) == Step::kStopHere) throw StoppedDead();
   base_.SetAttributes(path, attributes);
 }
 
 std::string FaultFileSystem::GetFileVersion(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("GetFileVersion", path) == Step::kStopHere) throw StoppedDead();
   return base_.GetFileVersion(path);
 }
 
 std::vector<uint8_t> FaultFileSystem::ReadFileBytes(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("ReadFileBytes", path) == Step::kStopHere) throw StoppedDead();
   return base_.ReadFileBytes(path);
 }
 
 void FaultFileSystem::WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) {
-  if (Count(path) == Step::kStopHere) {
+  if (Count("WriteFileBytes", path) == Step::kStopHere) {
     base_.WriteFileBytes(path, std::vector<uint8_t>(data.begin(), data.begin() + data.size() / 2));
     throw StoppedDead();
   }
@@ -180,17 +183,17 @@ void FaultFileSystem::WriteFileBytes(const std::string& path, const std::vector<
 
 std::unique_ptr<RandomAccessFile> FaultFileSystem::OpenRandomAccess(const std::string& path,
                                                                     bool writable) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("OpenRandomAccess", path) == Step::kStopHere) throw StoppedDead();
   return std::make_unique<FaultRandomAccessFile>(*this, base_.OpenRandomAccess(path, writable));
 }
 
 std::unique_ptr<RandomAccessFile> FaultFileSystem::CreateRandomAccess(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("CreateRandomAccess", path) == Step::kStopHere) throw StoppedDead();
   return std::make_unique<FaultRandomAccessFile>(*this, base_.CreateRandomAccess(path));
 }
 
 std::vector<std::string> FaultFileSystem::ListFolder(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("ListFolder", path) == Step::kStopHere) throw StoppedDead();
   return base_.ListFolder(path);
 }
 

@@ -15,6 +15,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -45,6 +46,14 @@ class FaultFileSystem : public FileSystem {
   void StopAt(uint64_t n) { stop_at_ = n; }
   // How many operations were counted so far.
   uint64_t operations() const { return count_; }
+  // Every counted operation so far, in order: entry n-1 is operation n.
+  // Tests use it to tell which step of a run an operation number falls in.
+  struct Operation {
+    std::string name;  // "CopyFile", "WriteAt", "CopyFolder: file", ...
+    std::string path;
+    std::string destination;  // copies and moves only
+  };
+  const std::vector<Operation>& log() const { return log_; }
   bool stopped() const { return stopped_; }
 
   bool FolderExists(const std::string& path) override;
@@ -69,11 +78,13 @@ class FaultFileSystem : public FileSystem {
   // Throws the injected error, or StoppedDead once stopped. Used by the
   // random-access files this object hands out.
   enum class Step { kProceed, kStopHere };
-  Step Count(const std::string& path);
+  Step Count(const char* operation, const std::string& path,
+             const std::string& destination = "");
 
  private:
   void CopyTree(const std::string& from, const std::string& to, bool overwrite);
-  void CopyCounted(const std::string& from, const std::string& to, bool overwrite);
+  void CopyCounted(const char* operation, const std::string& from, const std::string& to,
+                   bool overwrite);
   // Writes the first half of the source's bytes to the destination.
   void CopyHalf(const std::string& from, const std::string& to);
 
@@ -83,6 +94,7 @@ class FaultFileSystem : public FileSystem {
   int fail_error_ = 0;
   uint64_t stop_at_ = 0;
   bool stopped_ = false;
+  std::vector<Operation> log_;
 };
 
 }  // namespace act
