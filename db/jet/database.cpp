@@ -1,0 +1,56 @@
+#include "db/jet/database.h"
+
+#include "db/errors.h"
+
+namespace act::db::jet {
+
+std::unique_ptr<Database> Database::Open(FileSystem& fs, const std::string& path, bool writable,
+                                         size_t cache_pages) {
+  std::unique_ptr<RandomAccessFile> file;
+  try {
+    file = fs.OpenRandomAccess(path, writable);
+  } catch (const act::Error& e) {
+    if (e.number() == kErrFileNotFound || e.number() == kErrPathNotFound) {
+      throw JetFailure(kJetFileNotFound, "'" + path + "'");
+    }
+    throw;
+  }
+  return std::make_unique<Database>(std::move(file), cache_pages);
+}
+
+Database::Database(std::unique_ptr<RandomAccessFile> file, size_t cache_pages)
+    : pager_(std::move(file), cache_pages) {
+  header_ = ReadHeader(pager_);
+  tables_ = ReadCatalog(pager_, format());
+}
+
+void Database::Reload() {
+  definitions_.clear();
+  tables_ = ReadCatalog(pager_, format());
+}
+
+const CatalogEntry* Database::FindTable(std::string_view name) const {
+  for (const CatalogEntry& entry : tables_) {
+    if (SameName(entry.name, name)) return &entry;
+  }
+  return nullptr;
+}
+
+std::shared_ptr<const TableDefinition> Database::TableAt(uint32_t tdef_page) {
+  auto found = definitions_.find(tdef_page);
+  if (found != definitions_.end()) return found->second;
+  auto definition =
+      std::make_shared<const TableDefinition>(ReadTableDefinition(pager_, format(), tdef_page));
+  definitions_[tdef_page] = definition;
+  return definition;
+}
+
+std::shared_ptr<const TableDefinition> Database::Table(std::string_view name) {
+  const CatalogEntry* entry = FindTable(name);
+  if (!entry) {
+    throw JetFailure(kJetTableNotFound, path() + ": '" + std::string(name) + "'");
+  }
+  return TableAt(entry->tdef_page);
+}
+
+}  // namespace act::db::jet

@@ -1,0 +1,53 @@
+// An open Jet database file: pager, header and catalog, and the table
+// definitions read so far. The DAO layer and the SQL executor sit on this;
+// the writer extends it.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/jet/catalog.h"
+#include "db/jet/header.h"
+#include "db/jet/pager.h"
+#include "db/jet/table_definition.h"
+#include "platform/file_system.h"
+
+namespace act::db::jet {
+
+class Database {
+ public:
+  // Opens an existing database through the file-system service; read-only
+  // unless writable. A missing file is Jet error 3024.
+  static std::unique_ptr<Database> Open(FileSystem& fs, const std::string& path, bool writable,
+                                        size_t cache_pages = Pager::kDefaultCachePages);
+  // Opens a database over an already open file (tests, the fuzzer).
+  explicit Database(std::unique_ptr<RandomAccessFile> file,
+                    size_t cache_pages = Pager::kDefaultCachePages);
+
+  Pager& pager() { return pager_; }
+  const Format& format() const { return *header_.format; }
+  const DatabaseHeader& header() const { return header_; }
+  const std::string& path() const { return pager_.path(); }
+
+  // Every table in the catalog, in catalog order.
+  const std::vector<CatalogEntry>& tables() const { return tables_; }
+  // The table of that name (case-insensitive), or nullptr.
+  const CatalogEntry* FindTable(std::string_view name) const;
+  // Its definition, read once; fails with 3078 for an unknown name.
+  std::shared_ptr<const TableDefinition> Table(std::string_view name);
+  std::shared_ptr<const TableDefinition> TableAt(uint32_t tdef_page);
+
+  // Forgets what was read from the catalog and the definitions (after the
+  // writer changed them).
+  void Reload();
+
+ private:
+  Pager pager_;
+  DatabaseHeader header_;
+  std::vector<CatalogEntry> tables_;
+  std::map<uint32_t, std::shared_ptr<const TableDefinition>> definitions_;
+};
+
+}  // namespace act::db::jet

@@ -1,0 +1,180 @@
+#include "db/jet/index_key.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "db/errors.h"
+#include "db/jet/text.h"
+
+namespace act::db::jet {
+
+namespace {
+
+enum KeyClass : uint8_t { kKeyPlain, kKeyBase, kKeyAccent, kKeyIgnored };
+
+struct KeyCode {
+  KeyClass key_class;
+  uint8_t count;       // key bytes (0, 1 or 2)
+  uint8_t bytes[2];
+  uint8_t nibble;      // accent nibble
+};
+
+constexpr KeyCode kJet3TextKeyCodes[256] = {
+#include "jet3_text_key_table.inc"
+};
+
+constexpr uint8_t kAscending = 0x7F;
+constexpr uint8_t kDescending = 0x80;
+constexpr uint8_t kNullAscending = 0x00;
+constexpr uint8_t kNullDescending = 0xFF;
+
+void AppendBigEndian(KeyBytes& key, uint64_t v, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) key.push_back(uint8_t(v >> (8 * i)));
+}
+
+// Two's complement with the sign bit flipped sorts like the number.
+void AppendSigned(KeyBytes& key, int64_t v, int bytes) {
+  uint64_t bits = uint64_t(v) ^ (uint64_t(1) << (8 * bytes - 1));
+  AppendBigEndian(key, bits, bytes);
+}
+
+// IEEE numbers: positive ones get the sign bit set, negative ones are
+// inverted whole, so that unsigned order is numeric order.
+void AppendFloating(KeyBytes& key, uint64_t bits, int bytes) {
+  uint64_t sign = uint64_t(1) << (8 * bytes - 1);
+  uint64_t mask = bytes == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * bytes)) - 1;
+  bits = (bits & sign) ? (~bits & mask) : (bits | sign);
+  AppendBigEndian(key, bits, bytes);
+}
+
+void AppendGuid(KeyBytes& key, const std::string& text, bool ascending) {
+  // Canonical order is the order of the hex digits in the text form.
+  uint8_t raw[16];
+  int n = 0;
+  for (size_t i = 0; i < text.size() && n < 32; ++i) {
+    char c = text[i];
+    int digit = (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+              : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+    if (digit < 0) continue;
+    if (n % 2 == 0) raw[n / 2] = uint8_t(digit << 4); else raw[n / 2] |= uint8_t(digit);
+    ++n;
+  }
+  uint8_t flip = ascending ? 0x00 : 0xFF;
+  // Two groups of eight, each closed by 09, the last one by its length 08
+  // (which descending order inverts, unlike the separators).
+  for (int i = 0; i < 8; ++i) key.push_back(raw[i] ^ flip);
+  key.push_back(0x09);
+  for (int i = 8; i < 16; ++i) key.push_back(raw[i] ^ flip);
+  key.push_back(0x08 ^ flip);
+}
+
+}  // namespace
+
+KeyBytes Jet3TextKey(std::string_view text) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (text.size() > 255) text = text.substr(0, 255);
+  KeyBytes key;
+  key.reserve(text.size() + 4);
+  std::vector<uint8_t> nibbles;
+  int pending_base = 0;
+  for (char ch : text) {
+    const KeyCode& code = kJet3TextKeyCodes[uint8_t(ch)];
+    key.insert(key.end(), code.bytes, code.bytes + code.count);
+    if (code.key_class == kKeyBase) {
+      ++pending_base;
+    } else if (code.key_class == kKeyAccent) {
+      if (nibbles.empty()) nibbles.push_back(0);
+      nibbles.insert(nibbles.end(), pending_base, 2);
+      pending_base = 0;
+      nibbles.push_back(code.nibble);
+    }
+  }
+  if (nibbles.empty()) {
+    key.push_back(0x00);
+  } else {
+    nibbles.push_back(0);
+    if (nibbles.size() % 2) nibbles.push_back(0);
+    for (size_t i = 0; i < nibbles.size(); i += 2) {
+      key.push_back(uint8_t((nibbles[i] << 4) | nibbles[i + 1]));
+    }
+  }
+  return key;
+}
+
+void AppendKeyColumn(KeyBytes& key, const Format& format, const ColumnDef& column,
+                     bool ascending, const Value& value) {
+  if (value.is_null()) {
+    key.push_back(ascending ? kNullAscending : kNullDescending);
+    return;
+  }
+  key.push_back(ascending ? kAscending : kDescending);
+  size_t start = key.size();
+  switch (column.type) {
+    case kTypeBoolean: key.push_back(value.integer() ? 0x00 : 0xFF); break;
+    case kTypeByte: key.push_back(uint8_t(value.integer())); break;
+    case kTypeInteger: AppendSigned(key, value.integer(), 2); break;
+    case kTypeLong: AppendSigned(key, value.integer(), 4); break;
+    case kTypeCurrency: AppendSigned(key, value.integer(), 8); break;
+    case kTypeSingle: {
+      float f = float(value.real());
+      uint32_t bits;
+      std::memcpy(&bits, &f, 4);
+      AppendFloating(key, bits, 4);
+      break;
+    }
+    case kTypeDouble: case kTypeDateTime: {
+      double d = value.real();
+      uint64_t bits;
+      std::memcpy(&bits, &d, 8);
+      AppendFloating(key, bits, 8);
+      break;
+    }
+    case kTypeGuid:
+      AppendGuid(key, value.bytes(), ascending);
+      return;  // inverted above, separators kept
+    case kTypeText: case kTypeMemo: {
+      if (!format.is_jet3()) {
+        throw JetFailure(kJetOperationNotSupported,
+                         "text keys of Jet 4 indexes (column '" + column.name + "')");
+      }
+      auto cp1252 = Utf8ToCp1252(value.bytes());
+      if (!cp1252) {
+        throw JetFailure(kJetOperationNotSupported,
+                         "text without a Windows-1252 form in index column '" + column.name + "'");
+      }
+      KeyBytes text = Jet3TextKey(*cp1252);
+      key.insert(key.end(), text.begin(), text.end());
+      break;
+    }
+    default:
+      throw JetFailure(kJetOperationNotSupported,
+                       "index keys of column type " + std::to_string(column.type) + " ('" +
+                           column.name + "')");
+  }
+  if (!ascending) {
+    for (size_t i = start; i < key.size(); ++i) key[i] ^= 0xFF;
+  }
+}
+
+KeyBytes EncodeIndexKey(const Format& format, const TableDefinition& table,
+                        const RealIndex& index, std::span<const Value> row) {
+  KeyBytes key;
+  for (const IndexColumn& ic : index.columns) {
+    size_t at = 0;
+    while (at < table.columns.size() && table.columns[at].number != ic.column_number) ++at;
+    if (at == table.columns.size() || at >= row.size()) {
+      throw JetFailure(kJetItemNotFound, "index column " + std::to_string(ic.column_number));
+    }
+    AppendKeyColumn(key, format, table.columns[at], ic.ascending, row[at]);
+  }
+  return key;
+}
+
+int CompareKeys(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+  size_t n = std::min(a.size(), b.size());
+  int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
+  if (c != 0) return c < 0 ? -1 : 1;
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+}  // namespace act::db::jet

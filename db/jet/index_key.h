@@ -1,0 +1,36 @@
+// Index keys: the byte strings Jet stores in index entries, which compare
+// with memcmp in index order. Each column contributes a flag byte (0x7F
+// ascending, 0x80 descending; 0x00/0xFF alone for Null) and its value bytes,
+// inverted for descending columns.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "db/jet/format.h"
+#include "db/jet/table_definition.h"
+#include "db/value.h"
+
+namespace act::db::jet {
+
+using KeyBytes = std::vector<uint8_t>;
+
+// Jet 3 "General" sort key of code-page-1252 text (without the flag byte).
+// Case-blind: "A" and "a" give the same key.
+KeyBytes Jet3TextKey(std::string_view cp1252);
+
+// Appends one column's part of a key.
+void AppendKeyColumn(KeyBytes& key, const Format& format, const ColumnDef& column,
+                     bool ascending, const Value& value);
+
+// The whole key of a row for an index; values are indexed like
+// table.columns.
+KeyBytes EncodeIndexKey(const Format& format, const TableDefinition& table,
+                        const RealIndex& index, std::span<const Value> row);
+
+// memcmp order, a shorter key first when it is a prefix of the other.
+int CompareKeys(std::span<const uint8_t> a, std::span<const uint8_t> b);
+
+}  // namespace act::db::jet

@@ -1,0 +1,85 @@
+#include "db/jet/pager.h"
+
+#include "db/errors.h"
+#include "db/jet/rc4.h"
+
+namespace act::db::jet {
+
+Pager::Pager(std::unique_ptr<RandomAccessFile> file, size_t max_cached_pages)
+    : file_(std::move(file)),
+      path_(std::make_shared<const std::string>(file_->path())),
+      max_cached_(max_cached_pages < 4 ? 4 : max_cached_pages) {}
+
+void Pager::Configure(uint32_t page_size, uint32_t database_key) {
+  page_size_ = page_size;
+  database_key_ = database_key;
+  page_count_ = uint32_t(file_->Size() / page_size);
+  lru_.clear();
+  index_.clear();
+}
+
+std::vector<uint8_t> Pager::ReadHeaderBytes(size_t n) {
+  std::vector<uint8_t> bytes(n);
+  if (file_->ReadAt(0, bytes.data(), n) != n) {
+    throw PageFailure(*path_, 0, "the file is too short to be a database",
+                      kJetUnrecognizedFormat);
+  }
+  return bytes;
+}
+
+void Pager::Scramble(uint32_t number, std::vector<uint8_t>& bytes) const {
+  if (database_key_ == 0 || number == 0) return;
+  uint32_t k = database_key_ ^ number;
+  const uint8_t key[4] = {uint8_t(k), uint8_t(k >> 8), uint8_t(k >> 16), uint8_t(k >> 24)};
+  Rc4Xor(key, bytes);
+}
+
+PageRef Pager::Get(uint32_t number) {
+  auto found = index_.find(number);
+  if (found != index_.end()) {
+    lru_.splice(lru_.begin(), lru_, found->second);
+    return *found->second;
+  }
+  if (page_size_ == 0) throw PageFailure(*path_, number, "read before the header");
+  if (number >= page_count_) {
+    throw PageFailure(*path_, number,
+                      "page past the end of the file (" + std::to_string(page_count_) +
+                          " pages)");
+  }
+  std::vector<uint8_t> bytes(page_size_);
+  size_t got = file_->ReadAt(uint64_t(number) * page_size_, bytes.data(), page_size_);
+  ++reads_;
+  if (got != page_size_) throw PageFailure(*path_, number, "short read: the file was truncated");
+  Scramble(number, bytes);
+  auto page = std::make_shared<const Page>(number, std::move(bytes), path_);
+  Remember(page);
+  return page;
+}
+
+void Pager::Remember(PageRef page) {
+  auto found = index_.find(page->number());
+  if (found != index_.end()) {
+    lru_.erase(found->second);
+    index_.erase(found);
+  }
+  lru_.push_front(page);
+  index_[page->number()] = lru_.begin();
+  while (lru_.size() > max_cached_) {
+    index_.erase(lru_.back()->number());
+    lru_.pop_back();
+  }
+  if (lru_.size() > peak_cached_) peak_cached_ = lru_.size();
+}
+
+void Pager::Write(uint32_t number, std::vector<uint8_t> bytes) {
+  if (bytes.size() != page_size_ || number > page_count_) {
+    throw PageFailure(*path_, number, "write of a partial page or past the end");
+  }
+  std::vector<uint8_t> stored = bytes;
+  Scramble(number, stored);
+  file_->WriteAt(uint64_t(number) * page_size_, stored.data(), stored.size());
+  if (number == page_count_) ++page_count_;
+  Remember(std::make_shared<const Page>(number, std::move(bytes), path_));
+}
+
+}  // namespace act::db::jet

@@ -1,0 +1,75 @@
+// The pager: the only layer that touches the database file.
+//
+// It reads whole pages through act::RandomAccessFile, unscrambles them when
+// the database has a key, and keeps a bounded number of them in an LRU
+// cache, so that scanning a table of any size holds a fixed amount of
+// memory. Page numbers are checked against the file's length here; every
+// layer above asks for pages by number and gets either a whole page or a
+// "file: page n: ..." error.
+//
+// The writer builds on this class: it writes whole pages through Write()
+// (which also refreshes the cached copy) and grows the file with Append().
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "db/errors.h"
+#include "db/jet/page.h"
+#include "platform/file_system.h"
+
+namespace act::db::jet {
+
+class Pager {
+ public:
+  static constexpr size_t kDefaultCachePages = 64;
+
+  Pager(std::unique_ptr<RandomAccessFile> file, size_t max_cached_pages = kDefaultCachePages);
+
+  // Called once the header is read: the page size and the database key
+  // (0 = pages stored in clear).
+  void Configure(uint32_t page_size, uint32_t database_key);
+
+  // Reads n bytes at offset without page structure (the header). Fails with
+  // 3343 when the file is shorter.
+  std::vector<uint8_t> ReadHeaderBytes(size_t n);
+
+  // Page `number`; fails when it lies past the end of the file.
+  PageRef Get(uint32_t number);
+
+  // Replaces page `number` (a whole page) in the file and the cache; number
+  // may be page_count() to extend the file by one page.
+  void Write(uint32_t number, std::vector<uint8_t> bytes);
+
+  uint32_t page_count() const { return page_count_; }
+  uint32_t page_size() const { return page_size_; }
+  const std::string& path() const { return *path_; }
+  RandomAccessFile& file() { return *file_; }
+
+  // Cache figures, for the benchmark and tests.
+  size_t cached_pages() const { return lru_.size(); }
+  size_t peak_cached_pages() const { return peak_cached_; }
+  uint64_t page_reads() const { return reads_; }
+
+ private:
+  void Scramble(uint32_t number, std::vector<uint8_t>& bytes) const;
+  void Remember(PageRef page);
+
+  std::unique_ptr<RandomAccessFile> file_;
+  std::shared_ptr<const std::string> path_;
+  size_t max_cached_;
+  uint32_t page_size_ = 0;
+  uint32_t database_key_ = 0;
+  uint32_t page_count_ = 0;
+  // Most recently used first.
+  std::list<PageRef> lru_;
+  std::unordered_map<uint32_t, std::list<PageRef>::iterator> index_;
+  size_t peak_cached_ = 0;
+  uint64_t reads_ = 0;
+};
+
+}  // namespace act::db::jet

@@ -1,0 +1,51 @@
+#include "db/jet/table_scan.h"
+
+namespace act::db::jet {
+
+TableScan::TableScan(Pager& pager, const Format& format, const TableDefinition& table)
+    : pager_(pager),
+      format_(format),
+      table_(table),
+      pages_(ReadUsageMap(pager, format, table.owned_map)),
+      decoder_(format, table) {}
+
+void TableScan::Rewind() {
+  page_index_ = 0;
+  next_row_ = 0;
+  current_page_.reset();
+  row_.reset();
+}
+
+bool TableScan::Next() {
+  while (page_index_ < pages_.size()) {
+    if (!current_page_) {
+      current_page_ = pager_.Get(pages_[page_index_]);
+      CheckDataPage(*current_page_, table_.page);
+    }
+    unsigned count = SlotCount(*current_page_, format_);
+    while (next_row_ < count) {
+      unsigned row = next_row_++;
+      if (row > 255) current_page_->Fail("more than 256 row slots");
+      Slot slot = ReadSlot(*current_page_, format_, row);
+      if (slot.flags & kSlotDeleted) continue;
+      RowPointer where{current_page_->number(), uint8_t(row)};
+      row_ = ReadRowAt(pager_, format_, where, table_.page);
+      if (!row_) continue;
+      position_ = where;
+      decoder_.Split(*row_->page, row_->bytes);
+      return true;
+    }
+    ++page_index_;
+    next_row_ = 0;
+    current_page_.reset();
+  }
+  row_.reset();
+  return false;
+}
+
+Value TableScan::Get(size_t column_index) {
+  return DecodeValue(pager_, format_, *row_->page, table_.columns[column_index],
+                     decoder_.slices()[column_index]);
+}
+
+}  // namespace act::db::jet

@@ -1,0 +1,48 @@
+// A scan of a table's rows in storage order: the pages of its owned map in
+// ascending order, the rows of each page by slot number. Deleted rows and
+// the moved bodies of overflow rows are skipped; an overflow row is read
+// from where its body lies.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "db/jet/data_page.h"
+#include "db/jet/format.h"
+#include "db/jet/pager.h"
+#include "db/jet/row_codec.h"
+#include "db/jet/table_definition.h"
+
+namespace act::db::jet {
+
+class TableScan {
+ public:
+  TableScan(Pager& pager, const Format& format, const TableDefinition& table);
+
+  // Moves to the next live row; false at the end. The first call moves to
+  // the first row.
+  bool Next();
+  // Back to before the first row.
+  void Rewind();
+
+  // The current row: its position, its column slices and its values.
+  RowPointer position() const { return position_; }
+  const std::vector<ColumnSlice>& slices() const { return decoder_.slices(); }
+  Value Get(size_t column_index);
+  const Page& page() const { return *row_->page; }
+
+ private:
+  Pager& pager_;
+  const Format& format_;
+  const TableDefinition& table_;
+  std::vector<uint32_t> pages_;
+  size_t page_index_ = 0;
+  unsigned next_row_ = 0;
+  PageRef current_page_;
+  std::optional<RowBytes> row_;
+  RowPointer position_;
+  RowDecoder decoder_;
+};
+
+}  // namespace act::db::jet

@@ -1,0 +1,127 @@
+#include "db/jet/text.h"
+
+#include <vector>
+
+namespace act::db::jet {
+
+namespace {
+
+// Code points of bytes 0x80-0x9F in Windows-1252; the undefined five map to
+// themselves.
+constexpr uint16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+uint32_t Cp1252CodePoint(uint8_t b) {
+  return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : b;
+}
+
+// Decodes one UTF-8 sequence; returns false on malformed input.
+bool NextCodePoint(std::string_view s, size_t& i, uint32_t& cp) {
+  uint8_t b = uint8_t(s[i]);
+  int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
+  if (extra < 0 || s.size() - i <= size_t(extra)) return false;
+  cp = extra == 0 ? b : b & (0x3F >> extra);
+  for (int k = 1; k <= extra; ++k) {
+    uint8_t c = uint8_t(s[i + k]);
+    if ((c & 0xC0) != 0x80) return false;
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  i += extra + 1;
+  return true;
+}
+
+}  // namespace
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += char(cp);
+  } else if (cp < 0x800) {
+    out += char(0xC0 | (cp >> 6));
+    out += char(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += char(0xE0 | (cp >> 12));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xF0 | (cp >> 18));
+    out += char(0x80 | ((cp >> 12) & 0x3F));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string Cp1252ToUtf8(std::span<const uint8_t> bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (uint8_t b : bytes) AppendUtf8(out, Cp1252CodePoint(b));
+  return out;
+}
+
+std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    uint32_t cp;
+    if (!NextCodePoint(utf8, i, cp)) return std::nullopt;
+    if (cp < 0x80 || (cp >= 0xA0 && cp < 0x100)) {
+      out += char(cp);
+      continue;
+    }
+    int found = -1;
+    for (int k = 0; k < 32; ++k) {
+      if (kCp1252High[k] == cp) found = k;
+    }
+    if (found < 0) return std::nullopt;
+    out += char(0x80 + found);
+  }
+  return out;
+}
+
+std::string Utf16LeToUtf8(std::span<const uint8_t> bytes) {
+  std::string out;
+  out.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    uint32_t unit = bytes[i] | (bytes[i + 1] << 8);
+    if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
+      uint32_t low = bytes[i + 2] | (bytes[i + 3] << 8);
+      if (low >= 0xDC00 && low < 0xE000) {
+        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    if (unit >= 0xD800 && unit < 0xE000) unit = 0xFFFD;
+    AppendUtf8(out, unit);
+  }
+  return out;
+}
+
+std::string Jet4TextToUtf8(std::span<const uint8_t> bytes) {
+  if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE) return Utf16LeToUtf8(bytes);
+  // Compressed: single bytes stand for U+0000-U+00FF; a zero byte switches
+  // between that mode and plain UTF-16LE.
+  std::vector<uint8_t> units;
+  units.reserve(bytes.size() * 2);
+  bool compressed = true;
+  for (size_t i = 2; i < bytes.size();) {
+    if (bytes[i] == 0) {
+      compressed = !compressed;
+      ++i;
+    } else if (compressed) {
+      units.push_back(bytes[i++]);
+      units.push_back(0);
+    } else if (i + 1 < bytes.size()) {
+      units.push_back(bytes[i]);
+      units.push_back(bytes[i + 1]);
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  return Utf16LeToUtf8(units);
+}
+
+}  // namespace act::db::jet

@@ -1,0 +1,197 @@
+// The parsed form of the Jet SQL statements that the engine runs.
+//
+// The parser (parser.h) turns one statement text into a Statement; the
+// executors walk it. The tree is deliberately small: the engine runs the
+// statements of the database carry-over and of the jetsql tool, not Access
+// queries in general.
+//
+//   SELECT * | col, ... FROM table [WHERE cond] [ORDER BY col [ASC|DESC], ...]
+//   UPDATE table SET col = literal, ... [WHERE cond]
+//   INSERT INTO table [(col, ...)] [IN 'file'] SELECT ...          (any order
+//   INSERT INTO table [(col, ...)] [IN 'file'] VALUES (literal, ...) of the two)
+//   CREATE TABLE table (col TYPE [(n)] [NOT NULL] [PRIMARY KEY|UNIQUE], ...,
+//                       [CONSTRAINT name PRIMARY KEY|UNIQUE (col, ...)])
+//   CREATE [UNIQUE] INDEX name ON table (col [ASC|DESC], ...)
+//                       [WITH PRIMARY | DISALLOW NULL | IGNORE NULL]
+//
+// Conditions (Expr) are AND/OR of predicates; a predicate compares a column
+// or literal with another, tests membership in a list of literals, or tests
+// for Null. Names are stored as written, without brackets; Jet compares names
+// without regard to letter case, so executors must too. All texts are valid
+// UTF-8 (the parser refuses statements that are not). A minus sign before a
+// number is part of the literal (-5 is the Integer -5); there is no other
+// arithmetic.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace act::sql {
+
+// A calendar date and time of day as written in a #...# literal. A literal
+// with only a date has time 00:00:00; one with only a time has Jet's day
+// zero, 1899-12-30 (see ToJetDate in date_literal.h).
+struct DateTime {
+  int year = 1899;
+  int month = 12;
+  int day = 30;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+
+  bool operator==(const DateTime&) const = default;
+};
+
+// A literal value.
+struct Value {
+  enum class Kind {
+    kNull,     // NULL
+    kBoolean,  // TRUE / FALSE                        -> boolean
+    kInteger,  // whole number within 64 bits         -> integer
+    kNumber,   // with '.', an exponent, or too large -> number, and text holds
+               //   the literal as written (sign included) so that CURRENCY
+               //   can be converted exactly
+    kText,     // 'quoted' or "quoted"                -> text (UTF-8)
+    kDate,     // #...#                               -> date
+    kBinary,   // 0x0A1B...                           -> text holds the bytes
+  };
+
+  Kind kind = Kind::kNull;
+  bool boolean = false;
+  std::int64_t integer = 0;
+  double number = 0;
+  std::string text;
+  DateTime date;
+
+  static Value Null() { return Value{}; }
+  static Value Boolean(bool b) { Value v; v.kind = Kind::kBoolean; v.boolean = b; return v; }
+  static Value Integer(std::int64_t i) { Value v; v.kind = Kind::kInteger; v.integer = i; return v; }
+  static Value Text(std::string s) { Value v; v.kind = Kind::kText; v.text = std::move(s); return v; }
+
+  bool operator==(const Value&) const = default;
+};
+
+enum class CompareOp { kEqual, kNotEqual, kLess, kLessEqual, kGreater, kGreaterEqual };
+
+// A condition or one of its operands. The tree never nests deeper than
+// kMaxExpressionDepth (parser.h), so executors may walk it recursively.
+struct Expr {
+  enum class Kind {
+    kLiteral,  // literal
+    kColumn,   // column (a name)
+    kCompare,  // operands[0] op operands[1]; each a kLiteral or kColumn
+    kAnd,      // all operands (two or more), flattened: a AND b AND c is one node
+    kOr,       // any operand (two or more), flattened likewise
+    kNot,      // operands[0]
+    kIn,       // operands[0] [NOT] IN (operands[1..]); operands[1..] are kLiteral
+    kIsNull,   // operands[0] IS [NOT] NULL
+  };
+
+  Kind kind = Kind::kLiteral;
+  Value literal;
+  std::string column;
+  CompareOp op = CompareOp::kEqual;
+  bool negated = false;  // NOT IN, IS NOT NULL
+  std::vector<Expr> operands;
+  // Where the node starts in the statement text (byte offset), for messages.
+  std::size_t position = 0;
+};
+
+struct OrderTerm {
+  std::string column;
+  bool descending = false;
+};
+
+struct SelectStatement {
+  std::vector<std::string> columns;  // empty for SELECT *
+  std::string table;
+  std::optional<Expr> where;
+  std::vector<OrderTerm> order_by;
+};
+
+struct Assignment {
+  std::string column;
+  Value value;
+};
+
+struct UpdateStatement {
+  std::string table;
+  std::vector<Assignment> assignments;
+  std::optional<Expr> where;
+};
+
+// INSERT INTO table [IN 'file'] SELECT ...: the SELECT reads the database the
+// statement runs on; the rows go to `table` in `target_file` when given (the
+// path exactly as written, backslashes and all), else in the same database.
+struct InsertSelectStatement {
+  std::string table;
+  std::optional<std::string> target_file;
+  std::vector<std::string> columns;  // empty: by name, every selected column
+  SelectStatement source;
+};
+
+struct InsertValuesStatement {
+  std::string table;
+  std::optional<std::string> target_file;
+  std::vector<std::string> columns;  // empty: the table's columns in order
+  std::vector<Value> values;         // as many as columns when columns given
+};
+
+// Jet DDL column types. Synonyms are folded by the parser (INTEGER is kLong,
+// VARCHAR is kText, ...); DdlTypeName gives the canonical spelling.
+enum class ColumnType {
+  kBit, kByte, kShort, kLong, kCounter, kCurrency, kSingle, kDouble,
+  kDateTime, kText, kBinary, kMemo, kLongBinary, kGuid,
+};
+
+struct ColumnDef {
+  std::string name;
+  ColumnType type = ColumnType::kText;
+  int size = 0;  // kText / kBinary: length in characters/bytes (255 when not
+                 // written); 0 for the other types
+  bool not_null = false;
+};
+
+// PRIMARY KEY / UNIQUE, written as a CONSTRAINT clause or after a column
+// (then `columns` holds that one column, and `name` is empty unless the
+// column carried CONSTRAINT name).
+struct TableConstraint {
+  enum class Kind { kPrimaryKey, kUnique };
+  Kind kind = Kind::kPrimaryKey;
+  std::string name;
+  std::vector<std::string> columns;
+};
+
+struct CreateTableStatement {
+  std::string table;
+  std::vector<ColumnDef> columns;
+  std::vector<TableConstraint> constraints;  // in the order written
+};
+
+struct IndexColumn {
+  std::string name;
+  bool descending = false;
+};
+
+struct CreateIndexStatement {
+  std::string index;
+  std::string table;
+  bool unique = false;
+  std::vector<IndexColumn> columns;
+  bool primary = false;        // WITH PRIMARY (implies unique and not null)
+  bool disallow_null = false;  // WITH DISALLOW NULL
+  bool ignore_null = false;    // WITH IGNORE NULL
+};
+
+using Statement = std::variant<SelectStatement, UpdateStatement, InsertSelectStatement,
+                               InsertValuesStatement, CreateTableStatement,
+                               CreateIndexStatement>;
+
+// "TEXT", "LONG", ... : the spelling of a type in the DDL that CREATE TABLE
+// accepts (no size).
+const char* DdlTypeName(ColumnType type);
+
+}  // namespace act::sql

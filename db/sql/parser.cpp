@@ -1,0 +1,621 @@
+#include "db/sql/parser.h"
+
+#include <charconv>
+#include <deque>
+#include <cstring>
+#include <limits>
+
+#include "db/sql/date_literal.h"
+#include "db/sql/lexer.h"
+#include "db/sql/sql_errors.h"
+#include "db/sql/type_names.h"
+#include "db/sql/utf8.h"
+
+namespace act::sql {
+namespace {
+
+using Kind = Token::Kind;
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Words that end or shape a clause: written plain they are never names
+// (bracket them to use them as names), so that "SELECT FROM t" is refused
+// instead of selecting a column named FROM.
+const char* const kReserved[] = {
+    "AND",   "BY",     "CONSTRAINT", "CREATE", "FALSE",  "FROM",  "IN",   "INDEX",
+    "INSERT", "INTO",  "IS",         "NOT",    "NULL",   "ON",    "OR",   "ORDER",
+    "PRIMARY", "SELECT", "SET",      "TABLE",  "TRUE",   "UNIQUE", "UPDATE", "VALUES",
+    "WHERE", "WITH",
+};
+
+bool IsReserved(std::string_view word) {
+  for (const char* r : kReserved)
+    if (EqualsNoCase(word, r)) return true;
+  return false;
+}
+
+std::string Describe(const Token& t) {
+  switch (t.kind) {
+    case Kind::kEnd: return "the end of the statement";
+    case Kind::kName: return "'[" + t.text + "]'";
+    case Kind::kString: return "a text literal";
+    case Kind::kDate: return "'#" + t.text + "#'";
+    case Kind::kBinary: return "'0x" + t.text + "'";
+    default: return "'" + t.text + "'";
+  }
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string_view sql) : sql_(sql), lexer_(sql) {}
+
+  Statement Run() {
+    // Names and texts leave the parser as UTF-8; a statement that is not
+    // UTF-8 at all is refused before any clause is read.
+    if (std::size_t bad = FindInvalidUtf8(sql_); bad != std::string_view::npos)
+      throw SqlError(kErrSyntaxInQueryExpression, sql_, bad, "text that is not UTF-8");
+    clause_ = kErrInvalidStatement;
+    Statement statement;
+    if (AcceptKeyword("SELECT")) {
+      statement = SelectAfterKeyword();
+    } else if (AcceptKeyword("UPDATE")) {
+      statement = Update();
+    } else if (AcceptKeyword("INSERT")) {
+      statement = Insert();
+    } else if (AcceptKeyword("CREATE")) {
+      statement = Create();
+    } else {
+      Fail("expected SELECT, UPDATE, INSERT or CREATE, found " + Describe(Peek()));
+    }
+    AcceptSymbol(";");
+    if (Peek().kind != Kind::kEnd) {
+      clause_ = kErrCharactersAfterEnd;
+      Fail("found " + Describe(Peek()));
+    }
+    return statement;
+  }
+
+ private:
+  // ---- tokens ----
+
+  // Tokens are read as the parser reaches them (at most two ahead), so that
+  // a lexical fault is reported under the clause it lies in.
+  const Token& Peek(std::size_t ahead = 0) {
+    while (tokens_.size() <= next_ + ahead) {
+      if (!tokens_.empty() && tokens_.back().kind == Kind::kEnd) return tokens_.back();
+      try {
+        tokens_.push_back(lexer_.Next());
+      } catch (const LexError& e) {
+        throw SqlError(clause_, sql_, e.position, e.what);
+      }
+    }
+    return tokens_[next_ + ahead];
+  }
+  // The current token, and a step past it. The copy keeps it valid while
+  // later tokens are read.
+  Token Take() {
+    Token t = Peek();
+    if (t.kind != Kind::kEnd) ++next_;
+    return t;
+  }
+  bool IsKeyword(const Token& t, const char* keyword) const {
+    return t.kind == Kind::kWord && EqualsNoCase(t.text, keyword);
+  }
+  bool AcceptKeyword(const char* keyword) {
+    if (!IsKeyword(Peek(), keyword)) return false;
+    Take();
+    return true;
+  }
+  void ExpectKeyword(const char* keyword) {
+    if (!AcceptKeyword(keyword))
+      Fail(std::string("expected ") + keyword + ", found " + Describe(Peek()));
+  }
+  bool IsSymbol(const Token& t, const char* symbol) const {
+    return t.kind == Kind::kSymbol && t.text == symbol;
+  }
+  bool AcceptSymbol(const char* symbol) {
+    if (!IsSymbol(Peek(), symbol)) return false;
+    Take();
+    return true;
+  }
+  void ExpectSymbol(const char* symbol) {
+    if (!AcceptSymbol(symbol))
+      Fail(std::string("expected '") + symbol + "', found " + Describe(Peek()));
+  }
+
+  // A table, column or index name: plain (not a reserved word) or bracketed.
+  bool PeekName() {
+    const Token& t = Peek();
+    return t.kind == Kind::kName || (t.kind == Kind::kWord && !IsReserved(t.text));
+  }
+  std::string ExpectName(const char* what) {
+    if (!PeekName()) Fail(std::string("expected ") + what + ", found " + Describe(Peek()));
+    return Take().text;
+  }
+  // A name that CREATE is going to store: Jet's rules for object names.
+  std::string ExpectNewName(const char* what) {
+    const Token& t = Peek();
+    std::string name = ExpectName(what);
+    if (!IsValidJetName(name)) {
+      clause_ = kErrInvalidName;
+      FailAt(t, "'" + name + "' is not a valid " + what +
+                    " (at most 64 characters, no leading blank, no control character or . ! ` [ ])");
+    }
+    return name;
+  }
+  static bool IsValidJetName(const std::string& name) {
+    if (name.empty() || name[0] == ' ' || CountCharacters(name) > 64) return false;
+    for (char c : name)
+      if (static_cast<unsigned char>(c) < 0x20 || std::strchr(".!`[]", c)) return false;
+    return true;
+  }
+
+  [[noreturn]] void Fail(const std::string& what) { FailAt(Peek(), what); }
+  [[noreturn]] void FailAt(const Token& at, const std::string& what) {
+    throw SqlError(clause_, sql_, at.position, what);
+  }
+  [[noreturn]] void FailAt(int number, const Token& at, const std::string& what) {
+    clause_ = number;
+    FailAt(at, what);
+  }
+
+  // ---- literals ----
+
+  bool PeekLiteral() {
+    const Token& t = Peek();
+    switch (t.kind) {
+      case Kind::kString: case Kind::kNumber: case Kind::kDate: case Kind::kBinary: return true;
+      case Kind::kWord:
+        return IsKeyword(t, "NULL") || IsKeyword(t, "TRUE") || IsKeyword(t, "FALSE");
+      case Kind::kSymbol:
+        return (t.text == "-" || t.text == "+") && Peek(1).kind == Kind::kNumber;
+      default: return false;
+    }
+  }
+
+  Value ExpectLiteral() {
+    if (!PeekLiteral()) Fail("expected a value, found " + Describe(Peek()));
+    const Token& t = Take();
+    switch (t.kind) {
+      case Kind::kString: return Value::Text(t.text);
+      case Kind::kNumber: return NumberValue(t, false);
+      case Kind::kDate: {
+        auto date = ParseDateLiteral(t.text);
+        if (!date) FailAt(kErrSyntaxInQueryExpression, t, "not a valid date " + Describe(t));
+        Value v;
+        v.kind = Value::Kind::kDate;
+        v.date = *date;
+        return v;
+      }
+      case Kind::kBinary: return BinaryValue(t.text);
+      case Kind::kSymbol: return NumberValue(Take(), t.text == "-");
+      default:
+        if (IsKeyword(t, "NULL")) return Value::Null();
+        return Value::Boolean(IsKeyword(t, "TRUE"));
+    }
+  }
+
+  Value NumberValue(const Token& t, bool negative) {
+    const std::string& digits = t.text;
+    Value v;
+    if (digits.find_first_not_of("0123456789") == std::string::npos) {
+      std::uint64_t magnitude = 0;
+      auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+      const std::uint64_t limit =
+          static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
+      if (ec == std::errc() && magnitude <= limit) {
+        v.kind = Value::Kind::kInteger;
+        v.integer = negative ? static_cast<std::int64_t>(0 - magnitude)
+                             : static_cast<std::int64_t>(magnitude);
+        return v;
+      }
+    }
+    double number = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (ec != std::errc() || end != digits.data() + digits.size())
+      FailAt(kErrSyntaxInQueryExpression, t, "number out of range '" + digits + "'");
+    v.kind = Value::Kind::kNumber;
+    v.number = negative ? -number : number;
+    v.text = (negative ? "-" : "") + digits;
+    return v;
+  }
+
+  static Value BinaryValue(const std::string& hex) {
+    auto nibble = [](char c) {
+      return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+    };
+    Value v;
+    v.kind = Value::Kind::kBinary;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+      v.text += static_cast<char>(nibble(hex[i]) * 16 + nibble(hex[i + 1]));
+    return v;
+  }
+
+  // ---- conditions ----
+
+  Expr Condition() {
+    int saved = clause_;
+    clause_ = kErrSyntaxInQueryExpression;
+    Expr e = OrExpr(0);
+    clause_ = saved;
+    return e;
+  }
+
+  Expr OrExpr(int depth) { return Chain(depth, "OR", Expr::Kind::kOr); }
+
+  Expr AndTerm(int depth) { return Chain(depth, "AND", Expr::Kind::kAnd); }
+
+  // a OP b OP c as one node with all operands, so that long chains cost no
+  // depth.
+  Expr Chain(int depth, const char* keyword, Expr::Kind kind) {
+    std::size_t position = Peek().position;
+    Expr first = kind == Expr::Kind::kOr ? AndTerm(depth) : NotTerm(depth);
+    if (!IsKeyword(Peek(), keyword)) return first;
+    Expr chain;
+    chain.kind = kind;
+    chain.position = position;
+    chain.operands.push_back(std::move(first));
+    while (AcceptKeyword(keyword))
+      chain.operands.push_back(kind == Expr::Kind::kOr ? AndTerm(depth) : NotTerm(depth));
+    return chain;
+  }
+
+  void Deeper(int depth) {
+    if (depth + 1 > kMaxExpressionDepth)
+      FailAt(kErrQueryTooComplex, Peek(),
+             "conditions nested more than " + std::to_string(kMaxExpressionDepth) + " deep");
+  }
+
+  Expr NotTerm(int depth) {
+    if (!IsKeyword(Peek(), "NOT")) return Predicate(depth);
+    Deeper(depth);
+    Expr e;
+    e.kind = Expr::Kind::kNot;
+    e.position = Take().position;
+    e.operands.push_back(NotTerm(depth + 1));
+    return e;
+  }
+
+  Expr Predicate(int depth) {
+    if (IsSymbol(Peek(), "(")) {
+      Deeper(depth);
+      Take();
+      Expr inner = OrExpr(depth + 1);
+      ExpectSymbol(")");
+      return inner;
+    }
+    Expr left = Operand();
+    const Token& t = Peek();
+    if (t.kind == Kind::kSymbol) {
+      static const struct { const char* text; CompareOp op; } kOps[] = {
+          {"=", CompareOp::kEqual},     {"<>", CompareOp::kNotEqual},
+          {"<", CompareOp::kLess},      {"<=", CompareOp::kLessEqual},
+          {">", CompareOp::kGreater},   {">=", CompareOp::kGreaterEqual},
+      };
+      for (const auto& o : kOps) {
+        if (t.text != o.text) continue;
+        Take();
+        Expr e;
+        e.kind = Expr::Kind::kCompare;
+        e.op = o.op;
+        e.position = left.position;
+        e.operands.push_back(std::move(left));
+        e.operands.push_back(Operand());
+        return e;
+      }
+    }
+    if (AcceptKeyword("IS")) {
+      Expr e;
+      e.kind = Expr::Kind::kIsNull;
+      e.position = left.position;
+      e.negated = AcceptKeyword("NOT");
+      ExpectKeyword("NULL");
+      e.operands.push_back(std::move(left));
+      return e;
+    }
+    bool negated = false;
+    if (IsKeyword(t, "NOT") && IsKeyword(Peek(1), "IN")) {
+      Take();
+      negated = true;
+    }
+    if (AcceptKeyword("IN")) {
+      Expr e;
+      e.kind = Expr::Kind::kIn;
+      e.position = left.position;
+      e.negated = negated;
+      e.operands.push_back(std::move(left));
+      ExpectSymbol("(");
+      do {
+        e.operands.push_back(LiteralExpr());
+      } while (AcceptSymbol(","));
+      ExpectSymbol(")");
+      return e;
+    }
+    Fail("expected =, <>, <, <=, >, >=, IN, NOT IN or IS after the operand, found " +
+         Describe(Peek()));
+  }
+
+  Expr LiteralExpr() {
+    Expr e;
+    e.kind = Expr::Kind::kLiteral;
+    e.position = Peek().position;
+    e.literal = ExpectLiteral();
+    return e;
+  }
+
+  Expr Operand() {
+    if (PeekLiteral()) return LiteralExpr();
+    Expr e;
+    e.kind = Expr::Kind::kColumn;
+    e.position = Peek().position;
+    e.column = ExpectName("a column name or a value");
+    return e;
+  }
+
+  // ---- SELECT ----
+
+  SelectStatement SelectAfterKeyword() {
+    clause_ = kErrSyntaxInSelect;
+    SelectStatement s;
+    if (!AcceptSymbol("*")) {
+      do {
+        s.columns.push_back(ExpectName("a column name or *"));
+      } while (AcceptSymbol(","));
+    }
+    ExpectKeyword("FROM");
+    clause_ = kErrSyntaxInFromClause;
+    s.table = ExpectName("a table name");
+    if (AcceptKeyword("WHERE")) {
+      s.where = Condition();
+      ExpectClauseEnd("ORDER BY");
+    }
+    if (AcceptKeyword("ORDER")) {
+      clause_ = kErrSyntaxInOrderBy;
+      ExpectKeyword("BY");
+      do {
+        OrderTerm term;
+        term.column = ExpectName("a column name");
+        if (!AcceptKeyword("ASC")) term.descending = AcceptKeyword("DESC");
+        s.order_by.push_back(std::move(term));
+      } while (AcceptSymbol(","));
+    }
+    return s;
+  }
+
+  // After a WHERE condition only the next clause or the end may follow;
+  // anything else is a missing operator in the condition.
+  void ExpectClauseEnd(const char* next_clause) {
+    const Token& t = Peek();
+    if (t.kind == Kind::kEnd || IsSymbol(t, ";")) return;
+    if (next_clause && IsKeyword(t, "ORDER")) return;
+    FailAt(kErrSyntaxInQueryExpression, t,
+           std::string("missing operator: expected AND, OR") +
+               (next_clause ? ", ORDER BY" : "") + " or the end, found " + Describe(t));
+  }
+
+  // ---- UPDATE ----
+
+  UpdateStatement Update() {
+    clause_ = kErrSyntaxInUpdate;
+    UpdateStatement u;
+    u.table = ExpectName("a table name");
+    ExpectKeyword("SET");
+    do {
+      Assignment a;
+      a.column = ExpectName("a column name");
+      ExpectSymbol("=");
+      a.value = ExpectLiteral();
+      u.assignments.push_back(std::move(a));
+    } while (AcceptSymbol(","));
+    if (AcceptKeyword("WHERE")) {
+      u.where = Condition();
+      ExpectClauseEnd(nullptr);
+    }
+    return u;
+  }
+
+  // ---- INSERT ----
+
+  Statement Insert() {
+    clause_ = kErrSyntaxInInsert;
+    ExpectKeyword("INTO");
+    std::string table = ExpectName("a table name");
+    std::optional<std::string> target_file;
+    std::vector<std::string> columns;
+    // Jet takes the IN clause before or after the column list.
+    for (int i = 0; i < 2; ++i) {
+      if (!target_file && AcceptKeyword("IN")) {
+        if (Peek().kind != Kind::kString) Fail("expected the database file in quotes, found " +
+                                               Describe(Peek()));
+        target_file = Take().text;
+      } else if (columns.empty() && AcceptSymbol("(")) {
+        do {
+          columns.push_back(ExpectName("a column name"));
+        } while (AcceptSymbol(","));
+        ExpectSymbol(")");
+      }
+    }
+    if (AcceptKeyword("SELECT")) {
+      InsertSelectStatement s;
+      s.table = std::move(table);
+      s.target_file = std::move(target_file);
+      s.columns = std::move(columns);
+      s.source = SelectAfterKeyword();
+      return s;
+    }
+    if (!AcceptKeyword("VALUES")) Fail("expected SELECT or VALUES, found " + Describe(Peek()));
+    InsertValuesStatement s;
+    s.table = std::move(table);
+    s.target_file = std::move(target_file);
+    s.columns = std::move(columns);
+    const Token& open = Peek();
+    ExpectSymbol("(");
+    do {
+      s.values.push_back(ExpectLiteral());
+    } while (AcceptSymbol(","));
+    ExpectSymbol(")");
+    if (!s.columns.empty() && s.columns.size() != s.values.size())
+      FailAt(kErrValueCountMismatch, open,
+             std::to_string(s.values.size()) + " values for " + std::to_string(s.columns.size()) +
+                 " columns");
+    return s;
+  }
+
+  // ---- CREATE ----
+
+  Statement Create() {
+    if (AcceptKeyword("TABLE")) return CreateTable();
+    bool unique = AcceptKeyword("UNIQUE");
+    if (AcceptKeyword("INDEX")) return CreateIndex(unique);
+    Fail(std::string("expected ") + (unique ? "INDEX" : "TABLE, INDEX or UNIQUE INDEX") +
+         " after CREATE, found " + Describe(Peek()));
+  }
+
+  CreateTableStatement CreateTable() {
+    clause_ = kErrSyntaxInCreateTable;
+    CreateTableStatement c;
+    c.table = ExpectNewName("table name");
+    ExpectSymbol("(");
+    do {
+      clause_ = kErrSyntaxInCreateTable;
+      if (IsKeyword(Peek(), "CONSTRAINT") || IsKeyword(Peek(), "PRIMARY") ||
+          IsKeyword(Peek(), "UNIQUE")) {
+        c.constraints.push_back(TableConstraintClause());
+      } else {
+        ColumnDefinition(c);
+      }
+    } while (AcceptSymbol(","));
+    clause_ = kErrSyntaxInCreateTable;
+    ExpectSymbol(")");
+    return c;
+  }
+
+  void ColumnDefinition(CreateTableStatement& c) {
+    ColumnDef col;
+    const Token& name_token = Peek();
+    col.name = ExpectNewName("column name");
+    for (const ColumnDef& other : c.columns)
+      if (EqualsNoCase(other.name, col.name))  // Jet's names ignore case
+        FailAt(kErrSyntaxInFieldDefinition, name_token,
+               "column '" + col.name + "' defined more than once");
+    clause_ = kErrSyntaxInFieldDefinition;
+    const Token& type_token = Peek();
+    if (type_token.kind != Kind::kWord) Fail("expected a data type, found " + Describe(type_token));
+    auto type = LookupColumnType(type_token.text);
+    if (!type) FailAt(kErrInvalidFieldType, type_token, "unknown data type " + Describe(type_token));
+    Take();
+    col.type = *type;
+    bool sized = col.type == ColumnType::kText || col.type == ColumnType::kBinary;
+    if (sized) col.size = 255;
+    if (AcceptSymbol("(")) {
+      const Token& n = Peek();
+      if (!sized) FailAt(n, std::string("no size allowed for ") + DdlTypeName(col.type));
+      if (n.kind != Kind::kNumber || n.text.size() > 3 ||
+          n.text.find_first_not_of("0123456789") != std::string::npos ||
+          std::stoi(n.text) < 1 || std::stoi(n.text) > 255)
+        Fail("expected a size from 1 to 255, found " + Describe(n));
+      col.size = std::stoi(Take().text);
+      ExpectSymbol(")");
+    }
+    for (;;) {
+      if (AcceptKeyword("NOT")) {
+        ExpectKeyword("NULL");
+        col.not_null = true;
+      } else if (AcceptKeyword("NULL")) {
+        // Nullable is the default; Jet accepts it written out.
+      } else if (IsKeyword(Peek(), "CONSTRAINT") || IsKeyword(Peek(), "PRIMARY") ||
+                 IsKeyword(Peek(), "UNIQUE")) {
+        c.constraints.push_back(ColumnConstraintClause(col.name));
+      } else {
+        break;
+      }
+    }
+    c.columns.push_back(std::move(col));
+  }
+
+  // [CONSTRAINT name] PRIMARY KEY | UNIQUE after a column definition.
+  TableConstraint ColumnConstraintClause(const std::string& column) {
+    clause_ = kErrSyntaxInConstraint;
+    TableConstraint t;
+    if (AcceptKeyword("CONSTRAINT")) t.name = ExpectNewName("constraint name");
+    t.kind = ConstraintKind();
+    t.columns.push_back(column);
+    clause_ = kErrSyntaxInFieldDefinition;
+    return t;
+  }
+
+  // [CONSTRAINT name] PRIMARY KEY | UNIQUE (col, ...) among the columns.
+  TableConstraint TableConstraintClause() {
+    clause_ = kErrSyntaxInConstraint;
+    TableConstraint t;
+    if (AcceptKeyword("CONSTRAINT")) t.name = ExpectNewName("constraint name");
+    t.kind = ConstraintKind();
+    ExpectSymbol("(");
+    do {
+      t.columns.push_back(ExpectName("a column name"));
+    } while (AcceptSymbol(","));
+    ExpectSymbol(")");
+    return t;
+  }
+
+  TableConstraint::Kind ConstraintKind() {
+    if (AcceptKeyword("UNIQUE")) return TableConstraint::Kind::kUnique;
+    if (!AcceptKeyword("PRIMARY"))
+      Fail("expected PRIMARY KEY or UNIQUE, found " + Describe(Peek()));
+    ExpectKeyword("KEY");
+    return TableConstraint::Kind::kPrimaryKey;
+  }
+
+  CreateIndexStatement CreateIndex(bool unique) {
+    clause_ = kErrSyntaxInCreateIndex;
+    CreateIndexStatement c;
+    c.unique = unique;
+    c.index = ExpectNewName("index name");
+    ExpectKeyword("ON");
+    c.table = ExpectName("a table name");
+    ExpectSymbol("(");
+    do {
+      IndexColumn col;
+      col.name = ExpectName("a column name");
+      if (!AcceptKeyword("ASC")) col.descending = AcceptKeyword("DESC");
+      c.columns.push_back(std::move(col));
+    } while (AcceptSymbol(","));
+    ExpectSymbol(")");
+    if (AcceptKeyword("WITH")) {
+      if (AcceptKeyword("PRIMARY")) {
+        c.primary = true;
+      } else if (AcceptKeyword("DISALLOW")) {
+        ExpectKeyword("NULL");
+        c.disallow_null = true;
+      } else if (AcceptKeyword("IGNORE")) {
+        ExpectKeyword("NULL");
+        c.ignore_null = true;
+      } else {
+        Fail("expected PRIMARY, DISALLOW NULL or IGNORE NULL after WITH, found " +
+             Describe(Peek()));
+      }
+    }
+    return c;
+  }
+
+  std::string_view sql_;
+  Lexer lexer_;
+  std::deque<Token> tokens_;  // read so far; a deque keeps references to them valid
+  std::size_t next_ = 0;
+  int clause_ = kErrInvalidStatement;  // the error number for a fault here
+};
+
+}  // namespace
+
+Statement Parse(std::string_view sql) { return Parser(sql).Run(); }
+
+}  // namespace act::sql

@@ -1,0 +1,21 @@
+// Parses one Jet SQL statement into the tree of ast.h.
+#pragma once
+
+#include <string_view>
+
+#include "db/sql/ast.h"
+
+namespace act::sql {
+
+// Parentheses and NOTs nest at most this deep in a condition; deeper input is
+// refused with kErrQueryTooComplex, so that neither the parser nor an
+// executor walking the tree can run out of stack.
+inline constexpr int kMaxExpressionDepth = 64;
+
+// The statement written in `sql`: keywords in any case, names plain or in
+// [brackets], an optional ';' at the end. Anything else throws act::Error
+// with a number of sql_errors.h and a text that quotes the statement and
+// gives the character position of the fault.
+Statement Parse(std::string_view sql);
+
+}  // namespace act::sql

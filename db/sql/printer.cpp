@@ -1,0 +1,198 @@
+#include "db/sql/printer.h"
+
+#include <cstdio>
+
+namespace act::sql {
+namespace {
+
+std::string JoinNames(const std::vector<std::string>& names) {
+  std::string out;
+  for (const std::string& n : names) {
+    if (!out.empty()) out += ", ";
+    out += QuoteName(n);
+  }
+  return out;
+}
+
+const char* OperatorText(CompareOp op) {
+  switch (op) {
+    case CompareOp::kEqual: return "=";
+    case CompareOp::kNotEqual: return "<>";
+    case CompareOp::kLess: return "<";
+    case CompareOp::kLessEqual: return "<=";
+    case CompareOp::kGreater: return ">";
+    case CompareOp::kGreaterEqual: return ">=";
+  }
+  return "=";
+}
+
+// Parentheses only where the tree needs them (an OR or a nested chain under
+// AND, an AND or OR under NOT, a chain of the same kind kept apart), so that
+// the printed condition nests no deeper than the one that was parsed.
+std::string Operand(const Expr& e, Expr::Kind parent) {
+  std::string text = ToSql(e);
+  bool chain = e.kind == Expr::Kind::kAnd || e.kind == Expr::Kind::kOr;
+  bool needs = chain && !(parent == Expr::Kind::kOr && e.kind == Expr::Kind::kAnd);
+  return needs ? "(" + text + ")" : text;
+}
+
+std::string Select(const SelectStatement& s) {
+  std::string out = "SELECT " + (s.columns.empty() ? std::string("*") : JoinNames(s.columns));
+  out += " FROM " + QuoteName(s.table);
+  if (s.where) out += " WHERE " + ToSql(*s.where);
+  for (std::size_t i = 0; i < s.order_by.size(); ++i) {
+    out += i == 0 ? " ORDER BY " : ", ";
+    out += QuoteName(s.order_by[i].column) + (s.order_by[i].descending ? " DESC" : "");
+  }
+  return out;
+}
+
+std::string InsertTarget(const std::string& table, const std::optional<std::string>& file,
+                         const std::vector<std::string>& columns) {
+  std::string out = "INSERT INTO " + QuoteName(table);
+  if (!columns.empty()) out += " (" + JoinNames(columns) + ")";
+  if (file) out += " IN " + QuoteText(*file);
+  return out;
+}
+
+std::string ColumnDefinition(const ColumnDef& c) {
+  std::string out = QuoteName(c.name) + " " + DdlTypeName(c.type);
+  if (c.type == ColumnType::kText || c.type == ColumnType::kBinary)
+    out.append("(").append(std::to_string(c.size)).append(")");
+  if (c.not_null) out += " NOT NULL";
+  return out;
+}
+
+std::string Constraint(const TableConstraint& t) {
+  std::string out;
+  if (!t.name.empty()) out += "CONSTRAINT " + QuoteName(t.name) + " ";
+  out += t.kind == TableConstraint::Kind::kPrimaryKey ? "PRIMARY KEY" : "UNIQUE";
+  return out + " (" + JoinNames(t.columns) + ")";
+}
+
+struct StatementPrinter {
+  std::string operator()(const SelectStatement& s) const { return Select(s); }
+  std::string operator()(const UpdateStatement& u) const {
+    std::string out = "UPDATE " + QuoteName(u.table) + " SET ";
+    for (std::size_t i = 0; i < u.assignments.size(); ++i) {
+      if (i) out += ", ";
+      out += QuoteName(u.assignments[i].column) + " = " + ToSql(u.assignments[i].value);
+    }
+    if (u.where) out += " WHERE " + ToSql(*u.where);
+    return out;
+  }
+  std::string operator()(const InsertSelectStatement& s) const {
+    return InsertTarget(s.table, s.target_file, s.columns) + " " + Select(s.source);
+  }
+  std::string operator()(const InsertValuesStatement& s) const {
+    std::string out = InsertTarget(s.table, s.target_file, s.columns) + " VALUES (";
+    for (std::size_t i = 0; i < s.values.size(); ++i) out += (i ? ", " : "") + ToSql(s.values[i]);
+    return out + ")";
+  }
+  std::string operator()(const CreateTableStatement& c) const {
+    std::string out = "CREATE TABLE " + QuoteName(c.table) + " (";
+    bool first = true;
+    for (const ColumnDef& col : c.columns) {
+      out += (first ? "" : ", ") + ColumnDefinition(col);
+      first = false;
+    }
+    for (const TableConstraint& t : c.constraints) {
+      out += (first ? "" : ", ") + Constraint(t);
+      first = false;
+    }
+    return out + ")";
+  }
+  std::string operator()(const CreateIndexStatement& c) const {
+    std::string out = std::string("CREATE ") + (c.unique ? "UNIQUE " : "") + "INDEX " +
+                      QuoteName(c.index) + " ON " + QuoteName(c.table) + " (";
+    for (std::size_t i = 0; i < c.columns.size(); ++i) {
+      if (i) out += ", ";
+      out += QuoteName(c.columns[i].name) + (c.columns[i].descending ? " DESC" : "");
+    }
+    out += ")";
+    if (c.primary) out += " WITH PRIMARY";
+    else if (c.disallow_null) out += " WITH DISALLOW NULL";
+    else if (c.ignore_null) out += " WITH IGNORE NULL";
+    return out;
+  }
+};
+
+}  // namespace
+
+std::string QuoteName(std::string_view name) {
+  std::string out;
+  out.reserve(name.size() + 2);
+  out += '[';
+  out.append(name);
+  out += ']';
+  return out;
+}
+
+std::string QuoteText(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+std::string ToSql(const Value& value) {
+  switch (value.kind) {
+    case Value::Kind::kNull: return "NULL";
+    case Value::Kind::kBoolean: return value.boolean ? "TRUE" : "FALSE";
+    case Value::Kind::kInteger: return std::to_string(value.integer);
+    case Value::Kind::kNumber: return value.text;
+    case Value::Kind::kText: return QuoteText(value.text);
+    case Value::Kind::kDate: {
+      char buffer[48];
+      const DateTime& d = value.date;
+      std::snprintf(buffer, sizeof buffer, "#%04d-%02d-%02d %02d:%02d:%02d#", d.year, d.month,
+                    d.day, d.hour, d.minute, d.second);
+      return buffer;
+    }
+    case Value::Kind::kBinary: {
+      static const char kHex[] = "0123456789ABCDEF";
+      if (value.text.empty()) return "NULL";  // no literal writes zero bytes
+      std::string out = "0x";
+      for (unsigned char c : value.text) {
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+      }
+      return out;
+    }
+  }
+  return "NULL";
+}
+
+std::string ToSql(const Expr& e) {
+  switch (e.kind) {
+    case Expr::Kind::kLiteral: return ToSql(e.literal);
+    case Expr::Kind::kColumn: return QuoteName(e.column);
+    case Expr::Kind::kCompare:
+      return ToSql(e.operands[0]) + " " + OperatorText(e.op) + " " + ToSql(e.operands[1]);
+    case Expr::Kind::kAnd:
+    case Expr::Kind::kOr: {
+      std::string out;
+      for (const Expr& o : e.operands) {
+        if (!out.empty()) out += e.kind == Expr::Kind::kAnd ? " AND " : " OR ";
+        out += Operand(o, e.kind);
+      }
+      return out;
+    }
+    case Expr::Kind::kNot: return "NOT " + Operand(e.operands[0], e.kind);
+    case Expr::Kind::kIn: {
+      std::string out = ToSql(e.operands[0]) + (e.negated ? " NOT IN (" : " IN (");
+      for (std::size_t i = 1; i < e.operands.size(); ++i)
+        out += (i > 1 ? ", " : "") + ToSql(e.operands[i]);
+      return out + ")";
+    }
+    case Expr::Kind::kIsNull:
+      return ToSql(e.operands[0]) + (e.negated ? " IS NOT NULL" : " IS NULL");
+  }
+  return "";
+}
+
+std::string ToSql(const Statement& statement) { return std::visit(StatementPrinter{}, statement); }
+
+}  // namespace act::sql

@@ -1,0 +1,58 @@
+#include "db/sql/sql_errors.h"
+
+#include "db/sql/utf8.h"
+
+namespace act::sql {
+
+const char* SqlErrorText(int number) {
+  switch (number) {
+    case kErrSyntaxInQueryExpression: return "Syntax error in query expression";
+    case kErrInvalidName: return "Not a valid name";
+    case kErrInvalidStatement:
+      return "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', "
+             "or 'UPDATE'";
+    case kErrSyntaxInFromClause: return "Syntax error in FROM clause";
+    case kErrSyntaxInInsert: return "Syntax error in INSERT INTO statement";
+    case kErrSyntaxInOrderBy: return "Syntax error in ORDER BY clause";
+    case kErrSyntaxInSelect:
+      return "The SELECT statement includes a reserved word or an argument name that is "
+             "misspelled or missing, or the punctuation is incorrect";
+    case kErrCharactersAfterEnd: return "Characters found after end of SQL statement";
+    case kErrSyntaxInUpdate: return "Syntax error in UPDATE statement";
+    case kErrInvalidFieldType: return "Invalid field data type";
+    case kErrSyntaxInConstraint: return "Syntax error in CONSTRAINT clause";
+    case kErrSyntaxInCreateTable: return "Syntax error in CREATE TABLE statement";
+    case kErrSyntaxInCreateIndex: return "Syntax error in CREATE INDEX statement";
+    case kErrSyntaxInFieldDefinition: return "Syntax error in field definition";
+    case kErrValueCountMismatch:
+      return "Number of query values and destination fields are not the same";
+    case kErrQueryTooComplex: return "Query is too complex";
+    default: return ErrorText(number);
+  }
+}
+
+// Statements quoted in full up to this many bytes; longer ones (scripts gone
+// wrong, fuzzed input) are cut to a window around the fault.
+static constexpr std::size_t kMaxQuoted = 400;
+
+Error SqlError(int number, std::string_view statement, std::size_t position,
+               const std::string& what) {
+  if (position > statement.size()) position = statement.size();
+  std::size_t column = CountCharacters(statement.substr(0, position)) + 1;
+
+  std::string_view shown = statement;
+  std::string prefix, suffix;
+  if (statement.size() > kMaxQuoted) {
+    std::size_t begin = position > kMaxQuoted / 2 ? position - kMaxQuoted / 2 : 0;
+    begin = CharacterStart(statement, begin);
+    std::size_t end = CharacterStart(statement, std::min(statement.size(), begin + kMaxQuoted));
+    shown = statement.substr(begin, end - begin);
+    if (begin > 0) prefix = "...";
+    if (end < statement.size()) suffix = "...";
+  }
+  std::string detail = what + " at character " + std::to_string(column) + " in \"" + prefix +
+                       ValidUtf8OrQuestionMarks(shown) + suffix + "\"";
+  return Error(number, SqlErrorText(number), detail);
+}
+
+}  // namespace act::sql

@@ -1,0 +1,54 @@
+// jetsql's command line.
+#include <gtest/gtest.h>
+
+#include "tools/jetsql/command_line.h"
+
+namespace act::jetsql {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(CommandLine, FileThenStatements) {
+  Options o = ParseCommandLine({"datos.mdb", "SELECT * FROM a", "UPDATE a SET b = 1"});
+  EXPECT_EQ(o.file, "datos.mdb");
+  EXPECT_EQ(o.statements, (Args{"SELECT * FROM a", "UPDATE a SET b = 1"}));
+  EXPECT_FALSE(ReadsStandardInput(o));
+  EXPECT_FALSE(o.json || o.create || o.list_tables || o.schema || o.check || o.help);
+}
+
+TEST(CommandLine, OptionsAnywhereAndDoubleDash) {
+  Options o = ParseCommandLine({"--json", "x.mdb", "SELECT 1", "--", "--create", "-x"});
+  EXPECT_TRUE(o.json);
+  EXPECT_FALSE(o.create);
+  EXPECT_EQ(o.statements, (Args{"SELECT 1", "--create", "-x"}));
+  Options c = ParseCommandLine({"--create", "nuevo.mdb"});
+  EXPECT_TRUE(c.create);
+  EXPECT_TRUE(ReadsStandardInput(c));
+  EXPECT_TRUE(ParseCommandLine({"x.mdb", "--tables"}).list_tables);
+  EXPECT_TRUE(ParseCommandLine({"x.mdb", "--schema"}).schema);
+  EXPECT_TRUE(ParseCommandLine({"x.mdb", "--check"}).check);
+  EXPECT_FALSE(ReadsStandardInput(ParseCommandLine({"x.mdb", "--schema"})));
+  // A lone "-" is an argument, not an option.
+  EXPECT_EQ(ParseCommandLine({"-"}).file, "-");
+}
+
+TEST(CommandLine, Help) {
+  EXPECT_TRUE(ParseCommandLine({"--help"}).help);
+  EXPECT_TRUE(ParseCommandLine({"x.mdb", "-h"}).help);
+  std::string help = HelpText();
+  for (const char* topic : {"--create", "--tables", "--schema", "--check", "--json", "mdb-export",
+                            "INSERT INTO table", "CREATE INDEX", "Exit status", "UTF-8"})
+    EXPECT_NE(help.find(topic), std::string::npos) << topic;
+}
+
+TEST(CommandLine, Refusals) {
+  for (const Args& args : {Args{}, Args{"--json"}, Args{"--bogus", "x.mdb"}, Args{""},
+                           Args{"x.mdb", "--tables", "--schema"},
+                           Args{"x.mdb", "--tables", "SELECT * FROM a"},
+                           Args{"--create", "x.mdb", "--check"}}) {
+    EXPECT_THROW(ParseCommandLine(args), UsageError) << ::testing::PrintToString(args);
+  }
+}
+
+}  // namespace
+}  // namespace act::jetsql

@@ -1,0 +1,1 @@
+SELECT * FROM Table1 WHERE (A = 'a' OR B <> 'x') AND NOT (H IS NULL) AND I = TRUE

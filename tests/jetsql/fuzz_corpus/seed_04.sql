@@ -1,0 +1,1 @@
+SELECT * FROM Table4 WHERE name NOT IN ('row1', NULL) ORDER BY data, name

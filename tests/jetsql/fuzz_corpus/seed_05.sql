@@ -1,0 +1,1 @@
+SELECT column1, column89 FROM Table2 WHERE column1 >= 'm' OR column2 < 'B'

@@ -1,0 +1,1 @@
+SELECT * FROM Table3 WHERE a = 1.5 OR b = 0x0102 OR a IS NOT NULL

@@ -1,0 +1,1 @@
+SELECT * FROM configuracion WHERE elemento NOT IN ('versionBD','VersionCLI')

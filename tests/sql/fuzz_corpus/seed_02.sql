@@ -1,0 +1,1 @@
+SELECT elemento,valor_s FROM configuracion WHERE elemento='rutaMusica'

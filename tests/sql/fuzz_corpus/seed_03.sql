@@ -1,0 +1,1 @@
+SELECT elemento,valor FROM configuracion WHERE elemento='Don''t Stop'

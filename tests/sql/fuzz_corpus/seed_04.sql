@@ -1,0 +1,1 @@
+UPDATE configuracion SET valor_s = 'C:\Música\' WHERE elemento='rutaMusica'

@@ -1,0 +1,1 @@
+UPDATE configuracion SET valor = -2147483648 WHERE elemento='volumen'

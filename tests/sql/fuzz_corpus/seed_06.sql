@@ -1,0 +1,1 @@
+Insert INTO canciones IN 'c:\zentaroDeck_NEW\datos.new' SELECT * FROM canciones

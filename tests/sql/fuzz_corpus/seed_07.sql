@@ -1,0 +1,1 @@
+INSERT INTO dinero (id, importe, fecha) VALUES (1, 12.5, #5/1/2024 10:30:00 PM#);

@@ -1,0 +1,1 @@
+insert into todo values ('t', 1, -2, 3.5e-2, #2000-01-01#, NULL, TRUE, FALSE, 0x01ff, #10:30#)

@@ -1,0 +1,1 @@
+CREATE TABLE configuracion (elemento TEXT(50) NOT NULL PRIMARY KEY, valor_s TEXT(255), valor LONG)

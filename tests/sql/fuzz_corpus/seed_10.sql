@@ -1,0 +1,1 @@
+create table [genero album] ([id género] COUNTER CONSTRAINT pk PRIMARY KEY, album VARCHAR(100) UNIQUE, g MEMO, h CURRENCY, i DATETIME, j YESNO, k LONGBINARY, l GUID, CONSTRAINT [u] UNIQUE (album, [g]))

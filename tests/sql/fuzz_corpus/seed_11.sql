@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX [por género] ON [genero album] (genero DESC, album ASC) WITH DISALLOW NULL

@@ -1,0 +1,1 @@
+SELECT a, [b c] FROM t WHERE (a = 1 OR b <> 'x') AND NOT (c IS NULL) AND d IS NOT NULL AND e IN (1, 2) ORDER BY a DESC, [b c]

@@ -1,0 +1,1 @@
+SELECT * FROM a; UPDATE t SET a = 'x;y' WHERE b >= "1;2"; SELECT [a;b] FROM t WHERE c <= 3

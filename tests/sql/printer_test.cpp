@@ -1,0 +1,65 @@
+// Printing statements back to text.
+#include <gtest/gtest.h>
+
+#include "db/sql/printer.h"
+#include "tests/sql/test_util.h"
+
+namespace act::sql {
+namespace {
+
+std::string Reprint(const std::string& sql) { return ToSql(Parse(sql)); }
+
+TEST(Printer, CanonicalForms) {
+  EXPECT_EQ(Reprint("Insert INTO canciones IN 'c:\\zentaroDeck_NEW\\datos.new' SELECT * FROM canciones"),
+            "INSERT INTO [canciones] IN 'c:\\zentaroDeck_NEW\\datos.new' SELECT * FROM [canciones]");
+  EXPECT_EQ(Reprint("select a,b from t where a not in ('x','Don''t') and b is not null order by a desc"),
+            "SELECT [a], [b] FROM [t] WHERE [a] NOT IN ('x', 'Don''t') AND [b] IS NOT NULL "
+            "ORDER BY [a] DESC");
+  EXPECT_EQ(Reprint("UPDATE configuracion SET valor = -5, v = NULL WHERE elemento='x'"),
+            "UPDATE [configuracion] SET [valor] = -5, [v] = NULL WHERE [elemento] = 'x'");
+  EXPECT_EQ(Reprint("insert into t (a) values (#5/1/2024 1:02 PM#)"),
+            "INSERT INTO [t] ([a]) VALUES (#2024-05-01 13:02:00#)");
+  EXPECT_EQ(Reprint("INSERT INTO t VALUES (TRUE, FALSE, 1.50, 1e3, 0xab, \"q\")"),
+            "INSERT INTO [t] VALUES (TRUE, FALSE, 1.50, 1e3, 0xAB, 'q')");
+  EXPECT_EQ(Reprint("create table t (a varchar, b int not null primary key, c binary(8), "
+                    "constraint u unique (a, c))"),
+            "CREATE TABLE [t] ([a] TEXT(255), [b] LONG NOT NULL, [c] BINARY(8), "
+            "PRIMARY KEY ([b]), CONSTRAINT [u] UNIQUE ([a], [c]))");
+  EXPECT_EQ(Reprint("create unique index i on t (a desc, b) with ignore null"),
+            "CREATE UNIQUE INDEX [i] ON [t] ([a] DESC, [b]) WITH IGNORE NULL");
+}
+
+TEST(Printer, ParenthesesOnlyWhereNeeded) {
+  EXPECT_EQ(Reprint("SELECT * FROM t WHERE ((a = 1)) OR (b = 2 AND c = 3)"),
+            "SELECT * FROM [t] WHERE [a] = 1 OR [b] = 2 AND [c] = 3");
+  EXPECT_EQ(Reprint("SELECT * FROM t WHERE (a = 1 OR b = 2) AND NOT (c = 3 OR d = 4)"),
+            "SELECT * FROM [t] WHERE ([a] = 1 OR [b] = 2) AND NOT ([c] = 3 OR [d] = 4)");
+  EXPECT_EQ(Reprint("SELECT * FROM t WHERE a = 1 AND (b = 2 AND c = 3)"),
+            "SELECT * FROM [t] WHERE [a] = 1 AND ([b] = 2 AND [c] = 3)");
+  EXPECT_EQ(Reprint("SELECT * FROM t WHERE NOT NOT (a = 1)"),
+            "SELECT * FROM [t] WHERE NOT NOT [a] = 1");
+}
+
+TEST(Printer, RoundTripsEveryForm) {
+  for (const char* sql : {
+           "SELECT * FROM configuracion WHERE elemento NOT IN ('versionBD','VersionCLI')",
+           "SELECT [Título], [año] FROM [mis canciones] WHERE [a b] >= -1.5e3 OR x <= #10:30#",
+           "UPDATE configuracion SET valor_s = 'C:\\Música\\' WHERE elemento='rutaMusica'",
+           "INSERT INTO t (a, b) IN 'x.mdb' SELECT c, d FROM u WHERE c <> 0 ORDER BY d",
+           "INSERT INTO t VALUES (-9223372036854775808, 99999999999999999999, #0100-01-01#)",
+           "CREATE TABLE [x] (a MEMO, b CURRENCY, c GUID, d LONGBINARY, e COUNTER CONSTRAINT p PRIMARY KEY)",
+           "CREATE INDEX i ON t (a) WITH PRIMARY",
+       }) {
+    std::string once = Reprint(sql);
+    EXPECT_EQ(Reprint(once), once) << sql;
+  }
+}
+
+TEST(Printer, Quoting) {
+  EXPECT_EQ(QuoteText("it's ''"), "'it''s '''''");
+  EXPECT_EQ(QuoteName("select"), "[select]");
+  EXPECT_EQ(ToSql(Value::Text("")), "''");
+}
+
+}  // namespace
+}  // namespace act::sql

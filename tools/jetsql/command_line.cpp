@@ -1,0 +1,88 @@
+#include "tools/jetsql/command_line.h"
+
+namespace act::jetsql {
+
+Options ParseCommandLine(const std::vector<std::string>& args) {
+  Options o;
+  bool options_ended = false;
+  bool have_file = false;
+  for (const std::string& arg : args) {
+    if (!options_ended && arg.size() > 1 && arg[0] == '-') {
+      if (arg == "--") options_ended = true;
+      else if (arg == "--create") o.create = true;
+      else if (arg == "--json") o.json = true;
+      else if (arg == "--tables") o.list_tables = true;
+      else if (arg == "--schema") o.schema = true;
+      else if (arg == "--check") o.check = true;
+      else if (arg == "--help" || arg == "-h") o.help = true;
+      else throw UsageError("unknown option " + arg);
+      continue;
+    }
+    if (!have_file) {
+      o.file = arg;
+      have_file = true;
+    } else {
+      o.statements.push_back(arg);
+    }
+  }
+  if (o.help) return o;
+  if (!have_file || o.file.empty()) throw UsageError("no database file given");
+  int listings = int(o.list_tables) + int(o.schema) + int(o.check);
+  if (listings > 1) throw UsageError("--tables, --schema and --check go one at a time");
+  if (listings == 1 && (!o.statements.empty() || o.create))
+    throw UsageError("--tables, --schema and --check take no statements and no --create");
+  return o;
+}
+
+bool ReadsStandardInput(const Options& o) {
+  return o.statements.empty() && !o.list_tables && !o.schema && !o.check;
+}
+
+const char* HelpText() {
+  return R"(Usage:
+  jetsql FILE STATEMENT...      run each statement on FILE, in order
+  jetsql FILE                   read statements from standard input, separated by ';'
+  jetsql --create FILE [STATEMENT...]
+                                make FILE a new, empty Access 97 database (never
+                                over an existing file), then run the statements
+  jetsql FILE --tables          list the user tables, one a line
+  jetsql FILE --schema          print each user table as CREATE TABLE and CREATE INDEX
+                                statements that jetsql --create accepts
+  jetsql FILE --check           run the engine's consistency check; exit 1 when
+                                anything is wrong
+  jetsql --help                 show this text
+
+Options:
+  --json    print SELECT rows as JSON, one object per row: Null as null, numbers
+            as numbers, booleans as true/false, dates in ISO 8601
+            (2024-05-01T10:30:00), binary as hex digits
+  --        end of options (a statement may then begin with '-')
+
+Statements (Jet SQL; keywords in any case, names plain or in [brackets], texts
+in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
+  SELECT * | col, ... FROM table [WHERE condition] [ORDER BY col [ASC|DESC], ...]
+  UPDATE table SET col = value, ... [WHERE condition]
+  INSERT INTO table [(col, ...)] [IN 'file'] SELECT ...
+  INSERT INTO table [(col, ...)] [IN 'file'] VALUES (value, ...)
+  CREATE TABLE table (col TYPE [(size)] [NOT NULL] [PRIMARY KEY | UNIQUE], ...,
+                      [CONSTRAINT name PRIMARY KEY | UNIQUE (col, ...)])
+  CREATE [UNIQUE] INDEX name ON table (col [ASC|DESC], ...)
+                      [WITH PRIMARY | WITH DISALLOW NULL | WITH IGNORE NULL]
+  Conditions: =, <>, <, <=, >, >=, [NOT] IN (values), IS [NOT] NULL, AND, OR,
+  NOT and parentheses. Values: 'text', 12, -1.5, #2024-05-01 10:30:00#,
+  #5/1/2024#, #10:30#, NULL, TRUE, FALSE, 0x0AFF.
+  Types: TEXT(n), MEMO, BYTE, SHORT, LONG, COUNTER, CURRENCY, SINGLE, DOUBLE,
+  DATETIME, BIT, BINARY(n), LONGBINARY, GUID, and the synonyms Jet accepts
+  (VARCHAR, INTEGER, SMALLINT, FLOAT, REAL, DATE, YESNO, MONEY, ...).
+
+Output: SELECT rows go to standard output as CSV with a header line, in the form
+mdb-export prints by default (compare the two with diff), or as JSON with
+--json. Arguments and output are UTF-8.
+
+Exit status: 0 when everything ran, 1 on an error; the message on standard
+error names the file and quotes the statement. SELECT, --tables, --schema and
+--check never change the file.
+)";
+}
+
+}  // namespace act::jetsql

@@ -1,0 +1,61 @@
+// jetsql FILE STATEMENT... : see HelpText() in command_line.cpp.
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+#include "platform/file_system.h"
+#include "tools/jetsql/command_line.h"
+#include "tools/jetsql/runner.h"
+
+namespace {
+
+// The arguments in UTF-8: Windows hands them out in UTF-16.
+std::vector<std::string> Arguments(int argc, char** argv) {
+  std::vector<std::string> args;
+#ifdef _WIN32
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  for (int i = 1; wide && i < count; ++i) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string arg(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), n, nullptr, nullptr);
+    args.push_back(arg);
+  }
+  LocalFree(wide);
+#else
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+#endif
+  return args;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Bytes out as they are: CSV lines end in "\n", as mdb-export's do.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stdin), _O_BINARY);
+#endif
+  act::jetsql::Options options;
+  try {
+    options = act::jetsql::ParseCommandLine(Arguments(argc, argv));
+  } catch (const act::jetsql::UsageError& e) {
+    std::cerr << "jetsql: " << e.what() << "\nTry jetsql --help.\n";
+    return 1;
+  }
+#ifndef _WIN32
+  // The posix file-system service takes host paths that start with '/'.
+  if (!options.file.empty()) options.file = std::filesystem::absolute(options.file).string();
+#endif
+  std::unique_ptr<act::FileSystem> fs = act::NewPlatformFileSystem();
+  return act::jetsql::Run(options, *fs, std::cin, std::cout, std::cerr);
+}

@@ -1,0 +1,97 @@
+#include "tools/jetsql/runner.h"
+
+#include <istream>
+#include <iterator>
+#include <ostream>
+
+#include "db/dao/dao.h"
+#include "db/errors.h"
+#include "db/sql/parser.h"
+#include "db/sql/script.h"
+#include "platform/error.h"
+#include "tools/jetsql/formats.h"
+#include "tools/jetsql/query.h"
+#include "tools/jetsql/schema.h"
+
+namespace act::jetsql {
+namespace {
+
+// The statement being run, so that a failure report can quote it.
+struct Progress {
+  std::string statement;
+};
+
+void RunStatement(dao::Database& db, const std::string& text, bool json, std::ostream& out) {
+  sql::Statement statement = sql::Parse(text);
+  auto* select = std::get_if<sql::SelectStatement>(&statement);
+  if (!select) {
+    db.Execute(text);
+    return;
+  }
+  std::vector<std::string> names;
+  RunSelect(
+      db.jet(), *select, text,
+      [&](const std::vector<std::string>& n) {
+        names = n;
+        if (!json) out << CsvHeader(names);
+      },
+      [&](const std::vector<db::Value>& row) { out << (json ? JsonRow(names, row) : CsvRow(row)); });
+}
+
+std::vector<std::string> Statements(const Options& options, std::istream& in) {
+  if (!ReadsStandardInput(options)) return options.statements;
+  std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return sql::SplitStatements(script);
+}
+
+void RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::ostream& out,
+                Progress& progress) {
+  if (options.create) {
+    if (fs.FileExists(options.file)) throw Error(kErrFileAlreadyExists, options.file);
+    throw db::JetFailure(db::kJetOperationNotSupported,
+                         "this engine cannot create databases yet: " + options.file);
+  }
+  dao::DBEngine engine(fs);
+  std::unique_ptr<dao::Database> db = engine.OpenDatabase(options.file);
+  if (options.list_tables) {
+    for (const auto& entry : db->jet().tables())
+      if (!entry.is_system()) out << entry.name << "\n";
+  } else if (options.schema) {
+    out << SchemaText(db->jet());
+  } else if (options.check) {
+    throw db::JetFailure(db::kJetOperationNotSupported,
+                         "this engine has no consistency check yet: " + options.file);
+  } else {
+    for (const std::string& statement : Statements(options, in)) {
+      progress.statement = statement;
+      RunStatement(*db, statement, options.json, out);
+      out.flush();
+    }
+    progress.statement.clear();
+  }
+  db->Close();
+}
+
+}  // namespace
+
+int Run(const Options& options, FileSystem& fs, std::istream& in, std::ostream& out,
+        std::ostream& err) {
+  if (options.help) {
+    out << HelpText();
+    return 0;
+  }
+  Progress progress;
+  try {
+    RunCommand(options, fs, in, out, progress);
+    return 0;
+  } catch (const Error& e) {
+    out.flush();
+    std::string report = std::string(e.what());
+    if (!progress.statement.empty() && report.find(progress.statement) == std::string::npos)
+      report += " (in \"" + progress.statement + "\")";
+    err << "jetsql: " << options.file << ": error " << e.number() << ": " << report << "\n";
+    return 1;
+  }
+}
+
+}  // namespace act::jetsql
