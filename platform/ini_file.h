@@ -21,7 +21,9 @@
 //   dropped. A write that changes nothing leaves the file untouched.
 //
 // Files are Windows-1252 unless they start with a UTF-8 or UTF-16 byte order
-// mark, which is kept.
+// mark, which is kept. A character of such a Unicode file that Windows-1252
+// cannot hold reads as '?', where Windows may substitute a look-alike
+// ("best fit": Ω reads as O); the product's files are all Windows-1252.
 #pragma once
 
 #include <cstdint>

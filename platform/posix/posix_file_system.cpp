@@ -254,13 +254,10 @@ class PosixFileSystem : public FileSystem {
     std::string to_windows = TargetText(source, destination);
     if (IsFile(to)) throw Error(kErrFileAlreadyExists, to_windows);
     // Copying a folder into itself would never end.
-    char* real_from = realpath(from.c_str(), nullptr);
-    char* real_parent = realpath(ParentOf(to).c_str(), nullptr);
-    std::string a = real_from ? real_from : from, b = real_parent ? real_parent : ParentOf(to);
-    std::free(real_from);
-    std::free(real_parent);
-    b += "/" + LastName(to);
-    if (b == a || b.starts_with(a + "/")) throw Error(kErrPermissionDenied, to_windows);
+    std::string real_from = Real(from), real_to = Real(ParentOf(to)) + "/" + LastName(to);
+    if (real_to == real_from || real_to.starts_with(real_from + "/")) {
+      throw Error(kErrPermissionDenied, to_windows);
+    }
     CopyTree(from, source, to, to_windows, overwrite);
   }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -80,6 +81,21 @@ TEST_F(DriveMapTest, CopyingALinkLoopFailsInsteadOfRunningForever) {
   }
   fs->DeleteFolder("c:\\copia", true);
   EXPECT_FALSE(fs->FolderExists("c:\\copia"));
+}
+
+TEST_F(DriveMapTest, HiddenAndSystemLiveWhereWineKeepsThem) {
+  std::string host = prefix_ + "/drive_c/M\xC3\xBAsica/Lista.TXT";
+  if (setxattr(host.c_str(), "user.probe", "1", 1, 0) != 0) GTEST_SKIP() << "no user attributes here";
+  std::unique_ptr<FileSystem> fs = NewPlatformFileSystem(prefix_);
+  fs->SetAttributes("c:\\Música\\Lista.txt", kAttrHidden | kAttrSystem | kAttrReadOnly);
+  char text[16] = {};
+  ASSERT_GT(getxattr(host.c_str(), "user.DOSATTRIB", text, sizeof(text) - 1), 0);
+  EXPECT_STREQ(text, "0x6");  // what Wine's own attrib +h +s writes
+  EXPECT_EQ(fs->GetAttributes("c:\\Música\\Lista.txt"),
+            uint32_t{kAttrHidden | kAttrSystem | kAttrReadOnly | kAttrArchive});
+  fs->SetAttributes("c:\\Música\\Lista.txt", 0);
+  EXPECT_LT(getxattr(host.c_str(), "user.DOSATTRIB", text, sizeof(text)), 0);
+  EXPECT_EQ(fs->GetAttributes("c:\\Música\\Lista.txt"), uint32_t{kAttrArchive});
 }
 
 TEST_F(DriveMapTest, MovesBetweenHostFileSystemsCopyThenRemove) {

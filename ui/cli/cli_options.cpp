@@ -34,7 +34,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
 
 const char* CliUsage() {
   return
-      "Uso: actualizador-cli --drive X: [--origin CARPETA] [--prefix CARPETA]\n"
+      "Uso: actualizador-cli [--drive X:] [--origin CARPETA] [--prefix CARPETA]\n"
       "\n"
       "Actualiza zentaroDeck en la unidad indicada, sin ventana, con el paquete\n"
       "zentaroDeck_NEW que hay junto al actualizador. Hace los mismos pasos que el\n"
@@ -43,8 +43,9 @@ const char* CliUsage() {
       "actualizador.ini, guarda la instalación anterior en X:\\SOPORTE y deja la\n"
       "nueva en X:\\zentaroDeck.\n"
       "\n"
-      "  --drive X:         unidad de la instalación (obligatoria); se toma el texto\n"
-      "                     hasta los primeros dos puntos incluidos.\n"
+      "  --drive X:         unidad de la instalación; se toma el texto hasta los\n"
+      "                     primeros dos puntos incluidos. Sin ella, la unidad del\n"
+      "                     acceso directo de inicio de zentaroDeck (como la ventana).\n"
       "  --origin CARPETA   carpeta del actualizador, la que contiene zentaroDeck_NEW\n"
       "                     (por omisión, la carpeta de este ejecutable). En posix\n"
       "                     puede ser una ruta nativa que empiece por '/'.\n"

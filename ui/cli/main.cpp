@@ -11,8 +11,11 @@
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/profile_store.h"
+#include "platform/shell/shell.h"
 #include "ui/cli/cli_host.h"
 #include "ui/cli/cli_options.h"
+#include "ui/discovery/drive_discovery.h"
+#include "ui/discovery/drive_names.h"
 
 namespace act {
 namespace {
@@ -34,23 +37,36 @@ void ReportError(const std::string& report) {
   std::fflush(stderr);
 }
 
-// The drive to update. Only --drive gives it for now; the place where the
-// installation drive would be discovered from the start-up shortcuts.
-std::string ChooseDrive(const CliOptions& options) {
-  if (options.drive.empty())
-    throw Error(kErrInvalidProcedureCall, "--drive is required (see --help)");
-  return options.drive;
+// Without a window, the drive list is the text the discovery hands over.
+class ChosenDrive : public DriveList {
+ public:
+  std::string text;
+  void SetDrive(const std::string& drive) override { text = drive; }
+};
+
+// The drive to update: --drive, else the installation drive discovery. With
+// no drive list to fall back on, a discovery that names no drive of the
+// machine ends the program.
+std::string ChooseDrive(const CliOptions& options, MessageBoxes& boxes) {
+  if (!options.drive.empty()) return options.drive;
+  std::unique_ptr<FileSystem> fs = NewPlatformFileSystem(options.prefix);
+  std::unique_ptr<Shell> shell = NewPlatformShell(*fs, options.prefix);
+  ChosenDrive chosen;
+  buscaUnidadPrograma(*shell, boxes, chosen);
+  if (!FindNamedDrive(shell->Drives(), chosen.text))
+    throw Error(kErrDeviceUnavailable, "no installation drive found (give --drive): '" + chosen.text + "'");
+  return chosen.text;
 }
 
 int Run(const CliOptions& options) {
+  ConsoleBoxes boxes;
   RunInputs inputs;
-  inputs.drive_text = ChooseDrive(options);
+  inputs.drive_text = ChooseDrive(options, boxes);
   std::string origin = options.origin.empty() ? ExecutableFolder() : options.origin;
   inputs.updater_folder = OriginAsDrivePath(origin, inputs.drive_text, options.prefix);
 
   std::unique_ptr<FileSystem> fs = NewPlatformFileSystem(options.prefix);
   std::unique_ptr<ProfileStore> profiles = NewPlatformProfileStore(*fs);
-  ConsoleBoxes boxes;
   RunServices services{*fs, *profiles, boxes};
   return RunUpdate(inputs, services) == RunOutcome::kCompleted ? kExitCompleted : kExitRefused;
 }

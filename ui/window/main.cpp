@@ -1,0 +1,32 @@
+// actualizador.exe: the window frmPrincipal is the whole program. A failure
+// while it loads ends the program before it is shown, with the error report.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include "platform/error.h"
+#include "ui/window/frm_principal.h"
+#include "ui/window/message_boxes.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  OleInitialize(nullptr);
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  static act::FrmPrincipal window;
+  try {
+    window.Load(instance);
+  } catch (const act::Error& error) {
+    act::ReportErrorAndExit(nullptr, error);
+  }
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (!IsDialogMessageW(window.hwnd(), &message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  OleUninitialize();
+  return 0;
+}
