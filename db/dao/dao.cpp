@@ -17,6 +17,8 @@ using db::JetFailure;
 struct DatabaseState {
   std::unique_ptr<db::jet::Database> db;  // null once closed
   std::string path;
+  // Where the file came from: a statement that writes reopens it writable.
+  FileSystem* fs = nullptr;
 };
 
 namespace {
@@ -154,8 +156,8 @@ TableDef TableDefs::Item(int16_t position) const {
 
 // --- Database -----------------------------------------------------------
 
-Database::Database(std::unique_ptr<db::jet::Database> db, std::string path)
-    : state_(std::make_shared<DatabaseState>(DatabaseState{std::move(db), path})),
+Database::Database(std::unique_ptr<db::jet::Database> db, std::string path, FileSystem& fs)
+    : state_(std::make_shared<DatabaseState>(DatabaseState{std::move(db), path, &fs})),
       path_(std::move(path)) {}
 
 Database::~Database() = default;
@@ -199,7 +201,7 @@ void Database::Close() {
 std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path) {
   // Read-only: reading never changes a byte of the file.
   auto db = db::jet::Database::Open(fs_, path, /*writable=*/false);
-  return std::unique_ptr<Database>(new Database(std::move(db), path));
+  return std::unique_ptr<Database>(new Database(std::move(db), path, fs_));
 }
 
 }  // namespace act::dao

@@ -142,7 +142,7 @@ class Database {
 
  private:
   friend class DBEngine;
-  Database(std::unique_ptr<db::jet::Database> db, std::string path);
+  Database(std::unique_ptr<db::jet::Database> db, std::string path, FileSystem& fs);
   std::shared_ptr<DatabaseState> state_;
   std::string path_;
   std::unique_ptr<act::dao::TableDefs> table_defs_;

@@ -36,8 +36,13 @@ Slot ReadSlot(const Page& page, const Format& format, unsigned row) {
                       : (page.U16(format.data_slots + 2 * (row - 1)) & kSlotOffsetMask);
   size_t table_end = format.data_slots + 2 * size_t(count);
   if (slot.flags & kSlotDeleted) {
-    // Deleted slots have no extent worth checking; moved bodies do.
-    if (slot.start >= slot.end) slot.end = slot.start;
+    // A deleted slot keeps whatever offset the engine left in it and has no
+    // bytes; only a moved body (also flagged 0x8000) is ever read, and an
+    // empty one fails where its row is decoded.
+    if (slot.start < table_end || slot.start >= slot.end || slot.end > page.size()) {
+      slot.start = slot.end = table_end;
+    }
+    return slot;
   }
   if (slot.start < table_end || slot.start > slot.end || slot.end > page.size()) {
     page.Fail("row " + std::to_string(row) + " spans bytes " + std::to_string(slot.start) +

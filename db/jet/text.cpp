@@ -2,21 +2,11 @@
 
 #include <vector>
 
+#include "platform/cp1252.h"
+
 namespace act::db::jet {
 
 namespace {
-
-// Code points of bytes 0x80-0x9F in Windows-1252; the undefined five map to
-// themselves.
-constexpr uint16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-uint32_t Cp1252CodePoint(uint8_t b) {
-  return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : b;
-}
 
 // Decodes one UTF-8 sequence; returns false on malformed input.
 bool NextCodePoint(std::string_view s, size_t& i, uint32_t& cp) {
@@ -35,6 +25,27 @@ bool NextCodePoint(std::string_view s, size_t& i, uint32_t& cp) {
 
 }  // namespace
 
+std::string Cp1252ToUtf8(std::span<const uint8_t> bytes) {
+  return act::Cp1252ToUtf8(
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
+  // Unlike the platform's conversion (which writes '?'), a character without
+  // a byte must not turn into a different text here: it would compare equal
+  // to a real '?'.
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    uint32_t cp;
+    if (!NextCodePoint(utf8, i, cp)) return std::nullopt;
+    int byte = act::UnicodeToCp1252(char32_t(cp));
+    if (byte < 0) return std::nullopt;
+    out += char(byte);
+  }
+  return out;
+}
+
 void AppendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
     out += char(cp);
@@ -51,33 +62,6 @@ void AppendUtf8(std::string& out, uint32_t cp) {
     out += char(0x80 | ((cp >> 6) & 0x3F));
     out += char(0x80 | (cp & 0x3F));
   }
-}
-
-std::string Cp1252ToUtf8(std::span<const uint8_t> bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (uint8_t b : bytes) AppendUtf8(out, Cp1252CodePoint(b));
-  return out;
-}
-
-std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) {
-    uint32_t cp;
-    if (!NextCodePoint(utf8, i, cp)) return std::nullopt;
-    if (cp < 0x80 || (cp >= 0xA0 && cp < 0x100)) {
-      out += char(cp);
-      continue;
-    }
-    int found = -1;
-    for (int k = 0; k < 32; ++k) {
-      if (kCp1252High[k] == cp) found = k;
-    }
-    if (found < 0) return std::nullopt;
-    out += char(0x80 + found);
-  }
-  return out;
 }
 
 std::string Utf16LeToUtf8(std::span<const uint8_t> bytes) {

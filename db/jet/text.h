@@ -12,8 +12,8 @@
 
 namespace act::db::jet {
 
-// Windows-1252 bytes to UTF-8. The five bytes 1252 leaves undefined map to
-// the C1 control characters U+0081 etc., as Windows does.
+// Windows-1252 bytes to UTF-8 (the platform's conversion: the five bytes
+// 1252 leaves undefined map to U+0081 etc., as Windows does).
 std::string Cp1252ToUtf8(std::span<const uint8_t> bytes);
 
 // UTF-8 to Windows-1252; nullopt when a character has no 1252 byte or the
