@@ -38,9 +38,11 @@ class FaultRandomAccessFile : public RandomAccessFile {
   }
   void WriteAt(uint64_t offset, const void* data, size_t n) override {
     if (owner_.Count("WriteAt", path()) == FaultFileSystem::Step::kStopHere) {
+      owner_.Written(path());
       base_->WriteAt(offset, data, n / 2);  // the power went mid-write
       throw StoppedDead();
     }
+    owner_.Written(path());
     base_->WriteAt(offset, data, n);
   }
   uint64_t Size() override { return base_->Size(); }
@@ -51,6 +53,7 @@ class FaultRandomAccessFile : public RandomAccessFile {
   void Sync() override {
     if (owner_.Count("Sync", path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
     base_->Sync();
+    owner_.Synced(path());
   }
   const std::string& path() const override { return base_->path(); }
 
@@ -112,9 +115,11 @@ void FaultFileSystem::CopyFile(const std::string& source, const std::string& des
 void FaultFileSystem::CopyCounted(const char* operation, const std::string& from,
                                   const std::string& to, bool overwrite) {
   if (Count(operation, from, to) == Step::kStopHere) {
+    Written(Target(from, to));
     CopyHalf(from, Target(from, to));
     throw StoppedDead();
   }
+  Written(Target(from, to));
   base_.CopyFile(from, to, overwrite);
 }
 
@@ -131,21 +136,25 @@ void FaultFileSystem::CopyHalf(const std::string& from, const std::string& to) {
 void FaultFileSystem::MoveFolder(const std::string& source, const std::string& destination) {
   if (Count("MoveFolder", source, destination) == Step::kStopHere) throw StoppedDead();  // a rename is all or nothing
   base_.MoveFolder(source, destination);
+  Renamed(source, destination);
 }
 
 void FaultFileSystem::MoveFile(const std::string& source, const std::string& destination) {
   if (Count("MoveFile", source, destination) == Step::kStopHere) throw StoppedDead();
   base_.MoveFile(source, destination);
+  Renamed(source, destination);
 }
 
 void FaultFileSystem::DeleteFolder(const std::string& path, bool force) {
   if (Count("DeleteFolder", path) == Step::kStopHere) throw StoppedDead();
   base_.DeleteFolder(path, force);
+  Renamed(path, "");
 }
 
 void FaultFileSystem::DeleteFile(const std::string& path, bool force) {
   if (Count("DeleteFile", path) == Step::kStopHere) throw StoppedDead();
   base_.DeleteFile(path, force);
+  Renamed(path, "");
 }
 
 void FaultFileSystem::CreateFolder(const std::string& path) {
@@ -175,9 +184,11 @@ std::vector<uint8_t> FaultFileSystem::ReadFileBytes(const std::string& path) {
 
 void FaultFileSystem::WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) {
   if (Count("WriteFileBytes", path) == Step::kStopHere) {
+    Written(path);
     base_.WriteFileBytes(path, std::vector<uint8_t>(data.begin(), data.begin() + data.size() / 2));
     throw StoppedDead();
   }
+  Written(path);
   base_.WriteFileBytes(path, data);
 }
 
@@ -195,6 +206,40 @@ std::unique_ptr<RandomAccessFile> FaultFileSystem::CreateRandomAccess(const std:
 std::vector<std::string> FaultFileSystem::ListFolder(const std::string& path) {
   if (Count("ListFolder", path) == Step::kStopHere) throw StoppedDead();
   return base_.ListFolder(path);
+}
+
+void FaultFileSystem::Written(const std::string& path) { unsynced_.insert(path); }
+
+void FaultFileSystem::Synced(const std::string& path) { unsynced_.erase(path); }
+
+void FaultFileSystem::Renamed(const std::string& from, const std::string& to) {
+  std::set<std::string> renamed;
+  for (const std::string& path : unsynced_) {
+    if (path == from) {
+      if (!to.empty()) renamed.insert(to);
+    } else if (path.size() > from.size() && path.compare(0, from.size(), from) == 0 &&
+               path[from.size()] == '\\') {
+      if (!to.empty()) renamed.insert(to + path.substr(from.size()));
+    } else {
+      renamed.insert(path);
+    }
+  }
+  unsynced_ = std::move(renamed);
+}
+
+size_t FaultFileSystem::DropUnsyncedData() {
+  size_t dropped = 0;
+  for (const std::string& path : unsynced_) {
+    if (!base_.FileExists(path)) continue;
+    // Read-only files lose their data as well: the cut does not ask.
+    uint32_t attributes = base_.GetAttributes(path);
+    base_.SetAttributes(path, kAttrNormal);
+    base_.WriteFileBytes(path, {});
+    base_.SetAttributes(path, attributes & ~uint32_t{kAttrDirectory});
+    ++dropped;
+  }
+  unsynced_.clear();
+  return dropped;
 }
 
 }  // namespace act

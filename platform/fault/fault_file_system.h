@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,14 @@ class FaultFileSystem : public FileSystem {
   const std::vector<Operation>& log() const { return log_; }
   bool stopped() const { return stopped_; }
 
+  // After a stop: what a power cut does to data still in the write cache.
+  // Every file written (copied, saved, written at an offset) and not synced
+  // since loses its contents, wherever it has been moved or renamed to since
+  // (an empty file is what journalled file systems commonly leave of data
+  // that never reached the disk; the renames themselves are journalled and
+  // survive). Returns how many files it emptied.
+  size_t DropUnsyncedData();
+
   bool FolderExists(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   void CopyFolder(const std::string& source, const std::string& destination, bool overwrite) override;
@@ -80,6 +89,10 @@ class FaultFileSystem : public FileSystem {
   enum class Step { kProceed, kStopHere };
   Step Count(const char* operation, const std::string& path,
              const std::string& destination = "");
+  // Bookkeeping of the files whose data is not durable yet; also used by
+  // the random-access files.
+  void Written(const std::string& path);
+  void Synced(const std::string& path);
 
  private:
   void CopyTree(const std::string& from, const std::string& to, bool overwrite);
@@ -87,6 +100,7 @@ class FaultFileSystem : public FileSystem {
                    bool overwrite);
   // Writes the first half of the source's bytes to the destination.
   void CopyHalf(const std::string& from, const std::string& to);
+  void Renamed(const std::string& from, const std::string& to);  // to "" = deleted
 
   FileSystem& base_;
   uint64_t count_ = 0;
@@ -95,6 +109,7 @@ class FaultFileSystem : public FileSystem {
   uint64_t stop_at_ = 0;
   bool stopped_ = false;
   std::vector<Operation> log_;
+  std::set<std::string> unsynced_;
 };
 
 }  // namespace act
