@@ -19,7 +19,7 @@ cmake -S "$root" -B "$build" -DACT_FUZZ=ON -DCMAKE_C_COMPILER=clang \
 targets=(
   "fuzz_ini_round_trip:tests/reliability/fuzz:$root/tests/reliability/fuzz/ini_corpus"
   "fuzz_ini_file:tests/platform/fuzz:$root/tests/reliability/fuzz/ini_corpus"
-  "fuzz_pe_version:tests/platform/fuzz:$build/tests/engine/exes"
+  "fuzz_pe_version:tests/platform/fuzz:$build/tests/engine/exes/*.exe $build/tests/platform/pe_samples/*.exe"
   "lnk_fuzzer:tests/ui:$root/tests/ui/data/lnk"
   "sql_parser_fuzzer:tests/sql:$root/tests/sql/fuzz_corpus"
   "jetsql_select_fuzzer:tests/jetsql:$root/tests/jetsql/fuzz_corpus"
@@ -34,7 +34,7 @@ fi
 
 names=()
 for t in "${targets[@]}"; do names+=("${t%%:*}"); done
-cmake --build "$build" -j"$(nproc)" --target "${names[@]}" engine_test_exes >/dev/null
+cmake --build "$build" -j"$(nproc)" --target "${names[@]}" engine_test_exes act_pe_samples >/dev/null
 
 status=0
 for t in "${targets[@]}"; do
@@ -42,12 +42,13 @@ for t in "${targets[@]}"; do
   work="$build/corpus/$name"
   findings="$build/findings/$name"
   mkdir -p "$work" "$findings"
-  # Seeds: every regular file of the seed folders (the executables only, for
-  # the version reader).
+  # Seeds: the files named, and every file of the folders named but notes.
   for s in $seeds; do
-    [ -e "$s" ] || continue
-    find "$s" -maxdepth 1 -type f ! -name '*.md' ! -name '*.tsv' ! -name '*.o' ! -name '*.rc' \
-      -exec cp -n {} "$work/" \;
+    if [ -f "$s" ]; then
+      cp -n "$s" "$work/"
+    elif [ -d "$s" ]; then
+      find "$s" -maxdepth 1 -type f ! -name '*.md' ! -name '*.tsv' -exec cp -n {} "$work/" \;
+    fi
   done
   log="$build/findings/$name.log"
   if "$build/$folder/$name" "$work" -max_total_time="$seconds" -print_final_stats=1 \
