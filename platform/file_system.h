@@ -107,6 +107,13 @@ class FileSystem {
   virtual std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) = 0;
   // Names of the entries of a folder (files and folders), without "." and "..".
   virtual std::vector<std::string> ListFolder(const std::string& path) = 0;
+  // Makes the contents of every file under the folder durable (fsync /
+  // FlushFileBuffers), and the folders' own entries too, before it returns.
+  // Copies and saves otherwise sit in the write cache for a while; a power
+  // cut after a later rename could then leave the renamed files empty. Read-
+  // only files are flushed too. File systems with no write cache of their
+  // own (test doubles over another one) pass it on or have nothing to do.
+  virtual void FlushFolder(const std::string& path) = 0;
 };
 
 // The backend of this build: win32 on Windows, posix elsewhere. On posix the

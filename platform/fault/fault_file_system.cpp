@@ -208,6 +208,17 @@ std::vector<std::string> FaultFileSystem::ListFolder(const std::string& path) {
   return base_.ListFolder(path);
 }
 
+void FaultFileSystem::FlushFolder(const std::string& path) {
+  // A stop here flushes nothing: the cut came first.
+  if (Count("FlushFolder", path) == Step::kStopHere) throw StoppedDead();
+  base_.FlushFolder(path);
+  for (auto it = unsynced_.begin(); it != unsynced_.end();) {
+    bool inside = it->size() > path.size() && it->compare(0, path.size(), path) == 0 &&
+                  (*it)[path.size()] == '\\';
+    it = inside ? unsynced_.erase(it) : std::next(it);
+  }
+}
+
 void FaultFileSystem::Written(const std::string& path) { unsynced_.insert(path); }
 
 void FaultFileSystem::Synced(const std::string& path) { unsynced_.erase(path); }

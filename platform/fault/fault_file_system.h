@@ -82,6 +82,7 @@ class FaultFileSystem : public FileSystem {
   std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& path, bool writable) override;
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string& path) override;
+  void FlushFolder(const std::string& path) override;
 
   // What a counted operation should do: go on, or be the one that stops.
   // Throws the injected error, or StoppedDead once stopped. Used by the
