@@ -5,6 +5,7 @@
 # size and the result; a finding leaves its input in
 # build/fuzz/findings/<target>/ and makes the script exit 1.
 #   scripts/fuzz.sh [seconds-per-target] [target ...]
+# ACT_FUZZ_NO_BUILD=1 runs the targets as already built.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
@@ -12,8 +13,10 @@ shift || true
 build=${ACT_FUZZ_BUILD:-$root/build/fuzz}
 shared=$(cd "$root/../shared" 2>/dev/null && pwd || echo "$root/../shared")
 
-cmake -S "$root" -B "$build" -DACT_FUZZ=ON -DCMAKE_C_COMPILER=clang \
-      -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+if [ "${ACT_FUZZ_NO_BUILD:-0}" != 1 ]; then
+  cmake -S "$root" -B "$build" -DACT_FUZZ=ON -DCMAKE_C_COMPILER=clang \
+        -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
 
 # target : folder of the target in the build : seed folders and files
 targets=(
@@ -34,7 +37,8 @@ fi
 
 names=()
 for t in "${targets[@]}"; do names+=("${t%%:*}"); done
-cmake --build "$build" -j"$(nproc)" --target "${names[@]}" engine_test_exes act_pe_samples >/dev/null
+[ "${ACT_FUZZ_NO_BUILD:-0}" = 1 ] ||
+  cmake --build "$build" -j"$(nproc)" --target "${names[@]}" engine_test_exes act_pe_samples >/dev/null
 
 status=0
 for t in "${targets[@]}"; do
