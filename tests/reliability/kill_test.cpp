@@ -198,6 +198,11 @@ TEST_F(KillTest, KilledAtRandomMomentsTheOldInstallationSurvivesAndARerunComplet
       EXPECT_TRUE(backed_up == old_installation_);
     }
     Restore();
+    std::printf("[trial %ld] kill after %ld us: %s\n", t, after_us,
+                in_place == old_installation_ ? "installation in place, rerun completed"
+                : in_place.count("<absent>")  ? "old installation in the backup only"
+                                              : "new installation in place");
+    std::fflush(stdout);
   }
   std::printf("[figures] seed %u, full run %lld ms, %ld trials: %d killed, %d finished first, "
               "%d reruns completed, %d left between backup and promotion\n",
