@@ -153,15 +153,19 @@ class KillTest : public ::testing::Test {
 };
 
 TEST_F(KillTest, KilledAtRandomMomentsTheOldInstallationSurvivesAndARerunCompletes) {
-  // The run that is never interrupted: its result and its length.
-  Clock::time_point start = Clock::now();
+  // The run that is never interrupted: its result, and its length once the
+  // package is in the cache (the first run reads it cold and is slower than
+  // the runs the kills interrupt).
   ASSERT_EQ(RunToEnd(), 0);
-  const auto full_run = Clock::now() - start;
   const Digest installation = TreeDigest(root_ / "zentaroDeck");
   const Digest support = TreeDigest(root_ / "SOPORTE");
   ASSERT_EQ(TreeDigest(root_ / "SOPORTE" / "zentaroDeck_2.0.0.0"), old_installation_);
   Restore();
   ASSERT_EQ(TreeDigest(root_ / "zentaroDeck"), old_installation_);
+  Clock::time_point start = Clock::now();
+  ASSERT_EQ(RunToEnd(), 0);
+  const auto full_run = Clock::now() - start;
+  Restore();
 
   const long trials = EnvNumber("ACT_KILL_TRIALS", 50);
   const unsigned seed = static_cast<unsigned>(
