@@ -19,6 +19,14 @@ const char* JetErrorText(int number) {
     case kJetCannotExecuteSelect: return "Cannot execute a select query";
     case kJetInvalidOperation: return "Invalid operation";
     case kJetTypeMismatch: return "Data type mismatch in criteria expression";
+    case kJetDuplicateKey:
+      return "The changes you requested to the table were not successful because they would "
+             "create duplicate values in the index, primary key, or relationship";
+    case kJetIndexNull: return "Index or primary key can't contain a Null value";
+    case kJetRelatedRecordsExist:
+      return "The record cannot be deleted or changed because the table includes related records";
+    case kJetRelatedRecordRequired:
+      return "You cannot add or change a record because a related record is required";
     default: return act::ErrorText(number);
   }
 }

@@ -28,6 +28,10 @@ enum JetError : int {
   kJetCannotExecuteSelect = 3065, // Execute given a SELECT
   kJetInvalidOperation = 3219,    // OpenRecordset given an action statement
   kJetTypeMismatch = 3464,        // comparing text with a number in a condition
+  kJetDuplicateKey = 3022,        // a unique index already holds the key
+  kJetIndexNull = 3058,           // Null in a required (primary) index
+  kJetRelatedRecordsExist = 3200, // delete refused: rows still refer to it
+  kJetRelatedRecordRequired = 3201,  // no row with that key in the referenced table
 };
 
 // Jet's text for the numbers above.

@@ -1,5 +1,8 @@
 #include "db/jet/pager.h"
 
+#include <algorithm>
+#include <tuple>
+
 #include "db/errors.h"
 #include "db/jet/rc4.h"
 
@@ -35,6 +38,10 @@ void Pager::Scramble(uint32_t number, std::vector<uint8_t>& bytes) const {
 }
 
 PageRef Pager::Get(uint32_t number) {
+  if (!pending_.empty()) {
+    auto waiting = pending_.find(number);
+    if (waiting != pending_.end()) return waiting->second.page;
+  }
   auto found = index_.find(number);
   if (found != index_.end()) {
     lru_.splice(lru_.begin(), lru_, found->second);
@@ -71,15 +78,58 @@ void Pager::Remember(PageRef page) {
   if (lru_.size() > peak_cached_) peak_cached_ = lru_.size();
 }
 
-void Pager::Write(uint32_t number, std::vector<uint8_t> bytes) {
+void Pager::Write(uint32_t number, std::vector<uint8_t> bytes, int order) {
   if (bytes.size() != page_size_ || number > page_count_) {
     throw PageFailure(*path_, number, "write of a partial page or past the end");
   }
+  auto page = std::make_shared<const Page>(number, std::move(bytes), path_);
+  if (deferred_) {
+    Pending& p = pending_[number];
+    p.order = order;
+    p.page = page;
+    auto cached = index_.find(number);
+    if (cached != index_.end()) {
+      lru_.erase(cached->second);
+      index_.erase(cached);
+    }
+  } else {
+    WriteThrough(number, page->bytes());
+    Remember(page);
+  }
+  if (number == page_count_) ++page_count_;
+}
+
+void Pager::WriteThrough(uint32_t number, const std::vector<uint8_t>& bytes) {
   std::vector<uint8_t> stored = bytes;
   Scramble(number, stored);
   file_->WriteAt(uint64_t(number) * page_size_, stored.data(), stored.size());
-  if (number == page_count_) ++page_count_;
-  Remember(std::make_shared<const Page>(number, std::move(bytes), path_));
+}
+
+void Pager::BeginDeferredWrites() {
+  if (deferred_) return;
+  deferred_ = true;
+  file_pages_ = page_count_;
+}
+
+void Pager::FlushWrites() {
+  if (!deferred_) return;
+  std::vector<std::pair<uint32_t, const Pending*>> order;
+  order.reserve(pending_.size());
+  for (const auto& [number, pending] : pending_) order.emplace_back(number, &pending);
+  auto rank = [this](const std::pair<uint32_t, const Pending*>& p) {
+    bool appended = p.first >= file_pages_;
+    return std::tuple(!appended, appended ? 0 : p.second->order, p.first);
+  };
+  std::stable_sort(order.begin(), order.end(),
+                   [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
+  for (const auto& [number, pending] : order) {
+    WriteThrough(number, pending->page->bytes());
+    if (number >= file_pages_) file_pages_ = number + 1;
+  }
+  file_->Sync();
+  for (const auto& [number, pending] : order) Remember(pending->page);
+  pending_.clear();
+  file_pages_ = page_count_;
 }
 
 }  // namespace act::db::jet

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -42,8 +43,23 @@ class Pager {
   PageRef Get(uint32_t number);
 
   // Replaces page `number` (a whole page) in the file and the cache; number
-  // may be page_count() to extend the file by one page.
-  void Write(uint32_t number, std::vector<uint8_t> bytes);
+  // may be page_count() to extend the file by one page. Between
+  // BeginDeferredWrites() and FlushWrites() the page is only held in memory
+  // (Get() returns it) and reaches the file at the flush; `order` then says
+  // when (see FlushWrites).
+  void Write(uint32_t number, std::vector<uint8_t> bytes, int order = 0);
+
+  // Deferred writes let a statement change the same pages many times while
+  // the file sees each page once. FlushWrites() writes, in this order: the
+  // pages appended past the file's end (nothing in the file points at them
+  // yet), then the others by ascending `order`, so that a writer can put
+  // pages that are pointed at before the pages that point at them; then it
+  // syncs the file. A flush that fails part-way leaves the file as a reader
+  // expects it at some point of that order.
+  void BeginDeferredWrites();
+  void FlushWrites();
+  // Pages waiting for FlushWrites() (the writer flushes early past a bound).
+  size_t pending_writes() const { return pending_.size(); }
 
   uint32_t page_count() const { return page_count_; }
   uint32_t page_size() const { return page_size_; }
@@ -58,6 +74,16 @@ class Pager {
  private:
   void Scramble(uint32_t number, std::vector<uint8_t>& bytes) const;
   void Remember(PageRef page);
+
+  void WriteThrough(uint32_t number, const std::vector<uint8_t>& bytes);
+
+  struct Pending {
+    int order = 0;
+    PageRef page;
+  };
+  bool deferred_ = false;
+  uint32_t file_pages_ = 0;  // pages in the file itself while writes are deferred
+  std::map<uint32_t, Pending> pending_;
 
   std::unique_ptr<RandomAccessFile> file_;
   std::shared_ptr<const std::string> path_;

@@ -130,7 +130,9 @@ TableDefinition ReadTableDefinition(Pager& pager, const Format& f, uint32_t firs
   }
   for (ColumnDef& c : t.columns) c.name = ReadName(def, f, pos);
 
+  t.real_indexes_offset = pos;
   for (RealIndex& index : t.real_indexes) {
+    index.descriptor_offset = pos;
     for (int slot = 0; slot < 10; ++slot) {
       size_t at = pos + f.real_index_slots + 3 * slot;
       uint16_t column = def.U16(at);
@@ -143,6 +145,7 @@ TableDefinition ReadTableDefinition(Pager& pager, const Format& f, uint32_t firs
     pos += f.real_index_size;
   }
 
+  t.logical_indexes_offset = pos;
   t.logical_indexes.resize(logical_count);
   for (LogicalIndex& index : t.logical_indexes) {
     size_t at = pos + f.logical_index_fields;
@@ -160,7 +163,9 @@ TableDefinition ReadTableDefinition(Pager& pager, const Format& f, uint32_t firs
     }
     pos += f.logical_index_size;
   }
+  t.logical_names_offset = pos;
   for (LogicalIndex& index : t.logical_indexes) index.name = ReadName(def, f, pos);
+  t.long_value_maps_offset = pos;
 
   // Long-value column maps, up to the FF FF terminator. Only the writer needs
   // them, so a definition that ends early is not an error for reading.

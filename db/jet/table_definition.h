@@ -71,6 +71,9 @@ struct RealIndex {
   uint32_t root = 0;
   uint8_t flags = 0;
   uint32_t counter_a = 0, counter_b = 0;  // see the writer notes in README
+  // Where its 39/52-byte descriptor starts in the definition (counted like
+  // definition_length), so that a writer can update the root in place.
+  size_t descriptor_offset = 0;
 };
 
 struct LogicalIndex {
@@ -103,6 +106,10 @@ struct TableDefinition {
   std::vector<RealIndex> real_indexes;
   std::vector<LogicalIndex> logical_indexes;  // in stored order
   std::vector<LongValueMaps> long_value_maps;
+  // Where the parts after the column names start in the definition (counted
+  // like definition_length), for writers that add an index.
+  size_t real_indexes_offset = 0, logical_indexes_offset = 0, logical_names_offset = 0,
+         long_value_maps_offset = 0;
 
   // The column with this name (case-insensitive, as Jet resolves names), or
   // nullptr.

@@ -29,8 +29,13 @@ bool TableScan::Next() {
       Slot slot = ReadSlot(*current_page_, format_, row);
       if (slot.flags & kSlotDeleted) continue;
       RowPointer where{current_page_->number(), uint8_t(row)};
-      row_ = ReadRowAt(pager_, format_, where, table_.page);
-      if (!row_) continue;
+      if (slot.flags == 0) {
+        // The common case: the row is on the page at hand.
+        row_ = RowBytes{current_page_, current_page_->Bytes(slot.start, slot.size())};
+      } else {
+        row_ = ReadRowAt(pager_, format_, where, table_.page);
+        if (!row_) continue;
+      }
       position_ = where;
       decoder_.Split(*row_->page, row_->bytes);
       return true;

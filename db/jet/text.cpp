@@ -26,6 +26,10 @@ bool NextCodePoint(std::string_view s, size_t& i, uint32_t& cp) {
 }  // namespace
 
 std::string Cp1252ToUtf8(std::span<const uint8_t> bytes) {
+  // Most stored text is plain ASCII, which is the same in both encodings.
+  bool ascii = true;
+  for (uint8_t b : bytes) ascii &= b < 0x80;
+  if (ascii) return std::string(bytes.begin(), bytes.end());
   return act::Cp1252ToUtf8(
       std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }

@@ -105,8 +105,15 @@ class Parser {
   Token Take() {
     Token t = Peek();
     if (t.kind != Kind::kEnd) ++next_;
+    // Tokens long passed are dropped, so that a long statement costs no more
+    // than its tree; callers hold references only to the last few.
+    if (next_ > 2 * kKeptTokens) {
+      tokens_.erase(tokens_.begin(), tokens_.begin() + kKeptTokens);
+      next_ -= kKeptTokens;
+    }
     return t;
   }
+  static constexpr std::size_t kKeptTokens = 8;
   bool IsKeyword(const Token& t, const char* keyword) const {
     return t.kind == Kind::kWord && EqualsNoCase(t.text, keyword);
   }
@@ -457,7 +464,7 @@ class Parser {
     s.table = std::move(table);
     s.target_file = std::move(target_file);
     s.columns = std::move(columns);
-    const Token& open = Peek();
+    const Token open = Peek();  // a copy: the value list may be long
     ExpectSymbol("(");
     do {
       s.values.push_back(ExpectLiteral());

@@ -105,6 +105,22 @@ TEST_F(DaoTest, NotInLeavesOutListedTexts) {
   EXPECT_EQ(std::vector<std::string>{"abcdefg"}, Column(*rs, "A"));
 }
 
+TEST_F(DaoTest, NullIsNeitherInNorNotInAList) {
+  // Table1 of testIndexCodesV1997 has 275 rows, one (row600) with Null data.
+  auto db = Open("jet3/testIndexCodesV1997.mdb");
+  auto rs = db->OpenRecordset("SELECT name FROM Table1");
+  EXPECT_EQ(275u, Column(*rs, "name").size());
+  EXPECT_EQ(275, rs->RecordCount());
+  rs = db->OpenRecordset("SELECT name FROM Table1 WHERE data NOT IN ('no such text')");
+  auto names = Column(*rs, "name");
+  EXPECT_EQ(274u, names.size());
+  EXPECT_EQ(names.end(), std::find(names.begin(), names.end(), "row600"));
+  rs = db->OpenRecordset("SELECT name, data FROM Table1 WHERE data IS NULL");
+  EXPECT_EQ(std::vector<std::string>{"row600"}, Column(*rs, "name"));
+  rs->MoveFirst();
+  EXPECT_TRUE(rs->Fields().Item("data").Value().is_null());
+}
+
 TEST_F(DaoTest, TableDefsListEveryTableInNameOrder) {
   auto db = Open("jet3/testV1997.mdb");
   auto& defs = db->TableDefs();

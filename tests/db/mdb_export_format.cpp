@@ -10,12 +10,17 @@ namespace act::db::testing {
 namespace {
 
 std::string Quoted(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"') out += '"';
-    out += c;
+  std::string out;
+  out.reserve(s.size() + 2);
+  out += '"';
+  size_t from = 0;
+  for (size_t quote; (quote = s.find('"', from)) != std::string::npos; from = quote + 1) {
+    out.append(s, from, quote + 1 - from);
+    out += '"';
   }
-  return out + "\"";
+  out.append(s, from, std::string::npos);
+  out += '"';
+  return out;
 }
 
 // Calendar date of a day count from 1899-12-30 (the day part truncated

@@ -11,6 +11,7 @@
 #endif
 
 #include "run_fixture.h"
+#include "tests/support/carry_over_databases.h"
 #include "tests/support/temp_drive.h"
 
 namespace act::test {
@@ -66,6 +67,16 @@ class Cli : public RunTest {
     return result;
   }
   std::string Standard() { return "--drive " + drive + " --origin " + Arg(origin); }
+
+  // The sample with real Jet databases in place of the stand-in files, since
+  // the CLI carries the installed database into the package's.
+  void MakeSample(const std::string& installed, const std::string& packaged) {
+    RunTest::MakeSample(installed, packaged);
+    fs().DeleteFile(Installed("\\datos.mdb"), true);
+    WriteCarryOverDatabase(fs(), Installed("\\datos.mdb"), InstalledContent(20));
+    fs().DeleteFile(origin + "\\zentaroDeck_NEW\\datos.new", true);
+    WriteCarryOverDatabase(fs(), origin + "\\zentaroDeck_NEW\\datos.new", PackageContent());
+  }
 };
 
 TEST_F(Cli, RealisticUpdateCarriesEveryListedSettingKeyByKey) {

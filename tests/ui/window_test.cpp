@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/win32/win32_errors.h"
+#include "tests/support/carry_over_databases.h"
 #include "tests/support/temp_drive.h"
 #include "tests/ui/window_driver.h"
 
@@ -75,6 +76,9 @@ void SaveShortcut(const std::wstring& file, const std::wstring& target) {
   link->Release();
 }
 
+// The test's paths are plain ASCII.
+std::string Narrow(const std::wstring& path) { return std::string(path.begin(), path.end()); }
+
 class Window : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -88,7 +92,9 @@ class Window : public ::testing::Test {
     // The installation: version 1.9 with its database and settings.
     CreateDirectoryW((target_ + L"\\zentaroDeck").c_str(), nullptr);
     Copy(Exe(L"1.9.0.0"), target_ + L"\\zentaroDeck\\zentaroDeck.exe");
-    WriteText(target_ + L"\\zentaroDeck\\datos.mdb", "installed database");
+    // Real databases: the run carries the installed one into the package's.
+    test::WriteCarryOverDatabase(drives_[0].fs(), Narrow(target_ + L"\\zentaroDeck\\datos.mdb"),
+                                 test::InstalledContent(20));
     WriteText(target_ + L"\\zentaroDeck\\configuracion.ini", "[GENERAL]\r\n");
 
     // The medium: the updater, folder.jpg and the package of version 2.0.
@@ -113,7 +119,8 @@ class Window : public ::testing::Test {
     Copy(Exe(L"2.0.0.0"), package + L"\\zentaroDeck.exe");
     WriteText(package + L"\\actualizador.ini", "[VERSIONES]\r\nminimo=1.0\r\n");
     WriteText(package + L"\\configuracion.ini", "[GENERAL]\r\n");
-    WriteText(package + L"\\datos.new", "package database");
+    test::WriteCarryOverDatabase(drives_[0].fs(), Narrow(package + L"\\datos.new"),
+                                 test::PackageContent());
   }
 
   void RemoveShortcuts() {

@@ -48,8 +48,10 @@ const char* HelpText() {
   jetsql FILE --tables          list the user tables, one a line
   jetsql FILE --schema          print each user table as CREATE TABLE and CREATE INDEX
                                 statements that jetsql --create accepts
-  jetsql FILE --check           run the engine's consistency check; exit 1 when
-                                anything is wrong
+  jetsql FILE --check           run the engine's consistency check (row counts,
+                                free space, index entries against the rows) and
+                                print each problem, or "no problems found"; exit 1
+                                when anything is wrong
   jetsql --help                 show this text
 
 Options:

@@ -43,9 +43,11 @@ std::string CurrencyText(std::int64_t ten_thousandths) {
   // Unsigned arithmetic, so that the most negative value has a magnitude.
   std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(ten_thousandths)
                                      : static_cast<std::uint64_t>(ten_thousandths);
-  std::string fraction = std::to_string(magnitude % 10000);
-  fraction.insert(0, 4 - fraction.size(), '0');
-  return (negative ? "-" : "") + std::to_string(magnitude / 10000) + "." + fraction;
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%s%llu.%04u", negative ? "-" : "",
+                static_cast<unsigned long long>(magnitude / 10000),
+                static_cast<unsigned>(magnitude % 10000));
+  return buffer;
 }
 
 std::string MdbExportDate(double jet_date) {

@@ -6,6 +6,7 @@
 
 #include "db/dao/dao.h"
 #include "db/errors.h"
+#include "db/jet/integrity_check.h"
 #include "db/sql/parser.h"
 #include "db/sql/script.h"
 #include "platform/error.h"
@@ -44,7 +45,8 @@ std::vector<std::string> Statements(const Options& options, std::istream& in) {
   return sql::SplitStatements(script);
 }
 
-void RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::ostream& out,
+// False when --check found problems (they are printed); failures throw.
+bool RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::ostream& out,
                 Progress& progress) {
   if (options.create) {
     if (fs.FileExists(options.file)) throw Error(kErrFileAlreadyExists, options.file);
@@ -59,8 +61,14 @@ void RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::o
   } else if (options.schema) {
     out << SchemaText(db->jet());
   } else if (options.check) {
-    throw db::JetFailure(db::kJetOperationNotSupported,
-                         "this engine has no consistency check yet: " + options.file);
+    std::vector<std::string> problems = db::jet::CheckIntegrity(db->jet());
+    for (const std::string& problem : problems) out << problem << "\n";
+    if (problems.empty()) {
+      out << "no problems found\n";
+    } else {
+      db->Close();
+      return false;
+    }
   } else {
     for (const std::string& statement : Statements(options, in)) {
       progress.statement = statement;
@@ -70,6 +78,7 @@ void RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::o
     progress.statement.clear();
   }
   db->Close();
+  return true;
 }
 
 }  // namespace
@@ -82,8 +91,7 @@ int Run(const Options& options, FileSystem& fs, std::istream& in, std::ostream& 
   }
   Progress progress;
   try {
-    RunCommand(options, fs, in, out, progress);
-    return 0;
+    return RunCommand(options, fs, in, out, progress) ? 0 : 1;
   } catch (const Error& e) {
     out.flush();
     std::string report = std::string(e.what());

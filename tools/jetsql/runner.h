@@ -10,7 +10,8 @@ namespace act::jetsql {
 
 // Runs the command on options.file through fs, writing results to out and
 // the report of a failure to err. Returns the exit status: 0 when all went
-// well, 1 on the first failure (which ends the run).
+// well, 1 on the first failure (which ends the run) and when --check finds
+// problems (listed on out, one a line).
 int Run(const Options& options, FileSystem& fs, std::istream& in, std::ostream& out,
         std::ostream& err);
 

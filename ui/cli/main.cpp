@@ -7,6 +7,8 @@
 #include <exception>
 #include <string>
 
+#include "engine/database_carry_over_dao.h"
+#include "engine/database_carry_over_jet.h"
 #include "engine/update_run.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -67,7 +69,10 @@ int Run(const CliOptions& options) {
 
   std::unique_ptr<FileSystem> fs = NewPlatformFileSystem(options.prefix);
   std::unique_ptr<ProfileStore> profiles = NewPlatformProfileStore(*fs);
-  RunServices services{*fs, *profiles, boxes};
+  // One run per process here, so the database engine, made on first use
+  // over this run's file-system service, lives as long as the process.
+  DaoDatabaseCarryOver database(*profiles, [&fs] { return NewJetCarryOverEngine(*fs); });
+  RunServices services{*fs, *profiles, boxes, &database};
   return RunUpdate(inputs, services) == RunOutcome::kCompleted ? kExitCompleted : kExitRefused;
 }
 

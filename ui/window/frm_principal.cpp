@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "engine/database_carry_over_dao.h"
+#include "engine/database_carry_over_jet.h"
 #include "engine/update_run.h"
 #include "platform/profile_store.h"
 #include "platform/shell/shell.h"
@@ -141,7 +143,11 @@ void FrmPrincipal::cmdActualizar_Click() {
   inputs.updater_folder = UpdaterFolder();
   fs_ = NewPlatformFileSystem();
   std::unique_ptr<ProfileStore> profiles = NewPlatformProfileStore(*fs_);
-  RunServices services{*fs_, *profiles, boxes_};
+  // The database engine works through this run's file-system service,
+  // which the next run replaces, so it is made for the run; it keeps
+  // nothing between runs and has closed every file when the stage returns.
+  DaoDatabaseCarryOver database(*profiles, [this] { return NewJetCarryOverEngine(*fs_); });
+  RunServices services{*fs_, *profiles, boxes_, &database};
   if (RunUpdate(inputs, services) == RunOutcome::kRefused) ExitProcess(0);
 }
 

@@ -1,0 +1,128 @@
+// jetappend_bench [--indexed] [rows...]: for each row count, builds a source database
+// (a copy of the Access sample testV1997.mdb whose Table3, a Long and a
+// Text(50) column without indexes, gets that many rows with accented
+// text) -- or, with --indexed, a new database whose songs table has a
+// counter key and four indexed text columns --, then times
+//   INSERT INTO Table3 IN '<dest>' SELECT * FROM Table3
+// into a fresh copy of the sample, and `cp` of the resulting file, in the
+// same run. Each count runs in its own child process so that its peak
+// resident memory is its own. Prints rows/s, peak memory and the ratio of
+// the append's time to the copy's.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "db/exec/statement_executor.h"
+#include "db/jet/empty_database.h"
+#include "db/jet/page_allocator.h"
+#include "db/jet/table_writer.h"
+#include "tests/dbwrite/write_fixture.h"
+
+using namespace act::db;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// The songs table of the indexed variant: a counter key and four text
+// columns, each under its own (unique) index.
+const char* kCreateSongs =
+    "CREATE TABLE Table3 (id COUNTER PRIMARY KEY, titulo TEXT(100) UNIQUE, "
+    "artista TEXT(80) UNIQUE, album TEXT(80) UNIQUE, genero TEXT(40) UNIQUE)";
+
+bool indexed = false;
+
+std::string MakeDatabase(testing::ScratchFileSystem& fs, const std::string& dir,
+                         const std::string& name) {
+  if (!indexed) return testing::CopySample("jet3/testV1997.mdb", dir, name);
+  std::string path = dir + "/" + name;
+  jet::CreateDatabase(fs, path);
+  auto db = testing::OpenForWrite(fs, path);
+  exec::ExecuteStatement(fs, *db, kCreateSongs);
+  return path;
+}
+
+void BuildSource(testing::ScratchFileSystem& fs, const std::string& path, long rows) {
+  auto db = testing::OpenForWrite(fs, path);
+  db->pager().BeginDeferredWrites();
+  jet::PageAllocator allocator(*db);
+  jet::TableWriter writer(*db, allocator, db->Table("Table3"));
+  const char* words[] = {"Canción", "Corazón", "Mañana", "Pingüino", "Años", "Ébano"};
+  for (long i = 0; i < rows; ++i) {
+    std::string n = std::to_string(i);
+    std::string text = std::string(words[i % 6]) + " número " + n;
+    if (indexed) {
+      writer.Append({Value::Null(), Value::Text(text), Value::Text("Intérprete " + n),
+                     Value::Text("Álbum " + n), Value::Text("Género " + n)});
+    } else {
+      writer.Append({Value::Long(int32_t(i)), Value::Text(text)});
+    }
+    if (db->pager().pending_writes() > 1024) {
+      writer.Finish();
+      db->pager().FlushWrites();
+    }
+  }
+  writer.Finish();
+  db->pager().FlushWrites();
+}
+
+int RunOne(long rows) {
+  std::string dir = testing::ScratchDir("bench_" + std::to_string(rows));
+  testing::ScratchFileSystem fs;
+  std::string source = MakeDatabase(fs, dir, "datos.mdb");
+  std::string dest = MakeDatabase(fs, dir, "datos.new");
+  BuildSource(fs, source, rows);
+
+  auto start = Clock::now();
+  long appended = 0;
+  {
+    auto db = jet::Database::Open(fs, source, false);
+    auto r = exec::ExecuteStatement(fs, *db, "Insert INTO Table3 IN '" + dest +
+                                                 "' SELECT * FROM Table3");
+    appended = long(r.records_affected);
+  }
+  double append_s = Seconds(start);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+
+  start = Clock::now();
+  std::string copy = "cp '" + dest + "' '" + dir + "/copy.mdb' && sync -f '" + dir + "/copy.mdb'";
+  if (std::system(copy.c_str()) != 0) return 1;
+  double copy_s = Seconds(start);
+
+  std::printf("%s %9ld rows: appended %ld in %.3f s (%.0f rows/s), peak RSS %ld KiB; "
+              "cp %.3f s; append/cp = %.1f\n",
+              indexed ? "4 indexes" : "no index ", rows, appended, append_s, appended / append_s, long(usage.ru_maxrss), copy_s,
+              append_s / copy_s);
+  std::fflush(stdout);
+  std::string cleanup = "rm -rf '" + dir + "'";
+  return std::system(cleanup.c_str()) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<long> counts;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--indexed") indexed = true;
+    else counts.push_back(std::atol(argv[i]));
+  }
+  if (counts.empty()) counts = {10000, 100000, 1000000};
+  for (long rows : counts) {
+    pid_t child = fork();
+    if (child == 0) _exit(RunOne(rows));
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,5 @@
+# Turns a binary file into the body of a C array initializer (IN -> OUT).
+file(READ ${IN} hex HEX)
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," body "${hex}")
+string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" body "${body}")
+file(WRITE ${OUT} "${body}\n")

@@ -1,0 +1,47 @@
+// CREATE [UNIQUE] INDEX: a new index over a table's existing rows. The rows
+// are checked first (Null in a primary or "disallow null" index: 3058; a
+// repeated key in a unique one: 3022) so that a refused index leaves the
+// file as it was; then the tree is bulk-built the way Access builds it, the
+// index gets its usage map row, and the TDEF gets the descriptors, the
+// name and the counters. An index on the same columns with the same flags
+// as an existing real index shares it, as Access does.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/jet/database.h"
+#include "db/jet/page_allocator.h"
+
+namespace act::db::jet {
+
+struct IndexSpec {
+  struct Column {
+    std::string name;
+    bool descending = false;
+  };
+  std::string name;
+  std::vector<Column> columns;
+  bool unique = false;
+  bool primary = false;        // WITH PRIMARY: unique and required
+  bool disallow_null = false;  // WITH DISALLOW NULL
+  bool ignore_null = false;    // WITH IGNORE NULL
+};
+
+// Writes through the pager; the caller brackets it with deferred writes and
+// reloads the database's definitions afterwards (done here too).
+void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table,
+                 const IndexSpec& index);
+
+// The TDEF chain rewritten with `definition` (its length field already
+// set): existing pages reused in order, continuation pages added from the
+// allocator or freed as the definition needs. Shared with CREATE TABLE.
+void StoreTableDefinition(Database& db, PageAllocator& allocator, const TableDefinition& table,
+                          std::vector<uint8_t> definition);
+
+// The definition bytes of a table: its first page whole, then each
+// continuation page after its 8-byte header, cut at definition_length.
+std::vector<uint8_t> LoadTableDefinition(Database& db, const TableDefinition& table);
+
+}  // namespace act::db::jet

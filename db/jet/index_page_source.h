@@ -1,0 +1,14 @@
+// The pages an index tree grows into and gives back: allocated through the
+// writer's page allocator so that the index's usage map and the global map
+// stay exact.
+#pragma once
+
+#include "db/jet/database.h"
+#include "db/jet/index_tree.h"
+#include "db/jet/table_definition.h"
+
+namespace act::db::jet {
+
+IndexPageSource IndexPagesOf(Database& db, const TableDefinition& table, const RealIndex& index);
+
+}  // namespace act::db::jet

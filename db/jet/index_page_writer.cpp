@@ -1,0 +1,99 @@
+#include "db/jet/index_page_writer.h"
+
+#include <algorithm>
+
+#include "db/errors.h"
+#include "db/jet/data_page.h"
+
+namespace act::db::jet {
+
+namespace {
+
+void StoreU16(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
+void StoreU32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+
+}  // namespace
+
+std::vector<uint8_t> WholeEntry(const IndexEntry& entry, bool leaf) {
+  std::vector<uint8_t> out(entry.key);
+  out.push_back(uint8_t(entry.row.page >> 16));
+  out.push_back(uint8_t(entry.row.page >> 8));
+  out.push_back(uint8_t(entry.row.page));
+  out.push_back(entry.row.row);
+  if (!leaf) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(entry.child >> shift));
+  }
+  return out;
+}
+
+uint32_t PrefixLengthFor(const IndexPage& page) {
+  if (!page.leaf || page.next == 0 || page.entries.size() < 2) return 0;
+  std::vector<uint8_t> first = WholeEntry(page.entries.front(), true);
+  size_t common = first.size();
+  size_t shortest = first.size();
+  for (size_t i = 1; i < page.entries.size(); ++i) {
+    std::vector<uint8_t> e = WholeEntry(page.entries[i], true);
+    size_t n = 0;
+    while (n < common && n < e.size() && e[n] == first[n]) ++n;
+    common = n;
+    shortest = std::min(shortest, e.size());
+  }
+  // One byte holds the count, and every entry must keep a byte of its own
+  // for the bitmap to mark where it ends.
+  return uint32_t(std::min({common, shortest - 1, size_t(255)}));
+}
+
+size_t EntryBytes(const IndexPage& page) {
+  const size_t tail = page.leaf ? 4 : 8;
+  const uint32_t prefix = PrefixLengthFor(page);
+  size_t total = 0;
+  for (size_t i = 0; i < page.entries.size(); ++i) {
+    total += page.entries[i].key.size() + tail - (i == 0 ? 0 : prefix);
+  }
+  return total;
+}
+
+size_t EntrySpace(const Format& format) {
+  // The bitmap has a bit for every byte of the entry area, so the page end
+  // is the only limit.
+  return format.page_size - format.index_first_entry;
+}
+
+std::vector<uint8_t> EncodeIndexPage(const Format& f, uint32_t owner, const IndexPage& page,
+                                     const std::string& file) {
+  if (!IndexPageFits(f, page)) {
+    throw PageFailure(file, page.number,
+                      "index entries of " + std::to_string(EntryBytes(page)) +
+                          " bytes do not fit on one page");
+  }
+  std::vector<uint8_t> out(f.page_size, 0);
+  out[0] = page.leaf ? kPageIndexLeaf : kPageIndexNode;
+  out[1] = 0x01;
+  StoreU32(&out[4], owner);
+  StoreU32(&out[f.index_prev], page.prev);
+  StoreU32(&out[f.index_next], page.next);
+  StoreU32(&out[f.index_tail], page.leaf ? 0 : page.tail);
+  const uint32_t prefix = PrefixLengthFor(page);
+  if (f.index_prefix_size == 1) {
+    out[f.index_prefix] = uint8_t(prefix);
+  } else {
+    StoreU16(&out[f.index_prefix], prefix);
+  }
+  out[f.index_prefix + f.index_prefix_size] = page.leaf ? 0x00 : 0x01;
+
+  size_t at = f.index_first_entry;
+  for (size_t i = 0; i < page.entries.size(); ++i) {
+    std::vector<uint8_t> whole = WholeEntry(page.entries[i], page.leaf);
+    size_t skip = i == 0 ? 0 : prefix;
+    std::copy(whole.begin() + skip, whole.end(), out.begin() + at);
+    at += whole.size() - skip;
+    size_t bit = at - f.index_first_entry;
+    out[f.index_bitmap + bit / 8] |= uint8_t(1u << (bit % 8));
+  }
+  StoreU16(&out[2], uint32_t(f.page_size - at));
+  return out;
+}
+
+}  // namespace act::db::jet

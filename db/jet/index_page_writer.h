@@ -1,0 +1,43 @@
+// Laying out index pages the way Access writes them: header, entry-end
+// bitmap, entries packed from the first entry offset, and prefix
+// compression on leaves that have a right sibling.
+//
+// Access compresses only leaves that are not the last of their level (the
+// shared prefix is that of all whole entries on the page); root leaves, the
+// last leaf and node pages carry no prefix. We follow the same rule, so the
+// pages we write are byte-identical to what Access's layout would give for
+// the same entries.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "db/jet/format.h"
+#include "db/jet/index_page.h"
+
+namespace act::db::jet {
+
+// The bytes of an entry as stored whole: key, u24 page and u8 row (big
+// endian), and on node pages the u32 child page.
+std::vector<uint8_t> WholeEntry(const IndexEntry& entry, bool leaf);
+
+// The prefix length a page gets under Access's rule: 0 unless it is a leaf
+// with a next page; otherwise the common prefix of its whole entries (kept
+// shorter than the shortest entry, so every entry stores at least a byte).
+uint32_t PrefixLengthFor(const IndexPage& page);
+
+// Bytes the entries occupy with that prefix; compare with EntrySpace().
+size_t EntryBytes(const IndexPage& page);
+size_t EntrySpace(const Format& format);
+inline bool IndexPageFits(const Format& format, const IndexPage& page) {
+  return EntryBytes(page) <= EntrySpace(format);
+}
+
+// The page image of `page` for the table whose TDEF is `owner`; the prefix
+// length is recomputed (page.prefix_length is ignored). Fails with 3049 when
+// the entries do not fit.
+std::vector<uint8_t> EncodeIndexPage(const Format& format, uint32_t owner, const IndexPage& page,
+                                     const std::string& file);
+
+}  // namespace act::db::jet

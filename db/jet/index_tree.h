@@ -1,0 +1,79 @@
+// Changing one index B-tree: inserting and removing leaf entries with the
+// page splits, merges of empty pages, sibling links and node keys that keep
+// the tree in the shape Jet reads (FORMAT: every node entry is a copy of
+// its child's last entry; the last child of a node is reached only through
+// the tail field; leaves and nodes of a level are doubly linked).
+//
+// Split policy: an entry appended past the end of the last page of a level
+// starts a new page and leaves the full one packed (rows written in key
+// order, the common case, then give the packed layout of a bulk build);
+// anywhere else the page is cut in two halves by bytes. The new page always
+// takes the LOWER part and is linked in before the old one, so the parent's
+// entry for the old page (or its tail field) stays valid.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/jet/index_page.h"
+#include "db/jet/pager.h"
+
+namespace act::db::jet {
+
+// Where new index pages come from and where emptied ones go (the page
+// allocator, which also keeps the index's usage map).
+struct IndexPageSource {
+  std::function<uint32_t()> allocate;
+  std::function<void(uint32_t)> release;
+};
+
+// Orders leaf entries: key bytes, then row position.
+int CompareEntries(const IndexEntry& a, const IndexEntry& b);
+
+class IndexTree {
+ public:
+  IndexTree(Pager& pager, const Format& format, uint32_t owner, uint32_t root,
+            IndexPageSource pages);
+
+  // Adds a leaf entry. Returns true when no other entry had the same key
+  // (the TDEF's distinct-key counter counts these). Fails with 3049 when
+  // the entry is already there.
+  bool Insert(const IndexEntry& entry);
+  // Removes a leaf entry; false when the index does not hold it.
+  bool Remove(const IndexEntry& entry);
+
+  // The root after the changes (a root split or collapse moves it).
+  uint32_t root() const { return root_; }
+
+ private:
+  struct Step {
+    IndexPage page;
+    size_t slot = 0;  // node: entry followed (entries.size() = the tail)
+  };
+  using Path = std::vector<Step>;
+
+  IndexPage Read(uint32_t number);
+  Path Descend(const IndexEntry& target);
+  void PropagateLast(Path& path, size_t level, const IndexEntry& last);
+  void Split(Path& path, size_t level, bool appended);
+  void SplitOverfull(Path& path, bool leaf_grew_at_end);
+  void Unlink(Path& path, size_t level);
+  void Relink(uint32_t number, std::optional<uint32_t> prev, std::optional<uint32_t> next);
+  void Flush(const Path& path);
+  [[noreturn]] void Fail(uint32_t page, const std::string& what);
+
+  Pager& pager_;
+  const Format& format_;
+  uint32_t owner_;
+  uint32_t root_;
+  IndexPageSource pages_;
+  // Pages changed off the path (siblings, new pages), written with it.
+  std::map<uint32_t, IndexPage> pending_;
+  std::vector<uint32_t> released_;
+};
+
+}  // namespace act::db::jet

@@ -1,0 +1,169 @@
+// The checks a row must pass before it is written: unique and required
+// indexes, and the enforced relationships the TDEFs declare. An enforced
+// relationship shows in both tables as a logical index of kind 2: on the
+// referencing ("many") side it names the referenced table's TDEF and the
+// logical index (its primary key) that must hold the foreign key.
+#include <algorithm>
+
+#include "db/errors.h"
+#include "db/jet/index_key.h"
+#include "db/jet/index_maintenance.h"
+#include "db/jet/index_reader.h"
+#include "db/jet/tdef_patch.h"
+
+namespace act::db::jet {
+
+namespace {
+
+constexpr uint8_t kForeignKey = 2;
+constexpr uint8_t kReferencedSide = 1;
+constexpr uint8_t kReferencingSide = 2;
+
+const Value& ColumnValue(const TableDefinition& table, const std::vector<Value>& row,
+                         uint16_t number) {
+  static const Value kNull;
+  for (size_t i = 0; i < table.columns.size() && i < row.size(); ++i) {
+    if (table.columns[i].number == number) return row[i];
+  }
+  return kNull;
+}
+
+bool AnyKeyNull(const TableDefinition& table, const RealIndex& index,
+                const std::vector<Value>& row) {
+  return std::any_of(index.columns.begin(), index.columns.end(), [&](const IndexColumn& ic) {
+    return ColumnValue(table, row, ic.column_number).is_null();
+  });
+}
+
+// The name Access users know the index by: the primary key's, else the
+// first logical index on it.
+std::string IndexName(const TableDefinition& table, const RealIndex& index) {
+  const LogicalIndex* found = nullptr;
+  for (const LogicalIndex& logical : table.logical_indexes) {
+    if (logical.real_index != index.number) continue;
+    if (!found || logical.kind == 1) found = &logical;
+  }
+  return found ? found->name : "index " + std::to_string(index.number);
+}
+
+std::string TableName(Database& db, uint32_t tdef) {
+  for (const CatalogEntry& entry : db.tables()) {
+    if (entry.tdef_page == tdef) return entry.name;
+  }
+  return "table at page " + std::to_string(tdef);
+}
+
+// Rows of `table` whose key in `index` equals `key`, using the root the
+// file holds now.
+std::vector<RowPointer> Lookup(Database& db, const TableDefinition& table, const RealIndex& index,
+                               const KeyBytes& key) {
+  RealIndex current = index;
+  current.root = ReadIndexState(db, table, index).root;
+  return IndexReader(db.pager(), db.format(), table, current).Find(key);
+}
+
+const LogicalIndex* LogicalByNumber(const TableDefinition& table, uint32_t number) {
+  for (const LogicalIndex& logical : table.logical_indexes) {
+    if (logical.number == number) return &logical;
+  }
+  return nullptr;
+}
+
+// The key, in `to`'s index, of the values `from_row` holds in the columns
+// of `from_index` (a foreign key looked up in a primary key, or back).
+KeyBytes CrossKey(Database& db, const TableDefinition& from, const RealIndex& from_index,
+                  const std::vector<Value>& from_row, const TableDefinition& to,
+                  const RealIndex& to_index) {
+  if (from_index.columns.size() != to_index.columns.size()) {
+    throw JetFailure(kJetDatabaseCorrupt, db.path() + ": relationship between tables at pages " +
+                                              std::to_string(from.page) + " and " +
+                                              std::to_string(to.page) +
+                                              " pairs indexes of different widths");
+  }
+  KeyBytes key;
+  for (size_t i = 0; i < to_index.columns.size(); ++i) {
+    const ColumnDef* column = to.ColumnByNumber(to_index.columns[i].column_number);
+    AppendKeyColumn(key, db.format(), *column, to_index.columns[i].ascending,
+                    ColumnValue(from, from_row, from_index.columns[i].column_number));
+  }
+  return key;
+}
+
+struct Relation {
+  std::shared_ptr<const TableDefinition> other;
+  const RealIndex* mine = nullptr;
+  const RealIndex* theirs = nullptr;
+  const LogicalIndex* logical = nullptr;
+};
+
+std::vector<Relation> Relations(Database& db, const TableDefinition& table, uint8_t side) {
+  std::vector<Relation> out;
+  for (const LogicalIndex& logical : table.logical_indexes) {
+    if (logical.kind != kForeignKey || logical.related_side != side) continue;
+    Relation r;
+    r.other = db.TableAt(logical.related_tdef);
+    const LogicalIndex* related = LogicalByNumber(*r.other, logical.related_index);
+    if (!related) {
+      throw JetFailure(kJetDatabaseCorrupt,
+                       db.path() + ": relationship index '" + logical.name +
+                           "' names a missing index of the table at page " +
+                           std::to_string(logical.related_tdef));
+    }
+    r.mine = &table.real_indexes.at(logical.real_index);
+    r.theirs = &r.other->real_indexes.at(related->real_index);
+    r.logical = &logical;
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+}  // namespace
+
+void CheckIndexConstraints(Database& db, const TableDefinition& table,
+                           const std::vector<Value>& row, std::optional<RowPointer> self) {
+  const std::string table_name = TableName(db, table.page);
+  for (const RealIndex& index : table.real_indexes) {
+    const bool any_null = AnyKeyNull(table, index, row);
+    if ((index.flags & kIndexRequired) && any_null) {
+      throw JetFailure(kJetIndexNull, db.path() + ": table '" + table_name + "', index '" +
+                                          IndexName(table, index) + "'");
+    }
+    // Like Access, a unique index takes any number of keys holding a Null.
+    if (!(index.flags & kIndexUnique) || any_null) continue;
+    KeyBytes key = EncodeIndexKey(db.format(), table, index, row);
+    for (RowPointer found : Lookup(db, table, index, key)) {
+      if (self && found == *self) continue;
+      throw JetFailure(kJetDuplicateKey, db.path() + ": table '" + table_name + "', index '" +
+                                             IndexName(table, index) + "'");
+    }
+  }
+  for (const Relation& r : Relations(db, table, kReferencingSide)) {
+    // A foreign key with a Null refers to nothing and is allowed.
+    if (AnyKeyNull(table, *r.mine, row)) continue;
+    KeyBytes key = CrossKey(db, table, *r.mine, row, *r.other, *r.theirs);
+    if (Lookup(db, *r.other, *r.theirs, key).empty()) {
+      throw JetFailure(kJetRelatedRecordRequired,
+                       db.path() + ": table '" + TableName(db, r.other->page) +
+                           "' (relationship '" + r.logical->name + "' of table '" + table_name +
+                           "')");
+    }
+  }
+}
+
+void CheckDeleteConstraints(Database& db, const TableDefinition& table,
+                            const std::vector<Value>& row) {
+  for (const Relation& r : Relations(db, table, kReferencedSide)) {
+    if (AnyKeyNull(table, *r.mine, row)) continue;
+    KeyBytes key = CrossKey(db, table, *r.mine, row, *r.other, *r.theirs);
+    if (Lookup(db, *r.other, *r.theirs, key).empty()) continue;
+    if (r.logical->cascade_deletes == 1) {
+      throw JetFailure(kJetOperationNotSupported,
+                       db.path() + ": cascading deletes into table '" +
+                           TableName(db, r.other->page) + "'");
+    }
+    throw JetFailure(kJetRelatedRecordsExist, db.path() + ": table '" +
+                                                  TableName(db, r.other->page) + "'");
+  }
+}
+
+}  // namespace act::db::jet

@@ -1,0 +1,153 @@
+#include "db/jet/row_encoder.h"
+
+#include <cstring>
+
+#include "db/errors.h"
+#include "db/jet/row_codec.h"
+#include "db/jet/text.h"
+#include "db/jet/write_errors.h"
+
+namespace act::db::jet {
+
+namespace {
+
+template <typename T>
+std::string Raw(T v) {
+  std::string s(sizeof v, '\0');
+  std::memcpy(s.data(), &v, sizeof v);  // the targets are little-endian
+  return s;
+}
+
+std::string GuidBytes(const std::string& text) {
+  // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}": three little-endian groups,
+  // then eight bytes as written.
+  auto hex = [&](size_t at) { return uint8_t(std::stoul(text.substr(at, 2), nullptr, 16)); };
+  std::string g(16, '\0');
+  const size_t first[4] = {7, 5, 3, 1};
+  for (int i = 0; i < 4; ++i) g[i] = char(hex(first[i]));
+  g[4] = char(hex(12)); g[5] = char(hex(10));
+  g[6] = char(hex(17)); g[7] = char(hex(15));
+  const size_t last[8] = {20, 22, 25, 27, 29, 31, 33, 35};
+  for (int i = 0; i < 8; ++i) g[8 + i] = char(hex(last[i]));
+  return g;
+}
+
+}  // namespace
+
+StoredField EncodeField(const ColumnDef& column, const Value& v, const std::string& file) {
+  if (column.type == kTypeBoolean) return {v.kind() == Value::Kind::kBoolean && v.integer(), {}};
+  if (v.is_null()) return {false, {}};
+  auto mismatch = [&]() {
+    return WriteFailure(kJetConversionError,
+                        file + ": column '" + column.name + "' cannot store the value '" +
+                            v.ToText() + "'");
+  };
+  switch (column.type) {
+    case kTypeByte: return {true, std::string(1, char(uint8_t(v.integer())))};
+    case kTypeInteger: return {true, Raw(int16_t(v.integer()))};
+    case kTypeLong: return {true, Raw(int32_t(v.integer()))};
+    case kTypeCurrency: return {true, Raw(int64_t(v.integer()))};
+    case kTypeSingle: return {true, Raw(float(v.real()))};
+    case kTypeDouble: case kTypeDateTime: return {true, Raw(double(v.real()))};
+    case kTypeGuid:
+      if (v.bytes().size() != 38) throw mismatch();
+      return {true, GuidBytes(v.bytes())};
+    case kTypeText: {
+      auto bytes = Utf8ToCp1252(v.bytes());
+      if (!bytes) throw mismatch();
+      if (bytes->size() > column.length) {
+        throw WriteFailure(kJetFieldTooSmall, file + ": column '" + column.name + "' holds " +
+                                                  std::to_string(column.length) +
+                                                  " characters, the value has " +
+                                                  std::to_string(bytes->size()));
+      }
+      return {true, *bytes};
+    }
+    case kTypeBinary:
+      if (v.bytes().size() > column.length) {
+        throw WriteFailure(kJetFieldTooSmall, file + ": column '" + column.name + "' holds " +
+                                                  std::to_string(column.length) + " bytes");
+      }
+      return {true, v.bytes()};
+    default:
+      throw JetFailure(kJetOperationNotSupported,
+                         file + ": writing column '" + column.name + "' of type " +
+                             std::to_string(column.type));
+  }
+}
+
+std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& table,
+                               const std::vector<StoredField>& fields) {
+  if (!format.is_jet3()) {
+    throw JetFailure(kJetOperationNotSupported, "writing rows of Jet 4 databases");
+  }
+  size_t fixed_size = 0;
+  for (const ColumnDef& c : table.columns) {
+    if (!c.is_fixed() || c.type == kTypeBoolean) continue;
+    int size = FixedSize(c.type);
+    fixed_size = std::max<size_t>(fixed_size, c.fixed_offset + (size > 0 ? size_t(size) : c.length));
+  }
+  const size_t nvar = table.var_columns;
+  const size_t mask_size = (table.max_columns + 7) / 8;
+  // Variable data in var-table order.
+  std::vector<const StoredField*> var_fields(nvar, nullptr);
+  size_t var_bytes = 0;
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDef& c = table.columns[i];
+    if (c.is_fixed() || c.var_index >= nvar) continue;
+    var_fields[c.var_index] = &fields[i];
+    if (fields[i].present) var_bytes += fields[i].bytes.size();
+  }
+
+  std::vector<uint8_t> row;
+  row.push_back(uint8_t(table.max_columns));
+  row.resize(1 + fixed_size, 0);
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDef& c = table.columns[i];
+    if (!c.is_fixed() || c.type == kTypeBoolean || !fields[i].present) continue;
+    int size = FixedSize(c.type);
+    size_t room = size > 0 ? size_t(size) : c.length;
+    std::memcpy(&row[1 + c.fixed_offset], fields[i].bytes.data(),
+                std::min(room, fields[i].bytes.size()));
+  }
+  if (nvar > 0) {
+    std::vector<size_t> offsets;  // var0..var(n-1), then EOD
+    for (size_t k = 0; k < nvar; ++k) {
+      offsets.push_back(row.size());
+      if (var_fields[k] && var_fields[k]->present) {
+        row.insert(row.end(), var_fields[k]->bytes.begin(), var_fields[k]->bytes.end());
+      }
+    }
+    offsets.push_back(row.size());
+    size_t base = row.size() + (nvar + 1) + 1 + mask_size;
+    size_t jumps = 0;
+    for (;;) {
+      size_t need = (base + jumps - 1) / 256;
+      if (need == jumps) break;
+      jumps = need;
+    }
+    for (size_t k = nvar + 1; k-- > 0;) row.push_back(uint8_t(offsets[k] & 0xFF));
+    // Jump j (nearest the count byte first) names the first entry at or past
+    // 256 * (j + 1); 0xFF when the data ends before that boundary.
+    std::vector<uint8_t> jump(jumps, 0xFF);
+    for (size_t j = 0; j < jumps; ++j) {
+      for (size_t k = 0; k <= nvar; ++k) {
+        if (offsets[k] >= 256 * (j + 1)) {
+          jump[j] = uint8_t(k);
+          break;
+        }
+      }
+    }
+    for (size_t j = jumps; j-- > 0;) row.push_back(jump[j]);
+    row.push_back(uint8_t(nvar));
+  }
+  size_t mask_at = row.size();
+  row.resize(row.size() + mask_size, 0);
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDef& c = table.columns[i];
+    if (fields[i].present) row[mask_at + c.number / 8] |= uint8_t(1u << (c.number % 8));
+  }
+  return row;
+}
+
+}  // namespace act::db::jet

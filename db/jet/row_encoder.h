@@ -1,0 +1,33 @@
+// Encoding one row in the Jet 3 layout: column count, fixed area, variable
+// data, EOD and variable offsets (last column first), the jump table for
+// rows of 256 bytes or more, the variable-column count and the null mask.
+// The inverse of RowDecoder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "db/jet/format.h"
+#include "db/jet/table_definition.h"
+#include "db/value.h"
+
+namespace act::db::jet {
+
+// One column's stored form: present (for booleans: the value) and bytes.
+struct StoredField {
+  bool present = false;
+  std::string bytes;
+};
+
+// The stored bytes of a value already converted to the column's kind
+// (ConvertForColumn). Memo and OLE fields come from the long-value writer
+// instead. Text goes to Windows-1252; a character without a 1252 byte is a
+// conversion error (3421), text longer than the column 3163.
+StoredField EncodeField(const ColumnDef& column, const Value& value, const std::string& file);
+
+// The row from fields indexed like table.columns. Jet 3 only.
+std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& table,
+                               const std::vector<StoredField>& fields);
+
+}  // namespace act::db::jet

@@ -1,0 +1,334 @@
+#include "db/jet/table_writer.h"
+
+#include <algorithm>
+
+#include "db/errors.h"
+#include "db/jet/data_page_writer.h"
+#include "db/jet/index_maintenance.h"
+#include "db/jet/long_value.h"
+#include "db/jet/row_codec.h"
+#include "db/jet/row_encoder.h"
+#include "db/jet/text.h"
+#include "db/jet/write_errors.h"
+#include "db/jet/write_order.h"
+
+namespace act::db::jet {
+
+namespace {
+
+void StoreU32(std::vector<uint8_t>& page, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) page[at + i] = uint8_t(v >> (8 * i));
+}
+
+bool IsCounter(const ColumnDef& c) {
+  return (c.flags & kColumnAutonumber) && c.type == kTypeLong;
+}
+
+}  // namespace
+
+size_t MaxRowSize(const Format& format) { return format.page_size - format.data_slots - 2; }
+
+TableWriter::TableWriter(Database& db, PageAllocator& allocator,
+                         std::shared_ptr<const TableDefinition> table)
+    : db_(db), allocator_(allocator), table_(std::move(table)),
+      long_values_(db, allocator, *table_), properties_(table_->columns.size()) {
+  auto by_name = ReadColumnProperties(db, table_->page);
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    for (const auto& [name, props] : by_name) {
+      if (SameName(name, table_->columns[i].name)) properties_[i] = props;
+    }
+  }
+}
+
+void TableWriter::CheckProperties(const std::vector<Value>& values) const {
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    const ColumnDef& c = table_->columns[i];
+    if (properties_[i].required && c.type != kTypeBoolean && values[i].is_null()) {
+      throw WriteFailure(kJetNullInRequired,
+                         db_.path() + ": column '" + c.name + "' is required");
+    }
+    if (!properties_[i].allow_zero_length && values[i].is_text() && values[i].bytes().empty() &&
+        (c.type == kTypeText || c.type == kTypeMemo)) {
+      throw WriteFailure(kJetZeroLengthString,
+                         db_.path() + ": column '" + c.name + "' does not allow empty text");
+    }
+  }
+}
+
+std::vector<StoredField> TableWriter::EncodeFields(const std::vector<Value>& values,
+                                                   const std::vector<StoredField>* keep,
+                                                   bool allow_inline) {
+  std::vector<StoredField> fields(table_->columns.size());
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    const ColumnDef& c = table_->columns[i];
+    if (keep && (*keep)[i].present) {
+      fields[i] = (*keep)[i];
+      continue;
+    }
+    if (c.is_long_value()) {
+      if (values[i].is_null()) continue;
+      std::string data = values[i].bytes();
+      if (c.type == kTypeMemo) {
+        auto bytes = Utf8ToCp1252(data);
+        if (!bytes) {
+          throw WriteFailure(kJetConversionError,
+                             db_.path() + ": column '" + c.name + "' cannot store the text");
+        }
+        data = std::move(*bytes);
+      }
+      fields[i] = long_values_.Write(c, data, allow_inline);
+      continue;
+    }
+    fields[i] = EncodeField(c, values[i], db_.path());
+  }
+  return fields;
+}
+
+std::vector<uint8_t> TableWriter::BuildRow(const std::vector<Value>& values,
+                                           const std::vector<StoredField>* keep) {
+  const Format& format = db_.format();
+  // Fixed and text fields first: they can fail, and must do so before any
+  // long value reaches an LVAL page.
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    const ColumnDef& c = table_->columns[i];
+    if (!c.is_long_value() && !(keep && (*keep)[i].present)) EncodeField(c, values[i], db_.path());
+  }
+  bool has_inline_candidate = false;
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    const ColumnDef& c = table_->columns[i];
+    if (c.is_long_value() && !values[i].is_null() && !(keep && (*keep)[i].present) &&
+        values[i].bytes().size() <= kLongValueInlineLimit) {
+      has_inline_candidate = true;
+    }
+  }
+  if (has_inline_candidate) {
+    // Short memos stay in the row when the row still fits a page; the trial
+    // encoding writes nothing, since inline values need no LVAL rows.
+    std::vector<StoredField> trial(table_->columns.size());
+    bool only_inline = true;
+    for (size_t i = 0; i < table_->columns.size(); ++i) {
+      const ColumnDef& c = table_->columns[i];
+      if (keep && (*keep)[i].present) { trial[i] = (*keep)[i]; continue; }
+      if (!c.is_long_value()) { trial[i] = EncodeField(c, values[i], db_.path()); continue; }
+      if (values[i].is_null()) continue;
+      if (values[i].bytes().size() > kLongValueInlineLimit) {
+        only_inline = false;
+        trial[i] = {true, std::string(kLongValueHeaderSize, '\0')};
+      } else {
+        trial[i] = {true, std::string(kLongValueHeaderSize + values[i].bytes().size(), '\0')};
+      }
+    }
+    (void)only_inline;
+    if (EncodeRow(format, *table_, trial).size() <= MaxRowSize(format)) {
+      return EncodeRow(format, *table_, EncodeFields(values, keep, true));
+    }
+  }
+  std::vector<uint8_t> row = EncodeRow(format, *table_, EncodeFields(values, keep, false));
+  if (row.size() > MaxRowSize(format)) {
+    throw WriteFailure(kJetRecordTooLarge, db_.path() + ": a row of " +
+                                               std::to_string(row.size()) + " bytes for the table of TDEF page " +
+                                               std::to_string(table_->page));
+  }
+  return row;
+}
+
+RowPointer TableWriter::Place(std::span<const uint8_t> row, uint16_t slot_flags,
+                              uint32_t avoid) {
+  Pager& pager = db_.pager();
+  const Format& format = db_.format();
+  for (;;) {
+    if (fill_page_ == 0 && !candidates_read_) {
+      // The next page the free-space map offers that belongs to this table.
+      auto found = allocator_.maps().FindSet(table_->free_map, next_candidate_, pager.page_count());
+      if (!found) {
+        candidates_read_ = true;
+        continue;
+      }
+      next_candidate_ = *found + 1;
+      PageRef page = pager.Get(*found);
+      if (page->U8(0) == kPageData && page->U32(4) == table_->page) fill_page_ = *found;
+      continue;
+    }
+    std::vector<uint8_t> image;
+    if (fill_page_ != 0) {
+      image = pager.Get(fill_page_)->bytes();
+      if (fill_page_ == avoid || !DataPageFits(format, image, row.size())) {
+        if (fill_page_ != avoid) allocator_.MarkPageFull(*table_, fill_page_);
+        fill_page_ = 0;
+        continue;
+      }
+    } else {
+      fill_page_ = allocator_.AllocateDataPage(*table_);
+      image = NewDataPage(format, table_->page);
+    }
+    unsigned slot = AppendDataRow(format, image, row, slot_flags);
+    pager.Write(fill_page_, std::move(image), kWriteRows);
+    return RowPointer{fill_page_, uint8_t(slot)};
+  }
+}
+
+RowPointer TableWriter::Append(std::vector<Value> values) {
+  if (values.size() != table_->columns.size()) {
+    throw JetFailure(kJetOperationNotSupported, db_.path() + ": row of the wrong width");
+  }
+  uint32_t last = last_counter_ ? *last_counter_ : table_->autonumber;
+  std::optional<uint32_t> counter;
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    const ColumnDef& c = table_->columns[i];
+    if (!IsCounter(c)) continue;
+    if (values[i].is_null()) {
+      values[i] = Value::Long(int32_t(last + 1));
+      counter = last + 1;
+    } else if (values[i].integer() > 0) {
+      counter = std::max(last, uint32_t(values[i].integer()));
+    }
+  }
+  CheckProperties(values);
+  CheckIndexConstraints(db_, *table_, values);
+  std::vector<uint8_t> row = BuildRow(values, nullptr);
+  RowPointer where = Place(row, 0);
+  InsertIndexEntries(db_, *table_, values, where);
+  ++added_rows_;
+  if (counter) last_counter_ = std::max(last, *counter);
+  return where;
+}
+
+void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
+                         const std::vector<Value>& new_values) {
+  Pager& pager = db_.pager();
+  const Format& format = db_.format();
+  // Where the row's body lies now: the header slot, or the body it points at.
+  PageRef header_page = pager.Get(where.page);
+  CheckDataPage(*header_page, table_->page);
+  Slot header = ReadSlot(*header_page, format, where.row);
+  if (header.flags & kSlotDeleted) {
+    throw PageFailure(db_.path(), where.page, "update of deleted row " + std::to_string(where.row));
+  }
+  RowPointer body = where;
+  if (header.flags & kSlotOverflow) {
+    if (header.size() < 4) header_page->Fail("overflow row too short");
+    body = {header_page->U24(header.start + 1), header_page->U8(header.start)};
+  }
+  auto current = ReadRowAt(pager, format, where, table_->page);
+  if (!current) throw PageFailure(db_.path(), body.page, "moved row body is missing");
+
+  // Long values whose value did not change keep their stored field.
+  RowDecoder decoder(format, *table_);
+  decoder.Split(*current->page, current->bytes);
+  std::vector<StoredField> keep(table_->columns.size());
+  std::vector<std::vector<uint8_t>> released;
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    const ColumnDef& c = table_->columns[i];
+    if (!c.is_long_value()) continue;
+    const ColumnSlice& slice = decoder.slices()[i];
+    if (new_values[i] == old_values[i] && slice.present) {
+      keep[i] = {true, std::string(slice.bytes.begin(), slice.bytes.end())};
+    } else if (slice.present) {
+      released.emplace_back(slice.bytes.begin(), slice.bytes.end());
+    }
+  }
+
+  bool key_changed = false;
+  for (const RealIndex& index : table_->real_indexes) {
+    for (const IndexColumn& ic : index.columns) {
+      for (size_t i = 0; i < table_->columns.size(); ++i) {
+        if (table_->columns[i].number == ic.column_number && !(old_values[i] == new_values[i])) {
+          key_changed = true;
+        }
+      }
+    }
+  }
+  CheckProperties(new_values);
+  if (key_changed) CheckIndexConstraints(db_, *table_, new_values, where);
+  std::vector<uint8_t> row = BuildRow(new_values, &keep);
+  if (key_changed) RemoveIndexEntries(db_, *table_, old_values, where);
+  std::vector<uint8_t> image = pager.Get(body.page)->bytes();
+  uint16_t body_flags = body == where ? 0 : kSlotDeleted;
+  if (ReplaceDataRow(format, image, body.row, row, body_flags)) {
+    pager.Write(body.page, std::move(image), kWriteRows);
+  } else {
+    // The body moves to another page; the header slot keeps the row's
+    // position (index entries point at it) and now holds the pointer.
+    RowPointer moved = Place(row, kSlotDeleted, where.page);
+    std::vector<uint8_t> pointer = {moved.row, uint8_t(moved.page), uint8_t(moved.page >> 8),
+                                    uint8_t(moved.page >> 16)};
+    if (body != where) {
+      // Re-point, then drop the old body (Access's reclaimed-row mark).
+      std::vector<uint8_t> head = pager.Get(where.page)->bytes();
+      ReplaceDataRow(format, head, where.row, pointer, kSlotOverflow);
+      pager.Write(where.page, std::move(head), kWriteRowPointers);
+      std::vector<uint8_t> old_body = pager.Get(body.page)->bytes();
+      ReplaceDataRow(format, old_body, body.row, {}, kSlotDeleted | kSlotOverflow);
+      pager.Write(body.page, std::move(old_body), kWriteRowPointers);
+    } else {
+      std::vector<uint8_t> head = pager.Get(where.page)->bytes();
+      ReplaceDataRow(format, head, where.row, pointer, kSlotOverflow);
+      pager.Write(where.page, std::move(head), kWriteRowPointers);
+    }
+  }
+  for (const auto& field : released) long_values_.Release(field);
+  if (key_changed) InsertIndexEntries(db_, *table_, new_values, where);
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    const ColumnDef& c = table_->columns[i];
+    if (IsCounter(c) && !new_values[i].is_null() && new_values[i].integer() > 0) {
+      uint32_t last = last_counter_ ? *last_counter_ : table_->autonumber;
+      last_counter_ = std::max(last, uint32_t(new_values[i].integer()));
+    }
+  }
+}
+
+void TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
+  Pager& pager = db_.pager();
+  const Format& format = db_.format();
+  PageRef header_page = pager.Get(where.page);
+  CheckDataPage(*header_page, table_->page);
+  Slot header = ReadSlot(*header_page, format, where.row);
+  if (header.flags & kSlotDeleted) return;
+  auto current = ReadRowAt(pager, format, where, table_->page);
+  if (!current) return;
+  RowDecoder decoder(format, *table_);
+  decoder.Split(*current->page, current->bytes);
+  std::vector<std::vector<uint8_t>> released;
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    const ColumnSlice& slice = decoder.slices()[i];
+    if (table_->columns[i].is_long_value() && slice.present) {
+      released.emplace_back(slice.bytes.begin(), slice.bytes.end());
+    }
+  }
+  RemoveIndexEntries(db_, *table_, values, where);
+  std::optional<RowPointer> body;
+  if (header.flags & kSlotOverflow) {
+    body = RowPointer{header_page->U24(header.start + 1), header_page->U8(header.start)};
+  }
+  std::vector<uint8_t> head = header_page->bytes();
+  ReplaceDataRow(format, head, where.row, {}, kSlotDeleted | kSlotOverflow);
+  pager.Write(where.page, std::move(head), kWriteRowPointers);
+  if (body) {
+    std::vector<uint8_t> image = pager.Get(body->page)->bytes();
+    ReplaceDataRow(format, image, body->row, {}, kSlotDeleted | kSlotOverflow);
+    pager.Write(body->page, std::move(image), kWriteRowPointers);
+  }
+  for (const auto& field : released) long_values_.Release(field);
+  --added_rows_;
+}
+
+void TableWriter::Finish() {
+  Pager& pager = db_.pager();
+  const Format& format = db_.format();
+  std::vector<uint8_t> tdef = pager.Get(table_->page)->bytes();
+  uint32_t rows = LoadU32(&tdef[format.tdef_rows]);
+  uint32_t counter = LoadU32(&tdef[format.tdef_autonumber]);
+  bool changed = false;
+  if (added_rows_ != 0) {
+    StoreU32(tdef, format.tdef_rows, uint32_t(rows + added_rows_));
+    changed = true;
+  }
+  if (last_counter_ && *last_counter_ > counter) {
+    StoreU32(tdef, format.tdef_autonumber, *last_counter_);
+    changed = true;
+  }
+  if (changed) pager.Write(table_->page, std::move(tdef), kWriteDefinitions);
+  added_rows_ = 0;
+}
+
+}  // namespace act::db::jet

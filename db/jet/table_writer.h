@@ -1,0 +1,81 @@
+// Writing the rows of one table: appending (placement as Access does it:
+// the next slot below the lowest row of the page being filled, pages taken
+// from the table's free-space map in order, a new page when none has room)
+// and updating in place, re-packing the page, or moving the row's body to
+// another page behind an overflow pointer when it no longer fits. Keeps the
+// TDEF's row count and autonumber counter and calls index maintenance
+// around every change.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "db/jet/column_properties.h"
+#include "db/jet/data_page.h"
+#include "db/jet/database.h"
+#include "db/jet/long_value_writer.h"
+#include "db/jet/page_allocator.h"
+#include "db/jet/table_definition.h"
+#include "db/value.h"
+
+namespace act::db::jet {
+
+// The largest row a page holds: the page minus its header and one slot.
+size_t MaxRowSize(const Format& format);
+
+class TableWriter {
+ public:
+  TableWriter(Database& db, PageAllocator& allocator,
+              std::shared_ptr<const TableDefinition> table);
+
+  const TableDefinition& table() const { return *table_; }
+  // The column's Required/AllowZeroLength/DefaultValue properties.
+  const ColumnProperties& properties(size_t column) const { return properties_[column]; }
+
+  // Appends a row of values indexed like table().columns, each already of
+  // its column's kind (ConvertForColumn). A Null counter column takes the
+  // next counter value; a given one moves the counter past it. Throws
+  // (3022, 3058, 3201, 3163, ...) without writing anything when the row is
+  // refused.
+  RowPointer Append(std::vector<Value> values);
+
+  // Replaces the row at `where` (the position a scan or an index gives),
+  // whose current values are `old_values`, by `new_values`.
+  void Update(RowPointer where, const std::vector<Value>& old_values,
+              const std::vector<Value>& new_values);
+
+  // Removes the row at `where` whose values are `values`: its index
+  // entries, its long values, and its bytes (the slot keeps its number,
+  // flagged deleted with no length, as Access leaves it).
+  void Delete(RowPointer where, const std::vector<Value>& values);
+
+  // Writes the TDEF counters (row count, last autonumber). Call once the
+  // statement's rows are written.
+  void Finish();
+
+ private:
+  std::vector<StoredField> EncodeFields(const std::vector<Value>& values,
+                                        const std::vector<StoredField>* keep, bool allow_inline);
+  std::vector<uint8_t> BuildRow(const std::vector<Value>& values,
+                                const std::vector<StoredField>* keep);
+  // Places a row on the page being filled (or the next one with room);
+  // `avoid` is a page the row must not go to.
+  RowPointer Place(std::span<const uint8_t> row, uint16_t slot_flags, uint32_t avoid = 0);
+  // Required columns and AllowZeroLength (3314, 3315).
+  void CheckProperties(const std::vector<Value>& values) const;
+
+  Database& db_;
+  PageAllocator& allocator_;
+  std::shared_ptr<const TableDefinition> table_;
+  LongValueWriter long_values_;
+  std::vector<ColumnProperties> properties_;  // like table_->columns
+  uint32_t fill_page_ = 0;      // page being filled, 0 before the first row
+  bool candidates_read_ = false;
+  uint32_t next_candidate_ = 1;  // where the free-space map is searched next
+  int64_t added_rows_ = 0;
+  std::optional<uint32_t> last_counter_;
+};
+
+}  // namespace act::db::jet

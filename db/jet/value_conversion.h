@@ -1,0 +1,20 @@
+// Converting a value to the type of the column that will store it, with
+// Jet's rules for append and update statements: numbers and numeric text
+// convert between the numeric types (rounding half to even, failing when
+// out of range), anything converts to text, text converts to Yes/No
+// ("True", "Yes", "On", numbers) and to dates (yyyy-mm-dd [hh:mm[:ss]]).
+#pragma once
+
+#include <optional>
+
+#include "db/jet/table_definition.h"
+#include "db/value.h"
+
+namespace act::db::jet {
+
+// The value in the kind the column stores, or nullopt when it does not
+// convert. Null stays Null. Text is not checked against the column's
+// length here (see the row writer).
+std::optional<Value> ConvertForColumn(const ColumnDef& column, const Value& value);
+
+}  // namespace act::db::jet

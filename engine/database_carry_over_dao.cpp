@@ -1,0 +1,120 @@
+#include "engine/database_carry_over_dao.h"
+
+#include "engine/database_carry_over_values.h"
+#include "engine/version_gate.h"
+#include "platform/error.h"
+#include "profile/mod_general.h"
+
+namespace act {
+namespace {
+
+constexpr int kErrInvalidUseOfNull = 94;
+
+struct Databases {
+  CarryOverDatabase& installed;
+  CarryOverDatabase& staged;
+  // The one lookup open at a time: a new one releases the one before.
+  std::unique_ptr<CarryOverRecordset> lookup;
+};
+
+// Looks the element up in the installed configuracion and, when found,
+// returns its first row's value of `column` through `out`.
+bool LookUp(Databases& dbs, const char* column, const std::string& element, db::Value& out) {
+  dbs.lookup.reset();
+  dbs.lookup = dbs.installed.OpenRecordset(std::string("SELECT elemento,") + column +
+                                           " FROM configuracion WHERE elemento='" +
+                                           SqlQuoted(element) + "'");
+  if (dbs.lookup->RecordCount() <= 0) return false;
+  out = dbs.lookup->Field(column);
+  return true;
+}
+
+void CarrySetting(Databases& dbs, CarryOverRecordset& walk) {
+  db::Value name = walk.Field("elemento");
+  if (name.is_null()) {
+    throw Error(kErrInvalidUseOfNull,
+                "a row of configuracion in the staged database has no elemento");
+  }
+  const std::string element = TextForm(name);
+  const std::string where = " WHERE elemento='" + SqlQuoted(element) + "'";
+
+  db::Value installed;
+  if (IsNonEmpty(walk.Field("valor_s")) && LookUp(dbs, "valor_s", element, installed)) {
+    // A Null installed text arrives as the empty text.
+    dbs.staged.Execute("UPDATE configuracion SET valor_s = '" + SqlQuoted(TextForm(installed)) +
+                       "'" + where);
+  }
+
+  db::Value staged_number = walk.Field("valor");
+  if (!IsNonEmpty(staged_number)) return;
+  ToLong(staged_number, "valor of '" + element + "' in the staged configuracion");
+  if (!LookUp(dbs, "valor", element, installed)) return;
+  // An installed Null keeps the staged number. The release that ships a
+  // number in valor reads it as one, and a Null there would fail it where
+  // the package's value works; the statement with nothing after the equals
+  // sign would besides stop the update half-way.
+  if (installed.is_null()) return;
+  dbs.staged.Execute("UPDATE configuracion SET valor = " + TextForm(installed) + where);
+}
+
+void CopyTable(CarryOverDatabase& installed, const std::string& drive, const char* table) {
+  installed.Execute(std::string("Insert INTO ") + table + " IN '" + drive + "\\zentaroDeck_NEW\\" +
+                    "datos.new" + "' SELECT * FROM " + table);
+}
+
+// The installed database holds a table named exactly "generos", letter
+// case significant, among its TableDefs as the engine lists them.
+bool HasGeneros(CarryOverDatabase& installed) {
+  installed.RefreshTableDefs();
+  const int16_t count = installed.TableDefCount();
+  for (int16_t i = 0; i < count; ++i) {
+    if (installed.TableDefName(i) == "generos") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+CarryOverEngine& DaoDatabaseCarryOver::Engine() {
+  if (!engine_) engine_ = make_engine_();
+  return *engine_;
+}
+
+void DaoDatabaseCarryOver::traspasaBaseDatos(const std::string& drive,
+                                             const std::string& current_version) {
+  CarryOverEngine& engine = Engine();
+  std::unique_ptr<CarryOverDatabase> installed =
+      engine.OpenDatabase(drive + "\\zentaroDeck\\" + "datos.mdb");
+  std::unique_ptr<CarryOverDatabase> staged =
+      engine.OpenDatabase(drive + "\\zentaroDeck_NEW\\" + "datos.new");
+  Databases dbs{*installed, *staged, nullptr};
+
+  std::unique_ptr<CarryOverRecordset> walk = staged->OpenRecordset(
+      "SELECT * FROM configuracion WHERE elemento NOT IN ('versionBD','VersionCLI')");
+  walk->MoveFirst();
+  while (!walk->Eof()) {
+    CarrySetting(dbs, *walk);
+    walk->MoveNext();
+  }
+
+  const std::string minimum = leeIni(profiles_, "VERSIONES", "BDminimo", "",
+                                     drive + "\\zentaroDeck_NEW\\actualizador.ini");
+  if (CompareVersionTexts(current_version, minimum) >= 0) {
+    CopyTable(*installed, drive, "informacion_cd");
+    CopyTable(*installed, drive, "canciones");
+    if (HasGeneros(*installed)) {
+      CopyTable(*installed, drive, "generos");
+      CopyTable(*installed, drive, "genero_album");
+    }
+  }
+  CopyTable(*installed, drive, "publicidad");
+  CopyTable(*installed, drive, "dinero");
+
+  walk->Close();
+  // No lookup was opened when no staged row had a value to carry.
+  if (dbs.lookup) dbs.lookup->Close();
+  installed->Close();
+  staged->Close();
+}
+
+}  // namespace act
