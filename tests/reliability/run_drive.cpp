@@ -1,6 +1,9 @@
 #include "tests/reliability/run_drive.h"
 
+#include "engine/database_carry_over_dao.h"
+#include "engine/database_carry_over_jet.h"
 #include "platform/error.h"
+#include "tests/support/carry_over_databases.h"
 
 namespace act::test {
 namespace {
@@ -21,7 +24,8 @@ class SilentBoxes : public MessageBoxes {
 
 }  // namespace
 
-RunDrive::RunDrive(const RunDriveOptions& options) : current_(kInstalledVersion) {
+RunDrive::RunDrive(const RunDriveOptions& options)
+    : current_(kInstalledVersion), carry_database_(options.songs > 0) {
   FileSystem& fs = drive_.fs();
   SampleOptions sample;
   sample.sections = 3;
@@ -36,11 +40,18 @@ RunDrive::RunDrive(const RunDriveOptions& options) : current_(kInstalledVersion)
   PutPackage(fs, tpl + "\\media", VersionedExe(fs, ACT_TEST_EXE_DIR, kPackagedVersion), sample);
   // PutInstallation builds under tpl\zentaroDeck; real databases replace the
   // stand-in bytes.
-  fs.DeleteFile(tpl + "\\zentaroDeck\\datos.mdb", true);
-  fs.CopyFile(JetSample("testIndexCodesV1997.mdb"), tpl + "\\zentaroDeck\\datos.mdb", true);
-  fs.SetAttributes(tpl + "\\zentaroDeck\\datos.mdb", kAttrNormal);
-  fs.DeleteFile(tpl + "\\media\\zentaroDeck_NEW\\datos.new", true);
-  fs.CopyFile(JetSample("testV1997.mdb"), tpl + "\\media\\zentaroDeck_NEW\\datos.new", true);
+  const std::string installed = tpl + "\\zentaroDeck\\datos.mdb";
+  const std::string packaged = tpl + "\\media\\zentaroDeck_NEW\\datos.new";
+  fs.DeleteFile(installed, true);
+  fs.DeleteFile(packaged, true);
+  if (carry_database_) {
+    WriteCarryOverDatabase(fs, installed, InstalledContent(options.songs));
+    WriteCarryOverDatabase(fs, packaged, PackageContent());
+  } else {
+    fs.CopyFile(JetSample("testIndexCodesV1997.mdb"), installed, true);
+    fs.SetAttributes(installed, kAttrNormal);
+    fs.CopyFile(JetSample("testV1997.mdb"), packaged, true);
+  }
   // As on a disc, the package's database arrives read-only.
   fs.SetAttributes(tpl + "\\media\\zentaroDeck_NEW\\datos.new", kAttrReadOnly);
 
@@ -71,6 +82,12 @@ RunOutcome RunDrive::Run(FileSystem& fs) {
   std::unique_ptr<ProfileStore> profiles = NewPlatformProfileStore(fs);
   SilentBoxes boxes;
   RunServices services{fs, *profiles, boxes};
+  std::unique_ptr<DaoDatabaseCarryOver> database;
+  if (carry_database_) {
+    database = std::make_unique<DaoDatabaseCarryOver>(
+        *profiles, [&fs] { return NewJetCarryOverEngine(fs); });
+    services.database = database.get();
+  }
   return RunUpdate({drive(), Path("\\media")}, services);
 }
 

@@ -22,6 +22,10 @@ namespace act::test {
 
 struct RunDriveOptions {
   bool earlier_backups = false;
+  // With songs > 0 the databases are carry-over databases of that many
+  // installed songs, and the run carries them over through the Jet engine,
+  // whose page reads and writes then go through the fault file system too.
+  int songs = 0;
 };
 
 class RunDrive {
@@ -50,6 +54,7 @@ class RunDrive {
  private:
   act::testing::TempDrive drive_;
   std::string current_;
+  bool carry_database_ = false;
 };
 
 }  // namespace act::test

@@ -144,7 +144,14 @@ class Trial {
       d_.Run(faulty);
     } catch (const Error& e) {
       EXPECT_EQ(mode_, Mode::kFail) << Where();
-      EXPECT_EQ(e.number(), ErrorFor()) << Where() << ": " << e.what();
+      // The database engine reports a failing page read or write as its
+      // own error about the file; every other layer passes the number on.
+      const std::string& name = ref_.log[n_ - 1].name;
+      const bool engine_page = name == "ReadAt" || name == "WriteAt" || name == "Sync" ||
+                               name == "Truncate" || name.ends_with("RandomAccess");
+      if (!engine_page) {
+        EXPECT_EQ(e.number(), ErrorFor()) << Where() << ": " << e.what();
+      }
       return true;
     } catch (const StoppedDead&) {
       EXPECT_NE(mode_, Mode::kFail) << Where();
@@ -266,10 +273,16 @@ void BreakEveryOperation(RunDrive& d, const Reference& ref, Mode mode, Figures& 
   }
 }
 
-class WholeRunFaultTest : public ::testing::TestWithParam<bool> {};
+struct Drive {
+  bool earlier_backups;
+  int songs;
+  const char* name;
+};
+
+class WholeRunFaultTest : public ::testing::TestWithParam<Drive> {};
 
 TEST_P(WholeRunFaultTest, EveryOperationFailedAndStoppedAt) {
-  RunDrive d({.earlier_backups = GetParam()});
+  RunDrive d({.earlier_backups = GetParam().earlier_backups, .songs = GetParam().songs});
   Reference ref = MakeReference(d);
   ASSERT_FALSE(HasFailure());
   // The reference itself: the old installation became the version backup.
@@ -281,7 +294,7 @@ TEST_P(WholeRunFaultTest, EveryOperationFailedAndStoppedAt) {
     BreakEveryOperation(d, ref, mode, f);
     std::printf("[figures] %s, %s: %zu operations, %zu trials, %zu reruns, %zu absorbed, "
                 "%zu damaged new installations\n",
-                GetParam() ? "earlier backups" : "no support folder", ModeName(mode), f.operations,
+                GetParam().name, ModeName(mode), f.operations,
                 f.trials, f.reruns, f.absorbed, f.damaged_new_installations);
     EXPECT_EQ(f.trials, ref.log.size());
     // The staging folder is flushed before the swap, so a power cut
@@ -290,10 +303,15 @@ TEST_P(WholeRunFaultTest, EveryOperationFailedAndStoppedAt) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Drives, WholeRunFaultTest, ::testing::Bool(),
-                         [](const auto& info) {
-                           return info.param ? "WithEarlierBackups" : "WithoutSupportFolder";
-                         });
+// The third drive carries a database of installed songs over into the
+// package's through the Jet engine, so that stops land inside its page
+// writes too.
+INSTANTIATE_TEST_SUITE_P(
+    Drives, WholeRunFaultTest,
+    ::testing::Values(Drive{false, 0, "WithoutSupportFolder"},
+                      Drive{true, 0, "WithEarlierBackups"},
+                      Drive{false, 300, "CarryingADatabaseOf300Songs"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace act::test
