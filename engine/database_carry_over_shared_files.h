@@ -42,6 +42,7 @@ class SharedFileSystem : public FileSystem {
     return base_.CreateRandomAccess(p);
   }
   std::vector<std::string> ListFolder(const std::string& p) override { return base_.ListFolder(p); }
+  void FlushFolder(const std::string& p) override { base_.FlushFolder(p); }
 
   std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& path,
                                                      bool writable) override;

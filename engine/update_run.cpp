@@ -46,6 +46,12 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
   const std::string staging = drive + "\\zentaroDeck_NEW";
   const std::string support = drive + "\\SOPORTE";
 
+  // Everything the run wrote into the staging folder (the package copy, the
+  // carried database rows, settings and listed copies) goes to the disk
+  // before the renames below make it the installation: a power cut after
+  // them must find whole files there, not what the write cache never wrote.
+  fs.FlushFolder(staging);
+
   // A datos.mdb that the package brought itself makes this move fail: the
   // installation is then still in its place.
   fs.MoveFile(staging + "\\" + "datos.new", staging + "\\" + "datos.mdb");

@@ -128,6 +128,13 @@ class FileSystem {
   // The file's stamp (53 when missing). A service that cannot tell gives a
   // stamp that is never settled, so that its callers compare contents.
   virtual FileStamp GetFileStamp(const std::string& path) { return FileStamp{}; }
+  // Makes the contents of every file under the folder durable (fsync /
+  // FlushFileBuffers), and the folders' own entries too, before it returns.
+  // Copies and saves otherwise sit in the write cache for a while; a power
+  // cut after a later rename could then leave the renamed files empty. Read-
+  // only files are flushed too. File systems with no write cache of their
+  // own (test doubles over another one) pass it on or have nothing to do.
+  virtual void FlushFolder(const std::string& path) = 0;
 };
 
 // The backend of this build: win32 on Windows, posix elsewhere. On posix the

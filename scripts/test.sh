@@ -35,5 +35,10 @@ fi
 
 status=0
 (cd build/native && ctest --output-on-failure -j"$jobs") || status=1
+# A short run of every fuzz target, where clang's libFuzzer is at hand.
+if echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }' |
+   clang++ -x c++ -fsanitize=fuzzer - -o /dev/null 2>/dev/null; then
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-15}" || status=1
+fi
 (cd build/win32 && ctest --output-on-failure) || status=1
 exit $status

@@ -33,24 +33,27 @@ class FaultRandomAccessFile : public RandomAccessFile {
       : owner_(owner), base_(std::move(base)) {}
 
   size_t ReadAt(uint64_t offset, void* buffer, size_t n) override {
-    if (owner_.Count(path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
+    if (owner_.Count("ReadAt", path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
     return base_->ReadAt(offset, buffer, n);
   }
   void WriteAt(uint64_t offset, const void* data, size_t n) override {
-    if (owner_.Count(path()) == FaultFileSystem::Step::kStopHere) {
+    if (owner_.Count("WriteAt", path()) == FaultFileSystem::Step::kStopHere) {
+      owner_.Written(path());
       base_->WriteAt(offset, data, n / 2);  // the power went mid-write
       throw StoppedDead();
     }
+    owner_.Written(path());
     base_->WriteAt(offset, data, n);
   }
   uint64_t Size() override { return base_->Size(); }
   void Truncate(uint64_t size) override {
-    if (owner_.Count(path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
+    if (owner_.Count("Truncate", path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
     base_->Truncate(size);
   }
   void Sync() override {
-    if (owner_.Count(path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
+    if (owner_.Count("Sync", path()) == FaultFileSystem::Step::kStopHere) throw StoppedDead();
     base_->Sync();
+    owner_.Synced(path());
   }
   const std::string& path() const override { return base_->path(); }
 
@@ -61,9 +64,11 @@ class FaultRandomAccessFile : public RandomAccessFile {
 
 }  // namespace
 
-FaultFileSystem::Step FaultFileSystem::Count(const std::string& path) {
+FaultFileSystem::Step FaultFileSystem::Count(const char* operation, const std::string& path,
+                                             const std::string& destination) {
   if (stopped_) throw StoppedDead();
   ++count_;
+  log_.push_back({operation, path, destination});
   if (count_ == stop_at_) {
     stopped_ = true;
     return Step::kStopHere;
@@ -84,7 +89,7 @@ bool FaultFileSystem::FileExists(const std::string& path) {
 
 void FaultFileSystem::CopyFolder(const std::string& source, const std::string& destination,
                                  bool overwrite) {
-  if (Count(source) == Step::kStopHere) throw StoppedDead();
+  if (Count("CopyFolder", source, destination) == Step::kStopHere) throw StoppedDead();
   if (!base_.FolderExists(source)) throw Error(kErrPathNotFound, source);
   CopyTree(source, Target(source, destination), overwrite);
 }
@@ -97,21 +102,24 @@ void FaultFileSystem::CopyTree(const std::string& from, const std::string& to, b
     if (base_.FolderExists(child_from)) {
       CopyTree(child_from, child_to, overwrite);
     } else {
-      CopyCounted(child_from, child_to, overwrite);
+      CopyCounted("CopyFolder: file", child_from, child_to, overwrite);
     }
   }
 }
 
 void FaultFileSystem::CopyFile(const std::string& source, const std::string& destination,
                                bool overwrite) {
-  CopyCounted(source, destination, overwrite);
+  CopyCounted("CopyFile", source, destination, overwrite);
 }
 
-void FaultFileSystem::CopyCounted(const std::string& from, const std::string& to, bool overwrite) {
-  if (Count(from) == Step::kStopHere) {
+void FaultFileSystem::CopyCounted(const char* operation, const std::string& from,
+                                  const std::string& to, bool overwrite) {
+  if (Count(operation, from, to) == Step::kStopHere) {
+    Written(Target(from, to));
     CopyHalf(from, Target(from, to));
     throw StoppedDead();
   }
+  Written(Target(from, to));
   base_.CopyFile(from, to, overwrite);
 }
 
@@ -126,32 +134,36 @@ void FaultFileSystem::CopyHalf(const std::string& from, const std::string& to) {
 }
 
 void FaultFileSystem::MoveFolder(const std::string& source, const std::string& destination) {
-  if (Count(source) == Step::kStopHere) throw StoppedDead();  // a rename is all or nothing
+  if (Count("MoveFolder", source, destination) == Step::kStopHere) throw StoppedDead();  // a rename is all or nothing
   base_.MoveFolder(source, destination);
+  Renamed(source, destination);
 }
 
 void FaultFileSystem::MoveFile(const std::string& source, const std::string& destination) {
-  if (Count(source) == Step::kStopHere) throw StoppedDead();
+  if (Count("MoveFile", source, destination) == Step::kStopHere) throw StoppedDead();
   base_.MoveFile(source, destination);
+  Renamed(source, destination);
 }
 
 void FaultFileSystem::DeleteFolder(const std::string& path, bool force) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("DeleteFolder", path) == Step::kStopHere) throw StoppedDead();
   base_.DeleteFolder(path, force);
+  Renamed(path, "");
 }
 
 void FaultFileSystem::DeleteFile(const std::string& path, bool force) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("DeleteFile", path) == Step::kStopHere) throw StoppedDead();
   base_.DeleteFile(path, force);
+  Renamed(path, "");
 }
 
 void FaultFileSystem::CreateFolder(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("CreateFolder", path) == Step::kStopHere) throw StoppedDead();
   base_.CreateFolder(path);
 }
 
 uint32_t FaultFileSystem::GetAttributes(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("GetAttributes", path) == Step::kStopHere) throw StoppedDead();
   return base_.GetAttributes(path);
 }
 
@@ -161,42 +173,89 @@ FileStamp FaultFileSystem::GetFileStamp(const std::string& path) {
 }
 
 void FaultFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("SetAttributes", path) == Step::kStopHere) throw StoppedDead();
   base_.SetAttributes(path, attributes);
 }
 
 std::string FaultFileSystem::GetFileVersion(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("GetFileVersion", path) == Step::kStopHere) throw StoppedDead();
   return base_.GetFileVersion(path);
 }
 
 std::vector<uint8_t> FaultFileSystem::ReadFileBytes(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("ReadFileBytes", path) == Step::kStopHere) throw StoppedDead();
   return base_.ReadFileBytes(path);
 }
 
 void FaultFileSystem::WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) {
-  if (Count(path) == Step::kStopHere) {
+  if (Count("WriteFileBytes", path) == Step::kStopHere) {
+    Written(path);
     base_.WriteFileBytes(path, std::vector<uint8_t>(data.begin(), data.begin() + data.size() / 2));
     throw StoppedDead();
   }
+  Written(path);
   base_.WriteFileBytes(path, data);
 }
 
 std::unique_ptr<RandomAccessFile> FaultFileSystem::OpenRandomAccess(const std::string& path,
                                                                     bool writable) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("OpenRandomAccess", path) == Step::kStopHere) throw StoppedDead();
   return std::make_unique<FaultRandomAccessFile>(*this, base_.OpenRandomAccess(path, writable));
 }
 
 std::unique_ptr<RandomAccessFile> FaultFileSystem::CreateRandomAccess(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("CreateRandomAccess", path) == Step::kStopHere) throw StoppedDead();
   return std::make_unique<FaultRandomAccessFile>(*this, base_.CreateRandomAccess(path));
 }
 
 std::vector<std::string> FaultFileSystem::ListFolder(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("ListFolder", path) == Step::kStopHere) throw StoppedDead();
   return base_.ListFolder(path);
+}
+
+void FaultFileSystem::FlushFolder(const std::string& path) {
+  // A stop here flushes nothing: the cut came first.
+  if (Count("FlushFolder", path) == Step::kStopHere) throw StoppedDead();
+  base_.FlushFolder(path);
+  for (auto it = unsynced_.begin(); it != unsynced_.end();) {
+    bool inside = it->size() > path.size() && it->compare(0, path.size(), path) == 0 &&
+                  (*it)[path.size()] == '\\';
+    it = inside ? unsynced_.erase(it) : std::next(it);
+  }
+}
+
+void FaultFileSystem::Written(const std::string& path) { unsynced_.insert(path); }
+
+void FaultFileSystem::Synced(const std::string& path) { unsynced_.erase(path); }
+
+void FaultFileSystem::Renamed(const std::string& from, const std::string& to) {
+  std::set<std::string> renamed;
+  for (const std::string& path : unsynced_) {
+    if (path == from) {
+      if (!to.empty()) renamed.insert(to);
+    } else if (path.size() > from.size() && path.compare(0, from.size(), from) == 0 &&
+               path[from.size()] == '\\') {
+      if (!to.empty()) renamed.insert(to + path.substr(from.size()));
+    } else {
+      renamed.insert(path);
+    }
+  }
+  unsynced_ = std::move(renamed);
+}
+
+size_t FaultFileSystem::DropUnsyncedData() {
+  size_t dropped = 0;
+  for (const std::string& path : unsynced_) {
+    if (!base_.FileExists(path)) continue;
+    // Read-only files lose their data as well: the cut does not ask.
+    uint32_t attributes = base_.GetAttributes(path);
+    base_.SetAttributes(path, kAttrNormal);
+    base_.WriteFileBytes(path, {});
+    base_.SetAttributes(path, attributes & ~uint32_t{kAttrDirectory});
+    ++dropped;
+  }
+  unsynced_.clear();
+  return dropped;
 }
 
 }  // namespace act

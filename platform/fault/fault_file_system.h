@@ -14,7 +14,9 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -45,7 +47,23 @@ class FaultFileSystem : public FileSystem {
   void StopAt(uint64_t n) { stop_at_ = n; }
   // How many operations were counted so far.
   uint64_t operations() const { return count_; }
+  // Every counted operation so far, in order: entry n-1 is operation n.
+  // Tests use it to tell which step of a run an operation number falls in.
+  struct Operation {
+    std::string name;  // "CopyFile", "WriteAt", "CopyFolder: file", ...
+    std::string path;
+    std::string destination;  // copies and moves only
+  };
+  const std::vector<Operation>& log() const { return log_; }
   bool stopped() const { return stopped_; }
+
+  // After a stop: what a power cut does to data still in the write cache.
+  // Every file written (copied, saved, written at an offset) and not synced
+  // since loses its contents, wherever it has been moved or renamed to since
+  // (an empty file is what journalled file systems commonly leave of data
+  // that never reached the disk; the renames themselves are journalled and
+  // survive). Returns how many files it emptied.
+  size_t DropUnsyncedData();
 
   bool FolderExists(const std::string& path) override;
   bool FileExists(const std::string& path) override;
@@ -65,18 +83,26 @@ class FaultFileSystem : public FileSystem {
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string& path) override;
   FileStamp GetFileStamp(const std::string& path) override;
+  void FlushFolder(const std::string& path) override;
 
   // What a counted operation should do: go on, or be the one that stops.
   // Throws the injected error, or StoppedDead once stopped. Used by the
   // random-access files this object hands out.
   enum class Step { kProceed, kStopHere };
-  Step Count(const std::string& path);
+  Step Count(const char* operation, const std::string& path,
+             const std::string& destination = "");
+  // Bookkeeping of the files whose data is not durable yet; also used by
+  // the random-access files.
+  void Written(const std::string& path);
+  void Synced(const std::string& path);
 
  private:
   void CopyTree(const std::string& from, const std::string& to, bool overwrite);
-  void CopyCounted(const std::string& from, const std::string& to, bool overwrite);
+  void CopyCounted(const char* operation, const std::string& from, const std::string& to,
+                   bool overwrite);
   // Writes the first half of the source's bytes to the destination.
   void CopyHalf(const std::string& from, const std::string& to);
+  void Renamed(const std::string& from, const std::string& to);  // to "" = deleted
 
   FileSystem& base_;
   uint64_t count_ = 0;
@@ -84,6 +110,8 @@ class FaultFileSystem : public FileSystem {
   int fail_error_ = 0;
   uint64_t stop_at_ = 0;
   bool stopped_ = false;
+  std::vector<Operation> log_;
+  std::set<std::string> unsynced_;
 };
 
 }  // namespace act

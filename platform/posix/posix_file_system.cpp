@@ -414,6 +414,10 @@ class PosixFileSystem : public FileSystem {
     return std::make_unique<PosixRandomAccessFile>(fd, path);
   }
 
+  void FlushFolder(const std::string& path) override {
+    FlushTree(ExistingFolder(path), path);
+  }
+
   std::vector<std::string> ListFolder(const std::string& path) override {
     std::string host = ExistingFolder(path);
     std::vector<std::string> names;
@@ -428,6 +432,35 @@ class PosixFileSystem : public FileSystem {
   }
 
  private:
+  // fsync needs no write access: a read-only descriptor flushes the file's
+  // data as well. Each folder is synced after its entries, so that the names
+  // of the new files are durable too.
+  static void FlushTree(const std::string& host, const std::string& windows) {
+    DIR* dir = opendir(host.c_str());
+    if (!dir) Fail(errno, windows);
+    std::vector<std::string> names;
+    while (dirent* entry = readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+    for (const std::string& name : names) {
+      std::string child = host + "/" + name, child_windows = JoinWindows(windows, name);
+      if (IsFolder(child)) {
+        FlushTree(child, child_windows);
+      } else {
+        SyncPath(child, child_windows);
+      }
+    }
+    SyncPath(host, windows);
+  }
+
+  static void SyncPath(const std::string& host, const std::string& windows) {
+    Fd fd(open(host.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) Fail(errno, windows);
+    if (fsync(fd.get()) != 0) Fail(errno, windows);
+  }
+
   std::string ExistingFile(const std::string& path) {
     std::string host = drives_.Resolve(path).host;
     if (!IsFile(host)) throw Error(kErrFileNotFound, path);

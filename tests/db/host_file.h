@@ -55,6 +55,7 @@ class HostFileSystem : public FileSystem {
                                                      bool writable) override;
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string&) override { Refuse(); }
   std::vector<std::string> ListFolder(const std::string&) override { Refuse(); }
+  void FlushFolder(const std::string&) override { Refuse(); }
 
   int writable_opens = 0;
   int opens = 0;

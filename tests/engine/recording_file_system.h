@@ -57,6 +57,7 @@ class RecordingFileSystem : public FileSystem {
   std::vector<std::string> ListFolder(const std::string&) override {
     return Unexpected("ListFolder"), std::vector<std::string>{};
   }
+  void FlushFolder(const std::string&) override { Unexpected("FlushFolder"); }
 
  private:
   static void Unexpected(const char* op) { ADD_FAILURE() << "unexpected " << op; }

@@ -80,6 +80,7 @@ class TracingFileSystem : public FileSystem {
   std::vector<std::string> ListFolder(const std::string& p) override {
     return inner_.ListFolder(p);
   }
+  void FlushFolder(const std::string& p) override { inner_.FlushFolder(p); }
 
  private:
   FileSystem& inner_;

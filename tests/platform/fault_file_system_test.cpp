@@ -77,6 +77,28 @@ TEST_F(FaultFileSystemTest, StopInsideARandomAccessWriteWritesPart) {
   EXPECT_EQ(drive_.ReadText("\\db.mdb"), "AAAAAAAABBBB");
 }
 
+TEST_F(FaultFileSystemTest, PowerCutEmptiesWhatWasNotSyncedWhereverItMoved) {
+  faulty_.CopyFolder(P("\\pkg"), P("\\staged"), true);
+  faulty_.MoveFolder(P("\\staged"), P("\\moved"));
+  auto file = faulty_.CreateRandomAccess(P("\\db.mdb"));
+  file->WriteAt(0, "AAAA", 4);
+  file->Sync();
+  auto unsynced = faulty_.CreateRandomAccess(P("\\log.txt"));
+  unsynced->WriteAt(0, "BBBB", 4);
+  faulty_.StopAt(faulty_.operations() + 1);
+  EXPECT_THROW(faulty_.DeleteFile(P("\\pkg\\1.bin"), true), StoppedDead);
+  file.reset();
+  unsynced.reset();
+
+  EXPECT_EQ(faulty_.DropUnsyncedData(), 4u);
+  EXPECT_EQ(drive_.ReadText("\\moved\\1.bin"), "");
+  EXPECT_EQ(drive_.ReadText("\\moved\\sub\\3.bin"), "");
+  EXPECT_EQ(drive_.ReadText("\\log.txt"), "");
+  // Synced data and files never written stay.
+  EXPECT_EQ(drive_.ReadText("\\db.mdb"), "AAAA");
+  EXPECT_EQ(drive_.ReadText("\\pkg\\1.bin"), std::string(1000, '1'));
+}
+
 TEST_F(FaultFileSystemTest, ProfileWritesSeeTheFaults) {
   drive_.WriteText("\\c.ini", "[s]\r\nk=old\r\n");
   std::unique_ptr<ProfileStore> store = NewPlatformProfileStore(faulty_);

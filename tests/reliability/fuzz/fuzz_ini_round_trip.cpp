@@ -1,0 +1,96 @@
+// libFuzzer target: a profile file read, one key written, and read back.
+// Input: "section \0 key \0 value \0 file bytes". Beyond "no crash", two
+// properties must hold:
+// - a plain key written is read back as written (cut to the 254 characters
+//   a 255-character buffer holds);
+// - the saved form is stable: parsing what was saved and saving it again
+//   gives the same bytes, so a second write never reshapes a file. Left
+//   out are what the Windows profile functions themselves write in a form
+//   they read back differently: line breaks (a value read from a file never
+//   holds one), blanks around a name or value (written as given, dropped on
+//   reading), a key that begins with '[' (read back as a section) or holds
+//   an '=' (read back as a shorter key).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/cp1252.h"
+#include "platform/ini_file.h"
+
+namespace {
+
+std::string NextPart(const uint8_t*& data, size_t& size) {
+  std::string part;
+  while (size > 0 && *data != 0) {
+    part += static_cast<char>(*data++);
+    --size;
+  }
+  if (size > 0) ++data, --size;
+  return part;
+}
+
+bool StartsWithMark(const uint8_t* data, size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+         bytes.starts_with("\xFE\xFF");
+}
+
+bool Blank(char16_t c) { return act::IsProfileBlank(c); }
+
+bool Stable(const std::u16string& s) {
+  if (!s.empty() && (Blank(s.front()) || Blank(s.back()))) return false;
+  return s.find_first_of(u"\r\n") == std::u16string::npos;
+}
+
+// Text that a profile line can hold unchanged: no control characters, no
+// blanks at either end.
+bool Plain(const std::u16string& s) {
+  if (s.empty() || Blank(s.front()) || Blank(s.back())) return false;
+  for (char16_t c : s)
+    if (c < 0x20 || c == 0x7F) return false;
+  return true;
+}
+
+bool PlainSection(const std::u16string& s) {
+  return Plain(s) && s.find(u']') == std::u16string::npos;
+}
+
+bool PlainKey(const std::u16string& s) {
+  return Plain(s) && s.find(u'=') == std::u16string::npos && s.front() != u'[';
+}
+
+bool PlainValue(const std::u16string& s) {
+  if (!Plain(s)) return false;
+  // A value in matching quotes reads without them.
+  if (s.size() >= 2 && (s.front() == u'"' || s.front() == u'\'') && s.back() == s.front())
+    return false;
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::u16string section = act::Cp1252ToUtf16(NextPart(data, size));
+  std::u16string key = act::Cp1252ToUtf16(NextPart(data, size));
+  std::u16string value = act::Cp1252ToUtf16(NextPart(data, size));
+  act::IniFile file = act::IniFile::Parse(std::vector<uint8_t>(data, data + size));
+  file.Set(section, key, value);
+  std::vector<uint8_t> saved = file.Serialize();
+
+  // A saved file of code-page text that begins with a byte order mark's
+  // bytes (its first line "\xFE\xFF..." once blank lines are dropped) is
+  // read back as Unicode, by the Windows profile functions too; nothing
+  // holds for it.
+  if (StartsWithMark(saved.data(), saved.size()) && !StartsWithMark(data, size)) return 0;
+  act::IniFile again = act::IniFile::Parse(saved);
+  if (PlainSection(section) && PlainKey(key) && PlainValue(value)) {
+    std::u16string expected = value.substr(0, 254);
+    if (again.Get(section, key, 255) != expected) std::abort();
+  }
+  if (Stable(section) && Stable(key) && Stable(value) && PlainKey(key) &&
+      again.Serialize() != saved)
+    std::abort();
+  return 0;
+}

@@ -1,0 +1,317 @@
+// The run has no rollback, so its safety rests on two promises: the
+// installed data is never changed, and at every moment the whole old
+// installation exists, complete, either in \zentaroDeck or in its version
+// backup. These tests break a realistic update at every one of its
+// file-system operations in turn, once with a plain error and once by
+// stopping the machine dead there, and check the promises, the state the
+// drive is left in, and that a later run still gives the normal result.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/fault/fault_file_system.h"
+#include "tests/reliability/run_drive.h"
+
+namespace act::test {
+namespace {
+
+// Where an operation falls in the run, as the table of the drive's state
+// after a failure distinguishes: staging (3), the steps up to the swap
+// (4 to 7), and each sub-step of the swap.
+enum class Step { kStaging, kBeforeSwap, kRename, kSupport, kBackup, kUnversioned, kPromote, kManifests };
+
+const char* StepName(Step step) {
+  switch (step) {
+    case Step::kStaging: return "3 staging";
+    case Step::kBeforeSwap: return "4-7 versions, gate, attributes, carry-over";
+    case Step::kRename: return "8.1 datos.new renamed";
+    case Step::kSupport: return "8.2 support folder";
+    case Step::kBackup: return "8.3 version backup";
+    case Step::kUnversioned: return "8.4 unversioned backup";
+    case Step::kPromote: return "8.5 promotion";
+    case Step::kManifests: return "8.6/8.7 manifest files";
+  }
+  return "?";
+}
+
+// Classifies every operation of a complete run from its log.
+std::vector<Step> StepsOf(const std::vector<FaultFileSystem::Operation>& log, RunDrive& d) {
+  std::vector<Step> steps;
+  bool versions_read = false;
+  for (const FaultFileSystem::Operation& op : log) {
+    if (op.name == "GetFileVersion") versions_read = true;
+    Step step = versions_read ? Step::kBeforeSwap : Step::kStaging;
+    if (op.name == "MoveFile" && op.destination == d.Path("\\zentaroDeck_NEW\\datos.mdb"))
+      step = Step::kRename;
+    else if (op.name == "CreateFolder" && op.path == d.Path("\\SOPORTE"))
+      step = Step::kSupport;
+    else if ((op.name == "DeleteFolder" && op.path == d.BackupPath()) ||
+             (op.name == "MoveFolder" && op.path == d.Path("\\zentaroDeck")))
+      step = Step::kBackup;
+    else if (op.name == "DeleteFolder" && op.path == d.Path("\\SOPORTE\\zentaroDeck"))
+      step = Step::kUnversioned;
+    else if (op.name == "MoveFolder" && op.path == d.Path("\\zentaroDeck_NEW"))
+      step = Step::kPromote;
+    else if (op.name == "DeleteFile" && op.path.find("\\zentaroDeck\\") != std::string::npos)
+      step = Step::kManifests;
+    steps.push_back(step);
+  }
+  return steps;
+}
+
+// What a run that never failed leaves, and what it passes through.
+struct Reference {
+  std::vector<FaultFileSystem::Operation> log;
+  std::vector<Step> steps;
+  Snapshot old_installation;  // \zentaroDeck before the run
+  Snapshot old_support;       // \SOPORTE before the run
+  Snapshot staged;            // \zentaroDeck_NEW just before the promotion
+  Snapshot installation;      // \zentaroDeck after the run
+  Snapshot support;           // \SOPORTE after the run
+};
+
+Reference MakeReference(RunDrive& d) {
+  Reference ref;
+  d.Reset();
+  ref.old_installation = d.Take("\\zentaroDeck");
+  ref.old_support = d.Take("\\SOPORTE");
+  {
+    FaultFileSystem faulty(d.fs());
+    EXPECT_EQ(d.Run(faulty), RunOutcome::kCompleted);
+    ref.log = faulty.log();
+  }
+  ref.installation = d.Take("\\zentaroDeck");
+  ref.support = d.Take("\\SOPORTE");
+  ref.steps = StepsOf(ref.log, d);
+
+  // The staging folder as it stands complete: fail the promotion itself.
+  for (size_t i = 0; i < ref.steps.size(); ++i) {
+    if (ref.steps[i] != Step::kPromote) continue;
+    d.Reset();
+    FaultFileSystem faulty(d.fs());
+    faulty.FailAt(i + 1, kErrPermissionDenied);
+    EXPECT_THROW(d.Run(faulty), Error);
+    ref.staged = d.Take("\\zentaroDeck_NEW");
+  }
+  EXPECT_FALSE(ref.staged.empty()) << "the run never promoted the staging folder";
+  return ref;
+}
+
+// kPowerCut is a dead stop after which the data that was still in the
+// write cache is gone too (FaultFileSystem::DropUnsyncedData).
+enum class Mode { kFail, kStopDead, kPowerCut };
+
+const char* ModeName(Mode mode) {
+  switch (mode) {
+    case Mode::kFail: return "failure";
+    case Mode::kStopDead: return "stop";
+    case Mode::kPowerCut: return "power cut";
+  }
+  return "?";
+}
+
+// The checks after a run broken at operation n.
+class Trial {
+ public:
+  Trial(RunDrive& d, const Reference& ref, Mode mode, size_t n)
+      : d_(d), ref_(ref), mode_(mode), n_(n), step_(ref.steps[n - 1]) {}
+
+  // The three errors the file system reports most: a path gone missing,
+  // access denied, the disk full.
+  int ErrorFor() const {
+    static const int kErrors[] = {kErrPathNotFound, kErrPermissionDenied, kErrDiskFull};
+    return kErrors[n_ % 3];
+  }
+
+  std::string Where() const {
+    const FaultFileSystem::Operation& op = ref_.log[n_ - 1];
+    return std::string(ModeName(mode_)) + " at operation " +
+           std::to_string(n_) + " (" + op.name + " " + op.path + ", step " + StepName(step_) + ")";
+  }
+
+  // Runs with the fault and returns whether the run ended early.
+  bool Break() {
+    d_.Reset();
+    FaultFileSystem faulty(d_.fs());
+    if (mode_ == Mode::kFail) {
+      faulty.FailAt(n_, ErrorFor());
+    } else {
+      faulty.StopAt(n_);
+    }
+    try {
+      d_.Run(faulty);
+    } catch (const Error& e) {
+      EXPECT_EQ(mode_, Mode::kFail) << Where();
+      // The database engine reports a failing page read or write as its
+      // own error about the file; every other layer passes the number on.
+      const std::string& name = ref_.log[n_ - 1].name;
+      const bool engine_page = name == "ReadAt" || name == "WriteAt" || name == "Sync" ||
+                               name == "Truncate" || name.ends_with("RandomAccess");
+      if (!engine_page) {
+        EXPECT_EQ(e.number(), ErrorFor()) << Where() << ": " << e.what();
+      }
+      return true;
+    } catch (const StoppedDead&) {
+      EXPECT_NE(mode_, Mode::kFail) << Where();
+      if (mode_ == Mode::kPowerCut) emptied = faulty.DropUnsyncedData();
+      return true;
+    }
+    // Only the profile functions absorb a failure, as kernel32's do: a
+    // read that fails reads as empty, a write that fails is ignored.
+    const std::string& name = ref_.log[n_ - 1].name;
+    EXPECT_TRUE(mode_ == Mode::kFail && (name == "ReadFileBytes" || name == "WriteFileBytes" || name == "GetAttributes"))
+        << Where() << ": the run completed";
+    ++absorbed;
+    return false;
+  }
+
+  // The old installation, byte for byte, in one of its two places.
+  bool OldInstallationWhole() {
+    if (d_.Take("\\zentaroDeck") == ref_.old_installation) return true;
+    return d_.Take("\\SOPORTE\\zentaroDeck_" + d_.current_version()) == ref_.old_installation;
+  }
+
+  bool InstallationInPlace() { return d_.Take("\\zentaroDeck") == ref_.old_installation; }
+
+  // What the drive holds after a failure at each step.
+  void CheckDriveForStep() {
+    Snapshot installation = d_.Take("\\zentaroDeck");
+    Snapshot backup = d_.Take("\\SOPORTE\\zentaroDeck_" + d_.current_version());
+    Snapshot staging = d_.Take("\\zentaroDeck_NEW");
+    switch (step_) {
+      case Step::kStaging:
+        EXPECT_EQ(installation, ref_.old_installation) << Where();
+        EXPECT_EQ(d_.Take("\\SOPORTE"), ref_.old_support) << Where();
+        break;
+      case Step::kBeforeSwap:
+      case Step::kRename:
+      case Step::kSupport:
+        EXPECT_EQ(installation, ref_.old_installation) << Where();
+        EXPECT_TRUE(d_.fs().FolderExists(d_.Path("\\zentaroDeck_NEW"))) << Where();
+        if (step_ != Step::kSupport) {
+          EXPECT_EQ(d_.Take("\\SOPORTE"), ref_.old_support) << Where();
+        }
+        break;
+      case Step::kBackup:
+        EXPECT_TRUE(d_.fs().FolderExists(d_.Path("\\SOPORTE"))) << Where();
+        if (mode_ != Mode::kPowerCut) {
+          EXPECT_EQ(staging, ref_.staged) << Where();
+        }
+        // A rename is all or nothing: the installation did not move.
+        EXPECT_EQ(installation, ref_.old_installation) << Where();
+        break;
+      case Step::kUnversioned:
+      case Step::kPromote:
+        EXPECT_EQ(installation, Snapshot({{"<absent>", ""}})) << Where();
+        EXPECT_EQ(backup, ref_.old_installation) << Where();
+        if (mode_ != Mode::kPowerCut) {
+          EXPECT_EQ(staging, ref_.staged) << Where();
+        }
+        break;
+      case Step::kManifests: {
+        EXPECT_EQ(backup, ref_.old_installation) << Where();
+        EXPECT_EQ(staging, Snapshot({{"<absent>", ""}})) << Where();
+        // The new installation, still holding both manifest files, or
+        // update_ss.ini alone once actualizador.ini is gone.
+        Snapshot without_first = ref_.staged;
+        without_first.erase("actualizador.ini");
+        if (mode_ != Mode::kPowerCut) {
+          EXPECT_TRUE(installation == ref_.staged || installation == without_first) << Where();
+        }
+        EXPECT_GT(installation.size(), ref_.installation.size()) << Where();
+        break;
+      }
+    }
+  }
+
+  // A second run on the same drive completes with the normal result.
+  void CheckRerun() {
+    FaultFileSystem plain(d_.fs());
+    EXPECT_EQ(d_.Run(plain), RunOutcome::kCompleted) << "rerun after " << Where();
+    EXPECT_EQ(d_.Take("\\zentaroDeck"), ref_.installation) << "rerun after " << Where();
+    EXPECT_EQ(d_.Take("\\SOPORTE"), ref_.support) << "rerun after " << Where();
+    EXPECT_FALSE(d_.fs().FolderExists(d_.Path("\\zentaroDeck_NEW"))) << "rerun after " << Where();
+  }
+
+  int absorbed = 0;
+  size_t emptied = 0;  // files a power cut emptied
+
+ private:
+  RunDrive& d_;
+  const Reference& ref_;
+  Mode mode_;
+  size_t n_;
+  Step step_;
+};
+
+struct Figures {
+  size_t operations = 0, trials = 0, reruns = 0, absorbed = 0;
+  // Power cuts after the old installation moved out that left the new one
+  // (in \zentaroDeck or still in the staging folder) with emptied files.
+  size_t damaged_new_installations = 0;
+};
+
+void BreakEveryOperation(RunDrive& d, const Reference& ref, Mode mode, Figures& figures) {
+  figures.operations = ref.log.size();
+  for (size_t n = 1; n <= ref.log.size(); ++n) {
+    Trial trial(d, ref, mode, n);
+    bool ended_early = trial.Break();
+    ++figures.trials;
+    figures.absorbed += trial.absorbed;
+    if (trial.emptied > 0 && !trial.InstallationInPlace()) ++figures.damaged_new_installations;
+    // The promise: never a moment without the whole old installation.
+    ASSERT_TRUE(trial.OldInstallationWhole()) << "old installation lost after " << trial.Where();
+    if (!ended_early) continue;
+    trial.CheckDriveForStep();
+    if (trial.InstallationInPlace()) {
+      trial.CheckRerun();
+      ++figures.reruns;
+    }
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+struct Drive {
+  bool earlier_backups;
+  int songs;
+  const char* name;
+};
+
+class WholeRunFaultTest : public ::testing::TestWithParam<Drive> {};
+
+TEST_P(WholeRunFaultTest, EveryOperationFailedAndStoppedAt) {
+  RunDrive d({.earlier_backups = GetParam().earlier_backups, .songs = GetParam().songs});
+  Reference ref = MakeReference(d);
+  ASSERT_FALSE(HasFailure());
+  // The reference itself: the old installation became the version backup.
+  EXPECT_EQ(d.Take("\\SOPORTE\\zentaroDeck_" + d.current_version()), ref.old_installation);
+
+  for (Mode mode : {Mode::kFail, Mode::kStopDead, Mode::kPowerCut}) {
+    Figures f;
+    f.operations = ref.log.size();
+    BreakEveryOperation(d, ref, mode, f);
+    std::printf("[figures] %s, %s: %zu operations, %zu trials, %zu reruns, %zu absorbed, "
+                "%zu damaged new installations\n",
+                GetParam().name, ModeName(mode), f.operations,
+                f.trials, f.reruns, f.absorbed, f.damaged_new_installations);
+    EXPECT_EQ(f.trials, ref.log.size());
+    // The staging folder is flushed before the swap, so a power cut
+    // anywhere leaves the new installation whole once it is in place.
+    EXPECT_EQ(f.damaged_new_installations, 0u);
+  }
+}
+
+// The third drive carries a database of installed songs over into the
+// package's through the Jet engine, so that stops land inside its page
+// writes too.
+INSTANTIATE_TEST_SUITE_P(
+    Drives, WholeRunFaultTest,
+    ::testing::Values(Drive{false, 0, "WithoutSupportFolder"},
+                      Drive{true, 0, "WithEarlierBackups"},
+                      Drive{false, 300, "CarryingADatabaseOf300Songs"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace act::test
