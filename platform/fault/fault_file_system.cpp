@@ -168,7 +168,7 @@ uint32_t FaultFileSystem::GetAttributes(const std::string& path) {
 }
 
 FileStamp FaultFileSystem::GetFileStamp(const std::string& path) {
-  if (Count(path) == Step::kStopHere) throw StoppedDead();
+  if (Count("GetFileStamp", path) == Step::kStopHere) throw StoppedDead();
   return base_.GetFileStamp(path);
 }
 

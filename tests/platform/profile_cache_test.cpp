@@ -196,6 +196,7 @@ class StamplessFileSystem : public FileSystem {
     return inner_.CreateRandomAccess(p);
   }
   std::vector<std::string> ListFolder(const std::string& p) override { return inner_.ListFolder(p); }
+  void FlushFolder(const std::string& p) override { inner_.FlushFolder(p); }
 
  private:
   FileSystem& inner_;

@@ -9,7 +9,7 @@
 // so that CI runs a small update and the large one runs by hand:
 //   ACT_KILL_TRIALS    kills to make (default 50)
 //   ACT_KILL_MB        megabytes of media in the package (default 4)
-//   ACT_KILL_DB_MB     megabytes of the installed database (default 2)
+//   ACT_KILL_SONGS     songs in the installed database (default 2000)
 //   ACT_KILL_SEED      seed of the kill moments (default: from the clock)
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "tests/support/carry_over_databases.h"
 #include "tests/support/sample_drive.h"
 #include "tests/support/temp_drive.h"
 
@@ -92,17 +93,16 @@ class KillTest : public ::testing::Test {
                   package_mb * mb);
     PutBulkFolder(fs, drive_.Path("\\zentaroDeck\\musica"), static_cast<int>(package_mb * 2),
                   package_mb * mb / 2);
-    // The installed database: a real Jet 3 file grown to the asked size by
-    // repeating its pages, so that its copy and moves take their real time.
-    std::vector<uint8_t> page_source = fs.ReadFileBytes(act::testing::HostFile(
-        std::string(ACT_SHARED_DIR) + "/jet/jet3/testIndexCodesV1997.mdb"));
-    std::vector<uint8_t> database;
-    const uint64_t db_bytes = static_cast<uint64_t>(EnvNumber("ACT_KILL_DB_MB", 2)) * mb;
-    while (database.size() < db_bytes) {
-      database.insert(database.end(), page_source.begin(), page_source.end());
-    }
-    fs.DeleteFile(drive_.Path("\\zentaroDeck\\datos.mdb"), true);
-    PutFile(fs, drive_.Path("\\zentaroDeck\\datos.mdb"), database);
+    // Real zentaroDeck databases, so that the run carries rows through the
+    // Jet engine while it is killed: the installed one is the customer's
+    // data that must survive every kill byte for byte.
+    const std::string installed = drive_.Path("\\zentaroDeck\\datos.mdb");
+    const std::string packaged = origin + "\\zentaroDeck_NEW\\datos.new";
+    fs.DeleteFile(installed, true);
+    fs.DeleteFile(packaged, true);
+    act::test::WriteCarryOverDatabase(fs, installed,
+                                      act::test::InstalledContent(EnvNumber("ACT_KILL_SONGS", 2000)));
+    act::test::WriteCarryOverDatabase(fs, packaged, act::test::PackageContent());
 
     root_ = drive_.root();
     old_installation_ = TreeDigest(root_ / "zentaroDeck");

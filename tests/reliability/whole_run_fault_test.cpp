@@ -149,7 +149,12 @@ class Trial {
       const std::string& name = ref_.log[n_ - 1].name;
       const bool engine_page = name == "ReadAt" || name == "WriteAt" || name == "Sync" ||
                                name == "Truncate" || name.ends_with("RandomAccess");
-      if (!engine_page) {
+      // A failing profile read is absorbed (it reads as empty, as kernel32's
+      // does); the run may then end later at another operation, for example
+      // a copy whose destination key read as empty names the bare drive.
+      const std::string& path = ref_.log[n_ - 1].path;
+      const bool profile_file = path.size() > 4 && path.compare(path.size() - 4, 4, ".ini") == 0;
+      if (!engine_page && !profile_file) {
         EXPECT_EQ(e.number(), ErrorFor()) << Where() << ": " << e.what();
       }
       return true;
@@ -158,10 +163,15 @@ class Trial {
       if (mode_ == Mode::kPowerCut) emptied = faulty.DropUnsyncedData();
       return true;
     }
-    // Only the profile functions absorb a failure, as kernel32's do: a
-    // read that fails reads as empty, a write that fails is ignored.
+    // Only the profile functions absorb a failure, as kernel32's do (a read
+    // that fails reads as empty, a write that fails is ignored), and so does
+    // the database open that falls back to reading when writing is denied.
     const std::string& name = ref_.log[n_ - 1].name;
-    EXPECT_TRUE(mode_ == Mode::kFail && (name == "ReadFileBytes" || name == "WriteFileBytes" || name == "GetAttributes"))
+    EXPECT_TRUE(mode_ == Mode::kFail && (name == "ReadFileBytes" || name == "WriteFileBytes" || name == "GetAttributes" ||
+                                      name == "GetFileStamp" ||
+                                      // The carry-over opens a database for reading
+                                      // when it may not write to it: it never does.
+                                      (name == "OpenRandomAccess" && ErrorFor() == kErrPermissionDenied)))
         << Where() << ": the run completed";
     ++absorbed;
     return false;
