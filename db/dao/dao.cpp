@@ -191,7 +191,17 @@ void Database::Execute(const std::string& sql_text) {
   if (auto* s = std::get_if<sql::InsertSelectStatement>(&statement)) elsewhere = &s->target_file;
   if (auto* s = std::get_if<sql::InsertValuesStatement>(&statement)) elsewhere = &s->target_file;
   if (!state_->writable && !(elsewhere && elsewhere->has_value())) {
-    state_->db->pager().ReplaceFile(state_->fs->OpenRandomAccess(state_->path, true));
+    // Windows refuses a second, writing handle while our reading one denies
+    // other writers: let go of the reading handle first, and take it back
+    // when the file cannot be opened for writing.
+    db::jet::Pager& pager = state_->db->pager();
+    pager.ReplaceFile(nullptr);
+    try {
+      pager.ReplaceFile(state_->fs->OpenRandomAccess(state_->path, true));
+    } catch (...) {
+      pager.ReplaceFile(state_->fs->OpenRandomAccess(state_->path, false));
+      throw;
+    }
     state_->writable = true;
   }
   records_affected_ = db::exec::ExecuteStatement(*state_->fs, *state_->db, sql_text).records_affected;
