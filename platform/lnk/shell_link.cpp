@@ -1,4 +1,4 @@
-// Layout of the format: the [MS-SHLLINK] open specification. A link is a
+// Layout of the format: Microsoft's published [MS-SHLLINK] document. A link is a
 // fixed 76-byte header, then, as its flags say, an item id list, a LinkInfo
 // structure, the string data and the extra data blocks.
 #include "platform/lnk/shell_link.h"
