@@ -2,6 +2,7 @@
 
 #include "engine/manifest.h"
 #include "engine/manifest_count.h"
+#include "platform/error.h"
 #include "profile/mod_general.h"
 
 namespace act {
@@ -14,8 +15,10 @@ const SettingsStage kSearchSettings = {
     kSearchManifestFile, "SECCIONES_SS", "\\zentaroDeck\\supersearch\\settings.ini",
     "\\zentaroDeck_NEW\\supersearch\\settings.ini"};
 
-void CarrySettings(const SettingsStage& stage, const std::string& drive,
-                   ProfileStore& profiles) {
+namespace {
+
+void CarryListedKeys(const SettingsStage& stage, const std::string& drive,
+                     ProfileStore& profiles) {
   const std::string manifest = drive + stage.manifest;
   const std::string source = drive + stage.source;
   const std::string destination = drive + stage.destination;
@@ -36,6 +39,26 @@ void CarrySettings(const SettingsStage& stage, const std::string& drive,
       escribeIni(profiles, section, key, value, destination);
     });
   });
+}
+
+}  // namespace
+
+void CarrySettings(const SettingsStage& stage, const std::string& drive,
+                   ProfileStore& profiles) {
+  try {
+    CarryListedKeys(stage, drive, profiles);
+  } catch (const Error&) {
+    // The keys carried before the failure stay carried, as they would had
+    // each write gone to the file at once; the failure is the one to report.
+    try {
+      profiles.Flush();
+    } catch (const Error&) {
+    }
+    throw;
+  }
+  // The staged file is on the disk before the next step copies, flushes or
+  // moves the staging folder.
+  profiles.Flush();
 }
 
 }  // namespace act

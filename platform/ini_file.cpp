@@ -1,7 +1,5 @@
 #include "platform/ini_file.h"
 
-#include <algorithm>
-
 #include "platform/cp1252.h"
 
 namespace act {
@@ -11,12 +9,12 @@ namespace {
 // "AÑO" are different keys to it, so they are to us.
 char16_t FoldCase(char16_t c) { return c >= 'A' && c <= 'Z' ? c + 0x20 : c; }
 
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-  }
-  return true;
+// The key under which a name is indexed: equal for names the profile
+// functions take for the same.
+std::u16string Folded(std::u16string_view name) {
+  std::u16string folded(name);
+  for (char16_t& c : folded) c = FoldCase(c);
+  return folded;
 }
 
 std::u16string_view TrimLeft(std::u16string_view s) {
@@ -66,7 +64,7 @@ IniFile IniFile::Parse(const std::vector<uint8_t>& bytes) {
     text = Cp1252ToUtf16(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   }
 
-  file.sections_.push_back(Section{});
+  file.AddSection(u"");
   std::u16string_view rest(text);
   while (!rest.empty()) {
     // Lines end at LF; text with no LF left in it (old Mac files) ends its
@@ -80,7 +78,7 @@ IniFile IniFile::Parse(const std::vector<uint8_t>& bytes) {
     if (line.front() == u'[') {
       size_t close = line.rfind(u']');
       if (close != std::u16string_view::npos) {
-        file.sections_.push_back(Section{std::u16string(Trim(line.substr(1, close - 1))), {}});
+        file.AddSection(std::u16string(Trim(line.substr(1, close - 1))));
         continue;
       }
     }
@@ -93,28 +91,37 @@ IniFile IniFile::Parse(const std::vector<uint8_t>& bytes) {
       key.value = std::u16string(TrimLeft(line.substr(equals + 1)));
     }
     // Runs of lines with no name ("=x") keep only their first line.
-    std::vector<Key>& keys = file.sections_.back().keys;
-    if (key.name.empty() && !keys.empty() && keys.back().name.empty()) continue;
-    keys.push_back(std::move(key));
+    Section& section = file.sections_.back();
+    if (key.name.empty() && !section.keys.empty() && section.keys.back().name.empty()) continue;
+    file.AddKey(section, std::move(key));
   }
   return file;
 }
 
-const IniFile::Key* IniFile::Find(const std::u16string& section, const std::u16string& key) const {
-  std::u16string_view wanted_section = Trim(section), wanted_key = Trim(key);
-  // The lines before the first header form a section named "".
-  for (const Section& s : sections_) {
-    if (!SameName(s.name, wanted_section)) continue;
-    for (const Key& k : s.keys) {
-      if (SameName(k.name, wanted_key)) return &k;
-    }
-    return nullptr;
-  }
-  return nullptr;
+void IniFile::AddSection(std::u16string name) {
+  // A later section of the same name stays in the file but is never found.
+  section_index_.emplace(Folded(name), sections_.size());
+  sections_.push_back(Section{std::move(name), {}, {}});
 }
 
-IniFile::Key* IniFile::Find(const std::u16string& section, const std::u16string& key) {
-  return const_cast<Key*>(static_cast<const IniFile*>(this)->Find(section, key));
+void IniFile::AddKey(Section& section, Key key) {
+  section.key_index.emplace(Folded(key.name), section.keys.size());
+  section.keys.push_back(std::move(key));
+}
+
+IniFile::Section* IniFile::FindSection(std::u16string_view trimmed_name) {
+  auto found = section_index_.find(Folded(trimmed_name));
+  return found == section_index_.end() ? nullptr : &sections_[found->second];
+}
+
+const IniFile::Key* IniFile::Find(const std::u16string& section, const std::u16string& key) const {
+  // The lookup names lose their blanks; the names kept in the file do not,
+  // so a section that a write created as "s " is never found as "s".
+  auto s = section_index_.find(Folded(Trim(section)));
+  if (s == section_index_.end()) return nullptr;
+  const Section& found = sections_[s->second];
+  auto k = found.key_index.find(Folded(Trim(key)));
+  return k == found.key_index.end() ? nullptr : &found.keys[k->second];
 }
 
 std::u16string IniFile::Get(const std::u16string& section, const std::u16string& key,
@@ -140,17 +147,15 @@ std::u16string IniFile::Get(const std::u16string& section, const std::u16string&
 bool IniFile::Set(const std::u16string& section, const std::u16string& key,
                   const std::u16string& value) {
   std::u16string new_value(TrimLeft(value));
-  Key* found = Find(section, key);
+  Key* found = const_cast<Key*>(Find(section, key));
   if (!found) {
-    std::u16string_view wanted_section = Trim(section);
-    auto s = std::find_if(sections_.begin(), sections_.end(),
-                          [&](const Section& s) { return SameName(s.name, wanted_section); });
-    if (s == sections_.end()) {
+    Section* s = FindSection(Trim(section));
+    if (!s) {
       // A new section keeps the name as given, less leading blanks.
-      sections_.push_back(Section{std::u16string(TrimLeft(section)), {}});
-      s = sections_.end() - 1;
+      AddSection(std::u16string(TrimLeft(section)));
+      s = &sections_.back();
     }
-    s->keys.push_back(Key{std::u16string(TrimLeft(key)), std::nullopt});
+    AddKey(*s, Key{std::u16string(TrimLeft(key)), std::nullopt});
     found = &s->keys.back();
   }
   if (found->value == new_value) return false;

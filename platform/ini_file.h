@@ -20,6 +20,10 @@
 //   form: "[name]" headers, "name=value" lines, CRLF line ends, blank lines
 //   dropped. A write that changes nothing leaves the file untouched.
 //
+// Sections and keys are found through an index by folded name, so that
+// reading or changing one value costs the same in a file of ten lines as in
+// one of ten thousand; only parsing and saving go through the whole file.
+//
 // Files are Windows-1252 unless they start with a UTF-8 or UTF-16 byte order
 // mark, which is kept. A character of such a Unicode file that Windows-1252
 // cannot hold reads as '?', where Windows may substitute a look-alike
@@ -29,6 +33,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace act {
@@ -63,16 +68,23 @@ class IniFile {
     std::u16string name;
     std::optional<std::u16string> value;  // empty for a line without '='
   };
+  // Folded name -> position of the first section or key of that name: the
+  // first one is the one the profile functions find.
+  using NameIndex = std::unordered_map<std::u16string, size_t>;
   struct Section {
     std::u16string name;  // empty for the lines before the first header
     std::vector<Key> keys;
+    NameIndex key_index;
   };
 
-  Key* Find(const std::u16string& section, const std::u16string& key);
+  void AddSection(std::u16string name);
+  void AddKey(Section& section, Key key);
+  Section* FindSection(std::u16string_view trimmed_name);
   const Key* Find(const std::u16string& section, const std::u16string& key) const;
 
   Encoding encoding_ = Encoding::kAnsi;
   std::vector<Section> sections_;
+  NameIndex section_index_;
 };
 
 // The blanks that the profile functions drop around names and values.

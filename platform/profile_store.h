@@ -25,8 +25,19 @@ class ProfileStore {
   // WritePrivateProfileStringA(section, key, value, path): true on success,
   // false when the platform refuses the write (read-only file, missing
   // folder). Never throws for that.
+  //
+  // The write may stay in the store until Flush: reads through this store
+  // see it at once, but the file on the disk may not have it yet, and
+  // nothing else may change, copy or move the file before Flush.
   virtual bool Write(const std::string& section, const std::string& key,
                      const std::string& value, const std::string& path) = 0;
+
+  // Puts every write made so far into its file. Throws act::Error, with the
+  // number and file that writing it gave, when a file cannot be saved; that
+  // file's writes are then lost, the other files are still saved. Nothing
+  // to do when nothing was written. A store dropped without it saves what
+  // it holds as best it can, unheard.
+  virtual void Flush() = 0;
 };
 
 // win32: the kernel32 functions. posix: our own code, reaching the files

@@ -1,8 +1,10 @@
 // The profile functions on a posix host: IniFile applies kernel32's rules,
 // the file-system service reaches the file (so that a test can wrap it),
 // and the texts cross between UTF-8 and Windows-1252 as the ANSI functions
-// make them cross. Parsed files are kept between calls, each checked
-// against the file before every use (ProfileFileCache).
+// make them cross. Parsed files are kept between calls, checked against the
+// file before every use, and changes stay in them until Flush
+// (ProfileFileCache), so that a changed key costs the same whatever the
+// file's size.
 #include "platform/cp1252.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -24,6 +26,14 @@ class PosixProfileStore : public ProfileStore {
  public:
   explicit PosixProfileStore(FileSystem& fs) : fs_(fs), files_(fs) {}
 
+  ~PosixProfileStore() override {
+    try {
+      files_.Flush();
+    } catch (...) {
+      // Nobody is left to hear of it; Flush is where a failure is reported.
+    }
+  }
+
   std::string Read(const std::string& section, const std::string& key,
                    const std::string& path) override {
     // An absent or unreadable file reads as empty.
@@ -35,36 +45,33 @@ class PosixProfileStore : public ProfileStore {
 
   bool Write(const std::string& section, const std::string& key, const std::string& value,
              const std::string& path) override {
+    std::u16string s = AsAnsiSees(section), k = AsAnsiSees(key), v = AsAnsiSees(value);
     try {
       // kernel32 opens the file for writing before looking at it: a
       // read-only file or a missing folder refuses even a write that would
       // change nothing; a missing file is created.
-      IniFile* file = nullptr;
-      IniFile created;
       if (fs_.FileExists(path)) {
         if (fs_.GetAttributes(path) & kAttrReadOnly) return false;
-        file = files_.Load(path);
+        IniFile* file = files_.Load(path);
         if (!file) return false;
-      } else if (fs_.FolderExists(path)) {
-        return false;
+        if (file->Set(s, k, v)) files_.Changed(path, IniFile::SetKeepsShape(s, k, v));
+        return true;
       }
-      if (!file) file = &created;
-      std::u16string s = AsAnsiSees(section), k = AsAnsiSees(key), v = AsAnsiSees(value);
-      if (!file->Set(s, k, v)) return true;
-      // A profile write is immediate: the whole file goes to the disk now.
-      std::vector<uint8_t> bytes = file->Serialize();
-      try {
-        fs_.WriteFileBytes(path, bytes);
-      } catch (const Error&) {
-        files_.Forget(path);  // the kept model holds a change the file lacks
-        throw;
-      }
-      files_.Written(path, std::move(bytes), file != &created && IniFile::SetKeepsShape(s, k, v));
+      if (fs_.FolderExists(path)) return false;
+      // A new file of one key is written at once, which is also how a
+      // missing folder comes to be refused here rather than at Flush.
+      IniFile created;
+      created.Set(s, k, v);
+      std::vector<uint8_t> bytes = created.Serialize();
+      fs_.WriteFileBytes(path, bytes);
+      files_.Written(path, std::move(bytes));
       return true;
     } catch (const Error&) {
       return false;
     }
   }
+
+  void Flush() override { files_.Flush(); }
 
  private:
   FileSystem& fs_;

@@ -3,6 +3,9 @@
 // ANSI code page (Windows-1252).
 #include <windows.h>
 
+#include <set>
+#include <string>
+
 #include "platform/cp1252.h"
 #include "platform/profile_store.h"
 
@@ -27,10 +30,26 @@ class Win32ProfileStore : public ProfileStore {
     // superuser would write into it.
     DWORD attributes = GetFileAttributesA(Utf8ToCp1252(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
-    return WritePrivateProfileStringA(Utf8ToCp1252(section).c_str(), Utf8ToCp1252(key).c_str(),
-                                      Utf8ToCp1252(value).c_str(),
-                                      Utf8ToCp1252(path).c_str()) != 0;
+    std::string file = Utf8ToCp1252(path);
+    if (!WritePrivateProfileStringA(Utf8ToCp1252(section).c_str(), Utf8ToCp1252(key).c_str(),
+                                    Utf8ToCp1252(value).c_str(), file.c_str()))
+      return false;
+    written_.insert(file);
+    return true;
   }
+
+  void Flush() override {
+    // Null section, key and value ask kernel32 to write out what it still
+    // holds of the file. It answers FALSE whatever happened, so there is
+    // nothing to check: each write was already reported by its own call.
+    for (const std::string& file : written_) {
+      WritePrivateProfileStringA(NULL, NULL, NULL, file.c_str());
+    }
+    written_.clear();
+  }
+
+ private:
+  std::set<std::string> written_;  // files written since the last Flush
 };
 
 }  // namespace

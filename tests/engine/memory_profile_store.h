@@ -43,15 +43,24 @@ class MemoryProfileStore : public ProfileStore {
     writes.push_back(path + "|" + section + "|" + key + "=" + value);
     if (read_only_.count(path)) return false;
     files_[path][section][key] = value;
+    writes_since_flush_ = true;
     return true;
   }
+  // Counts the flushes that had writes to save.
+  void Flush() override {
+    if (writes_since_flush_) ++flushes;
+    writes_since_flush_ = false;
+  }
+  bool HasUnflushedWrites() const { return writes_since_flush_; }
 
   std::vector<std::string> reads;
   std::vector<std::string> writes;
+  int flushes = 0;
 
  private:
   std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> files_;
   std::set<std::string> read_only_;
+  bool writes_since_flush_ = false;
 };
 
 }  // namespace act::test

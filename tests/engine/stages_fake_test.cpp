@@ -73,6 +73,9 @@ TEST(SettingsStage, CountOfOneNeverLooksAtEntryTwo) {
                              kSource + "|General|volumen",
                          }));
   EXPECT_EQ(store.writes, (std::vector<std::string>{kStaged + "|General|volumen=80"}));
+  // The stage leaves nothing waiting in the store for the steps after it.
+  EXPECT_EQ(store.flushes, 1);
+  EXPECT_FALSE(store.HasUnflushedWrites());
 }
 
 TEST(SettingsStage, ListedTwiceIsWrittenTwiceAndEmptyValueIsNotCarried) {
@@ -118,6 +121,7 @@ TEST(SettingsStage, CountOf32767RunsEveryEntryThenOverflows) {
     EXPECT_EQ(e.number(), kErrOverflow);
   }
   EXPECT_EQ(store.Get(kStaged, "G", "ultimo"), "z");  // the last entry ran first
+  EXPECT_FALSE(store.HasUnflushedWrites());  // what was carried is saved all the same
   EXPECT_TRUE(Contains(store.reads, kManifest + "|G|parametro_32767"));
 }
 

@@ -108,6 +108,13 @@ std::vector<Case> HandPickedCases() {
        {Read("s", "k"), Write("s", "j", "Canci\xF3n"), Read("s", "j")}},
       {"UTF-16 with byte order mark", std::string("\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0\xF1\0\xAC\x20\r\0\n\0", 24),
        {Read("s", "k"), Write("s", "j", "\xE9"), Read("s", "j")}},
+      {"many writes before one save", std::string("; top\r\n[a]\r\nx=1\r\n\r\n[b]\r\ny=2\r\n[A]\r\nz=dup\r\n[c]\r\n"),
+       {Write("a", "x", "10"), Write("B", "Y", "20"), Write("a", "new", "n1"), Read("a", "NEW"), Write("c", "w", "30"),
+        Write("d", "v", "40"), Write("D", "V", "41"), Read("d", "v"), Write("a", "z", "az"), Read("A", "z"),
+        Write(" e ", "k", "e1"), Read("e", "k"), Write("e", "k", "e2"), Write("b", "y", "20"), Read("b", "y"),
+        Write("a", "new", "n2"), Read("a", "new"), Read("c", "w")}},
+      {"line break in a written value", std::string("[s]\r\n"),
+       {Write("s", "k", "a\r\nb=1"), Read("s", "k"), Read("s", "b"), Write("s", "j", "2"), Read("s", "b")}},
       {"section without closing bracket", std::string("[open\r\nk=1\r\n[ok]\r\nk=2\r\n"), {Read("open", "k"), Read("[open", "k"), Read("ok", "k"), Write("open", "k", "3")}},
   };
   // Which control characters count as blanks around names and values.
@@ -272,6 +279,7 @@ TEST(IniDifferentialTest, PosixProfileCodeAnswersAsKernel32) {
              (op.write ? " = " + Printable(op.value) : "") + " -> kernel32 " + theirs + ", ours " + ours + "\n";
       same = same && ours == theirs;
     }
+    store->Flush();
     std::optional<std::string> their_file = ReadHostFile(FilePath(wine_dir, i, c));
     std::optional<std::string> our_file = ReadHostFile(path);
     if (their_file != our_file) {

@@ -1,7 +1,7 @@
 // The profile functions keep parsed files between calls (natively our own
 // cache, under Wine kernel32's): a file changed by anyone else must be seen
-// at the very next call, and keeping files must change nothing a caller can
-// observe.
+// at the very next call (once our own writes are flushed), and keeping
+// files must change nothing a caller can observe.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -47,14 +47,17 @@ TEST_F(ProfileCacheTest, SameSizeRewriteRightAfterAReadIsSeen) {
   }
 }
 
-TEST_F(ProfileCacheTest, ChangesBetweenOurOwnWritesAreKept) {
+TEST_F(ProfileCacheTest, ChangesBetweenOurOwnFlushesAreKept) {
   drive_.fs().WriteFileBytes(P("\\c.ini"), Bytes("[s]\r\nk=1\r\n"));
   ASSERT_TRUE(store_->Write("s", "a", "uno", P("\\c.ini")));
-  // Someone else rewrites the file, same size, right after our write.
+  store_->Flush();
+  // Someone else rewrites the file, same size, right after our flush.
   std::string theirs = drive_.ReadText("\\c.ini");
+  ASSERT_EQ(theirs, "[s]\r\nk=1\r\na=uno\r\n");
   theirs.replace(theirs.find("k=1"), 3, "k=2");
   drive_.fs().WriteFileBytes(P("\\c.ini"), Bytes(theirs));
   ASSERT_TRUE(store_->Write("s", "b", "dos", P("\\c.ini")));
+  store_->Flush();
   EXPECT_EQ(drive_.ReadText("\\c.ini"), "[s]\r\nk=2\r\na=uno\r\nb=dos\r\n");
   EXPECT_EQ(store_->Read("s", "k", P("\\c.ini")), "2");
 }
@@ -65,13 +68,14 @@ TEST_F(ProfileCacheTest, DeletedFileReadsEmptyAndIsCreatedAnewOnWrite) {
   drive_.fs().DeleteFile(P("\\c.ini"), true);
   EXPECT_EQ(store_->Read("s", "k", P("\\c.ini")), "");
   ASSERT_TRUE(store_->Write("s", "k", "3", P("\\c.ini")));
+  store_->Flush();
   EXPECT_EQ(drive_.ReadText("\\c.ini"), "[s]\r\nk=3\r\n");
 }
 
 // Texts whose written form does not read back as written (blanks around
 // them, line breaks, '=' and '[' in names): the store that keeps its files
-// must leave the same bytes and answer the same values as one that parses
-// the file anew for every call.
+// and their pending changes must answer the same values as one that parses
+// the saved file anew for every call, and save the same bytes.
 TEST_F(ProfileCacheTest, KeptFilesAnswerAsFreshlyParsedOnes) {
   struct Op {
     const char *section, *key, *value;
@@ -89,13 +93,15 @@ TEST_F(ProfileCacheTest, KeptFilesAnswerAsFreshlyParsedOnes) {
     auto fresh = NewPlatformProfileStore(drive_.fs());
     EXPECT_EQ(store_->Write(op.section, op.key, op.value, P("\\kept.ini")),
               fresh->Write(op.section, op.key, op.value, P("\\fresh.ini")));
-    ASSERT_EQ(drive_.ReadText("\\kept.ini"), drive_.ReadText("\\fresh.ini")) << op.key << "=" << op.value;
+    fresh->Flush();
     for (const auto& r : reads) {
       EXPECT_EQ(store_->Read(r[0], r[1], P("\\kept.ini")),
                 NewPlatformProfileStore(drive_.fs())->Read(r[0], r[1], P("\\fresh.ini")))
           << "after " << op.key << "=" << op.value << ", reading " << r[0] << "/" << r[1];
     }
   }
+  store_->Flush();
+  EXPECT_EQ(drive_.ReadText("\\kept.ini"), drive_.ReadText("\\fresh.ini"));
 }
 
 #ifndef _WIN32
@@ -208,6 +214,7 @@ TEST_F(ProfileCacheTest, WithoutStampsChangesAreSeenByTheirContents) {
   stampless.WriteFileBytes(P("\\c.ini"), Bytes("[s]\r\nk=1\r\n"));
   ASSERT_EQ(store->Read("s", "k", P("\\c.ini")), "1");
   ASSERT_TRUE(store->Write("s", "j", "2", P("\\c.ini")));
+  store->Flush();
   stampless.WriteFileBytes(P("\\c.ini"), Bytes("[s]\r\nk=3\r\nj=2\r\n"));
   EXPECT_EQ(store->Read("s", "k", P("\\c.ini")), "3");
   EXPECT_EQ(store->Read("s", "j", P("\\c.ini")), "2");
