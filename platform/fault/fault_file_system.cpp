@@ -169,7 +169,13 @@ uint32_t FaultFileSystem::GetAttributes(const std::string& path) {
 
 FileStamp FaultFileSystem::GetFileStamp(const std::string& path) {
   if (Count("GetFileStamp", path) == Step::kStopHere) throw StoppedDead();
-  return base_.GetFileStamp(path);
+  // Whether a stamp has settled depends on the clock, and a caller that
+  // trusts a settled stamp skips reading the file: the nth operation of a
+  // run would then differ from one run to the next. Never settled, the
+  // callers read at the same operations every time.
+  FileStamp stamp = base_.GetFileStamp(path);
+  stamp.settled = false;
+  return stamp;
 }
 
 void FaultFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
