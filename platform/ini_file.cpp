@@ -64,6 +64,7 @@ IniFile IniFile::Parse(const std::vector<uint8_t>& bytes) {
     text = Cp1252ToUtf16(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   }
 
+  // The lines before the first header form a section named "".
   file.AddSection(u"");
   std::u16string_view rest(text);
   while (!rest.empty()) {
