@@ -8,7 +8,14 @@
 // must be identical to the byte.
 //
 //   settings_bench [--sizes KB,KB] [--keys N,N,...] [--rounds R] [--dir FOLDER]
-//                  [--wine-exe settings_stage.exe] [--no-wine]
+//                  [--settle-ms MS] [--wine-exe settings_stage.exe] [--no-wine]
+//
+// The files are left alone for --settle-ms (default 300) before each stage,
+// as the installed product's files are old when an update runs: the posix
+// store trusts a file's stamp only once its last change lies 100 ms back,
+// and until then compares the file's whole contents on every read. With
+// --settle-ms 0 the stage runs inside that window, which costs up to that
+// long of reading whatever the number of keys.
 //
 // Prints a table with both times and their ratio (posix / kernel32), then
 // how each side grows with the number of keys and with the file size. Times
@@ -28,6 +35,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/settings/settings_files.h"
@@ -124,6 +132,7 @@ struct Cell {
 int main(int argc, char** argv) {
   std::vector<size_t> sizes = {100, 1024}, key_counts = {500, 1000, 2000, 5000};
   int rounds = 1;
+  int settle_ms = 300;
   bool wine = true;
   std::string dir = stdfs::temp_directory_path().string(), exe = ACT_SETTINGS_STAGE_EXE;
   for (int i = 1; i < argc; ++i) {
@@ -134,6 +143,7 @@ int main(int argc, char** argv) {
     else if (arg == "--keys" && has_value) key_counts = Numbers(argv[++i]);
     else if (arg == "--rounds" && has_value) rounds = std::max(1, std::atoi(argv[++i]));
     else if (arg == "--dir" && has_value) dir = argv[++i];
+    else if (arg == "--settle-ms" && has_value) settle_ms = std::max(0, std::atoi(argv[++i]));
     else if (arg == "--wine-exe" && has_value) exe = argv[++i];
     else return std::fprintf(stderr, "unknown argument %s\n", argv[i]), 1;
   }
@@ -162,6 +172,7 @@ int main(int argc, char** argv) {
       for (int round = 0; round < rounds; ++round) {
         PutStage(posix_root, files);
         if (wine) PutStage(wine_root, files);
+        std::this_thread::sleep_for(std::chrono::milliseconds(settle_ms));
         auto run_posix = [&] { cell.posix.Keep(PosixTimes(base)); };
         auto run_wine = [&] { cell.wine.Keep(WineTimes(exe, wine_root)); };
         if (!wine) run_posix();
