@@ -18,7 +18,9 @@ std::string leeIni(ProfileStore& store, const std::string& section, const std::s
 
 // Writes value under key in section of the file at path, adding the section
 // and the key when missing. False when the platform refuses the write (a
-// read-only file, a missing folder); it never throws for that.
+// read-only file, a missing folder); it never throws for that. Reads through
+// the same store see the value at once; the file may get it only at the
+// store's Flush, which the caller owes before anything else uses the file.
 bool escribeIni(ProfileStore& store, const std::string& section, const std::string& key,
                 const std::string& value, const std::string& path);
 
