@@ -110,6 +110,24 @@ TEST_F(FaultFileSystemTest, ProfileWritesSeeTheFaults) {
 #endif
   EXPECT_TRUE(store->Write("s", "k", "new", P("\\c.ini")));
   EXPECT_EQ(store->Read("s", "k", P("\\c.ini")), "new");
+#ifndef _WIN32
+  // The change reaches the file at Flush, which meets the fault that saving
+  // it meets, and reports it with its number and file.
+  faulty_.FailAt(faulty_.operations() + 1, kErrDeviceIO);
+  try {
+    store->Flush();
+    ADD_FAILURE() << "the flush reported no failure";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), kErrDeviceIO);
+    EXPECT_NE(std::string(e.what()).find("c.ini"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(drive_.ReadText("\\c.ini"), "[s]\r\nk=old\r\n");
+  EXPECT_EQ(store->Read("s", "k", P("\\c.ini")), "old");
+  // With nothing left to save, a flush touches no file at all.
+  uint64_t operations = faulty_.operations();
+  store->Flush();
+  EXPECT_EQ(faulty_.operations(), operations);
+#endif
 }
 
 }  // namespace
