@@ -183,6 +183,11 @@ TEST(RequiredColumn, NullIsRefusedOnEveryWrite) {
     db->pager().DiscardWrites();
     db->Reload();
   }
+  // A counter declared NOT NULL takes its next value before the check.
+  ExecuteStatement(fs, *db, "CREATE TABLE pedidos (n COUNTER NOT NULL, cliente TEXT(10))");
+  ExecuteStatement(fs, *db, "INSERT INTO pedidos (cliente) VALUES ('Ana')");
+  ASSERT_EQ(1u, Rows(*db, "pedidos").size());
+  EXPECT_EQ(Value::Long(1), Rows(*db, "pedidos")[0][0]);
   EXPECT_EQ("", FaultText(*db));
   db.reset();
   if (!HaveCommand("mdb-export")) GTEST_SKIP() << "mdbtools not available";
