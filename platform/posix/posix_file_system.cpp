@@ -419,10 +419,15 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::vector<std::string> ListFolder(const std::string& path) override {
-    std::string host = ExistingFolder(path);
-    std::vector<std::string> names;
+    return EntryNames(ExistingFolder(path), path);
+  }
+
+ private:
+  // The names in a folder, less "." and ".."; `text` names it in errors.
+  static std::vector<std::string> EntryNames(const std::string& host, const std::string& text) {
     DIR* dir = opendir(host.c_str());
-    if (!dir) Fail(errno, path);
+    if (!dir) Fail(errno, text);
+    std::vector<std::string> names;
     while (dirent* entry = readdir(dir)) {
       std::string name = entry->d_name;
       if (name != "." && name != "..") names.push_back(name);
@@ -431,20 +436,11 @@ class PosixFileSystem : public FileSystem {
     return names;
   }
 
- private:
   // fsync needs no write access: a read-only descriptor flushes the file's
   // data as well. Each folder is synced after its entries, so that the names
   // of the new files are durable too.
   static void FlushTree(const std::string& host, const std::string& windows) {
-    DIR* dir = opendir(host.c_str());
-    if (!dir) Fail(errno, windows);
-    std::vector<std::string> names;
-    while (dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-    for (const std::string& name : names) {
+    for (const std::string& name : EntryNames(host, windows)) {
       std::string child = host + "/" + name, child_windows = JoinWindows(windows, name);
       if (IsFolder(child)) {
         FlushTree(child, child_windows);
@@ -626,15 +622,7 @@ class PosixFileSystem : public FileSystem {
     if (lstat(host.c_str(), &st) != 0) Fail(errno, text);
     // Folders carry no DOS read-only meaning; make sure their entries can go.
     if ((st.st_mode & S_IWUSR) == 0) chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR | S_IXUSR);
-    DIR* dir = opendir(host.c_str());
-    if (!dir) Fail(errno, text);
-    std::vector<std::string> names;
-    while (dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-    for (const std::string& name : names) {
+    for (const std::string& name : EntryNames(host, text)) {
       std::string child = host + "/" + name, child_text = JoinWindows(text, name);
       struct stat child_st;
       if (lstat(child.c_str(), &child_st) != 0) Fail(errno, child_text);

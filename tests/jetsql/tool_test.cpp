@@ -207,7 +207,9 @@ TEST(Tool, CheckPassesTheSamples) {
     EXPECT_EQ(lines.back(), "no problems found") << sample;
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
       EXPECT_EQ(lines[i].rfind("not checked: ", 0), 0u) << sample << ": " << lines[i];
-    if (std::string(sample).rfind("jet3/", 0) == 0) EXPECT_EQ(lines.size(), 1u) << o.out;
+    if (std::string(sample).rfind("jet3/", 0) == 0) {
+      EXPECT_EQ(lines.size(), 1u) << o.out;
+    }
   }
 }
 
