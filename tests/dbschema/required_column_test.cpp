@@ -131,7 +131,7 @@ TEST(RequiredColumn, NullIsRefusedOnEveryWrite) {
   EXPECT_EQ(jet::kJetNullInRequired,
             ErrorOf(fs, *db, "INSERT INTO clientes (saldo, nota) VALUES (1, 'x')", &text));
   EXPECT_EQ("The field 'clientes.nombre' can't contain a Null value because the Required "
-            "property for this field is set to True.  Enter a value in this field.",
+            "property for this field is set to True",
             text);
   EXPECT_EQ(jet::kJetNullInRequired,
             ErrorOf(fs, *db, "INSERT INTO clientes (nombre, saldo) VALUES ('x', 1)"));
