@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <set>
 #include <optional>
 #include <string>
 #include <vector>
@@ -361,9 +360,11 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
                                  Quoted(statement));
     }
     columns.push_back(ColumnOf(c));
+    // A primary key refuses Null through its index; NOT NULL is the
+    // column's own Required property, kept whatever indexes it has.
+    columns.back().required = c.not_null;
   }
   std::vector<jet::NewIndex> indexes;
-  std::set<std::string> required;  // columns of the primary key
   for (const sql::TableConstraint& k : s.constraints) {
     jet::NewIndex index;
     index.primary = k.kind == sql::TableConstraint::Kind::kPrimaryKey;
@@ -379,21 +380,11 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
                                                                Quoted(statement));
       }
       index.columns.emplace_back(uint16_t(found), true);
-      if (index.primary) required.insert(s.columns[found].name);
     }
     index.name = !k.name.empty() ? k.name
                  : index.primary ? std::string("PrimaryKey")
                                  : k.columns.front();
     indexes.push_back(std::move(index));
-  }
-  // Jet 3 keeps a column's Required flag among the table's properties,
-  // which this engine does not write yet: refuse rather than drop it.
-  for (const sql::ColumnDef& c : s.columns) {
-    if (c.not_null && !required.count(c.name)) {
-      throw JetFailure(kJetOperationNotSupported,
-                       db.path() + ": NOT NULL outside the primary key (column '" + c.name +
-                           "'), in " + Quoted(statement));
-    }
   }
   jet::CreateTable(db, s.table, columns, indexes);
   return {};

@@ -57,7 +57,14 @@ std::map<std::string, ColumnProperties> ParseColumnProperties(const std::string&
   auto fail = [&](const std::string& what) {
     return JetFailure(kJetDatabaseCorrupt, file + ": table properties: " + what);
   };
-  if (n < 4 || blob.compare(0, 4, std::string("KKD\0", 4)) != 0) return out;
+  // Jet 3 keeps names and texts in the code page ("KKD"), Jet 4 in UTF-16
+  // ("MR2"); the layout is the same.
+  const bool jet3 = n >= 4 && blob.compare(0, 4, std::string("KKD\0", 4)) == 0;
+  const bool jet4 = n >= 4 && blob.compare(0, 4, std::string("MR2\0", 4)) == 0;
+  if (!jet3 && !jet4) return out;
+  auto text = [&](const uint8_t* at, size_t length) {
+    return jet3 ? Cp1252ToUtf8({at, length}) : Utf16LeToUtf8({at, length});
+  };
   std::vector<std::string> names;
   size_t pos = 4;
   while (pos + 6 <= n) {
@@ -69,7 +76,7 @@ std::map<std::string, ColumnProperties> ParseColumnProperties(const std::string&
       for (size_t p = pos + 6; p + 2 <= end;) {
         uint16_t len = LoadU16(b + p);
         if (p + 2 + len > end) throw fail("name overruns its block");
-        names.push_back(Cp1252ToUtf8({b + p + 2, len}));
+        names.push_back(text(b + p + 2, len));
         p += 2 + len;
       }
     } else if (type == kColumnBlock) {
@@ -77,7 +84,7 @@ std::map<std::string, ColumnProperties> ParseColumnProperties(const std::string&
       uint32_t header = LoadU32(b + pos + 6);
       uint16_t name_length = LoadU16(b + pos + 10);
       if (pos + 12 + name_length > end || header < 6) throw fail("column name overruns its block");
-      std::string column = Cp1252ToUtf8({b + pos + 12, name_length});
+      std::string column = text(b + pos + 12, name_length);
       ColumnProperties& props = out[column];
       for (size_t p = pos + 6 + header; p + 8 <= end;) {
         uint16_t entry_length = LoadU16(b + p);
@@ -96,7 +103,7 @@ std::map<std::string, ColumnProperties> ParseColumnProperties(const std::string&
             props.allow_zero_length = truth;
           }
           if (property == "DefaultValue") {
-            props.default_value = LiteralDefault(Cp1252ToUtf8({value, value_length}));
+            props.default_value = LiteralDefault(text(value, value_length));
           }
         }
         p += entry_length;

@@ -1,7 +1,7 @@
 // The column properties Jet keeps outside the TDEF, in the table's catalog
-// row (MSysObjects.LvProp, a "KKD" block list) and enforces on every write:
-// Required (no Null), AllowZeroLength (no empty text when false) and
-// DefaultValue (the value of a column an INSERT leaves out).
+// row (MSysObjects.LvProp, a "KKD" block list, "MR2" in Jet 4) and enforces
+// on every write: Required (no Null), AllowZeroLength (no empty text when
+// false) and DefaultValue (the value of a column an INSERT leaves out).
 #pragma once
 
 #include <map>

@@ -7,7 +7,9 @@
 #include "db/jet/catalog.h"
 #include "db/jet/data_page.h"
 #include "db/jet/data_page_writer.h"
+#include "db/jet/index_creation.h"
 #include "db/jet/page_allocator.h"
+#include "db/jet/property_blob_writer.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/table_scan.h"
 #include "db/jet/table_writer.h"
@@ -77,26 +79,35 @@ uint32_t CreateTable(Database& db, const std::string& name, const std::vector<Ne
     }
   }
   if (columns.empty() || columns.size() > 255 || indexes.size() > 32) {
-    throw JetFailure(kJetOperationNotSupported, file + ": a table of " +
-                                                    std::to_string(columns.size()) + " columns");
+    throw JetFailure(kJetOperationNotSupported,
+                     file + ": a table of " + std::to_string(columns.size()) + " columns and " +
+                         std::to_string(indexes.size()) + " indexes");
   }
   size_t long_values = 0;
   for (const NewColumn& c : columns) long_values += (c.type == kTypeMemo || c.type == kTypeOle);
   size_t map_rows = 2 + indexes.size() + 2 * long_values;
-  if (format.data_slots + map_rows * (kInlineMapRow + 2) > format.page_size) {
-    throw JetFailure(kJetOperationNotSupported, file + ": too many indexes and memo columns");
-  }
 
   Pager& pager = db.pager();
   pager.BeginDeferredWrites();
   PageAllocator allocator(db);
   uint32_t tdef = allocator.AllocateUnownedPage();
-  uint32_t map_page = allocator.AllocateUnownedPage();
-  // The map page: owned, free, one per index, owned+free per long-value column.
-  std::vector<uint8_t> maps = NewDataPage(format, 0);
-  std::vector<uint8_t> empty_map(kInlineMapRow, 0);
-  for (size_t i = 0; i < map_rows; ++i) AppendDataRow(format, maps, empty_map);
-  pager.Write(map_page, std::move(maps), kWriteRows);
+  // The maps: owned, free, one per index, owned+free per long-value column,
+  // on as many map pages as they need.
+  std::vector<MapRef> maps;
+  {
+    const std::vector<uint8_t> empty_map(kInlineMapRow, 0);
+    uint32_t page = 0;
+    std::vector<uint8_t> image;
+    for (size_t i = 0; i < map_rows; ++i) {
+      if (page == 0 || !DataPageFits(format, image, empty_map.size())) {
+        if (page != 0) pager.Write(page, std::move(image), kWriteRows);
+        page = allocator.AllocateUnownedPage();
+        image = NewDataPage(format, 0);
+      }
+      maps.push_back({uint8_t(AppendDataRow(format, image, empty_map)), page});
+    }
+    pager.Write(page, std::move(image), kWriteRows);
+  }
 
   // Fixed offsets in column order (booleans take none), var indexes 0..n-1.
   uint16_t fixed_at = 0, var_count = 0;
@@ -112,8 +123,8 @@ uint32_t CreateTable(Database& db, const std::string& name, const std::vector<Ne
   Put16(def, uint16_t(columns.size()));
   Put32(def, uint32_t(indexes.size()));
   Put32(def, uint32_t(indexes.size()));
-  Put32(def, MapWord({0, map_page}));
-  Put32(def, MapWord({1, map_page}));
+  Put32(def, MapWord(maps[0]));
+  Put32(def, MapWord(maps[1]));
   for (size_t i = 0; i < indexes.size(); ++i) {
     Put32(def, 0);
     Put32(def, 0);
@@ -151,7 +162,7 @@ uint32_t CreateTable(Database& db, const std::string& name, const std::vector<Ne
         def.push_back(0x00);
       }
     }
-    Put32(def, MapWord({uint8_t(2 + i), map_page}));
+    Put32(def, MapWord(maps[2 + i]));
     Put32(def, roots[i]);
     def.push_back(index.primary ? 0x09 : index.unique ? 0x01 : 0x00);
   }
@@ -170,18 +181,17 @@ uint32_t CreateTable(Database& db, const std::string& name, const std::vector<Ne
   for (size_t i = 0; i < columns.size(); ++i) {
     if (columns[i].type != kTypeMemo && columns[i].type != kTypeOle) continue;
     Put16(def, uint16_t(i));
-    Put32(def, MapWord({uint8_t(lv_row++), map_page}));
-    Put32(def, MapWord({uint8_t(lv_row++), map_page}));
+    Put32(def, MapWord(maps[lv_row++]));
+    Put32(def, MapWord(maps[lv_row++]));
   }
   Put16(def, 0xFFFF);
-  if (def.size() > format.page_size) {
-    throw JetFailure(kJetOperationNotSupported,
-                     file + ": a table definition of " + std::to_string(def.size()) + " bytes");
-  }
   uint32_t length = uint32_t(def.size());
   for (int i = 0; i < 4; ++i) def[8 + i] = uint8_t(length >> (8 * i));
-  def.resize(format.page_size, 0);
-  pager.Write(tdef, std::move(def), kWriteRows);
+  // A definition longer than a page goes on linked continuation pages.
+  TableDefinition placed;
+  placed.page = tdef;
+  placed.pages = {tdef};
+  StoreTableDefinition(db, allocator, placed, std::move(def));
   for (size_t i = 0; i < indexes.size(); ++i) {
     std::vector<uint8_t> leaf(format.page_size, 0);
     leaf[0] = kPageIndexLeaf;
@@ -191,7 +201,7 @@ uint32_t CreateTable(Database& db, const std::string& name, const std::vector<Ne
     leaf[3] = uint8_t(free >> 8);
     for (int k = 0; k < 4; ++k) leaf[4 + k] = uint8_t(tdef >> (8 * k));
     pager.Write(roots[i], std::move(leaf), kWriteRows);
-    allocator.maps().Set({uint8_t(2 + i), map_page}, roots[i], true);
+    allocator.maps().Set(maps[2 + i], roots[i], true);
   }
   // Everything the catalog row will point at is on disk before the row.
   pager.FlushWrites();
@@ -216,6 +226,13 @@ uint32_t CreateTable(Database& db, const std::string& name, const std::vector<Ne
   row[ColumnIndex(*objects, "DateUpdate")] = Value::DateTime(now);
   row[ColumnIndex(*objects, "Owner")] = owner;
   row[ColumnIndex(*objects, "Flags")] = Value::Long(0);
+  std::vector<std::string> required;
+  for (const NewColumn& c : columns) {
+    if (c.required) required.push_back(c.name);
+  }
+  if (!required.empty()) {
+    row[ColumnIndex(*objects, "LvProp")] = Value::Binary(EncodeRequiredProperties(required));
+  }
   auto aces = db.Table("MSysACEs");
   std::vector<std::vector<Value>> inherited;
   {

@@ -1,9 +1,11 @@
 // CREATE TABLE for Jet 3: a TDEF laid out as Access writes it (column
 // descriptors with the database's sort order and code page, real and
-// logical index descriptors, long-value column maps), one usage-map page
-// holding the table's maps, an empty root leaf per index, and the catalog
-// rows (MSysObjects, with its indexes kept, and the table's MSysACEs
-// entries inherited from the Tables container).
+// logical index descriptors, long-value column maps), continued on further
+// TDEF pages when it is longer than one page, usage-map pages holding the
+// table's maps, an empty root leaf per index, and the catalog rows
+// (MSysObjects, with its indexes kept and the Required columns in its
+// property blob, and the table's MSysACEs entries inherited from the
+// Tables container).
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,7 @@ struct NewColumn {
   uint8_t type = 0;  // ColumnType
   uint16_t length = 0;  // text/binary: the maximum; others: ignored
   bool autonumber = false;  // COUNTER
+  bool required = false;    // NOT NULL: the column's Required property
 };
 
 struct NewIndex {
@@ -30,7 +33,7 @@ struct NewIndex {
 
 // Creates the table and returns its TDEF page. Jet errors: 3010 when a table
 // of that name exists, 3191 for a column named twice, 3251 for what this
-// engine does not build (a definition longer than one page, too many maps).
+// engine does not build (more than 255 columns or 32 indexes).
 uint32_t CreateTable(Database& db, const std::string& name, const std::vector<NewColumn>& columns,
                      const std::vector<NewIndex>& indexes);
 

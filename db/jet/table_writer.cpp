@@ -44,8 +44,12 @@ void TableWriter::CheckProperties(const std::vector<Value>& values) const {
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     const ColumnDef& c = table_->columns[i];
     if (properties_[i].required && c.type != kTypeBoolean && values[i].is_null()) {
-      throw WriteFailure(kJetNullInRequired,
-                         db_.path() + ": column '" + c.name + "' is required");
+      std::string table = "table at page " + std::to_string(table_->page);
+      for (const CatalogEntry& entry : db_.tables()) {
+        if (entry.tdef_page == table_->page) table = entry.name;
+      }
+      throw NullInRequiredFailure(table + "." + c.name,
+                                  db_.path() + ": column '" + c.name + "' is required");
     }
     if (!properties_[i].allow_zero_length && values[i].is_text() && values[i].bytes().empty() &&
         (c.type == kTypeText || c.type == kTypeMemo)) {

@@ -42,4 +42,14 @@ inline act::Error WriteFailure(int number, std::string detail) {
   return act::Error(number, text, std::move(detail));
 }
 
+// 3314 as Jet words it (its first sentence), naming the field as
+// "table.column".
+inline act::Error NullInRequiredFailure(const std::string& field, std::string detail) {
+  return act::Error(kJetNullInRequired,
+                    "The field '" + field +
+                        "' can't contain a Null value because the Required property for this "
+                        "field is set to True",
+                    std::move(detail));
+}
+
 }  // namespace act::db::jet

@@ -73,7 +73,8 @@ in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
   Conditions: =, <>, <, <=, >, >=, [NOT] IN (values), IS [NOT] NULL, AND, OR,
   NOT and parentheses. Values: 'text', 12, -1.5, #2024-05-01 10:30:00#,
   #5/1/2024#, #10:30#, NULL, TRUE, FALSE, 0x0AFF.
-  NOT NULL is accepted on primary key columns only. INSERT ... VALUES writes
+  NOT NULL makes the column Required (a Null in it is refused; --schema
+  prints it back). INSERT ... VALUES writes
   one row, and a row the table refuses (duplicate key, missing required
   value, broken relationship, a value that does not fit) is an error;
   INSERT ... SELECT leaves refused rows out and UPDATE keeps a refused row as

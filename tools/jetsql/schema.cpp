@@ -1,5 +1,6 @@
 #include "tools/jetsql/schema.h"
 
+#include "db/jet/column_properties.h"
 #include "db/sql/printer.h"
 
 namespace act::jetsql {
@@ -52,7 +53,14 @@ std::vector<sql::Statement> TableSchema(jet::Database& db, const std::string& ta
 
   sql::CreateTableStatement create;
   create.table = table;
-  for (const jet::ColumnDef& c : def->columns) create.columns.push_back(Column(c, jet3));
+  // Required columns (the property blob of the catalog row) print as NOT NULL.
+  auto properties = jet::ReadColumnProperties(db, def->page);
+  for (const jet::ColumnDef& c : def->columns) {
+    create.columns.push_back(Column(c, jet3));
+    for (const auto& [name, props] : properties) {
+      if (props.required && jet::SameName(name, c.name)) create.columns.back().not_null = true;
+    }
+  }
   statements.push_back(std::move(create));
 
   for (const jet::LogicalIndex& logical : def->logical_indexes) {
