@@ -101,10 +101,6 @@ class CarryOverFiles : public ::testing::Test {
   std::vector<uint8_t> installed_bytes_;
 };
 
-std::vector<Value> Setting(const char* s, Value n) {
-  return {Value::Text(""), Value::Text(s), n};
-}
-
 TEST_F(CarryOverFiles, SettingsAndRowsCarriedInstalledFileUnchanged) {
   Make(test::InstalledContent(50), test::PackageContent());
   Run();

@@ -88,7 +88,9 @@ TEST(CreateIndex, BuildsOverExistingRowsAndIsKeptByLaterAppends) {
   auto found = jet::IndexReader(db.pager(), db.format(), *table, current)
                    .Find(jet::EncodeIndexKey(db.format(), *table, agentes, row));
   EXPECT_EQ(found.size(), 1u);
-  if (HaveCommand("mdb-export")) EXPECT_EQ(MdbExportRowCount(path, "Table1"), 812);
+  if (HaveCommand("mdb-export")) {
+    EXPECT_EQ(MdbExportRowCount(path, "Table1"), 812);
+  }
 }
 
 TEST(CreateIndex, RefusedIndexesLeaveTheFileUnchanged) {
