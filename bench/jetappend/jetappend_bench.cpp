@@ -1,4 +1,4 @@
-// jetappend_bench [--indexed] [rows...]: for each row count, builds a source database
+// jetappend_bench [--indexed] [--check] [rows...]: for each row count, builds a source database
 // (a copy of the Access sample testV1997.mdb whose Table3, a Long and a
 // Text(50) column without indexes, gets that many rows with accented
 // text) -- or, with --indexed, a new database whose songs table has a
@@ -7,7 +7,9 @@
 // into a fresh copy of the sample, and `cp` of the resulting file, in the
 // same run. Each count runs in its own child process so that its peak
 // resident memory is its own. Prints rows/s, peak memory and the ratio of
-// the append's time to the copy's.
+// the append's time to the copy's. --check then runs the engine's
+// consistency check on the result (outside the timing) and fails on any
+// finding, so a fast run is also a correct one.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "db/exec/statement_executor.h"
+#include "db/jet/consistency_check.h"
 #include "db/jet/empty_database.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_writer.h"
@@ -40,6 +43,7 @@ const char* kCreateSongs =
     "artista TEXT(80) UNIQUE, album TEXT(80) UNIQUE, genero TEXT(40) UNIQUE)";
 
 bool indexed = false;
+bool check = false;
 
 std::string MakeDatabase(testing::ScratchFileSystem& fs, const std::string& dir,
                          const std::string& name) {
@@ -104,6 +108,14 @@ int RunOne(long rows) {
               indexed ? "4 indexes" : "no index ", rows, appended, append_s, appended / append_s, long(usage.ru_maxrss), copy_s,
               append_s / copy_s);
   std::fflush(stdout);
+  if (check) {
+    auto db = jet::Database::Open(fs, dest, false);
+    auto findings = jet::CheckDatabase(*db);
+    for (const auto& f : findings) std::printf("  check: %s: %s\n", f.table.c_str(), f.what.c_str());
+    std::printf("  consistency check: %zu finding(s)\n", findings.size());
+    std::fflush(stdout);  // the child ends with _exit, which does not flush
+    if (!findings.empty()) return 1;
+  }
   std::string cleanup = "rm -rf '" + dir + "'";
   return std::system(cleanup.c_str()) == 0 ? 0 : 1;
 }
@@ -114,6 +126,7 @@ int main(int argc, char** argv) {
   std::vector<long> counts;
   for (int i = 1; i < argc; ++i) {
     if (std::string(argv[i]) == "--indexed") indexed = true;
+    else if (std::string(argv[i]) == "--check") check = true;
     else counts.push_back(std::atol(argv[i]));
   }
   if (counts.empty()) counts = {10000, 100000, 1000000};

@@ -54,11 +54,13 @@ void Count(StatementResult& result, Refusal r) {
   if (r == Refusal::kRule) ++result.rule_violations;
 }
 
-// Writes the statement's pages: TDEF counters first into the batch, then
-// everything in the order the pager keeps.
-void Flush(jet::Database& db, jet::TableWriter& writer) {
+// Writes the statement's pages: index pages and TDEF counters first into
+// the batch, then everything in the order the pager keeps. Only the last
+// flush of a statement syncs (see Pager::FlushWrites).
+enum class Last { kNo, kYes };
+void Flush(jet::Database& db, jet::TableWriter& writer, Last last = Last::kYes) {
   writer.Finish();
-  db.pager().FlushWrites();
+  db.pager().FlushWrites(last == Last::kYes);
 }
 
 // The destination of an INSERT: the database itself or the file after IN.
@@ -176,7 +178,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       if (r == Refusal::kNone) throw;
       Count(result, r);
     }
-    if (pager.pending_writes() > kFlushEveryPages) Flush(*dest.db, writer);
+    if (pager.pending_writes() > kFlushEveryPages) Flush(*dest.db, writer, Last::kNo);
   };
 
   jet::TableScan scan(db.pager(), db.format(), *source);
@@ -299,7 +301,7 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
       if (r == Refusal::kNone) throw;
       Count(result, r);
     }
-    if (db.pager().pending_writes() > kFlushEveryPages) Flush(db, writer);
+    if (db.pager().pending_writes() > kFlushEveryPages) Flush(db, writer, Last::kNo);
   }
   Flush(db, writer);
   db.Reload();

@@ -23,6 +23,7 @@
 #include "db/jet/data_page.h"
 #include "db/jet/database.h"
 #include "db/jet/table_definition.h"
+#include "db/jet/table_indexes.h"
 #include "db/value.h"
 
 namespace act::db::jet {
@@ -37,12 +38,19 @@ namespace act::db::jet {
 void CheckIndexConstraints(Database& db, const TableDefinition& table,
                            const std::vector<Value>& row,
                            std::optional<RowPointer> self = std::nullopt);
+// The same for a writer that holds the table's indexes with changes not
+// yet written: its own keys are looked up there.
+void CheckIndexConstraints(Database& db, TableIndexes& own, const std::vector<Value>& row,
+                           std::optional<RowPointer> self = std::nullopt);
 
 // Before a row is removed: 3200 when an enforced relationship without
 // cascading deletes still has rows referring to it.
 void CheckDeleteConstraints(Database& db, const TableDefinition& table,
                             const std::vector<Value>& row);
 
+// The two below change the file at once; a writer of many rows keeps a
+// TableIndexes instead.
+//
 // After a row is written at `where`: adds its entry to every real index,
 // splitting pages as needed, and keeps the TDEF's root pages and per-index
 // counters current.

@@ -1,37 +1,40 @@
 #include "db/jet/index_page_source.h"
 
-#include "db/errors.h"
-#include "db/jet/data_page.h"
-#include "db/jet/page_allocator.h"
-#include "db/jet/write_order.h"
-
 #include <memory>
 
 namespace act::db::jet {
 
-IndexPageSource IndexPagesOf(Database& db, const TableDefinition& table, const RealIndex& index) {
+namespace {
+
+IndexPageSource Through(std::shared_ptr<PageAllocator> owned, PageAllocator& allocator,
+                        const TableDefinition& table, const RealIndex& index) {
   // The allocator keeps the global map and the index's own map, in inline
-  // or reference form, and reuses freed pages.
-  auto allocator = std::make_shared<PageAllocator>(db);
+  // or reference form, and reuses freed pages. The page's image is the
+  // tree's to write.
   auto definition = std::make_shared<TableDefinition>(table);
   int position = int(index.number);
-  uint32_t owner = table.page;
   MapRef map = index.map;
   IndexPageSource source;
-  source.allocate = [&db, allocator, definition, position, owner] {
-    uint32_t page = allocator->AllocateIndexPage(*definition, position);
-    std::vector<uint8_t> empty(db.pager().page_size(), 0);
-    empty[0] = kPageIndexLeaf;
-    empty[1] = 0x01;
-    for (int i = 0; i < 4; ++i) empty[4 + i] = uint8_t(owner >> (8 * i));
-    db.pager().Write(page, std::move(empty), kWriteIndexes);
-    return page;
+  source.allocate = [owned, &allocator, definition, position] {
+    return allocator.AllocateIndexPage(*definition, position);
   };
-  source.release = [allocator, map](uint32_t page) {
-    allocator->maps().Set(map, page, false);
-    allocator->FreePage(page);
+  source.release = [owned, &allocator, map](uint32_t page) {
+    allocator.maps().Set(map, page, false);
+    allocator.FreePage(page);
   };
   return source;
+}
+
+}  // namespace
+
+IndexPageSource IndexPagesOf(PageAllocator& allocator, const TableDefinition& table,
+                             const RealIndex& index) {
+  return Through(nullptr, allocator, table, index);
+}
+
+IndexPageSource IndexPagesOf(Database& db, const TableDefinition& table, const RealIndex& index) {
+  auto owned = std::make_shared<PageAllocator>(db);
+  return Through(owned, *owned, table, index);
 }
 
 }  // namespace act::db::jet

@@ -5,10 +5,15 @@
 
 #include "db/jet/database.h"
 #include "db/jet/index_tree.h"
+#include "db/jet/page_allocator.h"
 #include "db/jet/table_definition.h"
 
 namespace act::db::jet {
 
+// Through `allocator`, which must outlive the source.
+IndexPageSource IndexPagesOf(PageAllocator& allocator, const TableDefinition& table,
+                             const RealIndex& index);
+// Through an allocator of its own (one-off changes, tests).
 IndexPageSource IndexPagesOf(Database& db, const TableDefinition& table, const RealIndex& index);
 
 }  // namespace act::db::jet

@@ -18,10 +18,6 @@
 
 namespace act::db::jet {
 
-// The bytes of an entry as stored whole: key, u24 page and u8 row (big
-// endian), and on node pages the u32 child page.
-std::vector<uint8_t> WholeEntry(const IndexEntry& entry, bool leaf);
-
 // The prefix length a page gets under Access's rule: 0 unless it is a leaf
 // with a next page; otherwise the common prefix of its whole entries (kept
 // shorter than the shortest entry, so every entry stores at least a byte).

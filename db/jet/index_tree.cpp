@@ -69,17 +69,33 @@ int CompareEntries(const IndexEntry& a, const IndexEntry& b) {
 }
 
 IndexTree::IndexTree(Pager& pager, const Format& format, uint32_t owner, uint32_t root,
-                     IndexPageSource pages)
-    : pager_(pager), format_(format), owner_(owner), root_(root), pages_(std::move(pages)) {}
+                     IndexPageSource pages, size_t max_cached_pages)
+    : pager_(pager), format_(format), owner_(owner), root_(root), pages_(std::move(pages)),
+      max_cached_(std::max<size_t>(max_cached_pages, 2 * kMaxDepth + 8)) {}
 
 void IndexTree::Fail(uint32_t page, const std::string& what) {
   throw PageFailure(pager_.path(), page, what);
 }
 
-IndexPage IndexTree::Read(uint32_t number) {
-  auto it = pending_.find(number);
-  if (it != pending_.end()) return it->second;
-  return ReadIndexPage(pager_, format_, number, owner_);
+IndexPage& IndexTree::Load(uint32_t number) {
+  auto it = cache_.find(number);
+  if (it == cache_.end()) {
+    Cached cached;
+    cached.page = ReadIndexPage(pager_, format_, number, owner_);
+    it = cache_.emplace(number, std::move(cached)).first;
+  }
+  it->second.used = ++clock_;
+  return it->second.page;
+}
+
+IndexPage& IndexTree::Create(uint32_t number) {
+  Cached& cached = cache_[number];
+  cached = Cached{};
+  cached.page.number = number;
+  cached.dirty = true;
+  cached.used = ++clock_;
+  fresh_.insert(number);
+  return cached.page;
 }
 
 IndexTree::Path IndexTree::Descend(const IndexEntry& target) {
@@ -87,23 +103,27 @@ IndexTree::Path IndexTree::Descend(const IndexEntry& target) {
   uint32_t number = root_;
   for (;;) {
     if (path.size() > kMaxDepth) Fail(number, "index tree deeper than any Jet builds");
-    Step step{Read(number), 0};
-    if (step.page.leaf) {
-      path.push_back(std::move(step));
+    Step step{&Load(number), 0};
+    if (step.page->leaf) {
+      path.push_back(step);
       return path;
     }
-    const auto& entries = step.page.entries;
-    size_t slot = 0;
-    while (slot < entries.size() && CompareEntries(entries[slot], target) < 0) ++slot;
+    const auto& entries = step.page->entries;
+    // The first entry not below the target (entries are in order).
+    size_t slot = size_t(std::lower_bound(entries.begin(), entries.end(), target,
+                                          [](const IndexEntry& a, const IndexEntry& b) {
+                                            return CompareEntries(a, b) < 0;
+                                          }) -
+                         entries.begin());
     // Past every entry: the tail child; a node without a tail (one child
     // with an entry) sends it to its last entry.
-    if (slot == entries.size() && step.page.tail == 0) {
+    if (slot == entries.size() && step.page->tail == 0) {
       if (entries.empty()) Fail(number, "index node page without children");
       slot = entries.size() - 1;
     }
     step.slot = slot;
-    number = slot < entries.size() ? entries[slot].child : step.page.tail;
-    path.push_back(std::move(step));
+    number = slot < entries.size() ? entries[slot].child : step.page->tail;
+    path.push_back(step);
   }
 }
 
@@ -112,11 +132,11 @@ void IndexTree::PropagateLast(Path& path, size_t level, const IndexEntry& last) 
   // of a tail child changes the parent's own last entry, and so on up.
   for (size_t l = level; l > 0; --l) {
     Step& parent = path[l - 1];
-    auto& entries = parent.page.entries;
+    auto& entries = parent.page->entries;
     if (parent.slot < entries.size()) {
       entries[parent.slot].key = last.key;
       entries[parent.slot].row = last.row;
-      bool is_last_child = parent.slot + 1 == entries.size() && parent.page.tail == 0;
+      bool is_last_child = parent.slot + 1 == entries.size() && parent.page->tail == 0;
       if (!is_last_child) return;
     }
   }
@@ -125,22 +145,22 @@ void IndexTree::PropagateLast(Path& path, size_t level, const IndexEntry& last) 
 void IndexTree::Relink(uint32_t number, std::optional<uint32_t> prev,
                        std::optional<uint32_t> next) {
   if (number == 0) return;
-  IndexPage page = Read(number);
+  IndexPage& page = Load(number);
   if (prev) page.prev = *prev;
   if (next) page.next = *next;
-  pending_[number] = std::move(page);
+  cache_[number].dirty = true;
+  relinked_.push_back(number);
 }
 
 void IndexTree::Split(Path& path, size_t level, bool appended) {
-  IndexPage& old = path[level].page;
+  IndexPage& old = *path[level].page;
   auto pieces = Partition(format_, old, appended);
   // New pages for every piece but the last, which stays on the old page.
   std::vector<uint32_t> numbers;
   for (size_t i = 0; i + 1 < pieces.size(); ++i) numbers.push_back(pages_.allocate());
   std::vector<IndexEntry> parent_entries;
   for (size_t i = 0; i + 1 < pieces.size(); ++i) {
-    IndexPage page;
-    page.number = numbers[i];
+    IndexPage& page = Create(numbers[i]);
     page.leaf = old.leaf;
     page.prev = i == 0 ? old.prev : numbers[i - 1];
     page.next = i + 2 < pieces.size() ? numbers[i + 1] : old.number;
@@ -152,7 +172,6 @@ void IndexTree::Split(Path& path, size_t level, bool appended) {
       page.entries.pop_back();
     }
     parent_entries.push_back(std::move(up));
-    pending_[page.number] = std::move(page);
   }
   if (old.prev != 0) Relink(old.prev, std::nullopt, numbers.front());
   old.prev = numbers.back();
@@ -160,19 +179,17 @@ void IndexTree::Split(Path& path, size_t level, bool appended) {
 
   if (level == 0) {
     // The root split: a new root above, with the old root as its tail.
-    Step root;
-    root.page.number = pages_.allocate();
-    root.page.leaf = false;
-    root.page.tail = old.number;
-    root.page.entries = std::move(parent_entries);
-    root.slot = root.page.entries.size();
-    root_ = root.page.number;
-    path.insert(path.begin(), std::move(root));
+    IndexPage& root = Create(pages_.allocate());
+    root.leaf = false;
+    root.tail = old.number;
+    root.entries = std::move(parent_entries);
+    root_ = root.number;
+    path.insert(path.begin(), Step{&root, root.entries.size()});
     return;
   }
   Step& parent = path[level - 1];
-  parent.page.entries.insert(parent.page.entries.begin() + parent.slot, parent_entries.begin(),
-                             parent_entries.end());
+  parent.page->entries.insert(parent.page->entries.begin() + parent.slot, parent_entries.begin(),
+                              parent_entries.end());
   parent.slot += parent_entries.size();
 }
 
@@ -181,17 +198,17 @@ void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end) {
   // is the last of its level was appended to: it keeps its packed entries.
   for (size_t level = path.size(); level-- > 0;) {
     const Step& s = path[level];
-    if (IndexPageFits(format_, s.page)) continue;
-    bool grew_at_end = s.page.leaf ? leaf_grew_at_end : s.slot == s.page.entries.size();
+    if (IndexPageFits(format_, *s.page)) continue;
+    bool grew_at_end = s.page->leaf ? leaf_grew_at_end : s.slot == s.page->entries.size();
     size_t depth = path.size();
-    Split(path, level, grew_at_end && s.page.next == 0);
+    Split(path, level, grew_at_end && s.page->next == 0);
     if (path.size() != depth) break;  // a new root was put on top
   }
 }
 
 bool IndexTree::Insert(const IndexEntry& entry) {
   Path path = Descend(entry);
-  IndexPage& leaf = path.back().page;
+  IndexPage& leaf = *path.back().page;
   auto& entries = leaf.entries;
   auto at = std::lower_bound(entries.begin(), entries.end(), entry,
                              [](const IndexEntry& a, const IndexEntry& b) {
@@ -204,72 +221,102 @@ bool IndexTree::Insert(const IndexEntry& entry) {
   size_t pos = size_t(at - entries.begin());
   // A new distinct key differs from both neighbours, which may sit on the
   // neighbouring leaves.
-  std::optional<KeyBytes> before, after;
+  const KeyBytes* before = nullptr;
+  const KeyBytes* after = nullptr;
   if (pos > 0) {
-    before = entries[pos - 1].key;
+    before = &entries[pos - 1].key;
   } else if (leaf.prev != 0) {
-    IndexPage prev = Read(leaf.prev);
-    if (!prev.entries.empty()) before = prev.entries.back().key;
+    const IndexPage& prev = Load(leaf.prev);
+    if (!prev.entries.empty()) before = &prev.entries.back().key;
   }
   if (pos < entries.size()) {
-    after = entries[pos].key;
+    after = &entries[pos].key;
   } else if (leaf.next != 0) {
-    IndexPage next = Read(leaf.next);
-    if (!next.entries.empty()) after = next.entries.front().key;
+    const IndexPage& next = Load(leaf.next);
+    if (!next.entries.empty()) after = &next.entries.front().key;
   }
   bool new_key = (!before || *before != entry.key) && (!after || *after != entry.key);
 
-  IndexEntry stored{entry.key, entry.row, 0};
-  entries.insert(at, stored);
+  entries.insert(at, IndexEntry{entry.key, entry.row, 0});
   const bool at_end = pos + 1 == entries.size();
-  if (at_end) PropagateLast(path, path.size() - 1, stored);
+  if (at_end) PropagateLast(path, path.size() - 1, entries.back());
 
   SplitOverfull(path, at_end);
-  Flush(path);
+  Settle(path);
   return new_key;
+}
+
+std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
+  // The smallest entry of this key: the key with the lowest row pointer.
+  Path path = Descend(IndexEntry{key, RowPointer{0, 0}, 0});
+  std::vector<RowPointer> rows;
+  uint32_t number = path.back().page->number;
+  for (size_t hops = 0; number != 0; ++hops) {
+    if (hops > cache_.size() + pager_.page_count()) Fail(number, "leaf chain has a loop");
+    const IndexPage& page = Load(number);
+    if (!page.leaf) Fail(number, "leaf chain reaches a node page");
+    auto it = std::lower_bound(page.entries.begin(), page.entries.end(), key,
+                               [](const IndexEntry& e, const KeyBytes& k) {
+                                 return CompareKeys(e.key, k) < 0;
+                               });
+    for (; it != page.entries.end(); ++it) {
+      if (CompareKeys(it->key, key) != 0) {
+        Trim();
+        return rows;
+      }
+      rows.push_back(it->row);
+    }
+    number = page.next;
+  }
+  Trim();
+  return rows;
 }
 
 void IndexTree::Unlink(Path& path, size_t level) {
   // Takes the empty page at `level` out of its level and its parent.
-  IndexPage& page = path[level].page;
+  IndexPage& page = *path[level].page;
   if (page.prev != 0) Relink(page.prev, std::nullopt, page.next);
   if (page.next != 0) Relink(page.next, page.prev, std::nullopt);
   released_.push_back(page.number);
   Step& parent = path[level - 1];
-  auto& entries = parent.page.entries;
+  auto& entries = parent.page->entries;
   if (parent.slot < entries.size()) {
-    bool was_last = parent.slot + 1 == entries.size() && parent.page.tail == 0;
+    bool was_last = parent.slot + 1 == entries.size() && parent.page->tail == 0;
     entries.erase(entries.begin() + parent.slot);
     if (was_last && !entries.empty()) PropagateLast(path, level - 1, entries.back());
   } else if (!entries.empty()) {
     // The tail went: the last entry's child becomes the tail, and the
     // parent's last key is now that child's.
     IndexEntry last = entries.back();
-    parent.page.tail = last.child;
+    parent.page->tail = last.child;
     entries.pop_back();
     parent.slot = entries.size();
     PropagateLast(path, level - 1, last);
   } else {
-    parent.page.tail = 0;
+    parent.page->tail = 0;
   }
   path.erase(path.begin() + level, path.end());
-  if (entries.empty() && parent.page.tail == 0) {
+  if (entries.empty() && parent.page->tail == 0) {
     if (level - 1 > 0) {
       Unlink(path, level - 1);
     } else {
-      parent.page.leaf = true;  // the whole tree emptied: an empty root leaf
+      parent.page->leaf = true;  // the whole tree emptied: an empty root leaf
     }
   }
 }
 
 bool IndexTree::Remove(const IndexEntry& entry) {
   Path path = Descend(entry);
-  IndexPage& leaf = path.back().page;
+  IndexPage& leaf = *path.back().page;
   auto& entries = leaf.entries;
-  auto at = std::find_if(entries.begin(), entries.end(), [&](const IndexEntry& e) {
-    return CompareEntries(e, entry) == 0;
-  });
-  if (at == entries.end()) return false;
+  auto at = std::lower_bound(entries.begin(), entries.end(), entry,
+                             [](const IndexEntry& a, const IndexEntry& b) {
+                               return CompareEntries(a, b) < 0;
+                             });
+  if (at == entries.end() || CompareEntries(*at, entry) != 0) {
+    Trim();
+    return false;
+  }
   const bool was_last = at + 1 == entries.end();
   entries.erase(at);
   if (entries.empty() && path.size() > 1) {
@@ -280,52 +327,72 @@ bool IndexTree::Remove(const IndexEntry& entry) {
   // A node entry may have taken a longer key from its child.
   SplitOverfull(path, false);
   // A root left with a single child through its tail hands the root over.
-  while (!path.empty() && !path.front().page.leaf && path.front().page.entries.empty() &&
-         path.front().page.tail != 0) {
-    released_.push_back(path.front().page.number);
-    root_ = path.front().page.tail;
+  while (!path.empty() && !path.front().page->leaf && path.front().page->entries.empty() &&
+         path.front().page->tail != 0) {
+    released_.push_back(path.front().page->number);
+    root_ = path.front().page->tail;
     path.erase(path.begin());
-    if (path.empty()) {
-      IndexPage child = Read(root_);
-      path.push_back({child, 0});
-    }
+    if (path.empty()) path.push_back({&Load(root_), 0});
   }
-  Flush(path);
+  Settle(path);
   return true;
 }
 
-void IndexTree::Flush(const Path& path) {
-  // New and sibling pages first, then the path from the leaf up, so that a
-  // page is written before anything refers to it.
-  for (const Step& s : path) pending_.erase(s.page.number);
-  for (uint32_t number : released_) pending_.erase(number);
-  std::vector<uint32_t> overfull;
-  for (auto& [number, page] : pending_) {
-    if (!IndexPageFits(format_, page)) {
-      overfull.push_back(number);
-      continue;
-    }
-    pager_.Write(number, EncodeIndexPage(format_, owner_, page, pager_.path()), kWriteIndexes);
+void IndexTree::Settle(const Path& path) {
+  for (const Step& s : path) cache_[s.page->number].dirty = true;
+  for (uint32_t number : released_) {
+    cache_.erase(number);
+    fresh_.erase(number);
+    pages_.release(number);
   }
-  for (size_t i = path.size(); i-- > 0;) {
-    const IndexPage& page = path[i].page;
-    if (std::find(released_.begin(), released_.end(), page.number) != released_.end()) continue;
-    pager_.Write(page.number, EncodeIndexPage(format_, owner_, page, pager_.path()), kWriteIndexes);
-  }
-  for (uint32_t number : released_) pages_.release(number);
   released_.clear();
-  std::erase_if(pending_, [&](const auto& item) {
-    return std::find(overfull.begin(), overfull.end(), item.first) == overfull.end();
-  });
   // A leaf that became the last of its level loses its prefix compression
   // and may no longer fit: split it like a page that grew.
-  for (uint32_t number : overfull) {
-    IndexPage page = Read(number);
-    Path to = Descend(page.entries.back());
-    if (to.back().page.number != number) Fail(number, "leaf not reached from the root");
+  std::vector<uint32_t> relinked = std::move(relinked_);
+  relinked_.clear();
+  for (uint32_t number : relinked) {
+    auto it = cache_.find(number);
+    if (it == cache_.end() || IndexPageFits(format_, it->second.page)) continue;
+    if (it->second.page.entries.empty()) Fail(number, "empty index page does not fit");
+    Path to = Descend(it->second.page.entries.back());
+    if (to.back().page->number != number) Fail(number, "leaf not reached from the root");
     SplitOverfull(to, false);
-    pending_.erase(number);
-    Flush(to);
+    Settle(to);
+  }
+  Trim();
+}
+
+void IndexTree::Write(uint32_t number, Cached& cached) {
+  // A page new since the pager last saw it goes out before the pages that
+  // point at it, however often it changed since.
+  int order = kWriteIndexes;
+  if (fresh_.erase(number) != 0 || pager_.PendingOrder(number) == kWriteNewIndexPages) {
+    order = kWriteNewIndexPages;
+  }
+  pager_.Write(number, EncodeIndexPage(format_, owner_, cached.page, pager_.path()), order);
+  cached.dirty = false;
+}
+
+void IndexTree::WriteChanges() {
+  for (auto& [number, cached] : cache_) {
+    if (cached.dirty) Write(number, cached);
+  }
+}
+
+void IndexTree::Trim() {
+  if (cache_.size() <= max_cached_) return;
+  // Forget the least recently used quarter at once, so the sort is paid
+  // once per many operations.
+  std::vector<std::pair<uint64_t, uint32_t>> by_use;
+  by_use.reserve(cache_.size());
+  for (const auto& [number, cached] : cache_) by_use.emplace_back(cached.used, number);
+  size_t keep = max_cached_ * 3 / 4;
+  size_t drop = by_use.size() - keep;
+  std::nth_element(by_use.begin(), by_use.begin() + drop, by_use.end());
+  for (size_t i = 0; i < drop; ++i) {
+    auto it = cache_.find(by_use[i].second);
+    if (it->second.dirty) Write(it->first, it->second);
+    cache_.erase(it);
   }
 }
 

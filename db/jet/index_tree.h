@@ -14,9 +14,10 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "db/jet/index_page.h"
@@ -36,8 +37,13 @@ int CompareEntries(const IndexEntry& a, const IndexEntry& b);
 
 class IndexTree {
  public:
+  // Decoded pages kept between changes; past this many, the least recently
+  // used are written to the pager and forgotten, so a statement of any size
+  // holds a bounded amount of memory.
+  static constexpr size_t kDefaultCachedPages = 256;
+
   IndexTree(Pager& pager, const Format& format, uint32_t owner, uint32_t root,
-            IndexPageSource pages);
+            IndexPageSource pages, size_t max_cached_pages = kDefaultCachedPages);
 
   // Adds a leaf entry. Returns true when no other entry had the same key
   // (the TDEF's distinct-key counter counts these). Fails with 3049 when
@@ -45,25 +51,45 @@ class IndexTree {
   bool Insert(const IndexEntry& entry);
   // Removes a leaf entry; false when the index does not hold it.
   bool Remove(const IndexEntry& entry);
+  // Rows whose key equals `key`, in index order, the changes not yet
+  // written included.
+  std::vector<RowPointer> Find(const KeyBytes& key);
+
+  // Hands every changed page to the pager. Changes stay in this object
+  // until then: call it before the pager flushes and before anything else
+  // reads the index's pages.
+  void WriteChanges();
 
   // The root after the changes (a root split or collapse moves it).
   uint32_t root() const { return root_; }
 
  private:
-  struct Step {
+  struct Cached {
     IndexPage page;
+    bool dirty = false;
+    uint64_t used = 0;
+  };
+  // Steps point into the cache, which keeps every page of an operation
+  // until the operation is over (std::unordered_map nodes do not move).
+  struct Step {
+    IndexPage* page = nullptr;
     size_t slot = 0;  // node: entry followed (entries.size() = the tail)
   };
   using Path = std::vector<Step>;
 
-  IndexPage Read(uint32_t number);
+  IndexPage& Load(uint32_t number);
+  IndexPage& Create(uint32_t number);
   Path Descend(const IndexEntry& target);
   void PropagateLast(Path& path, size_t level, const IndexEntry& last);
   void Split(Path& path, size_t level, bool appended);
   void SplitOverfull(Path& path, bool leaf_grew_at_end);
   void Unlink(Path& path, size_t level);
   void Relink(uint32_t number, std::optional<uint32_t> prev, std::optional<uint32_t> next);
-  void Flush(const Path& path);
+  // Ends an operation: marks its pages changed, gives back released pages,
+  // re-splits leaves that lost their prefix compression, trims the cache.
+  void Settle(const Path& path);
+  void Write(uint32_t number, Cached& cached);
+  void Trim();
   [[noreturn]] void Fail(uint32_t page, const std::string& what);
 
   Pager& pager_;
@@ -71,9 +97,15 @@ class IndexTree {
   uint32_t owner_;
   uint32_t root_;
   IndexPageSource pages_;
-  // Pages changed off the path (siblings, new pages), written with it.
-  std::map<uint32_t, IndexPage> pending_;
+  size_t max_cached_;
+  uint64_t clock_ = 0;
+  std::unordered_map<uint32_t, Cached> cache_;
+  // Pages allocated since they were last handed to the pager: nothing in
+  // the file points at them yet, so they are written before the pages that
+  // will.
+  std::unordered_set<uint32_t> fresh_;
   std::vector<uint32_t> released_;
+  std::vector<uint32_t> relinked_;
 };
 
 }  // namespace act::db::jet

@@ -53,10 +53,18 @@ std::string TableName(Database& db, uint32_t tdef) {
   return "table at page " + std::to_string(tdef);
 }
 
-// Rows of `table` whose key in `index` equals `key`, using the root the
-// file holds now.
+// Rows of `table` whose key in `index` equals `key`: through the writer's
+// own trees when they hold that table, else from the root the file holds
+// now.
 std::vector<RowPointer> Lookup(Database& db, const TableDefinition& table, const RealIndex& index,
-                               const KeyBytes& key) {
+                               const KeyBytes& key, TableIndexes* own) {
+  if (own && &own->table() == &table) return own->Find(index, key);
+  if (own && own->table().page == table.page) {
+    // Another copy of the writer's definition (a relationship of the table
+    // with itself): the same index by position.
+    size_t position = size_t(&index - table.real_indexes.data());
+    return own->Find(own->table().real_indexes.at(position), key);
+  }
   RealIndex current = index;
   current.root = ReadIndexState(db, table, index).root;
   return IndexReader(db.pager(), db.format(), table, current).Find(key);
@@ -119,8 +127,10 @@ std::vector<Relation> Relations(Database& db, const TableDefinition& table, uint
 
 }  // namespace
 
-void CheckIndexConstraints(Database& db, const TableDefinition& table,
-                           const std::vector<Value>& row, std::optional<RowPointer> self) {
+namespace {
+
+void Check(Database& db, const TableDefinition& table, const std::vector<Value>& row,
+           std::optional<RowPointer> self, TableIndexes* own) {
   const std::string table_name = TableName(db, table.page);
   for (const RealIndex& index : table.real_indexes) {
     const bool any_null = AnyKeyNull(table, index, row);
@@ -131,7 +141,7 @@ void CheckIndexConstraints(Database& db, const TableDefinition& table,
     // Like Access, a unique index takes any number of keys holding a Null.
     if (!(index.flags & kIndexUnique) || any_null) continue;
     KeyBytes key = EncodeIndexKey(db.format(), table, index, row);
-    for (RowPointer found : Lookup(db, table, index, key)) {
+    for (RowPointer found : Lookup(db, table, index, key, own)) {
       if (self && found == *self) continue;
       throw JetFailure(kJetDuplicateKey, db.path() + ": table '" + table_name + "', index '" +
                                              IndexName(table, index) + "'");
@@ -141,7 +151,7 @@ void CheckIndexConstraints(Database& db, const TableDefinition& table,
     // A foreign key with a Null refers to nothing and is allowed.
     if (AnyKeyNull(table, *r.mine, row)) continue;
     KeyBytes key = CrossKey(db, table, *r.mine, row, *r.other, *r.theirs);
-    if (Lookup(db, *r.other, *r.theirs, key).empty()) {
+    if (Lookup(db, *r.other, *r.theirs, key, own).empty()) {
       throw JetFailure(kJetRelatedRecordRequired,
                        db.path() + ": table '" + TableName(db, r.other->page) +
                            "' (relationship '" + r.logical->name + "' of table '" + table_name +
@@ -150,12 +160,24 @@ void CheckIndexConstraints(Database& db, const TableDefinition& table,
   }
 }
 
+}  // namespace
+
+void CheckIndexConstraints(Database& db, const TableDefinition& table,
+                           const std::vector<Value>& row, std::optional<RowPointer> self) {
+  Check(db, table, row, self, nullptr);
+}
+
+void CheckIndexConstraints(Database& db, TableIndexes& own, const std::vector<Value>& row,
+                           std::optional<RowPointer> self) {
+  Check(db, own.table(), row, self, &own);
+}
+
 void CheckDeleteConstraints(Database& db, const TableDefinition& table,
                             const std::vector<Value>& row) {
   for (const Relation& r : Relations(db, table, kReferencedSide)) {
     if (AnyKeyNull(table, *r.mine, row)) continue;
     KeyBytes key = CrossKey(db, table, *r.mine, row, *r.other, *r.theirs);
-    if (Lookup(db, *r.other, *r.theirs, key).empty()) continue;
+    if (Lookup(db, *r.other, *r.theirs, key, nullptr).empty()) continue;
     if (r.logical->cascade_deletes == 1) {
       throw JetFailure(kJetOperationNotSupported,
                        db.path() + ": cascading deletes into table '" +

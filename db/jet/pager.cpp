@@ -117,7 +117,7 @@ void Pager::BeginDeferredWrites() {
   file_pages_ = page_count_;
 }
 
-void Pager::FlushWrites() {
+void Pager::FlushWrites(bool sync) {
   if (!deferred_) return;
   std::vector<std::pair<uint32_t, const Pending*>> order;
   order.reserve(pending_.size());
@@ -132,7 +132,7 @@ void Pager::FlushWrites() {
     WriteThrough(number, pending->page->bytes());
     if (number >= file_pages_) file_pages_ = number + 1;
   }
-  file_->Sync();
+  if (sync) file_->Sync();
   for (const auto& [number, pending] : order) Remember(pending->page);
   pending_.clear();
   file_pages_ = page_count_;

@@ -57,7 +57,18 @@ class Pager {
   // syncs the file. A flush that fails part-way leaves the file as a reader
   // expects it at some point of that order.
   void BeginDeferredWrites();
-  void FlushWrites();
+  // `sync` false leaves the durability to a later flush: a statement that
+  // flushes part-way only to bound its memory needs the order of the
+  // writes (what a killed process leaves), not a sync per batch, and the
+  // file is useless after a power loss part-way through the statement
+  // either way.
+  void FlushWrites(bool sync = true);
+  // The order a page waiting for the flush was last written with, or -1
+  // when it is not waiting.
+  int PendingOrder(uint32_t number) const {
+    auto it = pending_.find(number);
+    return it == pending_.end() ? -1 : it->second.order;
+  }
   // Continues on `file` (the same file opened anew, e.g. for writing once a
   // statement needs to write); cache and pending pages are kept.
   void ReplaceFile(std::unique_ptr<RandomAccessFile> file) { file_ = std::move(file); }

@@ -31,7 +31,8 @@ size_t MaxRowSize(const Format& format) { return format.page_size - format.data_
 TableWriter::TableWriter(Database& db, PageAllocator& allocator,
                          std::shared_ptr<const TableDefinition> table)
     : db_(db), allocator_(allocator), table_(std::move(table)),
-      long_values_(db, allocator, *table_), properties_(table_->columns.size()) {
+      long_values_(db, allocator, *table_), indexes_(db, allocator, *table_),
+      properties_(table_->columns.size()) {
   auto by_name = ReadColumnProperties(db, table_->page);
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     for (const auto& [name, props] : by_name) {
@@ -188,10 +189,10 @@ RowPointer TableWriter::Append(std::vector<Value> values) {
     }
   }
   CheckProperties(values);
-  CheckIndexConstraints(db_, *table_, values);
+  CheckIndexConstraints(db_, indexes_, values);
   std::vector<uint8_t> row = BuildRow(values, nullptr);
   RowPointer where = Place(row, 0);
-  InsertIndexEntries(db_, *table_, values, where);
+  indexes_.Insert(values, where);
   ++added_rows_;
   if (counter) last_counter_ = std::max(last, *counter);
   return where;
@@ -243,9 +244,9 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
     }
   }
   CheckProperties(new_values);
-  if (key_changed) CheckIndexConstraints(db_, *table_, new_values, where);
+  if (key_changed) CheckIndexConstraints(db_, indexes_, new_values, where);
   std::vector<uint8_t> row = BuildRow(new_values, &keep);
-  if (key_changed) RemoveIndexEntries(db_, *table_, old_values, where);
+  if (key_changed) indexes_.Remove(old_values, where);
   std::vector<uint8_t> image = pager.Get(body.page)->bytes();
   uint16_t body_flags = body == where ? 0 : kSlotDeleted;
   if (ReplaceDataRow(format, image, body.row, row, body_flags)) {
@@ -271,7 +272,7 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
     }
   }
   for (const auto& field : released) long_values_.Release(field);
-  if (key_changed) InsertIndexEntries(db_, *table_, new_values, where);
+  if (key_changed) indexes_.Insert(new_values, where);
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     const ColumnDef& c = table_->columns[i];
     if (IsCounter(c) && !new_values[i].is_null() && new_values[i].integer() > 0) {
@@ -299,7 +300,7 @@ void TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
       released.emplace_back(slice.bytes.begin(), slice.bytes.end());
     }
   }
-  RemoveIndexEntries(db_, *table_, values, where);
+  indexes_.Remove(values, where);
   std::optional<RowPointer> body;
   if (header.flags & kSlotOverflow) {
     body = RowPointer{header_page->U24(header.start + 1), header_page->U8(header.start)};
@@ -317,6 +318,7 @@ void TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
 }
 
 void TableWriter::Finish() {
+  indexes_.WriteChanges();
   Pager& pager = db_.pager();
   const Format& format = db_.format();
   std::vector<uint8_t> tdef = pager.Get(table_->page)->bytes();

@@ -18,6 +18,7 @@
 #include "db/jet/long_value_writer.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_definition.h"
+#include "db/jet/table_indexes.h"
 #include "db/value.h"
 
 namespace act::db::jet {
@@ -51,8 +52,10 @@ class TableWriter {
   // flagged deleted with no length, as Access leaves it).
   void Delete(RowPointer where, const std::vector<Value>& values);
 
-  // Writes the TDEF counters (row count, last autonumber). Call once the
-  // statement's rows are written.
+  // Hands the changed index pages to the pager and writes the TDEF
+  // counters (row count, last autonumber, index roots and key counts).
+  // Call before every flush of the pager and once the statement's rows are
+  // written: until then index changes are held here.
   void Finish();
 
  private:
@@ -70,6 +73,7 @@ class TableWriter {
   PageAllocator& allocator_;
   std::shared_ptr<const TableDefinition> table_;
   LongValueWriter long_values_;
+  TableIndexes indexes_;
   std::vector<ColumnProperties> properties_;  // like table_->columns
   uint32_t fill_page_ = 0;      // page being filled, 0 before the first row
   bool candidates_read_ = false;

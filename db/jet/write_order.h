@@ -9,9 +9,10 @@ namespace act::db::jet {
 enum WriteOrder : int {
   kWriteRows = 0,          // rows, long-value links, moved row bodies
   kWriteRowPointers = 1,   // rows that point at moved bodies (overflow headers)
-  kWriteIndexes = 2,       // index pages point at rows
-  kWriteMaps = 3,          // usage maps and the global map list the pages above
-  kWriteDefinitions = 4,   // TDEF counters and catalog rows come last
+  kWriteNewIndexPages = 2, // index pages nothing in the file points at yet
+  kWriteIndexes = 3,       // index pages point at rows and at new index pages
+  kWriteMaps = 4,          // usage maps and the global map list the pages above
+  kWriteDefinitions = 5,   // TDEF counters and catalog rows come last
 };
 
 }  // namespace act::db::jet

@@ -93,6 +93,7 @@ TEST_P(TreeShape, KeyOrderInsertsGiveTheSameEntriesLessPacked) {
                       jet::IndexPagesOf(db, *table, index));
   for (const auto& e : entries) ASSERT_TRUE(tree.Remove(e));
   for (const auto& e : entries) tree.Insert(e);
+  tree.WriteChanges();
   auto ours = Shape(db, *table, tree.root());
 
   ASSERT_EQ(ours.size(), access.size());

@@ -1,0 +1,91 @@
+#include "db/jet/table_indexes.h"
+
+#include "db/errors.h"
+#include "db/jet/index_key.h"
+#include "db/jet/index_page_source.h"
+
+namespace act::db::jet {
+
+namespace {
+
+// An index with "ignore nulls" lists no row whose key columns are all Null.
+bool Skipped(const TableDefinition& table, const RealIndex& index, const std::vector<Value>& row) {
+  if (!(index.flags & kIndexIgnoreNulls)) return false;
+  for (const IndexColumn& ic : index.columns) {
+    for (size_t i = 0; i < table.columns.size() && i < row.size(); ++i) {
+      if (table.columns[i].number == ic.column_number && !row[i].is_null()) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+TableIndexes::TableIndexes(Database& db, PageAllocator& allocator, const TableDefinition& table)
+    : db_(db), allocator_(allocator), table_(table), trees_(table.real_indexes.size()) {}
+
+TableIndexes::Tree& TableIndexes::TreeOf(const RealIndex& index) {
+  // Trees are kept by position: the number the TDEF stores is not trusted
+  // as an index into anything.
+  const RealIndex* first = table_.real_indexes.data();
+  if (&index < first || &index >= first + table_.real_indexes.size()) {
+    throw PageFailure(db_.path(), table_.page, "index of another table definition");
+  }
+  std::optional<Tree>& slot = trees_[size_t(&index - first)];
+  if (!slot) {
+    // The TDEF, not the cached definition, holds the current root.
+    Tree t;
+    t.written = ReadIndexState(db_, table_, index);
+    t.distinct_keys = t.written.counter_b;
+    t.tree = std::make_unique<IndexTree>(db_.pager(), db_.format(), table_.page, t.written.root,
+                                         IndexPagesOf(allocator_, table_, index));
+    slot = std::move(t);
+  }
+  return *slot;
+}
+
+void TableIndexes::Insert(const std::vector<Value>& row, RowPointer where) {
+  for (const RealIndex& index : table_.real_indexes) {
+    if (Skipped(table_, index, row)) continue;
+    Tree& t = TreeOf(index);
+    if (t.tree->Insert({EncodeIndexKey(db_.format(), table_, index, row), where, 0})) {
+      ++t.distinct_keys;
+    }
+  }
+}
+
+void TableIndexes::Remove(const std::vector<Value>& row, RowPointer where) {
+  for (const RealIndex& index : table_.real_indexes) {
+    if (Skipped(table_, index, row)) continue;
+    Tree& t = TreeOf(index);
+    if (!t.tree->Remove({EncodeIndexKey(db_.format(), table_, index, row), where, 0})) {
+      throw PageFailure(db_.path(), t.tree->root(),
+                        "index " + std::to_string(index.number) + " of table at page " +
+                            std::to_string(table_.page) + " has no entry for row " +
+                            std::to_string(where.page) + ":" + std::to_string(where.row));
+    }
+  }
+}
+
+std::vector<RowPointer> TableIndexes::Find(const RealIndex& index, const KeyBytes& key) {
+  return TreeOf(index).tree->Find(key);
+}
+
+void TableIndexes::WriteChanges() {
+  for (size_t n = 0; n < trees_.size(); ++n) {
+    if (!trees_[n]) continue;
+    Tree& t = *trees_[n];
+    const RealIndex& index = table_.real_indexes[n];
+    t.tree->WriteChanges();
+    if (t.tree->root() != t.written.root) {
+      WriteIndexRoot(db_, table_, index, t.tree->root());
+      t.written.root = t.tree->root();
+    }
+    if (t.distinct_keys != t.written.counter_b) {
+      WriteIndexCounterB(db_, table_, index, t.distinct_keys);
+      t.written.counter_b = t.distinct_keys;
+    }
+  }
+}
+
+}  // namespace act::db::jet

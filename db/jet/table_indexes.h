@@ -1,0 +1,55 @@
+// The index trees of one table while a writer changes it. Each tree keeps
+// the pages it decoded and changed between rows, and the TDEF's root and
+// distinct-key counter are kept here too, so that a statement of a million
+// rows decodes and encodes a page once per batch rather than once per row.
+// Everything reaches the pager at WriteChanges(), which the writer calls
+// before each flush.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "db/jet/database.h"
+#include "db/jet/index_tree.h"
+#include "db/jet/page_allocator.h"
+#include "db/jet/table_definition.h"
+#include "db/jet/tdef_patch.h"
+#include "db/value.h"
+
+namespace act::db::jet {
+
+class TableIndexes {
+ public:
+  // `allocator` and `table` must outlive this object.
+  TableIndexes(Database& db, PageAllocator& allocator, const TableDefinition& table);
+
+  // Adds (removes) the entries of the row at `where` to (from) every real
+  // index that lists it. Remove fails when an index has no entry for it.
+  void Insert(const std::vector<Value>& row, RowPointer where);
+  void Remove(const std::vector<Value>& row, RowPointer where);
+
+  // Rows whose key in `index` (an element of table().real_indexes) equals `key`, changes
+  // not yet written included.
+  std::vector<RowPointer> Find(const RealIndex& index, const KeyBytes& key);
+
+  const TableDefinition& table() const { return table_; }
+
+  // Hands changed index pages and TDEF fields to the pager.
+  void WriteChanges();
+
+ private:
+  struct Tree {
+    std::unique_ptr<IndexTree> tree;
+    IndexState written;  // root and counters as the pager has them
+    uint32_t distinct_keys = 0;
+  };
+  Tree& TreeOf(const RealIndex& index);
+
+  Database& db_;
+  PageAllocator& allocator_;
+  const TableDefinition& table_;
+  std::vector<std::optional<Tree>> trees_;  // like table_.real_indexes, made on first use
+};
+
+}  // namespace act::db::jet
