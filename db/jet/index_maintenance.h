@@ -39,8 +39,9 @@ void CheckIndexConstraints(Database& db, const TableDefinition& table,
                            const std::vector<Value>& row,
                            std::optional<RowPointer> self = std::nullopt);
 // The same for a writer that holds the table's indexes with changes not
-// yet written: its own keys are looked up there.
+// yet written: its own keys are looked up there. `keys` are own.Keys(row).
 void CheckIndexConstraints(Database& db, TableIndexes& own, const std::vector<Value>& row,
+                           const TableIndexes::RowKeys& keys,
                            std::optional<RowPointer> self = std::nullopt);
 
 // Before a row is removed: 3200 when an enforced relationship without

@@ -33,21 +33,27 @@ uint8_t WholeByte(const IndexEntry& entry, size_t i) {
 uint32_t PrefixLengthFor(const IndexPage& page) {
   if (!page.leaf || page.next == 0 || page.entries.size() < 2) return 0;
   const IndexEntry& first = page.entries.front();
-  const size_t first_size = first.key.size() + 4;
-  size_t common = first_size;
-  size_t shortest = first_size;
-  for (size_t i = 1; i < page.entries.size(); ++i) {
-    const IndexEntry& e = page.entries[i];
-    const size_t size = e.key.size() + 4;
-    size_t n = 0;
-    // Keys first with memcmp-like speed, then the row pointer bytes.
-    const size_t keys = std::min({common, first.key.size(), e.key.size()});
-    while (n < keys && e.key[n] == first.key[n]) ++n;
-    if (n == keys) {
+  const IndexEntry& last = page.entries.back();
+  size_t shortest = first.key.size() + 4;
+  for (const IndexEntry& e : page.entries) shortest = std::min(shortest, e.key.size() + 4);
+  // Keys are in lexicographic order, so the first and last keys share no
+  // more than all of them do; when they part inside both keys, that is the
+  // common prefix of the whole entries too (each entry's first bytes are
+  // its key). This is the common case, and it costs one comparison.
+  size_t common = 0;
+  const size_t keys = std::min(first.key.size(), last.key.size());
+  while (common < keys && first.key[common] == last.key[common]) ++common;
+  if (common == keys) {
+    // One key is a prefix of another: compare the whole entries, row
+    // pointers included, one by one.
+    common = first.key.size() + 4;
+    for (size_t i = 1; i < page.entries.size(); ++i) {
+      const IndexEntry& e = page.entries[i];
+      const size_t size = e.key.size() + 4;
+      size_t n = 0;
       while (n < common && n < size && WholeByte(e, n) == WholeByte(first, n)) ++n;
+      common = n;
     }
-    common = n;
-    shortest = std::min(shortest, size);
   }
   // One byte holds the count, and every entry must keep a byte of its own
   // for the bitmap to mark where it ends.

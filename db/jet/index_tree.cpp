@@ -193,16 +193,24 @@ void IndexTree::Split(Path& path, size_t level, bool appended) {
   parent.slot += parent_entries.size();
 }
 
-void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end) {
+void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_changed) {
   // Split upwards while a page overflows. A page that grew at its end and
   // is the last of its level was appended to: it keeps its packed entries.
+  // Above a page that fits, only a split below or a changed key can have
+  // made a page grow.
+  bool split_below = false;
   for (size_t level = path.size(); level-- > 0;) {
     const Step& s = path[level];
-    if (IndexPageFits(format_, *s.page)) continue;
+    if (IndexPageFits(format_, *s.page)) {
+      if (!split_below && !ancestors_changed) break;
+      split_below = false;
+      continue;
+    }
     bool grew_at_end = s.page->leaf ? leaf_grew_at_end : s.slot == s.page->entries.size();
     size_t depth = path.size();
     Split(path, level, grew_at_end && s.page->next == 0);
     if (path.size() != depth) break;  // a new root was put on top
+    split_below = true;
   }
 }
 
@@ -241,7 +249,7 @@ bool IndexTree::Insert(const IndexEntry& entry) {
   const bool at_end = pos + 1 == entries.size();
   if (at_end) PropagateLast(path, path.size() - 1, entries.back());
 
-  SplitOverfull(path, at_end);
+  SplitOverfull(path, at_end, /*ancestors_changed=*/at_end);
   Settle(path);
   return new_key;
 }
@@ -325,7 +333,7 @@ bool IndexTree::Remove(const IndexEntry& entry) {
     PropagateLast(path, path.size() - 1, entries.back());
   }
   // A node entry may have taken a longer key from its child.
-  SplitOverfull(path, false);
+  SplitOverfull(path, false, /*ancestors_changed=*/true);
   // A root left with a single child through its tail hands the root over.
   while (!path.empty() && !path.front().page->leaf && path.front().page->entries.empty() &&
          path.front().page->tail != 0) {
@@ -356,7 +364,7 @@ void IndexTree::Settle(const Path& path) {
     if (it->second.page.entries.empty()) Fail(number, "empty index page does not fit");
     Path to = Descend(it->second.page.entries.back());
     if (to.back().page->number != number) Fail(number, "leaf not reached from the root");
-    SplitOverfull(to, false);
+    SplitOverfull(to, false, /*ancestors_changed=*/true);
     Settle(to);
   }
   Trim();

@@ -82,7 +82,7 @@ class IndexTree {
   Path Descend(const IndexEntry& target);
   void PropagateLast(Path& path, size_t level, const IndexEntry& last);
   void Split(Path& path, size_t level, bool appended);
-  void SplitOverfull(Path& path, bool leaf_grew_at_end);
+  void SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_changed);
   void Unlink(Path& path, size_t level);
   void Relink(uint32_t number, std::optional<uint32_t> prev, std::optional<uint32_t> next);
   // Ends an operation: marks its pages changed, gives back released pages,

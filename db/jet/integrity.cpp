@@ -130,7 +130,8 @@ std::vector<Relation> Relations(Database& db, const TableDefinition& table, uint
 namespace {
 
 void Check(Database& db, const TableDefinition& table, const std::vector<Value>& row,
-           std::optional<RowPointer> self, TableIndexes* own) {
+           std::optional<RowPointer> self, TableIndexes* own,
+           const TableIndexes::RowKeys* keys) {
   const std::string table_name = TableName(db, table.page);
   for (const RealIndex& index : table.real_indexes) {
     const bool any_null = AnyKeyNull(table, index, row);
@@ -140,7 +141,8 @@ void Check(Database& db, const TableDefinition& table, const std::vector<Value>&
     }
     // Like Access, a unique index takes any number of keys holding a Null.
     if (!(index.flags & kIndexUnique) || any_null) continue;
-    KeyBytes key = EncodeIndexKey(db.format(), table, index, row);
+    const size_t position = size_t(&index - table.real_indexes.data());
+    KeyBytes key = keys ? keys->at(position) : EncodeIndexKey(db.format(), table, index, row);
     for (RowPointer found : Lookup(db, table, index, key, own)) {
       if (self && found == *self) continue;
       throw JetFailure(kJetDuplicateKey, db.path() + ": table '" + table_name + "', index '" +
@@ -164,12 +166,12 @@ void Check(Database& db, const TableDefinition& table, const std::vector<Value>&
 
 void CheckIndexConstraints(Database& db, const TableDefinition& table,
                            const std::vector<Value>& row, std::optional<RowPointer> self) {
-  Check(db, table, row, self, nullptr);
+  Check(db, table, row, self, nullptr, nullptr);
 }
 
 void CheckIndexConstraints(Database& db, TableIndexes& own, const std::vector<Value>& row,
-                           std::optional<RowPointer> self) {
-  Check(db, own.table(), row, self, &own);
+                           const TableIndexes::RowKeys& keys, std::optional<RowPointer> self) {
+  Check(db, own.table(), row, self, &own, &keys);
 }
 
 void CheckDeleteConstraints(Database& db, const TableDefinition& table,

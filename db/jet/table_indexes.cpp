@@ -44,21 +44,30 @@ TableIndexes::Tree& TableIndexes::TreeOf(const RealIndex& index) {
   return *slot;
 }
 
-void TableIndexes::Insert(const std::vector<Value>& row, RowPointer where) {
+TableIndexes::RowKeys TableIndexes::Keys(const std::vector<Value>& row) const {
+  RowKeys keys;
+  keys.reserve(table_.real_indexes.size());
   for (const RealIndex& index : table_.real_indexes) {
+    keys.push_back(EncodeIndexKey(db_.format(), table_, index, row));
+  }
+  return keys;
+}
+
+void TableIndexes::Insert(const std::vector<Value>& row, const RowKeys& keys, RowPointer where) {
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    const RealIndex& index = table_.real_indexes[i];
     if (Skipped(table_, index, row)) continue;
     Tree& t = TreeOf(index);
-    if (t.tree->Insert({EncodeIndexKey(db_.format(), table_, index, row), where, 0})) {
-      ++t.distinct_keys;
-    }
+    if (t.tree->Insert({keys.at(i), where, 0})) ++t.distinct_keys;
   }
 }
 
-void TableIndexes::Remove(const std::vector<Value>& row, RowPointer where) {
-  for (const RealIndex& index : table_.real_indexes) {
+void TableIndexes::Remove(const std::vector<Value>& row, const RowKeys& keys, RowPointer where) {
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    const RealIndex& index = table_.real_indexes[i];
     if (Skipped(table_, index, row)) continue;
     Tree& t = TreeOf(index);
-    if (!t.tree->Remove({EncodeIndexKey(db_.format(), table_, index, row), where, 0})) {
+    if (!t.tree->Remove({keys.at(i), where, 0})) {
       throw PageFailure(db_.path(), t.tree->root(),
                         "index " + std::to_string(index.number) + " of table at page " +
                             std::to_string(table_.page) + " has no entry for row " +

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "db/jet/database.h"
+#include "db/jet/index_key.h"
 #include "db/jet/index_tree.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_definition.h"
@@ -24,10 +25,18 @@ class TableIndexes {
   // `allocator` and `table` must outlive this object.
   TableIndexes(Database& db, PageAllocator& allocator, const TableDefinition& table);
 
+  // The row's key in each real index, like table().real_indexes: encoded
+  // once for the checks and the change of a row.
+  using RowKeys = std::vector<KeyBytes>;
+  RowKeys Keys(const std::vector<Value>& row) const;
+
   // Adds (removes) the entries of the row at `where` to (from) every real
-  // index that lists it. Remove fails when an index has no entry for it.
-  void Insert(const std::vector<Value>& row, RowPointer where);
-  void Remove(const std::vector<Value>& row, RowPointer where);
+  // index that lists it; `keys` are Keys(row). Remove fails when an index
+  // has no entry for the row.
+  void Insert(const std::vector<Value>& row, const RowKeys& keys, RowPointer where);
+  void Remove(const std::vector<Value>& row, const RowKeys& keys, RowPointer where);
+  void Insert(const std::vector<Value>& row, RowPointer where) { Insert(row, Keys(row), where); }
+  void Remove(const std::vector<Value>& row, RowPointer where) { Remove(row, Keys(row), where); }
 
   // Rows whose key in `index` (an element of table().real_indexes) equals `key`, changes
   // not yet written included.

@@ -189,10 +189,11 @@ RowPointer TableWriter::Append(std::vector<Value> values) {
     }
   }
   CheckProperties(values);
-  CheckIndexConstraints(db_, indexes_, values);
+  const TableIndexes::RowKeys keys = indexes_.Keys(values);
+  CheckIndexConstraints(db_, indexes_, values, keys);
   std::vector<uint8_t> row = BuildRow(values, nullptr);
   RowPointer where = Place(row, 0);
-  indexes_.Insert(values, where);
+  indexes_.Insert(values, keys, where);
   ++added_rows_;
   if (counter) last_counter_ = std::max(last, *counter);
   return where;
@@ -244,7 +245,11 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
     }
   }
   CheckProperties(new_values);
-  if (key_changed) CheckIndexConstraints(db_, indexes_, new_values, where);
+  TableIndexes::RowKeys new_keys;
+  if (key_changed) {
+    new_keys = indexes_.Keys(new_values);
+    CheckIndexConstraints(db_, indexes_, new_values, new_keys, where);
+  }
   std::vector<uint8_t> row = BuildRow(new_values, &keep);
   if (key_changed) indexes_.Remove(old_values, where);
   std::vector<uint8_t> image = pager.Get(body.page)->bytes();
@@ -272,7 +277,7 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
     }
   }
   for (const auto& field : released) long_values_.Release(field);
-  if (key_changed) indexes_.Insert(new_values, where);
+  if (key_changed) indexes_.Insert(new_values, new_keys, where);
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     const ColumnDef& c = table_->columns[i];
     if (IsCounter(c) && !new_values[i].is_null() && new_values[i].integer() > 0) {
