@@ -1,6 +1,7 @@
 #include "db/jet/index_page_writer.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "db/errors.h"
 #include "db/jet/data_page.h"
@@ -30,12 +31,14 @@ uint8_t WholeByte(const IndexEntry& entry, size_t i) {
 
 }  // namespace
 
-uint32_t PrefixLengthFor(const IndexPage& page) {
+namespace {
+
+// The prefix of a compressed leaf, given the size of its shortest whole
+// entry.
+uint32_t PrefixWith(const IndexPage& page, size_t shortest) {
   if (!page.leaf || page.next == 0 || page.entries.size() < 2) return 0;
   const IndexEntry& first = page.entries.front();
   const IndexEntry& last = page.entries.back();
-  size_t shortest = first.key.size() + 4;
-  for (const IndexEntry& e : page.entries) shortest = std::min(shortest, e.key.size() + 4);
   // Keys are in lexicographic order, so the first and last keys share no
   // more than all of them do; when they part inside both keys, that is the
   // common prefix of the whole entries too (each entry's first bytes are
@@ -60,14 +63,44 @@ uint32_t PrefixLengthFor(const IndexPage& page) {
   return uint32_t(std::min({common, shortest - 1, size_t(255)}));
 }
 
-size_t EntryBytes(const IndexPage& page) {
+struct Sizes {
+  size_t whole = 0;     // all entries stored whole
+  size_t shortest = 0;  // the shortest whole entry
+};
+
+Sizes SizesOf(const IndexPage& page) {
   const size_t tail = page.leaf ? 4 : 8;
-  const uint32_t prefix = PrefixLengthFor(page);
-  size_t total = 0;
-  for (size_t i = 0; i < page.entries.size(); ++i) {
-    total += page.entries[i].key.size() + tail - (i == 0 ? 0 : prefix);
+  Sizes s;
+  s.shortest = SIZE_MAX;
+  for (const IndexEntry& e : page.entries) {
+    const size_t size = e.key.size() + tail;
+    s.whole += size;
+    s.shortest = std::min(s.shortest, size);
   }
-  return total;
+  return s;
+}
+
+size_t BytesWith(const IndexPage& page, const Sizes& sizes, uint32_t prefix) {
+  return page.entries.empty() ? 0 : sizes.whole - size_t(prefix) * (page.entries.size() - 1);
+}
+
+}  // namespace
+
+uint32_t PrefixLengthFor(const IndexPage& page) {
+  return PrefixWith(page, SizesOf(page).shortest);
+}
+
+size_t EntryBytes(const IndexPage& page) {
+  Sizes sizes = SizesOf(page);
+  return BytesWith(page, sizes, PrefixWith(page, sizes.shortest));
+}
+
+bool IndexPageFits(const Format& format, const IndexPage& page) {
+  Sizes sizes = SizesOf(page);
+  const size_t space = EntrySpace(format);
+  // Stored whole, the entries fit without working out a prefix.
+  if (sizes.whole <= space) return true;
+  return BytesWith(page, sizes, PrefixWith(page, sizes.shortest)) <= space;
 }
 
 size_t EntrySpace(const Format& format) {

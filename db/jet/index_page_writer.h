@@ -26,9 +26,7 @@ uint32_t PrefixLengthFor(const IndexPage& page);
 // Bytes the entries occupy with that prefix; compare with EntrySpace().
 size_t EntryBytes(const IndexPage& page);
 size_t EntrySpace(const Format& format);
-inline bool IndexPageFits(const Format& format, const IndexPage& page) {
-  return EntryBytes(page) <= EntrySpace(format);
-}
+bool IndexPageFits(const Format& format, const IndexPage& page);
 
 // The page image of `page` for the table whose TDEF is `owner`; the prefix
 // length is recomputed (page.prefix_length is ignored). Fails with 3049 when

@@ -77,7 +77,7 @@ void IndexTree::Fail(uint32_t page, const std::string& what) {
   throw PageFailure(pager_.path(), page, what);
 }
 
-IndexPage& IndexTree::Load(uint32_t number) {
+IndexTree::Cached& IndexTree::LoadCached(uint32_t number) {
   auto it = cache_.find(number);
   if (it == cache_.end()) {
     Cached cached;
@@ -85,7 +85,14 @@ IndexPage& IndexTree::Load(uint32_t number) {
     it = cache_.emplace(number, std::move(cached)).first;
   }
   it->second.used = ++clock_;
-  return it->second.page;
+  return it->second;
+}
+
+IndexPage& IndexTree::Load(uint32_t number) { return LoadCached(number).page; }
+
+IndexTree::Step IndexTree::StepTo(uint32_t number, size_t slot) {
+  Cached& cached = LoadCached(number);
+  return Step{&cached.page, slot, &cached.dirty};
 }
 
 IndexPage& IndexTree::Create(uint32_t number) {
@@ -103,7 +110,7 @@ IndexTree::Path IndexTree::Descend(const IndexEntry& target) {
   uint32_t number = root_;
   for (;;) {
     if (path.size() > kMaxDepth) Fail(number, "index tree deeper than any Jet builds");
-    Step step{&Load(number), 0};
+    Step step = StepTo(number, 0);
     if (step.page->leaf) {
       path.push_back(step);
       return path;
@@ -184,7 +191,7 @@ void IndexTree::Split(Path& path, size_t level, bool appended) {
     root.tail = old.number;
     root.entries = std::move(parent_entries);
     root_ = root.number;
-    path.insert(path.begin(), Step{&root, root.entries.size()});
+    path.insert(path.begin(), StepTo(root.number, root.entries.size()));
     return;
   }
   Step& parent = path[level - 1];
@@ -214,7 +221,7 @@ void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_
   }
 }
 
-bool IndexTree::Insert(const IndexEntry& entry) {
+bool IndexTree::Insert(IndexEntry entry) {
   Path path = Descend(entry);
   IndexPage& leaf = *path.back().page;
   auto& entries = leaf.entries;
@@ -245,7 +252,8 @@ bool IndexTree::Insert(const IndexEntry& entry) {
   }
   bool new_key = (!before || *before != entry.key) && (!after || *after != entry.key);
 
-  entries.insert(at, IndexEntry{entry.key, entry.row, 0});
+  entry.child = 0;
+  entries.insert(at, std::move(entry));
   const bool at_end = pos + 1 == entries.size();
   if (at_end) PropagateLast(path, path.size() - 1, entries.back());
 
@@ -340,14 +348,14 @@ bool IndexTree::Remove(const IndexEntry& entry) {
     released_.push_back(path.front().page->number);
     root_ = path.front().page->tail;
     path.erase(path.begin());
-    if (path.empty()) path.push_back({&Load(root_), 0});
+    if (path.empty()) path.push_back(StepTo(root_, 0));
   }
   Settle(path);
   return true;
 }
 
 void IndexTree::Settle(const Path& path) {
-  for (const Step& s : path) cache_[s.page->number].dirty = true;
+  for (const Step& s : path) *s.dirty = true;
   for (uint32_t number : released_) {
     cache_.erase(number);
     fresh_.erase(number);

@@ -48,7 +48,7 @@ class IndexTree {
   // Adds a leaf entry. Returns true when no other entry had the same key
   // (the TDEF's distinct-key counter counts these). Fails with 3049 when
   // the entry is already there.
-  bool Insert(const IndexEntry& entry);
+  bool Insert(IndexEntry entry);
   // Removes a leaf entry; false when the index does not hold it.
   bool Remove(const IndexEntry& entry);
   // Rows whose key equals `key`, in index order, the changes not yet
@@ -74,10 +74,13 @@ class IndexTree {
   struct Step {
     IndexPage* page = nullptr;
     size_t slot = 0;  // node: entry followed (entries.size() = the tail)
+    bool* dirty = nullptr;
   };
   using Path = std::vector<Step>;
 
+  Cached& LoadCached(uint32_t number);
   IndexPage& Load(uint32_t number);
+  Step StepTo(uint32_t number, size_t slot);
   IndexPage& Create(uint32_t number);
   Path Descend(const IndexEntry& target);
   void PropagateLast(Path& path, size_t level, const IndexEntry& last);

@@ -53,12 +53,12 @@ TableIndexes::RowKeys TableIndexes::Keys(const std::vector<Value>& row) const {
   return keys;
 }
 
-void TableIndexes::Insert(const std::vector<Value>& row, const RowKeys& keys, RowPointer where) {
+void TableIndexes::Insert(const std::vector<Value>& row, RowKeys keys, RowPointer where) {
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
     const RealIndex& index = table_.real_indexes[i];
     if (Skipped(table_, index, row)) continue;
     Tree& t = TreeOf(index);
-    if (t.tree->Insert({keys.at(i), where, 0})) ++t.distinct_keys;
+    if (t.tree->Insert({std::move(keys.at(i)), where, 0})) ++t.distinct_keys;
   }
 }
 

@@ -33,7 +33,7 @@ class TableIndexes {
   // Adds (removes) the entries of the row at `where` to (from) every real
   // index that lists it; `keys` are Keys(row). Remove fails when an index
   // has no entry for the row.
-  void Insert(const std::vector<Value>& row, const RowKeys& keys, RowPointer where);
+  void Insert(const std::vector<Value>& row, RowKeys keys, RowPointer where);
   void Remove(const std::vector<Value>& row, const RowKeys& keys, RowPointer where);
   void Insert(const std::vector<Value>& row, RowPointer where) { Insert(row, Keys(row), where); }
   void Remove(const std::vector<Value>& row, RowPointer where) { Remove(row, Keys(row), where); }

@@ -189,11 +189,11 @@ RowPointer TableWriter::Append(std::vector<Value> values) {
     }
   }
   CheckProperties(values);
-  const TableIndexes::RowKeys keys = indexes_.Keys(values);
+  TableIndexes::RowKeys keys = indexes_.Keys(values);
   CheckIndexConstraints(db_, indexes_, values, keys);
   std::vector<uint8_t> row = BuildRow(values, nullptr);
   RowPointer where = Place(row, 0);
-  indexes_.Insert(values, keys, where);
+  indexes_.Insert(values, std::move(keys), where);
   ++added_rows_;
   if (counter) last_counter_ = std::max(last, *counter);
   return where;
@@ -277,7 +277,7 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
     }
   }
   for (const auto& field : released) long_values_.Release(field);
-  if (key_changed) indexes_.Insert(new_values, new_keys, where);
+  if (key_changed) indexes_.Insert(new_values, std::move(new_keys), where);
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     const ColumnDef& c = table_->columns[i];
     if (IsCounter(c) && !new_values[i].is_null() && new_values[i].integer() > 0) {
