@@ -102,9 +102,27 @@ int UnicodeToCp1252(char32_t cp) {
 }
 
 std::string Cp1252ToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (char c : bytes) AppendUtf8(out, Cp1252ToUnicode(static_cast<unsigned char>(c)));
+  // Every byte becomes at most three: fill a buffer of that size, then cut
+  // it (text read from a database passes here once per value).
+  std::string out(bytes.size() * 3, '\0');
+  size_t n = 0;
+  for (char c : bytes) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      out[n++] = c;
+      continue;
+    }
+    const char32_t cp = Cp1252ToUnicode(b);
+    if (cp < 0x800) {
+      out[n++] = char(0xC0 | (cp >> 6));
+      out[n++] = char(0x80 | (cp & 0x3F));
+    } else {
+      out[n++] = char(0xE0 | (cp >> 12));
+      out[n++] = char(0x80 | ((cp >> 6) & 0x3F));
+      out[n++] = char(0x80 | (cp & 0x3F));
+    }
+  }
+  out.resize(n);
   return out;
 }
 

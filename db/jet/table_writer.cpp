@@ -60,31 +60,23 @@ void TableWriter::CheckProperties(const std::vector<Value>& values) const {
   }
 }
 
-std::vector<StoredField> TableWriter::EncodeFields(const std::vector<Value>& values,
-                                                   const std::vector<StoredField>* keep,
-                                                   bool allow_inline) {
-  std::vector<StoredField> fields(table_->columns.size());
+std::vector<StoredField> TableWriter::WriteLongValues(const std::vector<Value>& values,
+                                                      std::vector<StoredField> fields,
+                                                      const std::vector<StoredField>* keep,
+                                                      bool allow_inline) {
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     const ColumnDef& c = table_->columns[i];
-    if (keep && (*keep)[i].present) {
-      fields[i] = (*keep)[i];
-      continue;
-    }
-    if (c.is_long_value()) {
-      if (values[i].is_null()) continue;
-      std::string data = values[i].bytes();
-      if (c.type == kTypeMemo) {
-        auto bytes = Utf8ToCp1252(data);
-        if (!bytes) {
-          throw WriteFailure(kJetConversionError,
-                             db_.path() + ": column '" + c.name + "' cannot store the text");
-        }
-        data = std::move(*bytes);
+    if (!c.is_long_value() || (keep && (*keep)[i].present) || values[i].is_null()) continue;
+    std::string data = values[i].bytes();
+    if (c.type == kTypeMemo) {
+      auto bytes = Utf8ToCp1252(data);
+      if (!bytes) {
+        throw WriteFailure(kJetConversionError,
+                           db_.path() + ": column '" + c.name + "' cannot store the text");
       }
-      fields[i] = long_values_.Write(c, data, allow_inline);
-      continue;
+      data = std::move(*bytes);
     }
-    fields[i] = EncodeField(c, values[i], db_.path());
+    fields[i] = long_values_.Write(c, data, allow_inline);
   }
   return fields;
 }
@@ -94,41 +86,35 @@ std::vector<uint8_t> TableWriter::BuildRow(const std::vector<Value>& values,
   const Format& format = db_.format();
   // Fixed and text fields first: they can fail, and must do so before any
   // long value reaches an LVAL page.
-  for (size_t i = 0; i < table_->columns.size(); ++i) {
-    const ColumnDef& c = table_->columns[i];
-    if (!c.is_long_value() && !(keep && (*keep)[i].present)) EncodeField(c, values[i], db_.path());
-  }
+  std::vector<StoredField> fields(table_->columns.size());
   bool has_inline_candidate = false;
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     const ColumnDef& c = table_->columns[i];
-    if (c.is_long_value() && !values[i].is_null() && !(keep && (*keep)[i].present) &&
-        values[i].bytes().size() <= kLongValueInlineLimit) {
+    if (keep && (*keep)[i].present) {
+      fields[i] = (*keep)[i];
+    } else if (!c.is_long_value()) {
+      fields[i] = EncodeField(c, values[i], db_.path());
+    } else if (!values[i].is_null() && values[i].bytes().size() <= kLongValueInlineLimit) {
       has_inline_candidate = true;
     }
   }
   if (has_inline_candidate) {
     // Short memos stay in the row when the row still fits a page; the trial
     // encoding writes nothing, since inline values need no LVAL rows.
-    std::vector<StoredField> trial(table_->columns.size());
-    bool only_inline = true;
+    std::vector<StoredField> trial = fields;
     for (size_t i = 0; i < table_->columns.size(); ++i) {
       const ColumnDef& c = table_->columns[i];
-      if (keep && (*keep)[i].present) { trial[i] = (*keep)[i]; continue; }
-      if (!c.is_long_value()) { trial[i] = EncodeField(c, values[i], db_.path()); continue; }
-      if (values[i].is_null()) continue;
-      if (values[i].bytes().size() > kLongValueInlineLimit) {
-        only_inline = false;
-        trial[i] = {true, std::string(kLongValueHeaderSize, '\0')};
-      } else {
-        trial[i] = {true, std::string(kLongValueHeaderSize + values[i].bytes().size(), '\0')};
-      }
+      if (!c.is_long_value() || (keep && (*keep)[i].present) || values[i].is_null()) continue;
+      const size_t size = values[i].bytes().size();
+      trial[i] = {true, std::string(kLongValueHeaderSize +
+                                        (size > kLongValueInlineLimit ? 0 : size), '\0')};
     }
-    (void)only_inline;
     if (EncodeRow(format, *table_, trial).size() <= MaxRowSize(format)) {
-      return EncodeRow(format, *table_, EncodeFields(values, keep, true));
+      return EncodeRow(format, *table_, WriteLongValues(values, std::move(fields), keep, true));
     }
   }
-  std::vector<uint8_t> row = EncodeRow(format, *table_, EncodeFields(values, keep, false));
+  std::vector<uint8_t> row =
+      EncodeRow(format, *table_, WriteLongValues(values, std::move(fields), keep, false));
   if (row.size() > MaxRowSize(format)) {
     throw WriteFailure(kJetRecordTooLarge, db_.path() + ": a row of " +
                                                std::to_string(row.size()) + " bytes for the table of TDEF page " +

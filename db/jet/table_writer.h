@@ -59,8 +59,11 @@ class TableWriter {
   void Finish();
 
  private:
-  std::vector<StoredField> EncodeFields(const std::vector<Value>& values,
-                                        const std::vector<StoredField>* keep, bool allow_inline);
+  // The long values of a row whose other fields are encoded in `fields`.
+  std::vector<StoredField> WriteLongValues(const std::vector<Value>& values,
+                                           std::vector<StoredField> fields,
+                                           const std::vector<StoredField>* keep,
+                                           bool allow_inline);
   std::vector<uint8_t> BuildRow(const std::vector<Value>& values,
                                 const std::vector<StoredField>* keep);
   // Places a row on the page being filled (or the next one with room);

@@ -38,15 +38,21 @@ std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
   // Unlike the platform's conversion (which writes '?'), a character without
   // a byte must not turn into a different text here: it would compare equal
   // to a real '?'.
-  std::string out;
-  out.reserve(utf8.size());
+  std::string out(utf8.size(), '\0');
+  size_t n = 0;
   for (size_t i = 0; i < utf8.size();) {
+    // ASCII is the same byte in both encodings, and most text is ASCII.
+    if (uint8_t(utf8[i]) < 0x80) {
+      out[n++] = utf8[i++];
+      continue;
+    }
     uint32_t cp;
     if (!NextCodePoint(utf8, i, cp)) return std::nullopt;
     int byte = act::UnicodeToCp1252(char32_t(cp));
     if (byte < 0) return std::nullopt;
-    out += char(byte);
+    out[n++] = char(byte);
   }
+  out.resize(n);
   return out;
 }
 
