@@ -123,8 +123,10 @@ TEST(InterruptedAppend, EveryStopBetweenPageWritesLeavesAReadableFile) {
   const std::string dest = dir + "/dest.mdb";
   const std::string statement =
       "INSERT INTO canciones IN '" + dest + "' SELECT titulo, artista FROM canciones";
+  // Removed first: MinGW's copy_file refuses to overwrite under Wine.
   auto restore = [&] {
-    std::filesystem::copy_file(original, dest, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::remove(dest);
+    std::filesystem::copy_file(original, dest);
   };
 
   // The whole statement once, to number its page writes.
