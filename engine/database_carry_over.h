@@ -1,10 +1,9 @@
 // The database carry-over's place in the update run: the installed
 // configuration values and data rows go into the staged datos.new.
 //
-// NOT BUILT YET: no implementation exists so far. The run calls the stage
-// through this interface when its services hold one and skips it otherwise,
-// so until the Jet engine is in, the new installation keeps the package's
-// database as it came.
+// The programs (window and command line) hand the run the implementation on
+// our Jet engine (database_carry_over_dao.h); tests of the other stages may
+// leave it out, and the run then skips the stage.
 #pragma once
 
 #include <string>

@@ -32,8 +32,8 @@ struct RunServices {
   FileSystem& fs;
   ProfileStore& profiles;
   MessageBoxes& boxes;
-  // The database carry-over, not built yet: null skips the stage and the
-  // package's datos.new becomes the installed database unchanged.
+  // The database carry-over; null (tests of the other stages) skips it and
+  // the package's datos.new is promoted as it came.
   DatabaseCarryOver* database = nullptr;
 };
 

@@ -100,6 +100,9 @@ std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& tabl
   }
 
   std::vector<uint8_t> row;
+  // Column count, fixed part, variable data, its offset table and the null
+  // mask: one allocation for the whole row.
+  row.reserve(1 + fixed_size + var_bytes + 2 * (nvar + 3) + mask_size);
   row.push_back(uint8_t(table.max_columns));
   row.resize(1 + fixed_size, 0);
   for (size_t i = 0; i < table.columns.size(); ++i) {
