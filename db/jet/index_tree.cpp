@@ -221,8 +221,50 @@ void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_
   }
 }
 
+IndexTree::Cached* IndexTree::HintedLeaf(const IndexEntry& target) {
+  // Rows arrive in runs that land on the same leaf. When the last leaf used
+  // holds entries on both sides of the target, it is the leaf a descent
+  // would reach (the entries of the leaves before it are all lower, and its
+  // parent's entry, a copy of its last, is not lower), and the change stays
+  // inside it unless it overflows.
+  if (hint_ == 0) return nullptr;
+  auto it = cache_.find(hint_);
+  if (it == cache_.end()) return nullptr;
+  const IndexPage& leaf = it->second.page;
+  if (!leaf.leaf || leaf.entries.size() < 2) return nullptr;
+  if (CompareEntries(leaf.entries.front(), target) >= 0) return nullptr;
+  if (CompareEntries(target, leaf.entries.back()) >= 0) return nullptr;
+  it->second.used = ++clock_;
+  return &it->second;
+}
+
+bool IndexTree::InsertIntoHint(IndexEntry& entry, bool& new_key) {
+  Cached* cached = HintedLeaf(entry);
+  if (!cached) return false;
+  auto& entries = cached->page.entries;
+  auto at = std::lower_bound(entries.begin(), entries.end(), entry,
+                             [](const IndexEntry& a, const IndexEntry& b) {
+                               return CompareEntries(a, b) < 0;
+                             });
+  if (CompareEntries(*at, entry) == 0) return false;  // the slow path reports it
+  // Strictly inside the leaf: both neighbours are on it.
+  new_key = at[-1].key != entry.key && at->key != entry.key;
+  entry.child = 0;
+  at = entries.insert(at, std::move(entry));
+  if (!IndexPageFits(format_, cached->page)) {
+    entry = std::move(*at);  // give it back for the slow path, which splits
+    entries.erase(at);
+    return false;
+  }
+  cached->dirty = true;
+  return true;
+}
+
 bool IndexTree::Insert(IndexEntry entry) {
+  bool hinted_new_key = false;
+  if (InsertIntoHint(entry, hinted_new_key)) return hinted_new_key;
   Path path = Descend(entry);
+  hint_ = path.back().page->number;
   IndexPage& leaf = *path.back().page;
   auto& entries = leaf.entries;
   auto at = std::lower_bound(entries.begin(), entries.end(), entry,
@@ -263,10 +305,28 @@ bool IndexTree::Insert(IndexEntry entry) {
 }
 
 std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
+  std::vector<RowPointer> rows;
+  if (hint_ != 0) {
+    // A key strictly between the first and last keys of the last leaf used
+    // has all its entries on that leaf.
+    auto it = cache_.find(hint_);
+    if (it != cache_.end() && it->second.page.leaf && it->second.page.entries.size() >= 2) {
+      const auto& entries = it->second.page.entries;
+      if (CompareKeys(entries.front().key, key) < 0 && CompareKeys(key, entries.back().key) < 0) {
+        auto e = std::lower_bound(entries.begin(), entries.end(), key,
+                                  [](const IndexEntry& x, const KeyBytes& k) {
+                                    return CompareKeys(x.key, k) < 0;
+                                  });
+        for (; CompareKeys(e->key, key) == 0; ++e) rows.push_back(e->row);
+        it->second.used = ++clock_;
+        return rows;
+      }
+    }
+  }
   // The smallest entry of this key: the key with the lowest row pointer.
   Path path = Descend(IndexEntry{key, RowPointer{0, 0}, 0});
-  std::vector<RowPointer> rows;
   uint32_t number = path.back().page->number;
+  hint_ = number;
   for (size_t hops = 0; number != 0; ++hops) {
     if (hops > cache_.size() + pager_.page_count()) Fail(number, "leaf chain has a loop");
     const IndexPage& page = Load(number);

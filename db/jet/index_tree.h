@@ -83,6 +83,10 @@ class IndexTree {
   Step StepTo(uint32_t number, size_t slot);
   IndexPage& Create(uint32_t number);
   Path Descend(const IndexEntry& target);
+  Cached* HintedLeaf(const IndexEntry& target);
+  // Inserts into the hinted leaf when the entry falls strictly inside it
+  // and the leaf still fits; otherwise leaves `entry` as it was.
+  bool InsertIntoHint(IndexEntry& entry, bool& new_key);
   void PropagateLast(Path& path, size_t level, const IndexEntry& last);
   void Split(Path& path, size_t level, bool appended);
   void SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_changed);
@@ -109,6 +113,7 @@ class IndexTree {
   std::unordered_set<uint32_t> fresh_;
   std::vector<uint32_t> released_;
   std::vector<uint32_t> relinked_;
+  uint32_t hint_ = 0;  // the leaf of the last insert or lookup
 };
 
 }  // namespace act::db::jet
