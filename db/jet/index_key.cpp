@@ -1,6 +1,7 @@
 #include "db/jet/index_key.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "db/errors.h"
@@ -74,8 +75,11 @@ KeyBytes Jet3TextKey(std::string_view text) {
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   if (text.size() > 255) text = text.substr(0, 255);
   KeyBytes key;
-  key.reserve(text.size() + 4);
-  std::vector<uint8_t> nibbles;
+  key.reserve(2 * text.size() + 4);
+  // Accent nibbles: at most one leading zero, one per character and two
+  // closing zeros, for the 255 characters a key holds.
+  std::array<uint8_t, 2 * 256 + 4> nibbles;
+  size_t count = 0;
   int pending_base = 0;
   for (char ch : text) {
     const KeyCode& code = kJet3TextKeyCodes[uint8_t(ch)];
@@ -83,18 +87,17 @@ KeyBytes Jet3TextKey(std::string_view text) {
     if (code.key_class == kKeyBase) {
       ++pending_base;
     } else if (code.key_class == kKeyAccent) {
-      if (nibbles.empty()) nibbles.push_back(0);
-      nibbles.insert(nibbles.end(), pending_base, 2);
-      pending_base = 0;
-      nibbles.push_back(code.nibble);
+      if (count == 0) nibbles[count++] = 0;
+      for (; pending_base > 0; --pending_base) nibbles[count++] = 2;
+      nibbles[count++] = code.nibble;
     }
   }
-  if (nibbles.empty()) {
+  if (count == 0) {
     key.push_back(0x00);
   } else {
-    nibbles.push_back(0);
-    if (nibbles.size() % 2) nibbles.push_back(0);
-    for (size_t i = 0; i < nibbles.size(); i += 2) {
+    nibbles[count++] = 0;
+    if (count % 2) nibbles[count++] = 0;
+    for (size_t i = 0; i < count; i += 2) {
       key.push_back(uint8_t((nibbles[i] << 4) | nibbles[i + 1]));
     }
   }

@@ -29,16 +29,13 @@ uint8_t WholeByte(const IndexEntry& entry, size_t i) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // The prefix of a compressed leaf, given the size of its shortest whole
 // entry.
-uint32_t PrefixWith(const IndexPage& page, size_t shortest) {
-  if (!page.leaf || page.next == 0 || page.entries.size() < 2) return 0;
-  const IndexEntry& first = page.entries.front();
-  const IndexEntry& last = page.entries.back();
+uint32_t PrefixWith(std::span<const IndexEntry> entries, bool leaf, bool has_next,
+                    size_t shortest) {
+  if (!leaf || !has_next || entries.size() < 2) return 0;
+  const IndexEntry& first = entries.front();
+  const IndexEntry& last = entries.back();
   // Keys are in lexicographic order, so the first and last keys share no
   // more than all of them do; when they part inside both keys, that is the
   // common prefix of the whole entries too (each entry's first bytes are
@@ -50,8 +47,8 @@ uint32_t PrefixWith(const IndexPage& page, size_t shortest) {
     // One key is a prefix of another: compare the whole entries, row
     // pointers included, one by one.
     common = first.key.size() + 4;
-    for (size_t i = 1; i < page.entries.size(); ++i) {
-      const IndexEntry& e = page.entries[i];
+    for (size_t i = 1; i < entries.size(); ++i) {
+      const IndexEntry& e = entries[i];
       const size_t size = e.key.size() + 4;
       size_t n = 0;
       while (n < common && n < size && WholeByte(e, n) == WholeByte(first, n)) ++n;
@@ -68,11 +65,11 @@ struct Sizes {
   size_t shortest = 0;  // the shortest whole entry
 };
 
-Sizes SizesOf(const IndexPage& page) {
-  const size_t tail = page.leaf ? 4 : 8;
+Sizes SizesOf(std::span<const IndexEntry> entries, bool leaf) {
+  const size_t tail = leaf ? 4 : 8;
   Sizes s;
   s.shortest = SIZE_MAX;
-  for (const IndexEntry& e : page.entries) {
+  for (const IndexEntry& e : entries) {
     const size_t size = e.key.size() + tail;
     s.whole += size;
     s.shortest = std::min(s.shortest, size);
@@ -80,27 +77,59 @@ Sizes SizesOf(const IndexPage& page) {
   return s;
 }
 
-size_t BytesWith(const IndexPage& page, const Sizes& sizes, uint32_t prefix) {
-  return page.entries.empty() ? 0 : sizes.whole - size_t(prefix) * (page.entries.size() - 1);
+size_t BytesWith(size_t count, const Sizes& sizes, uint32_t prefix) {
+  return count == 0 ? 0 : sizes.whole - size_t(prefix) * (count - 1);
 }
 
 }  // namespace
 
 uint32_t PrefixLengthFor(const IndexPage& page) {
-  return PrefixWith(page, SizesOf(page).shortest);
+  return PrefixWith(page.entries, page.leaf, page.next != 0,
+                    SizesOf(page.entries, page.leaf).shortest);
 }
 
 size_t EntryBytes(const IndexPage& page) {
-  Sizes sizes = SizesOf(page);
-  return BytesWith(page, sizes, PrefixWith(page, sizes.shortest));
+  Sizes sizes = SizesOf(page.entries, page.leaf);
+  return BytesWith(page.entries.size(), sizes,
+                   PrefixWith(page.entries, page.leaf, page.next != 0, sizes.shortest));
 }
 
-bool IndexPageFits(const Format& format, const IndexPage& page) {
-  Sizes sizes = SizesOf(page);
+bool EntriesFit(const Format& format, std::span<const IndexEntry> entries, bool leaf,
+                bool has_next) {
+  Sizes sizes = SizesOf(entries, leaf);
   const size_t space = EntrySpace(format);
   // Stored whole, the entries fit without working out a prefix.
   if (sizes.whole <= space) return true;
-  return BytesWith(page, sizes, PrefixWith(page, sizes.shortest)) <= space;
+  return BytesWith(entries.size(), sizes, PrefixWith(entries, leaf, has_next, sizes.shortest)) <=
+         space;
+}
+
+LeafFigures FiguresOf(const IndexPage& leaf) {
+  LeafFigures figures;
+  Sizes sizes = SizesOf(leaf.entries, true);
+  figures.whole = sizes.whole;
+  figures.shortest = sizes.shortest;
+  if (leaf.entries.size() >= 2) {
+    const KeyBytes& first = leaf.entries.front().key;
+    const KeyBytes& last = leaf.entries.back().key;
+    const size_t keys = std::min(first.size(), last.size());
+    size_t common = 0;
+    while (common < keys && first[common] == last[common]) ++common;
+    if (common < keys) figures.stable_common = common;
+  }
+  return figures;
+}
+
+bool LeafFits(const Format& format, const LeafFigures& figures, size_t count, bool has_next) {
+  const size_t space = EntrySpace(format);
+  if (figures.whole <= space) return true;
+  if (!has_next || count < 2 || !figures.stable_common) return false;
+  const size_t prefix = std::min({*figures.stable_common, figures.shortest - 1, size_t(255)});
+  return figures.whole - prefix * (count - 1) <= space;
+}
+
+bool IndexPageFits(const Format& format, const IndexPage& page) {
+  return EntriesFit(format, page.entries, page.leaf, page.next != 0);
 }
 
 size_t EntrySpace(const Format& format) {

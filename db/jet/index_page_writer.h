@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -27,6 +28,21 @@ uint32_t PrefixLengthFor(const IndexPage& page);
 size_t EntryBytes(const IndexPage& page);
 size_t EntrySpace(const Format& format);
 bool IndexPageFits(const Format& format, const IndexPage& page);
+// What the fit of a leaf follows from. `stable_common` is the common prefix
+// of its whole entries when that follows from its first and last keys alone
+// (they part inside both), so that it holds for as long as those two stay.
+struct LeafFigures {
+  size_t whole = 0;     // bytes of all entries stored whole
+  size_t shortest = 0;  // the shortest whole entry
+  std::optional<size_t> stable_common;
+};
+LeafFigures FiguresOf(const IndexPage& leaf);
+// Whether a leaf of `count` entries with these figures fits its page.
+bool LeafFits(const Format& format, const LeafFigures& figures, size_t count, bool has_next);
+
+// The same for entries alone on a page of that kind, without building it.
+bool EntriesFit(const Format& format, std::span<const IndexEntry> entries, bool leaf,
+                bool has_next);
 
 // The page image of `page` for the table whose TDEF is `owner`; the prefix
 // length is recomputed (page.prefix_length is ignored). Fails with 3049 when

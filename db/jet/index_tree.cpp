@@ -13,51 +13,44 @@ namespace {
 
 constexpr size_t kMaxDepth = 16;
 
-// Cuts `entries` into pieces that each fit a page. `appended`: keep all but
-// the last entry together (sequential inserts leave packed pages behind);
-// otherwise two halves by bytes; pieces are re-cut greedily if a half
-// still does not fit (very long keys).
-std::vector<std::vector<IndexEntry>> Partition(const Format& f, const IndexPage& page,
-                                               bool appended) {
-  auto fits = [&](const std::vector<IndexEntry>& entries, bool last_piece) {
-    IndexPage trial;
-    trial.leaf = page.leaf;
-    trial.next = last_piece ? page.next : 1;
-    trial.entries = entries;
-    if (!page.leaf && !last_piece) trial.entries.pop_back();  // becomes the tail
-    return IndexPageFits(f, trial);
+// Cuts a page's entries into pieces that each fit a page, and returns where
+// each piece ends. `appended`: keep all but the last entry together
+// (sequential inserts leave packed pages behind); otherwise two halves by
+// bytes; pieces are re-cut greedily if a half still does not fit (very long
+// keys).
+std::vector<size_t> Partition(const Format& f, const IndexPage& page, bool appended) {
+  const std::vector<IndexEntry>& all = page.entries;
+  auto fits = [&](size_t begin, size_t end, bool last_piece) {
+    // A node's last entry, but on the last piece, becomes its tail.
+    if (!page.leaf && !last_piece) --end;
+    return EntriesFit(f, std::span(all).subspan(begin, end - begin), page.leaf,
+                      last_piece ? page.next != 0 : true);
   };
-  const auto& all = page.entries;
-  std::vector<std::vector<IndexEntry>> pieces;
+  size_t cut = 0;
   if (appended && all.size() >= 2) {
-    pieces.emplace_back(all.begin(), all.end() - 1);
-    pieces.emplace_back(all.end() - 1, all.end());
+    cut = all.size() - 1;
   } else {
     size_t total = 0;
     for (const IndexEntry& e : all) total += e.key.size();
-    size_t half = 0, cut = 0;
+    size_t half = 0;
     while (cut + 1 < all.size() && (half + all[cut].key.size()) * 2 <= total) {
       half += all[cut].key.size();
       ++cut;
     }
     cut = std::max<size_t>(cut, 1);
-    pieces.emplace_back(all.begin(), all.begin() + cut);
-    pieces.emplace_back(all.begin() + cut, all.end());
   }
-  if (fits(pieces[0], false) && fits(pieces[1], true)) return pieces;
+  if (fits(0, cut, false) && fits(cut, all.size(), true)) return {cut, all.size()};
   // Greedy: fill each page as far as it goes.
-  pieces.clear();
-  std::vector<IndexEntry> current;
-  for (size_t i = 0; i < all.size(); ++i) {
-    current.push_back(all[i]);
-    if (current.size() > 1 && !fits(current, false)) {
-      current.pop_back();
-      pieces.push_back(std::move(current));
-      current = {all[i]};
+  std::vector<size_t> ends;
+  size_t begin = 0;
+  for (size_t i = 1; i < all.size(); ++i) {
+    if (!fits(begin, i + 1, false)) {
+      ends.push_back(i);
+      begin = i;
     }
   }
-  pieces.push_back(std::move(current));
-  return pieces;
+  ends.push_back(all.size());
+  return ends;
 }
 
 }  // namespace
@@ -92,7 +85,7 @@ IndexPage& IndexTree::Load(uint32_t number) { return LoadCached(number).page; }
 
 IndexTree::Step IndexTree::StepTo(uint32_t number, size_t slot) {
   Cached& cached = LoadCached(number);
-  return Step{&cached.page, slot, &cached.dirty};
+  return Step{&cached.page, slot, &cached};
 }
 
 IndexPage& IndexTree::Create(uint32_t number) {
@@ -155,23 +148,28 @@ void IndexTree::Relink(uint32_t number, std::optional<uint32_t> prev,
   IndexPage& page = Load(number);
   if (prev) page.prev = *prev;
   if (next) page.next = *next;
-  cache_[number].dirty = true;
+  Cached& cached = cache_[number];
+  cached.dirty = true;
+  cached.figures.reset();
   relinked_.push_back(number);
 }
 
 void IndexTree::Split(Path& path, size_t level, bool appended) {
   IndexPage& old = *path[level].page;
-  auto pieces = Partition(format_, old, appended);
+  const std::vector<size_t> ends = Partition(format_, old, appended);
   // New pages for every piece but the last, which stays on the old page.
   std::vector<uint32_t> numbers;
-  for (size_t i = 0; i + 1 < pieces.size(); ++i) numbers.push_back(pages_.allocate());
+  for (size_t i = 0; i + 1 < ends.size(); ++i) numbers.push_back(pages_.allocate());
   std::vector<IndexEntry> parent_entries;
-  for (size_t i = 0; i + 1 < pieces.size(); ++i) {
+  size_t begin = 0;
+  for (size_t i = 0; i + 1 < ends.size(); ++i) {
     IndexPage& page = Create(numbers[i]);
     page.leaf = old.leaf;
     page.prev = i == 0 ? old.prev : numbers[i - 1];
-    page.next = i + 2 < pieces.size() ? numbers[i + 1] : old.number;
-    page.entries = std::move(pieces[i]);
+    page.next = i + 2 < ends.size() ? numbers[i + 1] : old.number;
+    page.entries.assign(std::make_move_iterator(old.entries.begin() + begin),
+                        std::make_move_iterator(old.entries.begin() + ends[i]));
+    begin = ends[i];
     IndexEntry up = page.entries.back();
     up.child = page.number;
     if (!page.leaf) {
@@ -182,7 +180,7 @@ void IndexTree::Split(Path& path, size_t level, bool appended) {
   }
   if (old.prev != 0) Relink(old.prev, std::nullopt, numbers.front());
   old.prev = numbers.back();
-  old.entries = std::move(pieces.back());
+  old.entries.erase(old.entries.begin(), old.entries.begin() + begin);
 
   if (level == 0) {
     // The root split: a new root above, with the old root as its tail.
@@ -249,13 +247,24 @@ bool IndexTree::InsertIntoHint(IndexEntry& entry, bool& new_key) {
   if (CompareEntries(*at, entry) == 0) return false;  // the slow path reports it
   // Strictly inside the leaf: both neighbours are on it.
   new_key = at[-1].key != entry.key && at->key != entry.key;
+  IndexPage& leaf = cached->page;
+  if (!cached->figures) cached->figures = FiguresOf(leaf);
+  LeafFigures grown = *cached->figures;
+  grown.whole += entry.key.size() + 4;
+  grown.shortest = std::min(grown.shortest, entry.key.size() + 4);
+  if (!grown.stable_common) {
+    cached->figures.reset();  // worked out anew below, the slow way
+  } else if (!LeafFits(format_, grown, entries.size() + 1, leaf.next != 0)) {
+    return false;  // the slow path splits it
+  }
   entry.child = 0;
   at = entries.insert(at, std::move(entry));
-  if (!IndexPageFits(format_, cached->page)) {
-    entry = std::move(*at);  // give it back for the slow path, which splits
+  if (!grown.stable_common && !IndexPageFits(format_, leaf)) {
+    entry = std::move(*at);  // give it back for the slow path
     entries.erase(at);
     return false;
   }
+  if (grown.stable_common) cached->figures = grown;
   cached->dirty = true;
   return true;
 }
@@ -415,7 +424,10 @@ bool IndexTree::Remove(const IndexEntry& entry) {
 }
 
 void IndexTree::Settle(const Path& path) {
-  for (const Step& s : path) *s.dirty = true;
+  for (const Step& s : path) {
+    s.cached->dirty = true;
+    s.cached->figures.reset();
+  }
   for (uint32_t number : released_) {
     cache_.erase(number);
     fresh_.erase(number);

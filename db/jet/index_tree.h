@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "db/jet/index_page.h"
+#include "db/jet/index_page_writer.h"
 #include "db/jet/pager.h"
 
 namespace act::db::jet {
@@ -67,6 +68,10 @@ class IndexTree {
   struct Cached {
     IndexPage page;
     bool dirty = false;
+    // Kept while only inserts strictly inside the leaf change it (they
+    // change neither its first nor its last entry); cleared by any other
+    // change.
+    std::optional<LeafFigures> figures;
     uint64_t used = 0;
   };
   // Steps point into the cache, which keeps every page of an operation
@@ -74,7 +79,7 @@ class IndexTree {
   struct Step {
     IndexPage* page = nullptr;
     size_t slot = 0;  // node: entry followed (entries.size() = the tail)
-    bool* dirty = nullptr;
+    Cached* cached = nullptr;
   };
   using Path = std::vector<Step>;
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <random>
 
+#include "db/jet/format.h"
 #include "db/jet/index_page_writer.h"
 #include "db/jet/index_tree.h"
 
@@ -64,6 +65,43 @@ TEST(LeafPrefix, MatchesTheDefinitionOnRandomPages) {
     if (ByDefinition(page) > 0) ++compressed;
   }
   EXPECT_GT(compressed, 100);  // the cases were not all trivial
+}
+
+// The figures a writer keeps for a leaf while it inserts strictly inside it
+// give the same answer as working the page out whole. Entries here are long
+// enough that whether a page fits depends on its prefix.
+TEST(LeafPrefix, KeptFiguresDecideTheFitAsTheWholePageDoes) {
+  std::mt19937 random(9);
+  const Format& format = Jet3Format();
+  int decided = 0, fitting = 0, not_fitting = 0;
+  for (int trial = 0; trial < 2000; ++trial) {
+    IndexPage page;
+    page.leaf = true;
+    page.next = trial % 5 == 0 ? 0 : 42;
+    const size_t count = 40 + random() % 60;
+    std::vector<uint8_t> stem(random() % 30, 0x61);
+    for (size_t i = 0; i < count; ++i) {
+      IndexEntry e;
+      e.key = stem;
+      for (size_t extra = 3 + random() % 6; extra > 0; --extra) {
+        e.key.push_back(uint8_t(0x40 + random() % 30));
+      }
+      e.row = {uint32_t(random() % 100000), uint8_t(random() % 40)};
+      page.entries.push_back(std::move(e));
+    }
+    std::sort(page.entries.begin(), page.entries.end(),
+              [](const IndexEntry& a, const IndexEntry& b) { return CompareEntries(a, b) < 0; });
+    LeafFigures figures = FiguresOf(page);
+    if (!figures.stable_common) continue;
+    ++decided;
+    const bool fits = IndexPageFits(format, page);
+    (fits ? fitting : not_fitting)++;
+    ASSERT_EQ(LeafFits(format, figures, page.entries.size(), page.next != 0), fits)
+        << "trial " << trial;
+  }
+  EXPECT_GT(fitting, 100);
+  EXPECT_GT(not_fitting, 100);
+  EXPECT_GT(decided, 1000);
 }
 
 }  // namespace
