@@ -316,19 +316,30 @@ bool IndexTree::Insert(IndexEntry entry) {
 std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
   std::vector<RowPointer> rows;
   if (hint_ != 0) {
-    // A key strictly between the first and last keys of the last leaf used
-    // has all its entries on that leaf.
+    // A key above the first key of the last leaf used has no entry on the
+    // leaves before it. Below its last key, all its entries are on it;
+    // above, and below the first key of the next leaf, it has none.
     auto it = cache_.find(hint_);
-    if (it != cache_.end() && it->second.page.leaf && it->second.page.entries.size() >= 2) {
-      const auto& entries = it->second.page.entries;
-      if (CompareKeys(entries.front().key, key) < 0 && CompareKeys(key, entries.back().key) < 0) {
-        auto e = std::lower_bound(entries.begin(), entries.end(), key,
-                                  [](const IndexEntry& x, const KeyBytes& k) {
-                                    return CompareKeys(x.key, k) < 0;
-                                  });
-        for (; CompareKeys(e->key, key) == 0; ++e) rows.push_back(e->row);
+    if (it != cache_.end() && it->second.page.leaf && !it->second.page.entries.empty()) {
+      const IndexPage& leaf = it->second.page;
+      const auto& entries = leaf.entries;
+      if (CompareKeys(entries.front().key, key) < 0) {
         it->second.used = ++clock_;
-        return rows;
+        if (CompareKeys(key, entries.back().key) < 0) {
+          auto e = std::lower_bound(entries.begin(), entries.end(), key,
+                                    [](const IndexEntry& x, const KeyBytes& k) {
+                                      return CompareKeys(x.key, k) < 0;
+                                    });
+          for (; CompareKeys(e->key, key) == 0; ++e) rows.push_back(e->row);
+          return rows;
+        }
+        if (CompareKeys(key, entries.back().key) > 0) {
+          if (leaf.next == 0) return rows;
+          const IndexPage& next = Load(leaf.next);
+          if (next.leaf && !next.entries.empty() && CompareKeys(key, next.entries.front().key) < 0) {
+            return rows;
+          }
+        }
       }
     }
   }
