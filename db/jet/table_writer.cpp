@@ -140,22 +140,37 @@ RowPointer TableWriter::Place(std::span<const uint8_t> row, uint16_t slot_flags,
       if (page->U8(0) == kPageData && page->U32(4) == table_->page) fill_page_ = *found;
       continue;
     }
-    std::vector<uint8_t> image;
     if (fill_page_ != 0) {
-      image = pager.Get(fill_page_)->bytes();
-      if (fill_page_ == avoid || !DataPageFits(format, image, row.size())) {
+      if (!fill_held_) {
+        fill_image_ = pager.Get(fill_page_)->bytes();
+        fill_held_ = true;
+      }
+      if (fill_page_ == avoid || !DataPageFits(format, fill_image_, row.size())) {
+        ReleaseFillPage();
         if (fill_page_ != avoid) allocator_.MarkPageFull(*table_, fill_page_);
         fill_page_ = 0;
         continue;
       }
     } else {
       fill_page_ = allocator_.AllocateDataPage(*table_);
-      image = NewDataPage(format, table_->page);
+      fill_image_ = NewDataPage(format, table_->page);
+      fill_held_ = true;
     }
-    unsigned slot = AppendDataRow(format, image, row, slot_flags);
-    pager.Write(fill_page_, std::move(image), kWriteRows);
+    unsigned slot = AppendDataRow(format, fill_image_, row, slot_flags);
+    fill_changed_ = true;
     return RowPointer{fill_page_, uint8_t(slot)};
   }
+}
+
+void TableWriter::WriteFillPage() {
+  if (!fill_held_ || !fill_changed_) return;
+  db_.pager().Write(fill_page_, fill_image_, kWriteRows);
+  fill_changed_ = false;
+}
+
+void TableWriter::ReleaseFillPage() {
+  WriteFillPage();
+  fill_held_ = false;
 }
 
 RowPointer TableWriter::Append(std::vector<Value> values) {
@@ -187,6 +202,9 @@ RowPointer TableWriter::Append(std::vector<Value> values) {
 
 void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
                          const std::vector<Value>& new_values) {
+  // This change reads and writes pages through the pager, the page being
+  // filled among them.
+  ReleaseFillPage();
   Pager& pager = db_.pager();
   const Format& format = db_.format();
   // Where the row's body lies now: the header slot, or the body it points at.
@@ -246,6 +264,7 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
     // The body moves to another page; the header slot keeps the row's
     // position (index entries point at it) and now holds the pointer.
     RowPointer moved = Place(row, kSlotDeleted, where.page);
+    ReleaseFillPage();  // the pages below are changed through the pager
     std::vector<uint8_t> pointer = {moved.row, uint8_t(moved.page), uint8_t(moved.page >> 8),
                                     uint8_t(moved.page >> 16)};
     if (body != where) {
@@ -274,6 +293,7 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
 }
 
 void TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
+  ReleaseFillPage();
   Pager& pager = db_.pager();
   const Format& format = db_.format();
   PageRef header_page = pager.Get(where.page);
@@ -309,6 +329,7 @@ void TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
 }
 
 void TableWriter::Finish() {
+  WriteFillPage();
   indexes_.WriteChanges();
   Pager& pager = db_.pager();
   const Format& format = db_.format();

@@ -78,7 +78,17 @@ class TableWriter {
   LongValueWriter long_values_;
   TableIndexes indexes_;
   std::vector<ColumnProperties> properties_;  // like table_->columns
+  // Hands the page being filled to the pager; Release also stops holding
+  // it (before changes that go through the pager).
+  void WriteFillPage();
+  void ReleaseFillPage();
+
   uint32_t fill_page_ = 0;      // page being filled, 0 before the first row
+  // The page being filled is held here between rows and reaches the pager
+  // at Finish(), rather than being copied in and out of it for every row.
+  std::vector<uint8_t> fill_image_;
+  bool fill_held_ = false;
+  bool fill_changed_ = false;
   bool candidates_read_ = false;
   uint32_t next_candidate_ = 1;  // where the free-space map is searched next
   int64_t added_rows_ = 0;
