@@ -127,19 +127,22 @@ IndexTree::Path IndexTree::Descend(const IndexEntry& target) {
   }
 }
 
-void IndexTree::PropagateLast(Path& path, size_t level, const IndexEntry& last) {
+bool IndexTree::PropagateLast(Path& path, size_t level, const IndexEntry& last) {
   // A node entry copies its child's last entry; a change of the last entry
   // of a tail child changes the parent's own last entry, and so on up.
+  bool grew = false;
   for (size_t l = level; l > 0; --l) {
     Step& parent = path[l - 1];
     auto& entries = parent.page->entries;
     if (parent.slot < entries.size()) {
+      grew |= last.key.size() > entries[parent.slot].key.size();
       entries[parent.slot].key = last.key;
       entries[parent.slot].row = last.row;
       bool is_last_child = parent.slot + 1 == entries.size() && parent.page->tail == 0;
-      if (!is_last_child) return;
+      if (!is_last_child) return grew;
     }
   }
+  return grew;
 }
 
 void IndexTree::Relink(uint32_t number, std::optional<uint32_t> prev,
@@ -219,21 +222,33 @@ void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_
   }
 }
 
+void IndexTree::Remember(uint32_t leaf) {
+  // Most recent first; rows that cycle through a few regions of the index
+  // (titles starting with a handful of words) keep a leaf for each.
+  auto at = std::find(hints_.begin(), hints_.end(), leaf);
+  if (at == hints_.end()) at = hints_.end() - 1;
+  std::rotate(hints_.begin(), at, at + 1);
+  hints_.front() = leaf;
+}
+
 IndexTree::Cached* IndexTree::HintedLeaf(const IndexEntry& target) {
-  // Rows arrive in runs that land on the same leaf. When the last leaf used
-  // holds entries on both sides of the target, it is the leaf a descent
-  // would reach (the entries of the leaves before it are all lower, and its
-  // parent's entry, a copy of its last, is not lower), and the change stays
-  // inside it unless it overflows.
-  if (hint_ == 0) return nullptr;
-  auto it = cache_.find(hint_);
-  if (it == cache_.end()) return nullptr;
-  const IndexPage& leaf = it->second.page;
-  if (!leaf.leaf || leaf.entries.size() < 2) return nullptr;
-  if (CompareEntries(leaf.entries.front(), target) >= 0) return nullptr;
-  if (CompareEntries(target, leaf.entries.back()) >= 0) return nullptr;
-  it->second.used = ++clock_;
-  return &it->second;
+  // When a recent leaf holds entries on both sides of the target, it is the
+  // leaf a descent would reach (the entries of the leaves before it are all
+  // lower, and its parent's entry, a copy of its last, is not lower), and
+  // the change stays inside it unless it overflows.
+  for (uint32_t hint : hints_) {
+    if (hint == 0) break;
+    auto it = cache_.find(hint);
+    if (it == cache_.end()) continue;
+    const IndexPage& leaf = it->second.page;
+    if (!leaf.leaf || leaf.entries.size() < 2) continue;
+    if (CompareEntries(leaf.entries.front(), target) >= 0) continue;
+    if (CompareEntries(target, leaf.entries.back()) >= 0) continue;
+    it->second.used = ++clock_;
+    Remember(hint);
+    return &it->second;
+  }
+  return nullptr;
 }
 
 bool IndexTree::InsertIntoHint(IndexEntry& entry, bool& new_key) {
@@ -273,7 +288,7 @@ bool IndexTree::Insert(IndexEntry entry) {
   bool hinted_new_key = false;
   if (InsertIntoHint(entry, hinted_new_key)) return hinted_new_key;
   Path path = Descend(entry);
-  hint_ = path.back().page->number;
+  Remember(path.back().page->number);
   IndexPage& leaf = *path.back().page;
   auto& entries = leaf.entries;
   auto at = std::lower_bound(entries.begin(), entries.end(), entry,
@@ -306,47 +321,50 @@ bool IndexTree::Insert(IndexEntry entry) {
   entry.child = 0;
   entries.insert(at, std::move(entry));
   const bool at_end = pos + 1 == entries.size();
-  if (at_end) PropagateLast(path, path.size() - 1, entries.back());
+  // Node pages are not compressed: only a longer key can make one overflow.
+  const bool ancestors_grew = at_end && PropagateLast(path, path.size() - 1, entries.back());
 
-  SplitOverfull(path, at_end, /*ancestors_changed=*/at_end);
+  SplitOverfull(path, at_end, ancestors_grew);
   Settle(path);
   return new_key;
 }
 
 std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
   std::vector<RowPointer> rows;
-  if (hint_ != 0) {
-    // A key above the first key of the last leaf used has no entry on the
-    // leaves before it. Below its last key, all its entries are on it;
-    // above, and below the first key of the next leaf, it has none.
-    auto it = cache_.find(hint_);
-    if (it != cache_.end() && it->second.page.leaf && !it->second.page.entries.empty()) {
-      const IndexPage& leaf = it->second.page;
-      const auto& entries = leaf.entries;
-      if (CompareKeys(entries.front().key, key) < 0) {
-        it->second.used = ++clock_;
-        if (CompareKeys(key, entries.back().key) < 0) {
-          auto e = std::lower_bound(entries.begin(), entries.end(), key,
-                                    [](const IndexEntry& x, const KeyBytes& k) {
-                                      return CompareKeys(x.key, k) < 0;
-                                    });
-          for (; CompareKeys(e->key, key) == 0; ++e) rows.push_back(e->row);
-          return rows;
-        }
-        if (CompareKeys(key, entries.back().key) > 0) {
-          if (leaf.next == 0) return rows;
-          const IndexPage& next = Load(leaf.next);
-          if (next.leaf && !next.entries.empty() && CompareKeys(key, next.entries.front().key) < 0) {
-            return rows;
-          }
-        }
+  // A key above the first key of a recent leaf has no entry on the leaves
+  // before it. Below its last key, all its entries are on it; above, and
+  // below the first key of the next leaf, it has none.
+  for (uint32_t hint : hints_) {
+    if (hint == 0) break;
+    auto it = cache_.find(hint);
+    if (it == cache_.end() || !it->second.page.leaf || it->second.page.entries.empty()) continue;
+    const IndexPage& leaf = it->second.page;
+    const auto& entries = leaf.entries;
+    if (CompareKeys(entries.front().key, key) >= 0) continue;
+    const int against_last = CompareKeys(key, entries.back().key);
+    if (against_last < 0) {
+      auto e = std::lower_bound(entries.begin(), entries.end(), key,
+                                [](const IndexEntry& x, const KeyBytes& k) {
+                                  return CompareKeys(x.key, k) < 0;
+                                });
+      for (; CompareKeys(e->key, key) == 0; ++e) rows.push_back(e->row);
+    } else if (against_last > 0 && leaf.next != 0) {
+      const IndexPage& next = Load(leaf.next);
+      if (!next.leaf || next.entries.empty() || CompareKeys(key, next.entries.front().key) >= 0) {
+        continue;
       }
+    } else if (against_last == 0) {
+      continue;  // its entries may go on over the next leaf
     }
+    it = cache_.find(hint);  // Load may have rehashed the cache
+    if (it != cache_.end()) it->second.used = ++clock_;
+    Remember(hint);
+    return rows;
   }
   // The smallest entry of this key: the key with the lowest row pointer.
   Path path = Descend(IndexEntry{key, RowPointer{0, 0}, 0});
   uint32_t number = path.back().page->number;
-  hint_ = number;
+  Remember(number);
   for (size_t hops = 0; number != 0; ++hops) {
     if (hops > cache_.size() + pager_.page_count()) Fail(number, "leaf chain has a loop");
     const IndexPage& page = Load(number);

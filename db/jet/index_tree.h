@@ -12,6 +12,7 @@
 // entry for the old page (or its tail field) stays valid.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -92,7 +93,9 @@ class IndexTree {
   // Inserts into the hinted leaf when the entry falls strictly inside it
   // and the leaf still fits; otherwise leaves `entry` as it was.
   bool InsertIntoHint(IndexEntry& entry, bool& new_key);
-  void PropagateLast(Path& path, size_t level, const IndexEntry& last);
+  // Returns whether an ancestor's entry got a longer key.
+  bool PropagateLast(Path& path, size_t level, const IndexEntry& last);
+  void Remember(uint32_t leaf);
   void Split(Path& path, size_t level, bool appended);
   void SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_changed);
   void Unlink(Path& path, size_t level);
@@ -118,7 +121,7 @@ class IndexTree {
   std::unordered_set<uint32_t> fresh_;
   std::vector<uint32_t> released_;
   std::vector<uint32_t> relinked_;
-  uint32_t hint_ = 0;  // the leaf of the last insert or lookup
+  std::array<uint32_t, 8> hints_{};  // leaves of recent inserts and lookups
 };
 
 }  // namespace act::db::jet
