@@ -101,10 +101,12 @@ IndexPage& IndexTree::Create(uint32_t number) {
 IndexTree::Path IndexTree::Descend(const IndexEntry& target) {
   Path path;
   uint32_t number = root_;
+  bool by_tails = true;  // every node so far was left through its tail
   for (;;) {
     if (path.size() > kMaxDepth) Fail(number, "index tree deeper than any Jet builds");
     Step step = StepTo(number, 0);
     if (step.page->leaf) {
+      if (by_tails && step.page->next == 0) rightmost_ = number;
       path.push_back(step);
       return path;
     }
@@ -122,6 +124,7 @@ IndexTree::Path IndexTree::Descend(const IndexEntry& target) {
       slot = entries.size() - 1;
     }
     step.slot = slot;
+    by_tails &= slot == entries.size();
     number = slot < entries.size() ? entries[slot].child : step.page->tail;
     path.push_back(step);
   }
@@ -284,8 +287,36 @@ bool IndexTree::InsertIntoHint(IndexEntry& entry, bool& new_key) {
   return true;
 }
 
+bool IndexTree::AppendToRightmost(IndexEntry& entry, bool& new_key) {
+  // Keys that only grow (counters, dates of new rows) go after the last
+  // entry of the last leaf. That leaf is reached through the tail of every
+  // node above it, and tails carry no key, so nothing above changes unless
+  // the leaf has to split.
+  if (rightmost_ == 0) return false;
+  auto it = cache_.find(rightmost_);
+  if (it == cache_.end()) return false;
+  Cached& cached = it->second;
+  IndexPage& leaf = cached.page;
+  if (!leaf.leaf || leaf.next != 0 || leaf.entries.empty()) return false;
+  if (CompareEntries(leaf.entries.back(), entry) >= 0) return false;
+  if (!cached.figures) cached.figures = FiguresOf(leaf);
+  LeafFigures grown = *cached.figures;
+  grown.whole += entry.key.size() + 4;
+  grown.shortest = std::min(grown.shortest, entry.key.size() + 4);
+  grown.stable_common.reset();  // the last entry changes
+  if (!LeafFits(format_, grown, leaf.entries.size() + 1, false)) return false;
+  new_key = leaf.entries.back().key != entry.key;
+  entry.child = 0;
+  leaf.entries.push_back(std::move(entry));
+  cached.figures = grown;
+  cached.dirty = true;
+  cached.used = ++clock_;
+  return true;
+}
+
 bool IndexTree::Insert(IndexEntry entry) {
   bool hinted_new_key = false;
+  if (AppendToRightmost(entry, hinted_new_key)) return hinted_new_key;
   if (InsertIntoHint(entry, hinted_new_key)) return hinted_new_key;
   Path path = Descend(entry);
   Remember(path.back().page->number);
@@ -420,6 +451,7 @@ void IndexTree::Unlink(Path& path, size_t level) {
 }
 
 bool IndexTree::Remove(const IndexEntry& entry) {
+  rightmost_ = 0;  // a removal may unlink pages on the right edge; found again by a descent
   Path path = Descend(entry);
   IndexPage& leaf = *path.back().page;
   auto& entries = leaf.entries;

@@ -93,6 +93,9 @@ class IndexTree {
   // Inserts into the hinted leaf when the entry falls strictly inside it
   // and the leaf still fits; otherwise leaves `entry` as it was.
   bool InsertIntoHint(IndexEntry& entry, bool& new_key);
+  // Appends after the last entry of the last leaf when the entry belongs
+  // there and the leaf still fits; otherwise leaves `entry` as it was.
+  bool AppendToRightmost(IndexEntry& entry, bool& new_key);
   // Returns whether an ancestor's entry got a longer key.
   bool PropagateLast(Path& path, size_t level, const IndexEntry& last);
   void Remember(uint32_t leaf);
@@ -122,6 +125,9 @@ class IndexTree {
   std::vector<uint32_t> released_;
   std::vector<uint32_t> relinked_;
   std::array<uint32_t, 8> hints_{};  // leaves of recent inserts and lookups
+  // The last leaf, when a descent found it through the tails of all the
+  // nodes above (splits keep it so: the lower part moves to a new page).
+  uint32_t rightmost_ = 0;
 };
 
 }  // namespace act::db::jet
