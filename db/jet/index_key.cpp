@@ -162,6 +162,7 @@ void AppendKeyColumn(KeyBytes& key, const Format& format, const ColumnDef& colum
 KeyBytes EncodeIndexKey(const Format& format, const TableDefinition& table,
                         const RealIndex& index, std::span<const Value> row) {
   KeyBytes key;
+  key.reserve(24 * index.columns.size());  // most keys then take one allocation
   for (const IndexColumn& ic : index.columns) {
     size_t at = 0;
     while (at < table.columns.size() && table.columns[at].number != ic.column_number) ++at;

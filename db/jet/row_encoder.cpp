@@ -100,9 +100,9 @@ std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& tabl
   }
 
   std::vector<uint8_t> row;
-  // Column count, fixed part, variable data, its offset table and the null
-  // mask: one allocation for the whole row.
-  row.reserve(1 + fixed_size + var_bytes + 2 * (nvar + 3) + mask_size);
+  // Column count, fixed part, variable data, its offset table (with room
+  // for a few jump bytes) and the null mask: one allocation for the row.
+  row.reserve(1 + fixed_size + var_bytes + 2 * (nvar + 3) + mask_size + 8);
   row.push_back(uint8_t(table.max_columns));
   row.resize(1 + fixed_size, 0);
   for (size_t i = 0; i < table.columns.size(); ++i) {
@@ -115,6 +115,7 @@ std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& tabl
   }
   if (nvar > 0) {
     std::vector<size_t> offsets;  // var0..var(n-1), then EOD
+    offsets.reserve(nvar + 1);
     for (size_t k = 0; k < nvar; ++k) {
       offsets.push_back(row.size());
       if (var_fields[k] && var_fields[k]->present) {
