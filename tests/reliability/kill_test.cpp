@@ -22,7 +22,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -30,6 +29,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "tests/reliability/kill_landing.h"
 #include "tests/support/carry_over_databases.h"
 #include "tests/support/sample_drive.h"
 #include "tests/support/temp_drive.h"
@@ -45,33 +45,6 @@ using Clock = std::chrono::steady_clock;
 long EnvNumber(const char* name, long fallback) {
   const char* text = std::getenv(name);
   return text && *text ? std::strtol(text, nullptr, 10) : fallback;
-}
-
-// Relative path -> content digest ("<folder>" for folders). Large trees are
-// compared by digest rather than by holding their bytes.
-using Digest = std::map<std::string, std::string>;
-
-std::string FileDigest(const stdfs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  uint64_t hash = 1469598103934665603ull, size = 0;
-  char buffer[1 << 16];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    for (std::streamsize i = 0; i < in.gcount(); ++i) {
-      hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
-    }
-    size += static_cast<uint64_t>(in.gcount());
-  }
-  return std::to_string(size) + ":" + std::to_string(hash);
-}
-
-Digest TreeDigest(const stdfs::path& root) {
-  Digest out;
-  if (!stdfs::is_directory(root)) return {{"<absent>", ""}};
-  for (const auto& entry : stdfs::recursive_directory_iterator(root)) {
-    std::string rel = stdfs::relative(entry.path(), root).generic_string();
-    out[rel] = entry.is_directory() ? "<folder>" : FileDigest(entry.path());
-  }
-  return out;
 }
 
 class KillTest : public ::testing::Test {
@@ -106,6 +79,8 @@ class KillTest : public ::testing::Test {
 
     root_ = drive_.root();
     old_installation_ = TreeDigest(root_ / "zentaroDeck");
+    refs_.old_installation = old_installation_;
+    refs_.package = TreeDigest(root_ / "media" / "zentaroDeck_NEW");
   }
 
   // Starts the program; returns its process id.
@@ -150,6 +125,12 @@ class KillTest : public ::testing::Test {
   act::testing::TempDrive drive_;
   stdfs::path root_;
   Digest old_installation_;
+  RunReferences refs_;
+};
+
+// What the kills that landed in one step of the run left.
+struct LandingCount {
+  int kills = 0, in_place = 0, backup_only = 0, new_in_place = 0, reruns_same = 0;
 };
 
 TEST_F(KillTest, KilledAtRandomMomentsTheOldInstallationSurvivesAndARerunCompletes) {
@@ -160,12 +141,19 @@ TEST_F(KillTest, KilledAtRandomMomentsTheOldInstallationSurvivesAndARerunComplet
   const Digest installation = TreeDigest(root_ / "zentaroDeck");
   const Digest support = TreeDigest(root_ / "SOPORTE");
   ASSERT_EQ(TreeDigest(root_ / "SOPORTE" / "zentaroDeck_2.0.0.0"), old_installation_);
+  refs_.new_installation = installation;
   Restore();
   ASSERT_EQ(TreeDigest(root_ / "zentaroDeck"), old_installation_);
   Clock::time_point start = Clock::now();
   ASSERT_EQ(RunToEnd(), 0);
   const auto full_run = Clock::now() - start;
   Restore();
+
+  // The new installation as the promotion finds it, and as each manifest
+  // delete leaves it.
+  const Digest staged = refs_.Staged();
+  Digest without_first = staged;
+  without_first.erase("actualizador.ini");
 
   const long trials = EnvNumber("ACT_KILL_TRIALS", 50);
   const unsigned seed = static_cast<unsigned>(
@@ -175,6 +163,8 @@ TEST_F(KillTest, KilledAtRandomMomentsTheOldInstallationSurvivesAndARerunComplet
   std::uniform_int_distribution<long> moment(0, static_cast<long>(span.count() * 11 / 10));
 
   int killed = 0, finished = 0, reruns = 0, backup_only = 0;
+  LandingCount landings[kLandings];
+  Clock::time_point trials_start = Clock::now();
   for (long t = 0; t < trials; ++t) {
     const long after_us = moment(random);
     SCOPED_TRACE("seed " + std::to_string(seed) + ", trial " + std::to_string(t) + ", kill after " +
@@ -182,37 +172,64 @@ TEST_F(KillTest, KilledAtRandomMomentsTheOldInstallationSurvivesAndARerunComplet
     pid_t pid = Start();
     std::this_thread::sleep_for(std::chrono::microseconds(after_us));
     kill(pid, SIGKILL);
-    if (Wait(pid) == -1) ++killed;
+    const bool was_killed = Wait(pid) == -1;
+    if (was_killed) ++killed;
     else ++finished;
 
     const Digest in_place = TreeDigest(root_ / "zentaroDeck");
     const Digest backed_up = TreeDigest(root_ / "SOPORTE" / "zentaroDeck_2.0.0.0");
+    const Digest staging = TreeDigest(root_ / "zentaroDeck_NEW");
+    const Landing landing = LandingOf(refs_, in_place, staging);
+    LandingCount& count = landings[static_cast<int>(landing)];
+    if (was_killed) ++count.kills;
     ASSERT_TRUE(in_place == old_installation_ || backed_up == old_installation_)
-        << "the old installation is whole in neither place";
+        << "the old installation is whole in neither place (" << LandingName(landing) << ")";
     if (in_place == old_installation_) {
-      ASSERT_EQ(RunToEnd(), 0);
-      EXPECT_EQ(TreeDigest(root_ / "zentaroDeck"), installation);
-      EXPECT_EQ(TreeDigest(root_ / "SOPORTE"), support);
-      EXPECT_FALSE(stdfs::exists(root_ / "zentaroDeck_NEW"));
+      ++count.in_place;
+      ASSERT_EQ(RunToEnd(), 0) << LandingName(landing);
+      const bool same = TreeDigest(root_ / "zentaroDeck") == installation &&
+                        TreeDigest(root_ / "SOPORTE") == support &&
+                        !stdfs::exists(root_ / "zentaroDeck_NEW");
+      EXPECT_TRUE(same) << "the rerun after a kill in " << LandingName(landing)
+                        << " left another result than an uninterrupted run";
+      if (same) ++count.reruns_same;
       ++reruns;
     } else if (in_place.count("<absent>")) {
-      ++backup_only;  // between the backup and the promotion: no rerun by design
+      // Between the backup and the promotion: no rerun by design, and the
+      // new installation waits whole in the staging folder.
+      ++count.backup_only;
+      ++backup_only;
+      EXPECT_EQ(staging, staged);
     } else {
       // The new installation is in place: the kill came after the promotion.
+      ++count.new_in_place;
       EXPECT_TRUE(backed_up == old_installation_);
+      EXPECT_TRUE(in_place == staged || in_place == without_first || in_place == installation);
     }
     Restore();
-    std::printf("[trial %ld] kill after %ld us: %s\n", t, after_us,
+    std::printf("[trial %ld] kill after %ld us%s, in %s: %s\n", t, after_us,
+                was_killed ? "" : " (run had ended)", LandingName(landing),
                 in_place == old_installation_ ? "installation in place, rerun completed"
                 : in_place.count("<absent>")  ? "old installation in the backup only"
                                               : "new installation in place");
     std::fflush(stdout);
   }
-  std::printf("[figures] seed %u, full run %lld ms, %ld trials: %d killed, %d finished first, "
+  const auto trials_time = Clock::now() - trials_start;
+  std::printf("[figures] seed %u, full run %lld ms, %ld trials in %lld s: %d killed, %d finished first, "
               "%d reruns completed, %d left between backup and promotion\n",
               seed,
               static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(full_run).count()),
-              trials, killed, finished, reruns, backup_only);
+              trials,
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(trials_time).count()),
+              killed, finished, reruns, backup_only);
+  std::printf("[landings] step: kills, old installation in \\zentaroDeck, in the backup only, "
+              "new installation in place, reruns with the uninterrupted result\n");
+  for (int i = 0; i < kLandings; ++i) {
+    const LandingCount& c = landings[i];
+    if (c.kills + c.in_place + c.backup_only + c.new_in_place == 0) continue;
+    std::printf("[landings] %s: %d, %d, %d, %d, %d\n", LandingName(static_cast<Landing>(i)), c.kills,
+                c.in_place, c.backup_only, c.new_in_place, c.reruns_same);
+  }
   EXPECT_GT(killed, 0);
 }
 
