@@ -7,7 +7,9 @@
 // drive is left in, and that a later run still gives the normal result.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/error.h"
@@ -285,14 +287,21 @@ void BreakEveryOperation(RunDrive& d, const Reference& ref, Mode mode, Figures& 
 
 struct Drive {
   bool earlier_backups;
-  int songs;
+  int songs;  // kSongsFromEnvironment: ACT_FAULT_SONGS, the test skipped without it
   const char* name;
 };
+constexpr int kSongsFromEnvironment = -1;
 
 class WholeRunFaultTest : public ::testing::TestWithParam<Drive> {};
 
 TEST_P(WholeRunFaultTest, EveryOperationFailedAndStoppedAt) {
-  RunDrive d({.earlier_backups = GetParam().earlier_backups, .songs = GetParam().songs});
+  int songs = GetParam().songs;
+  if (songs == kSongsFromEnvironment) {
+    const char* text = std::getenv("ACT_FAULT_SONGS");
+    songs = text ? std::atoi(text) : 0;
+    if (songs <= 0) GTEST_SKIP() << "set ACT_FAULT_SONGS to the number of installed songs";
+  }
+  RunDrive d({.earlier_backups = GetParam().earlier_backups, .songs = songs});
   Reference ref = MakeReference(d);
   ASSERT_FALSE(HasFailure());
   // The reference itself: the old installation became the version backup.
@@ -301,11 +310,15 @@ TEST_P(WholeRunFaultTest, EveryOperationFailedAndStoppedAt) {
   for (Mode mode : {Mode::kFail, Mode::kStopDead, Mode::kPowerCut}) {
     Figures f;
     f.operations = ref.log.size();
+    const auto start = std::chrono::steady_clock::now();
     BreakEveryOperation(d, ref, mode, f);
-    std::printf("[figures] %s, %s: %zu operations, %zu trials, %zu reruns, %zu absorbed, "
-                "%zu damaged new installations\n",
-                GetParam().name, ModeName(mode), f.operations,
-                f.trials, f.reruns, f.absorbed, f.damaged_new_installations);
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+    std::printf("[figures] %s (%d songs), %s: %zu operations, %zu trials, %zu reruns, %zu absorbed, "
+                "%zu damaged new installations, %lld s\n",
+                GetParam().name, songs, ModeName(mode), f.operations, f.trials, f.reruns, f.absorbed,
+                f.damaged_new_installations, static_cast<long long>(seconds.count()));
+    std::fflush(stdout);
     EXPECT_EQ(f.trials, ref.log.size());
     // The staging folder is flushed before the swap, so a power cut
     // anywhere leaves the new installation whole once it is in place.
@@ -315,12 +328,16 @@ TEST_P(WholeRunFaultTest, EveryOperationFailedAndStoppedAt) {
 
 // The third drive carries a database of installed songs over into the
 // package's through the Jet engine, so that stops land inside its page
-// writes too.
+// writes too. The fourth does the same with as many songs as
+// ACT_FAULT_SONGS says, by hand: a few thousand songs make a run of
+// thousands of operations, each broken three ways, far too long for every
+// build.
 INSTANTIATE_TEST_SUITE_P(
     Drives, WholeRunFaultTest,
     ::testing::Values(Drive{false, 0, "WithoutSupportFolder"},
                       Drive{true, 0, "WithEarlierBackups"},
-                      Drive{false, 300, "CarryingADatabaseOf300Songs"}),
+                      Drive{false, 300, "CarryingADatabaseOf300Songs"},
+                      Drive{true, kSongsFromEnvironment, "CarryingTheDatabaseOfActFaultSongs"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
