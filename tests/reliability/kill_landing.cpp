@@ -101,7 +101,7 @@ const char* LandingName(Landing landing) {
     case Landing::kFolderCopies: return "7.3 folder copies";
     case Landing::kFileCopies: return "7.4 file copies";
     case Landing::kSearchSettings: return "7.5 search settings";
-    case Landing::kFlush: return "8.0 staging flush";
+    case Landing::kFlush: return "8.0 staging flush, up to the rename";
     case Landing::kSwapBeforeBackup: return "8.1-8.3 rename, support folder, before the backup move";
     case Landing::kBackupOnly: return "8.3-8.5 after the backup move, before the promotion";
     case Landing::kManifests: return "8.6-8.7 manifest deletes";
@@ -124,8 +124,10 @@ Landing LandingOf(const RunReferences& refs, const Digest& installation, const D
     }
     return Landing::kAfterLastStep;
   }
-  if (staging.count("<absent>") || !StagingCopied(refs, staging)) return Landing::kStagingCopy;
+  if (staging.count("<absent>")) return Landing::kStagingCopy;
+  // The package brings no datos.mdb: it is the renamed datos.new.
   if (staging.count("datos.mdb")) return Landing::kSwapBeforeBackup;
+  if (!StagingCopied(refs, staging)) return Landing::kStagingCopy;
   if (Find(staging, "datos.new") == Find(refs.package, "datos.new")) return Landing::kBeforeDatabase;
   for (const Stage& stage : kStages) {
     for (const auto& [path, digest] : refs.new_installation) {

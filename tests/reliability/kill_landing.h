@@ -26,7 +26,7 @@ enum class Landing {
   kFolderCopies,     // skins, fotos
   kFileCopies,       // licencia.txt
   kSearchSettings,   // supersearch\settings.ini
-  kFlush,            // everything carried over; staging flushed, not renamed
+  kFlush,            // everything carried over; the flush under way or done, datos.new not renamed
   kSwapBeforeBackup, // datos.new renamed, support folder; installation still in place
   kBackupOnly,       // installation moved to the backup, staging not promoted
   kManifests,        // promoted; a manifest file still in it
