@@ -306,8 +306,10 @@ constexpr const char* kTracedCalls =
 
 TEST_F(KillTest, KilledRightBeforeEachSystemCallOfTheSwap) {
   // strace needs ptrace, which some containers forbid.
-  if (access(kStrace, X_OK) != 0 || std::system("/usr/bin/strace -qq -o /dev/null /bin/true") != 0)
+  if (access(kStrace, X_OK) != 0 ||
+      std::system((std::string(kStrace) + " -qq -o /dev/null /bin/true").c_str()) != 0) {
     GTEST_SKIP() << kStrace << " cannot trace here";
+  }
   RunReference();
   if (HasFatalFailure()) return;
 
@@ -333,9 +335,9 @@ TEST_F(KillTest, KilledRightBeforeEachSystemCallOfTheSwap) {
     const Call& call = calls[i];
     SCOPED_TRACE("killed before " + call.line);
     const std::string inject = "inject=" + call.name + ":signal=KILL:when=" + std::to_string(call.nth);
-    EXPECT_EQ(Wait(Start({kStrace, "-qq", "-s", "4096", "-o", "/dev/null", "-e", "trace=" + call.name, "-e", inject})),
-              -1)
-        << "the run was not killed";
+    const std::vector<std::string> strace = {kStrace, "-qq", "-o", "/dev/null", "-e",
+                                             "trace=" + call.name, "-e", inject};
+    EXPECT_EQ(Wait(Start(strace)), -1) << "the run was not killed";
     Landing landing;
     bool rerun_same = false;
     const Outcome outcome = Judge(landing, rerun_same);
