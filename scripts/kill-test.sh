@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The large SIGKILL run: actualizador-cli killed at random moments of an
 # update whose package carries several hundred megabytes of media and whose
-# installed database holds 100,000 songs, then checked and rerun.
+# installed database holds 100,000 songs, then checked and rerun; then the
+# same update killed right before each system call of its swap (needs
+# strace). Figures and what they prove: tests/reliability/README.md.
 #   scripts/kill-test.sh [build-folder] [trials] [package-MB] [songs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
