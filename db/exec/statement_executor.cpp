@@ -310,7 +310,7 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
 
 StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatement& s,
                                std::string_view statement) {
-  jet::IndexSpec index;
+  jet::IndexRequest index;
   index.name = s.index;
   for (const auto& c : s.columns) index.columns.push_back({c.name, c.descending});
   index.unique = s.unique;

@@ -10,11 +10,6 @@ namespace act::db::jet {
 
 namespace {
 
-void StoreU16(uint8_t* p, uint16_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-
 unsigned Slots(const Format& format, std::span<const uint8_t> page) {
   return LoadU16(page.data() + format.data_row_count);
 }

@@ -20,23 +20,8 @@ constexpr int kPrimaryKeyExists = 3283;
 constexpr uint8_t kPrimaryKind = 1;
 constexpr int kMaxIndexColumns = 10;
 
-void PutU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-}
 void AppendU32(std::vector<uint8_t>& b, uint32_t v) {
   for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
-}
-uint32_t GetU32(const std::vector<uint8_t>& b, size_t at) { return LoadU32(&b[at]); }
-
-bool AnyNull(const TableDefinition& t, const RealIndex& index, const std::vector<Value>& row,
-             bool all) {
-  size_t nulls = 0;
-  for (const IndexColumn& ic : index.columns) {
-    for (size_t i = 0; i < t.columns.size(); ++i) {
-      if (t.columns[i].number == ic.column_number && row[i].is_null()) ++nulls;
-    }
-  }
-  return all ? nulls == index.columns.size() : nulls > 0;
 }
 
 // A usage-map row for the new index: on the page that holds the table's
@@ -93,13 +78,13 @@ void StoreTableDefinition(Database& db, PageAllocator& allocator, const TableDef
     if (i > 0) {
       std::copy(definition.begin(), definition.begin() + 4, image.begin());  // 02 01 'VC'
     }
-    PutU32(image, 4, i + 1 < pages.size() ? pages[i + 1] : 0);
+    StoreU32(&image[4], i + 1 < pages.size() ? pages[i + 1] : 0);
     db.pager().Write(pages[i], std::move(image), kWriteDefinitions);
   }
 }
 
 void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table_name,
-                 const IndexSpec& spec) {
+                 const IndexRequest& request) {
   const Format& f = db.format();
   if (!f.is_jet3()) {
     throw JetFailure(kJetOperationNotSupported, db.path() + ": CREATE INDEX on a Jet 4 file");
@@ -107,25 +92,25 @@ void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table_
   auto table = db.Table(table_name);
   const std::string where = db.path() + ": table '" + std::string(table_name) + "'";
   for (const LogicalIndex& logical : table->logical_indexes) {
-    if (SameName(logical.name, spec.name)) {
-      throw JetFailure(kIndexNameExists, where + " already has an index named '" + spec.name + "'");
+    if (SameName(logical.name, request.name)) {
+      throw JetFailure(kIndexNameExists, where + " already has an index named '" + request.name + "'");
     }
-    if (spec.primary && logical.kind == kPrimaryKind) {
+    if (request.primary && logical.kind == kPrimaryKind) {
       throw JetFailure(kPrimaryKeyExists, where + " already has a primary key");
     }
   }
-  if (spec.columns.empty() || spec.columns.size() > kMaxIndexColumns) {
+  if (request.columns.empty() || request.columns.size() > kMaxIndexColumns) {
     throw JetFailure(kJetOperationNotSupported, where + ": an index takes 1 to 10 columns");
   }
   RealIndex index;
-  for (const IndexSpec::Column& c : spec.columns) {
+  for (const IndexRequest::Column& c : request.columns) {
     const ColumnDef* column = table->FindColumn(c.name);
     if (!column) throw JetFailure(kJetItemNotFound, where + " has no field '" + c.name + "'");
     index.columns.push_back({column->number, !c.descending});
   }
-  if (spec.unique || spec.primary) index.flags |= kIndexUnique;
-  if (spec.ignore_null) index.flags |= kIndexIgnoreNulls;
-  if (spec.primary || spec.disallow_null) index.flags |= kIndexRequired;
+  if (request.unique || request.primary) index.flags |= kIndexUnique;
+  if (request.ignore_null) index.flags |= kIndexIgnoreNulls;
+  if (request.primary || request.disallow_null) index.flags |= kIndexRequired;
 
   // An existing real index with the same columns and flags serves as well.
   const RealIndex* shared = nullptr;
@@ -147,12 +132,12 @@ void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table_
     std::vector<Value> row(table->columns.size());
     while (scan.Next()) {
       for (size_t i = 0; i < row.size(); ++i) row[i] = scan.Get(i);
-      if ((index.flags & kIndexRequired) && AnyNull(*table, index, row, false)) {
-        throw JetFailure(kJetIndexNull, where + ", index '" + spec.name + "'");
+      if ((index.flags & kIndexRequired) && NullKeyColumns(*table, index, row) > 0) {
+        throw JetFailure(kJetIndexNull, where + ", index '" + request.name + "'");
       }
-      if ((index.flags & kIndexIgnoreNulls) && AnyNull(*table, index, row, true)) continue;
+      if ((index.flags & kIndexIgnoreNulls) && NullKeyColumns(*table, index, row) == index.columns.size()) continue;
       entries.push_back({EncodeIndexKey(f, *table, index, row), scan.position(), 0});
-      if ((index.flags & kIndexUnique) && AnyNull(*table, index, row, false)) {
+      if ((index.flags & kIndexUnique) && NullKeyColumns(*table, index, row) > 0) {
         entries.back().child = 1;  // marks a key with a Null: never a duplicate
       }
     }
@@ -163,7 +148,7 @@ void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table_
       if (!repeat) ++distinct;
       if (repeat && (index.flags & kIndexUnique) && entries[i].child == 0 &&
           entries[i - 1].child == 0) {
-        throw JetFailure(kJetDuplicateKey, where + ", index '" + spec.name + "'");
+        throw JetFailure(kJetDuplicateKey, where + ", index '" + request.name + "'");
       }
     }
     for (IndexEntry& e : entries) e.child = 0;
@@ -173,9 +158,9 @@ void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table_
   const uint32_t logical_number = uint32_t(table->logical_indexes.size());
   const uint32_t real_number = shared ? shared->number : index.number;
   // Inserted from the back, so that the offsets in front stay valid.
-  auto name = Utf8ToCp1252(spec.name);
+  auto name = Utf8ToCp1252(request.name);
   if (!name || name->size() > 64) {
-    throw JetFailure(kJetOperationNotSupported, where + ": index name '" + spec.name + "'");
+    throw JetFailure(kJetOperationNotSupported, where + ": index name '" + request.name + "'");
   }
   std::vector<uint8_t> name_bytes = {uint8_t(name->size())};
   name_bytes.insert(name_bytes.end(), name->begin(), name->end());
@@ -189,7 +174,7 @@ void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table_
   AppendU32(logical, 0);           // related table: none
   logical.push_back(0x04);         // cascade bytes as Access writes them outside relationships
   logical.push_back(0x04);
-  logical.push_back(spec.primary ? kPrimaryKind : 0);
+  logical.push_back(request.primary ? kPrimaryKind : 0);
   def.insert(def.begin() + table->logical_names_offset, logical.begin(), logical.end());
 
   if (!shared) {
@@ -210,8 +195,8 @@ void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table_
         s[0] = s[1] = 0xFF;
       }
     }
-    PutU32(real, f.real_index_map, uint32_t(index.map.row) | (index.map.page << 8));
-    PutU32(real, f.real_index_root, index.root);
+    StoreU32(&real[f.real_index_map], uint32_t(index.map.row) | (index.map.page << 8));
+    StoreU32(&real[f.real_index_root], index.root);
     real[f.real_index_flags] = index.flags;
     def.insert(def.begin() + table->logical_indexes_offset, real.begin(), real.end());
 
@@ -221,10 +206,10 @@ void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table_
     AppendU32(counters, distinct);
     def.insert(def.begin() + f.tdef_index_counters + index.number * f.tdef_index_counter_size,
                counters.begin(), counters.end());
-    PutU32(def, f.tdef_real_indexes, GetU32(def, f.tdef_real_indexes) + 1);
+    StoreU32(&def[f.tdef_real_indexes], LoadU32(&def[f.tdef_real_indexes]) + 1);
   }
-  PutU32(def, f.tdef_logical_indexes, GetU32(def, f.tdef_logical_indexes) + 1);
-  PutU32(def, 8, uint32_t(def.size()));
+  StoreU32(&def[f.tdef_logical_indexes], LoadU32(&def[f.tdef_logical_indexes]) + 1);
+  StoreU32(&def[8], uint32_t(def.size()));
   StoreTableDefinition(db, allocator, *table, std::move(def));
   db.Reload();
 }

@@ -16,7 +16,7 @@
 
 namespace act::db::jet {
 
-struct IndexSpec {
+struct IndexRequest {
   struct Column {
     std::string name;
     bool descending = false;
@@ -32,7 +32,7 @@ struct IndexSpec {
 // Writes through the pager; the caller brackets it with deferred writes and
 // reloads the database's definitions afterwards (done here too).
 void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table,
-                 const IndexSpec& index);
+                 const IndexRequest& index);
 
 // The TDEF chain rewritten with `definition` (its length field already
 // set): existing pages reused in order, continuation pages added from the

@@ -174,6 +174,17 @@ KeyBytes EncodeIndexKey(const Format& format, const TableDefinition& table,
   return key;
 }
 
+size_t NullKeyColumns(const TableDefinition& table, const RealIndex& index,
+                      std::span<const Value> row) {
+  size_t nulls = 0;
+  for (const IndexColumn& ic : index.columns) {
+    size_t at = 0;
+    while (at < table.columns.size() && table.columns[at].number != ic.column_number) ++at;
+    if (at >= table.columns.size() || at >= row.size() || row[at].is_null()) ++nulls;
+  }
+  return nulls;
+}
+
 int CompareKeys(std::span<const uint8_t> a, std::span<const uint8_t> b) {
   size_t n = std::min(a.size(), b.size());
   int c = n ? std::memcmp(a.data(), b.data(), n) : 0;

@@ -30,6 +30,13 @@ void AppendKeyColumn(KeyBytes& key, const Format& format, const ColumnDef& colum
 KeyBytes EncodeIndexKey(const Format& format, const TableDefinition& table,
                         const RealIndex& index, std::span<const Value> row);
 
+// How many of the index's key columns hold Null in `row` (values indexed
+// like table.columns; a column the row lacks counts as Null). An index that
+// ignores Nulls lists no row whose key columns are all Null; a unique index
+// takes any number of keys holding one.
+size_t NullKeyColumns(const TableDefinition& table, const RealIndex& index,
+                      std::span<const Value> row);
+
 // memcmp order, a shorter key first when it is a prefix of the other.
 int CompareKeys(std::span<const uint8_t> a, std::span<const uint8_t> b);
 

@@ -10,11 +10,6 @@ namespace act::db::jet {
 
 namespace {
 
-void StoreU16(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-void StoreU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-
 // Byte `i` of an entry as stored whole, without building it: the key, then
 // the row pointer (the prefix never reaches a node's child page, since only
 // leaves are compressed).
@@ -156,7 +151,7 @@ std::vector<uint8_t> EncodeIndexPage(const Format& f, uint32_t owner, const Inde
   if (f.index_prefix_size == 1) {
     out[f.index_prefix] = uint8_t(prefix);
   } else {
-    StoreU16(&out[f.index_prefix], prefix);
+    StoreU16(&out[f.index_prefix], uint16_t(prefix));
   }
   out[f.index_prefix + f.index_prefix_size] = page.leaf ? 0x00 : 0x01;
 
@@ -177,7 +172,7 @@ std::vector<uint8_t> EncodeIndexPage(const Format& f, uint32_t owner, const Inde
     size_t bit = at - f.index_first_entry;
     out[f.index_bitmap + bit / 8] |= uint8_t(1u << (bit % 8));
   }
-  StoreU16(&out[2], uint32_t(f.page_size - at));
+  StoreU16(&out[2], uint16_t(f.page_size - at));
   return out;
 }
 

@@ -28,13 +28,6 @@ const Value& ColumnValue(const TableDefinition& table, const std::vector<Value>&
   return kNull;
 }
 
-bool AnyKeyNull(const TableDefinition& table, const RealIndex& index,
-                const std::vector<Value>& row) {
-  return std::any_of(index.columns.begin(), index.columns.end(), [&](const IndexColumn& ic) {
-    return ColumnValue(table, row, ic.column_number).is_null();
-  });
-}
-
 // The name Access users know the index by: the primary key's, else the
 // first logical index on it.
 std::string IndexName(const TableDefinition& table, const RealIndex& index) {
@@ -134,7 +127,7 @@ void Check(Database& db, const TableDefinition& table, const std::vector<Value>&
            const TableIndexes::RowKeys* keys) {
   const std::string table_name = TableName(db, table.page);
   for (const RealIndex& index : table.real_indexes) {
-    const bool any_null = AnyKeyNull(table, index, row);
+    const bool any_null = NullKeyColumns(table, index, row) > 0;
     if ((index.flags & kIndexRequired) && any_null) {
       throw JetFailure(kJetIndexNull, db.path() + ": table '" + table_name + "', index '" +
                                           IndexName(table, index) + "'");
@@ -151,7 +144,7 @@ void Check(Database& db, const TableDefinition& table, const std::vector<Value>&
   }
   for (const Relation& r : Relations(db, table, kReferencingSide)) {
     // A foreign key with a Null refers to nothing and is allowed.
-    if (AnyKeyNull(table, *r.mine, row)) continue;
+    if (NullKeyColumns(table, *r.mine, row) > 0) continue;
     KeyBytes key = CrossKey(db, table, *r.mine, row, *r.other, *r.theirs);
     if (Lookup(db, *r.other, *r.theirs, key, own).empty()) {
       throw JetFailure(kJetRelatedRecordRequired,
@@ -177,7 +170,7 @@ void CheckIndexConstraints(Database& db, TableIndexes& own, const std::vector<Va
 void CheckDeleteConstraints(Database& db, const TableDefinition& table,
                             const std::vector<Value>& row) {
   for (const Relation& r : Relations(db, table, kReferencedSide)) {
-    if (AnyKeyNull(table, *r.mine, row)) continue;
+    if (NullKeyColumns(table, *r.mine, row) > 0) continue;
     KeyBytes key = CrossKey(db, table, *r.mine, row, *r.other, *r.theirs);
     if (Lookup(db, *r.other, *r.theirs, key, nullptr).empty()) continue;
     if (r.logical->cascade_deletes == 1) {

@@ -59,4 +59,13 @@ inline uint32_t LoadU24BE(const uint8_t* p) { return (uint32_t(p[0]) << 16) | (p
 inline uint32_t LoadU32BE(const uint8_t* p) { return (uint32_t(p[0]) << 24) | LoadU24BE(p + 1); }
 inline uint64_t LoadU64(const uint8_t* p) { return LoadU32(p) | (uint64_t(LoadU32(p + 4)) << 32); }
 
+// Their writing counterparts, for page images being built.
+inline void StoreU16(uint8_t* p, uint16_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+}
+inline void StoreU32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+
 }  // namespace act::db::jet

@@ -10,13 +10,8 @@ namespace {
 
 // An index with "ignore nulls" lists no row whose key columns are all Null.
 bool Skipped(const TableDefinition& table, const RealIndex& index, const std::vector<Value>& row) {
-  if (!(index.flags & kIndexIgnoreNulls)) return false;
-  for (const IndexColumn& ic : index.columns) {
-    for (size_t i = 0; i < table.columns.size() && i < row.size(); ++i) {
-      if (table.columns[i].number == ic.column_number && !row[i].is_null()) return false;
-    }
-  }
-  return true;
+  return (index.flags & kIndexIgnoreNulls) &&
+         NullKeyColumns(table, index, row) == index.columns.size();
 }
 
 }  // namespace

@@ -16,10 +16,6 @@ namespace act::db::jet {
 
 namespace {
 
-void StoreU32(std::vector<uint8_t>& page, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) page[at + i] = uint8_t(v >> (8 * i));
-}
-
 bool IsCounter(const ColumnDef& c) {
   return (c.flags & kColumnAutonumber) && c.type == kTypeLong;
 }
@@ -338,11 +334,11 @@ void TableWriter::Finish() {
   uint32_t counter = LoadU32(&tdef[format.tdef_autonumber]);
   bool changed = false;
   if (added_rows_ != 0) {
-    StoreU32(tdef, format.tdef_rows, uint32_t(rows + added_rows_));
+    StoreU32(&tdef[format.tdef_rows], uint32_t(rows + added_rows_));
     changed = true;
   }
   if (last_counter_ && *last_counter_ > counter) {
-    StoreU32(tdef, format.tdef_autonumber, *last_counter_);
+    StoreU32(&tdef[format.tdef_autonumber], *last_counter_);
     changed = true;
   }
   if (changed) pager.Write(table_->page, std::move(tdef), kWriteDefinitions);

@@ -14,10 +14,6 @@ namespace {
 constexpr uint8_t kInlineMap = 0;
 constexpr uint8_t kReferenceMap = 1;
 
-void StoreU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-
 }  // namespace
 
 UsageMapWriter::UsageMapWriter(Pager& pager, const Format& format,
