@@ -33,6 +33,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <utility>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -127,6 +128,18 @@ struct Cell {
   bool same = true;
 };
 
+// The cells of one file size with the fewest and the most keys.
+std::pair<const Cell*, const Cell*> FewestAndMostKeys(const std::vector<Cell>& cells,
+                                                      size_t kilobytes) {
+  const Cell *low = nullptr, *high = nullptr;
+  for (const Cell& c : cells) {
+    if (c.kilobytes != kilobytes) continue;
+    if (!low || c.keys < low->keys) low = &c;
+    if (!high || c.keys > high->keys) high = &c;
+  }
+  return {low, high};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -200,12 +213,7 @@ int main(int argc, char** argv) {
   // and the biggest file against the smallest at the same number of keys.
   std::printf("\ngrowth with keys (processor time ratio vs key ratio; wall in brackets):\n");
   for (size_t kilobytes : sizes) {
-    const Cell *low = nullptr, *high = nullptr;
-    for (const Cell& c : cells) {
-      if (c.kilobytes != kilobytes) continue;
-      if (!low || c.keys < low->keys) low = &c;
-      if (!high || c.keys > high->keys) high = &c;
-    }
+    auto [low, high] = FewestAndMostKeys(cells, kilobytes);
     std::printf("  %zu KB, %zu -> %zu keys (x%.1f): posix x%.1f [x%.1f], kernel32 x%.1f [x%.1f]\n",
                 kilobytes, low->keys, high->keys, double(high->keys) / low->keys,
                 high->posix.cpu / low->posix.cpu, high->posix.wall / low->posix.wall,
@@ -214,12 +222,7 @@ int main(int argc, char** argv) {
   }
   std::printf("processor time per key beyond the fewest (us; wall in brackets):\n");
   for (size_t kilobytes : sizes) {
-    const Cell *low = nullptr, *high = nullptr;
-    for (const Cell& c : cells) {
-      if (c.kilobytes != kilobytes) continue;
-      if (!low || c.keys < low->keys) low = &c;
-      if (!high || c.keys > high->keys) high = &c;
-    }
+    auto [low, high] = FewestAndMostKeys(cells, kilobytes);
     if (high->keys == low->keys) continue;
     double added = double(high->keys - low->keys) / 1e6;
     std::printf("  %zu KB: posix %.1f [%.1f], kernel32 %.1f [%.1f]\n", kilobytes,
