@@ -51,6 +51,18 @@ class Value {
   // Boolean, Byte, Integer and Long: the value (true = 1).
   bool is_integral() const;
 
+  // Makes this value empty text and hands back its buffer, capacity kept,
+  // for the caller to fill with UTF-8: a scan that decodes row after row
+  // into the same values then allocates nothing once the buffers are big
+  // enough.
+  std::string& TextBuffer() {
+    kind_ = Kind::kText;
+    int_ = 0;
+    real_ = 0;
+    bytes_.clear();
+    return bytes_;
+  }
+
   int64_t integer() const { return int_; }            // integral kinds and currency (scaled)
   double real() const { return real_; }               // Single, Double, DateTime
   const std::string& bytes() const { return bytes_; }  // text, binary, GUID, decimal

@@ -153,17 +153,28 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
 
   // Columns the statement leaves out take their DefaultValue.
   std::vector<Value> defaults(table->columns.size());
+  std::vector<size_t> untargeted;
   for (size_t i = 0; i < table->columns.size(); ++i) {
     if (std::find(target.begin(), target.end(), int(i)) != target.end()) continue;
+    untargeted.push_back(i);
     const auto& d = writer.properties(i).default_value;
     if (d) {
       if (auto v = Convert(table->columns[i], *d)) defaults[i] = *v;
     }
   }
+  // One row of values, refilled for every row: assignments reuse the
+  // buffers of the row before, so a long append allocates little.
+  std::vector<Value> values(table->columns.size());
   auto append = [&](const std::vector<Value>& row) {
-    std::vector<Value> values = defaults;
+    for (size_t i : untargeted) values[i] = defaults[i];
     for (size_t k = 0; k < selected.size(); ++k) {
-      auto v = Convert(table->columns[target[k]], row[selected[k]]);
+      const Value& from = row[selected[k]];
+      const jet::ColumnDef& column = table->columns[target[k]];
+      if (jet::IsOfColumnKind(column, from)) {
+        values[target[k]] = from;
+        continue;
+      }
+      auto v = Convert(column, from);
       if (!v) {
         ++result.conversion_failures;
         return;
@@ -171,7 +182,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       values[target[k]] = std::move(*v);
     }
     try {
-      writer.Append(std::move(values));
+      writer.Append(values);
       ++result.records_affected;
     } catch (const act::Error& e) {
       Refusal r = Classify(e);
@@ -185,7 +196,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   std::vector<Value> row(source->columns.size());
   std::vector<std::vector<Value>> snapshot;  // appending to the table being read
   while (scan.Next()) {
-    for (size_t i = 0; i < source->columns.size(); ++i) row[i] = scan.Get(i);
+    for (size_t i = 0; i < source->columns.size(); ++i) scan.Read(i, row[i]);
     if (s.source.where && !RowMatches(*s.source.where, *source, row)) continue;
     if (same_table) snapshot.push_back(row);
     else append(row);

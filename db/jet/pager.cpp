@@ -30,7 +30,7 @@ std::vector<uint8_t> Pager::ReadHeaderBytes(size_t n) {
   return bytes;
 }
 
-void Pager::Scramble(uint32_t number, std::vector<uint8_t>& bytes) const {
+void Pager::Scramble(uint32_t number, std::span<uint8_t> bytes) const {
   if (database_key_ == 0 || number == 0) return;
   uint32_t k = database_key_ ^ number;
   const uint8_t key[4] = {uint8_t(k), uint8_t(k >> 8), uint8_t(k >> 16), uint8_t(k >> 24)};
@@ -61,6 +61,23 @@ PageRef Pager::Get(uint32_t number) {
   auto page = std::make_shared<const Page>(number, std::move(bytes), path_);
   Remember(page);
   return page;
+}
+
+void Pager::ReadAhead(uint32_t first, uint32_t count) {
+  if (page_size_ == 0 || first >= page_count_) return;
+  count = std::min({count, page_count_ - first, uint32_t(max_cached_ / 2)});
+  uint32_t n = 0;
+  while (n < count && !index_.count(first + n) && !pending_.count(first + n)) ++n;
+  if (n < 2) return;
+  std::vector<uint8_t> run(size_t(n) * page_size_);
+  size_t got = file_->ReadAt(uint64_t(first) * page_size_, run.data(), run.size());
+  for (uint32_t k = 0; k < got / page_size_; ++k) {
+    auto from = run.begin() + ptrdiff_t(k) * page_size_;
+    std::vector<uint8_t> bytes(from, from + page_size_);
+    ++reads_;
+    Scramble(first + k, bytes);
+    Remember(std::make_shared<const Page>(first + k, std::move(bytes), path_));
+  }
 }
 
 void Pager::Remember(PageRef page) {
@@ -128,12 +145,35 @@ void Pager::FlushWrites(bool sync) {
   };
   std::stable_sort(order.begin(), order.end(),
                    [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
+  // Neighbouring pages that follow each other in that order go out in one
+  // write: the file sees fewer, larger writes, and a write cut short still
+  // leaves a prefix of the order.
+  constexpr uint32_t kRunPages = 32;
+  std::vector<uint8_t> run;
+  run.reserve(size_t(kRunPages) * page_size_);
+  uint32_t run_first = 0;
+  auto write_run = [&] {
+    if (run.empty()) return;
+    file_->WriteAt(uint64_t(run_first) * page_size_, run.data(), run.size());
+    uint32_t end = run_first + uint32_t(run.size() / page_size_);
+    if (end > file_pages_) file_pages_ = end;
+    run.clear();
+  };
   for (const auto& [number, pending] : order) {
-    WriteThrough(number, pending->page->bytes());
-    if (number >= file_pages_) file_pages_ = number + 1;
+    const uint32_t run_pages = uint32_t(run.size() / page_size_);
+    if (run_pages == kRunPages || (run_pages > 0 && number != run_first + run_pages)) write_run();
+    if (run.empty()) run_first = number;
+    const std::vector<uint8_t>& bytes = pending->page->bytes();
+    const size_t at = run.size();
+    run.insert(run.end(), bytes.begin(), bytes.end());
+    Scramble(number, std::span<uint8_t>(run).subspan(at));
   }
+  write_run();
   if (sync) file_->Sync();
-  for (const auto& [number, pending] : order) Remember(pending->page);
+  // Only the last pages written can stay in the cache.
+  for (size_t k = order.size() > max_cached_ ? order.size() - max_cached_ : 0; k < order.size(); ++k) {
+    Remember(order[k].second->page);
+  }
   pending_.clear();
   file_pages_ = page_count_;
 }

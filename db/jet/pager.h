@@ -15,6 +15,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -41,6 +42,14 @@ class Pager {
 
   // Page `number`; fails when it lies past the end of the file.
   PageRef Get(uint32_t number);
+
+  // Reads up to `count` neighbouring pages from `first` into the cache with
+  // one read of the file, stopping at a page already held (cached or
+  // waiting for a flush) and at half the cache. A scan calls it for each
+  // run of neighbouring pages, so the file sees one read per run rather
+  // than one per page. A read that comes back short is left for Get() to
+  // report.
+  void ReadAhead(uint32_t first, uint32_t count);
 
   // Replaces page `number` (a whole page) in the file and the cache; number
   // may be page_count() to extend the file by one page. Between
@@ -90,7 +99,7 @@ class Pager {
   uint64_t page_reads() const { return reads_; }
 
  private:
-  void Scramble(uint32_t number, std::vector<uint8_t>& bytes) const;
+  void Scramble(uint32_t number, std::span<uint8_t> bytes) const;
   void Remember(PageRef page);
 
   void WriteThrough(uint32_t number, const std::vector<uint8_t>& bytes);

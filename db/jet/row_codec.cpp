@@ -185,4 +185,13 @@ Value DecodeValue(Pager& pager, const Format& format, const Page& page, const Co
   }
 }
 
+void DecodeValueInto(Pager& pager, const Format& format, const Page& page, const ColumnDef& c,
+                     const ColumnSlice& slice, Value& out) {
+  if (c.type == kTypeText && slice.present && format.is_jet3()) {
+    AppendCp1252AsUtf8(slice.bytes, out.TextBuffer());
+    return;
+  }
+  out = DecodeValue(pager, format, page, c, slice);
+}
+
 }  // namespace act::db::jet

@@ -48,6 +48,10 @@ int FixedSize(uint8_t type);
 // The value of one column slice.
 Value DecodeValue(Pager& pager, const Format& format, const Page& page, const ColumnDef& column,
                   const ColumnSlice& slice);
+// The same into `out`: Jet 3 text is written into out's own buffer, so a
+// scan that reuses its values allocates nothing for it.
+void DecodeValueInto(Pager& pager, const Format& format, const Page& page, const ColumnDef& column,
+                     const ColumnSlice& slice, Value& out);
 
 // GUID bytes as stored (three little-endian groups, then 8 bytes) in the
 // canonical text form "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".

@@ -1,5 +1,7 @@
 #include "db/jet/row_encoder.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "db/errors.h"
@@ -12,10 +14,10 @@ namespace act::db::jet {
 namespace {
 
 template <typename T>
-std::string Raw(T v) {
-  std::string s(sizeof v, '\0');
-  std::memcpy(s.data(), &v, sizeof v);  // the targets are little-endian
-  return s;
+void SetRaw(StoredField& out, T v) {
+  out.present = true;
+  out.bytes.resize(sizeof v);
+  std::memcpy(out.bytes.data(), &v, sizeof v);  // the targets are little-endian
 }
 
 std::string GuidBytes(const std::string& text) {
@@ -34,41 +36,50 @@ std::string GuidBytes(const std::string& text) {
 
 }  // namespace
 
-StoredField EncodeField(const ColumnDef& column, const Value& v, const std::string& file) {
-  if (column.type == kTypeBoolean) return {v.kind() == Value::Kind::kBoolean && v.integer(), {}};
-  if (v.is_null()) return {false, {}};
+void EncodeField(const ColumnDef& column, const Value& v, const std::string& file,
+                 StoredField& out) {
+  if (column.type == kTypeBoolean) {
+    out.present = v.kind() == Value::Kind::kBoolean && v.integer();
+    out.bytes.clear();
+    return;
+  }
+  out.present = false;
+  out.bytes.clear();
+  if (v.is_null()) return;
   auto mismatch = [&]() {
     return WriteFailure(kJetConversionError,
                         file + ": column '" + column.name + "' cannot store the value '" +
                             v.ToText() + "'");
   };
   switch (column.type) {
-    case kTypeByte: return {true, std::string(1, char(uint8_t(v.integer())))};
-    case kTypeInteger: return {true, Raw(int16_t(v.integer()))};
-    case kTypeLong: return {true, Raw(int32_t(v.integer()))};
-    case kTypeCurrency: return {true, Raw(int64_t(v.integer()))};
-    case kTypeSingle: return {true, Raw(float(v.real()))};
-    case kTypeDouble: case kTypeDateTime: return {true, Raw(double(v.real()))};
+    case kTypeByte: return SetRaw(out, uint8_t(v.integer()));
+    case kTypeInteger: return SetRaw(out, int16_t(v.integer()));
+    case kTypeLong: return SetRaw(out, int32_t(v.integer()));
+    case kTypeCurrency: return SetRaw(out, int64_t(v.integer()));
+    case kTypeSingle: return SetRaw(out, float(v.real()));
+    case kTypeDouble: case kTypeDateTime: return SetRaw(out, double(v.real()));
     case kTypeGuid:
       if (v.bytes().size() != 38) throw mismatch();
-      return {true, GuidBytes(v.bytes())};
+      out = {true, GuidBytes(v.bytes())};
+      return;
     case kTypeText: {
-      auto bytes = Utf8ToCp1252(v.bytes());
-      if (!bytes) throw mismatch();
-      if (bytes->size() > column.length) {
+      if (!Utf8ToCp1252(v.bytes(), out.bytes)) throw mismatch();
+      if (out.bytes.size() > column.length) {
         throw WriteFailure(kJetFieldTooSmall, file + ": column '" + column.name + "' holds " +
                                                   std::to_string(column.length) +
                                                   " characters, the value has " +
-                                                  std::to_string(bytes->size()));
+                                                  std::to_string(out.bytes.size()));
       }
-      return {true, *bytes};
+      out.present = true;
+      return;
     }
     case kTypeBinary:
       if (v.bytes().size() > column.length) {
         throw WriteFailure(kJetFieldTooSmall, file + ": column '" + column.name + "' holds " +
                                                   std::to_string(column.length) + " bytes");
       }
-      return {true, v.bytes()};
+      out = {true, v.bytes()};
+      return;
     default:
       throw JetFailure(kJetOperationNotSupported,
                          file + ": writing column '" + column.name + "' of type " +
@@ -76,8 +87,8 @@ StoredField EncodeField(const ColumnDef& column, const Value& v, const std::stri
   }
 }
 
-std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& table,
-                               const std::vector<StoredField>& fields) {
+void EncodeRow(const Format& format, const TableDefinition& table,
+               const std::vector<StoredField>& fields, std::vector<uint8_t>& row) {
   if (!format.is_jet3()) {
     throw JetFailure(kJetOperationNotSupported, "writing rows of Jet 4 databases");
   }
@@ -89,8 +100,9 @@ std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& tabl
   }
   const size_t nvar = table.var_columns;
   const size_t mask_size = (table.max_columns + 7) / 8;
-  // Variable data in var-table order.
-  std::vector<const StoredField*> var_fields(nvar, nullptr);
+  // Variable data in var-table order (a TDEF counts its columns in a byte).
+  if (nvar > 255) throw JetFailure(kJetOperationNotSupported, "a row of more than 255 columns");
+  std::array<const StoredField*, 256> var_fields{};
   size_t var_bytes = 0;
   for (size_t i = 0; i < table.columns.size(); ++i) {
     const ColumnDef& c = table.columns[i];
@@ -99,7 +111,7 @@ std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& tabl
     if (fields[i].present) var_bytes += fields[i].bytes.size();
   }
 
-  std::vector<uint8_t> row;
+  row.clear();
   // Column count, fixed part, variable data, its offset table (with room
   // for a few jump bytes) and the null mask: one allocation for the row.
   row.reserve(1 + fixed_size + var_bytes + 2 * (nvar + 3) + mask_size + 8);
@@ -114,15 +126,14 @@ std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& tabl
                 std::min(room, fields[i].bytes.size()));
   }
   if (nvar > 0) {
-    std::vector<size_t> offsets;  // var0..var(n-1), then EOD
-    offsets.reserve(nvar + 1);
+    std::array<size_t, 257> offsets;  // var0..var(n-1), then EOD
     for (size_t k = 0; k < nvar; ++k) {
-      offsets.push_back(row.size());
+      offsets[k] = row.size();
       if (var_fields[k] && var_fields[k]->present) {
         row.insert(row.end(), var_fields[k]->bytes.begin(), var_fields[k]->bytes.end());
       }
     }
-    offsets.push_back(row.size());
+    offsets[nvar] = row.size();
     size_t base = row.size() + (nvar + 1) + 1 + mask_size;
     size_t jumps = 0;
     for (;;) {
@@ -132,17 +143,18 @@ std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& tabl
     }
     for (size_t k = nvar + 1; k-- > 0;) row.push_back(uint8_t(offsets[k] & 0xFF));
     // Jump j (nearest the count byte first) names the first entry at or past
-    // 256 * (j + 1); 0xFF when the data ends before that boundary.
-    std::vector<uint8_t> jump(jumps, 0xFF);
-    for (size_t j = 0; j < jumps; ++j) {
+    // 256 * (j + 1); 0xFF when the data ends before that boundary. Stored
+    // last jump first.
+    for (size_t j = jumps; j-- > 0;) {
+      uint8_t jump = 0xFF;
       for (size_t k = 0; k <= nvar; ++k) {
         if (offsets[k] >= 256 * (j + 1)) {
-          jump[j] = uint8_t(k);
+          jump = uint8_t(k);
           break;
         }
       }
+      row.push_back(jump);
     }
-    for (size_t j = jumps; j-- > 0;) row.push_back(jump[j]);
     row.push_back(uint8_t(nvar));
   }
   size_t mask_at = row.size();
@@ -151,7 +163,6 @@ std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& tabl
     const ColumnDef& c = table.columns[i];
     if (fields[i].present) row[mask_at + c.number / 8] |= uint8_t(1u << (c.number % 8));
   }
-  return row;
 }
 
 }  // namespace act::db::jet

@@ -24,10 +24,13 @@ struct StoredField {
 // (ConvertForColumn). Memo and OLE fields come from the long-value writer
 // instead. Text goes to Windows-1252; a character without a 1252 byte is a
 // conversion error (3421), text longer than the column 3163.
-StoredField EncodeField(const ColumnDef& column, const Value& value, const std::string& file);
+// The result replaces `out`, whose buffer is reused.
+void EncodeField(const ColumnDef& column, const Value& value, const std::string& file,
+                 StoredField& out);
 
-// The row from fields indexed like table.columns. Jet 3 only.
-std::vector<uint8_t> EncodeRow(const Format& format, const TableDefinition& table,
-                               const std::vector<StoredField>& fields);
+// The row from fields indexed like table.columns, replacing `row` (whose
+// buffer is reused: a writer encodes row after row into one). Jet 3 only.
+void EncodeRow(const Format& format, const TableDefinition& table,
+               const std::vector<StoredField>& fields, std::vector<uint8_t>& row);
 
 }  // namespace act::db::jet

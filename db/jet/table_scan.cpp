@@ -11,6 +11,7 @@ TableScan::TableScan(Pager& pager, const Format& format, const TableDefinition& 
 
 void TableScan::Rewind() {
   page_index_ = 0;
+  read_ahead_end_ = 0;
   next_row_ = 0;
   current_page_.reset();
   row_.reset();
@@ -19,6 +20,16 @@ void TableScan::Rewind() {
 bool TableScan::Next() {
   while (page_index_ < pages_.size()) {
     if (!current_page_) {
+      if (page_index_ >= read_ahead_end_) {
+        // The run of neighbouring pages starting here, read at once.
+        size_t end = page_index_ + 1;
+        while (end < pages_.size() && end - page_index_ < kReadAheadPages &&
+               pages_[end] == pages_[end - 1] + 1) {
+          ++end;
+        }
+        pager_.ReadAhead(pages_[page_index_], uint32_t(end - page_index_));
+        read_ahead_end_ = end;
+      }
       current_page_ = pager_.Get(pages_[page_index_]);
       CheckDataPage(*current_page_, table_.page);
     }
@@ -51,6 +62,11 @@ bool TableScan::Next() {
 Value TableScan::Get(size_t column_index) {
   return DecodeValue(pager_, format_, *row_->page, table_.columns[column_index],
                      decoder_.slices()[column_index]);
+}
+
+void TableScan::Read(size_t column_index, Value& out) {
+  DecodeValueInto(pager_, format_, *row_->page, table_.columns[column_index],
+                  decoder_.slices()[column_index], out);
 }
 
 }  // namespace act::db::jet

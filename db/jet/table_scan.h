@@ -30,6 +30,8 @@ class TableScan {
   RowPointer position() const { return position_; }
   const std::vector<ColumnSlice>& slices() const { return decoder_.slices(); }
   Value Get(size_t column_index);
+  // The same into `out`, reusing its storage.
+  void Read(size_t column_index, Value& out);
   const Page& page() const { return *row_->page; }
 
  private:
@@ -38,6 +40,9 @@ class TableScan {
   const TableDefinition& table_;
   std::vector<uint32_t> pages_;
   size_t page_index_ = 0;
+  // Pages before this index of pages_ were already offered to ReadAhead.
+  static constexpr size_t kReadAheadPages = 16;
+  size_t read_ahead_end_ = 0;
   unsigned next_row_ = 0;
   PageRef current_page_;
   std::optional<RowBytes> row_;

@@ -56,10 +56,9 @@ void TableWriter::CheckProperties(const std::vector<Value>& values) const {
   }
 }
 
-std::vector<StoredField> TableWriter::WriteLongValues(const std::vector<Value>& values,
-                                                      std::vector<StoredField> fields,
-                                                      const std::vector<StoredField>* keep,
-                                                      bool allow_inline) {
+void TableWriter::WriteLongValues(const std::vector<Value>& values,
+                                  std::vector<StoredField>& fields,
+                                  const std::vector<StoredField>* keep, bool allow_inline) {
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     const ColumnDef& c = table_->columns[i];
     if (!c.is_long_value() || (keep && (*keep)[i].present) || values[i].is_null()) continue;
@@ -74,24 +73,29 @@ std::vector<StoredField> TableWriter::WriteLongValues(const std::vector<Value>& 
     }
     fields[i] = long_values_.Write(c, data, allow_inline);
   }
-  return fields;
 }
 
-std::vector<uint8_t> TableWriter::BuildRow(const std::vector<Value>& values,
-                                           const std::vector<StoredField>* keep) {
+const std::vector<uint8_t>& TableWriter::BuildRow(const std::vector<Value>& values,
+                                                  const std::vector<StoredField>* keep) {
   const Format& format = db_.format();
   // Fixed and text fields first: they can fail, and must do so before any
-  // long value reaches an LVAL page.
-  std::vector<StoredField> fields(table_->columns.size());
+  // long value reaches an LVAL page. The fields and the row are encoded
+  // into buffers kept from the row before.
+  std::vector<StoredField>& fields = fields_;
+  fields.resize(table_->columns.size());
   bool has_inline_candidate = false;
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     const ColumnDef& c = table_->columns[i];
     if (keep && (*keep)[i].present) {
       fields[i] = (*keep)[i];
     } else if (!c.is_long_value()) {
-      fields[i] = EncodeField(c, values[i], db_.path());
-    } else if (!values[i].is_null() && values[i].bytes().size() <= kLongValueInlineLimit) {
-      has_inline_candidate = true;
+      EncodeField(c, values[i], db_.path(), fields[i]);
+    } else {
+      fields[i].present = false;
+      fields[i].bytes.clear();
+      if (!values[i].is_null() && values[i].bytes().size() <= kLongValueInlineLimit) {
+        has_inline_candidate = true;
+      }
     }
   }
   if (has_inline_candidate) {
@@ -105,18 +109,21 @@ std::vector<uint8_t> TableWriter::BuildRow(const std::vector<Value>& values,
       trial[i] = {true, std::string(kLongValueHeaderSize +
                                         (size > kLongValueInlineLimit ? 0 : size), '\0')};
     }
-    if (EncodeRow(format, *table_, trial).size() <= MaxRowSize(format)) {
-      return EncodeRow(format, *table_, WriteLongValues(values, std::move(fields), keep, true));
+    EncodeRow(format, *table_, trial, row_);
+    if (row_.size() <= MaxRowSize(format)) {
+      WriteLongValues(values, fields, keep, true);
+      EncodeRow(format, *table_, fields, row_);
+      return row_;
     }
   }
-  std::vector<uint8_t> row =
-      EncodeRow(format, *table_, WriteLongValues(values, std::move(fields), keep, false));
-  if (row.size() > MaxRowSize(format)) {
+  WriteLongValues(values, fields, keep, false);
+  EncodeRow(format, *table_, fields, row_);
+  if (row_.size() > MaxRowSize(format)) {
     throw WriteFailure(kJetRecordTooLarge, db_.path() + ": a row of " +
-                                               std::to_string(row.size()) + " bytes for the table of TDEF page " +
+                                               std::to_string(row_.size()) + " bytes for the table of TDEF page " +
                                                std::to_string(table_->page));
   }
-  return row;
+  return row_;
 }
 
 RowPointer TableWriter::Place(std::span<const uint8_t> row, uint16_t slot_flags,
@@ -169,7 +176,7 @@ void TableWriter::ReleaseFillPage() {
   fill_held_ = false;
 }
 
-RowPointer TableWriter::Append(std::vector<Value> values) {
+RowPointer TableWriter::Append(std::vector<Value>& values) {
   if (values.size() != table_->columns.size()) {
     throw JetFailure(kJetOperationNotSupported, db_.path() + ": row of the wrong width");
   }
@@ -188,8 +195,7 @@ RowPointer TableWriter::Append(std::vector<Value> values) {
   CheckProperties(values);
   TableIndexes::RowKeys keys = indexes_.Keys(values);
   CheckIndexConstraints(db_, indexes_, values, keys);
-  std::vector<uint8_t> row = BuildRow(values, nullptr);
-  RowPointer where = Place(row, 0);
+  RowPointer where = Place(BuildRow(values, nullptr), 0);
   indexes_.Insert(values, std::move(keys), where);
   ++added_rows_;
   if (counter) last_counter_ = std::max(last, *counter);

@@ -40,7 +40,10 @@ class TableWriter {
   // next counter value; a given one moves the counter past it. Throws
   // (3022, 3058, 3201, 3163, ...) without writing anything when the row is
   // refused.
-  RowPointer Append(std::vector<Value> values);
+  // `values` may be changed (the counter it takes); the rvalue form is for
+  // rows built on the spot.
+  RowPointer Append(std::vector<Value>& values);
+  RowPointer Append(std::vector<Value>&& values) { return Append(values); }
 
   // Replaces the row at `where` (the position a scan or an index gives),
   // whose current values are `old_values`, by `new_values`.
@@ -59,13 +62,13 @@ class TableWriter {
   void Finish();
 
  private:
-  // The long values of a row whose other fields are encoded in `fields`.
-  std::vector<StoredField> WriteLongValues(const std::vector<Value>& values,
-                                           std::vector<StoredField> fields,
-                                           const std::vector<StoredField>* keep,
-                                           bool allow_inline);
-  std::vector<uint8_t> BuildRow(const std::vector<Value>& values,
-                                const std::vector<StoredField>* keep);
+  // Stores the long values of a row whose other fields are encoded in
+  // `fields`, setting their fields.
+  void WriteLongValues(const std::vector<Value>& values, std::vector<StoredField>& fields,
+                       const std::vector<StoredField>* keep, bool allow_inline);
+  // The row's stored bytes, in a buffer that the next call reuses.
+  const std::vector<uint8_t>& BuildRow(const std::vector<Value>& values,
+                                       const std::vector<StoredField>* keep);
   // Places a row on the page being filled (or the next one with room);
   // `avoid` is a page the row must not go to.
   RowPointer Place(std::span<const uint8_t> row, uint16_t slot_flags, uint32_t avoid = 0);
@@ -83,6 +86,8 @@ class TableWriter {
   void WriteFillPage();
   void ReleaseFillPage();
 
+  std::vector<StoredField> fields_;  // BuildRow's buffers
+  std::vector<uint8_t> row_;
   uint32_t fill_page_ = 0;      // page being filled, 0 before the first row
   // The page being filled is held here between rows and reaches the pager
   // at Finish(), rather than being copied in and out of it for every row.

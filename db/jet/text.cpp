@@ -1,5 +1,6 @@
 #include "db/jet/text.h"
 
+#include <array>
 #include <vector>
 
 #include "platform/cp1252.h"
@@ -23,36 +24,78 @@ bool NextCodePoint(std::string_view s, size_t& i, uint32_t& cp) {
   return true;
 }
 
-}  // namespace
+// The UTF-8 form of each Windows-1252 byte (one to three bytes).
+struct Utf8Form {
+  uint8_t size;
+  char bytes[3];
+};
 
-std::string Cp1252ToUtf8(std::span<const uint8_t> bytes) {
-  // Most stored text is plain ASCII, which is the same in both encodings.
-  bool ascii = true;
-  for (uint8_t b : bytes) ascii &= b < 0x80;
-  if (ascii) return std::string(bytes.begin(), bytes.end());
-  return act::Cp1252ToUtf8(
-      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+const std::array<Utf8Form, 256>& Utf8Forms() {
+  static const std::array<Utf8Form, 256> forms = [] {
+    std::array<Utf8Form, 256> table{};
+    for (unsigned b = 0; b < 256; ++b) {
+      std::string utf8;
+      AppendUtf8(utf8, act::Cp1252ToUnicode(static_cast<unsigned char>(b)));
+      table[b].size = uint8_t(utf8.size());
+      for (size_t k = 0; k < utf8.size(); ++k) table[b].bytes[k] = utf8[k];
+    }
+    return table;
+  }();
+  return forms;
 }
 
-std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
+}  // namespace
+
+void AppendCp1252AsUtf8(std::span<const uint8_t> bytes, std::string& out) {
+  const std::array<Utf8Form, 256>& forms = Utf8Forms();
+  const size_t start = out.size();
+  out.resize(start + 3 * bytes.size());
+  char* to = out.data() + start;
+  for (uint8_t b : bytes) {
+    // ASCII is the same byte in both encodings, and most text is ASCII.
+    if (b < 0x80) {
+      *to++ = char(b);
+      continue;
+    }
+    const Utf8Form& form = forms[b];
+    to[0] = form.bytes[0];
+    to[1] = form.bytes[1];
+    to[2] = form.bytes[2];
+    to += form.size;
+  }
+  out.resize(size_t(to - out.data()));
+}
+
+std::string Cp1252ToUtf8(std::span<const uint8_t> bytes) {
+  std::string out;
+  AppendCp1252AsUtf8(bytes, out);
+  return out;
+}
+
+bool Utf8ToCp1252(std::string_view utf8, std::string& out) {
   // Unlike the platform's conversion (which writes '?'), a character without
   // a byte must not turn into a different text here: it would compare equal
   // to a real '?'.
-  std::string out(utf8.size(), '\0');
-  size_t n = 0;
+  out.resize(utf8.size());
+  char* to = out.data();
   for (size_t i = 0; i < utf8.size();) {
-    // ASCII is the same byte in both encodings, and most text is ASCII.
     if (uint8_t(utf8[i]) < 0x80) {
-      out[n++] = utf8[i++];
+      *to++ = utf8[i++];
       continue;
     }
     uint32_t cp;
-    if (!NextCodePoint(utf8, i, cp)) return std::nullopt;
+    if (!NextCodePoint(utf8, i, cp)) return false;
     int byte = act::UnicodeToCp1252(char32_t(cp));
-    if (byte < 0) return std::nullopt;
-    out[n++] = char(byte);
+    if (byte < 0) return false;
+    *to++ = char(byte);
   }
-  out.resize(n);
+  out.resize(size_t(to - out.data()));
+  return true;
+}
+
+std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
+  std::string out;
+  if (!Utf8ToCp1252(utf8, out)) return std::nullopt;
   return out;
 }
 

@@ -115,8 +115,25 @@ std::optional<std::string> GuidFromText(const std::string& text) {
 
 }  // namespace
 
+bool IsOfColumnKind(const ColumnDef& column, const Value& v) {
+  using Kind = Value::Kind;
+  switch (v.kind()) {
+    case Kind::kNull: return true;
+    case Kind::kBoolean: return column.type == kTypeBoolean;
+    case Kind::kByte: return column.type == kTypeByte;
+    case Kind::kInteger: return column.type == kTypeInteger;
+    case Kind::kLong: return column.type == kTypeLong;
+    case Kind::kCurrency: return column.type == kTypeCurrency;
+    case Kind::kDouble: return column.type == kTypeDouble;
+    case Kind::kDateTime: return column.type == kTypeDateTime;
+    case Kind::kText: return column.type == kTypeText || column.type == kTypeMemo;
+    case Kind::kBinary: return column.type == kTypeBinary || column.type == kTypeOle;
+    default: return false;  // Single and GUID values are checked or reshaped
+  }
+}
+
 std::optional<Value> ConvertForColumn(const ColumnDef& column, const Value& v) {
-  if (v.is_null()) return Value::Null();
+  if (IsOfColumnKind(column, v)) return v;
   switch (column.type) {
     case kTypeBoolean: {
       if (v.kind() == Value::Kind::kBoolean) return v;

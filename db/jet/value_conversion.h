@@ -17,4 +17,9 @@ namespace act::db::jet {
 // length here (see the row writer).
 std::optional<Value> ConvertForColumn(const ColumnDef& column, const Value& value);
 
+// Whether `value` is already in the kind the column stores, so that
+// ConvertForColumn would hand it back unchanged (a copy between tables of
+// the same design converts nothing).
+bool IsOfColumnKind(const ColumnDef& column, const Value& value);
+
 }  // namespace act::db::jet
