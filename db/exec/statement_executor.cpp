@@ -162,16 +162,35 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       if (auto v = Convert(table->columns[i], *d)) defaults[i] = *v;
     }
   }
-  // One row of values, refilled for every row: assignments reuse the
-  // buffers of the row before, so a long append allocates little.
+  // One row of values, refilled for every row. A source value selected
+  // once is swapped in rather than copied: the scan refills the buffer it
+  // gets back, so a long append neither copies nor allocates its text.
   std::vector<Value> values(table->columns.size());
-  auto append = [&](const std::vector<Value>& row) {
+  std::vector<bool> selected_once(selected.size());
+  for (size_t k = 0; k < selected.size(); ++k) {
+    selected_once[k] = std::count(selected.begin(), selected.end(), selected[k]) == 1;
+  }
+  // Text copied between Jet 3 tables goes over as stored (Windows-1252),
+  // converted neither way, unless a WHERE clause reads it.
+  std::vector<bool> stored_text(table->columns.size(), false);  // by destination column
+  std::vector<bool> read_stored(source->columns.size(), false);  // by source column
+  const bool text_as_stored = db.format().is_jet3() && dest.db->format().is_jet3() &&
+                              !s.source.where && !same_table;
+  for (size_t k = 0; k < selected.size() && text_as_stored; ++k) {
+    if (selected_once[k] && source->columns[selected[k]].type == jet::kTypeText &&
+        table->columns[target[k]].type == jet::kTypeText) {
+      stored_text[target[k]] = true;
+      read_stored[selected[k]] = true;
+    }
+  }
+  auto append = [&](std::vector<Value>& row) {
     for (size_t i : untargeted) values[i] = defaults[i];
     for (size_t k = 0; k < selected.size(); ++k) {
-      const Value& from = row[selected[k]];
+      Value& from = row[selected[k]];
       const jet::ColumnDef& column = table->columns[target[k]];
       if (jet::IsOfColumnKind(column, from)) {
-        values[target[k]] = from;
+        if (selected_once[k]) std::swap(values[target[k]], from);
+        else values[target[k]] = from;
         continue;
       }
       auto v = Convert(column, from);
@@ -182,7 +201,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       values[target[k]] = std::move(*v);
     }
     try {
-      writer.Append(values);
+      writer.Append(values, &stored_text);
       ++result.records_affected;
     } catch (const act::Error& e) {
       Refusal r = Classify(e);
@@ -196,12 +215,15 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   std::vector<Value> row(source->columns.size());
   std::vector<std::vector<Value>> snapshot;  // appending to the table being read
   while (scan.Next()) {
-    for (size_t i = 0; i < source->columns.size(); ++i) scan.Read(i, row[i]);
+    for (size_t i = 0; i < source->columns.size(); ++i) {
+      if (read_stored[i]) scan.ReadStoredText(i, row[i]);
+      else scan.Read(i, row[i]);
+    }
     if (s.source.where && !RowMatches(*s.source.where, *source, row)) continue;
     if (same_table) snapshot.push_back(row);
     else append(row);
   }
-  for (const auto& r : snapshot) append(r);
+  for (auto& r : snapshot) append(r);
   Flush(*dest.db, writer);
   dest.db->Reload();
   return result;

@@ -105,7 +105,7 @@ KeyBytes Jet3TextKey(std::string_view text) {
 }
 
 void AppendKeyColumn(KeyBytes& key, const Format& format, const ColumnDef& column,
-                     bool ascending, const Value& value) {
+                     bool ascending, const Value& value, bool stored_text) {
   if (value.is_null()) {
     key.push_back(ascending ? kNullAscending : kNullDescending);
     return;
@@ -140,12 +140,16 @@ void AppendKeyColumn(KeyBytes& key, const Format& format, const ColumnDef& colum
         throw JetFailure(kJetOperationNotSupported,
                          "text keys of Jet 4 indexes (column '" + column.name + "')");
       }
-      auto cp1252 = Utf8ToCp1252(value.bytes());
-      if (!cp1252) {
-        throw JetFailure(kJetOperationNotSupported,
-                         "text without a Windows-1252 form in index column '" + column.name + "'");
+      std::optional<std::string> cp1252;
+      if (!stored_text) {
+        cp1252 = Utf8ToCp1252(value.bytes());
+        if (!cp1252) {
+          throw JetFailure(kJetOperationNotSupported,
+                           "text without a Windows-1252 form in index column '" + column.name +
+                               "'");
+        }
       }
-      KeyBytes text = Jet3TextKey(*cp1252);
+      KeyBytes text = Jet3TextKey(stored_text ? value.bytes() : *cp1252);
       key.insert(key.end(), text.begin(), text.end());
       break;
     }
@@ -160,7 +164,8 @@ void AppendKeyColumn(KeyBytes& key, const Format& format, const ColumnDef& colum
 }
 
 KeyBytes EncodeIndexKey(const Format& format, const TableDefinition& table,
-                        const RealIndex& index, std::span<const Value> row) {
+                        const RealIndex& index, std::span<const Value> row,
+                        const std::vector<bool>* stored_text) {
   KeyBytes key;
   key.reserve(24 * index.columns.size());  // most keys then take one allocation
   for (const IndexColumn& ic : index.columns) {
@@ -169,7 +174,8 @@ KeyBytes EncodeIndexKey(const Format& format, const TableDefinition& table,
     if (at == table.columns.size() || at >= row.size()) {
       throw JetFailure(kJetItemNotFound, "index column " + std::to_string(ic.column_number));
     }
-    AppendKeyColumn(key, format, table.columns[at], ic.ascending, row[at]);
+    AppendKeyColumn(key, format, table.columns[at], ic.ascending, row[at],
+                    stored_text && (*stored_text)[at]);
   }
   return key;
 }

@@ -21,14 +21,17 @@ using KeyBytes = std::vector<uint8_t>;
 // Case-blind: "A" and "a" give the same key.
 KeyBytes Jet3TextKey(std::string_view cp1252);
 
-// Appends one column's part of a key.
+// Appends one column's part of a key. `stored_text`: a text value holds the
+// column's stored bytes (Windows-1252) rather than UTF-8.
 void AppendKeyColumn(KeyBytes& key, const Format& format, const ColumnDef& column,
-                     bool ascending, const Value& value);
+                     bool ascending, const Value& value, bool stored_text = false);
 
 // The whole key of a row for an index; values are indexed like
-// table.columns.
+// table.columns, and so is `stored_text` (see TableWriter::Append) when
+// given.
 KeyBytes EncodeIndexKey(const Format& format, const TableDefinition& table,
-                        const RealIndex& index, std::span<const Value> row);
+                        const RealIndex& index, std::span<const Value> row,
+                        const std::vector<bool>* stored_text = nullptr);
 
 // How many of the index's key columns hold Null in `row` (values indexed
 // like table.columns; a column the row lacks counts as Null). An index that

@@ -15,7 +15,6 @@ namespace act::db::jet {
 
 namespace {
 
-constexpr uint8_t kForeignKey = 2;
 constexpr uint8_t kReferencedSide = 1;
 constexpr uint8_t kReferencingSide = 2;
 
@@ -125,20 +124,23 @@ namespace {
 void Check(Database& db, const TableDefinition& table, const std::vector<Value>& row,
            std::optional<RowPointer> self, TableIndexes* own,
            const TableIndexes::RowKeys* keys) {
-  const std::string table_name = TableName(db, table.page);
+  // Named only for a report: this runs for every row written.
+  auto table_name = [&] { return TableName(db, table.page); };
   for (const RealIndex& index : table.real_indexes) {
     const bool any_null = NullKeyColumns(table, index, row) > 0;
     if ((index.flags & kIndexRequired) && any_null) {
-      throw JetFailure(kJetIndexNull, db.path() + ": table '" + table_name + "', index '" +
+      throw JetFailure(kJetIndexNull, db.path() + ": table '" + table_name() + "', index '" +
                                           IndexName(table, index) + "'");
     }
     // Like Access, a unique index takes any number of keys holding a Null.
     if (!(index.flags & kIndexUnique) || any_null) continue;
     const size_t position = size_t(&index - table.real_indexes.data());
-    KeyBytes key = keys ? keys->at(position) : EncodeIndexKey(db.format(), table, index, row);
+    KeyBytes encoded;
+    if (!keys) encoded = EncodeIndexKey(db.format(), table, index, row);
+    const KeyBytes& key = keys ? keys->at(position) : encoded;
     for (RowPointer found : Lookup(db, table, index, key, own)) {
       if (self && found == *self) continue;
-      throw JetFailure(kJetDuplicateKey, db.path() + ": table '" + table_name + "', index '" +
+      throw JetFailure(kJetDuplicateKey, db.path() + ": table '" + table_name() + "', index '" +
                                              IndexName(table, index) + "'");
     }
   }
@@ -149,8 +151,8 @@ void Check(Database& db, const TableDefinition& table, const std::vector<Value>&
     if (Lookup(db, *r.other, *r.theirs, key, own).empty()) {
       throw JetFailure(kJetRelatedRecordRequired,
                        db.path() + ": table '" + TableName(db, r.other->page) +
-                           "' (relationship '" + r.logical->name + "' of table '" + table_name +
-                           "')");
+                           "' (relationship '" + r.logical->name + "' of table '" +
+                           table_name() + "')");
     }
   }
 }

@@ -37,7 +37,7 @@ std::string GuidBytes(const std::string& text) {
 }  // namespace
 
 void EncodeField(const ColumnDef& column, const Value& v, const std::string& file,
-                 StoredField& out) {
+                 StoredField& out, bool stored_text) {
   if (column.type == kTypeBoolean) {
     out.present = v.kind() == Value::Kind::kBoolean && v.integer();
     out.bytes.clear();
@@ -63,7 +63,8 @@ void EncodeField(const ColumnDef& column, const Value& v, const std::string& fil
       out = {true, GuidBytes(v.bytes())};
       return;
     case kTypeText: {
-      if (!Utf8ToCp1252(v.bytes(), out.bytes)) throw mismatch();
+      if (stored_text) out.bytes = v.bytes();
+      else if (!Utf8ToCp1252(v.bytes(), out.bytes)) throw mismatch();
       if (out.bytes.size() > column.length) {
         throw WriteFailure(kJetFieldTooSmall, file + ": column '" + column.name + "' holds " +
                                                   std::to_string(column.length) +
@@ -102,7 +103,8 @@ void EncodeRow(const Format& format, const TableDefinition& table,
   const size_t mask_size = (table.max_columns + 7) / 8;
   // Variable data in var-table order (a TDEF counts its columns in a byte).
   if (nvar > 255) throw JetFailure(kJetOperationNotSupported, "a row of more than 255 columns");
-  std::array<const StoredField*, 256> var_fields{};
+  std::array<const StoredField*, 256> var_fields;
+  std::fill_n(var_fields.begin(), nvar, nullptr);
   size_t var_bytes = 0;
   for (size_t i = 0; i < table.columns.size(); ++i) {
     const ColumnDef& c = table.columns[i];
@@ -129,8 +131,10 @@ void EncodeRow(const Format& format, const TableDefinition& table,
     std::array<size_t, 257> offsets;  // var0..var(n-1), then EOD
     for (size_t k = 0; k < nvar; ++k) {
       offsets[k] = row.size();
-      if (var_fields[k] && var_fields[k]->present) {
-        row.insert(row.end(), var_fields[k]->bytes.begin(), var_fields[k]->bytes.end());
+      if (var_fields[k] && var_fields[k]->present && !var_fields[k]->bytes.empty()) {
+        const std::string& bytes = var_fields[k]->bytes;
+        row.resize(row.size() + bytes.size());
+        std::memcpy(row.data() + row.size() - bytes.size(), bytes.data(), bytes.size());
       }
     }
     offsets[nvar] = row.size();

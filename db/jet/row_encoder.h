@@ -24,9 +24,10 @@ struct StoredField {
 // (ConvertForColumn). Memo and OLE fields come from the long-value writer
 // instead. Text goes to Windows-1252; a character without a 1252 byte is a
 // conversion error (3421), text longer than the column 3163.
-// The result replaces `out`, whose buffer is reused.
+// The result replaces `out`, whose buffer is reused. `stored_text`: a
+// text value already holds its stored bytes (Windows-1252).
 void EncodeField(const ColumnDef& column, const Value& value, const std::string& file,
-                 StoredField& out);
+                 StoredField& out, bool stored_text = false);
 
 // The row from fields indexed like table.columns, replacing `row` (whose
 // buffer is reused: a writer encodes row after row into one). Jet 3 only.

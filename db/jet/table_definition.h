@@ -84,8 +84,10 @@ struct LogicalIndex {
   uint32_t related_index = 0;
   uint32_t related_tdef = 0;
   uint8_t cascade_updates = 0, cascade_deletes = 0;
-  uint8_t kind = 0;  // 0 normal, 1 primary key, 2 foreign key
+  uint8_t kind = 0;  // 0 normal, 1 primary key, 2 foreign key (kForeignKey)
 };
+
+constexpr uint8_t kForeignKey = 2;
 
 struct LongValueMaps {
   uint16_t column_number = 0;

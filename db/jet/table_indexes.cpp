@@ -39,11 +39,12 @@ TableIndexes::Tree& TableIndexes::TreeOf(const RealIndex& index) {
   return *slot;
 }
 
-TableIndexes::RowKeys TableIndexes::Keys(const std::vector<Value>& row) const {
+TableIndexes::RowKeys TableIndexes::Keys(const std::vector<Value>& row,
+                                         const std::vector<bool>* stored_text) const {
   RowKeys keys;
   keys.reserve(table_.real_indexes.size());
   for (const RealIndex& index : table_.real_indexes) {
-    keys.push_back(EncodeIndexKey(db_.format(), table_, index, row));
+    keys.push_back(EncodeIndexKey(db_.format(), table_, index, row, stored_text));
   }
   return keys;
 }

@@ -28,7 +28,8 @@ class TableIndexes {
   // The row's key in each real index, like table().real_indexes: encoded
   // once for the checks and the change of a row.
   using RowKeys = std::vector<KeyBytes>;
-  RowKeys Keys(const std::vector<Value>& row) const;
+  RowKeys Keys(const std::vector<Value>& row,
+               const std::vector<bool>* stored_text = nullptr) const;
 
   // Adds (removes) the entries of the row at `where` to (from) every real
   // index that lists it; `keys` are Keys(row). Remove fails when an index

@@ -1,5 +1,7 @@
 #include "db/jet/table_scan.h"
 
+#include "db/errors.h"
+
 namespace act::db::jet {
 
 TableScan::TableScan(Pager& pager, const Format& format, const TableDefinition& table)
@@ -67,6 +69,20 @@ Value TableScan::Get(size_t column_index) {
 void TableScan::Read(size_t column_index, Value& out) {
   DecodeValueInto(pager_, format_, *row_->page, table_.columns[column_index],
                   decoder_.slices()[column_index], out);
+}
+
+void TableScan::ReadStoredText(size_t column_index, Value& out) {
+  const ColumnSlice& slice = decoder_.slices()[column_index];
+  if (!format_.is_jet3() || table_.columns[column_index].type != kTypeText) {
+    throw JetFailure(kJetOperationNotSupported, pager_.path() + ": column '" +
+                                                    table_.columns[column_index].name +
+                                                    "' holds no Jet 3 text");
+  }
+  if (!slice.present) {
+    out = Value::Null();
+    return;
+  }
+  out.TextBuffer().assign(slice.bytes.begin(), slice.bytes.end());
 }
 
 }  // namespace act::db::jet

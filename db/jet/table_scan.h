@@ -32,6 +32,9 @@ class TableScan {
   Value Get(size_t column_index);
   // The same into `out`, reusing its storage.
   void Read(size_t column_index, Value& out);
+  // A Jet 3 text column's value as stored: text holding the Windows-1252
+  // bytes (for TableWriter::Append's `stored_text`), or Null.
+  void ReadStoredText(size_t column_index, Value& out);
   const Page& page() const { return *row_->page; }
 
  private:

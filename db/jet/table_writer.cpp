@@ -35,6 +35,9 @@ TableWriter::TableWriter(Database& db, PageAllocator& allocator,
       if (SameName(name, table_->columns[i].name)) properties_[i] = props;
     }
   }
+  for (const LogicalIndex& logical : table_->logical_indexes) {
+    if (logical.kind == kForeignKey) has_relationships_ = true;
+  }
 }
 
 void TableWriter::CheckProperties(const std::vector<Value>& values) const {
@@ -76,7 +79,8 @@ void TableWriter::WriteLongValues(const std::vector<Value>& values,
 }
 
 const std::vector<uint8_t>& TableWriter::BuildRow(const std::vector<Value>& values,
-                                                  const std::vector<StoredField>* keep) {
+                                                  const std::vector<StoredField>* keep,
+                                                  const std::vector<bool>* stored_text) {
   const Format& format = db_.format();
   // Fixed and text fields first: they can fail, and must do so before any
   // long value reaches an LVAL page. The fields and the row are encoded
@@ -89,7 +93,7 @@ const std::vector<uint8_t>& TableWriter::BuildRow(const std::vector<Value>& valu
     if (keep && (*keep)[i].present) {
       fields[i] = (*keep)[i];
     } else if (!c.is_long_value()) {
-      EncodeField(c, values[i], db_.path(), fields[i]);
+      EncodeField(c, values[i], db_.path(), fields[i], stored_text && (*stored_text)[i]);
     } else {
       fields[i].present = false;
       fields[i].bytes.clear();
@@ -176,9 +180,20 @@ void TableWriter::ReleaseFillPage() {
   fill_held_ = false;
 }
 
-RowPointer TableWriter::Append(std::vector<Value>& values) {
-  if (values.size() != table_->columns.size()) {
+RowPointer TableWriter::Append(std::vector<Value>& values, const std::vector<bool>* stored_text) {
+  if (values.size() != table_->columns.size() ||
+      (stored_text && stored_text->size() != values.size())) {
     throw JetFailure(kJetOperationNotSupported, db_.path() + ": row of the wrong width");
+  }
+  if (stored_text && has_relationships_) {
+    // Relationship checks build keys of other tables from these values.
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (!(*stored_text)[i] || !values[i].is_text()) continue;
+      const std::string& stored = values[i].bytes();
+      values[i] = Value::Text(Cp1252ToUtf8(std::span<const uint8_t>(
+          reinterpret_cast<const uint8_t*>(stored.data()), stored.size())));
+    }
+    stored_text = nullptr;
   }
   uint32_t last = last_counter_ ? *last_counter_ : table_->autonumber;
   std::optional<uint32_t> counter;
@@ -193,9 +208,9 @@ RowPointer TableWriter::Append(std::vector<Value>& values) {
     }
   }
   CheckProperties(values);
-  TableIndexes::RowKeys keys = indexes_.Keys(values);
+  TableIndexes::RowKeys keys = indexes_.Keys(values, stored_text);
   CheckIndexConstraints(db_, indexes_, values, keys);
-  RowPointer where = Place(BuildRow(values, nullptr), 0);
+  RowPointer where = Place(BuildRow(values, nullptr, stored_text), 0);
   indexes_.Insert(values, std::move(keys), where);
   ++added_rows_;
   if (counter) last_counter_ = std::max(last, *counter);

@@ -42,7 +42,12 @@ class TableWriter {
   // refused.
   // `values` may be changed (the counter it takes); the rvalue form is for
   // rows built on the spot.
-  RowPointer Append(std::vector<Value>& values);
+  //
+  // `stored_text`, indexed like the columns, marks text values that hold
+  // the column's stored bytes (Windows-1252) rather than UTF-8: a copy
+  // between Jet 3 tables hands text over as stored and converts it neither
+  // way.
+  RowPointer Append(std::vector<Value>& values, const std::vector<bool>* stored_text = nullptr);
   RowPointer Append(std::vector<Value>&& values) { return Append(values); }
 
   // Replaces the row at `where` (the position a scan or an index gives),
@@ -68,7 +73,8 @@ class TableWriter {
                        const std::vector<StoredField>* keep, bool allow_inline);
   // The row's stored bytes, in a buffer that the next call reuses.
   const std::vector<uint8_t>& BuildRow(const std::vector<Value>& values,
-                                       const std::vector<StoredField>* keep);
+                                       const std::vector<StoredField>* keep,
+                                       const std::vector<bool>* stored_text = nullptr);
   // Places a row on the page being filled (or the next one with room);
   // `avoid` is a page the row must not go to.
   RowPointer Place(std::span<const uint8_t> row, uint16_t slot_flags, uint32_t avoid = 0);
@@ -81,6 +87,7 @@ class TableWriter {
   LongValueWriter long_values_;
   TableIndexes indexes_;
   std::vector<ColumnProperties> properties_;  // like table_->columns
+  bool has_relationships_ = false;  // rows checked against other tables
   // Hands the page being filled to the pager; Release also stops holding
   // it (before changes that go through the pager).
   void WriteFillPage();

@@ -1,6 +1,7 @@
 #include "db/jet/text.h"
 
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "platform/cp1252.h"
@@ -44,15 +45,35 @@ const std::array<Utf8Form, 256>& Utf8Forms() {
   return forms;
 }
 
+// Whether the eight bytes at `at` are all ASCII, which is the same byte in
+// both encodings and most of any text.
+bool EightAscii(const void* at) {
+  uint64_t word;
+  std::memcpy(&word, at, 8);
+  return (word & 0x8080808080808080ull) == 0;
+}
+
 }  // namespace
 
 void AppendCp1252AsUtf8(std::span<const uint8_t> bytes, std::string& out) {
   const std::array<Utf8Form, 256>& forms = Utf8Forms();
+  // A byte becomes at most three: room for the worst case of the bytes
+  // past ASCII, cut to what was written afterwards.
+  size_t high = 0;
+  for (uint8_t b : bytes) high += b >> 7;
   const size_t start = out.size();
-  out.resize(start + 3 * bytes.size());
+  out.resize(start + bytes.size() + 2 * high);
   char* to = out.data() + start;
-  for (uint8_t b : bytes) {
-    // ASCII is the same byte in both encodings, and most text is ASCII.
+  const uint8_t* from = bytes.data();
+  const uint8_t* end = from + bytes.size();
+  while (from < end) {
+    if (end - from >= 8 && EightAscii(from)) {
+      std::memcpy(to, from, 8);
+      to += 8;
+      from += 8;
+      continue;
+    }
+    const uint8_t b = *from++;
     if (b < 0x80) {
       *to++ = char(b);
       continue;
@@ -79,6 +100,12 @@ bool Utf8ToCp1252(std::string_view utf8, std::string& out) {
   out.resize(utf8.size());
   char* to = out.data();
   for (size_t i = 0; i < utf8.size();) {
+    if (utf8.size() - i >= 8 && EightAscii(utf8.data() + i)) {
+      std::memcpy(to, utf8.data() + i, 8);
+      to += 8;
+      i += 8;
+      continue;
+    }
     if (uint8_t(utf8[i]) < 0x80) {
       *to++ = utf8[i++];
       continue;
