@@ -45,6 +45,7 @@ class Page {
   const uint8_t* Check(size_t offset, size_t n) const;
 
   uint32_t number_;
+  friend class Pager;  // changes pages waiting for a flush in place
   std::vector<uint8_t> bytes_;
   std::shared_ptr<const std::string> file_;
 };

@@ -99,7 +99,9 @@ void Pager::Write(uint32_t number, std::vector<uint8_t> bytes, int order) {
   if (bytes.size() != page_size_ || number > page_count_) {
     throw PageFailure(*path_, number, "write of a partial page or past the end");
   }
-  auto page = std::make_shared<const Page>(number, std::move(bytes), path_);
+  // Not const itself: a page waiting for the flush may be changed in place
+  // (SetPendingByte).
+  PageRef page = std::make_shared<Page>(number, std::move(bytes), path_);
   if (deferred_) {
     Pending& p = pending_[number];
     p.order = order;
@@ -114,6 +116,18 @@ void Pager::Write(uint32_t number, std::vector<uint8_t> bytes, int order) {
     Remember(page);
   }
   if (number == page_count_) ++page_count_;
+}
+
+bool Pager::SetPendingByte(uint32_t number, size_t offset, uint8_t value, int order) {
+  auto waiting = pending_.find(number);
+  if (waiting == pending_.end() || waiting->second.page.use_count() != 1 ||
+      offset >= page_size_) {
+    return false;
+  }
+  // The page was made non-const by Write() and only the pager holds it.
+  const_cast<Page&>(*waiting->second.page).bytes_[offset] = value;
+  waiting->second.order = order;
+  return true;
 }
 
 void Pager::WriteThrough(uint32_t number, const std::vector<uint8_t>& bytes) {

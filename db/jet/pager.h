@@ -58,6 +58,12 @@ class Pager {
   // when (see FlushWrites).
   void Write(uint32_t number, std::vector<uint8_t> bytes, int order = 0);
 
+  // Changes one byte of a page waiting for the flush, in place, when nothing
+  // outside the pager holds that page (no reader sees it change); `order`
+  // as for Write. False when the page is not waiting or is held: the caller
+  // then writes the page whole.
+  bool SetPendingByte(uint32_t number, size_t offset, uint8_t value, int order);
+
   // Deferred writes let a statement change the same pages many times while
   // the file sees each page once. FlushWrites() writes, in this order: the
   // pages appended past the file's end (nothing in the file points at them

@@ -82,7 +82,7 @@ void TableScan::ReadStoredText(size_t column_index, Value& out) {
     out = Value::Null();
     return;
   }
-  out.TextBuffer().assign(slice.bytes.begin(), slice.bytes.end());
+  out.TextBuffer().assign(reinterpret_cast<const char*>(slice.bytes.data()), slice.bytes.size());
 }
 
 }  // namespace act::db::jet

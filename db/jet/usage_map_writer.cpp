@@ -20,7 +20,7 @@ UsageMapWriter::UsageMapWriter(Pager& pager, const Format& format,
                                std::function<uint32_t(bool)> new_bitmap_page)
     : pager_(pager), format_(format), new_bitmap_page_(std::move(new_bitmap_page)) {}
 
-UsageMapWriter::MapRow UsageMapWriter::Load(MapRef ref) {
+UsageMapWriter::MapView UsageMapWriter::View(MapRef ref) {
   PageRef page = pager_.Get(ref.page);
   CheckDataPage(*page, std::nullopt);
   Slot slot = ReadSlot(*page, format_, ref.row);
@@ -31,7 +31,29 @@ UsageMapWriter::MapRow UsageMapWriter::Load(MapRef ref) {
   if (type != kInlineMap && type != kReferenceMap) {
     page->Fail("unknown usage map type " + std::to_string(type));
   }
-  return MapRow{page->bytes(), slot.start, slot.size()};
+  return MapView{page, slot.start, slot.size()};
+}
+
+UsageMapWriter::MapRow UsageMapWriter::Load(MapRef ref) {
+  MapView view = View(ref);
+  return MapRow{view.page->bytes(), view.start, view.size};
+}
+
+void UsageMapWriter::SetByte(uint32_t page, size_t offset, uint8_t value) {
+  if (pager_.SetPendingByte(page, offset, value, kWriteMaps)) return;
+  std::vector<uint8_t> image = pager_.Get(page)->bytes();
+  image[offset] = value;
+  pager_.Write(page, std::move(image), kWriteMaps);
+}
+
+void UsageMapWriter::SetBitmapBit(uint32_t bitmap, uint32_t k, bool on) {
+  PageRef bits = pager_.Get(bitmap);
+  if (bits->U8(0) != kPageUsageBitmap) bits->Fail("expected a usage bitmap page");
+  uint8_t mask = uint8_t(1u << (k % 8));
+  uint8_t byte = bits->U8(4 + k / 8);
+  if (bool(byte & mask) == on) return;
+  bits.reset();
+  SetByte(bitmap, 4 + k / 8, on ? (byte | mask) : (byte & ~mask));
 }
 
 void UsageMapWriter::Store(MapRef ref, const MapRow& row) {
@@ -39,8 +61,8 @@ void UsageMapWriter::Store(MapRef ref, const MapRow& row) {
 }
 
 bool UsageMapWriter::Test(MapRef ref, uint32_t page, bool outside_set) {
-  MapRow row = Load(ref);
-  const uint8_t* r = row.page.data() + row.start;
+  MapView row = View(ref);
+  const uint8_t* r = row.page->bytes().data() + row.start;
   if (r[0] == kInlineMap) {
     uint32_t first = LoadU32(r + 1);
     uint64_t bits = uint64_t(row.size - 5) * 8;
@@ -88,6 +110,35 @@ void UsageMapWriter::ToReference(MapRef ref, bool outside_set) {
 }
 
 void UsageMapWriter::Set(MapRef ref, uint32_t page, bool on, bool outside_set) {
+  {
+    // Most calls change one bit, or none, of a map row or bitmap page that
+    // is already there: read the row where the pager keeps it, copy nothing.
+    MapView view = View(ref);
+    const uint8_t* r = view.page->bytes().data() + view.start;
+    if (r[0] == kInlineMap) {
+      uint32_t first = LoadU32(r + 1);
+      uint64_t bits = uint64_t(view.size - 5) * 8;
+      if (page >= first && page - first < bits) {
+        uint32_t k = page - first;
+        uint8_t mask = uint8_t(1u << (k % 8));
+        uint8_t byte = r[5 + k / 8];
+        if (bool(byte & mask) == on) return;
+        const size_t offset = view.start + 5 + k / 8;
+        view.page.reset();
+        SetByte(ref.page, offset, on ? (byte | mask) : (byte & ~mask));
+        return;
+      }
+    } else {
+      uint32_t entry = page / PagesPerBitmap();
+      if (1 + 4 * size_t(entry) + 4 <= view.size) {
+        uint32_t bitmap = LoadU32(r + 1 + 4 * entry);
+        if (bitmap != 0) {
+          SetBitmapBit(bitmap, page % PagesPerBitmap(), on);
+          return;
+        }
+      }
+    }
+  }
   MapRow row = Load(ref);
   uint8_t* r = row.page.data() + row.start;
   if (r[0] == kInlineMap) {
@@ -159,20 +210,12 @@ void UsageMapWriter::Set(MapRef ref, uint32_t page, bool on, bool outside_set) {
     // The global map lists its own bitmap pages as used.
     if (outside_set) Set(ref, bitmap, false, true);
   }
-  PageRef bits = pager_.Get(bitmap);
-  if (bits->U8(0) != kPageUsageBitmap) bits->Fail("expected a usage bitmap page");
-  uint32_t k = page % per;
-  uint8_t mask = uint8_t(1u << (k % 8));
-  bool was = bits->U8(4 + k / 8) & mask;
-  if (was == on) return;
-  std::vector<uint8_t> image = bits->bytes();
-  image[4 + k / 8] = on ? (image[4 + k / 8] | mask) : (image[4 + k / 8] & ~mask);
-  pager_.Write(bitmap, std::move(image), kWriteMaps);
+  SetBitmapBit(bitmap, page % per, on);
 }
 
 std::optional<uint32_t> UsageMapWriter::FindSet(MapRef ref, uint32_t from, uint32_t limit) {
-  MapRow row = Load(ref);
-  const uint8_t* r = row.page.data() + row.start;
+  MapView row = View(ref);
+  const uint8_t* r = row.page->bytes().data() + row.start;
   if (r[0] == kInlineMap) {
     uint32_t first = LoadU32(r + 1);
     uint64_t bits = uint64_t(row.size - 5) * 8;

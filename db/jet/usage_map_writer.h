@@ -34,11 +34,21 @@ class UsageMapWriter {
   std::optional<uint32_t> FindSet(MapRef ref, uint32_t from, uint32_t limit);
 
  private:
+  struct MapView {
+    PageRef page;  // the page holding the row, as the pager has it
+    size_t start = 0, size = 0;
+  };
   struct MapRow {
     std::vector<uint8_t> page;  // copy of the page holding the row
     size_t start = 0, size = 0;
   };
+  MapView View(MapRef ref);
   MapRow Load(MapRef ref);
+  // Sets or clears bit `k` of a bitmap page.
+  void SetBitmapBit(uint32_t bitmap, uint32_t k, bool on);
+  // Changes one byte of a page, in place when the pager allows it (so the
+  // caller holds no reference to the page any more).
+  void SetByte(uint32_t page, size_t offset, uint8_t value);
   void Store(MapRef ref, const MapRow& row);
   uint32_t PagesPerBitmap() const { return (pager_.page_size() - 4) * 8; }
   void ToReference(MapRef ref, bool outside_set);
