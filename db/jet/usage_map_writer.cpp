@@ -139,20 +139,13 @@ void UsageMapWriter::Set(MapRef ref, uint32_t page, bool on, bool outside_set) {
       }
     }
   }
+  // The page lies outside an inline map's window, or under a bitmap page
+  // that does not exist yet.
   MapRow row = Load(ref);
   uint8_t* r = row.page.data() + row.start;
   if (r[0] == kInlineMap) {
     uint32_t first = LoadU32(r + 1);
     uint64_t bits = uint64_t(row.size - 5) * 8;
-    if (page >= first && page - first < bits) {
-      uint32_t k = page - first;
-      uint8_t mask = uint8_t(1u << (k % 8));
-      bool was = r[5 + k / 8] & mask;
-      if (was == on) return;
-      r[5 + k / 8] = on ? (r[5 + k / 8] | mask) : (r[5 + k / 8] & ~mask);
-      Store(ref, row);
-      return;
-    }
     if (on == outside_set) return;  // already reads that way
     if (!outside_set) {
       // Move the window when the listed pages and the new one fit in it.
