@@ -113,39 +113,47 @@ void EncodeRow(const Format& format, const TableDefinition& table,
     if (fields[i].present) var_bytes += fields[i].bytes.size();
   }
 
-  row.clear();
-  // Column count, fixed part, variable data, its offset table (with room
-  // for a few jump bytes) and the null mask: one allocation for the row.
-  row.reserve(1 + fixed_size + var_bytes + 2 * (nvar + 3) + mask_size + 8);
-  row.push_back(uint8_t(table.max_columns));
-  row.resize(1 + fixed_size, 0);
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    const ColumnDef& c = table.columns[i];
-    if (!c.is_fixed() || c.type == kTypeBoolean || !fields[i].present) continue;
-    int size = FixedSize(c.type);
-    size_t room = size > 0 ? size_t(size) : c.length;
-    std::memcpy(&row[1 + c.fixed_offset], fields[i].bytes.data(),
-                std::min(room, fields[i].bytes.size()));
-  }
+  // Column count, fixed part, variable data, its offset table, the jump
+  // table, the variable-column count and the null mask: sized first, then
+  // written through a plain pointer (writes through the vector would make
+  // the compiler reload its data pointer after every byte).
+  const size_t data_end = 1 + fixed_size + var_bytes;
+  size_t jumps = 0;
   if (nvar > 0) {
-    std::array<size_t, 257> offsets;  // var0..var(n-1), then EOD
-    for (size_t k = 0; k < nvar; ++k) {
-      offsets[k] = row.size();
-      if (var_fields[k] && var_fields[k]->present && !var_fields[k]->bytes.empty()) {
-        const std::string& bytes = var_fields[k]->bytes;
-        row.resize(row.size() + bytes.size());
-        std::memcpy(row.data() + row.size() - bytes.size(), bytes.data(), bytes.size());
-      }
-    }
-    offsets[nvar] = row.size();
-    size_t base = row.size() + (nvar + 1) + 1 + mask_size;
-    size_t jumps = 0;
+    // Jumps until every 256-byte boundary before the offset table's end has one.
+    const size_t base = data_end + (nvar + 1) + 1 + mask_size;
     for (;;) {
       size_t need = (base + jumps - 1) / 256;
       if (need == jumps) break;
       jumps = need;
     }
-    for (size_t k = nvar + 1; k-- > 0;) row.push_back(uint8_t(offsets[k] & 0xFF));
+  }
+  const size_t total = data_end + (nvar > 0 ? (nvar + 1) + jumps + 1 : 0) + mask_size;
+  row.assign(total, 0);
+  uint8_t* const out = row.data();
+  out[0] = uint8_t(table.max_columns);
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDef& c = table.columns[i];
+    if (!c.is_fixed() || c.type == kTypeBoolean || !fields[i].present) continue;
+    int size = FixedSize(c.type);
+    size_t room = size > 0 ? size_t(size) : c.length;
+    std::memcpy(out + 1 + c.fixed_offset, fields[i].bytes.data(),
+                std::min(room, fields[i].bytes.size()));
+  }
+  if (nvar > 0) {
+    std::array<size_t, 257> offsets;  // var0..var(n-1), then EOD
+    size_t at = 1 + fixed_size;
+    for (size_t k = 0; k < nvar; ++k) {
+      offsets[k] = at;
+      if (var_fields[k] && var_fields[k]->present && !var_fields[k]->bytes.empty()) {
+        const std::string& bytes = var_fields[k]->bytes;
+        std::memcpy(out + at, bytes.data(), bytes.size());
+        at += bytes.size();
+      }
+    }
+    offsets[nvar] = at;
+    uint8_t* p = out + at;
+    for (size_t k = nvar + 1; k-- > 0;) *p++ = uint8_t(offsets[k] & 0xFF);
     // Jump j (nearest the count byte first) names the first entry at or past
     // 256 * (j + 1); 0xFF when the data ends before that boundary. Stored
     // last jump first.
@@ -157,15 +165,14 @@ void EncodeRow(const Format& format, const TableDefinition& table,
           break;
         }
       }
-      row.push_back(jump);
+      *p++ = jump;
     }
-    row.push_back(uint8_t(nvar));
+    *p++ = uint8_t(nvar);
   }
-  size_t mask_at = row.size();
-  row.resize(row.size() + mask_size, 0);
+  uint8_t* const mask = out + total - mask_size;
   for (size_t i = 0; i < table.columns.size(); ++i) {
     const ColumnDef& c = table.columns[i];
-    if (fields[i].present) row[mask_at + c.number / 8] |= uint8_t(1u << (c.number % 8));
+    if (fields[i].present) mask[c.number / 8] |= uint8_t(1u << (c.number % 8));
   }
 }
 
