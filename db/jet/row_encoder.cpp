@@ -88,29 +88,50 @@ void EncodeField(const ColumnDef& column, const Value& v, const std::string& fil
   }
 }
 
+RowLayout LayoutOf(const TableDefinition& table) {
+  RowLayout layout;
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDef& c = table.columns[i];
+    if (!c.is_fixed() || c.type == kTypeBoolean) continue;
+    int size = FixedSize(c.type);
+    const size_t room = size > 0 ? size_t(size) : c.length;
+    layout.fixed.push_back({i, c.fixed_offset, room});
+    layout.fixed_size = std::max<size_t>(layout.fixed_size, c.fixed_offset + room);
+  }
+  // A TDEF counts its variable columns in a byte.
+  if (table.var_columns > 255) {
+    throw JetFailure(kJetOperationNotSupported, "a row of more than 255 columns");
+  }
+  layout.var_columns.assign(table.var_columns, -1);
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDef& c = table.columns[i];
+    if (!c.is_fixed() && c.var_index < table.var_columns) layout.var_columns[c.var_index] = int(i);
+  }
+  layout.mask_size = (table.max_columns + 7) / 8;
+  return layout;
+}
+
 void EncodeRow(const Format& format, const TableDefinition& table,
+               const std::vector<StoredField>& fields, std::vector<uint8_t>& row) {
+  EncodeRow(format, table, LayoutOf(table), fields, row);
+}
+
+void EncodeRow(const Format& format, const TableDefinition& table, const RowLayout& layout,
                const std::vector<StoredField>& fields, std::vector<uint8_t>& row) {
   if (!format.is_jet3()) {
     throw JetFailure(kJetOperationNotSupported, "writing rows of Jet 4 databases");
   }
-  size_t fixed_size = 0;
-  for (const ColumnDef& c : table.columns) {
-    if (!c.is_fixed() || c.type == kTypeBoolean) continue;
-    int size = FixedSize(c.type);
-    fixed_size = std::max<size_t>(fixed_size, c.fixed_offset + (size > 0 ? size_t(size) : c.length));
-  }
-  const size_t nvar = table.var_columns;
-  const size_t mask_size = (table.max_columns + 7) / 8;
-  // Variable data in var-table order (a TDEF counts its columns in a byte).
-  if (nvar > 255) throw JetFailure(kJetOperationNotSupported, "a row of more than 255 columns");
-  std::array<const StoredField*, 256> var_fields;
-  std::fill_n(var_fields.begin(), nvar, nullptr);
+  const size_t fixed_size = layout.fixed_size;
+  const size_t nvar = layout.var_columns.size();
+  const size_t mask_size = layout.mask_size;
+  auto var_field = [&](size_t k) -> const StoredField* {
+    const int column = layout.var_columns[k];
+    return column < 0 ? nullptr : &fields[size_t(column)];
+  };
   size_t var_bytes = 0;
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    const ColumnDef& c = table.columns[i];
-    if (c.is_fixed() || c.var_index >= nvar) continue;
-    var_fields[c.var_index] = &fields[i];
-    if (fields[i].present) var_bytes += fields[i].bytes.size();
+  for (size_t k = 0; k < nvar; ++k) {
+    const StoredField* f = var_field(k);
+    if (f && f->present) var_bytes += f->bytes.size();
   }
 
   // Column count, fixed part, variable data, its offset table, the jump
@@ -132,21 +153,19 @@ void EncodeRow(const Format& format, const TableDefinition& table,
   row.assign(total, 0);
   uint8_t* const out = row.data();
   out[0] = uint8_t(table.max_columns);
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    const ColumnDef& c = table.columns[i];
-    if (!c.is_fixed() || c.type == kTypeBoolean || !fields[i].present) continue;
-    int size = FixedSize(c.type);
-    size_t room = size > 0 ? size_t(size) : c.length;
-    std::memcpy(out + 1 + c.fixed_offset, fields[i].bytes.data(),
-                std::min(room, fields[i].bytes.size()));
+  for (const RowLayout::Fixed& f : layout.fixed) {
+    const StoredField& field = fields[f.column];
+    if (!field.present) continue;
+    std::memcpy(out + 1 + f.offset, field.bytes.data(), std::min(f.room, field.bytes.size()));
   }
   if (nvar > 0) {
     std::array<size_t, 257> offsets;  // var0..var(n-1), then EOD
     size_t at = 1 + fixed_size;
     for (size_t k = 0; k < nvar; ++k) {
       offsets[k] = at;
-      if (var_fields[k] && var_fields[k]->present && !var_fields[k]->bytes.empty()) {
-        const std::string& bytes = var_fields[k]->bytes;
+      const StoredField* f = var_field(k);
+      if (f && f->present && !f->bytes.empty()) {
+        const std::string& bytes = f->bytes;
         std::memcpy(out + at, bytes.data(), bytes.size());
         at += bytes.size();
       }

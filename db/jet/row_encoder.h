@@ -29,8 +29,25 @@ struct StoredField {
 void EncodeField(const ColumnDef& column, const Value& value, const std::string& file,
                  StoredField& out, bool stored_text = false);
 
+// Where a table's fields go in its rows, worked out once per table rather
+// than once per row.
+struct RowLayout {
+  struct Fixed {
+    size_t column;  // index into table.columns
+    size_t offset;  // in the fixed area
+    size_t room;    // bytes
+  };
+  std::vector<Fixed> fixed;      // fixed columns other than booleans
+  size_t fixed_size = 0;         // the fixed area, after the column count
+  std::vector<int> var_columns;  // column of each variable slot, -1 for none
+  size_t mask_size = 0;          // bytes of the null mask
+};
+RowLayout LayoutOf(const TableDefinition& table);
+
 // The row from fields indexed like table.columns, replacing `row` (whose
 // buffer is reused: a writer encodes row after row into one). Jet 3 only.
+void EncodeRow(const Format& format, const TableDefinition& table, const RowLayout& layout,
+               const std::vector<StoredField>& fields, std::vector<uint8_t>& row);
 void EncodeRow(const Format& format, const TableDefinition& table,
                const std::vector<StoredField>& fields, std::vector<uint8_t>& row);
 

@@ -28,7 +28,7 @@ TableWriter::TableWriter(Database& db, PageAllocator& allocator,
                          std::shared_ptr<const TableDefinition> table)
     : db_(db), allocator_(allocator), table_(std::move(table)),
       long_values_(db, allocator, *table_), indexes_(db, allocator, *table_),
-      properties_(table_->columns.size()) {
+      properties_(table_->columns.size()), layout_(LayoutOf(*table_)) {
   auto by_name = ReadColumnProperties(db, table_->page);
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     for (const auto& [name, props] : by_name) {
@@ -113,15 +113,15 @@ const std::vector<uint8_t>& TableWriter::BuildRow(const std::vector<Value>& valu
       trial[i] = {true, std::string(kLongValueHeaderSize +
                                         (size > kLongValueInlineLimit ? 0 : size), '\0')};
     }
-    EncodeRow(format, *table_, trial, row_);
+    EncodeRow(format, *table_, layout_, trial, row_);
     if (row_.size() <= MaxRowSize(format)) {
       WriteLongValues(values, fields, keep, true);
-      EncodeRow(format, *table_, fields, row_);
+      EncodeRow(format, *table_, layout_, fields, row_);
       return row_;
     }
   }
   WriteLongValues(values, fields, keep, false);
-  EncodeRow(format, *table_, fields, row_);
+  EncodeRow(format, *table_, layout_, fields, row_);
   if (row_.size() > MaxRowSize(format)) {
     throw WriteFailure(kJetRecordTooLarge, db_.path() + ": a row of " +
                                                std::to_string(row_.size()) + " bytes for the table of TDEF page " +

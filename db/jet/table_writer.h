@@ -17,6 +17,7 @@
 #include "db/jet/database.h"
 #include "db/jet/long_value_writer.h"
 #include "db/jet/page_allocator.h"
+#include "db/jet/row_encoder.h"
 #include "db/jet/table_definition.h"
 #include "db/jet/table_indexes.h"
 #include "db/value.h"
@@ -93,6 +94,7 @@ class TableWriter {
   void WriteFillPage();
   void ReleaseFillPage();
 
+  RowLayout layout_;
   std::vector<StoredField> fields_;  // BuildRow's buffers
   std::vector<uint8_t> row_;
   uint32_t fill_page_ = 0;      // page being filled, 0 before the first row
