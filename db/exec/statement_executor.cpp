@@ -183,9 +183,21 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       read_stored[selected[k]] = true;
     }
   }
+  // SELECT * into a table of the same design (the carry-over's copies):
+  // a row whose values are all of their column's kind goes over whole.
+  bool same_design = untargeted.empty() && selected.size() == values.size() &&
+                     source->columns.size() == values.size();
+  for (size_t k = 0; k < selected.size() && same_design; ++k) {
+    same_design = selected[k] == int(k) && target[k] == int(k);
+  }
   auto append = [&](std::vector<Value>& row) {
+    bool whole = same_design;
+    for (size_t k = 0; k < row.size() && whole; ++k) {
+      whole = jet::IsOfColumnKind(table->columns[k], row[k]);
+    }
+    if (whole) std::swap(values, row);
     for (size_t i : untargeted) values[i] = defaults[i];
-    for (size_t k = 0; k < selected.size(); ++k) {
+    for (size_t k = 0; k < selected.size() && !whole; ++k) {
       Value& from = row[selected[k]];
       const jet::ColumnDef& column = table->columns[target[k]];
       if (jet::IsOfColumnKind(column, from)) {
