@@ -1,6 +1,8 @@
 #include "platform/cp1252.h"
 
+#include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace act {
 namespace {
@@ -101,28 +103,73 @@ int UnicodeToCp1252(char32_t cp) {
   return -1;
 }
 
-std::string Cp1252ToUtf8(std::string_view bytes) {
-  // Every byte becomes at most three: fill a buffer of that size, then cut
-  // it (text read from a database passes here once per value).
-  std::string out(bytes.size() * 3, '\0');
-  size_t n = 0;
-  for (char c : bytes) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    if (b < 0x80) {
-      out[n++] = c;
+namespace {
+
+// The UTF-8 form of each Windows-1252 byte (one to three bytes).
+struct Utf8Form {
+  unsigned char size;
+  char bytes[3];
+};
+
+const std::array<Utf8Form, 256>& Utf8Forms() {
+  static const std::array<Utf8Form, 256> forms = [] {
+    std::array<Utf8Form, 256> table{};
+    for (unsigned b = 0; b < 256; ++b) {
+      std::string utf8;
+      AppendUtf8(utf8, Cp1252ToUnicode(static_cast<unsigned char>(b)));
+      table[b].size = static_cast<unsigned char>(utf8.size());
+      for (size_t k = 0; k < utf8.size(); ++k) table[b].bytes[k] = utf8[k];
+    }
+    return table;
+  }();
+  return forms;
+}
+
+// Whether the eight bytes at `at` are all ASCII, the same byte in both
+// encodings and most of any text.
+bool EightAscii(const void* at) {
+  uint64_t word;
+  std::memcpy(&word, at, 8);
+  return (word & 0x8080808080808080ull) == 0;
+}
+
+}  // namespace
+
+void AppendCp1252AsUtf8(std::string_view bytes, std::string& out) {
+  const std::array<Utf8Form, 256>& forms = Utf8Forms();
+  // A byte becomes at most three: room for the worst case of the bytes
+  // past ASCII, cut to what was written afterwards.
+  size_t high = 0;
+  for (char c : bytes) high += static_cast<unsigned char>(c) >> 7;
+  const size_t start = out.size();
+  out.resize(start + bytes.size() + 2 * high);
+  char* to = out.data() + start;
+  const char* from = bytes.data();
+  const char* end = from + bytes.size();
+  while (from < end) {
+    if (end - from >= 8 && EightAscii(from)) {
+      std::memcpy(to, from, 8);
+      to += 8;
+      from += 8;
       continue;
     }
-    const char32_t cp = Cp1252ToUnicode(b);
-    if (cp < 0x800) {
-      out[n++] = char(0xC0 | (cp >> 6));
-      out[n++] = char(0x80 | (cp & 0x3F));
-    } else {
-      out[n++] = char(0xE0 | (cp >> 12));
-      out[n++] = char(0x80 | ((cp >> 6) & 0x3F));
-      out[n++] = char(0x80 | (cp & 0x3F));
+    const unsigned char b = static_cast<unsigned char>(*from++);
+    if (b < 0x80) {
+      *to++ = char(b);
+      continue;
     }
+    const Utf8Form& form = forms[b];
+    to[0] = form.bytes[0];
+    to[1] = form.bytes[1];
+    to[2] = form.bytes[2];
+    to += form.size;
   }
-  out.resize(n);
+  out.resize(size_t(to - out.data()));
+}
+
+std::string Cp1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  AppendCp1252AsUtf8(bytes, out);
   return out;
 }
 

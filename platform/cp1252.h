@@ -18,6 +18,9 @@ char16_t Cp1252ToUnicode(unsigned char byte);
 int UnicodeToCp1252(char32_t code_point);
 
 std::string Cp1252ToUtf8(std::string_view bytes);
+// The same, appended to `out`: a database scan refills one buffer per
+// column, row after row, without allocating.
+void AppendCp1252AsUtf8(std::string_view bytes, std::string& out);
 std::string Utf8ToCp1252(std::string_view utf8);
 
 std::u16string Cp1252ToUtf16(std::string_view bytes);

@@ -1,6 +1,5 @@
 #include "db/jet/text.h"
 
-#include <array>
 #include <cstring>
 #include <vector>
 
@@ -25,26 +24,6 @@ bool NextCodePoint(std::string_view s, size_t& i, uint32_t& cp) {
   return true;
 }
 
-// The UTF-8 form of each Windows-1252 byte (one to three bytes).
-struct Utf8Form {
-  uint8_t size;
-  char bytes[3];
-};
-
-const std::array<Utf8Form, 256>& Utf8Forms() {
-  static const std::array<Utf8Form, 256> forms = [] {
-    std::array<Utf8Form, 256> table{};
-    for (unsigned b = 0; b < 256; ++b) {
-      std::string utf8;
-      AppendUtf8(utf8, act::Cp1252ToUnicode(static_cast<unsigned char>(b)));
-      table[b].size = uint8_t(utf8.size());
-      for (size_t k = 0; k < utf8.size(); ++k) table[b].bytes[k] = utf8[k];
-    }
-    return table;
-  }();
-  return forms;
-}
-
 // Whether the eight bytes at `at` are all ASCII, which is the same byte in
 // both encodings and most of any text.
 bool EightAscii(const void* at) {
@@ -56,35 +35,8 @@ bool EightAscii(const void* at) {
 }  // namespace
 
 void AppendCp1252AsUtf8(std::span<const uint8_t> bytes, std::string& out) {
-  const std::array<Utf8Form, 256>& forms = Utf8Forms();
-  // A byte becomes at most three: room for the worst case of the bytes
-  // past ASCII, cut to what was written afterwards.
-  size_t high = 0;
-  for (uint8_t b : bytes) high += b >> 7;
-  const size_t start = out.size();
-  out.resize(start + bytes.size() + 2 * high);
-  char* to = out.data() + start;
-  const uint8_t* from = bytes.data();
-  const uint8_t* end = from + bytes.size();
-  while (from < end) {
-    if (end - from >= 8 && EightAscii(from)) {
-      std::memcpy(to, from, 8);
-      to += 8;
-      from += 8;
-      continue;
-    }
-    const uint8_t b = *from++;
-    if (b < 0x80) {
-      *to++ = char(b);
-      continue;
-    }
-    const Utf8Form& form = forms[b];
-    to[0] = form.bytes[0];
-    to[1] = form.bytes[1];
-    to[2] = form.bytes[2];
-    to += form.size;
-  }
-  out.resize(size_t(to - out.data()));
+  act::AppendCp1252AsUtf8(
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), out);
 }
 
 std::string Cp1252ToUtf8(std::span<const uint8_t> bytes) {

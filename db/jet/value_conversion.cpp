@@ -136,7 +136,6 @@ std::optional<Value> ConvertForColumn(const ColumnDef& column, const Value& v) {
   if (IsOfColumnKind(column, v)) return v;
   switch (column.type) {
     case kTypeBoolean: {
-      if (v.kind() == Value::Kind::kBoolean) return v;
       auto d = AsNumber(v);
       if (!d) return std::nullopt;
       return Value::Boolean(*d != 0);
@@ -158,7 +157,6 @@ std::optional<Value> ConvertForColumn(const ColumnDef& column, const Value& v) {
       return Value::Long(int32_t(*n));
     }
     case kTypeCurrency: {
-      if (v.kind() == Value::Kind::kCurrency) return v;
       if (v.is_integral()) return Value::Currency(v.integer() * 10000);
       auto d = AsNumber(v);
       if (!d || std::fabs(*d) > 922337203685477.0) return std::nullopt;
@@ -187,7 +185,6 @@ std::optional<Value> ConvertForColumn(const ColumnDef& column, const Value& v) {
     }
     case kTypeText:
     case kTypeMemo: {
-      if (v.kind() == Value::Kind::kText) return v;
       if (v.kind() == Value::Kind::kBoolean) return Value::Text(v.integer() ? "-1" : "0");
       if (v.kind() == Value::Kind::kBinary) {
         // Bytes read as code-page text, as Jet does.
@@ -199,7 +196,6 @@ std::optional<Value> ConvertForColumn(const ColumnDef& column, const Value& v) {
     }
     case kTypeBinary:
     case kTypeOle: {
-      if (v.kind() == Value::Kind::kBinary) return v;
       if (v.kind() == Value::Kind::kText) {
         auto bytes = Utf8ToCp1252(v.bytes());
         if (!bytes) return std::nullopt;

@@ -48,22 +48,28 @@ std::string MakeDatabase(ScratchFileSystem& fs, const std::string& path, const c
   return path;
 }
 
+// Appends `count` rows made by row(i) to `table` through the row writer.
+template <typename MakeRow>
+void AppendRows(ScratchFileSystem& fs, const std::string& path, const std::string& table,
+                int count, MakeRow row) {
+  auto db = OpenForWrite(fs, path);
+  db->pager().BeginDeferredWrites();
+  jet::PageAllocator allocator(*db);
+  jet::TableWriter writer(*db, allocator, db->Table(table));
+  for (int i = 0; i < count; ++i) writer.Append(row(i));
+  writer.Finish();
+  db->pager().FlushWrites();
+}
+
 TEST(StoredText, CopiesExactlyWhatTheConvertingPathCopies) {
   const std::string dir = ScratchDir("stored_text");
   ScratchFileSystem fs;
   const std::string source = MakeDatabase(
       fs, dir + "/source.mdb", "CREATE TABLE canciones (id LONG, titulo TEXT(100), nota TEXT(50))");
-  {
-    auto db = OpenForWrite(fs, source);
-    db->pager().BeginDeferredWrites();
-    jet::PageAllocator allocator(*db);
-    jet::TableWriter writer(*db, allocator, db->Table("canciones"));
-    for (size_t i = 0; i < kTitles.size(); ++i) {
-      writer.Append({Value::Long(int32_t(i + 1)), kTitles[i], Value::Text("nota ñ " + std::to_string(i))});
-    }
-    writer.Finish();
-    db->pager().FlushWrites();
-  }
+  AppendRows(fs, source, "canciones", int(kTitles.size()), [](int i) {
+    return std::vector<Value>{Value::Long(i + 1), kTitles[size_t(i)],
+                              Value::Text("nota ñ " + std::to_string(i))};
+  });
   const char* kDestination =
       "CREATE TABLE canciones (id LONG, titulo TEXT(20) UNIQUE, nota TEXT(50))";
   const std::string as_stored = MakeDatabase(fs, dir + "/as_stored.mdb", kDestination);
@@ -119,17 +125,9 @@ TEST(StoredText, RandomRowsGiveTheConvertingPathsFile) {
   };
   const std::string source = MakeDatabase(
       fs, dir + "/source.mdb", "CREATE TABLE t (id LONG, a TEXT(60), b TEXT(60), c TEXT(60))");
-  {
-    auto db = OpenForWrite(fs, source);
-    db->pager().BeginDeferredWrites();
-    jet::PageAllocator allocator(*db);
-    jet::TableWriter writer(*db, allocator, db->Table("t"));
-    for (int i = 0; i < 3000; ++i) {
-      writer.Append({Value::Long(i), random_value(60), random_value(45), random_value(60)});
-    }
-    writer.Finish();
-    db->pager().FlushWrites();
-  }
+  AppendRows(fs, source, "t", 3000, [&](int i) {
+    return std::vector<Value>{Value::Long(i), random_value(60), random_value(45), random_value(60)};
+  });
   auto destination = [&](const std::string& name) {
     const std::string path = MakeDatabase(
         fs, dir + "/" + name, "CREATE TABLE t (id LONG, a TEXT(40) UNIQUE, b TEXT(40), c TEXT(60))");
