@@ -71,19 +71,22 @@ void AppendGuid(KeyBytes& key, const std::string& text, bool ascending) {
 
 }  // namespace
 
-KeyBytes Jet3TextKey(std::string_view text) {
+void AppendJet3TextKey(KeyBytes& key, std::string_view text) {
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   if (text.size() > 255) text = text.substr(0, 255);
-  KeyBytes key;
-  key.reserve(2 * text.size() + 4);
-  // Accent nibbles: at most one leading zero, one per character and two
-  // closing zeros, for the 255 characters a key holds.
-  std::array<uint8_t, 2 * 256 + 4> nibbles;
+  // Built on the stack and appended once: at most two bytes per character,
+  // then the accent nibbles (at most one leading zero, one per character
+  // and two closing zeros) two to a byte.
+  std::array<uint8_t, 2 * 255 + (255 + 3 + 1) / 2> bytes;
+  std::array<uint8_t, 255 + 4> nibbles;
+  size_t length = 0;
   size_t count = 0;
   int pending_base = 0;
   for (char ch : text) {
     const KeyCode& code = kJet3TextKeyCodes[uint8_t(ch)];
-    key.insert(key.end(), code.bytes, code.bytes + code.count);
+    bytes[length] = code.bytes[0];
+    bytes[length + 1] = code.bytes[1];
+    length += code.count;
     if (code.key_class == kKeyBase) {
       ++pending_base;
     } else if (code.key_class == kKeyAccent) {
@@ -93,14 +96,20 @@ KeyBytes Jet3TextKey(std::string_view text) {
     }
   }
   if (count == 0) {
-    key.push_back(0x00);
+    bytes[length++] = 0x00;
   } else {
     nibbles[count++] = 0;
     if (count % 2) nibbles[count++] = 0;
     for (size_t i = 0; i < count; i += 2) {
-      key.push_back(uint8_t((nibbles[i] << 4) | nibbles[i + 1]));
+      bytes[length++] = uint8_t((nibbles[i] << 4) | nibbles[i + 1]);
     }
   }
+  key.append(bytes.data(), length);
+}
+
+KeyBytes Jet3TextKey(std::string_view text) {
+  KeyBytes key;
+  AppendJet3TextKey(key, text);
   return key;
 }
 
@@ -149,8 +158,7 @@ void AppendKeyColumn(KeyBytes& key, const Format& format, const ColumnDef& colum
                                "'");
         }
       }
-      KeyBytes text = Jet3TextKey(stored_text ? value.bytes() : *cp1252);
-      key.insert(key.end(), text.begin(), text.end());
+      AppendJet3TextKey(key, stored_text ? value.bytes() : *cp1252);
       break;
     }
     default:
@@ -167,7 +175,6 @@ KeyBytes EncodeIndexKey(const Format& format, const TableDefinition& table,
                         const RealIndex& index, std::span<const Value> row,
                         const std::vector<bool>* stored_text) {
   KeyBytes key;
-  key.reserve(24 * index.columns.size());  // most keys then take one allocation
   for (const IndexColumn& ic : index.columns) {
     size_t at = 0;
     while (at < table.columns.size() && table.columns[at].number != ic.column_number) ++at;

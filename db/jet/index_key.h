@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "db/jet/format.h"
+#include "db/jet/key_bytes.h"
 #include "db/jet/table_definition.h"
 #include "db/value.h"
 
 namespace act::db::jet {
 
-using KeyBytes = std::vector<uint8_t>;
-
 // Jet 3 "General" sort key of code-page-1252 text (without the flag byte).
 // Case-blind: "A" and "a" give the same key.
 KeyBytes Jet3TextKey(std::string_view cp1252);
+void AppendJet3TextKey(KeyBytes& key, std::string_view cp1252);
 
 // Appends one column's part of a key. `stored_text`: a text value holds the
 // column's stored bytes (Windows-1252) rather than UTF-8.

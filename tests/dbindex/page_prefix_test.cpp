@@ -16,7 +16,7 @@ namespace act::db::jet {
 namespace {
 
 std::vector<uint8_t> Whole(const IndexEntry& e) {
-  std::vector<uint8_t> out(e.key);
+  std::vector<uint8_t> out(e.key.begin(), e.key.end());
   out.push_back(uint8_t(e.row.page >> 16));
   out.push_back(uint8_t(e.row.page >> 8));
   out.push_back(uint8_t(e.row.page));
@@ -82,7 +82,7 @@ TEST(LeafPrefix, KeptFiguresDecideTheFitAsTheWholePageDoes) {
     std::vector<uint8_t> stem(random() % 30, 0x61);
     for (size_t i = 0; i < count; ++i) {
       IndexEntry e;
-      e.key = stem;
+      e.key.assign(stem.begin(), stem.end());
       for (size_t extra = 3 + random() % 6; extra > 0; --extra) {
         e.key.push_back(uint8_t(0x40 + random() % 30));
       }

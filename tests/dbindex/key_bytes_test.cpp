@@ -1,0 +1,97 @@
+// Index keys hold short byte strings inside the object and longer ones on
+// the heap; both must behave, compare and move like the std::vector<uint8_t>
+// they replace, across the boundary between the two.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "db/jet/key_bytes.h"
+
+namespace act::db::jet {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes AsVector(const KeyBytes& k) { return Bytes(k.begin(), k.end()); }
+
+TEST(KeyBytes, EditsMatchVectorAcrossTheInlineBoundary) {
+  std::mt19937 random(7);
+  for (int trial = 0; trial < 2000; ++trial) {
+    KeyBytes key;
+    Bytes model;
+    for (int step = 0; step < 12; ++step) {
+      switch (random() % 5) {
+        case 0: {
+          uint8_t b = uint8_t(random());
+          key.push_back(b);
+          model.push_back(b);
+          break;
+        }
+        case 1: {  // insert a run anywhere, sometimes crossing kInline
+          Bytes run(random() % 20, uint8_t(random()));
+          size_t at = model.empty() ? 0 : random() % (model.size() + 1);
+          key.insert(key.begin() + at, run.begin(), run.end());
+          model.insert(model.begin() + long(at), run.begin(), run.end());
+          break;
+        }
+        case 2: {
+          size_t n = random() % (2 * KeyBytes::kInline);
+          key.resize(n, 0xAB);
+          model.resize(n, 0xAB);
+          break;
+        }
+        case 3: {  // copies and moves keep the bytes and leave the source usable
+          KeyBytes copy(key);
+          KeyBytes moved(std::move(copy));
+          EXPECT_TRUE(copy.empty());
+          copy.push_back(1);
+          EXPECT_EQ(Bytes{1}, AsVector(copy));
+          key = std::move(moved);
+          break;
+        }
+        case 4:
+          if (!model.empty()) {
+            key.pop_back();
+            model.pop_back();
+          }
+          break;
+      }
+      ASSERT_EQ(model, AsVector(key)) << "trial " << trial << " step " << step;
+    }
+  }
+}
+
+TEST(KeyBytes, OrderAndEqualityAreTheVectorsOnesForShortAndLongKeys) {
+  std::mt19937 random(11);
+  std::vector<Bytes> models;
+  for (int i = 0; i < 300; ++i) {
+    // Shared stems make prefixes and ties common; lengths straddle kInline.
+    Bytes b(random() % (KeyBytes::kInline + 8), 0x60);
+    for (size_t extra = random() % 4; extra > 0; --extra) b.push_back(uint8_t(random() % 3 + 0x60));
+    models.push_back(b);
+  }
+  for (const Bytes& a : models) {
+    for (const Bytes& b : models) {
+      KeyBytes ka(a.begin(), a.end()), kb(b.begin(), b.end());
+      ASSERT_EQ(a == b, ka == kb);
+      ASSERT_EQ(a < b, ka < kb);
+      ASSERT_EQ(a > b, ka > kb);
+    }
+  }
+}
+
+TEST(KeyBytes, SelfAssignmentKeepsTheBytes) {
+  KeyBytes shortkey{1, 2, 3};
+  KeyBytes longkey(KeyBytes::kInline + 5, 9);
+  KeyBytes& s = shortkey;
+  KeyBytes& l = longkey;
+  shortkey = s;
+  longkey = std::move(l);
+  EXPECT_EQ((Bytes{1, 2, 3}), AsVector(shortkey));
+  EXPECT_EQ(Bytes(KeyBytes::kInline + 5, 9), AsVector(longkey));
+}
+
+}  // namespace
+}  // namespace act::db::jet
