@@ -93,7 +93,7 @@ int RunOne(long rows) {
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
   };
-  const double cpu_before = cpu_seconds(); if (getenv("ACT_MARK")) { fprintf(stderr, "MARK\n"); }
+  const double cpu_before = cpu_seconds();
   auto start = Clock::now();
   long appended = 0;
   {

@@ -198,11 +198,4 @@ size_t NullKeyColumns(const TableDefinition& table, const RealIndex& index,
   return nulls;
 }
 
-int CompareKeys(std::span<const uint8_t> a, std::span<const uint8_t> b) {
-  size_t n = std::min(a.size(), b.size());
-  int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
-  if (c != 0) return c < 0 ? -1 : 1;
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
 }  // namespace act::db::jet

@@ -4,7 +4,10 @@
 // inverted for descending columns.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -41,6 +44,23 @@ size_t NullKeyColumns(const TableDefinition& table, const RealIndex& index,
                       std::span<const Value> row);
 
 // memcmp order, a shorter key first when it is a prefix of the other.
-int CompareKeys(std::span<const uint8_t> a, std::span<const uint8_t> b);
+// Inline and eight bytes at a time: searches inside leaves make most of the
+// comparisons of a long statement, on keys of a few dozen bytes, where a
+// call to memcmp cost more than the comparing.
+inline int CompareKeys(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+  static_assert(std::endian::native == std::endian::little);
+  const size_t n = std::min(a.size(), b.size());
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+  }
+  for (; i < n; ++i) {
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
 
 }  // namespace act::db::jet

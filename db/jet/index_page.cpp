@@ -1,6 +1,27 @@
 #include "db/jet/index_page.h"
 
+#include <cstring>
+#include <new>
+
 namespace act::db::jet {
+
+IndexEntry* InsertEntry(std::vector<IndexEntry>& entries, size_t at, IndexEntry&& entry) {
+  // Room at the end: an empty entry, which owns nothing, so its bytes may
+  // be overwritten without destroying it.
+  entries.emplace_back();
+  IndexEntry* base = entries.data();
+  const size_t moved = entries.size() - 1 - at;
+  if (moved != 0) {
+    std::memmove(static_cast<void*>(base + at + 1), static_cast<const void*>(base + at),
+                 moved * sizeof(IndexEntry));
+    // The bytes left at `at` now belong to the entry after it: build the new
+    // entry over them without destroying them.
+    new (base + at) IndexEntry(std::move(entry));
+  } else {
+    base[at] = std::move(entry);
+  }
+  return base + at;
+}
 
 IndexPage ReadIndexPage(Pager& pager, const Format& f, uint32_t number, uint32_t owner) {
   PageRef page = pager.Get(number);
@@ -55,7 +76,7 @@ IndexPage ReadIndexPage(Pager& pager, const Format& f, uint32_t number, uint32_t
       entry.row.page = LoadU24BE(t);
       entry.row.row = t[3];
       if (!out.leaf) entry.child = LoadU32BE(t + 4);
-      entry.key.resize(entry.key.size() - tail_size);
+      for (size_t i = 0; i < tail_size; ++i) entry.key.pop_back();  // the key is what precedes
       out.entries.push_back(std::move(entry));
       start = end;
     }

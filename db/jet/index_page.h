@@ -30,6 +30,14 @@ struct IndexPage {
   std::vector<IndexEntry> entries;
 };
 
+// Puts `entry` before position `at` and returns where it went. A leaf of
+// a few hundred entries moves half of them for every insert, so they move
+// as one block of bytes rather than one by one: an entry holds no pointer
+// into itself (KeyBytes keeps a short key's bytes inline and a long one's
+// block by pointer), which makes it relocatable the way Qt and folly treat
+// such types.
+IndexEntry* InsertEntry(std::vector<IndexEntry>& entries, size_t at, IndexEntry&& entry);
+
 // Reads and checks an index page of the table whose TDEF is `owner`.
 IndexPage ReadIndexPage(Pager& pager, const Format& format, uint32_t number, uint32_t owner);
 

@@ -106,7 +106,7 @@ IndexTree::Path IndexTree::Descend(const IndexEntry& target) {
     if (path.size() > kMaxDepth) Fail(number, "index tree deeper than any Jet builds");
     Step step = StepTo(number, 0);
     if (step.page->leaf) {
-      if (by_tails && step.page->next == 0) rightmost_ = number;
+      if (by_tails && step.page->next == 0) rightmost_ = step.cached;
       path.push_back(step);
       return path;
     }
@@ -225,7 +225,7 @@ void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_
   }
 }
 
-void IndexTree::Remember(uint32_t leaf) {
+void IndexTree::Remember(Cached* leaf) {
   // Most recent first; rows that cycle through a few regions of the index
   // (titles starting with a handful of words) keep a leaf for each.
   auto at = std::find(hints_.begin(), hints_.end(), leaf);
@@ -234,22 +234,28 @@ void IndexTree::Remember(uint32_t leaf) {
   hints_.front() = leaf;
 }
 
+void IndexTree::Forget(const Cached* page) {
+  if (rightmost_ == page) rightmost_ = nullptr;
+  auto at = std::find(hints_.begin(), hints_.end(), page);
+  if (at == hints_.end()) return;
+  std::move(at + 1, hints_.end(), at);
+  hints_.back() = nullptr;
+}
+
 IndexTree::Cached* IndexTree::HintedLeaf(const IndexEntry& target) {
   // When a recent leaf holds entries on both sides of the target, it is the
   // leaf a descent would reach (the entries of the leaves before it are all
   // lower, and its parent's entry, a copy of its last, is not lower), and
   // the change stays inside it unless it overflows.
-  for (uint32_t hint : hints_) {
-    if (hint == 0) break;
-    auto it = cache_.find(hint);
-    if (it == cache_.end()) continue;
-    const IndexPage& leaf = it->second.page;
+  for (Cached* hint : hints_) {
+    if (hint == nullptr) break;
+    const IndexPage& leaf = hint->page;
     if (!leaf.leaf || leaf.entries.size() < 2) continue;
     if (CompareEntries(leaf.entries.front(), target) >= 0) continue;
     if (CompareEntries(target, leaf.entries.back()) >= 0) continue;
-    it->second.used = ++clock_;
+    hint->used = ++clock_;
     Remember(hint);
-    return &it->second;
+    return hint;
   }
   return nullptr;
 }
@@ -276,7 +282,8 @@ bool IndexTree::InsertIntoHint(IndexEntry& entry, bool& new_key) {
     return false;  // the slow path splits it
   }
   entry.child = 0;
-  at = entries.insert(at, std::move(entry));
+  at = entries.begin() + (InsertEntry(entries, size_t(at - entries.begin()), std::move(entry)) -
+                          entries.data());
   if (!grown.stable_common && !IndexPageFits(format_, leaf)) {
     entry = std::move(*at);  // give it back for the slow path
     entries.erase(at);
@@ -292,10 +299,8 @@ bool IndexTree::AppendToRightmost(IndexEntry& entry, bool& new_key) {
   // entry of the last leaf. That leaf is reached through the tail of every
   // node above it, and tails carry no key, so nothing above changes unless
   // the leaf has to split.
-  if (rightmost_ == 0) return false;
-  auto it = cache_.find(rightmost_);
-  if (it == cache_.end()) return false;
-  Cached& cached = it->second;
+  if (rightmost_ == nullptr) return false;
+  Cached& cached = *rightmost_;
   IndexPage& leaf = cached.page;
   if (!leaf.leaf || leaf.next != 0 || leaf.entries.empty()) return false;
   if (CompareEntries(leaf.entries.back(), entry) >= 0) return false;
@@ -319,7 +324,7 @@ bool IndexTree::Insert(IndexEntry entry) {
   if (AppendToRightmost(entry, hinted_new_key)) return hinted_new_key;
   if (InsertIntoHint(entry, hinted_new_key)) return hinted_new_key;
   Path path = Descend(entry);
-  Remember(path.back().page->number);
+  Remember(path.back().cached);
   IndexPage& leaf = *path.back().page;
   auto& entries = leaf.entries;
   auto at = std::lower_bound(entries.begin(), entries.end(), entry,
@@ -350,7 +355,7 @@ bool IndexTree::Insert(IndexEntry entry) {
   bool new_key = (!before || *before != entry.key) && (!after || *after != entry.key);
 
   entry.child = 0;
-  entries.insert(at, std::move(entry));
+  InsertEntry(entries, pos, std::move(entry));
   const bool at_end = pos + 1 == entries.size();
   // Node pages are not compressed: only a longer key can make one overflow.
   const bool ancestors_grew = at_end && PropagateLast(path, path.size() - 1, entries.back());
@@ -365,11 +370,10 @@ std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
   // A key above the first key of a recent leaf has no entry on the leaves
   // before it. Below its last key, all its entries are on it; above, and
   // below the first key of the next leaf, it has none.
-  for (uint32_t hint : hints_) {
-    if (hint == 0) break;
-    auto it = cache_.find(hint);
-    if (it == cache_.end() || !it->second.page.leaf || it->second.page.entries.empty()) continue;
-    const IndexPage& leaf = it->second.page;
+  for (Cached* hint : hints_) {
+    if (hint == nullptr) break;
+    if (!hint->page.leaf || hint->page.entries.empty()) continue;
+    const IndexPage& leaf = hint->page;
     const auto& entries = leaf.entries;
     if (CompareKeys(entries.front().key, key) >= 0) continue;
     const int against_last = CompareKeys(key, entries.back().key);
@@ -387,15 +391,14 @@ std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
     } else if (against_last == 0) {
       continue;  // its entries may go on over the next leaf
     }
-    it = cache_.find(hint);  // Load may have rehashed the cache
-    if (it != cache_.end()) it->second.used = ++clock_;
+    hint->used = ++clock_;
     Remember(hint);
     return rows;
   }
   // The smallest entry of this key: the key with the lowest row pointer.
   Path path = Descend(IndexEntry{key, RowPointer{0, 0}, 0});
   uint32_t number = path.back().page->number;
-  Remember(number);
+  Remember(path.back().cached);
   for (size_t hops = 0; number != 0; ++hops) {
     if (hops > cache_.size() + pager_.page_count()) Fail(number, "leaf chain has a loop");
     const IndexPage& page = Load(number);
@@ -451,7 +454,7 @@ void IndexTree::Unlink(Path& path, size_t level) {
 }
 
 bool IndexTree::Remove(const IndexEntry& entry) {
-  rightmost_ = 0;  // a removal may unlink pages on the right edge; found again by a descent
+  rightmost_ = nullptr;  // a removal may unlink pages on the right edge; found again by a descent
   Path path = Descend(entry);
   IndexPage& leaf = *path.back().page;
   auto& entries = leaf.entries;
@@ -490,7 +493,10 @@ void IndexTree::Settle(const Path& path) {
     s.cached->figures.reset();
   }
   for (uint32_t number : released_) {
-    cache_.erase(number);
+    if (auto it = cache_.find(number); it != cache_.end()) {
+      Forget(&it->second);
+      cache_.erase(it);
+    }
     fresh_.erase(number);
     pages_.release(number);
   }
@@ -541,6 +547,7 @@ void IndexTree::Trim() {
   for (size_t i = 0; i < drop; ++i) {
     auto it = cache_.find(by_use[i].second);
     if (it->second.dirty) Write(it->first, it->second);
+    Forget(&it->second);
     cache_.erase(it);
   }
 }

@@ -98,7 +98,8 @@ class IndexTree {
   bool AppendToRightmost(IndexEntry& entry, bool& new_key);
   // Returns whether an ancestor's entry got a longer key.
   bool PropagateLast(Path& path, size_t level, const IndexEntry& last);
-  void Remember(uint32_t leaf);
+  void Remember(Cached* leaf);
+  void Forget(const Cached* page);
   void Split(Path& path, size_t level, bool appended);
   void SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_changed);
   void Unlink(Path& path, size_t level);
@@ -124,10 +125,12 @@ class IndexTree {
   std::unordered_set<uint32_t> fresh_;
   std::vector<uint32_t> released_;
   std::vector<uint32_t> relinked_;
-  std::array<uint32_t, 8> hints_{};  // leaves of recent inserts and lookups
+  // Leaves of recent inserts and lookups, most recent first; cache nodes
+  // do not move, and Forget() takes a page out before the cache drops it.
+  std::array<Cached*, 8> hints_{};
   // The last leaf, when a descent found it through the tails of all the
   // nodes above (splits keep it so: the lower part moves to a new page).
-  uint32_t rightmost_ = 0;
+  Cached* rightmost_ = nullptr;
 };
 
 }  // namespace act::db::jet
