@@ -236,6 +236,7 @@ void IndexTree::Remember(Cached* leaf) {
 
 void IndexTree::Forget(const Cached* page) {
   if (rightmost_ == page) rightmost_ = nullptr;
+  if (probe_.leaf == page) probe_.leaf = nullptr;
   auto at = std::find(hints_.begin(), hints_.end(), page);
   if (at == hints_.end()) return;
   std::move(at + 1, hints_.end(), at);
@@ -261,6 +262,12 @@ IndexTree::Cached* IndexTree::HintedLeaf(const IndexEntry& target) {
 }
 
 bool IndexTree::InsertIntoHint(IndexEntry& entry, bool& new_key) {
+  if (probe_.leaf != nullptr && probe_.key == entry.key) {
+    // The lookup just before found no entry of this key, between two of
+    // this leaf's: it goes there whatever its row.
+    new_key = true;
+    return InsertInside(*probe_.leaf, probe_.slot, entry);
+  }
   Cached* cached = HintedLeaf(entry);
   if (!cached) return false;
   auto& entries = cached->page.entries;
@@ -271,26 +278,30 @@ bool IndexTree::InsertIntoHint(IndexEntry& entry, bool& new_key) {
   if (CompareEntries(*at, entry) == 0) return false;  // the slow path reports it
   // Strictly inside the leaf: both neighbours are on it.
   new_key = at[-1].key != entry.key && at->key != entry.key;
-  IndexPage& leaf = cached->page;
-  if (!cached->figures) cached->figures = FiguresOf(leaf);
-  LeafFigures grown = *cached->figures;
+  return InsertInside(*cached, size_t(at - entries.begin()), entry);
+}
+
+bool IndexTree::InsertInside(Cached& cached, size_t slot, IndexEntry& entry) {
+  IndexPage& leaf = cached.page;
+  auto& entries = leaf.entries;
+  if (!cached.figures) cached.figures = FiguresOf(leaf);
+  LeafFigures grown = *cached.figures;
   grown.whole += entry.key.size() + 4;
   grown.shortest = std::min(grown.shortest, entry.key.size() + 4);
   if (!grown.stable_common) {
-    cached->figures.reset();  // worked out anew below, the slow way
+    cached.figures.reset();  // worked out anew below, the slow way
   } else if (!LeafFits(format_, grown, entries.size() + 1, leaf.next != 0)) {
     return false;  // the slow path splits it
   }
   entry.child = 0;
-  at = entries.begin() + (InsertEntry(entries, size_t(at - entries.begin()), std::move(entry)) -
-                          entries.data());
+  IndexEntry* placed = InsertEntry(entries, slot, std::move(entry));
   if (!grown.stable_common && !IndexPageFits(format_, leaf)) {
-    entry = std::move(*at);  // give it back for the slow path
-    entries.erase(at);
+    entry = std::move(*placed);  // give it back for the slow path
+    entries.erase(entries.begin() + (placed - entries.data()));
     return false;
   }
-  if (grown.stable_common) cached->figures = grown;
-  cached->dirty = true;
+  if (grown.stable_common) cached.figures = grown;
+  cached.dirty = true;
   return true;
 }
 
@@ -321,8 +332,13 @@ bool IndexTree::AppendToRightmost(IndexEntry& entry, bool& new_key) {
 
 bool IndexTree::Insert(IndexEntry entry) {
   bool hinted_new_key = false;
-  if (AppendToRightmost(entry, hinted_new_key)) return hinted_new_key;
-  if (InsertIntoHint(entry, hinted_new_key)) return hinted_new_key;
+  if (AppendToRightmost(entry, hinted_new_key)) {
+    probe_.leaf = nullptr;
+    return hinted_new_key;
+  }
+  const bool inserted = InsertIntoHint(entry, hinted_new_key);
+  probe_.leaf = nullptr;
+  if (inserted) return hinted_new_key;
   Path path = Descend(entry);
   Remember(path.back().cached);
   IndexPage& leaf = *path.back().page;
@@ -367,6 +383,7 @@ bool IndexTree::Insert(IndexEntry entry) {
 
 std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
   std::vector<RowPointer> rows;
+  probe_.leaf = nullptr;
   // A key above the first key of a recent leaf has no entry on the leaves
   // before it. Below its last key, all its entries are on it; above, and
   // below the first key of the next leaf, it has none.
@@ -383,6 +400,11 @@ std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
                                   return CompareKeys(x.key, k) < 0;
                                 });
       for (; CompareKeys(e->key, key) == 0; ++e) rows.push_back(e->row);
+      if (rows.empty()) {
+        probe_.leaf = hint;
+        probe_.slot = size_t(e - entries.begin());
+        probe_.key = key;
+      }
     } else if (against_last > 0 && leaf.next != 0) {
       const IndexPage& next = Load(leaf.next);
       if (!next.leaf || next.entries.empty() || CompareKeys(key, next.entries.front().key) >= 0) {
@@ -454,6 +476,7 @@ void IndexTree::Unlink(Path& path, size_t level) {
 }
 
 bool IndexTree::Remove(const IndexEntry& entry) {
+  probe_.leaf = nullptr;
   rightmost_ = nullptr;  // a removal may unlink pages on the right edge; found again by a descent
   Path path = Descend(entry);
   IndexPage& leaf = *path.back().page;

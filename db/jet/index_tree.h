@@ -93,6 +93,8 @@ class IndexTree {
   // Inserts into the hinted leaf when the entry falls strictly inside it
   // and the leaf still fits; otherwise leaves `entry` as it was.
   bool InsertIntoHint(IndexEntry& entry, bool& new_key);
+  // Inserts at `slot`, strictly inside the leaf, when the leaf still fits.
+  bool InsertInside(Cached& cached, size_t slot, IndexEntry& entry);
   // Appends after the last entry of the last leaf when the entry belongs
   // there and the leaf still fits; otherwise leaves `entry` as it was.
   bool AppendToRightmost(IndexEntry& entry, bool& new_key);
@@ -131,6 +133,14 @@ class IndexTree {
   // The last leaf, when a descent found it through the tails of all the
   // nodes above (splits keep it so: the lower part moves to a new page).
   Cached* rightmost_ = nullptr;
+  // Where the last Find left off when it found no entry of its key strictly
+  // inside a recent leaf: a unique index looks a row's key up just before
+  // inserting it, and the insert then starts there. Any change clears it.
+  struct Probe {
+    Cached* leaf = nullptr;
+    size_t slot = 0;
+    KeyBytes key;
+  } probe_;
 };
 
 }  // namespace act::db::jet
