@@ -51,14 +51,25 @@ inline int CompareKeys(std::span<const uint8_t> a, std::span<const uint8_t> b) {
   static_assert(std::endian::native == std::endian::little);
   const size_t n = std::min(a.size(), b.size());
   size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
+  auto differ = [&](size_t at, int& order) {
     uint64_t x, y;
-    std::memcpy(&x, a.data() + i, 8);
-    std::memcpy(&y, b.data() + i, 8);
-    if (x != y) return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
-  }
-  for (; i < n; ++i) {
-    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    std::memcpy(&x, a.data() + at, 8);
+    std::memcpy(&y, b.data() + at, 8);
+    if (x == y) return false;
+    order = __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+    return true;
+  };
+  int order = 0;
+  if (n >= 8) {
+    for (; i + 8 <= n; i += 8) {
+      if (differ(i, order)) return order;
+    }
+    // The last bytes, as the eight that end them: those before are equal.
+    if (i < n && differ(n - 8, order)) return order;
+  } else {
+    for (; i < n; ++i) {
+      if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    }
   }
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }

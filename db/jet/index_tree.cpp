@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "db/errors.h"
+#include "db/jet/finger_search.h"
 #include "db/jet/index_page_writer.h"
 #include "db/jet/write_order.h"
 
@@ -271,10 +272,9 @@ bool IndexTree::InsertIntoHint(IndexEntry& entry, bool& new_key) {
   Cached* cached = HintedLeaf(entry);
   if (!cached) return false;
   auto& entries = cached->page.entries;
-  auto at = std::lower_bound(entries.begin(), entries.end(), entry,
-                             [](const IndexEntry& a, const IndexEntry& b) {
-                               return CompareEntries(a, b) < 0;
-                             });
+  auto at = entries.begin() + GallopLowerBound(entries.size(), cached->finger, [&](size_t i) {
+              return CompareEntries(entries[i], entry) < 0;
+            });
   if (CompareEntries(*at, entry) == 0) return false;  // the slow path reports it
   // Strictly inside the leaf: both neighbours are on it.
   new_key = at[-1].key != entry.key && at->key != entry.key;
@@ -302,6 +302,7 @@ bool IndexTree::InsertInside(Cached& cached, size_t slot, IndexEntry& entry) {
   }
   if (grown.stable_common) cached.figures = grown;
   cached.dirty = true;
+  cached.finger = slot + 1;
   return true;
 }
 
@@ -395,10 +396,10 @@ std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
     if (CompareKeys(entries.front().key, key) >= 0) continue;
     const int against_last = CompareKeys(key, entries.back().key);
     if (against_last < 0) {
-      auto e = std::lower_bound(entries.begin(), entries.end(), key,
-                                [](const IndexEntry& x, const KeyBytes& k) {
-                                  return CompareKeys(x.key, k) < 0;
-                                });
+      auto e = entries.begin() + GallopLowerBound(entries.size(), hint->finger, [&](size_t i) {
+                 return CompareKeys(entries[i].key, key) < 0;
+               });
+      hint->finger = size_t(e - entries.begin());
       for (; CompareKeys(e->key, key) == 0; ++e) rows.push_back(e->row);
       if (rows.empty()) {
         probe_.leaf = hint;

@@ -74,6 +74,9 @@ class IndexTree {
     // change.
     std::optional<LeafFigures> figures;
     uint64_t used = 0;
+    // Just past the last entry inserted or looked up: where a search of
+    // this leaf starts (any value is safe, a good one saves comparisons).
+    size_t finger = 0;
   };
   // Steps point into the cache, which keeps every page of an operation
   // until the operation is over (std::unordered_map nodes do not move).

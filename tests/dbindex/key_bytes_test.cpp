@@ -3,10 +3,12 @@
 // they replace, across the boundary between the two.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <utility>
 #include <vector>
 
+#include "db/jet/finger_search.h"
 #include "db/jet/index_key.h"
 #include "db/jet/index_page.h"
 #include "db/jet/key_bytes.h"
@@ -118,6 +120,26 @@ TEST(KeyBytes, EntriesInsertedAsBlocksKeepTheirKeysAndRows) {
   for (size_t i = 0; i < model.size(); ++i) {
     ASSERT_EQ(model[i].first, AsVector(entries[i].key)) << i;
     ASSERT_EQ(model[i].second, entries[i].row.page) << i;
+  }
+}
+
+TEST(FingerSearch, FindsWhatLowerBoundFindsFromAnyStart) {
+  std::mt19937 random(3);
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::vector<int> sorted(random() % 40);
+    for (int& v : sorted) v = int(random() % 30);
+    std::sort(sorted.begin(), sorted.end());
+    const int target = int(random() % 32) - 1;
+    const size_t near = random() % (sorted.size() + 3);  // past the end too
+    size_t probes = 0;
+    size_t got = GallopLowerBound(sorted.size(), near, [&](size_t i) {
+      ++probes;
+      EXPECT_LT(i, sorted.size());
+      return sorted[i] < target;
+    });
+    ASSERT_EQ(size_t(std::lower_bound(sorted.begin(), sorted.end(), target) - sorted.begin()), got)
+        << "trial " << trial;
+    ASSERT_LE(probes, 2 * 6 + 2u);  // at most about twice a binary search of 40
   }
 }
 
