@@ -229,6 +229,7 @@ void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_
 void IndexTree::Remember(Cached* leaf) {
   // Most recent first; rows that cycle through a few regions of the index
   // (titles starting with a handful of words) keep a leaf for each.
+  if (hints_.front() == leaf) return;
   auto at = std::find(hints_.begin(), hints_.end(), leaf);
   if (at == hints_.end()) at = hints_.end() - 1;
   std::rotate(hints_.begin(), at, at + 1);
