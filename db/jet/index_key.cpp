@@ -175,6 +175,13 @@ KeyBytes EncodeIndexKey(const Format& format, const TableDefinition& table,
                         const RealIndex& index, std::span<const Value> row,
                         const std::vector<bool>* stored_text) {
   KeyBytes key;
+  AppendIndexKey(key, format, table, index, row, stored_text);
+  return key;
+}
+
+void AppendIndexKey(KeyBytes& key, const Format& format, const TableDefinition& table,
+                    const RealIndex& index, std::span<const Value> row,
+                    const std::vector<bool>* stored_text) {
   for (const IndexColumn& ic : index.columns) {
     size_t at = 0;
     while (at < table.columns.size() && table.columns[at].number != ic.column_number) ++at;
@@ -184,7 +191,6 @@ KeyBytes EncodeIndexKey(const Format& format, const TableDefinition& table,
     AppendKeyColumn(key, format, table.columns[at], ic.ascending, row[at],
                     stored_text && (*stored_text)[at]);
   }
-  return key;
 }
 
 size_t NullKeyColumns(const TableDefinition& table, const RealIndex& index,

@@ -35,6 +35,9 @@ void AppendKeyColumn(KeyBytes& key, const Format& format, const ColumnDef& colum
 KeyBytes EncodeIndexKey(const Format& format, const TableDefinition& table,
                         const RealIndex& index, std::span<const Value> row,
                         const std::vector<bool>* stored_text = nullptr);
+void AppendIndexKey(KeyBytes& key, const Format& format, const TableDefinition& table,
+                    const RealIndex& index, std::span<const Value> row,
+                    const std::vector<bool>* stored_text = nullptr);
 
 // How many of the index's key columns hold Null in `row` (values indexed
 // like table.columns; a column the row lacks counts as Null). An index that

@@ -388,36 +388,40 @@ std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
   probe_.leaf = nullptr;
   // A key above the first key of a recent leaf has no entry on the leaves
   // before it. Below its last key, all its entries are on it; above, and
-  // below the first key of the next leaf, it has none.
-  for (Cached* hint : hints_) {
-    if (hint == nullptr) break;
-    if (!hint->page.leaf || hint->page.entries.empty()) continue;
-    const IndexPage& leaf = hint->page;
-    const auto& entries = leaf.entries;
-    if (CompareKeys(entries.front().key, key) >= 0) continue;
-    const int against_last = CompareKeys(key, entries.back().key);
-    if (against_last < 0) {
-      auto e = entries.begin() + GallopLowerBound(entries.size(), hint->finger, [&](size_t i) {
-                 return CompareKeys(entries[i].key, key) < 0;
-               });
-      hint->finger = size_t(e - entries.begin());
-      for (; CompareKeys(e->key, key) == 0; ++e) rows.push_back(e->row);
-      if (rows.empty()) {
-        probe_.leaf = hint;
-        probe_.slot = size_t(e - entries.begin());
-        probe_.key = key;
+  // below the first key of the next leaf, it has none. That last case
+  // needs the next leaf, so it is only tried when no hint answers alone.
+  for (bool look_next : {false, true}) {
+    for (Cached* hint : hints_) {
+      if (hint == nullptr) break;
+      if (!hint->page.leaf || hint->page.entries.empty()) continue;
+      const IndexPage& leaf = hint->page;
+      const auto& entries = leaf.entries;
+      if (CompareKeys(entries.front().key, key) >= 0) continue;
+      const int against_last = CompareKeys(key, entries.back().key);
+      if (against_last < 0) {
+        auto e = entries.begin() + GallopLowerBound(entries.size(), hint->finger, [&](size_t i) {
+                   return CompareKeys(entries[i].key, key) < 0;
+                 });
+        hint->finger = size_t(e - entries.begin());
+        for (; CompareKeys(e->key, key) == 0; ++e) rows.push_back(e->row);
+        if (rows.empty()) {
+          probe_.leaf = hint;
+          probe_.slot = size_t(e - entries.begin());
+          probe_.key = key;
+        }
+      } else if (against_last > 0 && leaf.next != 0) {
+        if (!look_next) continue;
+        const IndexPage& next = Load(leaf.next);
+        if (!next.leaf || next.entries.empty() || CompareKeys(key, next.entries.front().key) >= 0) {
+          continue;
+        }
+      } else if (against_last == 0) {
+        continue;  // its entries may go on over the next leaf
       }
-    } else if (against_last > 0 && leaf.next != 0) {
-      const IndexPage& next = Load(leaf.next);
-      if (!next.leaf || next.entries.empty() || CompareKeys(key, next.entries.front().key) >= 0) {
-        continue;
-      }
-    } else if (against_last == 0) {
-      continue;  // its entries may go on over the next leaf
+      hint->used = ++clock_;
+      Remember(hint);
+      return rows;
     }
-    hint->used = ++clock_;
-    Remember(hint);
-    return rows;
   }
   // The smallest entry of this key: the key with the lowest row pointer.
   Path path = Descend(IndexEntry{key, RowPointer{0, 0}, 0});

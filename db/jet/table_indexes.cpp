@@ -42,14 +42,20 @@ TableIndexes::Tree& TableIndexes::TreeOf(const RealIndex& index) {
 TableIndexes::RowKeys TableIndexes::Keys(const std::vector<Value>& row,
                                          const std::vector<bool>* stored_text) const {
   RowKeys keys;
-  keys.reserve(table_.real_indexes.size());
-  for (const RealIndex& index : table_.real_indexes) {
-    keys.push_back(EncodeIndexKey(db_.format(), table_, index, row, stored_text));
-  }
+  Keys(row, keys, stored_text);
   return keys;
 }
 
-void TableIndexes::Insert(const std::vector<Value>& row, RowKeys keys, RowPointer where) {
+void TableIndexes::Keys(const std::vector<Value>& row, RowKeys& keys,
+                        const std::vector<bool>* stored_text) const {
+  keys.resize(table_.real_indexes.size());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    keys[i].clear();
+    AppendIndexKey(keys[i], db_.format(), table_, table_.real_indexes[i], row, stored_text);
+  }
+}
+
+void TableIndexes::Insert(const std::vector<Value>& row, RowKeys&& keys, RowPointer where) {
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
     const RealIndex& index = table_.real_indexes[i];
     if (Skipped(table_, index, row)) continue;

@@ -30,11 +30,14 @@ class TableIndexes {
   using RowKeys = std::vector<KeyBytes>;
   RowKeys Keys(const std::vector<Value>& row,
                const std::vector<bool>* stored_text = nullptr) const;
+  // The same into `keys`, whose buffers a writer keeps from row to row.
+  void Keys(const std::vector<Value>& row, RowKeys& keys,
+            const std::vector<bool>* stored_text = nullptr) const;
 
   // Adds (removes) the entries of the row at `where` to (from) every real
   // index that lists it; `keys` are Keys(row). Remove fails when an index
   // has no entry for the row.
-  void Insert(const std::vector<Value>& row, RowKeys keys, RowPointer where);
+  void Insert(const std::vector<Value>& row, RowKeys&& keys, RowPointer where);
   void Remove(const std::vector<Value>& row, const RowKeys& keys, RowPointer where);
   void Insert(const std::vector<Value>& row, RowPointer where) { Insert(row, Keys(row), where); }
   void Remove(const std::vector<Value>& row, RowPointer where) { Remove(row, Keys(row), where); }

@@ -208,10 +208,10 @@ RowPointer TableWriter::Append(std::vector<Value>& values, const std::vector<boo
     }
   }
   CheckProperties(values);
-  TableIndexes::RowKeys keys = indexes_.Keys(values, stored_text);
-  CheckIndexConstraints(db_, indexes_, values, keys);
+  indexes_.Keys(values, keys_, stored_text);
+  CheckIndexConstraints(db_, indexes_, values, keys_);
   RowPointer where = Place(BuildRow(values, nullptr, stored_text), 0);
-  indexes_.Insert(values, std::move(keys), where);
+  indexes_.Insert(values, std::move(keys_), where);
   ++added_rows_;
   if (counter) last_counter_ = std::max(last, *counter);
   return where;

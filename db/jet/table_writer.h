@@ -97,6 +97,7 @@ class TableWriter {
   RowLayout layout_;
   std::vector<StoredField> fields_;  // BuildRow's buffers
   std::vector<uint8_t> row_;
+  TableIndexes::RowKeys keys_;  // Append's keys, their buffers kept
   uint32_t fill_page_ = 0;      // page being filled, 0 before the first row
   // The page being filled is held here between rows and reaches the pager
   // at Finish(), rather than being copied in and out of it for every row.
