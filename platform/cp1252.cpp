@@ -125,14 +125,6 @@ const std::array<Utf8Form, 256>& Utf8Forms() {
   return forms;
 }
 
-// Whether the eight bytes at `at` are all ASCII, the same byte in both
-// encodings and most of any text.
-bool EightAscii(const void* at) {
-  uint64_t word;
-  std::memcpy(&word, at, 8);
-  return (word & 0x8080808080808080ull) == 0;
-}
-
 }  // namespace
 
 void AppendCp1252AsUtf8(std::string_view bytes, std::string& out) {

@@ -8,10 +8,20 @@
 // character the code page cannot represent becomes '?'.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 namespace act {
+
+// Whether the eight bytes at `at` are all ASCII, the same byte in both
+// encodings and most of any text: the conversions copy such runs whole.
+inline bool EightAscii(const void* at) {
+  uint64_t word;
+  std::memcpy(&word, at, 8);
+  return (word & 0x8080808080808080ull) == 0;
+}
 
 char16_t Cp1252ToUnicode(unsigned char byte);
 // The byte for a code point, or -1 when Windows-1252 has none.

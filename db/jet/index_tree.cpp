@@ -334,13 +334,10 @@ bool IndexTree::AppendToRightmost(IndexEntry& entry, bool& new_key) {
 
 bool IndexTree::Insert(IndexEntry entry) {
   bool hinted_new_key = false;
-  if (AppendToRightmost(entry, hinted_new_key)) {
-    probe_.leaf = nullptr;
-    return hinted_new_key;
-  }
-  const bool inserted = InsertIntoHint(entry, hinted_new_key);
-  probe_.leaf = nullptr;
-  if (inserted) return hinted_new_key;
+  const bool hinted =
+      AppendToRightmost(entry, hinted_new_key) || InsertIntoHint(entry, hinted_new_key);
+  probe_.leaf = nullptr;  // the tree changes now, whichever way
+  if (hinted) return hinted_new_key;
   Path path = Descend(entry);
   Remember(path.back().cached);
   IndexPage& leaf = *path.back().page;

@@ -24,14 +24,6 @@ bool NextCodePoint(std::string_view s, size_t& i, uint32_t& cp) {
   return true;
 }
 
-// Whether the eight bytes at `at` are all ASCII, which is the same byte in
-// both encodings and most of any text.
-bool EightAscii(const void* at) {
-  uint64_t word;
-  std::memcpy(&word, at, 8);
-  return (word & 0x8080808080808080ull) == 0;
-}
-
 }  // namespace
 
 void AppendCp1252AsUtf8(std::span<const uint8_t> bytes, std::string& out) {
