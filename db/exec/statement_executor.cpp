@@ -9,6 +9,7 @@
 #include "db/errors.h"
 #include "db/exec/condition.h"
 #include "db/exec/literal_value.h"
+#include "db/exec/row_pipeline.h"
 #include "db/jet/index_creation.h"
 #include "db/jet/ddl.h"
 #include "db/jet/page_allocator.h"
@@ -25,6 +26,10 @@ namespace {
 // Pages a statement may hold in memory before writing them out: bounds the
 // memory of an append of any size.
 constexpr size_t kFlushEveryPages = 1024;
+
+// Rows read ahead while the rows before them are written: enough that the
+// hand-over between threads costs nothing per row, few enough to hold.
+constexpr size_t kPipelineBatchRows = 512;
 
 int ColumnIndex(const jet::TableDefinition& table, const std::string& name) {
   for (size_t i = 0; i < table.columns.size(); ++i) {
@@ -162,10 +167,6 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       if (auto v = Convert(table->columns[i], *d)) defaults[i] = *v;
     }
   }
-  // One row of values, refilled for every row. A source value selected
-  // once is swapped in rather than copied: the scan refills the buffer it
-  // gets back, so a long append neither copies nor allocates its text.
-  std::vector<Value> values(table->columns.size());
   std::vector<bool> selected_once(selected.size());
   for (size_t k = 0; k < selected.size(); ++k) {
     selected_once[k] = std::count(selected.begin(), selected.end(), selected[k]) == 1;
@@ -185,18 +186,61 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   }
   // SELECT * into a table of the same design (the carry-over's copies):
   // a row whose values are all of their column's kind goes over whole.
-  bool same_design = untargeted.empty() && selected.size() == values.size() &&
-                     source->columns.size() == values.size();
+  bool same_design = untargeted.empty() && selected.size() == table->columns.size() &&
+                     source->columns.size() == table->columns.size();
   for (size_t k = 0; k < selected.size() && same_design; ++k) {
     same_design = selected[k] == int(k) && target[k] == int(k);
   }
-  auto append = [&](std::vector<Value>& row) {
+
+  // Each row's values as read and as the destination takes them. A source
+  // value selected once is swapped in rather than copied, and the scan
+  // refills the buffers it gets back, so a long append neither copies nor
+  // allocates its text.
+  struct PendingRow {
+    std::vector<Value> read;
+    std::vector<Value> values;
+    bool converted = false;  // false: a value did not convert, the row is refused
+    jet::PreparedRow prepared;
+  };
+  // Reads from the table itself are all done before the first row is
+  // written, so that the statement does not read its own rows.
+  jet::TableScan scan(db.pager(), db.format(), *source);
+  std::vector<std::vector<Value>> snapshot;
+  size_t next_in_snapshot = 0;
+  auto read_row = [&](std::vector<Value>& row) {
+    row.resize(source->columns.size());
+    while (scan.Next()) {
+      for (size_t i = 0; i < source->columns.size(); ++i) {
+        if (read_stored[i]) scan.ReadStoredText(i, row[i]);
+        else scan.Read(i, row[i]);
+      }
+      if (s.source.where && !RowMatches(*s.source.where, *source, row)) continue;
+      return true;
+    }
+    return false;
+  };
+  if (same_table) {
+    for (std::vector<Value> row; read_row(row);) snapshot.push_back(row);
+  }
+  auto fill = [&](PendingRow& r) {
+    if (!same_table) return read_row(r.read);
+    if (next_in_snapshot == snapshot.size()) return false;
+    r.read = std::move(snapshot[next_in_snapshot++]);
+    return true;
+  };
+  // Reads only what does not change while the statement runs: it may run
+  // on another thread than the writer's.
+  auto prepare = [&](PendingRow& r) {
+    std::vector<Value>& row = r.read;
+    std::vector<Value>& values = r.values;
+    values.resize(table->columns.size());
     bool whole = same_design;
     for (size_t k = 0; k < row.size() && whole; ++k) {
       whole = jet::IsOfColumnKind(table->columns[k], row[k]);
     }
     if (whole) std::swap(values, row);
     for (size_t i : untargeted) values[i] = defaults[i];
+    r.converted = true;
     for (size_t k = 0; k < selected.size() && !whole; ++k) {
       Value& from = row[selected[k]];
       const jet::ColumnDef& column = table->columns[target[k]];
@@ -207,35 +251,29 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       }
       auto v = Convert(column, from);
       if (!v) {
-        ++result.conversion_failures;
+        r.converted = false;
         return;
       }
       values[target[k]] = std::move(*v);
     }
+    writer.Prepare(values, &stored_text, r.prepared);
+  };
+  auto commit = [&](PendingRow& r) {
+    if (!r.converted) {
+      ++result.conversion_failures;
+      return;
+    }
     try {
-      writer.Append(values, &stored_text);
+      writer.Append(r.values, &stored_text, r.prepared);
       ++result.records_affected;
     } catch (const act::Error& e) {
-      Refusal r = Classify(e);
-      if (r == Refusal::kNone) throw;
-      Count(result, r);
+      Refusal refusal = Classify(e);
+      if (refusal == Refusal::kNone) throw;
+      Count(result, refusal);
     }
     if (pager.pending_writes() > kFlushEveryPages) Flush(*dest.db, writer, Last::kNo);
   };
-
-  jet::TableScan scan(db.pager(), db.format(), *source);
-  std::vector<Value> row(source->columns.size());
-  std::vector<std::vector<Value>> snapshot;  // appending to the table being read
-  while (scan.Next()) {
-    for (size_t i = 0; i < source->columns.size(); ++i) {
-      if (read_stored[i]) scan.ReadStoredText(i, row[i]);
-      else scan.Read(i, row[i]);
-    }
-    if (s.source.where && !RowMatches(*s.source.where, *source, row)) continue;
-    if (same_table) snapshot.push_back(row);
-    else append(row);
-  }
-  for (auto& r : snapshot) append(r);
+  RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, commit);
   Flush(*dest.db, writer);
   dest.db->Reload();
   return result;

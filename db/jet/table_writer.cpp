@@ -38,6 +38,7 @@ TableWriter::TableWriter(Database& db, PageAllocator& allocator,
   for (const LogicalIndex& logical : table_->logical_indexes) {
     if (logical.kind == kForeignKey) has_relationships_ = true;
   }
+  for (const ColumnDef& c : table_->columns) has_long_values_ |= c.is_long_value();
 }
 
 void TableWriter::CheckProperties(const std::vector<Value>& values) const {
@@ -78,14 +79,10 @@ void TableWriter::WriteLongValues(const std::vector<Value>& values,
   }
 }
 
-const std::vector<uint8_t>& TableWriter::BuildRow(const std::vector<Value>& values,
-                                                  const std::vector<StoredField>* keep,
-                                                  const std::vector<bool>* stored_text) {
-  const Format& format = db_.format();
-  // Fixed and text fields first: they can fail, and must do so before any
-  // long value reaches an LVAL page. The fields and the row are encoded
-  // into buffers kept from the row before.
-  std::vector<StoredField>& fields = fields_;
+bool TableWriter::EncodeFields(const std::vector<Value>& values,
+                               const std::vector<StoredField>* keep,
+                               const std::vector<bool>* stored_text,
+                               std::vector<StoredField>& fields) const {
   fields.resize(table_->columns.size());
   bool has_inline_candidate = false;
   for (size_t i = 0; i < table_->columns.size(); ++i) {
@@ -102,7 +99,18 @@ const std::vector<uint8_t>& TableWriter::BuildRow(const std::vector<Value>& valu
       }
     }
   }
-  if (has_inline_candidate) {
+  return has_inline_candidate;
+}
+
+const std::vector<uint8_t>& TableWriter::BuildRow(const std::vector<Value>& values,
+                                                  const std::vector<StoredField>* keep,
+                                                  const std::vector<bool>* stored_text) {
+  const Format& format = db_.format();
+  // Fixed and text fields first: they can fail, and must do so before any
+  // long value reaches an LVAL page. The fields and the row are encoded
+  // into buffers kept from the row before.
+  std::vector<StoredField>& fields = fields_;
+  if (EncodeFields(values, keep, stored_text, fields)) {
     // Short memos stay in the row when the row still fits a page; the trial
     // encoding writes nothing, since inline values need no LVAL rows.
     std::vector<StoredField> trial = fields;
@@ -195,7 +203,19 @@ RowPointer TableWriter::Append(std::vector<Value>& values, const std::vector<boo
     }
     stored_text = nullptr;
   }
-  uint32_t last = last_counter_ ? *last_counter_ : table_->autonumber;
+  const std::optional<uint32_t> counter = FillCounters(values);
+  CheckProperties(values);
+  indexes_.Keys(values, keys_, stored_text);
+  CheckIndexConstraints(db_, indexes_, values, keys_);
+  RowPointer where = Place(BuildRow(values, nullptr, stored_text), 0);
+  indexes_.Insert(values, std::move(keys_), where);
+  ++added_rows_;
+  if (counter) last_counter_ = *counter;
+  return where;
+}
+
+std::optional<uint32_t> TableWriter::FillCounters(std::vector<Value>& values) const {
+  const uint32_t last = last_counter_ ? *last_counter_ : table_->autonumber;
   std::optional<uint32_t> counter;
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     const ColumnDef& c = table_->columns[i];
@@ -207,13 +227,42 @@ RowPointer TableWriter::Append(std::vector<Value>& values, const std::vector<boo
       counter = std::max(last, uint32_t(values[i].integer()));
     }
   }
+  return counter;
+}
+
+void TableWriter::Prepare(const std::vector<Value>& values, const std::vector<bool>* stored_text,
+                          PreparedRow& out) const {
+  out.ready = false;
+  if (has_relationships_ || has_long_values_ || values.size() != table_->columns.size() ||
+      (stored_text && stored_text->size() != values.size())) {
+    return;
+  }
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    if (IsCounter(table_->columns[i]) && values[i].is_null()) return;  // takes the writer's counter
+  }
+  // Any failure leaves the row to Append, which meets it again in its own
+  // order of checks and reports it from the writer's thread.
+  try {
+    indexes_.Keys(values, out.keys, stored_text);
+    EncodeFields(values, nullptr, stored_text, out.fields);
+    EncodeRow(db_.format(), *table_, layout_, out.fields, out.bytes);
+  } catch (...) {
+    return;
+  }
+  out.ready = out.bytes.size() <= MaxRowSize(db_.format());
+}
+
+RowPointer TableWriter::Append(std::vector<Value>& values, const std::vector<bool>* stored_text,
+                               PreparedRow& prepared) {
+  if (!prepared.ready) return Append(values, stored_text);
+  prepared.ready = false;  // its keys are taken below
+  const std::optional<uint32_t> counter = FillCounters(values);
   CheckProperties(values);
-  indexes_.Keys(values, keys_, stored_text);
-  CheckIndexConstraints(db_, indexes_, values, keys_);
-  RowPointer where = Place(BuildRow(values, nullptr, stored_text), 0);
-  indexes_.Insert(values, std::move(keys_), where);
+  CheckIndexConstraints(db_, indexes_, values, prepared.keys);
+  RowPointer where = Place(prepared.bytes, 0);
+  indexes_.Insert(values, std::move(prepared.keys), where);
   ++added_rows_;
-  if (counter) last_counter_ = std::max(last, *counter);
+  if (counter) last_counter_ = *counter;
   return where;
 }
 

@@ -27,6 +27,19 @@ namespace act::db::jet {
 // The largest row a page holds: the page minus its header and one slot.
 size_t MaxRowSize(const Format& format);
 
+// A row made ready for TableWriter::Append away from the writer: its index
+// keys and its stored bytes, which depend only on the row's values and the
+// table's design. Rows that need the writer's state for these (a Null
+// counter, long values, relationship checks) are left not ready, and so is
+// a row whose keys or bytes fail: Append then does all of it itself, so a
+// refusal is reported exactly as it would be without preparing.
+struct PreparedRow {
+  bool ready = false;
+  TableIndexes::RowKeys keys;
+  std::vector<uint8_t> bytes;
+  std::vector<StoredField> fields;  // the encoding's buffers, kept from row to row
+};
+
 class TableWriter {
  public:
   TableWriter(Database& db, PageAllocator& allocator,
@@ -50,6 +63,16 @@ class TableWriter {
   // way.
   RowPointer Append(std::vector<Value>& values, const std::vector<bool>* stored_text = nullptr);
   RowPointer Append(std::vector<Value>&& values) { return Append(values); }
+
+  // Fills `out` for Append(values, stored_text, out). Reads only the table's
+  // design, never the writer's state or the file, so another thread may
+  // run it while this writer appends earlier rows.
+  void Prepare(const std::vector<Value>& values, const std::vector<bool>* stored_text,
+               PreparedRow& out) const;
+  // Append with the row's keys and bytes taken from `prepared` when it is
+  // ready (its keys are moved out).
+  RowPointer Append(std::vector<Value>& values, const std::vector<bool>* stored_text,
+                    PreparedRow& prepared);
 
   // Replaces the row at `where` (the position a scan or an index gives),
   // whose current values are `old_values`, by `new_values`.
@@ -76,6 +99,14 @@ class TableWriter {
   const std::vector<uint8_t>& BuildRow(const std::vector<Value>& values,
                                        const std::vector<StoredField>* keep,
                                        const std::vector<bool>* stored_text = nullptr);
+  // Gives a Null counter column the next counter value; returns where the
+  // counter stands once the row is written (nullopt: where it was).
+  std::optional<uint32_t> FillCounters(std::vector<Value>& values) const;
+  // Encodes the fields other than long values, which are left empty for
+  // BuildRow (as are those that `keep` gives, taken as they are); returns
+  // whether a long value is short enough to try in the row.
+  bool EncodeFields(const std::vector<Value>& values, const std::vector<StoredField>* keep,
+                    const std::vector<bool>* stored_text, std::vector<StoredField>& fields) const;
   // Places a row on the page being filled (or the next one with room);
   // `avoid` is a page the row must not go to.
   RowPointer Place(std::span<const uint8_t> row, uint16_t slot_flags, uint32_t avoid = 0);
@@ -89,6 +120,7 @@ class TableWriter {
   TableIndexes indexes_;
   std::vector<ColumnProperties> properties_;  // like table_->columns
   bool has_relationships_ = false;  // rows checked against other tables
+  bool has_long_values_ = false;    // memo or OLE columns, written by BuildRow
   // Hands the page being filled to the pager; Release also stops holding
   // it (before changes that go through the pager).
   void WriteFillPage();

@@ -1,0 +1,183 @@
+// A long INSERT ... IN ... SELECT with refusals scattered through it: the
+// statement reads ahead of its writes, so each row's fate must still be the
+// one it has when the rows are taken one at a time, in order. A model of the
+// destination's rules (required value, numbers that convert, unique title,
+// counter key) says which rows go in, and with which counter value; the file
+// must hold exactly those and pass the consistency check.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "db/exec/statement_executor.h"
+#include "db/jet/empty_database.h"
+#include "db/jet/page_allocator.h"
+#include "db/jet/table_writer.h"
+#include "tests/dbindex/index_test_util.h"
+#include "tests/dbwrite/write_fixture.h"
+
+namespace act::db::testing {
+namespace {
+
+using exec::ExecuteStatement;
+
+constexpr int kSourceRows = 3000;
+constexpr int kKeptRows = 50;
+constexpr int32_t kFirstKeptId = 100001;
+
+struct SourceRow {
+  int32_t id;
+  std::string titulo;
+  std::optional<std::string> n;  // Null when absent
+  std::string nota;
+};
+
+std::string Title(int i) {
+  static const char* words[] = {"Canción", "Corazón", "Mañana", "Pingüino", "Años", "Ébano"};
+  return std::string(words[i % 6]) + " número " + std::to_string(i);
+}
+
+// Rows whose refusals come in every combination, spread over many batches.
+std::vector<SourceRow> SourceRows() {
+  std::vector<SourceRow> rows;
+  for (int i = 0; i < kSourceRows; ++i) {
+    SourceRow r{i + 1, Title(i), std::to_string(i * 3), "nota " + std::to_string(i)};
+    if (i % 7 == 3) r.titulo = Title(i - 3);                   // an earlier row's title
+    if (i % 11 == 5) r.titulo = "Guardada " + std::to_string(i % kKeptRows);  // a kept row's
+    if (i % 19 == 2) r.id = kFirstKeptId + i % kKeptRows;      // a kept row's key
+    if (i % 13 == 4) r.n = "x" + std::to_string(i);            // no number
+    if (i % 17 == 6) r.n.reset();                              // required, missing
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+struct Expected {
+  std::map<int32_t, std::pair<std::string, int32_t>> rows;  // id -> titulo, n
+  exec::StatementResult result;
+};
+
+// The destination's rules applied one row at a time, in the order the
+// engine checks them: conversion, required columns, then the keys.
+Expected Model(const std::vector<SourceRow>& source, bool copy_ids) {
+  Expected e;
+  std::set<int32_t> ids;
+  std::set<std::string> titles;
+  for (int k = 0; k < kKeptRows; ++k) {
+    e.rows[kFirstKeptId + k] = {"Guardada " + std::to_string(k), k};
+    ids.insert(kFirstKeptId + k);
+    titles.insert("Guardada " + std::to_string(k));
+  }
+  int32_t next_id = kFirstKeptId + kKeptRows;
+  for (const SourceRow& r : source) {
+    if (r.n && r.n->front() == 'x') {
+      ++e.result.conversion_failures;
+    } else if (!r.n) {
+      ++e.result.rule_violations;
+    } else if (titles.count(r.titulo) || (copy_ids && ids.count(r.id))) {
+      ++e.result.key_violations;
+    } else {
+      const int32_t id = copy_ids ? r.id : next_id++;
+      ids.insert(id);
+      titles.insert(r.titulo);
+      e.rows[id] = {r.titulo, std::stoi(*r.n)};
+      ++e.result.records_affected;
+    }
+  }
+  return e;
+}
+
+void MakeSource(ScratchFileSystem& fs, const std::string& path, const std::vector<SourceRow>& rows) {
+  jet::CreateDatabase(fs, path);
+  auto db = OpenForWrite(fs, path);
+  ExecuteStatement(fs, *db, "CREATE TABLE canciones (id LONG, titulo TEXT(60), n TEXT(12), "
+                            "nota TEXT(30))");
+  db->Reload();
+  db->pager().BeginDeferredWrites();
+  jet::PageAllocator allocator(*db);
+  jet::TableWriter writer(*db, allocator, db->Table("canciones"));
+  for (const SourceRow& r : rows) {
+    writer.Append({Value::Long(r.id), Value::Text(r.titulo),
+                   r.n ? Value::Text(*r.n) : Value::Null(), Value::Text(r.nota)});
+  }
+  writer.Finish();
+  db->pager().FlushWrites();
+}
+
+void MakeDestination(ScratchFileSystem& fs, const std::string& path) {
+  jet::CreateDatabase(fs, path);
+  auto db = OpenForWrite(fs, path);
+  ExecuteStatement(fs, *db, "CREATE TABLE canciones (id COUNTER PRIMARY KEY, "
+                            "titulo TEXT(60) UNIQUE, n LONG NOT NULL, nota TEXT(30))");
+  for (int k = 0; k < kKeptRows; ++k) {
+    ExecuteStatement(fs, *db, "INSERT INTO canciones (id, titulo, n) VALUES (" +
+                                  std::to_string(kFirstKeptId + k) + ", 'Guardada " +
+                                  std::to_string(k) + "', " + std::to_string(k) + ")");
+  }
+}
+
+void ExpectHolds(const std::string& path, ScratchFileSystem& fs, const Expected& expected) {
+  auto db = OpenForWrite(fs, path);
+  EXPECT_EQ(FaultText(*db), "");
+  std::map<int32_t, std::pair<std::string, int32_t>> found;
+  for (const TableRow& row : ReadRows(*db, *db->Table("canciones"))) {
+    found[int32_t(row.values[0].integer())] = {row.values[1].bytes(), int32_t(row.values[2].integer())};
+  }
+  EXPECT_EQ(found.size(), expected.rows.size());
+  EXPECT_TRUE(found == expected.rows);
+  for (const auto& [id, row] : expected.rows) {
+    auto it = found.find(id);
+    if (it == found.end() || it->second != row) {
+      ADD_FAILURE() << "first difference at id " << id << ": expected " << row.first;
+      break;
+    }
+  }
+}
+
+void ExpectCounts(const exec::StatementResult& got, const exec::StatementResult& want) {
+  EXPECT_EQ(got.records_affected, want.records_affected);
+  EXPECT_EQ(got.conversion_failures, want.conversion_failures);
+  EXPECT_EQ(got.key_violations, want.key_violations);
+  EXPECT_EQ(got.rule_violations, want.rule_violations);
+}
+
+TEST(LongAppend, CopiedCountersEachRowKeepsItsOwnFate) {
+  std::string dir = ScratchDir("dbindex_long_append_ids");
+  ScratchFileSystem fs;
+  const auto rows = SourceRows();
+  MakeSource(fs, dir + "/datos.mdb", rows);
+  MakeDestination(fs, dir + "/datos.new");
+  const Expected expected = Model(rows, true);
+  ASSERT_GT(expected.result.key_violations, 300);
+  ASSERT_GT(expected.result.conversion_failures, 100);
+  ASSERT_GT(expected.result.rule_violations, 100);
+  {
+    auto db = OpenForWrite(fs, dir + "/datos.mdb");
+    ExpectCounts(ExecuteStatement(fs, *db, "INSERT INTO canciones IN '" + dir +
+                                               "/datos.new' SELECT * FROM canciones"),
+                 expected.result);
+  }
+  ExpectHolds(dir + "/datos.new", fs, expected);
+}
+
+TEST(LongAppend, NewCounterValuesFollowTheRowsThatGoIn) {
+  std::string dir = ScratchDir("dbindex_long_append_counter");
+  ScratchFileSystem fs;
+  const auto rows = SourceRows();
+  MakeSource(fs, dir + "/datos.mdb", rows);
+  MakeDestination(fs, dir + "/datos.new");
+  const Expected expected = Model(rows, false);
+  {
+    auto db = OpenForWrite(fs, dir + "/datos.mdb");
+    ExpectCounts(ExecuteStatement(fs, *db, "INSERT INTO canciones (titulo, n, nota) IN '" + dir +
+                                               "/datos.new' SELECT titulo, n, nota FROM canciones"),
+                 expected.result);
+  }
+  ExpectHolds(dir + "/datos.new", fs, expected);
+}
+
+}  // namespace
+}  // namespace act::db::testing
