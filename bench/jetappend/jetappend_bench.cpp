@@ -1,8 +1,9 @@
-// jetappend_bench [--indexed] [--check] [rows...]: for each row count, builds a source database
-// (a copy of the Access sample testV1997.mdb whose Table3, a Long and a
-// Text(50) column without indexes, gets that many rows with accented
-// text) -- or, with --indexed, a new database whose songs table has a
-// counter key and four indexed text columns --, then times
+// jetappend_bench [--indexed | --catalogue] [--check] [rows...]: for each row count, builds a
+// source database (a copy of the Access sample testV1997.mdb whose Table3, a
+// Long and a Text(50) column without indexes, gets that many rows with
+// accented text) -- or, with --indexed, a new database whose songs table has
+// a counter key and four unique text indexes; with --catalogue, the same
+// table with four indexes that allow repeats --, then times
 //   INSERT INTO Table3 IN '<dest>' SELECT * FROM Table3
 // into a fresh copy of the sample, and `cp` of the resulting file followed
 // by a sync of the copy (the median of three), in the
@@ -44,7 +45,19 @@ const char* kCreateSongs =
     "CREATE TABLE Table3 (id COUNTER PRIMARY KEY, titulo TEXT(100) UNIQUE, "
     "artista TEXT(80) UNIQUE, album TEXT(80) UNIQUE, genero TEXT(40) UNIQUE)";
 
+// The catalogue variant: the same columns under indexes that allow repeats,
+// as a shop's catalogue has them (an artist has many songs, an album a
+// dozen, a genre a great many).
+const char* kCreateCatalogue[] = {
+    "CREATE TABLE Table3 (id COUNTER PRIMARY KEY, titulo TEXT(100), artista TEXT(80), "
+    "album TEXT(80), genero TEXT(40))",
+    "CREATE INDEX por_titulo ON Table3 (titulo)", "CREATE INDEX por_artista ON Table3 (artista)",
+    "CREATE INDEX por_album ON Table3 (album)", "CREATE INDEX por_genero ON Table3 (genero)"};
+const char* kGenres[] = {"Pop",    "Rock",    "Balada", "Ranchera", "Cumbia", "Salsa",
+                         "Bolero", "Tango",   "Flamenco", "Clásica", "Jazz",  "Música de películas"};
+
 bool indexed = false;
+bool catalogue = false;
 bool check = false;
 
 std::string MakeDatabase(testing::ScratchFileSystem& fs, const std::string& dir,
@@ -53,7 +66,11 @@ std::string MakeDatabase(testing::ScratchFileSystem& fs, const std::string& dir,
   std::string path = dir + "/" + name;
   jet::CreateDatabase(fs, path);
   auto db = testing::OpenForWrite(fs, path);
-  exec::ExecuteStatement(fs, *db, kCreateSongs);
+  if (catalogue) {
+    for (const char* statement : kCreateCatalogue) exec::ExecuteStatement(fs, *db, statement);
+  } else {
+    exec::ExecuteStatement(fs, *db, kCreateSongs);
+  }
   return path;
 }
 
@@ -66,7 +83,15 @@ void BuildSource(testing::ScratchFileSystem& fs, const std::string& path, long r
   for (long i = 0; i < rows; ++i) {
     std::string n = std::to_string(i);
     std::string text = std::string(words[i % 6]) + " número " + n;
-    if (indexed) {
+    if (catalogue) {
+      // 5,000 artists in no order, ten albums each, twelve genres.
+      const long artist = (i * 7919) % 5000;
+      const long album = artist * 10 + (i / 5000) % 10;
+      writer.Append({Value::Null(), Value::Text(text),
+                     Value::Text("Intérprete " + std::to_string(artist)),
+                     Value::Text("Álbum " + std::to_string(album)),
+                     Value::Text(kGenres[(i * 31) % 12])});
+    } else if (indexed) {
       writer.Append({Value::Null(), Value::Text(text), Value::Text("Intérprete " + n),
                      Value::Text("Álbum " + n), Value::Text("Género " + n)});
     } else {
@@ -130,7 +155,7 @@ int RunOne(long rows) {
 
   std::printf("%s %9ld rows: appended %ld in %.3f s, CPU %.3f s (%.0f rows/s), peak RSS %ld KiB; "
               "cp %.3f s, cp+sync %.3f s; append/cp = %.1f, append/(cp+sync) = %.1f\n",
-              indexed ? "4 indexes" : "no index ", rows, appended, append_s, append_cpu,
+              catalogue ? "catalogue" : indexed ? "4 unique " : "no index ", rows, appended, append_s, append_cpu,
               appended / append_s, long(usage.ru_maxrss), copy_s, durable_s, append_s / copy_s,
               append_s / durable_s);
   std::fflush(stdout);
@@ -152,6 +177,7 @@ int main(int argc, char** argv) {
   std::vector<long> counts;
   for (int i = 1; i < argc; ++i) {
     if (std::string(argv[i]) == "--indexed") indexed = true;
+    else if (std::string(argv[i]) == "--catalogue") indexed = catalogue = true;
     else if (std::string(argv[i]) == "--check") check = true;
     else counts.push_back(std::atol(argv[i]));
   }

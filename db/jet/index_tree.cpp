@@ -14,12 +14,19 @@ namespace {
 
 constexpr size_t kMaxDepth = 16;
 
+// How a page that overflows is cut.
+enum class Cut {
+  kHalves,    // two halves by bytes
+  kAppended,  // all but the last entry stay together: sequential inserts
+              // leave packed pages behind
+  kPacked,    // each page filled as far as it goes (entries put in by the
+              // leafful)
+};
+
 // Cuts a page's entries into pieces that each fit a page, and returns where
-// each piece ends. `appended`: keep all but the last entry together
-// (sequential inserts leave packed pages behind); otherwise two halves by
-// bytes; pieces are re-cut greedily if a half still does not fit (very long
-// keys).
-std::vector<size_t> Partition(const Format& f, const IndexPage& page, bool appended) {
+// each piece ends; pieces are re-cut greedily if the cut asked for does not
+// give two that fit (very long keys, or many entries at once).
+std::vector<size_t> Partition(const Format& f, const IndexPage& page, Cut how) {
   const std::vector<IndexEntry>& all = page.entries;
   auto fits = [&](size_t begin, size_t end, bool last_piece) {
     // A node's last entry, but on the last piece, becomes its tail.
@@ -28,7 +35,7 @@ std::vector<size_t> Partition(const Format& f, const IndexPage& page, bool appen
                       last_piece ? page.next != 0 : true);
   };
   size_t cut = 0;
-  if (appended && all.size() >= 2) {
+  if (how == Cut::kAppended && all.size() >= 2) {
     cut = all.size() - 1;
   } else {
     size_t total = 0;
@@ -40,18 +47,52 @@ std::vector<size_t> Partition(const Format& f, const IndexPage& page, bool appen
     }
     cut = std::max<size_t>(cut, 1);
   }
-  if (fits(0, cut, false) && fits(cut, all.size(), true)) return {cut, all.size()};
-  // Greedy: fill each page as far as it goes.
+  if (how != Cut::kPacked && fits(0, cut, false) && fits(cut, all.size(), true)) {
+    return {cut, all.size()};
+  }
+  // Greedy: fill each page as far as it goes. Whether entries fit only
+  // gets worse as entries are added (more bytes, a shorter shared prefix),
+  // so the cut is searched for by halving; working out whether a page of
+  // equal keys fits costs a pass over its entries.
   std::vector<size_t> ends;
   size_t begin = 0;
-  for (size_t i = 1; i < all.size(); ++i) {
-    if (!fits(begin, i + 1, false)) {
-      ends.push_back(i);
-      begin = i;
+  while (!fits(begin, all.size(), false)) {
+    size_t fitting = begin + 1, too_many = all.size();
+    while (too_many - fitting > 1) {
+      const size_t middle = fitting + (too_many - fitting) / 2;
+      (fits(begin, middle, false) ? fitting : too_many) = middle;
     }
+    ends.push_back(fitting);
+    begin = fitting;
+  }
+  // The last piece stays on the page, which may end its level and then
+  // stores its entries whole: give it what it holds that way.
+  if (!fits(begin, all.size(), true)) {
+    size_t too_few = begin, fitting = all.size() - 1;
+    while (fitting - too_few > 1) {
+      const size_t middle = too_few + (fitting - too_few) / 2;
+      (fits(middle, all.size(), true) ? fitting : too_few) = middle;
+    }
+    ends.push_back(fitting);
   }
   ends.push_back(all.size());
-  return ends;
+  if (how != Cut::kPacked || ends.size() < 2) return ends;
+  // As many pages, evenly filled: greedy cuts leave a last page with next
+  // to nothing, which the next entries split again.
+  std::vector<size_t> even;
+  size_t total = 0;
+  for (const IndexEntry& e : all) total += e.key.size() + 4;
+  size_t so_far = 0;
+  for (size_t i = 0; i + 1 < all.size() && even.size() + 1 < ends.size(); ++i) {
+    so_far += all[i].key.size() + 4;
+    if (so_far * ends.size() >= total * (even.size() + 1)) even.push_back(i + 1);
+  }
+  even.push_back(all.size());
+  if (even.size() != ends.size()) return ends;
+  for (size_t piece = 0, from = 0; piece < even.size(); from = even[piece++]) {
+    if (!fits(from, even[piece], piece + 1 == even.size())) return ends;
+  }
+  return even;
 }
 
 }  // namespace
@@ -161,9 +202,10 @@ void IndexTree::Relink(uint32_t number, std::optional<uint32_t> prev,
   relinked_.push_back(number);
 }
 
-void IndexTree::Split(Path& path, size_t level, bool appended) {
+void IndexTree::Split(Path& path, size_t level, bool appended, bool packed) {
   IndexPage& old = *path[level].page;
-  const std::vector<size_t> ends = Partition(format_, old, appended);
+  const std::vector<size_t> ends =
+      Partition(format_, old, packed ? Cut::kPacked : appended ? Cut::kAppended : Cut::kHalves);
   // New pages for every piece but the last, which stays on the old page.
   std::vector<uint32_t> numbers;
   for (size_t i = 0; i + 1 < ends.size(); ++i) numbers.push_back(pages_.allocate());
@@ -205,7 +247,8 @@ void IndexTree::Split(Path& path, size_t level, bool appended) {
   parent.slot += parent_entries.size();
 }
 
-void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_changed) {
+void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_changed,
+                              bool pack_leaf) {
   // Split upwards while a page overflows. A page that grew at its end and
   // is the last of its level was appended to: it keeps its packed entries.
   // Above a page that fits, only a split below or a changed key can have
@@ -220,9 +263,11 @@ void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_
     }
     bool grew_at_end = s.page->leaf ? leaf_grew_at_end : s.slot == s.page->entries.size();
     size_t depth = path.size();
-    Split(path, level, grew_at_end && s.page->next == 0);
-    if (path.size() != depth) break;  // a new root was put on top
+    Split(path, level, grew_at_end && s.page->next == 0, pack_leaf && s.page->leaf);
     split_below = true;
+    // A new root was put on top: look at it next, as the pieces of a page
+    // that took many entries at once may not fit in one.
+    if (path.size() != depth) level = 1;
   }
 }
 
@@ -378,6 +423,75 @@ bool IndexTree::Insert(IndexEntry entry) {
   SplitOverfull(path, at_end, ancestors_grew);
   Settle(path);
   return new_key;
+}
+
+size_t IndexTree::InsertSorted(std::vector<IndexEntry>& entries) {
+  for (size_t i = 1; i < entries.size(); ++i) {
+    if (CompareEntries(entries[i - 1], entries[i]) >= 0) {
+      Fail(root_, "entries to insert are not in index order");
+    }
+  }
+  probe_.leaf = nullptr;
+  size_t new_keys = 0;
+  for (size_t i = 0; i < entries.size();) {
+    Path path = Descend(entries[i]);
+    Remember(path.back().cached);
+    IndexPage& leaf = *path.back().page;
+    // This leaf takes the entries below its last one (a descent sends the
+    // others further right), or all that are left when it ends the level.
+    size_t end = i;
+    if (leaf.next == 0) {
+      end = entries.size();
+    } else {
+      if (leaf.entries.empty()) Fail(leaf.number, "empty index leaf inside its level");
+      while (end < entries.size() && CompareEntries(entries[end], leaf.entries.back()) < 0) ++end;
+      if (end == i) {
+        Fail(leaf.number, "index already holds row " + std::to_string(entries[i].row.page) + ":" +
+                              std::to_string(entries[i].row.row));
+      }
+    }
+    // As if the entries went in one by one in order, an entry's key is new
+    // unless the entry before it or the first old entry after it has the
+    // same. On a leaf that does not end its level an old entry always
+    // follows; the one before may be the previous leaf's last.
+    const KeyBytes* before_leaf = nullptr;
+    if (leaf.prev != 0 &&
+        (leaf.entries.empty() || CompareEntries(entries[i], leaf.entries.front()) < 0)) {
+      const IndexPage& prev = Load(leaf.prev);
+      if (!prev.entries.empty()) before_leaf = &prev.entries.back().key;
+    }
+    std::vector<IndexEntry> old = std::move(leaf.entries);
+    const std::optional<IndexEntry> old_last =
+        old.empty() ? std::nullopt : std::optional<IndexEntry>(old.back());
+    leaf.entries.clear();
+    leaf.entries.reserve(old.size() + (end - i));
+    size_t o = 0;
+    for (; i < end; ++i) {
+      for (; o < old.size(); ++o) {
+        const int c = CompareEntries(old[o], entries[i]);
+        if (c == 0) {
+          Fail(leaf.number, "index already holds row " + std::to_string(entries[i].row.page) +
+                                ":" + std::to_string(entries[i].row.row));
+        }
+        if (c > 0) break;
+        leaf.entries.push_back(std::move(old[o]));
+      }
+      const KeyBytes* previous = leaf.entries.empty() ? before_leaf : &leaf.entries.back().key;
+      const KeyBytes* following = o < old.size() ? &old[o].key : nullptr;
+      const KeyBytes& key = entries[i].key;
+      if ((!previous || *previous != key) && (!following || *following != key)) ++new_keys;
+      entries[i].child = 0;
+      leaf.entries.push_back(std::move(entries[i]));
+    }
+    for (; o < old.size(); ++o) leaf.entries.push_back(std::move(old[o]));
+    // Only the level's last leaf can get a new last entry.
+    const bool last_changed = !old_last || CompareEntries(leaf.entries.back(), *old_last) != 0;
+    const bool ancestors_grew =
+        last_changed && PropagateLast(path, path.size() - 1, leaf.entries.back());
+    SplitOverfull(path, last_changed, ancestors_grew, /*pack_leaf=*/true);
+    Settle(path);
+  }
+  return new_keys;
 }
 
 std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {

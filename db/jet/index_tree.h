@@ -51,6 +51,13 @@ class IndexTree {
   // (the TDEF's distinct-key counter counts these). Fails with 3049 when
   // the entry is already there.
   bool Insert(IndexEntry entry);
+  // Adds leaf entries given in index order (CompareEntries), a leaf at a
+  // time: each leaf takes all the entries that fall on it and is cut into
+  // pages filled as far as they go, so it is read and written once however
+  // many entries it takes. Returns how many of them brought a key the index
+  // did not hold, counted as Insert would one by one. Fails like Insert
+  // when an entry is already there. The entries are moved from.
+  size_t InsertSorted(std::vector<IndexEntry>& entries);
   // Removes a leaf entry; false when the index does not hold it.
   bool Remove(const IndexEntry& entry);
   // Rows whose key equals `key`, in index order, the changes not yet
@@ -105,8 +112,10 @@ class IndexTree {
   bool PropagateLast(Path& path, size_t level, const IndexEntry& last);
   void Remember(Cached* leaf);
   void Forget(const Cached* page);
-  void Split(Path& path, size_t level, bool appended);
-  void SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_changed);
+  // `packed`: fill each page as far as it goes (see Partition).
+  void Split(Path& path, size_t level, bool appended, bool packed = false);
+  void SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_changed,
+                     bool pack_leaf = false);
   void Unlink(Path& path, size_t level);
   void Relink(uint32_t number, std::optional<uint32_t> prev, std::optional<uint32_t> next);
   // Ends an operation: marks its pages changed, gives back released pages,

@@ -1,5 +1,7 @@
 #include "db/jet/table_indexes.h"
 
+#include <algorithm>
+
 #include "db/errors.h"
 #include "db/jet/index_key.h"
 #include "db/jet/index_page_source.h"
@@ -60,8 +62,25 @@ void TableIndexes::Insert(const std::vector<Value>& row, RowKeys&& keys, RowPoin
     const RealIndex& index = table_.real_indexes[i];
     if (Skipped(table_, index, row)) continue;
     Tree& t = TreeOf(index);
-    if (t.tree->Insert({std::move(keys.at(i)), where, 0})) ++t.distinct_keys;
+    if (index.flags & kIndexUnique) {
+      if (t.tree->Insert({std::move(keys.at(i)), where, 0})) ++t.distinct_keys;
+      continue;
+    }
+    t.waiting.push_back({std::move(keys.at(i)), where, 0});
+    if (t.waiting.size() >= kWaitingEntries) PutWaiting(t);
   }
+}
+
+void TableIndexes::PutWaiting(Tree& t) {
+  // In key order, each leaf takes its entries at once, so it is read and
+  // written once per batch rather than once per row. Row positions differ,
+  // so the order is total.
+  auto by_key = [](const IndexEntry& a, const IndexEntry& b) { return CompareEntries(a, b) < 0; };
+  if (!std::is_sorted(t.waiting.begin(), t.waiting.end(), by_key)) {
+    std::sort(t.waiting.begin(), t.waiting.end(), by_key);
+  }
+  t.distinct_keys += uint32_t(t.tree->InsertSorted(t.waiting));
+  t.waiting.clear();
 }
 
 void TableIndexes::Remove(const std::vector<Value>& row, const RowKeys& keys, RowPointer where) {
@@ -69,6 +88,7 @@ void TableIndexes::Remove(const std::vector<Value>& row, const RowKeys& keys, Ro
     const RealIndex& index = table_.real_indexes[i];
     if (Skipped(table_, index, row)) continue;
     Tree& t = TreeOf(index);
+    PutWaiting(t);
     if (!t.tree->Remove({keys.at(i), where, 0})) {
       throw PageFailure(db_.path(), t.tree->root(),
                         "index " + std::to_string(index.number) + " of table at page " +
@@ -79,7 +99,9 @@ void TableIndexes::Remove(const std::vector<Value>& row, const RowKeys& keys, Ro
 }
 
 std::vector<RowPointer> TableIndexes::Find(const RealIndex& index, const KeyBytes& key) {
-  return TreeOf(index).tree->Find(key);
+  Tree& t = TreeOf(index);
+  PutWaiting(t);
+  return t.tree->Find(key);
 }
 
 void TableIndexes::WriteChanges() {
@@ -87,6 +109,7 @@ void TableIndexes::WriteChanges() {
     if (!trees_[n]) continue;
     Tree& t = *trees_[n];
     const RealIndex& index = table_.real_indexes[n];
+    PutWaiting(t);
     t.tree->WriteChanges();
     if (t.tree->root() != t.written.root) {
       WriteIndexRoot(db_, table_, index, t.tree->root());

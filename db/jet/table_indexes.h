@@ -56,8 +56,17 @@ class TableIndexes {
     std::unique_ptr<IndexTree> tree;
     IndexState written;  // root and counters as the pager has them
     uint32_t distinct_keys = 0;
+    // Entries of an index that refuses nothing wait here and go in
+    // together, in key order: rows whose keys come in no order (the artist
+    // of each song) would otherwise each need a leaf of their own, read and
+    // written again once the tree outgrows the pages it keeps. Nothing
+    // reads such an index while rows are appended; anything that does
+    // (Find, Remove, WriteChanges) puts them in first.
+    std::vector<IndexEntry> waiting;
   };
+  static constexpr size_t kWaitingEntries = 16384;
   Tree& TreeOf(const RealIndex& index);
+  void PutWaiting(Tree& t);
 
   Database& db_;
   PageAllocator& allocator_;
