@@ -21,6 +21,7 @@ struct IndexEntry {
   RowPointer row;      // leaf: the row; node: the last row of the child
   uint32_t child = 0;  // node entries only
 };
+static_assert(sizeof(IndexEntry) <= 48, "a leaf moves its entries for every insert");
 
 struct IndexPage {
   uint32_t number = 0;

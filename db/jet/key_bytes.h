@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <span>
+#include <stdexcept>
 #include <utility>
 
 namespace act::db::jet {
@@ -31,6 +32,7 @@ class KeyBytes {
   using const_reference = const uint8_t&;
 
   static constexpr size_t kInline = 32;
+  static constexpr size_t kMaxSize = 0xFFFF;
 
   KeyBytes() noexcept = default;
   KeyBytes(size_t count, uint8_t value) { resize(count, value); }
@@ -55,7 +57,10 @@ class KeyBytes {
     if (this == &other) return *this;
     std::swap(size_, other.size_);
     std::swap(capacity_, other.capacity_);
-    std::swap(storage_, other.storage_);
+    uint8_t mine[kInline];
+    std::memcpy(mine, storage_, kInline);
+    std::memcpy(storage_, other.storage_, kInline);
+    std::memcpy(other.storage_, mine, kInline);
     other.size_ = 0;
     return *this;
   }
@@ -64,8 +69,8 @@ class KeyBytes {
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
   size_t capacity() const { return capacity_; }
-  uint8_t* data() { return on_heap() ? storage_.heap : storage_.bytes; }
-  const uint8_t* data() const { return on_heap() ? storage_.heap : storage_.bytes; }
+  uint8_t* data() { return on_heap() ? heap() : storage_; }
+  const uint8_t* data() const { return on_heap() ? heap() : storage_; }
   iterator begin() { return data(); }
   iterator end() { return data() + size_; }
   const_iterator begin() const { return data(); }
@@ -80,18 +85,19 @@ class KeyBytes {
 
   void reserve(size_t wanted) {
     if (wanted <= capacity_) return;
-    size_t grown = std::max<size_t>(wanted, size_t(capacity_) * 2);
+    if (wanted > kMaxSize) throw std::length_error("index key of more than 65535 bytes");
+    const size_t grown = std::min<size_t>(std::max<size_t>(wanted, size_t(capacity_) * 2), kMaxSize);
     auto* bigger = new uint8_t[grown];
     std::memcpy(bigger, data(), size_);
     Free();
-    storage_.heap = bigger;
-    capacity_ = uint32_t(grown);
+    set_heap(bigger);
+    capacity_ = uint16_t(grown);
   }
   void clear() { size_ = 0; }
   void resize(size_t count, uint8_t value = 0) {
     reserve(count);
     if (count > size_) std::memset(data() + size_, value, count - size_);
-    size_ = uint32_t(count);
+    size_ = uint16_t(count);
   }
   void push_back(uint8_t byte) {
     if (size_ == capacity_) reserve(size_ + 1);
@@ -101,7 +107,7 @@ class KeyBytes {
   void append(const uint8_t* bytes, size_t count) {
     reserve(size_ + count);
     if (count != 0) std::memcpy(data() + size_, bytes, count);
-    size_ += uint32_t(count);
+    size_ += uint16_t(count);
   }
   template <class It>
   void assign(It first, It last) {
@@ -118,7 +124,7 @@ class KeyBytes {
     uint8_t* where = data() + offset;
     std::memmove(where + count, where, size_ - offset);
     std::copy(first, last, where);
-    size_ += uint32_t(count);
+    size_ += uint16_t(count);
     return where;
   }
   iterator insert(const_iterator at, uint8_t byte) { return insert(at, &byte, &byte + 1); }
@@ -135,26 +141,33 @@ class KeyBytes {
 
  private:
   bool on_heap() const { return capacity_ > kInline; }
+  uint8_t* heap() const {
+    uint8_t* block;
+    std::memcpy(&block, storage_, sizeof block);
+    return block;
+  }
+  void set_heap(uint8_t* block) { std::memcpy(storage_, &block, sizeof block); }
   void Free() {
-    if (on_heap()) delete[] storage_.heap;
+    if (on_heap()) delete[] heap();
     capacity_ = kInline;
   }
   // Takes `other`'s bytes and leaves it empty; this holds nothing on entry.
-  // Whichever member is live, copying the whole union carries it over.
+  // Copying the storage carries over the bytes or the heap block's address.
   void Take(KeyBytes& other) {
     size_ = other.size_;
     capacity_ = other.capacity_;
-    storage_ = other.storage_;
+    std::memcpy(storage_, other.storage_, kInline);
     other.size_ = 0;
     other.capacity_ = kInline;
   }
 
-  uint32_t size_ = 0;
-  uint32_t capacity_ = kInline;
-  union Storage {
-    uint8_t bytes[kInline];
-    uint8_t* heap;
-  } storage_;
+  // Sizes of two bytes, and the address of a heap block kept in the bytes
+  // rather than as a pointer member: a key then takes 36 bytes aligned on
+  // 2, and an index entry 48 rather than 56, which a leaf moves and
+  // searches through for every row.
+  uint16_t size_ = 0;
+  uint16_t capacity_ = kInline;
+  uint8_t storage_[kInline];
 };
 
 }  // namespace act::db::jet
