@@ -12,7 +12,8 @@
 // values, encoding index keys and the row), which a second core then does
 // while the first changes the indexes.
 //
-// A statement shorter than one batch runs on the calling thread alone.
+// A statement shorter than one batch runs on the calling thread alone, as
+// does one on a machine that cannot start a thread.
 // If fill or commit throws, the helper is stopped and joined before the
 // exception leaves; an exception from prepare is rethrown from the calling
 // thread when its batch is waited for.
@@ -22,6 +23,8 @@
 #include <cstddef>
 #include <exception>
 #include <mutex>
+#include <optional>
+#include <system_error>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -107,21 +110,30 @@ void RunPipelined(size_t batch_rows, Fill&& fill, Prepare&& prepare, Commit&& co
     while (n < batch.size() && fill(batch[n])) ++n;
     return n;
   };
+  auto alone = [&](std::vector<Row>& batch, size_t filled) {
+    do {
+      for (size_t i = 0; i < filled; ++i) {
+        prepare(batch[i]);
+        commit(batch[i]);
+      }
+    } while (filled == batch_rows && (filled = fill_batch(batch)) > 0);
+  };
   size_t filled = fill_batch(batches[0]);
-  if (filled < batch_rows) {
-    for (size_t i = 0; i < filled; ++i) {
-      prepare(batches[0][i]);
-      commit(batches[0][i]);
-    }
-    return;
+  if (filled < batch_rows) return alone(batches[0], filled);
+  // A machine that cannot start a thread (out of resources) runs the
+  // statement on this one.
+  std::optional<PrepareThread<Row, std::remove_reference_t<Prepare>>> helper;
+  try {
+    helper.emplace(prepare);
+  } catch (const std::system_error&) {
+    return alone(batches[0], filled);
   }
-  PrepareThread<Row, std::remove_reference_t<Prepare>> helper(prepare);
-  helper.Start(batches[0].data(), filled);
+  helper->Start(batches[0].data(), filled);
   for (int current = 0;; current ^= 1) {
     std::vector<Row>& next = batches[current ^ 1];
     const size_t next_filled = fill_batch(next);
-    helper.Wait();
-    if (next_filled > 0) helper.Start(next.data(), next_filled);
+    helper->Wait();
+    if (next_filled > 0) helper->Start(next.data(), next_filled);
     for (size_t i = 0; i < filled; ++i) commit(batches[current][i]);
     if (next_filled == 0) return;
     filled = next_filled;
