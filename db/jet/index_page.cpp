@@ -23,6 +23,22 @@ IndexEntry* InsertEntry(std::vector<IndexEntry>& entries, size_t at, IndexEntry&
   return base + at;
 }
 
+void MoveFrontEntries(std::vector<IndexEntry>& from, size_t count, std::vector<IndexEntry>& to) {
+  // Empty entries own nothing: `to` gets `count` of them whose bytes are
+  // then overwritten, and the ones left behind in `from` are rebuilt empty
+  // over the bytes that moved away, so nothing is destroyed twice.
+  to.clear();
+  to.resize(count);
+  IndexEntry* base = from.data();
+  std::memcpy(static_cast<void*>(to.data()), static_cast<const void*>(base),
+              count * sizeof(IndexEntry));
+  const size_t rest = from.size() - count;
+  std::memmove(static_cast<void*>(base), static_cast<const void*>(base + count),
+               rest * sizeof(IndexEntry));
+  for (size_t i = rest; i < from.size(); ++i) new (base + i) IndexEntry();
+  from.resize(rest);
+}
+
 IndexPage ReadIndexPage(Pager& pager, const Format& f, uint32_t number, uint32_t owner) {
   PageRef page = pager.Get(number);
   const Page& p = *page;

@@ -38,6 +38,9 @@ struct IndexPage {
 // block by pointer), which makes it relocatable the way Qt and folly treat
 // such types.
 IndexEntry* InsertEntry(std::vector<IndexEntry>& entries, size_t at, IndexEntry&& entry);
+// Moves the first `count` entries of `from` into `to` (which they replace),
+// as bytes, and closes the gap they leave: a split hands half a page over.
+void MoveFrontEntries(std::vector<IndexEntry>& from, size_t count, std::vector<IndexEntry>& to);
 
 // Reads and checks an index page of the table whose TDEF is `owner`.
 IndexPage ReadIndexPage(Pager& pager, const Format& format, uint32_t number, uint32_t owner);

@@ -216,8 +216,9 @@ void IndexTree::Split(Path& path, size_t level, bool appended, bool packed) {
     page.leaf = old.leaf;
     page.prev = i == 0 ? old.prev : numbers[i - 1];
     page.next = i + 2 < ends.size() ? numbers[i + 1] : old.number;
-    page.entries.assign(std::make_move_iterator(old.entries.begin() + begin),
-                        std::make_move_iterator(old.entries.begin() + ends[i]));
+    // The pieces leave the old page from its front, each taking the entries
+    // up to its end.
+    MoveFrontEntries(old.entries, ends[i] - begin, page.entries);
     begin = ends[i];
     IndexEntry up = page.entries.back();
     up.child = page.number;
@@ -229,7 +230,6 @@ void IndexTree::Split(Path& path, size_t level, bool appended, bool packed) {
   }
   if (old.prev != 0) Relink(old.prev, std::nullopt, numbers.front());
   old.prev = numbers.back();
-  old.entries.erase(old.entries.begin(), old.entries.begin() + begin);
 
   if (level == 0) {
     // The root split: a new root above, with the old root as its tail.

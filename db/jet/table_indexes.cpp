@@ -72,6 +72,7 @@ void TableIndexes::Insert(const std::vector<Value>& row, RowKeys&& keys, RowPoin
 }
 
 void TableIndexes::PutWaiting(Tree& t) {
+  if (t.waiting.empty()) return;
   // In key order, each leaf takes its entries at once, so it is read and
   // written once per batch rather than once per row. Row positions differ,
   // so the order is total.
