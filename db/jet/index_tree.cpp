@@ -95,6 +95,10 @@ std::vector<size_t> Partition(const Format& f, const IndexPage& page, Cut how) {
   return even;
 }
 
+std::string AlreadyHeld(RowPointer row) {
+  return "index already holds row " + std::to_string(row.page) + ":" + std::to_string(row.row);
+}
+
 }  // namespace
 
 int CompareEntries(const IndexEntry& a, const IndexEntry& b) {
@@ -392,8 +396,7 @@ bool IndexTree::Insert(IndexEntry entry) {
                                return CompareEntries(a, b) < 0;
                              });
   if (at != entries.end() && CompareEntries(*at, entry) == 0) {
-    Fail(leaf.number, "index already holds row " + std::to_string(entry.row.page) + ":" +
-                          std::to_string(entry.row.row));
+    Fail(leaf.number, AlreadyHeld(entry.row));
   }
   size_t pos = size_t(at - entries.begin());
   // A new distinct key differs from both neighbours, which may sit on the
@@ -446,8 +449,7 @@ size_t IndexTree::InsertSorted(std::vector<IndexEntry>& entries) {
       if (leaf.entries.empty()) Fail(leaf.number, "empty index leaf inside its level");
       while (end < entries.size() && CompareEntries(entries[end], leaf.entries.back()) < 0) ++end;
       if (end == i) {
-        Fail(leaf.number, "index already holds row " + std::to_string(entries[i].row.page) + ":" +
-                              std::to_string(entries[i].row.row));
+        Fail(leaf.number, AlreadyHeld(entries[i].row));
       }
     }
     // As if the entries went in one by one in order, an entry's key is new
@@ -461,8 +463,6 @@ size_t IndexTree::InsertSorted(std::vector<IndexEntry>& entries) {
       if (!prev.entries.empty()) before_leaf = &prev.entries.back().key;
     }
     std::vector<IndexEntry> old = std::move(leaf.entries);
-    const std::optional<IndexEntry> old_last =
-        old.empty() ? std::nullopt : std::optional<IndexEntry>(old.back());
     leaf.entries.clear();
     leaf.entries.reserve(old.size() + (end - i));
     size_t o = 0;
@@ -470,8 +470,7 @@ size_t IndexTree::InsertSorted(std::vector<IndexEntry>& entries) {
       for (; o < old.size(); ++o) {
         const int c = CompareEntries(old[o], entries[i]);
         if (c == 0) {
-          Fail(leaf.number, "index already holds row " + std::to_string(entries[i].row.page) +
-                                ":" + std::to_string(entries[i].row.row));
+          Fail(leaf.number, AlreadyHeld(entries[i].row));
         }
         if (c > 0) break;
         leaf.entries.push_back(std::move(old[o]));
@@ -483,9 +482,10 @@ size_t IndexTree::InsertSorted(std::vector<IndexEntry>& entries) {
       entries[i].child = 0;
       leaf.entries.push_back(std::move(entries[i]));
     }
+    // The last entry is new when no old one followed the batch's (which can
+    // happen only on the level's last leaf).
+    const bool last_changed = o == old.size();
     for (; o < old.size(); ++o) leaf.entries.push_back(std::move(old[o]));
-    // Only the level's last leaf can get a new last entry.
-    const bool last_changed = !old_last || CompareEntries(leaf.entries.back(), *old_last) != 0;
     const bool ancestors_grew =
         last_changed && PropagateLast(path, path.size() - 1, leaf.entries.back());
     SplitOverfull(path, last_changed, ancestors_grew, /*pack_leaf=*/true);
