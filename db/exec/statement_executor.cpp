@@ -1,9 +1,11 @@
 #include "db/exec/statement_executor.h"
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db/errors.h"
@@ -197,6 +199,8 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   // refills the buffers it gets back, so a long append neither copies nor
   // allocates its text.
   struct PendingRow {
+    jet::RowBytes stored;  // the row as the source holds it, when read_on_helper
+    std::exception_ptr read_error;  // a row that did not decode, reported at its turn
     std::vector<Value> read;
     std::vector<Value> values;
     bool converted = false;  // false: a value did not convert, the row is refused
@@ -222,7 +226,38 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   if (same_table) {
     for (std::vector<Value> row; read_row(row);) snapshot.push_back(row);
   }
+  // Without long values (which read further pages) a row's values come
+  // from its own bytes alone, so the helper can decode them: the scan here
+  // only finds each row, and holds its page for the helper.
+  const bool read_on_helper =
+      !same_table && !s.source.where &&
+      std::none_of(source->columns.begin(), source->columns.end(),
+                   [](const jet::ColumnDef& c) { return c.is_long_value(); });
+  jet::RowDecoder helper_decoder(db.format(), *source);
+  auto decode = [&](PendingRow& r) {
+    try {
+      helper_decoder.Split(*r.stored.page, r.stored.bytes);
+      const auto& slices = helper_decoder.slices();
+      r.read.resize(source->columns.size());
+      for (size_t i = 0; i < source->columns.size(); ++i) {
+        if (read_stored[i]) {
+          jet::StoredTextInto(slices[i], r.read[i]);
+        } else {
+          jet::DecodeValueInto(db.pager(), db.format(), *r.stored.page, source->columns[i],
+                               slices[i], r.read[i]);
+        }
+      }
+    } catch (...) {
+      r.read_error = std::current_exception();
+    }
+    r.stored = {};
+  };
   auto fill = [&](PendingRow& r) {
+    if (read_on_helper) {
+      if (!scan.NextStored()) return false;
+      r.stored = scan.row();
+      return true;
+    }
     if (!same_table) return read_row(r.read);
     if (next_in_snapshot == snapshot.size()) return false;
     r.read = std::move(snapshot[next_in_snapshot++]);
@@ -231,6 +266,10 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   // Reads only what does not change while the statement runs: it may run
   // on another thread than the writer's.
   auto prepare = [&](PendingRow& r) {
+    if (read_on_helper) {
+      decode(r);
+      if (r.read_error) return;
+    }
     std::vector<Value>& row = r.read;
     std::vector<Value>& values = r.values;
     values.resize(table->columns.size());
@@ -259,6 +298,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
     writer.Prepare(values, &stored_text, r.prepared);
   };
   auto commit = [&](PendingRow& r) {
+    if (r.read_error) std::rethrow_exception(std::exchange(r.read_error, nullptr));
     if (!r.converted) {
       ++result.conversion_failures;
       return;

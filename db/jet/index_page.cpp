@@ -1,5 +1,6 @@
 #include "db/jet/index_page.h"
 
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -63,37 +64,52 @@ IndexPage ReadIndexPage(Pager& pager, const Format& f, uint32_t number, uint32_t
   const size_t tail_size = out.leaf ? 4 : 8;
   const size_t bitmap_bytes = f.index_first_entry - f.index_bitmap;
   std::span<const uint8_t> bitmap = p.Bytes(f.index_bitmap, bitmap_bytes);
+  // Each set bit marks where an entry ends; one entry per bit, so the
+  // count is known before the first is decoded.
+  size_t count = 0;
+  for (unsigned b : bitmap) {
+    for (; b != 0; b &= b - 1) ++count;
+  }
+  out.entries.reserve(count);
   std::span<const uint8_t> first;
   size_t start = f.index_first_entry;
   for (size_t byte = 0; byte < bitmap_bytes; ++byte) {
-    if (bitmap[byte] == 0) continue;
-    for (int bit = 0; bit < 8; ++bit) {
-      if (!(bitmap[byte] & (1u << bit))) continue;
-      size_t end = f.index_first_entry + byte * 8 + bit;
+    for (unsigned bits = bitmap[byte]; bits != 0; bits &= bits - 1) {
+      const int bit = std::countr_zero(bits);
+      size_t end = f.index_first_entry + byte * 8 + size_t(bit);
       if (end <= start || end > p.size()) {
         p.Fail("index entry ends at " + std::to_string(end) + ", before it starts or past the page");
       }
       std::span<const uint8_t> stored = p.Bytes(start, end - start);
-      IndexEntry entry;
+      // Every entry after the first starts with the first's prefix.
+      size_t prefix = 0;
       if (out.entries.empty()) {
         first = stored;
-        entry.key.assign(stored.begin(), stored.end());
       } else {
-        if (out.prefix_length > first.size()) {
-          p.Fail("prefix of " + std::to_string(out.prefix_length) + " bytes exceeds the first entry");
+        prefix = out.prefix_length;
+        if (prefix > first.size()) {
+          p.Fail("prefix of " + std::to_string(prefix) + " bytes exceeds the first entry");
         }
-        entry.key.assign(first.begin(), first.begin() + out.prefix_length);
-        entry.key.insert(entry.key.end(), stored.begin(), stored.end());
       }
-      if (entry.key.size() <= tail_size) {
-        p.Fail("index entry of " + std::to_string(entry.key.size()) + " bytes has no key");
+      const size_t whole = prefix + stored.size();
+      if (whole <= tail_size) {
+        p.Fail("index entry of " + std::to_string(whole) + " bytes has no key");
       }
-      const uint8_t* t = entry.key.data() + entry.key.size() - tail_size;
-      entry.row.page = LoadU24BE(t);
-      entry.row.row = t[3];
-      if (!out.leaf) entry.child = LoadU32BE(t + 4);
-      for (size_t i = 0; i < tail_size; ++i) entry.key.pop_back();  // the key is what precedes
-      out.entries.push_back(std::move(entry));
+      // The key is what precedes the row pointer (and a node's child); it
+      // may end inside the prefix.
+      const size_t key_size = whole - tail_size;
+      IndexEntry& entry = out.entries.emplace_back();
+      entry.key.reserve(key_size);
+      entry.key.append(first.data(), std::min(prefix, key_size));
+      if (key_size > prefix) entry.key.append(stored.data(), key_size - prefix);
+      uint8_t tail[8];
+      for (size_t i = 0; i < tail_size; ++i) {
+        const size_t at = key_size + i;
+        tail[i] = at < prefix ? first[at] : stored[at - prefix];
+      }
+      entry.row.page = LoadU24BE(tail);
+      entry.row.row = tail[3];
+      if (!out.leaf) entry.child = LoadU32BE(tail + 4);
       start = end;
     }
   }

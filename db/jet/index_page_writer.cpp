@@ -83,12 +83,6 @@ uint32_t PrefixLengthFor(const IndexPage& page) {
                     SizesOf(page.entries, page.leaf).shortest);
 }
 
-size_t EntryBytes(const IndexPage& page) {
-  Sizes sizes = SizesOf(page.entries, page.leaf);
-  return BytesWith(page.entries.size(), sizes,
-                   PrefixWith(page.entries, page.leaf, page.next != 0, sizes.shortest));
-}
-
 bool EntriesFit(const Format& format, std::span<const IndexEntry> entries, bool leaf,
                 bool has_next) {
   Sizes sizes = SizesOf(entries, leaf);
@@ -135,10 +129,14 @@ size_t EntrySpace(const Format& format) {
 
 std::vector<uint8_t> EncodeIndexPage(const Format& f, uint32_t owner, const IndexPage& page,
                                      const std::string& file) {
-  if (!IndexPageFits(f, page)) {
+  // The sizes once, for the check and the prefix both: a statement encodes
+  // every page it changes at each flush.
+  const Sizes sizes = SizesOf(page.entries, page.leaf);
+  const uint32_t prefix = PrefixWith(page.entries, page.leaf, page.next != 0, sizes.shortest);
+  const size_t bytes = BytesWith(page.entries.size(), sizes, prefix);
+  if (bytes > EntrySpace(f)) {
     throw PageFailure(file, page.number,
-                      "index entries of " + std::to_string(EntryBytes(page)) +
-                          " bytes do not fit on one page");
+                      "index entries of " + std::to_string(bytes) + " bytes do not fit on one page");
   }
   std::vector<uint8_t> out(f.page_size, 0);
   out[0] = page.leaf ? kPageIndexLeaf : kPageIndexNode;
@@ -147,7 +145,6 @@ std::vector<uint8_t> EncodeIndexPage(const Format& f, uint32_t owner, const Inde
   StoreU32(&out[f.index_prev], page.prev);
   StoreU32(&out[f.index_next], page.next);
   StoreU32(&out[f.index_tail], page.leaf ? 0 : page.tail);
-  const uint32_t prefix = PrefixLengthFor(page);
   if (f.index_prefix_size == 1) {
     out[f.index_prefix] = uint8_t(prefix);
   } else {

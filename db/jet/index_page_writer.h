@@ -24,8 +24,7 @@ namespace act::db::jet {
 // shorter than the shortest entry, so every entry stores at least a byte).
 uint32_t PrefixLengthFor(const IndexPage& page);
 
-// Bytes the entries occupy with that prefix; compare with EntrySpace().
-size_t EntryBytes(const IndexPage& page);
+// Bytes a page's entry area has room for.
 size_t EntrySpace(const Format& format);
 bool IndexPageFits(const Format& format, const IndexPage& page);
 // What the fit of a leaf follows from. `stable_common` is the common prefix

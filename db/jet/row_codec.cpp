@@ -194,4 +194,12 @@ void DecodeValueInto(Pager& pager, const Format& format, const Page& page, const
   out = DecodeValue(pager, format, page, c, slice);
 }
 
+void StoredTextInto(const ColumnSlice& slice, Value& out) {
+  if (!slice.present) {
+    out = Value::Null();
+    return;
+  }
+  out.TextBuffer().assign(reinterpret_cast<const char*>(slice.bytes.data()), slice.bytes.size());
+}
+
 }  // namespace act::db::jet

@@ -52,6 +52,9 @@ Value DecodeValue(Pager& pager, const Format& format, const Page& page, const Co
 // scan that reuses its values allocates nothing for it.
 void DecodeValueInto(Pager& pager, const Format& format, const Page& page, const ColumnDef& column,
                      const ColumnSlice& slice, Value& out);
+// A Jet 3 text slice as stored: text holding its Windows-1252 bytes (for
+// TableWriter::Append's `stored_text`), or Null.
+void StoredTextInto(const ColumnSlice& slice, Value& out);
 
 // GUID bytes as stored (three little-endian groups, then 8 bytes) in the
 // canonical text form "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".

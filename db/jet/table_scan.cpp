@@ -20,6 +20,12 @@ void TableScan::Rewind() {
 }
 
 bool TableScan::Next() {
+  if (!NextStored()) return false;
+  decoder_.Split(*row_->page, row_->bytes);
+  return true;
+}
+
+bool TableScan::NextStored() {
   while (page_index_ < pages_.size()) {
     if (!current_page_) {
       if (page_index_ >= read_ahead_end_) {
@@ -50,7 +56,6 @@ bool TableScan::Next() {
         if (!row_) continue;
       }
       position_ = where;
-      decoder_.Split(*row_->page, row_->bytes);
       return true;
     }
     ++page_index_;
@@ -78,11 +83,7 @@ void TableScan::ReadStoredText(size_t column_index, Value& out) {
                                                     table_.columns[column_index].name +
                                                     "' holds no Jet 3 text");
   }
-  if (!slice.present) {
-    out = Value::Null();
-    return;
-  }
-  out.TextBuffer().assign(reinterpret_cast<const char*>(slice.bytes.data()), slice.bytes.size());
+  StoredTextInto(slice, out);
 }
 
 }  // namespace act::db::jet

@@ -23,6 +23,12 @@ class TableScan {
   // Moves to the next live row; false at the end. The first call moves to
   // the first row.
   bool Next();
+  // The same without splitting the row into its columns: for a reader that
+  // decodes row() itself, elsewhere (slices() and the values are then not
+  // those of the current row).
+  bool NextStored();
+  // The current row's bytes; they stay valid as long as the copy is kept.
+  const RowBytes& row() const { return *row_; }
   // Back to before the first row.
   void Rewind();
 

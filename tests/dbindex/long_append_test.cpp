@@ -15,7 +15,10 @@
 #include "db/exec/statement_executor.h"
 #include "db/jet/empty_database.h"
 #include "db/jet/page_allocator.h"
+#include "db/jet/table_scan.h"
 #include "db/jet/table_writer.h"
+#include "platform/error.h"
+#include "tests/db/host_file.h"
 #include "tests/dbindex/index_test_util.h"
 #include "tests/dbwrite/write_fixture.h"
 
@@ -175,6 +178,55 @@ TEST(LongAppend, CopiedCountersEachRowKeepsItsOwnFate) {
 TEST(LongAppend, NewCounterValuesFollowTheRowsThatGoIn) {
   ExpectModelOutcome("dbindex_long_append_counter", "INSERT INTO canciones (titulo, n, nota)",
                      "SELECT titulo, n, nota FROM canciones", false);
+}
+
+// A source row that cannot be read, late in a long append (its values are
+// decoded a batch ahead of the writes): the statement fails at that row's
+// turn, naming the source file, and the destination is left readable,
+// holding only rows that come before it, each as the model has it.
+TEST(LongAppend, AnUnreadableSourceRowEndsTheStatementAtItsTurn) {
+  constexpr int kDamaged = 2000;
+  std::string dir = ScratchDir("dbindex_long_append_damaged");
+  ScratchFileSystem fs;
+  auto rows = SourceRows();
+  MakeSource(fs, dir + "/datos.mdb", rows);
+  MakeDestination(fs, dir + "/datos.new");
+  {
+    // Its variable-column count, the byte before the Null mask, made to
+    // claim more columns than the row has bytes.
+    auto db = OpenForWrite(fs, dir + "/datos.mdb");
+    auto table = db->Table("canciones");
+    jet::TableScan scan(db->pager(), db->format(), *table);
+    for (int i = 0; i <= kDamaged; ++i) ASSERT_TRUE(scan.Next());
+    const jet::RowPointer where = scan.position();
+    const jet::Slot slot = jet::ReadSlot(scan.page(), db->format(), where.row);
+    const size_t offset = size_t(where.page) * db->format().page_size + slot.end - 2;
+    db.reset();
+    std::vector<uint8_t> bytes = ReadHostFile(dir + "/datos.mdb");
+    bytes.at(offset) = 0xFF;
+    WriteHostFile(dir + "/datos.mdb", bytes);
+  }
+  rows.resize(kDamaged);
+  const Expected before = Model(rows, true);
+  try {
+    auto db = OpenForWrite(fs, dir + "/datos.mdb");
+    ExecuteStatement(fs, *db, "INSERT INTO canciones IN '" + dir + "/datos.new' SELECT * FROM canciones");
+    FAIL() << "the damaged row was read";
+  } catch (const act::Error& e) {
+    EXPECT_NE(std::string(e.what()).find(dir + "/datos.mdb"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("variable-offset table"), std::string::npos) << e.what();
+  }
+  auto db = OpenForWrite(fs, dir + "/datos.new");
+  EXPECT_EQ(FaultText(*db), "");
+  size_t kept = 0;
+  for (const TableRow& row : ReadRows(*db, *db->Table("canciones"))) {
+    const int32_t id = int32_t(row.values[0].integer());
+    auto it = before.rows.find(id);
+    ASSERT_NE(it, before.rows.end()) << "row " << id << " is not one of the rows before the damage";
+    EXPECT_EQ(it->second.first, row.values[1].bytes());
+    if (id >= kFirstKeptId) ++kept;
+  }
+  EXPECT_EQ(kept, size_t(kKeptRows));
 }
 
 }  // namespace
