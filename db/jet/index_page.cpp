@@ -71,16 +71,21 @@ IndexPage ReadIndexPage(Pager& pager, const Format& f, uint32_t number, uint32_t
     for (; b != 0; b &= b - 1) ++count;
   }
   out.entries.reserve(count);
+  // The page's bytes once: each entry below is checked against its size.
+  const std::span<const uint8_t> bytes = p.Bytes(0, p.size());
   std::span<const uint8_t> first;
   size_t start = f.index_first_entry;
+  // An entry whole (the prefix it shares with the first, then its stored
+  // bytes); no entry is longer than the page.
+  std::vector<uint8_t> whole(p.size());
   for (size_t byte = 0; byte < bitmap_bytes; ++byte) {
     for (unsigned bits = bitmap[byte]; bits != 0; bits &= bits - 1) {
       const int bit = std::countr_zero(bits);
       size_t end = f.index_first_entry + byte * 8 + size_t(bit);
-      if (end <= start || end > p.size()) {
+      if (end <= start || end > bytes.size()) {
         p.Fail("index entry ends at " + std::to_string(end) + ", before it starts or past the page");
       }
-      std::span<const uint8_t> stored = p.Bytes(start, end - start);
+      const std::span<const uint8_t> stored = bytes.subspan(start, end - start);
       // Every entry after the first starts with the first's prefix.
       size_t prefix = 0;
       if (out.entries.empty()) {
@@ -91,25 +96,21 @@ IndexPage ReadIndexPage(Pager& pager, const Format& f, uint32_t number, uint32_t
           p.Fail("prefix of " + std::to_string(prefix) + " bytes exceeds the first entry");
         }
       }
-      const size_t whole = prefix + stored.size();
-      if (whole <= tail_size) {
-        p.Fail("index entry of " + std::to_string(whole) + " bytes has no key");
+      const size_t size = prefix + stored.size();
+      if (size <= tail_size) {
+        p.Fail("index entry of " + std::to_string(size) + " bytes has no key");
       }
-      // The key is what precedes the row pointer (and a node's child); it
-      // may end inside the prefix.
-      const size_t key_size = whole - tail_size;
+      if (size > whole.size()) p.Fail("index entry longer than its page");
+      std::memcpy(whole.data(), first.data(), prefix);
+      std::memcpy(whole.data() + prefix, stored.data(), stored.size());
+      // The key is what precedes the row pointer (and a node's child).
+      const size_t key_size = size - tail_size;
       IndexEntry& entry = out.entries.emplace_back();
-      entry.key.reserve(key_size);
-      entry.key.append(first.data(), std::min(prefix, key_size));
-      if (key_size > prefix) entry.key.append(stored.data(), key_size - prefix);
-      uint8_t tail[8];
-      for (size_t i = 0; i < tail_size; ++i) {
-        const size_t at = key_size + i;
-        tail[i] = at < prefix ? first[at] : stored[at - prefix];
-      }
-      entry.row.page = LoadU24BE(tail);
-      entry.row.row = tail[3];
-      if (!out.leaf) entry.child = LoadU32BE(tail + 4);
+      entry.key.append(whole.data(), key_size);
+      const uint8_t* t = whole.data() + key_size;
+      entry.row.page = LoadU24BE(t);
+      entry.row.row = t[3];
+      if (!out.leaf) entry.child = LoadU32BE(t + 4);
       start = end;
     }
   }

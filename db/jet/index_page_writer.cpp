@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "db/errors.h"
 #include "db/jet/data_page.h"
@@ -152,19 +153,28 @@ std::vector<uint8_t> EncodeIndexPage(const Format& f, uint32_t owner, const Inde
   }
   out[f.index_prefix + f.index_prefix_size] = page.leaf ? 0x00 : 0x01;
 
+  // Each entry whole is its key, then the row pointer (and a node's
+  // child), big-endian; after the first, the shared prefix is left out.
+  // The sizes above bound what is written.
+  const size_t tail_size = page.leaf ? 4 : 8;
   size_t at = f.index_first_entry;
   for (size_t i = 0; i < page.entries.size(); ++i) {
     const IndexEntry& entry = page.entries[i];
     const size_t skip = i == 0 ? 0 : prefix;
-    size_t b = skip;
-    if (b < entry.key.size()) {
-      std::copy(entry.key.begin() + b, entry.key.end(), out.begin() + at);
-      at += entry.key.size() - b;
-      b = entry.key.size();
-    }
-    for (; b < entry.key.size() + 4; ++b) out[at++] = WholeByte(entry, b);
-    if (!page.leaf) {
-      for (int shift = 24; shift >= 0; shift -= 8) out[at++] = uint8_t(entry.child >> shift);
+    const size_t key_size = entry.key.size();
+    const uint8_t tail[8] = {uint8_t(entry.row.page >> 16), uint8_t(entry.row.page >> 8),
+                             uint8_t(entry.row.page),        entry.row.row,
+                             uint8_t(entry.child >> 24),     uint8_t(entry.child >> 16),
+                             uint8_t(entry.child >> 8),      uint8_t(entry.child)};
+    if (skip < key_size) {
+      std::memcpy(&out[at], entry.key.data() + skip, key_size - skip);
+      at += key_size - skip;
+      std::memcpy(&out[at], tail, tail_size);
+      at += tail_size;
+    } else {
+      // The prefix reaches into the row pointer (entries of equal keys).
+      std::memcpy(&out[at], tail + (skip - key_size), tail_size - (skip - key_size));
+      at += tail_size - (skip - key_size);
     }
     size_t bit = at - f.index_first_entry;
     out[f.index_bitmap + bit / 8] |= uint8_t(1u << (bit % 8));
