@@ -44,6 +44,12 @@ void CheckIndexConstraints(Database& db, TableIndexes& own, const std::vector<Va
                            const TableIndexes::RowKeys& keys,
                            std::optional<RowPointer> self = std::nullopt);
 
+// The uniqueness checks alone, for a row whose other checks were made from
+// its values beforehand: each real index whose bit is set in `lookup` must
+// not hold keys[i] yet (3022 as above).
+void CheckUniqueKeys(Database& db, TableIndexes& own, const TableIndexes::RowKeys& keys,
+                     uint64_t lookup);
+
 // Before a row is removed: 3200 when an enforced relationship without
 // cascading deletes still has rows referring to it.
 void CheckDeleteConstraints(Database& db, const TableDefinition& table,

@@ -121,6 +121,12 @@ std::vector<Relation> Relations(Database& db, const TableDefinition& table, uint
 
 namespace {
 
+[[noreturn]] void FailDuplicate(Database& db, const TableDefinition& table,
+                                const RealIndex& index) {
+  throw JetFailure(kJetDuplicateKey, db.path() + ": table '" + TableName(db, table.page) +
+                                         "', index '" + IndexName(table, index) + "'");
+}
+
 void Check(Database& db, const TableDefinition& table, const std::vector<Value>& row,
            std::optional<RowPointer> self, TableIndexes* own,
            const TableIndexes::RowKeys* keys) {
@@ -140,8 +146,7 @@ void Check(Database& db, const TableDefinition& table, const std::vector<Value>&
     const KeyBytes& key = keys ? keys->at(position) : encoded;
     for (RowPointer found : Lookup(db, table, index, key, own)) {
       if (self && found == *self) continue;
-      throw JetFailure(kJetDuplicateKey, db.path() + ": table '" + table_name() + "', index '" +
-                                             IndexName(table, index) + "'");
+      FailDuplicate(db, table, index);
     }
   }
   for (const Relation& r : Relations(db, table, kReferencingSide)) {
@@ -167,6 +172,16 @@ void CheckIndexConstraints(Database& db, const TableDefinition& table,
 void CheckIndexConstraints(Database& db, TableIndexes& own, const std::vector<Value>& row,
                            const TableIndexes::RowKeys& keys, std::optional<RowPointer> self) {
   Check(db, own.table(), row, self, &own, &keys);
+}
+
+void CheckUniqueKeys(Database& db, TableIndexes& own, const TableIndexes::RowKeys& keys,
+                     uint64_t lookup) {
+  const TableDefinition& table = own.table();
+  for (size_t i = 0; i < table.real_indexes.size() && i < 64 && lookup >> i != 0; ++i) {
+    if (!((lookup >> i) & 1)) continue;
+    const RealIndex& index = table.real_indexes[i];
+    if (!own.Find(index, keys.at(i)).empty()) FailDuplicate(db, table, index);
+  }
 }
 
 void CheckDeleteConstraints(Database& db, const TableDefinition& table,

@@ -59,16 +59,25 @@ void TableIndexes::Keys(const std::vector<Value>& row, RowKeys& keys,
 
 void TableIndexes::Insert(const std::vector<Value>& row, RowKeys&& keys, RowPointer where) {
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
-    const RealIndex& index = table_.real_indexes[i];
-    if (Skipped(table_, index, row)) continue;
-    Tree& t = TreeOf(index);
-    if (index.flags & kIndexUnique) {
-      if (t.tree->Insert({std::move(keys.at(i)), where, 0})) ++t.distinct_keys;
-      continue;
-    }
-    t.waiting.push_back({std::move(keys.at(i)), where, 0});
-    if (t.waiting.size() >= kWaitingEntries) PutWaiting(t);
+    if (!Skipped(table_, table_.real_indexes[i], row)) InsertEntry(i, std::move(keys.at(i)), where);
   }
+}
+
+void TableIndexes::Insert(RowKeys&& keys, RowPointer where, uint64_t listed) {
+  for (size_t i = 0; i < table_.real_indexes.size() && i < 64 && listed >> i != 0; ++i) {
+    if ((listed >> i) & 1) InsertEntry(i, std::move(keys.at(i)), where);
+  }
+}
+
+void TableIndexes::InsertEntry(size_t i, KeyBytes&& key, RowPointer where) {
+  const RealIndex& index = table_.real_indexes[i];
+  Tree& t = TreeOf(index);
+  if (index.flags & kIndexUnique) {
+    if (t.tree->Insert({std::move(key), where, 0})) ++t.distinct_keys;
+    return;
+  }
+  t.waiting.push_back({std::move(key), where, 0});
+  if (t.waiting.size() >= kWaitingEntries) PutWaiting(t);
 }
 
 void TableIndexes::PutWaiting(Tree& t) {

@@ -38,6 +38,9 @@ class TableIndexes {
   // index that lists it; `keys` are Keys(row). Remove fails when an index
   // has no entry for the row.
   void Insert(const std::vector<Value>& row, RowKeys&& keys, RowPointer where);
+  // The same for the real indexes whose bit is set in `listed` (those that
+  // list the row, worked out beforehand).
+  void Insert(RowKeys&& keys, RowPointer where, uint64_t listed);
   void Remove(const std::vector<Value>& row, const RowKeys& keys, RowPointer where);
   void Insert(const std::vector<Value>& row, RowPointer where) { Insert(row, Keys(row), where); }
   void Remove(const std::vector<Value>& row, RowPointer where) { Remove(row, Keys(row), where); }
@@ -66,6 +69,8 @@ class TableIndexes {
   };
   static constexpr size_t kWaitingEntries = 16384;
   Tree& TreeOf(const RealIndex& index);
+  // Adds key, of real index i, for the row at `where`.
+  void InsertEntry(size_t i, KeyBytes&& key, RowPointer where);
   void PutWaiting(Tree& t);
 
   Database& db_;

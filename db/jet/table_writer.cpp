@@ -41,23 +41,32 @@ TableWriter::TableWriter(Database& db, PageAllocator& allocator,
   for (const ColumnDef& c : table_->columns) has_long_values_ |= c.is_long_value();
 }
 
-void TableWriter::CheckProperties(const std::vector<Value>& values) const {
+int TableWriter::FirstBreach(const std::vector<Value>& values) const {
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     const ColumnDef& c = table_->columns[i];
-    if (properties_[i].required && c.type != kTypeBoolean && values[i].is_null()) {
-      std::string table = "table at page " + std::to_string(table_->page);
-      for (const CatalogEntry& entry : db_.tables()) {
-        if (entry.tdef_page == table_->page) table = entry.name;
-      }
-      throw NullInRequiredFailure(table + "." + c.name,
-                                  db_.path() + ": column '" + c.name + "' is required");
-    }
+    if (properties_[i].required && c.type != kTypeBoolean && values[i].is_null()) return int(i);
     if (!properties_[i].allow_zero_length && values[i].is_text() && values[i].bytes().empty() &&
         (c.type == kTypeText || c.type == kTypeMemo)) {
-      throw WriteFailure(kJetZeroLengthString,
-                         db_.path() + ": column '" + c.name + "' does not allow empty text");
+      return int(i);
     }
   }
+  return -1;
+}
+
+void TableWriter::CheckProperties(const std::vector<Value>& values) const {
+  const int i = FirstBreach(values);
+  if (i < 0) return;
+  const ColumnDef& c = table_->columns[size_t(i)];
+  if (values[size_t(i)].is_null()) {
+    std::string table = "table at page " + std::to_string(table_->page);
+    for (const CatalogEntry& entry : db_.tables()) {
+      if (entry.tdef_page == table_->page) table = entry.name;
+    }
+    throw NullInRequiredFailure(table + "." + c.name,
+                                db_.path() + ": column '" + c.name + "' is required");
+  }
+  throw WriteFailure(kJetZeroLengthString,
+                     db_.path() + ": column '" + c.name + "' does not allow empty text");
 }
 
 void TableWriter::WriteLongValues(const std::vector<Value>& values,
@@ -237,11 +246,29 @@ void TableWriter::Prepare(const std::vector<Value>& values, const std::vector<bo
       (stored_text && stored_text->size() != values.size())) {
     return;
   }
+  out.counter.reset();
   for (size_t i = 0; i < table_->columns.size(); ++i) {
-    if (IsCounter(table_->columns[i]) && values[i].is_null()) return;  // takes the writer's counter
+    if (!IsCounter(table_->columns[i])) continue;
+    if (values[i].is_null()) return;  // takes the writer's counter
+    if (values[i].integer() > 0) out.counter = uint32_t(values[i].integer());
   }
-  // Any failure leaves the row to Append, which meets it again in its own
-  // order of checks and reports it from the writer's thread.
+  // A refusal that follows from the values alone, and any failure, leave
+  // the row to Append, which meets it again in its own order of checks and
+  // reports it from the writer's thread.
+  const auto& indexes = table_->real_indexes;
+  if (indexes.size() > 64 || FirstBreach(values) >= 0) return;
+  out.lookup = out.listed = 0;
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    const RealIndex& index = indexes[i];
+    const size_t nulls = NullKeyColumns(*table_, index, values);
+    if ((index.flags & kIndexRequired) && nulls > 0) return;
+    // Like Access, a unique index takes any number of keys holding a Null.
+    if ((index.flags & kIndexUnique) && nulls == 0) out.lookup |= uint64_t(1) << i;
+    // An index that ignores Nulls does not list a row whose key is all Null.
+    if (!(index.flags & kIndexIgnoreNulls) || nulls < index.columns.size()) {
+      out.listed |= uint64_t(1) << i;
+    }
+  }
   try {
     indexes_.Keys(values, out.keys, stored_text);
     EncodeFields(values, nullptr, stored_text, out.fields);
@@ -256,11 +283,16 @@ RowPointer TableWriter::Append(std::vector<Value>& values, const std::vector<boo
                                PreparedRow& prepared) {
   if (!prepared.ready) return Append(values, stored_text);
   prepared.ready = false;  // its keys are taken below
-  const std::optional<uint32_t> counter = FillCounters(values);
-  CheckProperties(values);
-  CheckIndexConstraints(db_, indexes_, values, prepared.keys);
+  // What Append works out from the values came with the row; only what
+  // depends on the rows written before it is left: the counter and the
+  // uniqueness lookups.
+  std::optional<uint32_t> counter;
+  if (prepared.counter) {
+    counter = std::max(last_counter_ ? *last_counter_ : table_->autonumber, *prepared.counter);
+  }
+  CheckUniqueKeys(db_, indexes_, prepared.keys, prepared.lookup);
   RowPointer where = Place(prepared.bytes, 0);
-  indexes_.Insert(values, std::move(prepared.keys), where);
+  indexes_.Insert(std::move(prepared.keys), where, prepared.listed);
   ++added_rows_;
   if (counter) last_counter_ = *counter;
   return where;

@@ -33,8 +33,17 @@ size_t MaxRowSize(const Format& format);
 // counter, long values, relationship checks) are left not ready, and so is
 // a row whose keys or bytes fail: Append then does all of it itself, so a
 // refusal is reported exactly as it would be without preparing.
+//
+// A ready row also carries what its checks need from its values, so that
+// Append reads nothing else of them: its column properties hold, no
+// required index has a Null in its key, which unique indexes its keys must
+// be looked up in (those without a Null), which indexes list it, and the
+// counter value it brings.
 struct PreparedRow {
   bool ready = false;
+  uint64_t lookup = 0;  // bit i: real index i is unique and the key has no Null
+  uint64_t listed = 0;  // bit i: real index i lists the row
+  std::optional<uint32_t> counter;  // a counter value of the row's own, above 0
   TableIndexes::RowKeys keys;
   std::vector<uint8_t> bytes;
   std::vector<StoredField> fields;  // the encoding's buffers, kept from row to row
@@ -112,6 +121,8 @@ class TableWriter {
   RowPointer Place(std::span<const uint8_t> row, uint16_t slot_flags, uint32_t avoid = 0);
   // Required columns and AllowZeroLength (3314, 3315).
   void CheckProperties(const std::vector<Value>& values) const;
+  // The first column whose value breaks one of them, or -1.
+  int FirstBreach(const std::vector<Value>& values) const;
 
   Database& db_;
   PageAllocator& allocator_;

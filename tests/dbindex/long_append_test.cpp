@@ -180,6 +180,86 @@ TEST(LongAppend, NewCounterValuesFollowTheRowsThatGoIn) {
                      "SELECT titulo, n, nota FROM canciones", false);
 }
 
+// Keys with Nulls, in a long append whose rows are checked from their
+// values a batch ahead: a unique index takes any number of Null keys, an
+// index that ignores Nulls does not list such rows, and one that disallows
+// them refuses the row (a rule violation) while the statement goes on.
+// Every row must meet the fate it has when rows are taken one at a time,
+// and every index must list exactly the rows it should.
+TEST(LongAppend, NullKeysMeetTheirIndexesRules) {
+  constexpr int kRows = 2000;
+  std::string dir = ScratchDir("dbindex_long_append_nulls");
+  ScratchFileSystem fs;
+  struct Row {
+    int32_t id;
+    std::optional<std::string> a, b, c;
+  };
+  std::vector<Row> rows;
+  for (int i = 0; i < kRows; ++i) {
+    Row r{i, "único " + std::to_string(i), "b " + std::to_string(i % 97), "c " + std::to_string(i)};
+    if (i % 5 == 0) r.a.reset();
+    if (i % 7 == 3 && i % 11 != 4 && (i - 3) % 5 != 0) r.a = "único " + std::to_string(i - 3);
+    if (i % 3 == 0) r.b.reset();
+    if (i % 11 == 4) r.c.reset();
+    rows.push_back(r);
+  }
+  auto text = [](const std::optional<std::string>& v) { return v ? Value::Text(*v) : Value::Null(); };
+  {
+    jet::CreateDatabase(fs, dir + "/datos.mdb");
+    auto db = OpenForWrite(fs, dir + "/datos.mdb");
+    ExecuteStatement(fs, *db, "CREATE TABLE t (id LONG, a TEXT(20), b TEXT(20), c TEXT(20))");
+    db->Reload();
+    db->pager().BeginDeferredWrites();
+    jet::PageAllocator allocator(*db);
+    jet::TableWriter writer(*db, allocator, db->Table("t"));
+    for (const Row& r : rows) writer.Append({Value::Long(r.id), text(r.a), text(r.b), text(r.c)});
+    writer.Finish();
+    db->pager().FlushWrites();
+  }
+  {
+    jet::CreateDatabase(fs, dir + "/datos.new");
+    auto db = OpenForWrite(fs, dir + "/datos.new");
+    for (const char* statement :
+         {"CREATE TABLE t (id LONG, a TEXT(20), b TEXT(20), c TEXT(20))",
+          "CREATE UNIQUE INDEX por_a ON t (a)", "CREATE INDEX por_b ON t (b) WITH IGNORE NULL",
+          "CREATE INDEX por_c ON t (c) WITH DISALLOW NULL"}) {
+      ExecuteStatement(fs, *db, statement);
+    }
+  }
+  std::map<int32_t, const Row*> expected;
+  std::set<std::string> titles;
+  exec::StatementResult want;
+  for (const Row& r : rows) {
+    if (!r.c) {
+      ++want.rule_violations;
+    } else if (r.a && titles.count(*r.a)) {
+      ++want.key_violations;
+    } else {
+      if (r.a) titles.insert(*r.a);
+      expected[r.id] = &r;
+      ++want.records_affected;
+    }
+  }
+  ASSERT_GT(want.key_violations, 100);
+  ASSERT_GT(want.rule_violations, 100);
+  {
+    auto db = OpenForWrite(fs, dir + "/datos.mdb");
+    ExpectCounts(ExecuteStatement(fs, *db, "INSERT INTO t IN '" + dir + "/datos.new' SELECT * FROM t"),
+                 want);
+  }
+  auto db = OpenForWrite(fs, dir + "/datos.new");
+  EXPECT_EQ(FaultText(*db), "");
+  size_t found = 0;
+  for (const TableRow& row : ReadRows(*db, *db->Table("t"))) {
+    auto it = expected.find(int32_t(row.values[0].integer()));
+    ASSERT_NE(it, expected.end()) << "row " << row.values[0].integer() << " should be refused";
+    EXPECT_EQ(row.values[1], text(it->second->a));
+    EXPECT_EQ(row.values[2], text(it->second->b));
+    ++found;
+  }
+  EXPECT_EQ(found, expected.size());
+}
+
 // A source row that cannot be read, late in a long append (its values are
 // decoded a batch ahead of the writes): the statement fails at that row's
 // turn, naming the source file, and the destination is left readable,

@@ -40,6 +40,17 @@ uint32_t ByDefinition(const IndexPage& page) {
   return uint32_t(std::min({common, shortest - 1, size_t(255)}));
 }
 
+// Sorts entries as an index holds them, each once.
+void InIndexOrder(std::vector<IndexEntry>& entries) {
+  std::sort(entries.begin(), entries.end(),
+            [](const IndexEntry& a, const IndexEntry& b) { return CompareEntries(a, b) < 0; });
+  entries.erase(std::unique(entries.begin(), entries.end(),
+                            [](const IndexEntry& a, const IndexEntry& b) {
+                              return CompareEntries(a, b) == 0;
+                            }),
+                entries.end());
+}
+
 // Entries whose keys are often prefixes of one another and often equal,
 // in index order; leaves mostly have a next page, so they are compressed.
 // `keyed`: no empty keys (a real key has at least its flag byte, and a
@@ -62,13 +73,7 @@ IndexPage RandomPage(std::mt19937& random, int trial, bool leaf = true, bool key
     if (!leaf) e.child = uint32_t(random() % 0x1000000) + 1;
     page.entries.push_back(std::move(e));
   }
-  std::sort(page.entries.begin(), page.entries.end(),
-            [](const IndexEntry& a, const IndexEntry& b) { return CompareEntries(a, b) < 0; });
-  page.entries.erase(std::unique(page.entries.begin(), page.entries.end(),
-                                 [](const IndexEntry& a, const IndexEntry& b) {
-                                   return CompareEntries(a, b) == 0;
-                                 }),
-                     page.entries.end());
+  InIndexOrder(page.entries);
   return page;
 }
 
@@ -97,13 +102,7 @@ TEST(LeafPrefix, PagesWrittenByDefinitionReadBackTheSame) {
     if (trial % 5 == 1) {
       // One key throughout (a genre): the entries differ in their rows only.
       for (IndexEntry& e : page.entries) e.key = page.entries.front().key;
-      std::sort(page.entries.begin(), page.entries.end(),
-                [](const IndexEntry& a, const IndexEntry& b) { return CompareEntries(a, b) < 0; });
-      page.entries.erase(std::unique(page.entries.begin(), page.entries.end(),
-                                     [](const IndexEntry& a, const IndexEntry& b) {
-                                       return CompareEntries(a, b) == 0;
-                                     }),
-                         page.entries.end());
+      InIndexOrder(page.entries);
     }
     const std::vector<uint8_t> bytes = EncodeIndexPage(format, kOwner, page, "prueba.mdb");
     ASSERT_EQ(bytes.size(), format.page_size);
