@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <set>
 #include <sstream>
 
 #include "db/exec/statement_executor.h"
 #include "db/jet/column_properties.h"
 #include "db/jet/consistency_check.h"
+#include "db/jet/empty_database.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_writer.h"
 #include "db/jet/write_errors.h"
@@ -179,6 +182,63 @@ TEST(Append, MemoValuesInlineSingleRowAndChains) {
   EXPECT_EQ(lengths.size(), matched);
   ExpectConsistent(db);
   ExpectMdbExportAgrees(path, "MSP_PROJECTS");
+}
+
+// Jet 3 keeps a variable column's offset in one byte, so a row of 256
+// bytes or more carries a jump table saying where each 256-byte boundary
+// falls among the offsets. Rows around each boundary, with the long text in
+// different columns and Nulls between them, must read back the same in our
+// reader, mdb-export and mdb-reader.
+TEST(Append, RowsPastEach256BytesCarryTheirJumpTable) {
+  std::string dir = ScratchDir("jump_table");
+  const std::string path = dir + "/largo.mdb";
+  ScratchFileSystem fs;
+  jet::CreateDatabase(fs, path);
+  std::vector<std::vector<Value>> expected;
+  {
+    auto db = OpenForWrite(fs, path);
+    ExecuteStatement(fs, *db, "CREATE TABLE largo (id LONG, a TEXT(255), b TEXT(255), "
+                              "c TEXT(255), d TEXT(255))");
+    int id = 0;
+    for (int start : {236, 492, 720}) {
+      for (int total = start; total < start + 40; ++total) {
+        // The text spread over the columns in four ways, each with a Null.
+        for (int shape = 0; shape < 4; ++shape) {
+          std::vector<std::optional<std::string>> texts(4);
+          const int parts = 3;
+          for (int k = 0; k < parts; ++k) {
+            const int n = total / parts + (k < total % parts ? 1 : 0);
+            std::string t;
+            for (int j = 0; j < n; ++j) t += char('a' + (j + k + total) % 26);
+            if (n > 2) t.replace(0, 2, "ñ");  // two UTF-8 bytes, one stored byte
+            texts[(k + shape + (k >= shape ? 1 : 0)) % 4] = t;
+          }
+          std::vector<Value> row = {Value::Long(id)};
+          std::string sql = "INSERT INTO largo (id, a, b, c, d) VALUES (" + std::to_string(id);
+          for (const auto& t : texts) {
+            row.push_back(t ? Value::Text(*t) : Value::Null());
+            sql += t ? ", '" + *t + "'" : ", Null";
+          }
+          ExecuteStatement(fs, *db, sql + ")");
+          expected.push_back(row);
+          ++id;
+        }
+      }
+    }
+  }
+  jet::Database db(std::make_unique<HostFile>(path));
+  EXPECT_EQ(ReadRows(db, "largo"), expected);
+  // Rows on both sides of each boundary were written. (A row cannot end
+  // one byte past one: crossing it adds a jump byte.)
+  std::set<size_t> sizes;
+  jet::TableScan scan(db.pager(), db.format(), *db.Table("largo"));
+  while (scan.Next()) sizes.insert(scan.row().bytes.size());
+  for (size_t boundary : {256, 512, 768}) {
+    EXPECT_TRUE(sizes.count(boundary - 1) && sizes.count(boundary) && sizes.count(boundary + 2))
+        << "no rows around " << boundary << " bytes";
+  }
+  ExpectConsistent(db);
+  ExpectMdbExportAgrees(path, "largo");
 }
 
 TEST(Update, GrowingRowsMoveAndStayReadable) {
