@@ -46,6 +46,20 @@ void AppendIndexKey(KeyBytes& key, const Format& format, const TableDefinition& 
 size_t NullKeyColumns(const TableDefinition& table, const RealIndex& index,
                       std::span<const Value> row);
 
+// What an index does with a row whose key has `nulls` Null columns: one
+// that disallows Nulls refuses it (3058); like Access, a unique index takes
+// any number of keys holding a Null, so only a key without one is looked up
+// for uniqueness; one that ignores Nulls does not list a key all Null.
+inline bool RefusesNullKey(const RealIndex& index, size_t nulls) {
+  return (index.flags & kIndexRequired) && nulls > 0;
+}
+inline bool LooksUpKey(const RealIndex& index, size_t nulls) {
+  return (index.flags & kIndexUnique) && nulls == 0;
+}
+inline bool ListsKey(const RealIndex& index, size_t nulls) {
+  return !(index.flags & kIndexIgnoreNulls) || nulls < index.columns.size();
+}
+
 // memcmp order, a shorter key first when it is a prefix of the other.
 // Inline and eight bytes at a time: searches inside leaves make most of the
 // comparisons of a long statement, on keys of a few dozen bytes, where a

@@ -133,13 +133,12 @@ void Check(Database& db, const TableDefinition& table, const std::vector<Value>&
   // Named only for a report: this runs for every row written.
   auto table_name = [&] { return TableName(db, table.page); };
   for (const RealIndex& index : table.real_indexes) {
-    const bool any_null = NullKeyColumns(table, index, row) > 0;
-    if ((index.flags & kIndexRequired) && any_null) {
+    const size_t nulls = NullKeyColumns(table, index, row);
+    if (RefusesNullKey(index, nulls)) {
       throw JetFailure(kJetIndexNull, db.path() + ": table '" + table_name() + "', index '" +
                                           IndexName(table, index) + "'");
     }
-    // Like Access, a unique index takes any number of keys holding a Null.
-    if (!(index.flags & kIndexUnique) || any_null) continue;
+    if (!LooksUpKey(index, nulls)) continue;
     const size_t position = size_t(&index - table.real_indexes.data());
     KeyBytes encoded;
     if (!keys) encoded = EncodeIndexKey(db.format(), table, index, row);

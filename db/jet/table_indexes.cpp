@@ -10,10 +10,8 @@ namespace act::db::jet {
 
 namespace {
 
-// An index with "ignore nulls" lists no row whose key columns are all Null.
 bool Skipped(const TableDefinition& table, const RealIndex& index, const std::vector<Value>& row) {
-  return (index.flags & kIndexIgnoreNulls) &&
-         NullKeyColumns(table, index, row) == index.columns.size();
+  return !ListsKey(index, NullKeyColumns(table, index, row));
 }
 
 }  // namespace

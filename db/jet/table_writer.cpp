@@ -261,13 +261,9 @@ void TableWriter::Prepare(const std::vector<Value>& values, const std::vector<bo
   for (size_t i = 0; i < indexes.size(); ++i) {
     const RealIndex& index = indexes[i];
     const size_t nulls = NullKeyColumns(*table_, index, values);
-    if ((index.flags & kIndexRequired) && nulls > 0) return;
-    // Like Access, a unique index takes any number of keys holding a Null.
-    if ((index.flags & kIndexUnique) && nulls == 0) out.lookup |= uint64_t(1) << i;
-    // An index that ignores Nulls does not list a row whose key is all Null.
-    if (!(index.flags & kIndexIgnoreNulls) || nulls < index.columns.size()) {
-      out.listed |= uint64_t(1) << i;
-    }
+    if (RefusesNullKey(index, nulls)) return;
+    if (LooksUpKey(index, nulls)) out.lookup |= uint64_t(1) << i;
+    if (ListsKey(index, nulls)) out.listed |= uint64_t(1) << i;
   }
   try {
     indexes_.Keys(values, out.keys, stored_text);
