@@ -110,7 +110,8 @@ int CompareEntries(const IndexEntry& a, const IndexEntry& b) {
 IndexTree::IndexTree(Pager& pager, const Format& format, uint32_t owner, uint32_t root,
                      IndexPageSource pages, size_t max_cached_pages)
     : pager_(pager), format_(format), owner_(owner), root_(root), pages_(std::move(pages)),
-      max_cached_(std::max<size_t>(max_cached_pages, 2 * kMaxDepth + 8)) {}
+      max_cached_(std::max<size_t>(max_cached_pages, 2 * kMaxDepth + 8)),
+      cached_limit_(std::min(max_cached_, kStartCachedPages)) {}
 
 void IndexTree::Fail(uint32_t page, const std::string& what) {
   throw PageFailure(pager_.path(), page, what);
@@ -121,6 +122,7 @@ IndexTree::Cached& IndexTree::LoadCached(uint32_t number) {
   if (it == cache_.end()) {
     Cached cached;
     cached.page = ReadIndexPage(pager_, format_, number, owner_);
+    ++reads_since_trim_;
     it = cache_.emplace(number, std::move(cached)).first;
   }
   it->second.used = ++clock_;
@@ -312,13 +314,15 @@ IndexTree::Cached* IndexTree::HintedLeaf(const IndexEntry& target) {
   return nullptr;
 }
 
+bool IndexTree::InsertAtProbe(IndexEntry& entry, bool& new_key) {
+  if (probe_.leaf == nullptr || probe_.key != entry.key) return false;
+  // The lookup just before found no entry of this key, between two of
+  // this leaf's: it goes there whatever its row.
+  new_key = true;
+  return InsertInside(*probe_.leaf, probe_.slot, entry);
+}
+
 bool IndexTree::InsertIntoHint(IndexEntry& entry, bool& new_key) {
-  if (probe_.leaf != nullptr && probe_.key == entry.key) {
-    // The lookup just before found no entry of this key, between two of
-    // this leaf's: it goes there whatever its row.
-    new_key = true;
-    return InsertInside(*probe_.leaf, probe_.slot, entry);
-  }
   Cached* cached = HintedLeaf(entry);
   if (!cached) return false;
   auto& entries = cached->page.entries;
@@ -383,8 +387,11 @@ bool IndexTree::AppendToRightmost(IndexEntry& entry, bool& new_key) {
 
 bool IndexTree::Insert(IndexEntry entry) {
   bool hinted_new_key = false;
-  const bool hinted =
-      AppendToRightmost(entry, hinted_new_key) || InsertIntoHint(entry, hinted_new_key);
+  // The place a lookup just found comes first: a unique index looks every
+  // key up before inserting it, and that place is never past the last leaf.
+  const bool hinted = InsertAtProbe(entry, hinted_new_key) ||
+                      AppendToRightmost(entry, hinted_new_key) ||
+                      InsertIntoHint(entry, hinted_new_key);
   probe_.leaf = nullptr;  // the tree changes now, whichever way
   if (hinted) return hinted_new_key;
   Path path = Descend(entry);
@@ -675,14 +682,27 @@ void IndexTree::WriteChanges() {
 }
 
 void IndexTree::Trim() {
-  if (cache_.size() <= max_cached_) return;
+  if (cache_.size() <= cached_limit_) return;
   // Forget the least recently used quarter at once, so the sort is paid
   // once per many operations.
+  size_t keep = cached_limit_ * 3 / 4;
+  size_t drop = cache_.size() - keep;
+  // A tree that read back from the pager as many pages as it is about to
+  // drop is working over more pages than it keeps (keys in no order): it
+  // may keep more. One whose changes stay among a few leaves (keys in
+  // order, or in a few runs) keeps few, so the pages it drops are still
+  // in the processor's cache when they are encoded and freed.
+  const bool rereading = reads_since_trim_ >= drop;
+  reads_since_trim_ = 0;
+  if (rereading && cached_limit_ < max_cached_) {
+    cached_limit_ = std::min(max_cached_, cached_limit_ * 2);
+    if (cache_.size() <= cached_limit_) return;
+    keep = cached_limit_ * 3 / 4;
+    drop = cache_.size() - keep;
+  }
   std::vector<std::pair<uint64_t, uint32_t>> by_use;
   by_use.reserve(cache_.size());
   for (const auto& [number, cached] : cache_) by_use.emplace_back(cached.used, number);
-  size_t keep = max_cached_ * 3 / 4;
-  size_t drop = by_use.size() - keep;
   std::nth_element(by_use.begin(), by_use.begin() + drop, by_use.end());
   for (size_t i = 0; i < drop; ++i) {
     auto it = cache_.find(by_use[i].second);

@@ -43,6 +43,9 @@ class IndexTree {
   // used are written to the pager and forgotten, so a statement of any size
   // holds a bounded amount of memory.
   static constexpr size_t kDefaultCachedPages = 256;
+  // A tree starts by keeping this many, and keeps up to the maximum only
+  // once it reads back pages as fast as it drops them (see Trim).
+  static constexpr size_t kStartCachedPages = 64;
 
   IndexTree(Pager& pager, const Format& format, uint32_t owner, uint32_t root,
             IndexPageSource pages, size_t max_cached_pages = kDefaultCachedPages);
@@ -100,6 +103,9 @@ class IndexTree {
   IndexPage& Create(uint32_t number);
   Path Descend(const IndexEntry& target);
   Cached* HintedLeaf(const IndexEntry& target);
+  // Inserts where the last Find left off, when it looked up this key and
+  // the leaf still fits; otherwise leaves `entry` as it was.
+  bool InsertAtProbe(IndexEntry& entry, bool& new_key);
   // Inserts into the hinted leaf when the entry falls strictly inside it
   // and the leaf still fits; otherwise leaves `entry` as it was.
   bool InsertIntoHint(IndexEntry& entry, bool& new_key);
@@ -131,6 +137,8 @@ class IndexTree {
   uint32_t root_;
   IndexPageSource pages_;
   size_t max_cached_;
+  size_t cached_limit_;           // pages kept now, up to max_cached_
+  size_t reads_since_trim_ = 0;   // pages read from the pager since the last Trim
   uint64_t clock_ = 0;
   std::unordered_map<uint32_t, Cached> cache_;
   // Pages allocated since they were last handed to the pager: nothing in

@@ -26,17 +26,19 @@ TableIndexes::Tree& TableIndexes::TreeOf(const RealIndex& index) {
   if (&index < first || &index >= first + table_.real_indexes.size()) {
     throw PageFailure(db_.path(), table_.page, "index of another table definition");
   }
-  std::optional<Tree>& slot = trees_[size_t(&index - first)];
-  if (!slot) {
-    // The TDEF, not the cached definition, holds the current root.
-    Tree t;
-    t.written = ReadIndexState(db_, table_, index);
-    t.distinct_keys = t.written.counter_b;
-    t.tree = std::make_unique<IndexTree>(db_.pager(), db_.format(), table_.page, t.written.root,
-                                         IndexPagesOf(allocator_, table_, index));
-    slot = std::move(t);
-  }
-  return *slot;
+  return TreeAt(size_t(&index - first));
+}
+
+TableIndexes::Tree& TableIndexes::OpenTree(size_t i) {
+  const RealIndex& index = table_.real_indexes[i];
+  // The TDEF, not the cached definition, holds the current root.
+  Tree t;
+  t.written = ReadIndexState(db_, table_, index);
+  t.distinct_keys = t.written.counter_b;
+  t.tree = std::make_unique<IndexTree>(db_.pager(), db_.format(), table_.page, t.written.root,
+                                       IndexPagesOf(allocator_, table_, index));
+  trees_[i] = std::move(t);
+  return *trees_[i];
 }
 
 TableIndexes::RowKeys TableIndexes::Keys(const std::vector<Value>& row,
@@ -69,7 +71,7 @@ void TableIndexes::Insert(RowKeys&& keys, RowPointer where, uint64_t listed) {
 
 void TableIndexes::InsertEntry(size_t i, KeyBytes&& key, RowPointer where) {
   const RealIndex& index = table_.real_indexes[i];
-  Tree& t = TreeOf(index);
+  Tree& t = TreeAt(i);
   if (index.flags & kIndexUnique) {
     if (t.tree->Insert({std::move(key), where, 0})) ++t.distinct_keys;
     return;

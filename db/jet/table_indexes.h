@@ -69,6 +69,10 @@ class TableIndexes {
   };
   static constexpr size_t kWaitingEntries = 16384;
   Tree& TreeOf(const RealIndex& index);
+  // The tree of real index i, opened on first use; every row's change and
+  // lookup comes through here.
+  Tree& TreeAt(size_t i) { return trees_[i] ? *trees_[i] : OpenTree(i); }
+  Tree& OpenTree(size_t i);
   // Adds key, of real index i, for the row at `where`.
   void InsertEntry(size_t i, KeyBytes&& key, RowPointer where);
   void PutWaiting(Tree& t);

@@ -150,10 +150,10 @@ void ExpectCounts(const exec::StatementResult& got, const exec::StatementResult&
 // Runs "<insert> IN '<destination>' <select>" from a fresh source into a
 // fresh destination, and holds the outcome to the model.
 void ExpectModelOutcome(const std::string& name, const std::string& insert,
-                        const std::string& select, bool copy_ids) {
+                        const std::string& select, bool copy_ids,
+                        const std::vector<SourceRow>& rows = SourceRows()) {
   std::string dir = ScratchDir(name);
   ScratchFileSystem fs;
-  const auto rows = SourceRows();
   MakeSource(fs, dir + "/datos.mdb", rows);
   MakeDestination(fs, dir + "/datos.new");
   const Expected expected = Model(rows, copy_ids);
@@ -178,6 +178,26 @@ TEST(LongAppend, CopiedCountersEachRowKeepsItsOwnFate) {
 TEST(LongAppend, NewCounterValuesFollowTheRowsThatGoIn) {
   ExpectModelOutcome("dbindex_long_append_counter", "INSERT INTO canciones (titulo, n, nota)",
                      "SELECT titulo, n, nota FROM canciones", false);
+}
+
+// Titles in no order over a unique index of many leaves: once the index
+// outgrows the pages its tree starts by keeping, nearly every lookup reads
+// a leaf back from the pager, and the tree keeps more of them from then on.
+// Rows refused along the way (repeated titles, an earlier row's or a kept
+// one's) must be exactly those the model refuses.
+TEST(LongAppend, TitlesInNoOrderOverManyLeaves) {
+  constexpr int kRows = 30000;
+  std::vector<SourceRow> rows = SourceRows();
+  rows.reserve(kRows);
+  for (int i = kSourceRows; i < kRows; ++i) {
+    // 29989 is prime: i * 7919 runs over its residues in no order.
+    const int scattered = int((int64_t(i) * 7919) % 29989);
+    SourceRow r{i + 1, Title(scattered), std::to_string(i), "nota"};
+    if (i % 9 == 4) r.titulo = rows[size_t(i - 1 - i % 500)].titulo;
+    rows.push_back(r);
+  }
+  ExpectModelOutcome("dbindex_long_append_scattered", "INSERT INTO canciones",
+                     "SELECT * FROM canciones", true, rows);
 }
 
 // Keys with Nulls, in a long append whose rows are checked from their
