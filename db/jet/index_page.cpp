@@ -24,6 +24,22 @@ IndexEntry* InsertEntry(std::vector<IndexEntry>& entries, size_t at, IndexEntry&
   return base + at;
 }
 
+void InsertEntries(std::vector<IndexEntry>& entries, size_t at, std::vector<IndexEntry>& from) {
+  const size_t count = from.size();
+  if (count == 0) return;
+  // Room at the end: empty entries, which own nothing, so their bytes may
+  // be overwritten without destroying them (as in InsertEntry).
+  const size_t old_size = entries.size();
+  entries.resize(old_size + count);
+  IndexEntry* base = entries.data();
+  std::memmove(static_cast<void*>(base + at + count), static_cast<const void*>(base + at),
+               (old_size - at) * sizeof(IndexEntry));
+  // The bytes left in [at, at + count) belong to entries that moved (or to
+  // empty ones): build the new entries over them without destroying them.
+  for (size_t i = 0; i < count; ++i) new (base + at + i) IndexEntry(std::move(from[i]));
+  from.clear();
+}
+
 void MoveFrontEntries(std::vector<IndexEntry>& from, size_t count, std::vector<IndexEntry>& to) {
   // Empty entries own nothing: `to` gets `count` of them whose bytes are
   // then overwritten, and the ones left behind in `from` are rebuilt empty

@@ -38,6 +38,9 @@ struct IndexPage {
 // block by pointer), which makes it relocatable the way Qt and folly treat
 // such types.
 IndexEntry* InsertEntry(std::vector<IndexEntry>& entries, size_t at, IndexEntry&& entry);
+// Puts all of `from` (in order) before position `at`, moving the entries
+// after it once, and leaves `from` empty.
+void InsertEntries(std::vector<IndexEntry>& entries, size_t at, std::vector<IndexEntry>& from);
 // Moves the first `count` entries of `from` into `to` (which they replace),
 // as bytes, and closes the gap they leave: a split hands half a page over.
 void MoveFrontEntries(std::vector<IndexEntry>& from, size_t count, std::vector<IndexEntry>& to);

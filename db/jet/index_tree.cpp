@@ -317,9 +317,60 @@ IndexTree::Cached* IndexTree::HintedLeaf(const IndexEntry& target) {
 bool IndexTree::InsertAtProbe(IndexEntry& entry, bool& new_key) {
   if (probe_.leaf == nullptr || probe_.key != entry.key) return false;
   // The lookup just before found no entry of this key, between two of
-  // this leaf's: it goes there whatever its row.
+  // this leaf's (or among the entries waiting in the gap): it goes there
+  // whatever its row.
   new_key = true;
-  return InsertInside(*probe_.leaf, probe_.slot, entry);
+  if (probe_.in_gap) return AddToGap(probe_.gap_at, entry);
+  Cached& cached = *probe_.leaf;
+  if (!cached.figures) cached.figures = FiguresOf(cached.page);
+  LeafFigures grown = *cached.figures;
+  grown.whole += entry.key.size() + 4;
+  grown.shortest = std::min(grown.shortest, entry.key.size() + 4);
+  if (!grown.stable_common) return InsertInside(cached, probe_.slot, entry);
+  if (!LeafFits(format_, grown, cached.page.entries.size() + 1, cached.page.next != 0)) {
+    return false;  // the slow path splits it
+  }
+  // The first of a run: it waits in a gap of its own (the tree changes
+  // now, so any other gap was put in before the lookup).
+  PutGap();
+  gap_.leaf = &cached;
+  gap_.slot = probe_.slot;
+  gap_.entries.push_back(std::move(entry));
+  cached.figures = grown;
+  cached.dirty = true;
+  cached.finger = probe_.slot;
+  return true;
+}
+
+bool IndexTree::AddToGap(size_t at, IndexEntry& entry) {
+  Cached& cached = *gap_.leaf;
+  LeafFigures grown = *cached.figures;
+  grown.whole += entry.key.size() + 4;
+  grown.shortest = std::min(grown.shortest, entry.key.size() + 4);
+  const size_t count = cached.page.entries.size() + gap_.entries.size() + 1;
+  if (gap_.entries.size() >= kGapEntries || !LeafFits(format_, grown, count, cached.page.next != 0)) {
+    // Into the leaf with the others; the other paths find its place again.
+    PutGap();
+    return false;
+  }
+  gap_.entries.insert(gap_.entries.begin() + ptrdiff_t(at), std::move(entry));
+  cached.figures = grown;
+  return true;
+}
+
+bool IndexTree::InGap(const KeyBytes& key) const {
+  const auto& entries = gap_.leaf->page.entries;
+  return CompareKeys(entries[gap_.slot - 1].key, key) < 0 &&
+         CompareKeys(key, entries[gap_.slot].key) < 0;
+}
+
+void IndexTree::PutGap() {
+  if (gap_.leaf == nullptr) return;
+  if (probe_.in_gap) probe_.leaf = nullptr;  // its place moves
+  const size_t count = gap_.entries.size();
+  InsertEntries(gap_.leaf->page.entries, gap_.slot, gap_.entries);
+  gap_.leaf->finger = gap_.slot + count;
+  gap_.leaf = nullptr;
 }
 
 bool IndexTree::InsertIntoHint(IndexEntry& entry, bool& new_key) {
@@ -389,9 +440,11 @@ bool IndexTree::Insert(IndexEntry entry) {
   bool hinted_new_key = false;
   // The place a lookup just found comes first: a unique index looks every
   // key up before inserting it, and that place is never past the last leaf.
-  const bool hinted = InsertAtProbe(entry, hinted_new_key) ||
-                      AppendToRightmost(entry, hinted_new_key) ||
-                      InsertIntoHint(entry, hinted_new_key);
+  bool hinted = InsertAtProbe(entry, hinted_new_key);
+  if (!hinted) {
+    PutGap();  // the other paths read the leaves whole
+    hinted = AppendToRightmost(entry, hinted_new_key) || InsertIntoHint(entry, hinted_new_key);
+  }
   probe_.leaf = nullptr;  // the tree changes now, whichever way
   if (hinted) return hinted_new_key;
   Path path = Descend(entry);
@@ -436,6 +489,7 @@ bool IndexTree::Insert(IndexEntry entry) {
 }
 
 size_t IndexTree::InsertSorted(std::vector<IndexEntry>& entries) {
+  PutGap();
   for (size_t i = 1; i < entries.size(); ++i) {
     if (CompareEntries(entries[i - 1], entries[i]) >= 0) {
       Fail(root_, "entries to insert are not in index order");
@@ -504,6 +558,33 @@ size_t IndexTree::InsertSorted(std::vector<IndexEntry>& entries) {
 std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
   std::vector<RowPointer> rows;
   probe_.leaf = nullptr;
+  if (gap_.leaf != nullptr) {
+    if (InGap(key)) {
+      // Between the two leaf entries around the gap: its entries, if any,
+      // wait there. A run's next key usually goes after the last of them.
+      const auto& waiting = gap_.entries;
+      size_t at = waiting.size();
+      if (CompareKeys(waiting.back().key, key) >= 0) {
+        at = size_t(std::lower_bound(waiting.begin(), waiting.end(), key,
+                                     [](const IndexEntry& e, const KeyBytes& k) {
+                                       return CompareKeys(e.key, k) < 0;
+                                     }) -
+                    waiting.begin());
+      }
+      for (size_t i = at; i < waiting.size() && CompareKeys(waiting[i].key, key) == 0; ++i) {
+        rows.push_back(waiting[i].row);
+      }
+      if (rows.empty()) {
+        probe_.leaf = gap_.leaf;
+        probe_.in_gap = true;
+        probe_.gap_at = at;
+        probe_.key = key;
+      }
+      gap_.leaf->used = ++clock_;
+      return rows;
+    }
+    PutGap();
+  }
   // A key above the first key of a recent leaf has no entry on the leaves
   // before it. Below its last key, all its entries are on it; above, and
   // below the first key of the next leaf, it has none. That last case
@@ -524,6 +605,7 @@ std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
         for (; CompareKeys(e->key, key) == 0; ++e) rows.push_back(e->row);
         if (rows.empty()) {
           probe_.leaf = hint;
+          probe_.in_gap = false;
           probe_.slot = size_t(e - entries.begin());
           probe_.key = key;
         }
@@ -600,6 +682,7 @@ void IndexTree::Unlink(Path& path, size_t level) {
 }
 
 bool IndexTree::Remove(const IndexEntry& entry) {
+  PutGap();
   probe_.leaf = nullptr;
   rightmost_ = nullptr;  // a removal may unlink pages on the right edge; found again by a descent
   Path path = Descend(entry);
@@ -665,6 +748,7 @@ void IndexTree::Settle(const Path& path) {
 }
 
 void IndexTree::Write(uint32_t number, Cached& cached) {
+  if (gap_.leaf == &cached) PutGap();
   // A page new since the pager last saw it goes out before the pages that
   // point at it, however often it changed since.
   int order = kWriteIndexes;
@@ -676,6 +760,7 @@ void IndexTree::Write(uint32_t number, Cached& cached) {
 }
 
 void IndexTree::WriteChanges() {
+  PutGap();
   for (auto& [number, cached] : cache_) {
     if (cached.dirty) Write(number, cached);
   }

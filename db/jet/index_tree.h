@@ -159,8 +159,26 @@ class IndexTree {
   struct Probe {
     Cached* leaf = nullptr;
     size_t slot = 0;
+    bool in_gap = false;  // the key's place is among the gap's entries, at gap_at
+    size_t gap_at = 0;
     KeyBytes key;
   } probe_;
+  // Entries that go one after another into the same gap of a leaf (between
+  // two of its entries: the run of keys that numbered titles or an
+  // artist's albums make) wait here and go into the leaf together, with one
+  // move of the entries after them rather than one per entry. The leaf's
+  // figures count them. Every operation but a lookup or an insert in that
+  // same gap puts them in first (PutGap), so nothing else sees the leaf
+  // without them.
+  struct Gap {
+    Cached* leaf = nullptr;
+    size_t slot = 0;                  // strictly inside the leaf
+    std::vector<IndexEntry> entries;  // in index order
+  } gap_;
+  static constexpr size_t kGapEntries = 32;
+  bool AddToGap(size_t at, IndexEntry& entry);
+  bool InGap(const KeyBytes& key) const;
+  void PutGap();
 };
 
 }  // namespace act::db::jet

@@ -177,6 +177,66 @@ TEST_P(TreeShape, SortedBatchesGiveWhatOneByOneGives) {
   }
 }
 
+// Runs of entries put back each after a lookup of its key, as a unique
+// index takes a statement's rows: the entries of a run wait together in
+// their gap of the leaf and go in at once. The pages must be the ones that
+// putting each entry in on its own gives, byte for byte, and every lookup
+// must answer what it answers without the waiting (the keys already put
+// back included).
+TEST_P(TreeShape, LookedUpRunsGiveThePagesThatInsertsAloneGive) {
+  const Case& c = GetParam();
+  struct Outcome {
+    size_t new_keys = 0;
+    std::vector<size_t> found;  // rows each lookup found
+    std::vector<Level> shape;
+    std::string faults;
+  };
+  auto put_back = [&](bool look_up_first) {
+    MemoryDatabase m = OpenSampleCopy(c.sample);
+    jet::Database& db = *m.db;
+    auto table = db.Table(c.table);
+    const auto& index = table->real_indexes[c.index];
+    const auto entries = IndexEntries(db, *table, index);
+    // Runs of five neighbouring entries out of every fifteen, and each
+    // fifteenth entry's key looked up again after its run is back.
+    std::vector<jet::IndexEntry> taken;
+    for (size_t i = 0; i < entries.size(); ++i) {
+      if (i / 5 % 3 == 1) taken.push_back(entries[i]);
+    }
+    jet::IndexTree tree(db.pager(), db.format(), table->page, index.root,
+                        jet::IndexPagesOf(db, *table, index));
+    for (const auto& e : taken) EXPECT_TRUE(tree.Remove(e));
+    tree.WriteChanges();
+    Outcome out;
+    for (size_t i = 0; i < taken.size(); ++i) {
+      if (look_up_first) out.found.push_back(tree.Find(taken[i].key).size());
+      out.new_keys += tree.Insert(taken[i]);
+      if (look_up_first && i % 5 == 4) out.found.push_back(tree.Find(taken[i - 2].key).size());
+    }
+    tree.WriteChanges();
+    jet::WriteIndexRoot(db, *table, index, tree.root());
+    out.shape = Shape(db, *db.Table(c.table), tree.root());
+    out.faults = FaultText(db);
+    return out;
+  };
+  const Outcome alone = put_back(false);
+  const Outcome looked_up = put_back(true);
+  EXPECT_EQ(alone.faults, "");
+  EXPECT_EQ(looked_up.faults, "");
+  EXPECT_EQ(looked_up.new_keys, alone.new_keys);
+  ASSERT_EQ(looked_up.shape.size(), alone.shape.size());
+  for (size_t level = 0; level < alone.shape.size(); ++level) {
+    SCOPED_TRACE("level " + std::to_string(level));
+    EXPECT_EQ(looked_up.shape[level].counts, alone.shape[level].counts);
+    EXPECT_EQ(looked_up.shape[level].prefixes, alone.shape[level].prefixes);
+    EXPECT_TRUE(looked_up.shape[level].used == alone.shape[level].used);
+  }
+  // A key that was put back is found again: the lookups of the second kind.
+  size_t refound = 0;
+  for (size_t i = 0; i < looked_up.found.size(); ++i) refound += looked_up.found[i] > 0;
+  EXPECT_GE(refound, looked_up.found.size() / 6);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Samples, TreeShape,
     ::testing::Values(Case{"jet3/compIndexTestV1997.mdb", "Table1", 0},
