@@ -321,6 +321,10 @@ bool IndexTree::InsertAtProbe(IndexEntry& entry, bool& new_key) {
   // whatever its row.
   new_key = true;
   if (probe_.in_gap) return AddToGap(probe_.gap_at, entry);
+  // The lookup put any other gap in (its key was not in it), so the
+  // probe's place still holds; were a gap open, the place could be stale,
+  // and the slow path finds it again.
+  if (gap_.leaf != nullptr) return false;
   Cached& cached = *probe_.leaf;
   if (!cached.figures) cached.figures = FiguresOf(cached.page);
   LeafFigures grown = *cached.figures;
@@ -330,9 +334,7 @@ bool IndexTree::InsertAtProbe(IndexEntry& entry, bool& new_key) {
   if (!LeafFits(format_, grown, cached.page.entries.size() + 1, cached.page.next != 0)) {
     return false;  // the slow path splits it
   }
-  // The first of a run: it waits in a gap of its own (the tree changes
-  // now, so any other gap was put in before the lookup).
-  PutGap();
+  // The first of a run: it waits in a gap of its own.
   gap_.leaf = &cached;
   gap_.slot = probe_.slot;
   gap_.entries.push_back(std::move(entry));
