@@ -14,6 +14,14 @@ namespace {
 
 constexpr size_t kMaxDepth = 16;
 
+// A leaf's figures once `entry` is in it, as one more whole entry (its key
+// and a row pointer).
+LeafFigures WithLeafEntry(LeafFigures figures, const IndexEntry& entry) {
+  figures.whole += entry.key.size() + 4;
+  figures.shortest = std::min(figures.shortest, entry.key.size() + 4);
+  return figures;
+}
+
 // How a page that overflows is cut.
 enum class Cut {
   kHalves,    // two halves by bytes
@@ -327,9 +335,7 @@ bool IndexTree::InsertAtProbe(IndexEntry& entry, bool& new_key) {
   if (gap_.leaf != nullptr) return false;
   Cached& cached = *probe_.leaf;
   if (!cached.figures) cached.figures = FiguresOf(cached.page);
-  LeafFigures grown = *cached.figures;
-  grown.whole += entry.key.size() + 4;
-  grown.shortest = std::min(grown.shortest, entry.key.size() + 4);
+  LeafFigures grown = WithLeafEntry(*cached.figures, entry);
   if (!grown.stable_common) return InsertInside(cached, probe_.slot, entry);
   if (!LeafFits(format_, grown, cached.page.entries.size() + 1, cached.page.next != 0)) {
     return false;  // the slow path splits it
@@ -346,9 +352,7 @@ bool IndexTree::InsertAtProbe(IndexEntry& entry, bool& new_key) {
 
 bool IndexTree::AddToGap(size_t at, IndexEntry& entry) {
   Cached& cached = *gap_.leaf;
-  LeafFigures grown = *cached.figures;
-  grown.whole += entry.key.size() + 4;
-  grown.shortest = std::min(grown.shortest, entry.key.size() + 4);
+  LeafFigures grown = WithLeafEntry(*cached.figures, entry);
   const size_t count = cached.page.entries.size() + gap_.entries.size() + 1;
   if (gap_.entries.size() >= kGapEntries || !LeafFits(format_, grown, count, cached.page.next != 0)) {
     // Into the leaf with the others; the other paths find its place again.
@@ -392,9 +396,7 @@ bool IndexTree::InsertInside(Cached& cached, size_t slot, IndexEntry& entry) {
   IndexPage& leaf = cached.page;
   auto& entries = leaf.entries;
   if (!cached.figures) cached.figures = FiguresOf(leaf);
-  LeafFigures grown = *cached.figures;
-  grown.whole += entry.key.size() + 4;
-  grown.shortest = std::min(grown.shortest, entry.key.size() + 4);
+  LeafFigures grown = WithLeafEntry(*cached.figures, entry);
   if (!grown.stable_common) {
     cached.figures.reset();  // worked out anew below, the slow way
   } else if (!LeafFits(format_, grown, entries.size() + 1, leaf.next != 0)) {
@@ -424,9 +426,7 @@ bool IndexTree::AppendToRightmost(IndexEntry& entry, bool& new_key) {
   if (!leaf.leaf || leaf.next != 0 || leaf.entries.empty()) return false;
   if (CompareEntries(leaf.entries.back(), entry) >= 0) return false;
   if (!cached.figures) cached.figures = FiguresOf(leaf);
-  LeafFigures grown = *cached.figures;
-  grown.whole += entry.key.size() + 4;
-  grown.shortest = std::min(grown.shortest, entry.key.size() + 4);
+  LeafFigures grown = WithLeafEntry(*cached.figures, entry);
   grown.stable_common.reset();  // the last entry changes
   if (!LeafFits(format_, grown, leaf.entries.size() + 1, false)) return false;
   new_key = leaf.entries.back().key != entry.key;

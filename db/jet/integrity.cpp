@@ -179,7 +179,7 @@ void CheckUniqueKeys(Database& db, TableIndexes& own, const TableIndexes::RowKey
   for (size_t i = 0; i < table.real_indexes.size() && i < 64 && lookup >> i != 0; ++i) {
     if (!((lookup >> i) & 1)) continue;
     const RealIndex& index = table.real_indexes[i];
-    if (!own.Find(index, keys.at(i)).empty()) FailDuplicate(db, table, index);
+    if (!own.Find(i, keys.at(i)).empty()) FailDuplicate(db, table, index);
   }
 }
 

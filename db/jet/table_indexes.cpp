@@ -19,14 +19,14 @@ bool Skipped(const TableDefinition& table, const RealIndex& index, const std::ve
 TableIndexes::TableIndexes(Database& db, PageAllocator& allocator, const TableDefinition& table)
     : db_(db), allocator_(allocator), table_(table), trees_(table.real_indexes.size()) {}
 
-TableIndexes::Tree& TableIndexes::TreeOf(const RealIndex& index) {
+size_t TableIndexes::PositionOf(const RealIndex& index) const {
   // Trees are kept by position: the number the TDEF stores is not trusted
   // as an index into anything.
   const RealIndex* first = table_.real_indexes.data();
   if (&index < first || &index >= first + table_.real_indexes.size()) {
     throw PageFailure(db_.path(), table_.page, "index of another table definition");
   }
-  return TreeAt(size_t(&index - first));
+  return size_t(&index - first);
 }
 
 TableIndexes::Tree& TableIndexes::OpenTree(size_t i) {
@@ -97,7 +97,7 @@ void TableIndexes::Remove(const std::vector<Value>& row, const RowKeys& keys, Ro
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
     const RealIndex& index = table_.real_indexes[i];
     if (Skipped(table_, index, row)) continue;
-    Tree& t = TreeOf(index);
+    Tree& t = TreeAt(PositionOf(index));
     PutWaiting(t);
     if (!t.tree->Remove({keys.at(i), where, 0})) {
       throw PageFailure(db_.path(), t.tree->root(),
@@ -109,7 +109,11 @@ void TableIndexes::Remove(const std::vector<Value>& row, const RowKeys& keys, Ro
 }
 
 std::vector<RowPointer> TableIndexes::Find(const RealIndex& index, const KeyBytes& key) {
-  Tree& t = TreeOf(index);
+  return Find(PositionOf(index), key);
+}
+
+std::vector<RowPointer> TableIndexes::Find(size_t i, const KeyBytes& key) {
+  Tree& t = TreeAt(i);
   PutWaiting(t);
   return t.tree->Find(key);
 }

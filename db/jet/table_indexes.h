@@ -48,6 +48,8 @@ class TableIndexes {
   // Rows whose key in `index` (an element of table().real_indexes) equals `key`, changes
   // not yet written included.
   std::vector<RowPointer> Find(const RealIndex& index, const KeyBytes& key);
+  // The same for real index i (by position, as a row's keys are).
+  std::vector<RowPointer> Find(size_t i, const KeyBytes& key);
 
   const TableDefinition& table() const { return table_; }
 
@@ -68,7 +70,8 @@ class TableIndexes {
     std::vector<IndexEntry> waiting;
   };
   static constexpr size_t kWaitingEntries = 16384;
-  Tree& TreeOf(const RealIndex& index);
+  // Where `index` (an element of table().real_indexes) stands among them.
+  size_t PositionOf(const RealIndex& index) const;
   // The tree of real index i, opened on first use; every row's change and
   // lookup comes through here.
   Tree& TreeAt(size_t i) { return trees_[i] ? *trees_[i] : OpenTree(i); }
