@@ -11,7 +11,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 shift || true
 build=${ACT_FUZZ_BUILD:-$root/build/fuzz}
-shared=$(cd "$root/../shared" 2>/dev/null && pwd || echo "$root/../shared")
 
 if [ "${ACT_FUZZ_NO_BUILD:-0}" != 1 ]; then
   cmake -S "$root" -B "$build" -DACT_FUZZ=ON -DCMAKE_C_COMPILER=clang \
@@ -26,7 +25,7 @@ targets=(
   "lnk_fuzzer:tests/ui:$root/tests/ui/data/lnk"
   "sql_parser_fuzzer:tests/sql:$root/tests/sql/fuzz_corpus"
   "jetsql_select_fuzzer:tests/jetsql:$root/tests/jetsql/fuzz_corpus"
-  "jet_fuzzer:tests/db:$shared/jet/jet3 $shared/jet/jet4 $root/tests/db/fuzz_regressions"
+  "jet_fuzzer:tests/db:$root/tests/data/jet/jet3 $root/tests/data/jet/jet4 $root/tests/db/fuzz_regressions"
 )
 if [ $# -gt 0 ]; then
   wanted=" $* "
@@ -51,7 +50,7 @@ for t in "${targets[@]}"; do
     if [ -f "$s" ]; then
       cp -n "$s" "$work/"
     elif [ -d "$s" ]; then
-      find "$s" -maxdepth 1 -type f ! -name '*.md' ! -name '*.tsv' -exec cp -n {} "$work/" \;
+      find "$s" -maxdepth 1 -type f -size -1024k ! -name '*.md' ! -name '*.tsv' -exec cp -n {} "$work/" \;
     fi
   done
   log="$build/findings/$name.log"

@@ -163,7 +163,7 @@ TEST_F(DaoTest, RefusalsNameTheStatement) {
 
 TEST_F(DaoTest, MissingFileAndForeignFile) {
   EXPECT_EQ(kJetFileNotFound, ErrorOf([&] { Open("jet3/missing.mdb"); }));
-  EXPECT_EQ(kJetUnrecognizedFormat, ErrorOf([&] { Open("jet3-text-key-codes.tsv"); }));
+  EXPECT_EQ(kJetUnrecognizedFormat, ErrorOf([&] { Open("../README.md"); }));
 }
 
 TEST_F(DaoTest, ReadingChangesNoByteAndOpensReadOnly) {

@@ -67,7 +67,7 @@ void HostFileSystem::Refuse() {
   throw act::Error(kErrPermissionDenied, "the test file system only opens files");
 }
 
-std::string SampleDir() { return std::string(ACT_SHARED_DIR) + "/jet"; }
+std::string SampleDir() { return std::string(ACT_TEST_DATA_DIR) + "/jet"; }
 
 std::string SamplePath(const std::string& relative) { return SampleDir() + "/" + relative; }
 

@@ -64,7 +64,7 @@ class HostFileSystem : public FileSystem {
   [[noreturn]] static void Refuse();
 };
 
-// Paths of the shared sample databases.
+// Paths of the Access-written sample databases in tests/data/jet.
 std::string SampleDir();
 std::vector<std::string> SampleDatabases();  // jet3/*.mdb then jet4/*.mdb
 std::string SamplePath(const std::string& relative);  // "jet3/testV1997.mdb"

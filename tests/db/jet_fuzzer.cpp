@@ -3,7 +3,7 @@
 // (a crash, a sanitizer report, another exception, a hang) is a finding.
 //
 // Build: cmake -DACT_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-// Run:   jet_fuzzer -max_len=524288 <work corpus> <copy of shared/jet/jet3 and jet4>
+// Run:   jet_fuzzer -max_len=524288 <work corpus> tests/data/jet/jet3 tests/data/jet/jet4
 // Crash inputs go to tests/db/fuzz_regressions/, which db_fuzz_regressions_test
 // replays in every build.
 #include <cstddef>

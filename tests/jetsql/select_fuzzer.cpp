@@ -20,7 +20,7 @@ namespace {
 
 act::db::jet::Database& Sample() {
   static std::unique_ptr<act::db::jet::Database> db = [] {
-    std::ifstream in(std::string(ACT_SHARED_DIR) + "/jet/jet3/testV1997.mdb", std::ios::binary);
+    std::ifstream in(std::string(ACT_TEST_DATA_DIR) + "/jet/jet3/testV1997.mdb", std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
     if (bytes.empty()) std::abort();  // no sample: nothing would be tested
     return std::make_unique<act::db::jet::Database>(

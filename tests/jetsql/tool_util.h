@@ -28,9 +28,9 @@ inline Outcome RunTool(FileSystem& fs, const std::vector<std::string>& args,
   return o;
 }
 
-// The host path of a shared sample ("jet3/testV1997.mdb").
+// The host path of a sample ("jet3/testV1997.mdb").
 inline std::string SampleHostPath(const std::string& relative) {
-  return std::string(ACT_SHARED_DIR) + "/jet/" + relative;
+  return std::string(ACT_TEST_DATA_DIR) + "/jet/" + relative;
 }
 
 // A copy of a sample on a drive of the test's own, named "<drive>\datos.mdb".

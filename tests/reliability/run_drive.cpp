@@ -14,7 +14,7 @@ constexpr const char* kPackagedVersion = "2.5.0.0";
 // The real Jet 3 databases the drive carries: the installed one is the
 // customer's data the run must never change.
 std::string JetSample(const char* name) {
-  return act::testing::HostFile(std::string(ACT_SHARED_DIR) + "/jet/jet3/" + name);
+  return act::testing::HostFile(std::string(ACT_TEST_DATA_DIR) + "/jet/jet3/" + name);
 }
 
 class SilentBoxes : public MessageBoxes {
