@@ -1,27 +1,37 @@
 #!/usr/bin/env bash
-# Shows one update end to end without Windows: builds a sample drive c: with
-# an installed zentaroDeck 2.0.0.0 and an update disc e: holding the package
-# zentaroDeck_NEW 3.0.0.0, in a temporary Wine-style prefix, then runs the
-# native actualizador-cli on it and prints the drive before and after, the
-# program's output and the settings it carried over.
+# Shows one update end to end without Windows. It builds a sample drive c:
+# with an installed zentaroDeck 2.0.0.0 (a bar's database of a few thousand
+# songs, its settings, skins and photos) and an update disc e: holding the
+# package zentaroDeck_NEW 3.0.0.0, in a temporary Wine-style prefix. Then it
+# runs the native actualizador-cli on it, shows with jetsql what the update did
+# to the database, the settings and the backup, and runs the same update again,
+# which is refused.
 #
-# Usage: scripts/demo.sh [BUILD_DIR]   (default build/native; KEEP=1 keeps
-#        the temporary folder)
-# Needs: a native build (build/native, made here when missing), the MinGW
-# resource compiler and C compiler for the sample executables, iconv.
+# Usage: scripts/demo.sh [BUILD_DIR]   (default build/native)
+#   KEEP=1 keeps the temporary folder; DEMO_DIR=folder works in that (empty or
+#   missing) folder instead and keeps it.
+# Needs: a native build (made here when missing), the MinGW resource compiler
+# and C compiler for the sample executables, iconv.
+# Exit status: 0 when the update completed and its repeat was refused.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-${BUILD_DIR:-$root/build/native}}
 case $build in /*) ;; *) build=$PWD/$build ;; esac
 cli=$build/ui/cli/actualizador-cli
-if [ ! -x "$cli" ]; then
+jetsql=$build/tools/jetsql/jetsql
+if [ ! -x "$cli" ] || [ ! -x "$jetsql" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" -j2 --target actualizador-cli >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target actualizador-cli jetsql >/dev/null
 fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/actualizador-demo-XXXXXX")
-cleanup() { [ "${KEEP:-0}" = 1 ] && echo "(kept $work)" || { chmod -R u+w "$work"; rm -rf "$work"; }; }
-trap cleanup EXIT
+if [ -n "${DEMO_DIR:-}" ]; then
+  mkdir -p "$DEMO_DIR"
+  work=$(cd "$DEMO_DIR" && pwd)
+else
+  work=$(mktemp -d "${TMPDIR:-/tmp}/actualizador-demo-XXXXXX")
+  cleanup() { [ "${KEEP:-0}" = 1 ] && echo "(kept $work)" || { chmod -R u+w "$work"; rm -rf "$work"; }; }
+  trap cleanup EXIT
+fi
 
 prefix=$work/prefix
 mkdir -p "$prefix/dosdevices" "$prefix/drive_c" "$prefix/drive_e"
@@ -63,11 +73,9 @@ RC
 ini() { mkdir -p "$(dirname "$1")"; iconv -f UTF-8 -t CP1252 | sed 's/$/\r/' >"$1"; }
 show_ini() { iconv -f CP1252 -t UTF-8 "$1" | tr -d '\r' | sed 's/^/    /'; }
 
-# A real Access 97 database when the shared samples are at hand (the
-# database carry-over is not built yet, so its content is only moved).
-database() {
-  local sample=$root/../shared/jet/jet3/testV1997.mdb
-  if [ -f "$sample" ]; then cp "$sample" "$1"; else printf 'base de datos\n' >"$1"; fi
+# The two databases, made by our own jetsql from the demo's SQL.
+database() {  # installed|package file
+  bash "$root/scripts/demo_databases.sh" "$1" | "$jetsql" --create "$2" >/dev/null
 }
 
 # --- the installed product on c: -----------------------------------------
@@ -89,7 +97,7 @@ ini "$c/zentaroDeck/supersearch/settings.ini" <<'INI'
 modo=rápido
 resultados=50
 INI
-database "$c/zentaroDeck/datos.mdb"
+database installed "$c/zentaroDeck/datos.mdb"
 printf 'fondo azul\n' >"$c/zentaroDeck/skins/azul/fondo.bmp"
 printf 'logo del bar\n' >"$c/zentaroDeck/fotos/logo.jpg"
 printf 'foto de la barra\n' >"$c/zentaroDeck/fotos/barra.jpg"
@@ -101,7 +109,7 @@ make_exe 3.0.0.0 "$p/zentaroDeck.exe"
 ini "$p/actualizador.ini" <<'INI'
 [VERSIONES]
 minimo=1.5.0.0
-BDminimo=
+BDminimo=1.5.0.0
 [SECCIONES]
 secciones=2
 seccion_1=General
@@ -146,34 +154,59 @@ ini "$p/supersearch/settings.ini" <<'INI'
 modo=normal
 resultados=100
 INI
-database "$p/datos.new"
+database package "$p/datos.new"
 printf 'piel clasica\n' >"$p/skins/clasico/fondo.bmp"
 
-tree_of() { (cd "$1" && find . -mindepth 1 | sort | sed 's|^\./|    |'); }
+# --- what the demo shows ---------------------------------------------------
+rows() {  # database table: the number of rows, counted by jetsql
+  local n
+  n=$("$jetsql" "$1" "SELECT * FROM $2" | wc -l)
+  echo $((n - 1))
+}
+tables="configuracion informacion_cd canciones generos genero_album publicidad dinero"
+declare -A before_installed before_package
+for t in $tables; do
+  before_installed[$t]=$(rows "$c/zentaroDeck/datos.mdb" "$t")
+  before_package[$t]=$(rows "$p/datos.new" "$t")
+done
+setting() {  # database elemento: its valor_s and valor as jetsql prints them
+  "$jetsql" "$1" "SELECT valor_s, valor FROM configuracion WHERE elemento = '$2'" | sed -n 2p
+}
+carried="nombre_local mensaje_bienvenida volumen tema ultima_recaudacion versionBD"
 
-echo "== Drive c: before the update"
-tree_of "$c"
+echo "== c:\\zentaroDeck 2.0.0.0 is installed; the disc e: holds zentaroDeck_NEW 3.0.0.0"
 echo
-echo "== Update disc e: (the updater's folder is its root)"
-tree_of "$e"
-echo
-echo "== actualizador-cli --drive c: --origin <disc root>"
+echo "== actualizador-cli --drive c: --origin <disc e:>"
 status=0
-output=$("$cli" --prefix "$prefix" --drive c: --origin "$e" 2>&1) || status=$?
-echo "$output" | sed 's/^/    /'
+"$cli" --prefix "$prefix" --drive c: --origin "$e" >"$work/run.out" 2>&1 || status=$?
+sed 's/^/    /' "$work/run.out"
 echo "    (exit status $status)"
+[ "$status" = 0 ] || exit 1
+
+new=$c/zentaroDeck/datos.mdb
+backup=$c/SOPORTE/zentaroDeck_2.0.0.0
 echo
-echo "== Drive c: after the update"
-tree_of "$c"
+echo "== Rows per table (jetsql)  installed  packaged     after"
+for t in $tables; do
+  printf '    %-24s %9s %9s %9s\n' "$t" "${before_installed[$t]}" "${before_package[$t]}" "$(rows "$new" "$t")"
+done
 echo
-echo "== c:\\zentaroDeck\\configuracion.ini (listed keys carried, others as packaged)"
-show_ini "$c/zentaroDeck/configuracion.ini"
-echo "== c:\\zentaroDeck\\supersearch\\settings.ini"
-show_ini "$c/zentaroDeck/supersearch/settings.ini"
+echo "== configuracion (valor_s,valor): installed | packaged | after"
+for k in $carried; do
+  printf '    %-19s %s | %s | %s\n' "$k" "$(setting "$backup/datos.mdb" "$k")" \
+    "$(setting "$p/datos.new" "$k")" "$(setting "$new" "$k")"
+done
 echo
-echo "== The same update again: refused"
+echo "== c:\\zentaroDeck\\configuracion.ini: the listed keys carried, the rest as packaged"
+show_ini "$c/zentaroDeck/configuracion.ini" |
+  awk '/^ *\[/ { if (line) print line; line = $0; next } { sub(/^ +/, ""); line = line " " $0 } END { print line }'
+echo
+echo "== c:\\SOPORTE (the old installation, kept whole)"
+(cd "$c/SOPORTE" && for d in *; do echo "    $d: $(ls "$d" | paste -sd' ')"; done)
+echo
+echo "== The same update again"
 again=0
-output=$("$cli" --prefix "$prefix" --drive c: --origin "$e" 2>&1) || again=$?
-echo "$output" | sed 's/^/    /'
+"$cli" --prefix "$prefix" --drive c: --origin "$e" >"$work/again.out" 2>&1 || again=$?
+sed 's/^/    /' "$work/again.out"
 echo "    (exit status $again: 2 means refused)"
-[ "$status" = 0 ]
+[ "$again" = 2 ]

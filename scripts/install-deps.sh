@@ -15,7 +15,7 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommen
   libgtest-dev googletest libbenchmark-dev \
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick \
-  mdbtools clang libclang-rt-14-dev strace
+  mdbtools clang libclang-rt-14-dev strace python3
 
 # Node.js for mdb-reader: the machine's own when it has one (Debian's npm
 # package conflicts with Node.js distributions that bundle npm).
