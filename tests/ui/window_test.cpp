@@ -10,6 +10,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -203,6 +204,18 @@ TEST_F(Window, LaysOutTheWindowAsDesigned) {
       EXPECT_NE(child->id, IDOK);
       EXPECT_NE(child->id, IDCANCEL);
     }
+  }
+
+  // Each caption fits its control, measured inside the program with the
+  // control's own font: a label whose text is wider than itself wraps, and
+  // its second line hides behind the control under it.
+  std::vector<CaptionMeasure> captions = MeasureCaptions(window, FromHost(ACT_CAPTION_PROBE_DLL));
+  for (const Expected& e : expected) {
+    auto caption = std::find_if(captions.begin(), captions.end(),
+                                [&](const CaptionMeasure& c) { return std::wstring(c.text) == e.text; });
+    ASSERT_NE(caption, captions.end()) << "not measured: " << Utf8(e.text);
+    EXPECT_LE(caption->extent.cx, caption->client.cx) << Utf8(e.text) << " in " << Utf8(caption->face);
+    EXPECT_LE(caption->extent.cy, caption->client.cy) << Utf8(e.text) << " in " << Utf8(caption->face);
   }
 
   // The drive list, preset by the discovery to the shortcut's drive.
