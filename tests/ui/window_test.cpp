@@ -232,8 +232,8 @@ TEST_F(Window, LaysOutTheWindowAsDesigned) {
   EXPECT_EQ(drive1->rect.left, px(360));
   EXPECT_EQ(drive1->rect.top, py(600));
   EXPECT_EQ(drive1->rect.right - drive1->rect.left, px(2895));
-  // The closed height of a drop-down list follows its font (21 pixels with
-  // the classic 8-point font, 23 with Wine's default).
+  // The closed height of a drop-down list follows its font: 21 pixels at
+  // 96 DPI with the window's 8-point font, the design's height.
   EXPECT_NEAR(drive1->rect.bottom - drive1->rect.top, py(315), 2);
   EXPECT_WEQ(drive1->text.substr(0, 2), other_);
 
