@@ -217,4 +217,26 @@ COLORREF PixelOf(HWND window, int x, int y) {
   return colour;
 }
 
+std::vector<CaptionMeasure> MeasureCaptions(HWND window, const std::wstring& probe_dll) {
+  DWORD pid = 0;
+  DWORD thread = GetWindowThreadProcessId(window, &pid);
+  HANDLE memory = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                     sizeof(CaptionProbeResults), CaptionProbeMemoryName(pid).c_str());
+  auto* results = static_cast<CaptionProbeResults*>(MapViewOfFile(memory, FILE_MAP_READ, 0, 0, 0));
+  std::vector<CaptionMeasure> captions;
+  HMODULE probe = LoadLibraryW(probe_dll.c_str());
+  auto hook_proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, "CaptionProbeHook")));
+  if (HHOOK hook = hook_proc ? SetWindowsHookExW(WH_CALLWNDPROC, hook_proc, probe, thread) : nullptr) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, RegisterWindowMessageW(kCaptionProbeMessage), 0, 0, SMTO_ABORTIFHUNG,
+                        5000, &ignored);
+    UnhookWindowsHookEx(hook);
+    captions.assign(results->captions, results->captions + results->count);
+  }
+  if (probe) FreeLibrary(probe);
+  UnmapViewOfFile(results);
+  CloseHandle(memory);
+  return captions;
+}
+
 }  // namespace act::test

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/ui/caption_probe.h"
+
 namespace act::test {
 
 // A started program, ended when the object goes if it still runs.
@@ -72,5 +74,10 @@ std::wstring ToolTipOf(HWND window, HWND control);
 
 // Colour of a pixel of a window's client area, as drawn.
 COLORREF PixelOf(HWND window, int x, int y);
+
+// The texts of the window's children measured inside the program, each with
+// its control's own font, by the hook in `probe_dll` (caption_probe.dll);
+// empty when the hook could not be set.
+std::vector<CaptionMeasure> MeasureCaptions(HWND window, const std::wstring& probe_dll);
 
 }  // namespace act::test

@@ -10,6 +10,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -205,6 +206,18 @@ TEST_F(Window, LaysOutTheWindowAsDesigned) {
     }
   }
 
+  // Each caption fits its control, measured inside the program with the
+  // control's own font: a label whose text is wider than itself wraps, and
+  // its second line hides behind the control under it.
+  std::vector<CaptionMeasure> captions = MeasureCaptions(window, FromHost(ACT_CAPTION_PROBE_DLL));
+  for (const Expected& e : expected) {
+    auto caption = std::find_if(captions.begin(), captions.end(),
+                                [&](const CaptionMeasure& c) { return std::wstring(c.text) == e.text; });
+    ASSERT_NE(caption, captions.end()) << "not measured: " << Utf8(e.text);
+    EXPECT_LE(caption->extent.cx, caption->client.cx) << Utf8(e.text) << " in " << Utf8(caption->face);
+    EXPECT_LE(caption->extent.cy, caption->client.cy) << Utf8(e.text) << " in " << Utf8(caption->face);
+  }
+
   // The drive list, preset by the discovery to the shortcut's drive.
   const Child* drive1 = nullptr;
   const Child* salir = FindChild(children, L"Button", L"Salir");
@@ -219,8 +232,8 @@ TEST_F(Window, LaysOutTheWindowAsDesigned) {
   EXPECT_EQ(drive1->rect.left, px(360));
   EXPECT_EQ(drive1->rect.top, py(600));
   EXPECT_EQ(drive1->rect.right - drive1->rect.left, px(2895));
-  // The closed height of a drop-down list follows its font (21 pixels with
-  // the classic 8-point font, 23 with Wine's default).
+  // The closed height of a drop-down list follows its font: 21 pixels at
+  // 96 DPI with the window's 8-point font, the design's height.
   EXPECT_NEAR(drive1->rect.bottom - drive1->rect.top, py(315), 2);
   EXPECT_WEQ(drive1->text.substr(0, 2), other_);
 

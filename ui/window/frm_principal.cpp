@@ -10,6 +10,7 @@
 #include "platform/win32/win32_errors.h"
 #include "ui/discovery/drive_discovery.h"
 #include "ui/resources/resource.h"
+#include "ui/window/window_font.h"
 
 namespace act {
 namespace {
@@ -60,6 +61,7 @@ void FrmPrincipal::Load(HINSTANCE instance) {
   HDC screen = GetDC(nullptr);
   dpi_x_ = GetDeviceCaps(screen, LOGPIXELSX);
   dpi_y_ = GetDeviceCaps(screen, LOGPIXELSY);
+  font_ = CreateWindowFont(screen);
   ReleaseDC(nullptr, screen);
 
   // Fixed single border, close box only; the client area has the design's
@@ -98,7 +100,7 @@ HWND FrmPrincipal::AddControl(const wchar_t* window_class, const wchar_t* text, 
       0, window_class, text, WS_CHILD | WS_VISIBLE | style, MulDiv(left, dpi_x_, 1440),
       MulDiv(top, dpi_y_, 1440), MulDiv(width, dpi_x_, 1440), MulDiv(height, dpi_y_, 1440), hwnd_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   return control;
 }
 
@@ -206,6 +208,11 @@ LRESULT FrmPrincipal::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
+    case WM_NCDESTROY:
+      // The controls are gone by now, and their font can go.
+      DeleteObject(font_);
+      font_ = nullptr;
+      break;
   }
   return DefWindowProcW(hwnd_, message, wparam, lparam);
 }

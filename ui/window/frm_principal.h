@@ -46,6 +46,7 @@ class FrmPrincipal {
   Picture logo_picture_;
   WindowBoxes boxes_;
   HBRUSH white_ = nullptr;
+  HFONT font_ = nullptr;  // every control's
   int dpi_x_ = 96;
   int dpi_y_ = 96;
   // The run's file-system service, created anew by each press.
