@@ -94,18 +94,18 @@ Digest TreeDigest(const stdfs::path& root) {
 
 const char* LandingName(Landing landing) {
   switch (landing) {
-    case Landing::kStagingCopy: return "3 staging copy";
-    case Landing::kBeforeDatabase: return "4-6 versions, gate, attributes";
-    case Landing::kDatabase: return "7.1 database carry-over";
-    case Landing::kSettings: return "7.2 product settings";
-    case Landing::kFolderCopies: return "7.3 folder copies";
-    case Landing::kFileCopies: return "7.4 file copies";
-    case Landing::kSearchSettings: return "7.5 search settings";
-    case Landing::kFlush: return "8.0 staging flush, up to the rename";
-    case Landing::kSwapBeforeBackup: return "8.1-8.3 rename, support folder, before the backup move";
-    case Landing::kBackupOnly: return "8.3-8.5 after the backup move, before the promotion";
-    case Landing::kManifests: return "8.6-8.7 manifest deletes";
-    case Landing::kAfterLastStep: return "9 after the last step";
+    case Landing::kStagingCopy: return "staging copy";
+    case Landing::kBeforeDatabase: return "versions, gate, attributes";
+    case Landing::kDatabase: return "database carry-over";
+    case Landing::kSettings: return "product settings";
+    case Landing::kFolderCopies: return "folder copies";
+    case Landing::kFileCopies: return "file copies";
+    case Landing::kSearchSettings: return "search settings";
+    case Landing::kFlush: return "staging flush, up to the database rename";
+    case Landing::kSwapBeforeBackup: return "database rename, support folder, before the backup move";
+    case Landing::kBackupOnly: return "after the backup move, before the promotion";
+    case Landing::kManifests: return "manifest deletes";
+    case Landing::kAfterLastStep: return "after the last step";
   }
   return "?";
 }

@@ -21,20 +21,20 @@ namespace act::test {
 namespace {
 
 // Where an operation falls in the run, as the table of the drive's state
-// after a failure distinguishes: staging (3), the steps up to the swap
-// (4 to 7), and each sub-step of the swap.
+// after a failure distinguishes: staging, the steps up to the swap, and
+// each move of the swap.
 enum class Step { kStaging, kBeforeSwap, kRename, kSupport, kBackup, kUnversioned, kPromote, kManifests };
 
 const char* StepName(Step step) {
   switch (step) {
-    case Step::kStaging: return "3 staging";
-    case Step::kBeforeSwap: return "4-7 versions, gate, attributes, carry-over";
-    case Step::kRename: return "8.1 datos.new renamed";
-    case Step::kSupport: return "8.2 support folder";
-    case Step::kBackup: return "8.3 version backup";
-    case Step::kUnversioned: return "8.4 unversioned backup";
-    case Step::kPromote: return "8.5 promotion";
-    case Step::kManifests: return "8.6/8.7 manifest files";
+    case Step::kStaging: return "staging";
+    case Step::kBeforeSwap: return "versions, gate, attributes, carry-over";
+    case Step::kRename: return "datos.new renamed";
+    case Step::kSupport: return "support folder";
+    case Step::kBackup: return "version backup";
+    case Step::kUnversioned: return "unversioned backup";
+    case Step::kPromote: return "promotion";
+    case Step::kManifests: return "manifest files";
   }
   return "?";
 }
