@@ -30,7 +30,7 @@ using exec::ExecuteStatement;
 void ExpectConsistent(jet::Database& db) {
   auto faults = jet::Faults(jet::CheckDatabase(db));
   std::string all;
-  for (const auto& f : faults) all += f.table + ": " + f.what + "\n";
+  for (const auto& f : faults) all += f.text() + "\n";
   EXPECT_TRUE(faults.empty()) << all;
 }
 
