@@ -142,6 +142,34 @@ TEST(Append, FilesPastTheInlineMapRangeUseReferenceMaps) {
   ExpectMdbExportAgrees(path, "Table3");
 }
 
+// Access 2000 leaves a global map in reference form without any bitmap
+// page: every page inside the file is then in use. Appends in two sessions
+// over such a map take new pages only, never a live one.
+TEST(Append, AGlobalMapWithoutBitmapPagesKeepsLivePages) {
+  std::string dir = ScratchDir("ref_global");
+  std::string path = CopySample("jet3/testV1997.mdb", dir, "ref.mdb");
+  {
+    std::vector<uint8_t> bytes = ReadHostFile(path);
+    jet::Database db(std::make_unique<HostFile>(path));
+    jet::Slot slot = jet::ReadSlot(*db.pager().Get(1), db.format(), 0);
+    const size_t row = db.format().page_size + slot.start;
+    std::fill(bytes.begin() + long(row), bytes.begin() + long(row + slot.size()), 0);
+    bytes[row] = 1;  // reference map, no bitmap page
+    WriteHostFile(path, bytes);
+  }
+  ScratchFileSystem fs;
+  for (int session = 0; session < 2; ++session) {
+    auto db = OpenForWrite(fs, path);
+    for (int i = 0; i < 300; ++i) {
+      ExecuteStatement(fs, *db, "INSERT INTO Table3 (a, b) VALUES (" +
+                                    std::to_string(1000 * session + i) + ", 'página')");
+    }
+  }
+  jet::Database db(std::make_unique<HostFile>(path));
+  ExpectConsistent(db);
+  ExpectMdbExportAgrees(path, "Table3");
+}
+
 TEST(Append, MemoValuesInlineSingleRowAndChains) {
   std::string dir = ScratchDir("memo");
   std::string path = CopySample("jet3/test2V1997.mdb", dir, "memo.mdb");
