@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <random>
 #include <set>
-#include <sstream>
 
 #include "db/errors.h"
 #include "db/exec/statement_executor.h"
@@ -44,14 +43,6 @@ int Depth(jet::Database& db, const jet::TableDefinition& table, const jet::RealI
     if (p.leaf) return depth;
     page = p.entries.empty() ? p.tail : p.entries.front().child;
   }
-}
-
-std::vector<std::string> SortedLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  std::sort(lines.begin(), lines.end());
-  return lines;
 }
 
 std::string Hex(const std::string& bytes) {

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <optional>
 #include <set>
-#include <sstream>
 
 #include "db/exec/statement_executor.h"
 #include "db/jet/column_properties.h"
@@ -40,14 +39,6 @@ size_t ReadRowCount(jet::Database& db, const std::string& name) {
   jet::TableScan scan(db.pager(), db.format(), *table);
   while (scan.Next()) ++n;
   return n;
-}
-
-std::vector<std::string> SortedLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  std::sort(lines.begin(), lines.end());
-  return lines;
 }
 
 // Our rendering of the table holds the same lines as mdb-export's. (mdbtools
