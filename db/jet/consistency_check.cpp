@@ -10,9 +10,9 @@
 
 #include "db/errors.h"
 #include "db/jet/index_key.h"
-#include "db/jet/long_value.h"
 #include "db/jet/index_page.h"
 #include "db/jet/index_tree.h"
+#include "db/jet/long_value.h"
 #include "db/jet/table_scan.h"
 #include "db/jet/tdef_patch.h"
 #include "db/jet/usage_map.h"
@@ -215,16 +215,16 @@ std::vector<ScannedRow> ScanRows(Database& db, const TableDefinition& table,
   TableScan scan(db.pager(), db.format(), table);
   while (scan.Next()) {
     ScannedRow row{scan.position(), {}};
-    const std::string where = "row " + RowText(row.position) + " of '" + name + "'";
+    auto where = [&] { return "row " + RowText(row.position) + " of '" + name + "'"; };
     if (scan.page().number() != row.position.page) {
-      pointed_into.emplace(scan.page().number(), "the moved body of " + where);
+      pointed_into.emplace(scan.page().number(), "the moved body of " + where());
     }
     for (size_t i = 0; i < table.columns.size(); ++i) {
       row.values.push_back(scan.Get(i));
       const ColumnSlice& slice = scan.slices()[i];
       if (!table.columns[i].is_long_value() || !slice.present) continue;
       for (uint32_t p : LongValuePages(db.pager(), db.format(), scan.page(), slice.bytes)) {
-        pointed_into.emplace(p, "a long value of " + where);
+        if (!pointed_into.count(p)) pointed_into.emplace(p, "a long value of " + where());
       }
     }
     rows.push_back(std::move(row));
