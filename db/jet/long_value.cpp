@@ -81,9 +81,10 @@ std::string ReadLongValue(Pager& pager, const Format& format, const Page& row_pa
 std::vector<uint32_t> LongValuePages(Pager& pager, const Format& format, const Page& row_page,
                                      std::span<const uint8_t> field) {
   std::vector<uint32_t> pages;
-  WalkLongValue(pager, format, row_page, field, [&](const RowBytes* link, std::span<const uint8_t>) {
-    if (link) pages.push_back(link->page->number());
-  });
+  WalkLongValue(pager, format, row_page, field,
+                [&](const RowBytes* link, std::span<const uint8_t>) {
+                  if (link) pages.push_back(link->page->number());
+                });
   return pages;
 }
 

@@ -103,7 +103,9 @@ void CheckPagesAndMaps(Database& db, const PagesInUse& pointed_into, Consistency
       }
     }
     for (uint32_t p : ReadUsageMap(pager, format, table->free_map)) {
-      if (!owned_set.count(p)) problem("free-space map lists page " + std::to_string(p) + " it does not own");
+      if (!owned_set.count(p)) {
+        problem("free-space map lists page " + std::to_string(p) + " it does not own");
+      }
     }
     for (const RealIndex& index : table->real_indexes) {
       for (uint32_t p : ReadUsageMap(pager, format, index.map)) {
