@@ -228,8 +228,8 @@ int RunOne(long rows) {
     }
     std::printf("  the three results are the same bytes\n");
     auto db = jet::Database::Open(fs, dest, false);
-    auto findings = jet::CheckDatabase(*db);
-    for (const auto& f : findings) std::printf("  check: %s: %s\n", f.table.c_str(), f.what.c_str());
+    auto findings = jet::CheckDatabase(*db).findings;
+    for (const auto& f : findings) std::printf("  check: %s\n", f.text().c_str());
     std::printf("  consistency check: %zu finding(s)\n", findings.size());
     std::fflush(stdout);  // the child ends with _exit, which does not flush
     if (!findings.empty()) return 1;

@@ -12,6 +12,7 @@
 #include "db/jet/index_key.h"
 #include "db/jet/index_page.h"
 #include "db/jet/index_tree.h"
+#include "db/jet/long_value.h"
 #include "db/jet/table_scan.h"
 #include "db/jet/tdef_patch.h"
 #include "db/jet/usage_map.h"
@@ -40,13 +41,16 @@ class IndexCheck {
       : db_(db), table_(table), index_(index), table_name_(table_name), out_(out) {}
 
   // `expected` given: compare with it; otherwise with keys encoded from rows.
-  void Run(const std::vector<ScannedRow>& rows,
-           std::optional<std::vector<IndexEntry>> expected = std::nullopt) {
+  // Returns the number of leaf entries walked.
+  size_t Run(const std::vector<ScannedRow>& rows,
+             std::optional<std::vector<IndexEntry>> expected = std::nullopt) {
+    size_t walked = 0;
     try {
       std::vector<IndexEntry> leaf_entries;
       uint32_t last_leaf = 0;
       std::map<int, uint32_t> last_at_depth;
       Walk(index_.root, 0, leaf_entries, last_leaf, last_at_depth);
+      walked = leaf_entries.size();
       for (auto& [depth, page] : last_at_depth) {
         if (page != 0 && ReadIndexPage(db_.pager(), db_.format(), page, table_.page).next != 0) {
           Fault(page, "last page of level " + std::to_string(depth) + " links to a next page");
@@ -62,6 +66,7 @@ class IndexCheck {
     } catch (const act::Error& e) {
       Fault(index_.root, std::string("walk stopped: ") + e.what());
     }
+    return walked;
   }
 
  private:
@@ -70,7 +75,7 @@ class IndexCheck {
     out_.push_back({kind, table_name_, "index " + std::to_string(index_.number) + ": " + what});
   }
   void Fault(uint32_t page, const std::string& what) {
-    Report(ConsistencyFinding::Kind::kFault, "page " + std::to_string(page) + ": " + what);
+    Report(ConsistencyFinding::Kind::kDamage, "page " + std::to_string(page) + ": " + what);
   }
 
   // Returns the last entry of the subtree (for the parent's node entry).
@@ -202,39 +207,71 @@ class IndexCheck {
   int reported_ = 0;
 };
 
+// The rows of a table, each with its values; where a row's body or long
+// values lie on other pages, those pages are noted in `pointed_into`.
+std::vector<ScannedRow> ScanRows(Database& db, const TableDefinition& table,
+                                 const std::string& name, PagesInUse& pointed_into) {
+  std::vector<ScannedRow> rows;
+  TableScan scan(db.pager(), db.format(), table);
+  while (scan.Next()) {
+    ScannedRow row{scan.position(), {}};
+    auto where = [&] { return "row " + RowText(row.position) + " of '" + name + "'"; };
+    if (scan.page().number() != row.position.page) {
+      pointed_into.emplace(scan.page().number(), "the moved body of " + where());
+    }
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+      row.values.push_back(scan.Get(i));
+      const ColumnSlice& slice = scan.slices()[i];
+      if (!table.columns[i].is_long_value() || !slice.present) continue;
+      for (uint32_t p : LongValuePages(db.pager(), db.format(), scan.page(), slice.bytes)) {
+        if (!pointed_into.count(p)) pointed_into.emplace(p, "a long value of " + where());
+      }
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
 }  // namespace
 
-std::vector<ConsistencyFinding> CheckDatabase(Database& db) {
-  std::vector<ConsistencyFinding> out;
+ConsistencyReport CheckDatabase(Database& db) {
+  ConsistencyReport report;
+  std::vector<ConsistencyFinding>& out = report.findings;
+  PagesInUse pointed_into;
   for (const CatalogEntry& entry : db.tables()) {
+    ++report.tables;
     try {
       // Read afresh: the cached definition may predate the last write.
       TableDefinition table = ReadTableDefinition(db.pager(), db.format(), entry.tdef_page);
-      std::vector<ScannedRow> rows;
-      TableScan scan(db.pager(), db.format(), table);
-      while (scan.Next()) {
-        ScannedRow row{scan.position(), {}};
-        for (size_t i = 0; i < table.columns.size(); ++i) row.values.push_back(scan.Get(i));
-        rows.push_back(std::move(row));
-      }
+      std::vector<ScannedRow> rows = ScanRows(db, table, entry.name, pointed_into);
+      report.rows += rows.size();
       if (rows.size() != table.row_count) {
-        out.push_back({ConsistencyFinding::Kind::kFault, entry.name,
+        // Access shows a table's stored count as its record count, so a
+        // wrong one is a wrong answer. Access itself leaves the counts of
+        // system tables stale (MSysQueries, MSysACEs) and reads those
+        // tables by scan; compaction recounts them.
+        const bool system = entry.is_system();
+        report.stale_row_counts += system;
+        out.push_back({system ? ConsistencyFinding::Kind::kNote : ConsistencyFinding::Kind::kDamage,
+                       entry.name,
                        "TDEF counts " + std::to_string(table.row_count) + " rows, the scan found " +
-                           std::to_string(rows.size())});
+                           std::to_string(rows.size()) +
+                           (system ? " (compaction recounts them)" : "")});
       }
       for (const RealIndex& index : table.real_indexes) {
-        IndexCheck(db, table, index, entry.name, out).Run(rows);
+        ++report.indexes;
+        report.index_entries += IndexCheck(db, table, index, entry.name, out).Run(rows);
       }
     } catch (const act::Error& e) {
-      out.push_back({ConsistencyFinding::Kind::kFault, entry.name, e.what()});
+      out.push_back({ConsistencyFinding::Kind::kDamage, entry.name, e.what()});
     }
   }
   try {
-    CheckPagesAndMaps(db, out);
+    CheckPagesAndMaps(db, pointed_into, report);
   } catch (const act::Error& e) {
-    out.push_back({ConsistencyFinding::Kind::kFault, "", e.what()});
+    out.push_back({ConsistencyFinding::Kind::kDamage, kWholeFile, e.what()});
   }
-  return out;
+  return report;
 }
 
 std::vector<ConsistencyFinding> CheckIndex(Database& db, const TableDefinition& table,
@@ -251,9 +288,47 @@ std::vector<ConsistencyFinding> CheckIndex(Database& db, const TableDefinition& 
 std::vector<ConsistencyFinding> Faults(const std::vector<ConsistencyFinding>& findings) {
   std::vector<ConsistencyFinding> out;
   for (const ConsistencyFinding& f : findings) {
-    if (f.kind == ConsistencyFinding::Kind::kFault) out.push_back(f);
+    if (f.kind == ConsistencyFinding::Kind::kDamage) out.push_back(f);
   }
   return out;
+}
+
+std::vector<ConsistencyFinding> Faults(const ConsistencyReport& report) {
+  return Faults(report.findings);
+}
+
+bool ConsistencyReport::damaged() const { return !Faults(findings).empty(); }
+
+namespace {
+
+// 12480 -> "12,480".
+std::string Count(size_t n) {
+  std::string digits = std::to_string(n);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+std::string Counted(size_t n, const std::string& one, const std::string& many) {
+  return Count(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+std::string ConsistencyReport::Summary() const {
+  std::string text = "checked " + Counted(tables, "table", "tables") + ", " +
+                     Counted(rows, "row", "rows") + ", " + Counted(indexes, "index", "indexes") +
+                     ", " + Counted(index_entries, "index entry", "index entries") + ", " +
+                     Counted(pages, "page", "pages") + ": ";
+  size_t damage = Faults(findings).size();
+  text += damage == 0 ? "no damage" : "damage, " + Counted(damage, "finding", "findings");
+  if (recoverable_pages > 0) {
+    text += "; " + Counted(recoverable_pages, "page", "pages") + " recoverable by compaction";
+  }
+  if (stale_row_counts > 0) {
+    text += "; " + Counted(stale_row_counts, "system table", "system tables") +
+            " with a stale row count that compaction corrects";
+  }
+  return text;
 }
 
 }  // namespace act::db::jet

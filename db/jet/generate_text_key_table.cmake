@@ -11,7 +11,7 @@ foreach(code RANGE 0 255)
   string(SUBSTRING "0123456789ABCDEF" ${lo} 1 l)
   # Only the class, key and nibble columns are captured, never the printed
   # character (which may be a semicolon).
-  string(REGEX MATCH "\n0x${h}${l}\t[^\t]*\t[^\t]*\t[^\t]*\t([a-z]+)\t([0-9A-F]*)\t([0-9A-F]?)"
+  string(REGEX MATCH "\n0x${h}${l}\t[^\t]*\t[^\t]*\t[^\t]*\t([a-z0-9]+)\t([0-9A-F]*)\t([0-9A-F]?)"
          row "${content}")
   if(NOT row)
     message(FATAL_ERROR "no row for byte 0x${h}${l} in ${TSV}")
@@ -36,10 +36,10 @@ foreach(code RANGE 0 255)
     set(c kKeyPlain)
   elseif(class STREQUAL "base")
     set(c kKeyBase)
+  elseif(class STREQUAL "base2")
+    set(c kKeyBase2)
   elseif(class STREQUAL "accent")
     set(c kKeyAccent)
-  elseif(class STREQUAL "ignored")
-    set(c kKeyIgnored)
   else()
     message(FATAL_ERROR "unknown class ${class} for byte 0x${h}${l}")
   endif()

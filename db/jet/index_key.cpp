@@ -11,7 +11,10 @@ namespace act::db::jet {
 
 namespace {
 
-enum KeyClass : uint8_t { kKeyPlain, kKeyBase, kKeyAccent, kKeyIgnored };
+// How a character takes part in the accent stream: a base letter (one
+// that has accented forms) waits for an accent after it; the letters that
+// expand to two (ß, Æ, Œ) wait as the two base letters they stand for.
+enum KeyClass : uint8_t { kKeyPlain, kKeyBase, kKeyBase2, kKeyAccent };
 
 struct KeyCode {
   KeyClass key_class;
@@ -48,25 +51,32 @@ void AppendFloating(KeyBytes& key, uint64_t bits, int bytes) {
   AppendBigEndian(key, bits, bytes);
 }
 
+// Binary values (GUIDs among them) go in groups of eight bytes, each
+// followed by 09 when more follow; the last group is padded with zeros and
+// followed by its length. Descending order inverts the data and that last
+// length, but not the 09 separators.
+void AppendBinaryGroups(KeyBytes& key, std::string_view raw, bool ascending) {
+  const uint8_t flip = ascending ? 0x00 : 0xFF;
+  for (size_t at = 0; at < raw.size(); at += 8) {
+    const size_t n = std::min<size_t>(8, raw.size() - at);
+    for (size_t i = 0; i < 8; ++i) key.push_back(uint8_t(i < n ? raw[at + i] : 0) ^ flip);
+    key.push_back(at + 8 < raw.size() ? 0x09 : uint8_t(n) ^ flip);
+  }
+}
+
 void AppendGuid(KeyBytes& key, const std::string& text, bool ascending) {
   // Canonical order is the order of the hex digits in the text form.
-  uint8_t raw[16];
+  char raw[16] = {};
   int n = 0;
   for (size_t i = 0; i < text.size() && n < 32; ++i) {
     char c = text[i];
     int digit = (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10
               : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
     if (digit < 0) continue;
-    if (n % 2 == 0) raw[n / 2] = uint8_t(digit << 4); else raw[n / 2] |= uint8_t(digit);
+    if (n % 2 == 0) raw[n / 2] = char(digit << 4); else raw[n / 2] = char(raw[n / 2] | digit);
     ++n;
   }
-  uint8_t flip = ascending ? 0x00 : 0xFF;
-  // Two groups of eight, each closed by 09, the last one by its length 08
-  // (which descending order inverts, unlike the separators).
-  for (int i = 0; i < 8; ++i) key.push_back(raw[i] ^ flip);
-  key.push_back(0x09);
-  for (int i = 8; i < 16; ++i) key.push_back(raw[i] ^ flip);
-  key.push_back(0x08 ^ flip);
+  AppendBinaryGroups(key, std::string_view(raw, 16), ascending);
 }
 
 }  // namespace
@@ -75,10 +85,11 @@ void AppendJet3TextKey(KeyBytes& key, std::string_view text) {
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   if (text.size() > 255) text = text.substr(0, 255);
   // Built on the stack and appended once: at most two bytes per character,
-  // then the accent nibbles (at most one leading zero, one per character
-  // and two closing zeros) two to a byte.
-  std::array<uint8_t, 2 * 255 + (255 + 3 + 1) / 2> bytes;
-  std::array<uint8_t, 255 + 4> nibbles;
+  // then the accent nibbles (a leading zero, at most two per character, a
+  // closing zero and a pad) two to a byte.
+  constexpr size_t kMaxNibbles = 1 + 2 * 255 + 2;
+  std::array<uint8_t, 2 * 255 + (kMaxNibbles + 1) / 2> bytes;
+  std::array<uint8_t, kMaxNibbles> nibbles;
   size_t length = 0;
   size_t count = 0;
   int pending_base = 0;
@@ -89,6 +100,8 @@ void AppendJet3TextKey(KeyBytes& key, std::string_view text) {
     length += code.count;
     if (code.key_class == kKeyBase) {
       ++pending_base;
+    } else if (code.key_class == kKeyBase2) {
+      pending_base += 2;
     } else if (code.key_class == kKeyAccent) {
       if (count == 0) nibbles[count++] = 0;
       for (; pending_base > 0; --pending_base) nibbles[count++] = 2;
@@ -144,6 +157,9 @@ void AppendKeyColumn(KeyBytes& key, const Format& format, const ColumnDef& colum
     case kTypeGuid:
       AppendGuid(key, value.bytes(), ascending);
       return;  // inverted above, separators kept
+    case kTypeBinary:
+      AppendBinaryGroups(key, value.bytes(), ascending);
+      return;
     case kTypeText: case kTypeMemo: {
       if (!format.is_jet3()) {
         throw JetFailure(kJetOperationNotSupported,

@@ -17,51 +17,75 @@ RowBytes ReadLongValueRow(Pager& pager, const Format& format, RowPointer where) 
   return *row;
 }
 
-}  // namespace
-
-std::string ReadLongValue(Pager& pager, const Format& format, const Page& row_page,
-                          std::span<const uint8_t> field) {
+// Hands the value's bytes to on_piece(link, bytes) piece by piece, in
+// order; `link` is the LVAL row the piece lies in, or nullptr when it lies
+// in the field itself.
+template <typename OnPiece>
+void WalkLongValue(Pager& pager, const Format& format, const Page& row_page,
+                   std::span<const uint8_t> field, OnPiece on_piece) {
   if (field.size() < kLongValueHeaderSize) {
     row_page.Fail("long value field of " + std::to_string(field.size()) + " bytes");
   }
   uint32_t word = LoadU32(field.data());
   size_t length = word & kLongValueLengthMask;
   RowPointer first{LoadU32(field.data() + 4) >> 8, field[4]};
-  auto as_text = [](std::span<const uint8_t> b) { return std::string(b.begin(), b.end()); };
 
   if (word & kLongValueInline) {
     if (field.size() - kLongValueHeaderSize < length) {
       row_page.Fail("inline long value of " + std::to_string(length) + " bytes overruns its field");
     }
-    return as_text(field.subspan(kLongValueHeaderSize, length));
+    on_piece(nullptr, field.subspan(kLongValueHeaderSize, length));
+    return;
   }
   if (word & kLongValueSingleRow) {
     RowBytes row = ReadLongValueRow(pager, format, first);
     if (row.bytes.size() < length) {
       row.page->Fail("long value row shorter than its length " + std::to_string(length));
     }
-    return as_text(row.bytes.first(length));
+    on_piece(&row, row.bytes.first(length));
+    return;
   }
   // A chain: each link starts with the pointer to the next one.
-  std::string value;
+  size_t got = 0;
   RowPointer where = first;
   // Every link is a distinct row, so a loop shows as a row seen twice; this
   // also bounds the value by the size of the file.
   std::set<RowPointer> seen;
-  while (value.size() < length) {
+  while (got < length) {
     if (where.page == 0) {
-      row_page.Fail("long value chain ends after " + std::to_string(value.size()) + " of " +
+      row_page.Fail("long value chain ends after " + std::to_string(got) + " of " +
                     std::to_string(length) + " bytes");
     }
     if (!seen.insert(where).second) throw PageFailure(pager.path(), where.page, "long value chain loops");
     RowBytes link = ReadLongValueRow(pager, format, where);
     if (link.bytes.size() <= 4) link.page->Fail("empty long value link");
     std::span<const uint8_t> data = link.bytes.subspan(4);
-    size_t take = std::min(data.size(), length - value.size());
-    value.append(data.begin(), data.begin() + take);
+    size_t take = std::min(data.size(), length - got);
+    on_piece(&link, data.first(take));
+    got += take;
     where = RowPointer{LoadU32(link.bytes.data()) >> 8, link.bytes[0]};
   }
+}
+
+}  // namespace
+
+std::string ReadLongValue(Pager& pager, const Format& format, const Page& row_page,
+                          std::span<const uint8_t> field) {
+  std::string value;
+  WalkLongValue(pager, format, row_page, field, [&](const RowBytes*, std::span<const uint8_t> b) {
+    value.append(b.begin(), b.end());
+  });
   return value;
+}
+
+std::vector<uint32_t> LongValuePages(Pager& pager, const Format& format, const Page& row_page,
+                                     std::span<const uint8_t> field) {
+  std::vector<uint32_t> pages;
+  WalkLongValue(pager, format, row_page, field,
+                [&](const RowBytes* link, std::span<const uint8_t>) {
+                  if (link) pages.push_back(link->page->number());
+                });
+  return pages;
 }
 
 }  // namespace act::db::jet

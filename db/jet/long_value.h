@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "db/jet/format.h"
 #include "db/jet/pager.h"
@@ -21,5 +22,10 @@ constexpr size_t kLongValueHeaderSize = 12;
 // holds the field, for error reports.
 std::string ReadLongValue(Pager& pager, const Format& format, const Page& row_page,
                           std::span<const uint8_t> field);
+
+// The pages of the LVAL rows that hold the value, in chain order (none for
+// a value inline in its field).
+std::vector<uint32_t> LongValuePages(Pager& pager, const Format& format, const Page& row_page,
+                                     std::span<const uint8_t> field);
 
 }  // namespace act::db::jet

@@ -21,7 +21,14 @@ struct MapRef {
 };
 
 // The pages a map marks, ascending. Every page must lie inside the file
-// (a map naming a page past the end is a damaged file).
-std::vector<uint32_t> ReadUsageMap(Pager& pager, const Format& format, MapRef ref);
+// (a map naming a page past the end is a damaged file), except with
+// `drop_past_end`: the global map marks every page past the end as free,
+// and those are left out.
+std::vector<uint32_t> ReadUsageMap(Pager& pager, const Format& format, MapRef ref,
+                                   bool drop_past_end = false);
+
+// The pages a map is kept on: the page holding its row, then the bitmap
+// pages of a reference map.
+std::vector<uint32_t> UsageMapStorage(Pager& pager, const Format& format, MapRef ref);
 
 }  // namespace act::db::jet

@@ -73,7 +73,9 @@ bool UsageMapWriter::Test(MapRef ref, uint32_t page, bool outside_set) {
   uint32_t entry = page / PagesPerBitmap();
   if (1 + 4 * size_t(entry) + 4 > row.size) return outside_set;
   uint32_t bitmap = LoadU32(r + 1 + 4 * entry);
-  if (bitmap == 0) return outside_set;
+  // Without a bitmap page, the pages of the run that lie inside the file
+  // are in use (Access leaves a global map with no bitmap page at all).
+  if (bitmap == 0) return outside_set && page >= pager_.page_count();
   PageRef bits = pager_.Get(bitmap);
   uint32_t k = page % PagesPerBitmap();
   return (bits->U8(4 + k / 8) >> (k % 8)) & 1;
@@ -95,17 +97,11 @@ void UsageMapWriter::ToReference(MapRef ref, bool outside_set) {
   std::fill(row.page.begin() + row.start, row.page.begin() + row.start + row.size, 0);
   row.page[row.start] = kReferenceMap;
   Store(ref, row);
-  if (outside_set) {
-    // The window's pages that were in use must read as used: Set() creates
-    // the bitmap page with every bit set, then clears the used ones.
-    uint64_t window = uint64_t(row.size - 5) * 8;
-    std::vector<bool> free_bit(window, false);
-    for (uint32_t p : listed) free_bit[p - first] = true;
-    for (uint32_t k = 0; k < window; ++k) {
-      if (!free_bit[k]) Set(ref, first + k, false, true);
-    }
-  } else {
-    for (uint32_t p : listed) Set(ref, p, true, false);
+  // A run without a bitmap page reads as its pages inside the file in use
+  // and those past the end free (for the global map), so only the free pages
+  // inside the file need a bit.
+  for (uint32_t p : listed) {
+    if (!outside_set || p < pager_.page_count()) Set(ref, p, true, outside_set);
   }
 }
 
@@ -187,12 +183,20 @@ void UsageMapWriter::Set(MapRef ref, uint32_t page, bool on, bool outside_set) {
   }
   uint32_t bitmap = LoadU32(r + 1 + 4 * entry);
   if (bitmap == 0) {
-    if (on == outside_set) return;
+    if (on == (outside_set && page >= pager_.page_count())) return;  // already reads that way
     bitmap = new_bitmap_page_(outside_set);
-    std::vector<uint8_t> image(pager_.page_size(), outside_set ? 0xFF : 0x00);
+    std::vector<uint8_t> image(pager_.page_size(), 0x00);
     image[0] = kPageUsageBitmap;
     image[1] = 0x01;
-    image[2] = image[3] = 0;
+    if (outside_set) {
+      // The global map's new run: pages inside the file (this bitmap page
+      // among them) stay in use, those past the end are free.
+      for (uint64_t k = 0; k < per; ++k) {
+        if (uint64_t(entry) * per + k >= pager_.page_count()) {
+          image[4 + k / 8] |= uint8_t(1u << (k % 8));
+        }
+      }
+    }
     pager_.Write(bitmap, image, kWriteMaps);
     // The allocation may have changed this very map (the global map lists
     // its own bitmap pages): read the row again.
@@ -200,8 +204,6 @@ void UsageMapWriter::Set(MapRef ref, uint32_t page, bool on, bool outside_set) {
     r = row.page.data() + row.start;
     StoreU32(r + 1 + 4 * entry, bitmap);
     Store(ref, row);
-    // The global map lists its own bitmap pages as used.
-    if (outside_set) Set(ref, bitmap, false, true);
   }
   SetBitmapBit(bitmap, page % per, on);
 }

@@ -27,7 +27,9 @@ class UsageMapWriter {
 
   // `outside_set` gives the meaning of pages the map does not cover: true
   // for the global map (uncovered pages lie past the file's end and count as
-  // free), false for every other map.
+  // free), false for every other map. A reference map's run without a
+  // bitmap page covers nothing but for the global map's pages inside the
+  // file: those are in use, as Access reads it.
   bool Test(MapRef ref, uint32_t page, bool outside_set = false);
   void Set(MapRef ref, uint32_t page, bool on, bool outside_set = false);
   // The first page >= from and < limit whose bit is set, if any.

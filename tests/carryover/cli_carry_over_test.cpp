@@ -72,7 +72,7 @@ TEST_F(CliCarryOver, PromotedDatabaseHoldsTheCarriedRows) {
   {
     auto db = db::jet::Database::Open(fs(), promoted, false);
     for (const auto& f : db::jet::Faults(db::jet::CheckDatabase(*db)))
-      ADD_FAILURE() << f.table << ": " << f.what;
+      ADD_FAILURE() << f.text();
   }
 
 #ifdef _WIN32

@@ -73,9 +73,10 @@ std::string SamplePath(const std::string& relative) { return SampleDir() + "/" +
 
 std::vector<std::string> SampleDatabases() {
   return {"jet3/compIndexTestV1997.mdb", "jet3/delTestV1997.mdb",
-          "jet3/indexTestV1997.mdb",     "jet3/overflowTestV1997.mdb",
-          "jet3/test2V1997.mdb",         "jet3/testIndexCodesV1997.mdb",
-          "jet3/testV1997.mdb",          "jet4/compIndexTestV2000.mdb",
+          "jet3/indexTestV1997.mdb",     "jet3/nwind.mdb",
+          "jet3/overflowTestV1997.mdb",  "jet3/test2V1997.mdb",
+          "jet3/testIndexCodesV1997.mdb", "jet3/testV1997.mdb",
+          "jet4/compIndexTestV2000.mdb", "jet4/DateTestDatabase.mdb",
           "jet4/emptyV2000.mdb",         "jet4/indexTestV2000.mdb"};
 }
 

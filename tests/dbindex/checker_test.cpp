@@ -5,6 +5,9 @@
 
 #include "db/jet/data_page.h"
 #include "db/jet/index_page.h"
+#include "db/jet/long_value.h"
+#include "db/jet/page_allocator.h"
+#include "db/jet/table_scan.h"
 #include "db/jet/tdef_patch.h"
 #include "tests/db/host_file.h"
 #include "tests/dbindex/index_test_util.h"
@@ -18,10 +21,12 @@ TEST(ConsistencyCheck, EverySamplePasses) {
   for (const std::string& sample : SampleDatabases()) {
     SCOPED_TRACE(sample);
     MemoryDatabase m = OpenSampleCopy(sample);
-    auto findings = jet::CheckDatabase(*m.db);
+    auto report = jet::CheckDatabase(*m.db);
     EXPECT_EQ(FaultText(*m.db), "");
     size_t not_checked = 0;
-    for (const auto& f : findings) not_checked += f.kind == ConsistencyFinding::Kind::kNotChecked;
+    for (const auto& f : report.findings) {
+      not_checked += f.kind == ConsistencyFinding::Kind::kNotChecked;
+    }
     // Only Jet 4 text keys are beyond the engine's encoder.
     if (sample.starts_with("jet3/")) {
       EXPECT_EQ(not_checked, 0u);
@@ -32,7 +37,7 @@ TEST(ConsistencyCheck, EverySamplePasses) {
 TEST(ConsistencyCheck, Jet4TextIndexesAreReportedAsNotChecked) {
   MemoryDatabase m = OpenSampleCopy("jet4/indexTestV2000.mdb");
   size_t not_checked = 0;
-  for (const auto& f : jet::CheckDatabase(*m.db)) {
+  for (const auto& f : jet::CheckDatabase(*m.db).findings) {
     if (f.kind == ConsistencyFinding::Kind::kNotChecked) {
       ++not_checked;
       EXPECT_NE(f.what.find("keys not compared"), std::string::npos) << f.what;
@@ -113,6 +118,58 @@ TEST(ConsistencyCheck, FindsANodeEntryThatDoesNotCopyItsChild) {
   m.db->pager().Write(36, page);
   std::string faults = FaultText(*m.db);
   EXPECT_NE(faults.find("not a copy of the child's last entry"), std::string::npos) << faults;
+}
+
+// A page that belongs to nothing is space until compaction, unless live
+// data lies on it: a memo whose LVAL page has left its column's map is
+// damage, the more so once the page is marked free for the next write.
+TEST(ConsistencyCheck, UnownedPagesAreSpaceUnlessLiveDataLiesOnThem) {
+  MemoryDatabase m = OpenSampleCopy("jet3/overflowTestV1997.mdb");
+  jet::Database& db = *m.db;
+  jet::PageAllocator allocator(db);
+  const jet::MapRef global{0, 1};
+
+  // A page added at the end, taken out of the free pages and put in no
+  // map: a note, no damage.
+  const uint32_t extra = db.pager().page_count();
+  db.pager().Write(extra, std::vector<uint8_t>(db.format().page_size, 0));
+  allocator.maps().Set(global, extra, false, true);
+  auto report = jet::CheckDatabase(db);
+  EXPECT_FALSE(report.damaged()) << FaultText(db);
+  EXPECT_EQ(report.recoverable_pages, 1u);
+  EXPECT_NE(report.Summary().find("no damage; 1 page recoverable by compaction"),
+            std::string::npos)
+      << report.Summary();
+
+  // The LVAL page of the first memo held in a row, taken out of its maps.
+  uint32_t lval = 0;
+  for (const auto& entry : db.tables()) {
+    auto table = db.Table(entry.name);
+    jet::TableScan scan(db.pager(), db.format(), *table);
+    while (lval == 0 && scan.Next()) {
+      for (size_t i = 0; i < table->columns.size() && lval == 0; ++i) {
+        const auto& slice = scan.slices()[i];
+        if (!table->columns[i].is_long_value() || !slice.present) continue;
+        auto pages = jet::LongValuePages(db.pager(), db.format(), scan.page(), slice.bytes);
+        if (pages.empty()) continue;
+        lval = pages[0];
+        for (const auto& maps : table->long_value_maps) {
+          allocator.maps().Set(maps.owned, lval, false);
+          if (!maps.free.empty()) allocator.maps().Set(maps.free, lval, false);
+        }
+      }
+    }
+    if (lval != 0) break;
+  }
+  ASSERT_NE(lval, 0u);
+  std::string faults = FaultText(db);
+  const std::string page = "page " + std::to_string(lval) + " holds a long value of row ";
+  EXPECT_NE(faults.find(page), std::string::npos) << faults;
+  EXPECT_NE(faults.find("yet no map owns it\n"), std::string::npos) << faults;
+  allocator.maps().Set(global, lval, true, true);
+  faults = FaultText(db);
+  EXPECT_NE(faults.find("and it is marked free: a write may overwrite it"), std::string::npos)
+      << faults;
 }
 
 }  // namespace

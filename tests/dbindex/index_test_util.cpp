@@ -33,7 +33,7 @@ std::vector<TableRow> ReadRows(jet::Database& db, const jet::TableDefinition& ta
 std::string FaultText(jet::Database& db) {
   std::string text;
   for (const auto& f : jet::Faults(jet::CheckDatabase(db))) {
-    text += f.table + ": " + f.what + "\n";
+    text += f.text() + "\n";
   }
   return text;
 }

@@ -28,7 +28,7 @@ constexpr int kRowsAfterIndexes = 60;
 
 std::string FaultText(jet::Database& db) {
   std::string all;
-  for (const auto& f : jet::Faults(jet::CheckDatabase(db))) all += f.table + ": " + f.what + "\n";
+  for (const auto& f : jet::Faults(jet::CheckDatabase(db))) all += f.text() + "\n";
   return all;
 }
 

@@ -25,7 +25,7 @@ const char* kCreateSongs =
 
 std::string FaultText(jet::Database& db) {
   std::string all;
-  for (const auto& f : jet::Faults(jet::CheckDatabase(db))) all += f.table + ": " + f.what + "\n";
+  for (const auto& f : jet::Faults(jet::CheckDatabase(db))) all += f.text() + "\n";
   return all;
 }
 

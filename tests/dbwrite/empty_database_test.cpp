@@ -37,7 +37,7 @@ TEST(EmptyDatabase, NewDatabaseOpensConsistentAndEmpty) {
   EXPECT_NE(nullptr, db.FindTable("MSysObjects"));
   auto faults = jet::Faults(jet::CheckDatabase(db));
   std::string all;
-  for (const auto& f : faults) all += f.table + ": " + f.what + "\n";
+  for (const auto& f : faults) all += f.text() + "\n";
   EXPECT_TRUE(faults.empty()) << all;
   bool have_reader = false, failed = false;
   MdbReaderRows(path, "MSysObjects", &have_reader, &failed);

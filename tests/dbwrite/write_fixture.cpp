@@ -1,5 +1,6 @@
 #include "tests/dbwrite/write_fixture.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #ifdef _WIN32
@@ -139,6 +140,14 @@ std::vector<std::string> MdbReaderRows(const std::string& path, const std::strin
     if (inside) rows.push_back(line);
   }
   return rows;
+}
+
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 }  // namespace act::db::testing

@@ -71,6 +71,9 @@ std::string MdbExport(const std::string& path, const std::string& table, bool* o
 // The number of data lines mdb-export prints for the table.
 int MdbExportRowCount(const std::string& path, const std::string& table);
 
+// The lines of a text, sorted (readers may list rows in other orders).
+std::vector<std::string> SortedLines(const std::string& text);
+
 // The rows mdb-reader (npm, in tests/tools) finds in the table, each as
 // dump.mjs prints it; nullopt-like ok=false when node or mdb-reader is
 // missing. A file mdb-reader cannot open makes the command fail: *ok true,

@@ -49,9 +49,13 @@ const char* HelpText() {
   jetsql FILE --schema          print each user table as CREATE TABLE and CREATE INDEX
                                 statements that jetsql --create accepts
   jetsql FILE --check           run the engine's consistency check (row counts,
-                                free space, index entries against the rows) and
-                                print each problem, or "no problems found"; exit 1
-                                when anything is wrong
+                                free space, index entries against the rows, page
+                                ownership): print each finding, then what was
+                                checked; exit 1 only on damage (rows Access or
+                                this engine would read wrong or miss, or live data
+                                a write could overwrite). "note:" lines are what
+                                Access leaves until the database is compacted
+                                (unowned pages, stale system-table counts)
   jetsql --help                 show this text
 
 Options:

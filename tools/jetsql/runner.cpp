@@ -45,7 +45,7 @@ std::vector<std::string> Statements(const Options& options, std::istream& in) {
   return sql::SplitStatements(script);
 }
 
-// False when --check found problems (they are printed); failures throw.
+// False when --check found damage (it is printed); failures throw.
 bool RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::ostream& out,
                 Progress& progress) {
   dao::DBEngine engine(fs);
@@ -59,18 +59,15 @@ bool RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::o
   } else if (options.schema) {
     out << SchemaText(db->jet());
   } else if (options.check) {
-    bool faulty = false;
-    for (const db::jet::ConsistencyFinding& f : db::jet::CheckDatabase(db->jet())) {
-      bool fault = f.kind == db::jet::ConsistencyFinding::Kind::kFault;
-      faulty |= fault;
-      out << (fault ? "" : "not checked: ") << f.table << ": " << f.what << "\n";
+    using Kind = db::jet::ConsistencyFinding::Kind;
+    db::jet::ConsistencyReport report = db::jet::CheckDatabase(db->jet());
+    for (const db::jet::ConsistencyFinding& f : report.findings) {
+      out << (f.kind == Kind::kNote ? "note: " : f.kind == Kind::kNotChecked ? "not checked: " : "")
+          << f.subject << ": " << f.what << "\n";
     }
-    if (!faulty) {
-      out << "no problems found\n";
-    } else {
-      db->Close();
-      return false;
-    }
+    out << report.Summary() << "\n";
+    db->Close();
+    return !report.damaged();
   } else {
     for (const std::string& statement : Statements(options, in)) {
       progress.statement = statement;
