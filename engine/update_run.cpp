@@ -142,7 +142,8 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
     return RunOutcome::kRefused;
   }
 
-  for (const std::string& written : {staging + "\\configuracion.ini", staging + "\\" + "datos.new"}) {
+  for (const std::string& written :
+       {staging + "\\configuracion.ini", staging + "\\" + "datos.new"}) {
     fs.SetAttributes(written, kAttrNormal);
     observer.FileStep("SetAttributes", written, "");
   }

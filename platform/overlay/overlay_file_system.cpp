@@ -26,7 +26,8 @@ std::string Folded(const std::string& name) { return Utf16ToUtf8(FoldFileName(na
 // in memory. Shared by every entry and open file that stand for the file.
 struct OverlayFileSystem::Content {
   Content(Tally& memory, uint64_t id, std::string base_path)
-      : memory(memory), id(id), base_path(std::move(base_path)), in_memory(this->base_path.empty()) {}
+      : memory(memory), id(id), base_path(std::move(base_path)),
+        in_memory(this->base_path.empty()) {}
   ~Content() {
     if (in_memory) memory.Add(-int64_t(bytes.size()));
   }
@@ -173,7 +174,8 @@ OverlayFileSystem::Found OverlayFileSystem::Find(const Where& where) {
   }
   // Below anything the overlay holds (a hidden place, a file, a folder made
   // here) there is only what the overlay holds itself.
-  for (size_t at = where.key.find('\\'); at != std::string::npos; at = where.key.find('\\', at + 1)) {
+  for (size_t at = where.key.find('\\'); at != std::string::npos;
+       at = where.key.find('\\', at + 1)) {
     if (entries_.count(where.key.substr(0, at))) return {};
   }
   if (base_.FolderExists(where.text)) return {Kind::kFolder, nullptr};

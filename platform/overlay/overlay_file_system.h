@@ -56,7 +56,8 @@ class OverlayFileSystem : public FileSystem {
 
   bool FolderExists(const std::string& path) override;
   bool FileExists(const std::string& path) override;
-  void CopyFolder(const std::string& source, const std::string& destination, bool overwrite) override;
+  void CopyFolder(const std::string& source, const std::string& destination,
+                  bool overwrite) override;
   void CopyFile(const std::string& source, const std::string& destination, bool overwrite) override;
   void MoveFolder(const std::string& source, const std::string& destination) override;
   void MoveFile(const std::string& source, const std::string& destination) override;
@@ -68,7 +69,8 @@ class OverlayFileSystem : public FileSystem {
   std::string GetFileVersion(const std::string& path) override;
   std::vector<uint8_t> ReadFileBytes(const std::string& path) override;
   void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) override;
-  std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& path, bool writable) override;
+  std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& path,
+                                                     bool writable) override;
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string& path) override;
   FileStamp GetFileStamp(const std::string& path) override;

@@ -108,6 +108,16 @@ class Cli : public RunTest {
 
   // The sample with real Jet databases in place of the stand-in files, since
   // the CLI carries the installed database into the package's.
+  // A bar's installation after years of use: many listed settings, skins
+  // and photos.
+  void UseRealisticOptions() {
+    options.sections = 12;
+    options.keys_per_section = 25;
+    options.skin_files = 40;
+    options.photo_files = 60;
+    options.media_bytes = 4096;
+    options.minimo = "1.10.0.0";
+  }
   void MakeSample(const std::string& installed, const std::string& packaged, int64_t songs = 20) {
     RunTest::MakeSample(installed, packaged);
     fs().DeleteFile(Installed("\\datos.mdb"), true);
@@ -118,12 +128,7 @@ class Cli : public RunTest {
 };
 
 TEST_F(Cli, RealisticUpdateCarriesEveryListedSettingKeyByKey) {
-  options.sections = 12;
-  options.keys_per_section = 25;
-  options.skin_files = 40;
-  options.photo_files = 60;
-  options.media_bytes = 4096;
-  options.minimo = "1.10.0.0";
+  UseRealisticOptions();
   MakeSample("2.0.0.0", "3.0.0.0");
   Snapshot skins = TakeSnapshot(fs(), Installed("\\skins"));
   Snapshot photos = TakeSnapshot(fs(), Installed("\\fotos"));
@@ -177,6 +182,19 @@ TEST_F(Cli, FailuresReportOnStderrWithStatusOne) {
   r = RunCli("--help");
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("--drive X:"), std::string::npos);
+
+  // A package larger than the drive's free room (a sparse file): refused
+  // before anything is touched, naming the room needed and free.
+  const std::optional<uint64_t> free = fs().FreeSpace(drive);
+  ASSERT_TRUE(free.has_value());
+  fs().CreateRandomAccess(origin + "\\zentaroDeck_NEW\\grande.bin")->Truncate(*free + (1 << 20));
+  Snapshot before = TakeSnapshot(fs(), drive + "\\");
+  r = RunCli(Standard());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Error 61: Disk full: the package " + origin + "\\zentaroDeck_NEW needs "),
+            std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" free"), std::string::npos) << r.err;
+  EXPECT_EQ(TakeSnapshot(fs(), drive + "\\"), before);
 }
 
 TEST_F(Cli, RefusalsEndWithStatusTwo) {
@@ -225,16 +243,12 @@ TEST_F(Cli, WithoutOriginThePackageIsTheOneBesideTheProgram) {
 // all read back from the disk after the real run. The dry run itself
 // leaves every drive as it was.
 TEST_F(Cli, DryRunPlansWhatTheRealRunThenDoes) {
-  options.sections = 6;
-  options.keys_per_section = 8;
-  options.skin_files = 30;
-  options.photo_files = 40;
-  options.media_bytes = 3000;
-  options.minimo = "1.10.0.0";
+  UseRealisticOptions();
   MakeSample("2.0.0.0", "3.0.0.0", 1500);
-  // Left by an earlier run that failed half-way, and an older backup.
+  // Left by an earlier run that failed half-way, and by an older updater.
   PutText(fs(), Staged("\\resto.txt"), "de una actualización fallida\n");
-  PutText(fs(), drive + "\\SOPORTE\\zentaroDeck_1.9\\nota.txt", "copia antigua\n");
+  PutText(fs(), drive + "\\SOPORTE\\zentaroDeck\\nota.txt", "copia sin versión\n");
+  const uint64_t unversioned = MeasurePath(fs(), drive + "\\SOPORTE\\zentaroDeck").bytes;
   const std::string installed_db = Installed("\\datos.mdb");
   const std::string package = origin + "\\zentaroDeck_NEW";
   Snapshot target_before = TakeSnapshot(fs(), drive + "\\");
@@ -268,7 +282,8 @@ TEST_F(Cli, DryRunPlansWhatTheRealRunThenDoes) {
   const std::regex value_line(R"(  ([^\[].*)\.(valor_s|valor): '(.*)' -> '(.*)')");
   const std::regex settings_file(R"(Ajustes que se traspasarían a (.+):)");
   const std::regex setting_line(R"(  \[(.+)\] (\S+): '(.*)' -> '(.*)')");
-  const std::regex copy_line(R"(  (carpeta|archivo) (\S+) -> (\S+): (?:(\d+) archivos?, )?.*?(\d+) bytes\)?)");
+  const std::regex copy_line(
+      R"(  (carpeta|archivo) (\S+) -> (\S+): (?:(\d+) archivos?, )?.*?(\d+) bytes\)?)");
   const std::regex room_line(R"(Espacio en \S+: harían falta (?:[^(]*\()?(\d+) bytes.*)");
   std::map<std::string, bool> tables_seen;
   std::map<std::pair<std::string, std::string>, std::string> changed;  // element, column
@@ -301,15 +316,18 @@ TEST_F(Cli, DryRunPlansWhatTheRealRunThenDoes) {
       ++copies;
       // Sources inside the old installation are in the backup now.
       std::string source = m[2];
-      if (source.rfind(Installed("\\"), 0) == 0) source = backup + source.substr(Installed("").size());
+      if (source.rfind(Installed("\\"), 0) == 0)
+        source = backup + source.substr(Installed("").size());
       const PathSize size = MeasurePath(fs(), source);
       if (m[4].matched) EXPECT_EQ(std::stoull(m[4]), size.files) << line;
       EXPECT_EQ(std::stoull(m[5]), size.bytes) << line;
     } else if (std::regex_match(line, m, room_line)) {
       room_seen = true;
-      // The most the drive held: all it holds now, and the two manifests
-      // the run removed at its very end.
-      EXPECT_EQ(std::stoull(m[1]), MeasurePath(fs(), drive + "\\").bytes - bytes_before + manifests)
+      // The most the drive held: all it holds now, and what the swap
+      // removed after the staged copy was complete (the unversioned backup,
+      // the two manifests).
+      EXPECT_EQ(std::stoull(m[1]),
+                MeasurePath(fs(), drive + "\\").bytes - bytes_before + unversioned + manifests)
           << line;
     }
   }
@@ -317,11 +335,12 @@ TEST_F(Cli, DryRunPlansWhatTheRealRunThenDoes) {
   // Every value the real run changed, and only those, with its new value.
   for (const auto& [element, now] : promoted_settings) {
     const auto was = package_settings.at(element);
-    for (const auto& [column, before, after] :
-         {std::tuple{"valor_s", was.first, now.first}, std::tuple{"valor", was.second, now.second}}) {
+    for (const auto& [column, before, after] : {std::tuple{"valor_s", was.first, now.first},
+                                                std::tuple{"valor", was.second, now.second}}) {
       auto planned = changed.find({element, column});
       if (before == after) EXPECT_TRUE(planned == changed.end()) << element << "." << column;
-      else if (planned == changed.end()) ADD_FAILURE() << element << "." << column << " not planned";
+      else if (planned == changed.end())
+        ADD_FAILURE() << element << "." << column << " not planned";
       else EXPECT_EQ(planned->second, after) << element << "." << column;
     }
   }

@@ -38,7 +38,8 @@ void DryRunPlan::DatabaseGate(const std::string& installed, const std::string& b
 void DryRunPlan::SettingValue(const std::string& element, const std::string& column,
                               const std::string& before, const std::string& after) {
   if (before != after)
-    values_.push_back("  " + element + "." + column + ": " + Quoted(before) + " -> " + Quoted(after));
+    values_.push_back("  " + element + "." + column + ": " + Quoted(before) + " -> " +
+                      Quoted(after));
 }
 
 void DryRunPlan::StatementRun(const std::string& table, const std::string& statement,
@@ -68,7 +69,8 @@ void DryRunPlan::Print(std::FILE* out, const RunInputs& inputs, const Ending& en
     Put(out, "Base de datos:");
     for (const std::string& line : lines_gate_) Put(out, line);
     for (const Table& t : tables_)
-      Put(out, "  " + t.name + ": " + Counted(t.counts.changed + t.counts.refused(), "fila", "filas") +
+      Put(out, "  " + t.name + ": " +
+                   Counted(t.counts.changed + t.counts.refused(), "fila", "filas") +
                    ", se añadirían " + std::to_string(t.counts.changed) + ", rechazadas " +
                    std::to_string(t.counts.refused()) + " (" + RefusalCauses(t.counts) + ")");
     Put(out, values_.empty() ? "Ningún valor de configuracion cambiaría."
@@ -79,7 +81,8 @@ void DryRunPlan::Print(std::FILE* out, const RunInputs& inputs, const Ending& en
   for (const Setting& s : settings_) {
     if (s.file != file) Put(out, "Ajustes que se traspasarían a " + (file = s.file) + ":");
     Put(out, "  [" + s.section + "] " + s.key + ": " + Quoted(s.before) + " -> " + Quoted(s.after) +
-                 (s.written ? "" : " (la escritura se rechazaría: quedaría el valor del paquete)"));
+                 (s.written ? ""
+                            : " (la escritura se rechazaría: quedaría el valor del paquete)"));
   }
   if (!copies_.empty()) Put(out, "Copias:");
   for (const Copy& c : copies_) {

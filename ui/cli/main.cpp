@@ -104,13 +104,34 @@ std::string ShortOfRoom(const std::optional<StagingRoom>& room, bool completed,
   return "";
 }
 
-int Run(const CliOptions& options) {
-  ConsoleBoxes console;
+RunInputs ChooseInputs(const CliOptions& options, MessageBoxes& boxes) {
   RunInputs inputs;
-  inputs.drive_text = ChooseDrive(options, console);
+  inputs.drive_text = ChooseDrive(options, boxes);
   std::string origin = options.origin.empty() ? ExecutableFolder() : options.origin;
   inputs.updater_folder = OriginAsDrivePath(origin, inputs.drive_text, options.prefix);
+  return inputs;
+}
 
+// The end of a dry run that went through: the plan, and the status the real
+// run would end with.
+int FinishDryRun(DryRunPlan& plan, OverlayFileSystem& overlay, const RunInputs& inputs,
+                 const std::optional<StagingRoom>& room, RunOutcome outcome, RunLog* log) {
+  DryRunPlan::Ending ending;
+  ending.room = room;
+  ending.needed = overlay.PeakGrowth(TargetDrive(inputs.drive_text));
+  ending.memory = overlay.PeakMemory();
+  ending.error = ShortOfRoom(room, outcome == RunOutcome::kCompleted, ending.needed);
+  ending.error_in_run = false;
+  plan.Print(stdout, inputs, ending);
+  std::fflush(stdout);
+  if (ending.error.empty())
+    return outcome == RunOutcome::kCompleted ? kExitCompleted : kExitRefused;
+  if (log) log->Failed(ending.error);
+  ReportError(ending.error);
+  return kExitFailed;
+}
+
+int Run(const CliOptions& options) {
   std::unique_ptr<FileSystem> disk = NewPlatformFileSystem(options.prefix);
   // A dry run hands the run an overlay of the drives: the same steps read
   // the same files, and every change stays in memory. kernel32's profile
@@ -129,7 +150,7 @@ int Run(const CliOptions& options) {
     if (!file) throw Error(kErrPathFileAccess, "cannot open the log " + options.log);
     log = std::make_unique<RunLog>(file, fs);
     watchers.Add(*log);
-    log->Began(inputs, options.dry_run);
+    log->Began(options.dry_run);
   }
   std::unique_ptr<DryRunPlan> plan;
   if (overlay) {
@@ -137,8 +158,12 @@ int Run(const CliOptions& options) {
     watchers.Add(*plan);
   }
   std::unique_ptr<TerminalProgress> progress;
+  ConsoleBoxes console;
+  RunInputs inputs;
   std::optional<StagingRoom> room;
   try {
+    inputs = ChooseInputs(options, console);
+    if (log) log->Inputs(inputs);
     room = MeasureStagingRoom(fs, inputs);
     if (room && log) log->Room(*room);
     // A real run refuses before it touches anything; a dry run goes on to
@@ -155,28 +180,16 @@ int Run(const CliOptions& options) {
     // over this run's file-system service, lives as long as the run.
     DaoDatabaseCarryOver database(*profiles, [&fs] { return NewJetCarryOverEngine(fs); });
     RunServices services{fs, *profiles, overlay ? static_cast<MessageBoxes&>(unshown) : console,
-                         &database, &watchers};
+                         &database, watchers.IfAny()};
     const RunOutcome outcome = RunUpdate(inputs, services);
-    if (!overlay) return outcome == RunOutcome::kCompleted ? kExitCompleted : kExitRefused;
-
-    DryRunPlan::Ending ending;
-    ending.room = room;
-    ending.needed = overlay->PeakGrowth(TargetDrive(inputs.drive_text));
-    ending.memory = overlay->PeakMemory();
-    ending.error = ShortOfRoom(room, outcome == RunOutcome::kCompleted, ending.needed);
-    ending.error_in_run = false;
     if (progress) progress->Clear();
-    plan->Print(stdout, inputs, ending);
-    std::fflush(stdout);
-    if (ending.error.empty()) return outcome == RunOutcome::kCompleted ? kExitCompleted : kExitRefused;
-    if (log) log->Failed(ending.error);
-    ReportError(ending.error);
-    return kExitFailed;
+    if (overlay) return FinishDryRun(*plan, *overlay, inputs, room, outcome, log.get());
+    return outcome == RunOutcome::kCompleted ? kExitCompleted : kExitRefused;
   } catch (const std::exception& e) {
     if (progress) progress->Clear();
     const std::string report = Report(e);
     if (log) log->Failed(report);
-    if (plan) {
+    if (plan && !inputs.drive_text.empty()) {
       DryRunPlan::Ending ending;
       ending.room = room;
       ending.memory = overlay->PeakMemory();

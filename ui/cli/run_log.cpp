@@ -37,11 +37,14 @@ void RunLog::Line(const std::string& text) {
   last_ = now;
 }
 
-void RunLog::Began(const RunInputs& inputs, bool dry_run) {
+void RunLog::Began(bool dry_run) {
   start_ = last_ = std::chrono::steady_clock::now();
-  Line(std::string("actualizador-cli: ") + (dry_run ? "simulación (--dry-run) de la " : "") +
-       "actualización de " + inputs.drive_text + " con el paquete " + inputs.updater_folder +
-       "\\zentaroDeck_NEW");
+  Line(dry_run ? "actualizador-cli --dry-run: simulación de una actualización"
+               : "actualizador-cli: actualización");
+}
+
+void RunLog::Inputs(const RunInputs& inputs) {
+  Line("unidad " + inputs.drive_text + ", paquete " + inputs.updater_folder + "\\zentaroDeck_NEW");
 }
 
 void RunLog::Room(const StagingRoom& room) {
@@ -72,12 +75,14 @@ void RunLog::FileStep(const std::string& operation, const std::string& path,
 void RunLog::Copied(bool folder, const std::string& source, const std::string& destination) {
   const PathSize size = MeasurePath(fs_, source);
   Line(std::string(folder ? "copia de carpeta " : "copia de archivo ") + source + " -> " +
-       destination + ": " + (folder ? Counted(int64_t(size.files), "archivo", "archivos") + ", " : "") +
+       destination + ": " +
+       (folder ? Counted(int64_t(size.files), "archivo", "archivos") + ", " : "") +
        ByteCount(size.bytes));
 }
 
 void RunLog::CopySkipped(bool folder, const std::string& source) {
-  Line(std::string("copia omitida, no existe ") + (folder ? "la carpeta " : "el archivo ") + source);
+  Line(std::string("copia omitida, no existe ") + (folder ? "la carpeta " : "el archivo ") +
+       source);
 }
 
 void RunLog::VersionsRead(const std::string& installed, const std::string& packaged,
@@ -101,7 +106,8 @@ void RunLog::StatementRun(const std::string& table, const std::string& statement
                           const StatementCounts& counts) {
   std::string text = "sentencia " + statement + ": ";
   if (!pending_value_.empty()) {
-    text += Counted(counts.changed, "fila cambiada", "filas cambiadas") + " (" + pending_value_ + ")";
+    text += Counted(counts.changed, "fila cambiada", "filas cambiadas") + " (" + pending_value_ +
+            ")";
     pending_value_.clear();
   } else {
     text += Counted(counts.changed, "fila añadida", "filas añadidas");

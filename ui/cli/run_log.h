@@ -32,7 +32,9 @@ class RunLog : public RunObserver {
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
 
-  void Began(const RunInputs& inputs, bool dry_run);
+  // The first line of a run, and the drive and package it was given.
+  void Began(bool dry_run);
+  void Inputs(const RunInputs& inputs);
   void Room(const StagingRoom& room);
   // The error report that ended the run.
   void Failed(const std::string& report);

@@ -10,6 +10,9 @@ namespace act {
 class RunObservers : public RunObserver {
  public:
   void Add(RunObserver& observer) { all_.push_back(&observer); }
+  // The run's watcher: null when nobody watches, so that the run does not
+  // even read what only a watcher would want.
+  RunObserver* IfAny() { return all_.empty() ? nullptr : this; }
 
   void StageStarted(RunStage stage) override {
     for (RunObserver* o : all_) o->StageStarted(stage);
