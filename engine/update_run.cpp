@@ -8,7 +8,8 @@
 //   the staged copy, remove the manifest from it and report the end.
 // Nothing is caught here: the first failing operation throws act::Error and
 // the target drive keeps what the steps before it made. Every existence test
-// is asked right before the operation it guards, never cached.
+// is asked right before the operation it guards, never cached. A watcher, if
+// the caller gives one, hears of each step right after it; it changes none.
 #include "engine/update_run.h"
 
 #include "engine/manifest.h"

@@ -350,7 +350,8 @@ TEST_F(Cli, DryRunPlansWhatTheRealRunThenDoes) {
 }
 
 // A run that fails half-way: its log, appended to what the file held,
-// tells each step up to the failure with what it did, and where it stopped.
+// tells each step up to the failure with what it did, and where it stopped;
+// a dry run beforehand foresees the same failure.
 TEST_F(Cli, LogOfAFailedRunShowsWhereItStopped) {
   MakeSample("2.0.0.0", "3.0.0.0");
   // The licence goes into a folder the package lacks: the file copies fail.
@@ -367,8 +368,17 @@ TEST_F(Cli, LogOfAFailedRunShowsWhereItStopped) {
   const std::string log_path = drives_.ShellRoot(2) + "/run.log";
 #endif
 
+  // The dry run foresees the failure, with the same report, and makes nothing.
+  CliResult dry = RunCli(Standard() + " --dry-run");
+  EXPECT_EQ(dry.status, 1);
+  EXPECT_FALSE(fs().FolderExists(Staged("")));
   CliResult r = RunCli(Standard() + " --log " + Arg(log_path));
   ASSERT_EQ(r.status, 1);
+  EXPECT_EQ(dry.err, r.err);
+  EXPECT_NE(dry.out.find("Resultado: la actualización fallaría en la etapa «copias de archivos»: " +
+                         r.err.substr(0, r.err.size() - 1)),
+            std::string::npos)
+      << dry.out;
   std::vector<std::string> log = SplitLines(Lines(Text(drives_.drive(2) + "\\run.log")));
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log[0], "una ejecucion anterior");

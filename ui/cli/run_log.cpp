@@ -57,9 +57,10 @@ void RunLog::Room(const StagingRoom& room) {
 }
 
 void RunLog::Failed(const std::string& report) {
-  Line(std::string("ERROR ") +
-       (stage_ ? std::string("en la etapa «") + StageName(*stage_) + "»" : "antes de empezar") +
-       " (" + SinceStart() + " s desde el inicio): " + report);
+  std::string where = ended_ ? "al final"
+                      : stage_ ? std::string("en la etapa «") + StageName(*stage_) + "»"
+                               : "antes de empezar";
+  Line("ERROR " + where + " (" + SinceStart() + " s desde el inicio): " + report);
 }
 
 void RunLog::StageStarted(RunStage stage) {
@@ -126,6 +127,7 @@ void RunLog::SettingCarried(const std::string& file, const std::string& section,
 }
 
 void RunLog::Ended(bool completed, const std::string& message) {
+  ended_ = true;
   Line(std::string(completed ? "fin: " : "rechazada: ") + message + " (en total " + SinceStart() +
        " s)");
 }

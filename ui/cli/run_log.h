@@ -64,6 +64,7 @@ class RunLog : public RunObserver {
   FileSystem& fs_;
   std::chrono::steady_clock::time_point start_, last_;
   std::optional<RunStage> stage_;
+  bool ended_ = false;  // the run itself is over: a failure now is the room's
   std::string pending_value_;  // the configuracion value the next statement sets
 };
 
