@@ -8,14 +8,18 @@
 
 #include <string>
 
+#include "engine/run_observer.h"
+
 namespace act {
 
 class DatabaseCarryOver {
  public:
   virtual ~DatabaseCarryOver() = default;
   // Fills drive\zentaroDeck_NEW\datos.new from drive\zentaroDeck\datos.mdb,
-  // closing every database it opened before it returns. Throws act::Error.
-  virtual void traspasaBaseDatos(const std::string& drive, const std::string& current_version) = 0;
+  // closing every database it opened before it returns; observer hears of
+  // the gate, every value and statement. Throws act::Error.
+  virtual void traspasaBaseDatos(const std::string& drive, const std::string& current_version,
+                                 RunObserver& observer) = 0;
 };
 
 }  // namespace act

@@ -13,9 +13,18 @@ constexpr int kErrInvalidUseOfNull = 94;
 struct Databases {
   CarryOverDatabase& installed;
   CarryOverDatabase& staged;
+  RunObserver& observer;
   // The one lookup open at a time: a new one releases the one before.
   std::unique_ptr<CarryOverRecordset> lookup;
 };
+
+// Sets one configuracion value in the staged database.
+void UpdateSetting(Databases& dbs, const std::string& element, const char* column,
+                   const std::string& before, const std::string& after,
+                   const std::string& statement) {
+  dbs.observer.SettingValue(element, column, before, after);
+  dbs.observer.StatementRun("configuracion", statement, dbs.staged.Execute(statement, nullptr));
+}
 
 // Looks the element up in the installed configuracion and, when found,
 // returns its first row's value of `column` through `out`.
@@ -39,10 +48,12 @@ void CarrySetting(Databases& dbs, CarryOverRecordset& walk) {
   const std::string where = " WHERE elemento='" + SqlQuoted(element) + "'";
 
   db::Value installed;
-  if (IsNonEmpty(walk.Field("valor_s")) && LookUp(dbs, "valor_s", element, installed)) {
+  db::Value staged_text = walk.Field("valor_s");
+  if (IsNonEmpty(staged_text) && LookUp(dbs, "valor_s", element, installed)) {
     // A Null installed text arrives as the empty text.
-    dbs.staged.Execute("UPDATE configuracion SET valor_s = '" + SqlQuoted(TextForm(installed)) +
-                       "'" + where);
+    UpdateSetting(dbs, element, "valor_s", TextForm(staged_text), TextForm(installed),
+                  "UPDATE configuracion SET valor_s = '" + SqlQuoted(TextForm(installed)) + "'" +
+                      where);
   }
 
   db::Value staged_number = walk.Field("valor");
@@ -54,12 +65,18 @@ void CarrySetting(Databases& dbs, CarryOverRecordset& walk) {
   // the package's value works; the statement with nothing after the equals
   // sign would besides stop the update half-way.
   if (installed.is_null()) return;
-  dbs.staged.Execute("UPDATE configuracion SET valor = " + TextForm(installed) + where);
+  UpdateSetting(dbs, element, "valor", TextForm(staged_number), TextForm(installed),
+                "UPDATE configuracion SET valor = " + TextForm(installed) + where);
 }
 
-void CopyTable(CarryOverDatabase& installed, const std::string& drive, const char* table) {
-  installed.Execute(std::string("Insert INTO ") + table + " IN '" + drive + "\\zentaroDeck_NEW\\" +
-                    "datos.new" + "' SELECT * FROM " + table);
+void CopyTable(CarryOverDatabase& installed, const std::string& drive, const char* table,
+               RunObserver& observer) {
+  const std::string statement = std::string("Insert INTO ") + table + " IN '" + drive +
+                                "\\zentaroDeck_NEW\\" + "datos.new" + "' SELECT * FROM " + table;
+  CarryOverDatabase::RowProgress progress;
+  if (Listening(observer))
+    progress = [&](int64_t done, int64_t total) { observer.RowsCopied(table, done, total); };
+  observer.StatementRun(table, statement, installed.Execute(statement, progress));
 }
 
 // The installed database holds a table named exactly "generos", letter
@@ -81,13 +98,14 @@ CarryOverEngine& DaoDatabaseCarryOver::Engine() {
 }
 
 void DaoDatabaseCarryOver::traspasaBaseDatos(const std::string& drive,
-                                             const std::string& current_version) {
+                                             const std::string& current_version,
+                                             RunObserver& observer) {
   CarryOverEngine& engine = Engine();
   std::unique_ptr<CarryOverDatabase> installed =
       engine.OpenDatabase(drive + "\\zentaroDeck\\" + "datos.mdb");
   std::unique_ptr<CarryOverDatabase> staged =
       engine.OpenDatabase(drive + "\\zentaroDeck_NEW\\" + "datos.new");
-  Databases dbs{*installed, *staged, nullptr};
+  Databases dbs{*installed, *staged, observer, nullptr};
 
   std::unique_ptr<CarryOverRecordset> walk = staged->OpenRecordset(
       "SELECT * FROM configuracion WHERE elemento NOT IN ('versionBD','VersionCLI')");
@@ -99,16 +117,18 @@ void DaoDatabaseCarryOver::traspasaBaseDatos(const std::string& drive,
 
   const std::string minimum = leeIni(profiles_, "VERSIONES", "BDminimo", "",
                                      drive + "\\zentaroDeck_NEW\\actualizador.ini");
-  if (CompareVersionTexts(current_version, minimum) >= 0) {
-    CopyTable(*installed, drive, "informacion_cd");
-    CopyTable(*installed, drive, "canciones");
+  const bool copies_data = CompareVersionTexts(current_version, minimum) >= 0;
+  observer.DatabaseGate(current_version, minimum, copies_data);
+  if (copies_data) {
+    CopyTable(*installed, drive, "informacion_cd", observer);
+    CopyTable(*installed, drive, "canciones", observer);
     if (HasGeneros(*installed)) {
-      CopyTable(*installed, drive, "generos");
-      CopyTable(*installed, drive, "genero_album");
+      CopyTable(*installed, drive, "generos", observer);
+      CopyTable(*installed, drive, "genero_album", observer);
     }
   }
-  CopyTable(*installed, drive, "publicidad");
-  CopyTable(*installed, drive, "dinero");
+  CopyTable(*installed, drive, "publicidad", observer);
+  CopyTable(*installed, drive, "dinero", observer);
 
   walk->Close();
   // No lookup was opened when no staged row had a value to carry.

@@ -22,7 +22,8 @@ class DaoDatabaseCarryOver : public DatabaseCarryOver {
   DaoDatabaseCarryOver(ProfileStore& profiles, EngineFactory make_engine)
       : profiles_(profiles), make_engine_(std::move(make_engine)) {}
 
-  void traspasaBaseDatos(const std::string& drive, const std::string& current_version) override;
+  void traspasaBaseDatos(const std::string& drive, const std::string& current_version,
+                         RunObserver& observer) override;
 
  private:
   CarryOverEngine& Engine();

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "db/value.h"
+#include "engine/run_observer.h"
 
 namespace act {
 
@@ -32,8 +34,11 @@ class CarryOverDatabase {
   virtual ~CarryOverDatabase() = default;
   virtual std::unique_ptr<CarryOverRecordset> OpenRecordset(const std::string& sql) = 0;
   // Without a fail-on-error option: rows the destination refuses are left
-  // out; a statement the engine cannot run throws.
-  virtual void Execute(const std::string& sql) = 0;
+  // out and counted; a statement the engine cannot run throws. progress,
+  // when given, hears of an append's rows as they go (done, of the source
+  // table's total).
+  using RowProgress = std::function<void(int64_t done, int64_t total)>;
+  virtual StatementCounts Execute(const std::string& sql, const RowProgress& progress) = 0;
   // TableDefs.Refresh, TableDefs.Count and TableDefs.Item(i).Name.
   virtual void RefreshTableDefs() = 0;
   virtual int16_t TableDefCount() = 0;

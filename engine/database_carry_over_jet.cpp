@@ -42,15 +42,18 @@ class JetDatabase : public CarryOverDatabase {
     return std::make_unique<JetRecordset>(db_->OpenRecordset(sql));
   }
 
-  void Execute(const std::string& sql) override {
+  StatementCounts Execute(const std::string& sql, const RowProgress& progress) override {
     if (AppendsElsewhere(sql)) {
-      db::exec::ExecuteStatement(fs_, db_->jet(), sql);
-      return;
+      db_->Execute(sql, progress);
+      const dao::Database::Refusals& refused = db_->RowsRefused();
+      return {db_->RecordsAffected(), refused.duplicate_key, refused.rule, refused.conversion};
     }
     // Reading goes on through the read-only side; a statement that changes
     // this database gets a writable one, opened when first needed.
     if (!writer_) writer_ = db::jet::Database::Open(fs_, path_, /*writable=*/true);
-    db::exec::ExecuteStatement(fs_, *writer_, sql);
+    const db::exec::StatementResult result = db::exec::ExecuteStatement(fs_, *writer_, sql);
+    return {result.records_affected, result.key_violations, result.rule_violations,
+            result.conversion_failures};
   }
 
   void RefreshTableDefs() override { db_->TableDefs().Refresh(); }

@@ -15,7 +15,7 @@ struct CopyKind {
 };
 
 void CopyListed(const CopyKind& kind, const std::string& drive, FileSystem& fs,
-                ProfileStore& profiles) {
+                ProfileStore& profiles, RunObserver& observer) {
   const std::string manifest = drive + kManifestFile;
   int16_t count = ReadManifestCount(profiles, manifest, kind.section, kind.count_key);
   ForEachEntry(count, "[" + std::string(kind.section) + "] of " + manifest, [&](int i) {
@@ -30,7 +30,10 @@ void CopyListed(const CopyKind& kind, const std::string& drive, FileSystem& fs,
     std::string source = drive + source_value;
     // Only the source is tested; a missing one is skipped without a word and
     // its destination key is not even read.
-    if (!(kind.folders ? fs.FolderExists(source) : fs.FileExists(source))) return;
+    if (!(kind.folders ? fs.FolderExists(source) : fs.FileExists(source))) {
+      observer.CopySkipped(kind.folders, source);
+      return;
+    }
     std::string destination =
         drive + ReadManifestText(profiles, manifest, kind.section,
                                  EntryKey(kind.destination_prefix, i));
@@ -38,19 +41,22 @@ void CopyListed(const CopyKind& kind, const std::string& drive, FileSystem& fs,
       fs.CopyFolder(source, destination, true);
     else
       fs.CopyFile(source, destination, true);
+    observer.Copied(kind.folders, source, destination);
   });
 }
 
 }  // namespace
 
-void CopyListedFolders(const std::string& drive, FileSystem& fs, ProfileStore& profiles) {
+void CopyListedFolders(const std::string& drive, FileSystem& fs, ProfileStore& profiles,
+                       RunObserver& observer) {
   CopyListed({"COPIA_CARPETAS", "carpetas", "carpeta_orig_", "carpeta_dest_", true}, drive, fs,
-             profiles);
+             profiles, observer);
 }
 
-void CopyListedFiles(const std::string& drive, FileSystem& fs, ProfileStore& profiles) {
+void CopyListedFiles(const std::string& drive, FileSystem& fs, ProfileStore& profiles,
+                     RunObserver& observer) {
   CopyListed({"COPIA_ARCHIVOS", "archivos", "archivo_orig_", "archivo_dest_", false}, drive, fs,
-             profiles);
+             profiles, observer);
 }
 
 }  // namespace act

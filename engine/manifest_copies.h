@@ -6,15 +6,18 @@
 
 #include <string>
 
+#include "engine/run_observer.h"
 #include "platform/file_system.h"
 #include "platform/profile_store.h"
 
 namespace act {
 
 // [COPIA_CARPETAS] carpetas, carpeta_orig_<i>, carpeta_dest_<i>: CopyFolder.
-void CopyListedFolders(const std::string& drive, FileSystem& fs, ProfileStore& profiles);
+void CopyListedFolders(const std::string& drive, FileSystem& fs, ProfileStore& profiles,
+                       RunObserver& observer = NoObserver());
 
 // [COPIA_ARCHIVOS] archivos, archivo_orig_<i>, archivo_dest_<i>: CopyFile.
-void CopyListedFiles(const std::string& drive, FileSystem& fs, ProfileStore& profiles);
+void CopyListedFiles(const std::string& drive, FileSystem& fs, ProfileStore& profiles,
+                     RunObserver& observer = NoObserver());
 
 }  // namespace act

@@ -18,7 +18,7 @@ const SettingsStage kSearchSettings = {
 namespace {
 
 void CarryListedKeys(const SettingsStage& stage, const std::string& drive,
-                     ProfileStore& profiles) {
+                     ProfileStore& profiles, RunObserver& observer) {
   const std::string manifest = drive + stage.manifest;
   const std::string source = drive + stage.source;
   const std::string destination = drive + stage.destination;
@@ -34,9 +34,14 @@ void CarryListedKeys(const SettingsStage& stage, const std::string& drive,
       std::string value = leeIni(profiles, section, key, "", source);
       // An empty installed value is no value: the package's stays.
       if (value.empty()) return;
+      // What the staged file had is read only for a watcher: a run without
+      // one reads nothing more than it always did.
+      const std::string before =
+          Listening(observer) ? leeIni(profiles, section, key, "", destination) : "";
       // A refused write (read-only staged file) leaves the package's value;
       // the remaining keys are still carried.
-      escribeIni(profiles, section, key, value, destination);
+      const bool written = escribeIni(profiles, section, key, value, destination);
+      observer.SettingCarried(destination, section, key, before, value, written);
     });
   });
 }
@@ -44,9 +49,9 @@ void CarryListedKeys(const SettingsStage& stage, const std::string& drive,
 }  // namespace
 
 void CarrySettings(const SettingsStage& stage, const std::string& drive,
-                   ProfileStore& profiles) {
+                   ProfileStore& profiles, RunObserver& observer) {
   try {
-    CarryListedKeys(stage, drive, profiles);
+    CarryListedKeys(stage, drive, profiles, observer);
   } catch (const Error&) {
     // The keys carried before the failure stay carried, as they would had
     // each write gone to the file at once; the failure is the one to report.

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "engine/run_observer.h"
 #include "platform/profile_store.h"
 
 namespace act {
@@ -29,7 +30,8 @@ extern const SettingsStage kSearchSettings;
 // stage returns, so the staged file holds every carried value, even when
 // the stage fails part-way. Throws act::Error 6 when a count does not fit
 // 16 bits, and the store's error when the staged file cannot be saved.
+// observer hears of every key carried.
 void CarrySettings(const SettingsStage& stage, const std::string& drive,
-                   ProfileStore& profiles);
+                   ProfileStore& profiles, RunObserver& observer = NoObserver());
 
 }  // namespace act

@@ -8,7 +8,8 @@
 //   the staged copy, remove the manifest from it and report the end.
 // Nothing is caught here: the first failing operation throws act::Error and
 // the target drive keeps what the steps before it made. Every existence test
-// is asked right before the operation it guards, never cached.
+// is asked right before the operation it guards, never cached. A watcher, if
+// the caller gives one, hears of each step right after it; it changes none.
 #include "engine/update_run.h"
 
 #include "engine/manifest.h"
@@ -23,11 +24,16 @@ namespace {
 
 constexpr const char* kTitle = "z-entaro";
 
-void StagePackage(FileSystem& fs, const std::string& package, const std::string& staging) {
+void StagePackage(FileSystem& fs, const std::string& package, const std::string& staging,
+                  RunObserver& observer) {
   // A staging folder left by an earlier failed run goes first, read-only
   // files and all.
-  if (fs.FolderExists(staging)) fs.DeleteFolder(staging, true);
+  if (fs.FolderExists(staging)) {
+    fs.DeleteFolder(staging, true);
+    observer.FileStep("DeleteFolder", staging, "");
+  }
   fs.CopyFolder(package, staging, true);
+  observer.Copied(true, package, staging);
 }
 
 // The version of a main executable. A file that is no PE image, is cut
@@ -41,7 +47,8 @@ std::string MainExecutableVersion(FileSystem& fs, const std::string& path) {
   return version;
 }
 
-void SwapInstallations(FileSystem& fs, const std::string& drive, const std::string& current) {
+void SwapInstallations(FileSystem& fs, const std::string& drive, const std::string& current,
+                       RunObserver& observer) {
   const std::string installation = drive + "\\zentaroDeck";
   const std::string staging = drive + "\\zentaroDeck_NEW";
   const std::string support = drive + "\\SOPORTE";
@@ -51,26 +58,45 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
   // before the renames below make it the installation: a power cut after
   // them must find whole files there, not what the write cache never wrote.
   fs.FlushFolder(staging);
+  observer.FileStep("FlushFolder", staging, "");
 
   // A datos.mdb that the package brought itself makes this move fail: the
   // installation is then still in its place.
-  fs.MoveFile(staging + "\\" + "datos.new", staging + "\\" + "datos.mdb");
-  if (!fs.FolderExists(support)) fs.CreateFolder(support);
+  const std::string staged_database = staging + "\\" + "datos.new";
+  fs.MoveFile(staged_database, staging + "\\" + "datos.mdb");
+  observer.FileStep("MoveFile", staged_database, staging + "\\" + "datos.mdb");
+  if (!fs.FolderExists(support)) {
+    fs.CreateFolder(support);
+    observer.FileStep("CreateFolder", support, "");
+  }
 
   // The version text goes into the name verbatim.
   const std::string backup = support + "\\zentaroDeck_" + current;
-  if (fs.FolderExists(backup)) fs.DeleteFolder(backup, true);
+  if (fs.FolderExists(backup)) {
+    fs.DeleteFolder(backup, true);
+    observer.FileStep("DeleteFolder", backup, "");
+  }
   fs.MoveFolder(installation, backup);
+  observer.FileStep("MoveFolder", installation, backup);
 
   const std::string unversioned = support + "\\zentaroDeck";
-  if (fs.FolderExists(unversioned)) fs.DeleteFolder(unversioned, true);
+  if (fs.FolderExists(unversioned)) {
+    fs.DeleteFolder(unversioned, true);
+    observer.FileStep("DeleteFolder", unversioned, "");
+  }
 
-  if (!fs.FolderExists(installation)) fs.MoveFolder(staging, installation);
+  if (!fs.FolderExists(installation)) {
+    fs.MoveFolder(staging, installation);
+    observer.FileStep("MoveFolder", staging, installation);
+  }
 
   // Without force: a read-only manifest fails here, after the promotion.
   for (const char* manifest : {"\\actualizador.ini", "\\update_ss.ini"}) {
     const std::string path = installation + manifest;
-    if (fs.FileExists(path)) fs.DeleteFile(path, false);
+    if (fs.FileExists(path)) {
+      fs.DeleteFile(path, false);
+      observer.FileStep("DeleteFile", path, "");
+    }
   }
 }
 
@@ -79,6 +105,7 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
 RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   FileSystem& fs = services.fs;
   ProfileStore& profiles = services.profiles;
+  RunObserver& observer = services.observer ? *services.observer : NoObserver();
   const std::string drive = TargetDrive(inputs.drive_text);
   const std::string package = inputs.updater_folder + "\\zentaroDeck_NEW";
   const std::string staging = drive + "\\zentaroDeck_NEW";
@@ -87,40 +114,61 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   // staging folder, and clearing the staging folder would destroy it. Refuse
   // before anything is touched.
   if (PackageIsInStagingFolder(inputs.updater_folder, drive)) {
-    services.boxes.Show("Advertencia!: No se puede actualizar desde " + inputs.updater_folder +
-                            ": el paquete de actualización es la carpeta " + staging +
-                            ". Ejecute el actualizador desde otra carpeta o unidad.",
-                        kMsgStop, kTitle);
+    const std::string refusal = "Advertencia!: No se puede actualizar desde " +
+                                inputs.updater_folder +
+                                ": el paquete de actualización es la carpeta " + staging +
+                                ". Ejecute el actualizador desde otra carpeta o unidad.";
+    services.boxes.Show(refusal, kMsgStop, kTitle);
+    observer.Ended(false, refusal);
     return RunOutcome::kRefused;
   }
 
-  StagePackage(fs, package, staging);
+  observer.StageStarted(RunStage::kStaging);
+  StagePackage(fs, package, staging, observer);
 
+  observer.StageStarted(RunStage::kVersionGate);
   const std::string current =
       MainExecutableVersion(fs, drive + "\\zentaroDeck\\zentaroDeck.exe");
   const std::string packaged = MainExecutableVersion(fs, staging + "\\zentaroDeck.exe");
   CheckManifestFile(fs, drive + kManifestFile);
   const std::string minimo =
       ReadManifestText(profiles, drive + kManifestFile, "VERSIONES", "minimo");
-  if (auto refusal = VersionGateRefusal(current, packaged, minimo)) {
+  const std::optional<std::string> refusal = VersionGateRefusal(current, packaged, minimo);
+  observer.VersionsRead(current, packaged, minimo, refusal);
+  if (refusal) {
     services.boxes.Show(*refusal, kMsgStop, kTitle);
     fs.DeleteFolder(staging, true);
+    observer.FileStep("DeleteFolder", staging, "");
+    observer.Ended(false, *refusal);
     return RunOutcome::kRefused;
   }
 
-  fs.SetAttributes(staging + "\\configuracion.ini", kAttrNormal);
-  fs.SetAttributes(staging + "\\" + "datos.new", kAttrNormal);
+  for (const std::string& written :
+       {staging + "\\configuracion.ini", staging + "\\" + "datos.new"}) {
+    fs.SetAttributes(written, kAttrNormal);
+    observer.FileStep("SetAttributes", written, "");
+  }
 
-  if (services.database) services.database->traspasaBaseDatos(drive, current);
-  CarrySettings(kProductSettings, drive, profiles);
-  CopyListedFolders(drive, fs, profiles);
-  CopyListedFiles(drive, fs, profiles);
+  if (services.database) {
+    observer.StageStarted(RunStage::kDatabase);
+    services.database->traspasaBaseDatos(drive, current, observer);
+  }
+  observer.StageStarted(RunStage::kProductSettings);
+  CarrySettings(kProductSettings, drive, profiles, observer);
+  observer.StageStarted(RunStage::kFolderCopies);
+  CopyListedFolders(drive, fs, profiles, observer);
+  observer.StageStarted(RunStage::kFileCopies);
+  CopyListedFiles(drive, fs, profiles, observer);
+  observer.StageStarted(RunStage::kSearchSettings);
   CheckManifestFile(fs, drive + kSearchManifestFile);
-  CarrySettings(kSearchSettings, drive, profiles);
+  CarrySettings(kSearchSettings, drive, profiles, observer);
 
-  SwapInstallations(fs, drive, current);
+  observer.StageStarted(RunStage::kSwap);
+  SwapInstallations(fs, drive, current, observer);
 
-  services.boxes.Show("Fin De La actualización", kMsgInformation, kTitle);
+  const std::string end = "Fin De La actualización";
+  services.boxes.Show(end, kMsgInformation, kTitle);
+  observer.Ended(true, end);
   return RunOutcome::kCompleted;
 }
 

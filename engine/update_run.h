@@ -6,6 +6,7 @@
 
 #include "engine/database_carry_over.h"
 #include "engine/message_box.h"
+#include "engine/run_observer.h"
 #include "platform/file_system.h"
 #include "platform/profile_store.h"
 
@@ -35,6 +36,9 @@ struct RunServices {
   // The database carry-over; null (tests of the other stages) skips it and
   // the package's datos.new is promoted as it came.
   DatabaseCarryOver* database = nullptr;
+  // Told of every step (the command line's log, plan and progress); null
+  // tells nobody.
+  RunObserver* observer = nullptr;
 };
 
 // Runs one update. Throws act::Error on the first failing operation; the

@@ -14,7 +14,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -135,6 +137,17 @@ class FileSystem {
   // only files are flushed too. File systems with no write cache of their
   // own (test doubles over another one) pass it on or have nothing to do.
   virtual void FlushFolder(const std::string& path) = 0;
+
+  // --- Questions for the front ends ---------------------------------------
+  // The bytes this user may still write on the drive that holds path
+  // (GetDiskFreeSpaceEx's figure for the caller, statvfs's f_bavail); nothing
+  // when the service cannot tell. Asked before a run, to refuse one that
+  // cannot fit.
+  virtual std::optional<uint64_t> FreeSpace(const std::string& path) { return std::nullopt; }
+  // From now on CopyFolder tells `copied` the size of each file right after
+  // copying it, for a progress display; an empty function stops it. A
+  // service that does not copy files itself tells nothing.
+  virtual void SetCopyProgress(std::function<void(uint64_t bytes)> copied) {}
 };
 
 // The backend of this build: win32 on Windows, posix elsewhere. On posix the

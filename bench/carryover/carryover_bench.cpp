@@ -105,7 +105,7 @@ void RunOne(long songs) {
     auto profiles = act::NewPlatformProfileStore(d.fs());
     act::DaoDatabaseCarryOver carry(*profiles, [&] { return act::NewJetCarryOverEngine(d.fs()); });
     try {
-      carry.traspasaBaseDatos(d.drive(), "3.5");
+      carry.traspasaBaseDatos(d.drive(), "3.5", act::NoObserver());
     } catch (const std::exception& e) {
       std::fprintf(stderr, "%s\n", e.what());
       return 1;

@@ -178,7 +178,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql_text) 
   return std::unique_ptr<Recordset>(new Recordset(state_, std::move(cursor), sql_text));
 }
 
-void Database::Execute(const std::string& sql_text) {
+void Database::Execute(const std::string& sql_text, const RowProgress& progress) {
   Open(*state_);
   sql::Statement statement = sql::Parse(sql_text);
   if (std::holds_alternative<sql::SelectStatement>(statement)) {
@@ -204,7 +204,10 @@ void Database::Execute(const std::string& sql_text) {
     }
     state_->writable = true;
   }
-  records_affected_ = db::exec::ExecuteStatement(*state_->fs, *state_->db, sql_text).records_affected;
+  const db::exec::StatementResult result =
+      db::exec::ExecuteStatement(*state_->fs, *state_->db, sql_text, progress);
+  records_affected_ = result.records_affected;
+  refused_ = {result.key_violations, result.rule_violations, result.conversion_failures};
 }
 
 act::dao::TableDefs& Database::TableDefs() {

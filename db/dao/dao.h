@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -133,10 +134,21 @@ class Database {
   std::unique_ptr<Recordset> OpenRecordset(const std::string& sql);
   // Runs an action statement (UPDATE, INSERT [IN], CREATE TABLE); rows the
   // destination refuses are left out without failing, as Execute without
-  // dbFailOnError does. A SELECT is refused (3065).
-  void Execute(const std::string& sql);
+  // dbFailOnError does. A SELECT is refused (3065). progress, when given,
+  // hears of an append's source rows as it goes through them (done, of the
+  // source table's total).
+  using RowProgress = std::function<void(int64_t done, int64_t total)>;
+  void Execute(const std::string& sql, const RowProgress& progress = nullptr);
   // Rows the last Execute appended or updated.
   int64_t RecordsAffected() const { return records_affected_; }
+  // Rows the last Execute left out, by the destination's reason. DAO tells
+  // only that some failed; whoever answers for an update needs to know why.
+  struct Refusals {
+    int64_t duplicate_key = 0;
+    int64_t rule = 0;        // a required value missing, a relationship broken
+    int64_t conversion = 0;  // a value that does not convert or does not fit
+  };
+  const Refusals& RowsRefused() const { return refused_; }
   act::dao::TableDefs& TableDefs();
   void Close();
   const std::string& Name() const { return path_; }
@@ -150,6 +162,7 @@ class Database {
   std::string path_;
   std::unique_ptr<act::dao::TableDefs> table_defs_;
   int64_t records_affected_ = 0;
+  Refusals refused_;
 };
 
 class DBEngine {

@@ -33,6 +33,9 @@ constexpr size_t kFlushEveryPages = 1024;
 // hand-over between threads costs nothing per row, few enough to hold.
 constexpr size_t kPipelineBatchRows = 512;
 
+// Rows between two calls of an append's progress function.
+constexpr int64_t kProgressEveryRows = 1024;
+
 int ColumnIndex(const jet::TableDefinition& table, const std::string& name) {
   for (size_t i = 0; i < table.columns.size(); ++i) {
     if (jet::SameName(table.columns[i].name, name)) return int(i);
@@ -114,7 +117,8 @@ std::optional<Value> Convert(const jet::ColumnDef& c, const Value& value) {
 }
 
 StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
-                                const sql::InsertSelectStatement& s, std::string_view statement) {
+                                const sql::InsertSelectStatement& s, std::string_view statement,
+                                const RowProgress& progress) {
   auto source = TableOf(db, s.source.table, statement);
   if (s.source.where) CheckConditionColumns(*s.source.where, *source, std::string(statement));
   // The selected columns, in order.
@@ -297,7 +301,9 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
     }
     writer.Prepare(values, &stored_text, r.prepared);
   };
+  int64_t committed = 0;
   auto commit = [&](PendingRow& r) {
+    if (progress && ++committed % kProgressEveryRows == 0) progress(committed, source->row_count);
     if (r.read_error) std::rethrow_exception(std::exchange(r.read_error, nullptr));
     if (!r.converted) {
       ++result.conversion_failures;
@@ -316,6 +322,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, commit);
   Flush(*dest.db, writer);
   dest.db->Reload();
+  if (progress) progress(committed, source->row_count);
   return result;
 }
 
@@ -519,13 +526,14 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
 
 namespace {
 StatementResult Run(FileSystem& fs, jet::Database& db, const sql::Statement& parsed,
-                    std::string_view statement);
+                    std::string_view statement, const RowProgress& progress);
 }  // namespace
 
-StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement) {
+StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement,
+                                 const RowProgress& progress) {
   sql::Statement parsed = sql::Parse(statement);
   try {
-    return Run(fs, db, parsed, statement);
+    return Run(fs, db, parsed, statement, progress);
   } catch (const act::Error& e) {
     // What the statement had not flushed yet is dropped: the file keeps the
     // consistent state of its last flush, and later reads see that state.
@@ -540,10 +548,10 @@ StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_
 namespace {
 
 StatementResult Run(FileSystem& fs, jet::Database& db, const sql::Statement& parsed,
-                    std::string_view statement) {
+                    std::string_view statement, const RowProgress& progress) {
   if (auto* s = std::get_if<sql::UpdateStatement>(&parsed)) return RunUpdate(db, *s, statement);
   if (auto* s = std::get_if<sql::InsertSelectStatement>(&parsed)) {
-    return RunInsertSelect(fs, db, *s, statement);
+    return RunInsertSelect(fs, db, *s, statement, progress);
   }
   if (auto* s = std::get_if<sql::InsertValuesStatement>(&parsed)) {
     return RunInsertValues(fs, db, *s, statement);

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "db/jet/database.h"
@@ -33,7 +34,12 @@ struct StatementResult {
   int64_t rule_violations = 0;      // rows left out: required column, relationship
 };
 
+// Told, now and then while an INSERT ... SELECT runs and once at its end,
+// how many source rows it has gone through, of the source table's rows.
+using RowProgress = std::function<void(int64_t done, int64_t total)>;
+
 // `db` must be open writable for UPDATE and for INSERT without IN.
-StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement);
+StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement,
+                                 const RowProgress& progress = nullptr);
 
 }  // namespace act::db::exec

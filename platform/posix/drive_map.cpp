@@ -7,21 +7,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/cp1252.h"
 #include "platform/error.h"
 
 namespace act {
 namespace {
-
-// Case folding for file names: ASCII and the letters of Windows-1252, which
-// covers every name the product uses.
-char16_t FoldNameChar(char16_t c) {
-  if (c >= 'A' && c <= 'Z') return c + 0x20;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
-  if (c == 0x0160 || c == 0x0152 || c == 0x017D) return c + 1;
-  if (c == 0x0178) return 0x00FF;
-  return c;
-}
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -31,12 +20,6 @@ bool Exists(const std::string& host) {
 }
 
 }  // namespace
-
-std::u16string FoldFileName(const std::string& name) {
-  std::u16string folded = Utf8ToUtf16(name);
-  for (char16_t& c : folded) c = FoldNameChar(c);
-  return folded;
-}
 
 std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
   DIR* dir = opendir(folder.c_str());

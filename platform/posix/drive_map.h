@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/file_names.h"
+
 namespace act {
 
 struct HostPath {
@@ -26,10 +28,6 @@ class DriveMap {
  private:
   std::string dosdevices_;
 };
-
-// A file name with its letters folded to one case, for comparisons that
-// ignore case as Windows does.
-std::u16string FoldFileName(const std::string& name);
 
 // Case-insensitive match of one name against the entries of a host folder:
 // the entry's real name, or the empty text when none matches.

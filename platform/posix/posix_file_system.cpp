@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -422,6 +423,19 @@ class PosixFileSystem : public FileSystem {
     return EntryNames(ExistingFolder(path), path);
   }
 
+  std::optional<uint64_t> FreeSpace(const std::string& path) override {
+    // The drive's root: the path itself need not exist yet.
+    bool on_drive = path.size() >= 2 && path[1] == ':';
+    std::string host = drives_.Resolve(on_drive ? path.substr(0, 2) + "\\" : path).host;
+    struct statvfs st;
+    if (statvfs(host.c_str(), &st) != 0) return std::nullopt;
+    return uint64_t(st.f_bavail) * st.f_frsize;
+  }
+
+  void SetCopyProgress(std::function<void(uint64_t)> copied) override {
+    copy_progress_ = std::move(copied);
+  }
+
  private:
   // The names in a folder, less "." and ".."; `text` names it in errors.
   static std::vector<std::string> EntryNames(const std::string& host, const std::string& text) {
@@ -533,8 +547,8 @@ class PosixFileSystem : public FileSystem {
   }
 
   // Copies one file over whatever is there, keeping its read-only state and
-  // modification time as CopyFile does on Windows.
-  void CopyOneFile(const std::string& from, const std::string& from_text, const std::string& to,
+  // modification time as CopyFile does on Windows. Returns its size.
+  uint64_t CopyOneFile(const std::string& from, const std::string& from_text, const std::string& to,
                    const std::string& to_text, bool overwrite) {
     Fd in(open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) Fail(errno, from_text, kErrFileNotFound);
@@ -562,6 +576,7 @@ class PosixFileSystem : public FileSystem {
     if (out.Close() != 0) Fail(errno, to_text);
     uint32_t stored = StoredDosAttributes(from);
     if (stored) StoreDosAttributes(to, stored);
+    return static_cast<uint64_t>(source.st_size);
   }
 
   void CopyTree(const std::string& from, const std::string& from_text, const std::string& to,
@@ -612,7 +627,8 @@ class PosixFileSystem : public FileSystem {
         CopyTree(child_from, child_from_text, child_to, child_to_text, overwrite, depth + 1);
       } else {
         if (IsFolder(child_to)) throw Error(kErrPermissionDenied, child_to_text);
-        CopyOneFile(child_from, child_from_text, child_to, child_to_text, overwrite);
+        uint64_t bytes = CopyOneFile(child_from, child_from_text, child_to, child_to_text, overwrite);
+        if (copy_progress_) copy_progress_(bytes);
       }
     }
   }
@@ -639,6 +655,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   DriveMap drives_;
+  std::function<void(uint64_t)> copy_progress_;
 };
 
 }  // namespace

@@ -333,6 +333,18 @@ class Win32FileSystem : public FileSystem {
     return names;
   }
 
+  std::optional<uint64_t> FreeSpace(const std::string& path) override {
+    // The drive's root: the path itself need not exist yet.
+    std::string root = path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) + "\\" : path;
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExW(Wide(root).c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    return available.QuadPart;
+  }
+
+  void SetCopyProgress(std::function<void(uint64_t)> copied) override {
+    copy_progress_ = std::move(copied);
+  }
+
  private:
   // FlushFileBuffers wants a handle with write access, which a read-only
   // file refuses; such a file is made writable for the moment of the flush.
@@ -415,16 +427,22 @@ class Win32FileSystem : public FileSystem {
     }
   }
 
-  static void CopyTree(const std::string& from, const std::string& to, bool overwrite) {
+  void CopyTree(const std::string& from, const std::string& to, bool overwrite) {
     if (!IsFolder(to) && !CreateDirectoryW(Wide(to).c_str(), nullptr)) {
       FailLast(to, kErrPathNotFound);
     }
-    std::vector<std::pair<std::string, bool>> entries;
+    struct Entry {
+      std::string name;
+      bool folder;
+      uint64_t size;
+    };
+    std::vector<Entry> entries;
     ForEachEntry(from, [&](const WIN32_FIND_DATAW& entry) {
-      entries.emplace_back(Narrow(entry.cFileName),
-                           (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+      entries.push_back({Narrow(entry.cFileName),
+                         (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                         uint64_t(entry.nFileSizeHigh) << 32 | entry.nFileSizeLow});
     });
-    for (const auto& [name, folder] : entries) {
+    for (const auto& [name, folder, size] : entries) {
       std::string child_from = Join(from, name), child_to = Join(to, name);
       if (folder) {
         if (IsFile(child_to)) throw Error(kErrFileAlreadyExists, child_to);
@@ -432,6 +450,7 @@ class Win32FileSystem : public FileSystem {
       } else {
         if (IsFolder(child_to)) throw Error(kErrPermissionDenied, child_to);
         CopyOneFile(child_from, child_to, overwrite);
+        if (copy_progress_) copy_progress_(size);
       }
     }
   }
@@ -474,6 +493,8 @@ class Win32FileSystem : public FileSystem {
     }
     if (!RemoveDirectoryW(Wide(path).c_str())) FailLast(path, kErrPathNotFound);
   }
+
+  std::function<void(uint64_t)> copy_progress_;
 };
 
 }  // namespace

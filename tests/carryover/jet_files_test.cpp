@@ -58,7 +58,7 @@ class CarryOverFiles : public ::testing::Test {
   void Run(const std::string& version = "3.5") {
     auto profiles = NewPlatformProfileStore(d_.fs());
     DaoDatabaseCarryOver carry(*profiles, [this] { return NewJetCarryOverEngine(d_.fs()); });
-    carry.traspasaBaseDatos(d_.drive(), version);
+    carry.traspasaBaseDatos(d_.drive(), version, NoObserver());
   }
 
   // Runs and returns the error; fails the test when there is none.

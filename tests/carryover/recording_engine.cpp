@@ -85,13 +85,14 @@ class FakeDb : public CarryOverDatabase {
                                            std::vector<std::string>{"elemento", column});
   }
 
-  void Execute(const std::string& sql) override {
+  StatementCounts Execute(const std::string& sql, const RowProgress&) override {
     engine_.calls.push_back("Execute " + path_ + ": " + sql);
     for (const std::string& t : data().missing_tables) {
       if (sql.find("INTO " + t + " ") != std::string::npos ||
           sql.find("FROM " + t, sql.size() - t.size() - 5) != std::string::npos)
         throw Error(3078, "table '" + t + "' not found, in \"" + sql + "\"");
     }
+    return {};
   }
   void RefreshTableDefs() override { engine_.calls.push_back("TableDefs.Refresh " + path_); }
   int16_t TableDefCount() override {

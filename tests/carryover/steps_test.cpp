@@ -58,7 +58,7 @@ class CarryOverSteps : public ::testing::Test {
   }
   test::FakeDatabase& installed() { return engine_->databases[kInstalled]; }
   test::FakeDatabase& staged() { return engine_->databases[kStaged]; }
-  void Run(const std::string& version = "2.0") { carry_->traspasaBaseDatos("c:", version); }
+  void Run(const std::string& version = "2.0") { carry_->traspasaBaseDatos("c:", version, NoObserver()); }
   std::vector<std::string> Statements() const { return engine_->Statements(); }
   std::vector<std::string> Copies() const {
     std::vector<std::string> out;

@@ -5,11 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <tuple>
 
 #ifndef _WIN32
 #include <sys/wait.h>
 #endif
 
+#include "db/dao/dao.h"
+#include "engine/database_carry_over_values.h"
+#include "engine/staging_room.h"
 #include "run_fixture.h"
 #include "tests/support/carry_over_databases.h"
 #include "tests/support/temp_drive.h"
@@ -37,6 +44,37 @@ std::string Arg(const std::string& text) {
 std::string Lines(std::string text) {
   for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
   return text;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The configuracion rows of a database: elemento -> valor_s and valor as the
+// carry-over writes them into statements.
+std::map<std::string, std::pair<std::string, std::string>> Configuration(FileSystem& fs,
+                                                                         const std::string& path) {
+  dao::DBEngine engine(fs);
+  auto db = engine.OpenDatabase(path);
+  auto rows = db->OpenRecordset("SELECT * FROM configuracion");
+  std::map<std::string, std::pair<std::string, std::string>> out;
+  for (; !rows->Eof(); rows->MoveNext())
+    out[TextForm(rows->Fields().Item("elemento").Value())] = {
+        TextForm(rows->Fields().Item("valor_s").Value()),
+        TextForm(rows->Fields().Item("valor").Value())};
+  return out;
+}
+
+int64_t RowCount(FileSystem& fs, const std::string& path, const std::string& table) {
+  dao::DBEngine engine(fs);
+  auto db = engine.OpenDatabase(path);
+  auto rows = db->OpenRecordset("SELECT * FROM " + table);
+  int64_t n = 0;
+  for (; !rows->Eof(); rows->MoveNext()) ++n;
+  return n;
 }
 
 class Cli : public RunTest {
@@ -70,22 +108,27 @@ class Cli : public RunTest {
 
   // The sample with real Jet databases in place of the stand-in files, since
   // the CLI carries the installed database into the package's.
-  void MakeSample(const std::string& installed, const std::string& packaged) {
+  // A bar's installation after years of use: many listed settings, skins
+  // and photos.
+  void UseRealisticOptions() {
+    options.sections = 12;
+    options.keys_per_section = 25;
+    options.skin_files = 40;
+    options.photo_files = 60;
+    options.media_bytes = 4096;
+    options.minimo = "1.10.0.0";
+  }
+  void MakeSample(const std::string& installed, const std::string& packaged, int64_t songs = 20) {
     RunTest::MakeSample(installed, packaged);
     fs().DeleteFile(Installed("\\datos.mdb"), true);
-    WriteCarryOverDatabase(fs(), Installed("\\datos.mdb"), InstalledContent(20));
+    WriteCarryOverDatabase(fs(), Installed("\\datos.mdb"), InstalledContent(songs));
     fs().DeleteFile(origin + "\\zentaroDeck_NEW\\datos.new", true);
     WriteCarryOverDatabase(fs(), origin + "\\zentaroDeck_NEW\\datos.new", PackageContent());
   }
 };
 
 TEST_F(Cli, RealisticUpdateCarriesEveryListedSettingKeyByKey) {
-  options.sections = 12;
-  options.keys_per_section = 25;
-  options.skin_files = 40;
-  options.photo_files = 60;
-  options.media_bytes = 4096;
-  options.minimo = "1.10.0.0";
+  UseRealisticOptions();
   MakeSample("2.0.0.0", "3.0.0.0");
   Snapshot skins = TakeSnapshot(fs(), Installed("\\skins"));
   Snapshot photos = TakeSnapshot(fs(), Installed("\\fotos"));
@@ -139,6 +182,19 @@ TEST_F(Cli, FailuresReportOnStderrWithStatusOne) {
   r = RunCli("--help");
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("--drive X:"), std::string::npos);
+
+  // A package larger than the drive's free room (a sparse file): refused
+  // before anything is touched, naming the room needed and free.
+  const std::optional<uint64_t> free = fs().FreeSpace(drive);
+  ASSERT_TRUE(free.has_value());
+  fs().CreateRandomAccess(origin + "\\zentaroDeck_NEW\\grande.bin")->Truncate(*free + (1 << 20));
+  Snapshot before = TakeSnapshot(fs(), drive + "\\");
+  r = RunCli(Standard());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Error 61: Disk full: the package " + origin + "\\zentaroDeck_NEW needs "),
+            std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" free"), std::string::npos) << r.err;
+  EXPECT_EQ(TakeSnapshot(fs(), drive + "\\"), before);
 }
 
 TEST_F(Cli, RefusalsEndWithStatusTwo) {
@@ -179,6 +235,187 @@ TEST_F(Cli, WithoutOriginThePackageIsTheOneBesideTheProgram) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "Fin De La actualización\n");
   EXPECT_EQ(fs().GetFileVersion(Installed("\\zentaroDeck.exe")), "3.0.0.0");
+}
+
+// The plan of a dry run against what the real run then does on the same
+// drives: the rows of every table copy and those refused, the configuracion
+// values and settings that change, the copies and the room the run takes,
+// all read back from the disk after the real run. The dry run itself
+// leaves every drive as it was.
+TEST_F(Cli, DryRunPlansWhatTheRealRunThenDoes) {
+  UseRealisticOptions();
+  MakeSample("2.0.0.0", "3.0.0.0", 1500);
+  // Left by an earlier run that failed half-way, and by an older updater.
+  PutText(fs(), Staged("\\resto.txt"), "de una actualización fallida\n");
+  PutText(fs(), drive + "\\SOPORTE\\zentaroDeck\\nota.txt", "copia sin versión\n");
+  const uint64_t unversioned = MeasurePath(fs(), drive + "\\SOPORTE\\zentaroDeck").bytes;
+  const std::string installed_db = Installed("\\datos.mdb");
+  const std::string package = origin + "\\zentaroDeck_NEW";
+  Snapshot target_before = TakeSnapshot(fs(), drive + "\\");
+  Snapshot disc_before = TakeSnapshot(fs(), origin);
+
+  CliResult plan = RunCli(Standard() + " --dry-run");
+  ASSERT_EQ(plan.status, 0) << plan.out << plan.err;
+  EXPECT_EQ(TakeSnapshot(fs(), drive + "\\"), target_before);
+  EXPECT_EQ(TakeSnapshot(fs(), origin), disc_before);
+
+  const uint64_t bytes_before = MeasurePath(fs(), drive + "\\").bytes;
+  const uint64_t manifests = MeasurePath(fs(), package + "\\actualizador.ini").bytes +
+                             MeasurePath(fs(), package + "\\update_ss.ini").bytes;
+  const auto package_settings = Configuration(fs(), package + "\\datos.new");
+  std::map<std::string, int64_t> installed_rows, package_rows;
+  const std::vector<std::string> tables = {"informacion_cd", "canciones", "generos",
+                                           "genero_album",   "publicidad", "dinero"};
+  for (const std::string& t : tables) {
+    installed_rows[t] = RowCount(fs(), installed_db, t);
+    package_rows[t] = RowCount(fs(), package + "\\datos.new", t);
+  }
+
+  CliResult real = RunCli(Standard());
+  ASSERT_EQ(real.status, 0) << real.err;
+  const std::string promoted = Installed("\\datos.mdb");
+  const std::string backup = drive + "\\SOPORTE\\zentaroDeck_2.0.0.0";
+  const auto promoted_settings = Configuration(fs(), promoted);
+
+  const std::regex table_line(
+      R"(  (\w+): (\d+) filas?, se añadirían (\d+), rechazadas (\d+) \(clave duplicada (\d+),.*)");
+  const std::regex value_line(R"(  ([^\[].*)\.(valor_s|valor): '(.*)' -> '(.*)')");
+  const std::regex settings_file(R"(Ajustes que se traspasarían a (.+):)");
+  const std::regex setting_line(R"(  \[(.+)\] (\S+): '(.*)' -> '(.*)')");
+  const std::regex copy_line(
+      R"(  (carpeta|archivo) (\S+) -> (\S+): (?:(\d+) archivos?, )?.*?(\d+) bytes\)?)");
+  const std::regex room_line(R"(Espacio en \S+: harían falta (?:[^(]*\()?(\d+) bytes.*)");
+  std::map<std::string, bool> tables_seen;
+  std::map<std::pair<std::string, std::string>, std::string> changed;  // element, column
+  std::string file;
+  int settings = 0, copies = 0;
+  bool room_seen = false;
+  std::smatch m;
+  for (const std::string& line : SplitLines(plan.out)) {
+    if (std::regex_match(line, m, table_line)) {
+      const std::string t = m[1];
+      tables_seen[t] = true;
+      EXPECT_EQ(std::stoll(m[2]), installed_rows[t]) << line;
+      EXPECT_EQ(std::stoll(m[3]), RowCount(fs(), promoted, t) - package_rows[t]) << line;
+      EXPECT_EQ(std::stoll(m[4]), std::stoll(m[2]) - std::stoll(m[3])) << line;
+      EXPECT_EQ(m[5], m[4]) << line;  // the sample's only refusals are duplicate keys
+    } else if (std::regex_match(line, m, value_line)) {
+      const auto& before = package_settings.at(m[1]);
+      EXPECT_EQ(m[2] == "valor_s" ? before.first : before.second, m[3].str()) << line;
+      changed[{m[1], m[2]}] = m[4];
+    } else if (std::regex_match(line, m, settings_file)) {
+      file = m[1];
+    } else if (std::regex_match(line, m, setting_line)) {
+      ++settings;
+      const std::string staged = drive + "\\zentaroDeck_NEW";
+      ASSERT_EQ(file.rfind(staged, 0), 0u) << file;
+      const std::string rest = file.substr(staged.size());
+      EXPECT_EQ(profiles().Read(m[1], m[2], package + rest), m[3].str()) << line;
+      EXPECT_EQ(profiles().Read(m[1], m[2], Installed(rest)), m[4].str()) << line;
+    } else if (std::regex_match(line, m, copy_line)) {
+      ++copies;
+      // Sources inside the old installation are in the backup now.
+      std::string source = m[2];
+      if (source.rfind(Installed("\\"), 0) == 0)
+        source = backup + source.substr(Installed("").size());
+      const PathSize size = MeasurePath(fs(), source);
+      if (m[4].matched) EXPECT_EQ(std::stoull(m[4]), size.files) << line;
+      EXPECT_EQ(std::stoull(m[5]), size.bytes) << line;
+    } else if (std::regex_match(line, m, room_line)) {
+      room_seen = true;
+      // The most the drive held: all it holds now, and what the swap
+      // removed after the staged copy was complete (the unversioned backup,
+      // the two manifests).
+      EXPECT_EQ(std::stoull(m[1]),
+                MeasurePath(fs(), drive + "\\").bytes - bytes_before + unversioned + manifests)
+          << line;
+    }
+  }
+  for (const std::string& t : tables) EXPECT_TRUE(tables_seen[t]) << t;
+  // Every value the real run changed, and only those, with its new value.
+  for (const auto& [element, now] : promoted_settings) {
+    const auto was = package_settings.at(element);
+    for (const auto& [column, before, after] : {std::tuple{"valor_s", was.first, now.first},
+                                                std::tuple{"valor", was.second, now.second}}) {
+      auto planned = changed.find({element, column});
+      if (before == after) EXPECT_TRUE(planned == changed.end()) << element << "." << column;
+      else if (planned == changed.end())
+        ADD_FAILURE() << element << "." << column << " not planned";
+      else EXPECT_EQ(planned->second, after) << element << "." << column;
+    }
+  }
+  EXPECT_EQ(settings, options.sections * options.keys_per_section + 2);
+  EXPECT_EQ(copies, 4);  // the package, two folders, one file
+  EXPECT_TRUE(room_seen) << plan.out;
+}
+
+// A run that fails half-way: its log, appended to what the file held,
+// tells each step up to the failure with what it did, and where it stopped;
+// a dry run beforehand foresees the same failure.
+TEST_F(Cli, LogOfAFailedRunShowsWhereItStopped) {
+  MakeSample("2.0.0.0", "3.0.0.0");
+  // The licence goes into a folder the package lacks: the file copies fail.
+  std::string manifest = SampleManifest(options);
+  manifest.replace(manifest.find("archivo_dest_1=\\zentaroDeck_NEW\\licencia.txt"),
+                   std::string("archivo_dest_1=\\zentaroDeck_NEW\\licencia.txt").size(),
+                   "archivo_dest_1=\\zentaroDeck_NEW\\textos\\licencia.txt");
+  fs().DeleteFile(origin + "\\zentaroDeck_NEW\\actualizador.ini", true);
+  PutText(fs(), origin + "\\zentaroDeck_NEW\\actualizador.ini", manifest);
+  PutText(fs(), drives_.drive(2) + "\\run.log", "una ejecucion anterior\n");
+#ifdef _WIN32
+  const std::string log_path = drives_.drive(2) + "\\run.log";
+#else
+  const std::string log_path = drives_.ShellRoot(2) + "/run.log";
+#endif
+
+  // The dry run foresees the failure, with the same report, and makes nothing.
+  CliResult dry = RunCli(Standard() + " --dry-run");
+  EXPECT_EQ(dry.status, 1);
+  EXPECT_FALSE(fs().FolderExists(Staged("")));
+  CliResult r = RunCli(Standard() + " --log " + Arg(log_path));
+  ASSERT_EQ(r.status, 1);
+  EXPECT_EQ(dry.err, r.err);
+  EXPECT_NE(dry.out.find("Resultado: la actualización fallaría en la etapa «copias de archivos»: " +
+                         r.err.substr(0, r.err.size() - 1)),
+            std::string::npos)
+      << dry.out;
+  std::vector<std::string> log = SplitLines(Lines(Text(drives_.drive(2) + "\\run.log")));
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[0], "una ejecucion anterior");
+
+  const std::regex stamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} +\d+\.\d{3} s  (.*))");
+  std::vector<std::string> steps;
+  std::smatch m;
+  for (size_t i = 1; i < log.size(); ++i) {
+    ASSERT_TRUE(std::regex_match(log[i], m, stamp)) << log[i];
+    steps.push_back(m[1]);
+  }
+  auto has = [&](const std::string& text) {
+    for (const std::string& step : steps)
+      if (step.find(text) != std::string::npos) return true;
+    return false;
+  };
+  EXPECT_TRUE(has("versiones: instalada 2.0.0.0, paquete 3.0.0.0, mínima '': se actualiza"));
+  // The song copy's counts, against the rows the staged database got.
+  const std::string staged_db = Staged("\\datos.new");
+  const int64_t added = RowCount(fs(), staged_db, "canciones") - PackageContent().songs;
+  EXPECT_TRUE(has("Insert INTO canciones IN '" + staged_db + "' SELECT * FROM canciones: " +
+                  std::to_string(added) + " filas añadidas, " + std::to_string(20 - added) +
+                  " rechazadas (clave duplicada " + std::to_string(20 - added)))
+      << Text(drives_.drive(2) + "\\run.log");
+  EXPECT_TRUE(has("(idioma.valor_s: 'inglés' -> 'español')"));
+  EXPECT_TRUE(has("ajuste [" + SampleSection(1) + "] " + SampleKey(1) + " en " +
+                  Staged("\\configuracion.ini") + ": '" + PackagedValue(1, 1) + "' -> '" +
+                  InstalledValue(1, 1) + "'"));
+  EXPECT_TRUE(has("copia de carpeta " + Installed("\\fotos") + " -> " + Staged("\\fotos") +
+                  ": 2 archivos, 128 bytes"));
+  // It stopped at the file copy, with the report naming the destination,
+  // and went no further.
+  const std::string& last = steps.back();
+  EXPECT_EQ(last.rfind("ERROR en la etapa «copias de archivos»", 0), 0u) << last;
+  EXPECT_NE(last.find("Error 76"), std::string::npos) << last;
+  EXPECT_NE(last.find("textos\\licencia.txt"), std::string::npos) << last;
+  EXPECT_FALSE(has("mover")) << "the swap never began";
 }
 
 #ifndef _WIN32

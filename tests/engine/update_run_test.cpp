@@ -98,7 +98,8 @@ TEST_F(UpdateRun, DatabaseStageRunsFirstWithDriveAndCurrentVersion) {
   struct Recorder : DatabaseCarryOver {
     RunTest* test;
     std::vector<std::string> calls;
-    void traspasaBaseDatos(const std::string& drive, const std::string& version) override {
+    void traspasaBaseDatos(const std::string& drive, const std::string& version,
+                           RunObserver&) override {
       calls.push_back(drive + " " + version);
       FileSystem& fs = test->drives_.fs();
       EXPECT_EQ(fs.GetAttributes(drive + "\\zentaroDeck_NEW\\datos.new") & kAttrReadOnly, 0u);

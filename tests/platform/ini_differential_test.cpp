@@ -1,4 +1,5 @@
-// The posix profile code against the real kernel32 profile functions: a few
+// Our own profile code (the posix build's profile functions, and those of a
+// dry run on Windows) against the real kernel32 profile functions: a few
 // hundred profile files, hand-picked and generated, each read and written
 // through both; the values read, the write results and the files' final
 // bytes must be the same. kernel32 answers through ini_oracle.exe under

@@ -1,8 +1,9 @@
 // What actualizador-cli needs from the operating system, one file per
-// platform: its arguments as UTF-8, its own folder, and a console that shows
-// UTF-8.
+// platform: its arguments as UTF-8, its own folder, a console that shows
+// UTF-8, and its log file.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,14 @@ std::string ExecutableFolder();
 
 // Makes the console show the UTF-8 the program writes.
 void PrepareConsole();
+
+// Whether standard error is a terminal (a console on Windows) rather than a
+// file or a pipe.
+bool StandardErrorIsTerminal();
+
+// Opens the file (a path of this machine, UTF-8) for appending text, making
+// it when missing; null when it cannot be opened.
+std::FILE* OpenForAppending(const std::string& path);
 
 // On posix, a native origin folder ("/media/disco") is renamed as a path on
 // the drive of the prefix that holds it ("e:\" or "z:\media\disco"), the

@@ -36,6 +36,10 @@ std::string ExecutableFolder() {
 
 void PrepareConsole() {}
 
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+std::FILE* OpenForAppending(const std::string& path) { return std::fopen(path.c_str(), "a"); }
+
 std::string OriginAsDrivePath(const std::string& origin, const std::string& drive,
                               const std::string& prefix) {
   if (origin.empty() || origin[0] != '/') return origin;

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "platform/win32/win32_errors.h"
 #include "ui/cli/cli_host.h"
 
 namespace act {
@@ -46,6 +47,16 @@ void PrepareConsole() {
   // The program writes UTF-8 bytes; a console must be told to show them so.
   // Redirected output receives the bytes unchanged.
   SetConsoleOutputCP(CP_UTF8);
+}
+
+bool StandardErrorIsTerminal() {
+  DWORD mode;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+std::FILE* OpenForAppending(const std::string& path) {
+  // Text mode: lines end in CRLF, as Windows tools expect.
+  return _wfopen(Wide(path).c_str(), L"a");
 }
 
 std::string OriginAsDrivePath(const std::string& origin, const std::string&,

@@ -19,6 +19,10 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
       options.drive = value();
     } else if (arg == "--origin") {
       options.origin = value();
+    } else if (arg == "--dry-run") {
+      options.dry_run = true;
+    } else if (arg == "--log") {
+      options.log = value();
     } else if (arg == "--prefix") {
 #ifdef _WIN32
       throw Error(kErrInvalidProcedureCall, "--prefix only exists on posix");
@@ -35,6 +39,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
 const char* CliUsage() {
   return
       "Uso: actualizador-cli [--drive X:] [--origin CARPETA] [--prefix CARPETA]\n"
+      "                      [--dry-run] [--log ARCHIVO]\n"
       "\n"
       "Actualiza zentaroDeck en la unidad indicada, sin ventana, con el paquete\n"
       "zentaroDeck_NEW que hay junto al actualizador. Hace los mismos pasos que el\n"
@@ -52,14 +57,30 @@ const char* CliUsage() {
       "  --prefix CARPETA   solo posix: prefijo al estilo de Wine cuyas unidades\n"
       "                     (dosdevices/x:) se actualizan; por omisión $WINEPREFIX\n"
       "                     o ~/.wine.\n"
+      "  --dry-run          simulación: lee todo lo que leería la actualización y no\n"
+      "                     escribe nada en ninguna unidad; muestra el plan: versiones,\n"
+      "                     filas de cada tabla y las que se rechazarían, valores y\n"
+      "                     ajustes que cambiarían, copias con su tamaño y el espacio\n"
+      "                     necesario frente al libre. Necesita tanta memoria como\n"
+      "                     ocupará la nueva datos.mdb (unos 1,5 MB por cada diez\n"
+      "                     mil canciones).\n"
+      "  --log ARCHIVO      añade al archivo una línea por paso, con la hora y lo que\n"
+      "                     tardó: versiones, sentencias con las filas añadidas y\n"
+      "                     rechazadas, ajustes, copias con sus bytes, cada movimiento\n"
+      "                     del cambio de instalación y el final o el error.\n"
       "  --help             muestra esta ayuda.\n"
       "\n"
       "Cada mensaje que la ventana mostraría en un cuadro sale en una línea de la\n"
       "salida estándar, en UTF-8. Un fallo escribe en la salida de errores el\n"
-      "número y el texto del error con el archivo implicado.\n"
+      "número y el texto del error con el archivo implicado. Si la unidad tiene\n"
+      "menos espacio libre que el que ocupa el paquete, no se toca nada y sale el\n"
+      "error 61 con el espacio necesario y el libre. Si la salida de errores es un\n"
+      "terminal, los pasos largos muestran su avance en una línea.\n"
       "\n"
       "Estado de salida: 0 actualización terminada; 2 rechazada (versiones, o el\n"
-      "paquete es la propia carpeta de trabajo); 1 fallo o argumentos incorrectos.\n";
+      "paquete es la propia carpeta de trabajo); 1 fallo o argumentos incorrectos.\n"
+      "Con --dry-run: 0 la actualización se haría, 2 sería rechazada, 1 fallaría\n"
+      "(o algo no se pudo leer).\n";
 }
 
 }  // namespace act

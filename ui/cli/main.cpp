@@ -3,19 +3,32 @@
 // report on stderr. Exit status: 0 completed, 2 refused, 1 failed.
 // Output is UTF-8 everywhere; on Windows the streams stay in text mode, so
 // lines end in CRLF there as Windows tools expect.
+//
+// Beside the run itself: --dry-run runs the very same steps over an overlay
+// of the drives and prints the plan; --log appends one line per step to a
+// file; a terminal on stderr shows the long steps' progress. They only
+// watch: the run makes the same steps in the same order either way.
 #include <cstdio>
 #include <exception>
 #include <string>
 
 #include "engine/database_carry_over_dao.h"
 #include "engine/database_carry_over_jet.h"
+#include "engine/run_paths.h"
+#include "engine/staging_room.h"
 #include "engine/update_run.h"
 #include "platform/error.h"
+#include "platform/file_profile_store.h"
 #include "platform/file_system.h"
+#include "platform/overlay/overlay_file_system.h"
 #include "platform/profile_store.h"
 #include "platform/shell/shell.h"
 #include "ui/cli/cli_host.h"
 #include "ui/cli/cli_options.h"
+#include "ui/cli/dry_run_plan.h"
+#include "ui/cli/run_log.h"
+#include "ui/cli/run_observers.h"
+#include "ui/cli/terminal_progress.h"
 #include "ui/discovery/drive_discovery.h"
 #include "ui/discovery/drive_names.h"
 
@@ -32,6 +45,18 @@ class ConsoleBoxes : public MessageBoxes {
     std::fflush(stdout);
   }
 };
+
+// A dry run shows no box: its plan tells what the run would have shown.
+class UnshownBoxes : public MessageBoxes {
+ public:
+  void Show(const std::string&, int, const std::string&) override {}
+};
+
+std::string Report(const std::exception& e) {
+  if (auto* error = dynamic_cast<const Error*>(&e))
+    return "Error " + std::to_string(error->number()) + ": " + error->what();
+  return std::string("Error: ") + e.what();
+}
 
 void ReportError(const std::string& report) {
   std::fwrite(report.data(), 1, report.size(), stderr);
@@ -60,20 +85,120 @@ std::string ChooseDrive(const CliOptions& options, MessageBoxes& boxes) {
   return chosen.text;
 }
 
-int Run(const CliOptions& options) {
-  ConsoleBoxes boxes;
+// Why a dry run that went through would still fail for room on the target
+// drive: the real run's own refusal, or a drive that cannot hold what the
+// run makes at its fullest. Empty when it fits.
+std::string ShortOfRoom(const std::optional<StagingRoom>& room, bool completed,
+                        uint64_t needed) {
+  if (!room) return "";
+  try {
+    RefuseIfTooSmall(*room);
+    // needed already counts the leftover staging folder the run removes.
+    if (completed && room->free_bytes && needed > *room->free_bytes)
+      throw Error(kErrDiskFull, "the update needs " + ByteCount(needed) + " on " + room->drive +
+                                    " at its fullest, which has " + ByteCount(*room->free_bytes) +
+                                    " free");
+  } catch (const Error& e) {
+    return Report(e);
+  }
+  return "";
+}
+
+RunInputs ChooseInputs(const CliOptions& options, MessageBoxes& boxes) {
   RunInputs inputs;
   inputs.drive_text = ChooseDrive(options, boxes);
   std::string origin = options.origin.empty() ? ExecutableFolder() : options.origin;
   inputs.updater_folder = OriginAsDrivePath(origin, inputs.drive_text, options.prefix);
+  return inputs;
+}
 
-  std::unique_ptr<FileSystem> fs = NewPlatformFileSystem(options.prefix);
-  std::unique_ptr<ProfileStore> profiles = NewPlatformProfileStore(*fs);
-  // One run per process here, so the database engine, made on first use
-  // over this run's file-system service, lives as long as the process.
-  DaoDatabaseCarryOver database(*profiles, [&fs] { return NewJetCarryOverEngine(*fs); });
-  RunServices services{*fs, *profiles, boxes, &database};
-  return RunUpdate(inputs, services) == RunOutcome::kCompleted ? kExitCompleted : kExitRefused;
+// The end of a dry run that went through: the plan, and the status the real
+// run would end with.
+int FinishDryRun(DryRunPlan& plan, OverlayFileSystem& overlay, const RunInputs& inputs,
+                 const std::optional<StagingRoom>& room, RunOutcome outcome, RunLog* log) {
+  DryRunPlan::Ending ending;
+  ending.room = room;
+  ending.needed = overlay.PeakGrowth(TargetDrive(inputs.drive_text));
+  ending.memory = overlay.PeakMemory();
+  ending.error = ShortOfRoom(room, outcome == RunOutcome::kCompleted, ending.needed);
+  ending.error_in_run = false;
+  plan.Print(stdout, inputs, ending);
+  std::fflush(stdout);
+  if (ending.error.empty())
+    return outcome == RunOutcome::kCompleted ? kExitCompleted : kExitRefused;
+  if (log) log->Failed(ending.error);
+  ReportError(ending.error);
+  return kExitFailed;
+}
+
+int Run(const CliOptions& options) {
+  std::unique_ptr<FileSystem> disk = NewPlatformFileSystem(options.prefix);
+  // A dry run hands the run an overlay of the drives: the same steps read
+  // the same files, and every change stays in memory. kernel32's profile
+  // functions reach only real files, so the overlay's profile files go
+  // through our own (those of the posix build) on Windows too.
+  std::unique_ptr<OverlayFileSystem> overlay;
+  if (options.dry_run) overlay = std::make_unique<OverlayFileSystem>(*disk);
+  FileSystem& fs = overlay ? static_cast<FileSystem&>(*overlay) : *disk;
+  std::unique_ptr<ProfileStore> profiles =
+      overlay ? NewFileProfileStore(fs) : NewPlatformProfileStore(fs);
+
+  RunObservers watchers;
+  std::unique_ptr<RunLog> log;
+  if (!options.log.empty()) {
+    std::FILE* file = OpenForAppending(options.log);
+    if (!file) throw Error(kErrPathFileAccess, "cannot open the log " + options.log);
+    log = std::make_unique<RunLog>(file, fs);
+    watchers.Add(*log);
+    log->Began(options.dry_run);
+  }
+  std::unique_ptr<DryRunPlan> plan;
+  if (overlay) {
+    plan = std::make_unique<DryRunPlan>(fs);
+    watchers.Add(*plan);
+  }
+  std::unique_ptr<TerminalProgress> progress;
+  ConsoleBoxes console;
+  RunInputs inputs;
+  std::optional<StagingRoom> room;
+  try {
+    inputs = ChooseInputs(options, console);
+    if (log) log->Inputs(inputs);
+    room = MeasureStagingRoom(fs, inputs);
+    if (room && log) log->Room(*room);
+    // A real run refuses before it touches anything; a dry run goes on to
+    // say what else it would do.
+    if (room && !overlay) RefuseIfTooSmall(*room);
+    if (StandardErrorIsTerminal()) {
+      progress = std::make_unique<TerminalProgress>(stderr, room ? room->package_bytes : 0);
+      watchers.Add(*progress);
+      disk->SetCopyProgress([&progress](uint64_t bytes) { progress->FileCopied(bytes); });
+    }
+
+    UnshownBoxes unshown;
+    // One run per process here, so the database engine, made on first use
+    // over this run's file-system service, lives as long as the run.
+    DaoDatabaseCarryOver database(*profiles, [&fs] { return NewJetCarryOverEngine(fs); });
+    RunServices services{fs, *profiles, overlay ? static_cast<MessageBoxes&>(unshown) : console,
+                         &database, watchers.IfAny()};
+    const RunOutcome outcome = RunUpdate(inputs, services);
+    if (progress) progress->Clear();
+    if (overlay) return FinishDryRun(*plan, *overlay, inputs, room, outcome, log.get());
+    return outcome == RunOutcome::kCompleted ? kExitCompleted : kExitRefused;
+  } catch (const std::exception& e) {
+    if (progress) progress->Clear();
+    const std::string report = Report(e);
+    if (log) log->Failed(report);
+    if (plan && !inputs.drive_text.empty()) {
+      DryRunPlan::Ending ending;
+      ending.room = room;
+      ending.memory = overlay->PeakMemory();
+      ending.error = report;
+      plan->Print(stdout, inputs, ending);
+      std::fflush(stdout);
+    }
+    throw;
+  }
 }
 
 }  // namespace
@@ -89,10 +214,8 @@ int main(int argc, char** argv) {
       return kExitCompleted;
     }
     return Run(options);
-  } catch (const Error& e) {
-    ReportError("Error " + std::to_string(e.number()) + ": " + e.what());
   } catch (const std::exception& e) {
-    ReportError(std::string("Error: ") + e.what());
+    ReportError(Report(e));
   }
   return kExitFailed;
 }

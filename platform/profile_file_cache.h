@@ -1,6 +1,6 @@
-// The profile files the posix profile functions work on, kept parsed between
-// calls, each with the bytes it was parsed from (or last saved as) and the
-// file's stamp at that time.
+// The profile files our own profile functions (file_profile_store.h) work
+// on, kept parsed between calls, each with the bytes it was parsed from (or
+// last saved as) and the file's stamp at that time.
 //
 // Reading: re-reading and re-parsing the whole file on every call made the
 // settings carry-over cost keys times file size. Like Wine's kernel32, we

@@ -1,4 +1,4 @@
-#include "platform/posix/profile_file_cache.h"
+#include "platform/profile_file_cache.h"
 
 #include <optional>
 

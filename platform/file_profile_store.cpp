@@ -1,4 +1,4 @@
-// The profile functions on a posix host: IniFile applies kernel32's rules,
+// The profile functions in our own code: IniFile applies kernel32's rules,
 // the file-system service reaches the file (so that a test can wrap it),
 // and the texts cross between UTF-8 and Windows-1252 as the ANSI functions
 // make them cross. Parsed files are kept between calls, checked against the
@@ -7,9 +7,10 @@
 // file's size.
 #include "platform/cp1252.h"
 #include "platform/error.h"
+#include "platform/file_profile_store.h"
 #include "platform/file_system.h"
 #include "platform/ini_file.h"
-#include "platform/posix/profile_file_cache.h"
+#include "platform/profile_file_cache.h"
 #include "platform/profile_store.h"
 
 namespace act {
@@ -22,11 +23,11 @@ constexpr size_t kValueBufferSize = 255;
 // character it cannot hold arrives as '?'.
 std::u16string AsAnsiSees(const std::string& utf8) { return Cp1252ToUtf16(Utf8ToCp1252(utf8)); }
 
-class PosixProfileStore : public ProfileStore {
+class FileProfileStore : public ProfileStore {
  public:
-  explicit PosixProfileStore(FileSystem& fs) : fs_(fs), files_(fs) {}
+  explicit FileProfileStore(FileSystem& fs) : fs_(fs), files_(fs) {}
 
-  ~PosixProfileStore() override {
+  ~FileProfileStore() override {
     try {
       files_.Flush();
     } catch (...) {
@@ -80,8 +81,14 @@ class PosixProfileStore : public ProfileStore {
 
 }  // namespace
 
-std::unique_ptr<ProfileStore> NewPlatformProfileStore(FileSystem& fs) {
-  return std::make_unique<PosixProfileStore>(fs);
+std::unique_ptr<ProfileStore> NewFileProfileStore(FileSystem& fs) {
+  return std::make_unique<FileProfileStore>(fs);
 }
+
+#ifndef _WIN32
+std::unique_ptr<ProfileStore> NewPlatformProfileStore(FileSystem& fs) {
+  return NewFileProfileStore(fs);
+}
+#endif
 
 }  // namespace act

@@ -1,0 +1,58 @@
+#include "engine/staging_room.h"
+
+#include <cstdio>
+
+#include "engine/run_paths.h"
+#include "platform/error.h"
+
+namespace act {
+
+PathSize MeasurePath(FileSystem& fs, const std::string& path) {
+  PathSize size;
+  if (fs.FileExists(path)) return {1, fs.GetFileStamp(path).size};
+  if (!fs.FolderExists(path)) return size;
+  const std::string folder = path.back() == '\\' ? path : path + "\\";
+  for (const std::string& name : fs.ListFolder(path)) {
+    PathSize inner = MeasurePath(fs, folder + name);
+    size.files += inner.files;
+    size.bytes += inner.bytes;
+  }
+  return size;
+}
+
+std::optional<StagingRoom> MeasureStagingRoom(FileSystem& fs, const RunInputs& inputs) {
+  if (inputs.drive_text.find(':') == std::string::npos) return std::nullopt;
+  StagingRoom room;
+  room.drive = TargetDrive(inputs.drive_text);
+  room.package = inputs.updater_folder + "\\zentaroDeck_NEW";
+  if (PackageIsInStagingFolder(inputs.updater_folder, room.drive)) return std::nullopt;
+  if (!fs.FolderExists(room.package)) return std::nullopt;
+  room.package_bytes = MeasurePath(fs, room.package).bytes;
+  room.leftover_bytes = MeasurePath(fs, room.drive + "\\zentaroDeck_NEW").bytes;
+  room.free_bytes = fs.FreeSpace(room.drive + "\\");
+  return room;
+}
+
+void RefuseIfTooSmall(const StagingRoom& room) {
+  if (!room.CertainlyTooSmall()) return;
+  std::string free = ByteCount(*room.free_bytes) + " free";
+  if (room.leftover_bytes > 0)
+    free += " and " + ByteCount(room.leftover_bytes) +
+            " in the staging folder an earlier run left, which the run removes first";
+  throw Error(kErrDiskFull, "the package " + room.package + " needs " +
+                                ByteCount(room.package_bytes) + " on " + room.drive +
+                                ", which has " + free);
+}
+
+std::string ByteCount(uint64_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + " bytes";
+  const char* units[] = {"KB", "MB", "GB", "TB"};
+  double value = double(bytes) / 1024;
+  int unit = 0;
+  while (value >= 1024 && unit < 3) value /= 1024, ++unit;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+  return std::string(text) + " (" + std::to_string(bytes) + " bytes)";
+}
+
+}  // namespace act
