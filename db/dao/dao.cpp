@@ -5,13 +5,13 @@
 #include <variant>
 
 #include "db/errors.h"
+#include "db/exec/select_cursor.h"
 #include "db/exec/statement_executor.h"
 #include "db/jet/empty_database.h"
 #include "db/jet/database.h"
 #include "db/jet/index_key.h"
 #include "db/jet/text.h"
 #include "db/sql/parser.h"
-#include "db/sql/select_executor.h"
 
 namespace act::dao {
 
@@ -66,7 +66,7 @@ Field Fields::Item(int16_t position) const {
 
 // --- Recordset ----------------------------------------------------------
 
-Recordset::Recordset(std::shared_ptr<DatabaseState> state, std::unique_ptr<db::SelectCursor> cursor,
+Recordset::Recordset(std::shared_ptr<DatabaseState> state, std::unique_ptr<db::exec::SelectCursor> cursor,
                      std::string statement)
     : state_(std::move(state)), cursor_(std::move(cursor)), statement_(std::move(statement)) {
   Advance();
@@ -174,7 +174,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql_text) 
   if (!select) {
     throw JetFailure(db::kJetInvalidOperation, "OpenRecordset takes a SELECT: " + Quote(sql_text));
   }
-  auto cursor = std::make_unique<db::SelectCursor>(db, *select, sql_text);
+  auto cursor = std::make_unique<db::exec::SelectCursor>(db, *select, sql_text);
   return std::unique_ptr<Recordset>(new Recordset(state_, std::move(cursor), sql_text));
 }
 

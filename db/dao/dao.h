@@ -20,7 +20,7 @@
 namespace act::db::jet {
 class Database;
 }
-namespace act::db {
+namespace act::db::exec {
 class SelectCursor;
 }
 
@@ -82,14 +82,14 @@ class Recordset {
  private:
   friend class Database;
   friend class act::dao::Fields;
-  Recordset(std::shared_ptr<DatabaseState> state, std::unique_ptr<db::SelectCursor> cursor,
+  Recordset(std::shared_ptr<DatabaseState> state, std::unique_ptr<db::exec::SelectCursor> cursor,
             std::string statement);
   void CheckOpen() const;
   void CheckCurrent() const;
   void Advance();
 
   std::shared_ptr<DatabaseState> state_;
-  std::unique_ptr<db::SelectCursor> cursor_;
+  std::unique_ptr<db::exec::SelectCursor> cursor_;
   std::string statement_;
   bool eof_ = true;
   int32_t visited_ = 0;

@@ -12,6 +12,7 @@
 #include "db/exec/condition.h"
 #include "db/exec/literal_value.h"
 #include "db/exec/row_pipeline.h"
+#include "db/exec/select_cursor.h"
 #include "db/jet/index_creation.h"
 #include "db/jet/ddl.h"
 #include "db/jet/page_allocator.h"
@@ -113,24 +114,47 @@ std::optional<Value> Convert(const jet::ColumnDef& c, const Value& value) {
   return jet::ConvertForColumn(c, value);
 }
 
+// A source that only picks columns and filters rows is read straight from
+// its table, which lets text go over as stored; anything more (grouping,
+// DISTINCT, ORDER BY, TOP) goes through the SELECT cursor.
+bool NeedsCursor(const sql::SelectStatement& select) {
+  return select.distinct || select.top || !select.group_by.empty() || select.having ||
+         !select.order_by.empty() ||
+         std::any_of(select.columns.begin(), select.columns.end(), [](const sql::SelectItem& i) {
+           return i.expr.kind != sql::Expr::Kind::kColumn;
+         });
+}
+
 StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
                                 const sql::InsertSelectStatement& s, std::string_view statement) {
+  const std::string text(statement);
   auto source = TableOf(db, s.source.table, statement);
-  if (s.source.where) CheckConditionColumns(*s.source.where, *source, std::string(statement));
-  // The selected columns, in order.
+  std::unique_ptr<SelectCursor> cursor;
+  std::optional<Condition> where;
+  // The selected columns, in order (positions in the source's rows), and
+  // the names they are matched by.
   std::vector<int> selected;
-  if (s.source.columns.empty()) {
-    for (size_t i = 0; i < source->columns.size(); ++i) selected.push_back(int(i));
+  std::vector<std::string> names;
+  if (NeedsCursor(s.source)) {
+    cursor = std::make_unique<SelectCursor>(db, s.source, text);
+    names = cursor->names();
+    for (size_t k = 0; k < names.size(); ++k) selected.push_back(int(k));
   } else {
-    for (const std::string& name : s.source.columns) {
-      int i = ColumnIndex(*source, name);
+    if (s.source.where) where.emplace(*s.source.where, TableColumns(*source, text), text);
+    for (size_t i = 0; s.source.columns.empty() && i < source->columns.size(); ++i) {
+      selected.push_back(int(i));
+      names.push_back(source->columns[i].name);
+    }
+    for (const sql::SelectItem& item : s.source.columns) {
+      int i = ColumnIndex(*source, item.expr.column);
       if (i < 0) {
-        throw jet::WriteFailure(jet::kJetTooFewParameters, db.path() + ": '" + name +
+        throw jet::WriteFailure(jet::kJetTooFewParameters, db.path() + ": '" + item.expr.column +
                                                                "' is no column of '" +
                                                                s.source.table + "', in " +
                                                                Quoted(statement));
       }
       selected.push_back(i);
+      names.push_back(item.alias.empty() ? source->columns[i].name : item.alias);
     }
   }
   Destination dest = OpenDestination(fs, db, s.target_file, statement);
@@ -141,7 +165,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
     throw JetFailure(3346, "the column lists differ in length, in " + Quoted(statement));
   }
   for (size_t k = 0; k < selected.size(); ++k) {
-    const std::string& name = s.columns.empty() ? source->columns[selected[k]].name : s.columns[k];
+    const std::string& name = s.columns.empty() ? names[k] : s.columns[k];
     int i = ColumnIndex(*table, name);
     if (i < 0) {
       throw jet::WriteFailure(jet::kJetUnknownFieldName,
@@ -178,7 +202,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   std::vector<bool> stored_text(table->columns.size(), false);  // by destination column
   std::vector<bool> read_stored(source->columns.size(), false);  // by source column
   const bool text_as_stored = db.format().is_jet3() && dest.db->format().is_jet3() &&
-                              !s.source.where && !same_table;
+                              !s.source.where && !same_table && !cursor;
   for (size_t k = 0; k < selected.size() && text_as_stored; ++k) {
     if (selected_once[k] && source->columns[selected[k]].type == jet::kTypeText &&
         table->columns[target[k]].type == jet::kTypeText) {
@@ -188,7 +212,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   }
   // SELECT * into a table of the same design (the carry-over's copies):
   // a row whose values are all of their column's kind goes over whole.
-  bool same_design = untargeted.empty() && selected.size() == table->columns.size() &&
+  bool same_design = !cursor && untargeted.empty() && selected.size() == table->columns.size() &&
                      source->columns.size() == table->columns.size();
   for (size_t k = 0; k < selected.size() && same_design; ++k) {
     same_design = selected[k] == int(k) && target[k] == int(k);
@@ -212,13 +236,18 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   std::vector<std::vector<Value>> snapshot;
   size_t next_in_snapshot = 0;
   auto read_row = [&](std::vector<Value>& row) {
+    if (cursor) {
+      if (!cursor->Next()) return false;
+      row = cursor->values();
+      return true;
+    }
     row.resize(source->columns.size());
     while (scan.Next()) {
       for (size_t i = 0; i < source->columns.size(); ++i) {
         if (read_stored[i]) scan.ReadStoredText(i, row[i]);
         else scan.Read(i, row[i]);
       }
-      if (s.source.where && !RowMatches(*s.source.where, *source, row)) continue;
+      if (where && !where->Holds(row)) continue;
       return true;
     }
     return false;
@@ -230,7 +259,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   // from its own bytes alone, so the helper can decode them: the scan here
   // only finds each row, and holds its page for the helper.
   const bool read_on_helper =
-      !same_table && !s.source.where &&
+      !same_table && !s.source.where && !cursor &&
       std::none_of(source->columns.begin(), source->columns.end(),
                    [](const jet::ColumnDef& c) { return c.is_long_value(); });
   jet::RowDecoder helper_decoder(db.format(), *source);
@@ -380,7 +409,8 @@ StatementResult RunInsertValues(FileSystem& fs, jet::Database& db,
 StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
                           std::string_view statement) {
   auto table = TableOf(db, s.table, statement);
-  if (s.where) CheckConditionColumns(*s.where, *table, std::string(statement));
+  std::optional<Condition> where;
+  if (s.where) where.emplace(*s.where, TableColumns(*table, std::string(statement)), std::string(statement));
   std::vector<std::pair<int, Value>> changes;
   for (const sql::Assignment& a : s.assignments) {
     int i = ColumnIndex(*table, a.column);
@@ -406,7 +436,7 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
     std::vector<Value> row(table->columns.size());
     while (scan.Next()) {
       for (size_t i = 0; i < table->columns.size(); ++i) row[i] = scan.Get(i);
-      if (!s.where || RowMatches(*s.where, *table, row)) matches.emplace_back(scan.position(), row);
+      if (!where || where->Holds(row)) matches.emplace_back(scan.position(), row);
     }
   }
   db.pager().BeginDeferredWrites();

@@ -31,10 +31,20 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 // (bracket them to use them as names), so that "SELECT FROM t" is refused
 // instead of selecting a column named FROM.
 const char* const kReserved[] = {
-    "AND",   "BY",     "CONSTRAINT", "CREATE", "FALSE",  "FROM",  "IN",   "INDEX",
-    "INSERT", "INTO",  "IS",         "NOT",    "NULL",   "ON",    "OR",   "ORDER",
-    "PRIMARY", "SELECT", "SET",      "TABLE",  "TRUE",   "UNIQUE", "UPDATE", "VALUES",
-    "WHERE", "WITH",
+    "AND",    "AS",      "BETWEEN", "BY",     "CONSTRAINT", "CREATE", "DISTINCT", "FALSE",
+    "FROM",   "GROUP",   "HAVING",  "IN",     "INDEX",      "INSERT", "INTO",     "IS",
+    "LIKE",   "NOT",     "NULL",    "ON",     "OR",         "ORDER",  "PRIMARY",  "SELECT",
+    "SET",    "TABLE",   "TOP",     "TRUE",   "UNIQUE",     "UPDATE", "VALUES",   "WHERE",
+    "WITH",
+};
+
+// The aggregate functions a column of a SELECT may be.
+const struct {
+  const char* name;
+  Aggregate aggregate;
+} kAggregates[] = {
+    {"COUNT", Aggregate::kCount}, {"SUM", Aggregate::kSum}, {"AVG", Aggregate::kAvg},
+    {"MIN", Aggregate::kMin},     {"MAX", Aggregate::kMax},
 };
 
 bool IsReserved(std::string_view word) {
@@ -330,9 +340,25 @@ class Parser {
       return e;
     }
     bool negated = false;
-    if (IsKeyword(t, "NOT") && IsKeyword(Peek(1), "IN")) {
+    if (IsKeyword(t, "NOT") && (IsKeyword(Peek(1), "IN") || IsKeyword(Peek(1), "LIKE") ||
+                                IsKeyword(Peek(1), "BETWEEN"))) {
       Take();
       negated = true;
+    }
+    const bool like = IsKeyword(Peek(), "LIKE");
+    if (like || IsKeyword(Peek(), "BETWEEN")) {
+      Take();
+      Expr e;
+      e.kind = like ? Expr::Kind::kLike : Expr::Kind::kBetween;
+      e.position = left.position;
+      e.negated = negated;
+      e.operands.push_back(std::move(left));
+      e.operands.push_back(Operand());
+      if (e.kind == Expr::Kind::kBetween) {
+        ExpectKeyword("AND");
+        e.operands.push_back(Operand());
+      }
+      return e;
     }
     if (AcceptKeyword("IN")) {
       Expr e;
@@ -347,8 +373,8 @@ class Parser {
       ExpectSymbol(")");
       return e;
     }
-    Fail("expected =, <>, <, <=, >, >=, IN, NOT IN or IS after the operand, found " +
-         Describe(Peek()));
+    Fail("expected =, <>, <, <=, >, >=, [NOT] IN, [NOT] LIKE, [NOT] BETWEEN or IS after the "
+         "operand, found " + Describe(Peek()));
   }
 
   Expr LiteralExpr() {
@@ -361,10 +387,33 @@ class Parser {
 
   Expr Operand() {
     if (PeekLiteral()) return LiteralExpr();
+    return ColumnOrAggregate("a column name or a value");
+  }
+
+  // A column, or an aggregate function of one: COUNT(*), SUM(col), ...
+  Expr ColumnOrAggregate(const char* what) {
     Expr e;
-    e.kind = Expr::Kind::kColumn;
     e.position = Peek().position;
-    e.column = ExpectName("a column name or a value");
+    if (Peek().kind == Kind::kWord && IsSymbol(Peek(1), "(")) {
+      for (const auto& a : kAggregates) {
+        if (!IsKeyword(Peek(), a.name)) continue;
+        Take();
+        Take();
+        e.kind = Expr::Kind::kAggregate;
+        e.aggregate = a.aggregate;
+        if (a.aggregate != Aggregate::kCount || !AcceptSymbol("*")) {
+          Expr column;
+          column.kind = Expr::Kind::kColumn;
+          column.position = Peek().position;
+          column.column = ExpectName("a column name");
+          e.operands.push_back(std::move(column));
+        }
+        ExpectSymbol(")");
+        return e;
+      }
+    }
+    e.kind = Expr::Kind::kColumn;
+    e.column = ExpectName(what);
     return e;
   }
 
@@ -373,9 +422,14 @@ class Parser {
   SelectStatement SelectAfterKeyword() {
     clause_ = kErrSyntaxInSelect;
     SelectStatement s;
+    s.distinct = AcceptKeyword("DISTINCT");
+    if (AcceptKeyword("TOP")) s.top = RowCount();
     if (!AcceptSymbol("*")) {
       do {
-        s.columns.push_back(ExpectName("a column name or *"));
+        SelectItem item;
+        item.expr = ColumnOrAggregate("a column name or *");
+        if (AcceptKeyword("AS")) item.alias = ExpectName("a name after AS");
+        s.columns.push_back(std::move(item));
       } while (AcceptSymbol(","));
     }
     ExpectKeyword("FROM");
@@ -383,14 +437,25 @@ class Parser {
     s.table = ExpectName("a table name");
     if (AcceptKeyword("WHERE")) {
       s.where = Condition();
-      ExpectClauseEnd("ORDER BY");
+      ExpectClauseEnd({"GROUP", "HAVING", "ORDER"});
+    }
+    if (AcceptKeyword("GROUP")) {
+      clause_ = kErrSyntaxInGroupBy;
+      ExpectKeyword("BY");
+      do {
+        s.group_by.push_back(ExpectName("a column name"));
+      } while (AcceptSymbol(","));
+    }
+    if (AcceptKeyword("HAVING")) {
+      s.having = Condition();
+      ExpectClauseEnd({"ORDER"});
     }
     if (AcceptKeyword("ORDER")) {
       clause_ = kErrSyntaxInOrderBy;
       ExpectKeyword("BY");
       do {
         OrderTerm term;
-        term.column = ExpectName("a column name");
+        term.expr = ColumnOrAggregate("a column name");
         if (!AcceptKeyword("ASC")) term.descending = AcceptKeyword("DESC");
         s.order_by.push_back(std::move(term));
       } while (AcceptSymbol(","));
@@ -398,15 +463,32 @@ class Parser {
     return s;
   }
 
-  // After a WHERE condition only the next clause or the end may follow;
+  // The n of TOP n: a whole number from 1 to 2147483647.
+  std::int64_t RowCount() {
+    const Token& t = Peek();
+    if (t.kind == Kind::kNumber && t.text.size() <= 10 &&
+        t.text.find_first_not_of("0123456789") == std::string::npos) {
+      std::int64_t n = std::stoll(t.text);
+      if (n >= 1 && n <= std::numeric_limits<std::int32_t>::max()) {
+        Take();
+        return n;
+      }
+    }
+    Fail("expected a number of rows from 1 to 2147483647 after TOP, found " + Describe(t));
+  }
+
+  // After a condition only one of `next_clauses` or the end may follow;
   // anything else is a missing operator in the condition.
-  void ExpectClauseEnd(const char* next_clause) {
+  void ExpectClauseEnd(std::initializer_list<const char*> next_clauses) {
     const Token& t = Peek();
     if (t.kind == Kind::kEnd || IsSymbol(t, ";")) return;
-    if (next_clause && IsKeyword(t, "ORDER")) return;
+    std::string expected = "AND, OR";
+    for (const char* clause : next_clauses) {
+      if (IsKeyword(t, clause)) return;
+      expected += std::string(", ") + clause + (std::strcmp(clause, "HAVING") ? " BY" : "");
+    }
     FailAt(kErrSyntaxInQueryExpression, t,
-           std::string("missing operator: expected AND, OR") +
-               (next_clause ? ", ORDER BY" : "") + " or the end, found " + Describe(t));
+           "missing operator: expected " + expected + " or the end, found " + Describe(t));
   }
 
   // ---- UPDATE ----
@@ -425,7 +507,7 @@ class Parser {
     } while (AcceptSymbol(","));
     if (AcceptKeyword("WHERE")) {
       u.where = Condition();
-      ExpectClauseEnd(nullptr);
+      ExpectClauseEnd({});
     }
     return u;
   }

@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <limits>
 
+#include "db/exec/value_order.h"
 #include "db/jet/database.h"
 #include "db/jet/index_page.h"
 #include "db/sql/parser.h"
 #include "db/sql/printer.h"
 #include "db/sql/script.h"
 #include "tests/jetsql/tool_util.h"
-#include "tools/jetsql/query.h"
 
 namespace act::jetsql {
 namespace {
@@ -90,6 +90,7 @@ TEST(Tool, OrderBySortsTheWholeResult) {
 
 TEST(Tool, OrderRanksNullFirstAndTextWithoutCase) {
   using db::Value;
+  using db::exec::CompareForOrder;
   EXPECT_LT(CompareForOrder(Value::Null(), Value::Long(-5)), 0);
   EXPECT_EQ(CompareForOrder(Value::Null(), Value::Null()), 0);
   EXPECT_EQ(CompareForOrder(Value::Text("abc"), Value::Text("ABC")), 0);

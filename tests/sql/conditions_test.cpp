@@ -81,10 +81,10 @@ TEST(Select, ColumnsOrderByAndKeywordCase) {
   auto s = ParseAs<SelectStatement>(
       "select [Título canción], autor FROM [mis canciones] where autor <> 'x' "
       "order by autor DESC, [Título canción] asc, id;");
-  EXPECT_EQ(s.columns, (std::vector<std::string>{"Título canción", "autor"}));
+  EXPECT_EQ(ColumnNames(s), (std::vector<std::string>{"Título canción", "autor"}));
   EXPECT_EQ(s.table, "mis canciones");
   ASSERT_EQ(s.order_by.size(), 3u);
-  EXPECT_EQ(s.order_by[0].column, "autor");
+  EXPECT_EQ(s.order_by[0].expr.column, "autor");
   EXPECT_TRUE(s.order_by[0].descending);
   EXPECT_FALSE(s.order_by[1].descending);
   EXPECT_FALSE(s.order_by[2].descending);
@@ -96,11 +96,11 @@ TEST(Select, ColumnsOrderByAndKeywordCase) {
 
 TEST(Select, NamesKeepTheirCaseAndAccents) {
   auto s = ParseAs<SelectStatement>("SELECT Año, ñandú, _x1 FROM Géneros");
-  EXPECT_EQ(s.columns, (std::vector<std::string>{"Año", "ñandú", "_x1"}));
+  EXPECT_EQ(ColumnNames(s), (std::vector<std::string>{"Año", "ñandú", "_x1"}));
   EXPECT_EQ(s.table, "Géneros");
   // Reserved words are names only in brackets.
   auto bracketed = ParseAs<SelectStatement>("SELECT [select], [from] FROM [where]");
-  EXPECT_EQ(bracketed.columns, (std::vector<std::string>{"select", "from"}));
+  EXPECT_EQ(ColumnNames(bracketed), (std::vector<std::string>{"select", "from"}));
   EXPECT_EQ(bracketed.table, "where");
 }
 
@@ -140,7 +140,7 @@ TEST(Insert, SelectWithColumnsAndCondition) {
   EXPECT_EQ(s.table, "destino");
   EXPECT_FALSE(s.target_file);
   EXPECT_EQ(s.columns, (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(s.source.columns, (std::vector<std::string>{"x", "y"}));
+  EXPECT_EQ(ColumnNames(s.source), (std::vector<std::string>{"x", "y"}));
   EXPECT_EQ(s.source.table, "origen");
   EXPECT_TRUE(s.source.where);
   EXPECT_EQ(s.source.order_by.size(), 1u);

@@ -6,12 +6,12 @@
 
 #include "db/dao/dao.h"
 #include "db/errors.h"
+#include "db/exec/select_cursor.h"
 #include "db/jet/consistency_check.h"
 #include "db/sql/parser.h"
 #include "db/sql/script.h"
 #include "platform/error.h"
 #include "tools/jetsql/formats.h"
-#include "tools/jetsql/query.h"
 #include "tools/jetsql/schema.h"
 
 namespace act::jetsql {
@@ -29,14 +29,11 @@ void RunStatement(dao::Database& db, const std::string& text, bool json, std::os
     db.Execute(text);
     return;
   }
-  std::vector<std::string> names;
-  RunSelect(
-      db.jet(), *select, text,
-      [&](const std::vector<std::string>& n) {
-        names = n;
-        if (!json) out << CsvHeader(names);
-      },
-      [&](const std::vector<db::Value>& row) { out << (json ? JsonRow(names, row) : CsvRow(row)); });
+  db::exec::SelectCursor cursor(db.jet(), *select, text);
+  if (!json) out << CsvHeader(cursor.names());
+  while (cursor.Next()) {
+    out << (json ? JsonRow(cursor.names(), cursor.values()) : CsvRow(cursor.values()));
+  }
 }
 
 std::vector<std::string> Statements(const Options& options, std::istream& in) {
