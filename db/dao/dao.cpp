@@ -169,6 +169,7 @@ Database::~Database() = default;
 
 std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql_text) {
   db::jet::Database& db = Open(*state_);
+  if (statements_) statements_->Settle();
   sql::Statement statement = sql::Parse(sql_text);
   auto* select = std::get_if<sql::SelectStatement>(&statement);
   if (!select) {
@@ -184,27 +185,33 @@ void Database::Execute(const std::string& sql_text) {
   if (std::holds_alternative<sql::SelectStatement>(statement)) {
     throw JetFailure(db::kJetCannotExecuteSelect, Quote(sql_text));
   }
+  records_affected_ = Statements().Execute(sql_text, statement).records_affected;
+  Statements().Commit();
+}
+
+db::exec::StatementRunner& Database::Statements() {
+  db::jet::Database& db = Open(*state_);
+  if (statements_) return *statements_;
   // Files are opened read-only; the first statement that writes into this
   // database (all but an INSERT whose rows go to the file after IN) reopens
   // it for writing, keeping everything read so far.
-  const std::optional<std::string>* elsewhere = nullptr;
-  if (auto* s = std::get_if<sql::InsertSelectStatement>(&statement)) elsewhere = &s->target_file;
-  if (auto* s = std::get_if<sql::InsertValuesStatement>(&statement)) elsewhere = &s->target_file;
-  if (!state_->writable && !(elsewhere && elsewhere->has_value())) {
+  auto reopen_writable = [state = state_] {
+    if (state->writable) return;
     // Windows refuses a second, writing handle while our reading one denies
     // other writers: let go of the reading handle first, and take it back
     // when the file cannot be opened for writing.
-    db::jet::Pager& pager = state_->db->pager();
+    db::jet::Pager& pager = state->db->pager();
     pager.ReplaceFile(nullptr);
     try {
-      pager.ReplaceFile(state_->fs->OpenRandomAccess(state_->path, true));
+      pager.ReplaceFile(state->fs->OpenRandomAccess(state->path, true));
     } catch (...) {
-      pager.ReplaceFile(state_->fs->OpenRandomAccess(state_->path, false));
+      pager.ReplaceFile(state->fs->OpenRandomAccess(state->path, false));
       throw;
     }
-    state_->writable = true;
-  }
-  records_affected_ = db::exec::ExecuteStatement(*state_->fs, *state_->db, sql_text).records_affected;
+    state->writable = true;
+  };
+  statements_ = std::make_unique<db::exec::StatementRunner>(*state_->fs, db, reopen_writable);
+  return *statements_;
 }
 
 act::dao::TableDefs& Database::TableDefs() {
@@ -217,6 +224,10 @@ db::jet::Database& Database::jet() { return Open(*state_); }
 
 void Database::Close() {
   Open(*state_);
+  if (statements_) {
+    statements_->Commit();
+    statements_.reset();
+  }
   state_->db.reset();
 }
 

@@ -63,12 +63,14 @@ void Count(StatementResult& result, Refusal r) {
 }
 
 // Writes the statement's pages: index pages and TDEF counters first into
-// the batch, then everything in the order the pager keeps. Only the last
-// flush of a statement syncs (see Pager::FlushWrites).
-enum class Last { kNo, kYes };
-void Flush(jet::Database& db, jet::TableWriter& writer, Last last = Last::kYes) {
+// the batch, then everything in the order the pager keeps. A file of its
+// own (after IN) is synced at the statement's end; the database the
+// statements run on is synced by StatementRunner::Commit (see
+// Pager::FlushWrites).
+enum class Sync { kNo, kYes };
+void Flush(jet::Database& db, jet::TableWriter& writer, Sync sync) {
   writer.Finish();
-  db.pager().FlushWrites(last == Last::kYes);
+  db.pager().FlushWrites(sync == Sync::kYes);
 }
 
 // The destination of an INSERT: the database itself or the file after IN.
@@ -340,67 +342,90 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       if (refusal == Refusal::kNone) throw;
       Count(result, refusal);
     }
-    if (pager.pending_writes() > kFlushEveryPages) Flush(*dest.db, writer, Last::kNo);
+    if (pager.pending_writes() > kFlushEveryPages) Flush(*dest.db, writer, Sync::kNo);
   };
   RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, commit);
-  Flush(*dest.db, writer);
+  Flush(*dest.db, writer, dest.owned ? Sync::kYes : Sync::kNo);
   dest.db->Reload();
   return result;
 }
 
-StatementResult RunInsertValues(FileSystem& fs, jet::Database& db,
-                                const sql::InsertValuesStatement& s, std::string_view statement) {
+}  // namespace
+
+// A table taking the rows of INSERT ... VALUES: its writer, kept from one
+// statement to the next while they go to the same table, and the values
+// its columns take when a statement leaves them out.
+struct TableAppender {
+  TableAppender(jet::Database& database, std::shared_ptr<const jet::TableDefinition> definition)
+      : db(database), table(std::move(definition)), allocator(db), writer(db, allocator, table) {
+    defaults.resize(table->columns.size());
+    for (size_t i = 0; i < table->columns.size(); ++i) {
+      const auto& d = writer.properties(i).default_value;
+      if (d) {
+        if (auto v = Convert(table->columns[i], *d)) defaults[i] = *v;
+      }
+    }
+  }
+
+  // Nothing of a refused row is written but reserved pages: the writer
+  // goes on, and a flush leaves the file consistent.
+  void Append(const sql::InsertValuesStatement& s, std::string_view statement) {
+    values = defaults;
+    auto set = [&](size_t column, const sql::Value& literal) {
+      const jet::ColumnDef& c = table->columns[column];
+      auto v = Convert(c, LiteralValue(literal));
+      if (!v) {
+        throw jet::WriteFailure(jet::kJetConversionError, db.path() + ": column '" + c.name +
+                                                              "' cannot take the value, in " +
+                                                              Quoted(statement));
+      }
+      values[column] = std::move(*v);
+    };
+    if (s.columns.empty()) {
+      if (s.values.size() > table->columns.size()) {
+        throw JetFailure(3346, "more values than the table has columns, in " + Quoted(statement));
+      }
+      for (size_t k = 0; k < s.values.size(); ++k) set(k, s.values[k]);
+    } else {
+      for (size_t k = 0; k < s.columns.size(); ++k) {
+        int i = ColumnIndex(*table, s.columns[k]);
+        if (i < 0) {
+          throw jet::WriteFailure(jet::kJetUnknownFieldName,
+                                  db.path() + ": table '" + s.table + "' has no field '" +
+                                      s.columns[k] + "', in " + Quoted(statement));
+        }
+        set(size_t(i), s.values[k]);
+      }
+    }
+    writer.Append(values);
+  }
+
+  jet::Database& db;
+  std::shared_ptr<const jet::TableDefinition> table;
+  jet::PageAllocator allocator;
+  jet::TableWriter writer;
+  std::vector<Value> defaults;
+  std::vector<Value> values;
+};
+
+namespace {
+
+// INSERT ... IN 'file' VALUES: the file is opened, written and synced for
+// this one row.
+StatementResult RunInsertValuesElsewhere(FileSystem& fs, jet::Database& db,
+                                         const sql::InsertValuesStatement& s,
+                                         std::string_view statement) {
   Destination dest = OpenDestination(fs, db, s.target_file, statement);
   auto table = TableOf(*dest.db, s.table, statement);
-  std::vector<int> target;
-  if (s.columns.empty()) {
-    if (s.values.size() > table->columns.size()) {
-      throw JetFailure(3346, "more values than the table has columns, in " + Quoted(statement));
-    }
-    for (size_t k = 0; k < s.values.size(); ++k) target.push_back(int(k));
-  } else {
-    for (const std::string& name : s.columns) {
-      int i = ColumnIndex(*table, name);
-      if (i < 0) {
-        throw jet::WriteFailure(jet::kJetUnknownFieldName,
-                                dest.db->path() + ": table '" + s.table + "' has no field '" +
-                                    name + "', in " + Quoted(statement));
-      }
-      target.push_back(i);
-    }
-  }
-  std::vector<Value> values(table->columns.size());
-  for (size_t k = 0; k < target.size(); ++k) {
-    const jet::ColumnDef& c = table->columns[target[k]];
-    auto v = Convert(c, LiteralValue(s.values[k]));
-    if (!v) {
-      throw jet::WriteFailure(jet::kJetConversionError, dest.db->path() + ": column '" + c.name +
-                                                            "' cannot take the value, in " +
-                                                            Quoted(statement));
-    }
-    values[target[k]] = std::move(*v);
-  }
-  jet::Pager& pager = dest.db->pager();
-  pager.BeginDeferredWrites();
-  jet::PageAllocator allocator(*dest.db);
-  jet::TableWriter writer(*dest.db, allocator, table);
-  for (size_t i = 0; i < table->columns.size(); ++i) {
-    if (std::find(target.begin(), target.end(), int(i)) != target.end()) continue;
-    const auto& d = writer.properties(i).default_value;
-    if (d) {
-      if (auto v = Convert(table->columns[i], *d)) values[i] = *v;
-    }
-  }
+  dest.db->pager().BeginDeferredWrites();
+  TableAppender appender(*dest.db, table);
   try {
-    writer.Append(std::move(values));
-  } catch (const act::Error& e) {
-    // Nothing of a refused row was written but reserved pages; flush the
-    // maps as they stand so the file stays consistent, then report.
-    Flush(*dest.db, writer);
-    throw act::Error(e.number(), e.text(), e.detail() + ", in " + Quoted(statement));
+    appender.Append(s, statement);
+  } catch (const act::Error&) {
+    Flush(*dest.db, appender.writer, Sync::kYes);
+    throw;
   }
-  Flush(*dest.db, writer);
-  dest.db->Reload();
+  Flush(*dest.db, appender.writer, Sync::kYes);
   StatementResult result;
   result.records_affected = 1;
   return result;
@@ -454,9 +479,9 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
       if (r == Refusal::kNone) throw;
       Count(result, r);
     }
-    if (db.pager().pending_writes() > kFlushEveryPages) Flush(db, writer, Last::kNo);
+    if (db.pager().pending_writes() > kFlushEveryPages) Flush(db, writer, Sync::kNo);
   }
-  Flush(db, writer);
+  Flush(db, writer, Sync::kNo);
   db.Reload();
   return result;
 }
@@ -476,10 +501,10 @@ StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatemen
     jet::CreateIndex(db, allocator, s.table, index);
   } catch (const act::Error& e) {
     // Refusals come before any write; the flush only closes the batch.
-    db.pager().FlushWrites();
+    db.pager().FlushWrites(false);
     throw act::Error(e.number(), e.text(), e.detail() + ", in " + Quoted(statement));
   }
-  db.pager().FlushWrites();
+  db.pager().FlushWrites(false);
   return {};
 }
 
@@ -547,47 +572,113 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
 
 }  // namespace
 
-namespace {
-StatementResult Run(FileSystem& fs, jet::Database& db, const sql::Statement& parsed,
-                    std::string_view statement);
-}  // namespace
+StatementRunner::StatementRunner(FileSystem& fs, jet::Database& db,
+                                 std::function<void()> before_first_write)
+    : fs_(fs), db_(db), before_first_write_(std::move(before_first_write)) {}
 
-StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement) {
-  sql::Statement parsed = sql::Parse(statement);
+StatementRunner::~StatementRunner() = default;
+
+StatementResult StatementRunner::Execute(std::string_view statement) {
+  return Execute(statement, sql::Parse(statement));
+}
+
+StatementResult StatementRunner::Execute(std::string_view statement,
+                                         const sql::Statement& parsed) {
+  // Whether a failure leaves only the changes of earlier statements
+  // waiting: INSERT ... VALUES refuses a row before it changes anything;
+  // the others start from an empty batch, and drop what they leave.
+  bool earlier_only = true;
   try {
-    return Run(fs, db, parsed, statement);
+    auto* values = std::get_if<sql::InsertValuesStatement>(&parsed);
+    if (values && !values->target_file) return AppendValues(*values, statement);
+    Settle();
+    earlier_only = false;
+    if (db_.pager().pending_writes() > 0) db_.pager().FlushWrites(false);
+    StatementResult result = Run(statement, parsed);
+    unsynced_ = true;
+    return result;
   } catch (const act::Error& e) {
-    // What the statement had not flushed yet is dropped: the file keeps the
-    // consistent state of its last flush, and later reads see that state.
-    db.pager().DiscardWrites();
-    db.Reload();
+    if (!earlier_only) {
+      db_.pager().DiscardWrites();
+      db_.Reload();
+    }
+    // The statements before this one stay: what they left waiting goes to
+    // the file and is synced. Should that fail too, this statement's
+    // failure is still the one reported.
+    try {
+      Commit();
+    } catch (const act::Error&) {
+    }
     std::string quoted = Quoted(statement);
     if (e.detail().find(quoted) != std::string::npos) throw;
     throw act::Error(e.number(), e.text(), e.detail() + ", in " + quoted);
   }
 }
 
-namespace {
-
-StatementResult Run(FileSystem& fs, jet::Database& db, const sql::Statement& parsed,
-                    std::string_view statement) {
-  if (auto* s = std::get_if<sql::UpdateStatement>(&parsed)) return RunUpdate(db, *s, statement);
-  if (auto* s = std::get_if<sql::InsertSelectStatement>(&parsed)) {
-    return RunInsertSelect(fs, db, *s, statement);
+StatementResult StatementRunner::AppendValues(const sql::InsertValuesStatement& s,
+                                              std::string_view statement) {
+  const jet::CatalogEntry* entry = db_.FindTable(s.table);
+  if (!entry || !appender_ || appender_->table->page != entry->tdef_page) {
+    Settle();
+    WillWrite();
+    db_.pager().BeginDeferredWrites();
+    appender_ = std::make_unique<TableAppender>(db_, TableOf(db_, s.table, statement));
   }
-  if (auto* s = std::get_if<sql::InsertValuesStatement>(&parsed)) {
-    return RunInsertValues(fs, db, *s, statement);
+  appender_->Append(s, statement);
+  unsynced_ = true;
+  if (db_.pager().pending_writes() > kFlushEveryPages) {
+    appender_->writer.Finish();
+    db_.pager().FlushWrites(false);
   }
-  if (auto* s = std::get_if<sql::CreateIndexStatement>(&parsed)) {
-    return RunCreateIndex(db, *s, statement);
-  }
-  if (auto* s = std::get_if<sql::CreateTableStatement>(&parsed)) {
-    return RunCreateTable(db, *s, statement);
-  }
-  throw JetFailure(kJetOperationNotSupported,
-                   db.path() + ": the engine does not run this statement: " + Quoted(statement));
+  StatementResult result;
+  result.records_affected = 1;
+  return result;
 }
 
-}  // namespace
+void StatementRunner::Settle() {
+  if (!appender_) return;
+  appender_->writer.Finish();
+  appender_.reset();
+  db_.Reload();
+}
+
+void StatementRunner::Commit() {
+  Settle();
+  if (unsynced_ || db_.pager().pending_writes() > 0) db_.pager().FlushWrites(true);
+  unsynced_ = false;
+}
+
+void StatementRunner::WillWrite() {
+  if (!before_first_write_) return;
+  before_first_write_();  // tried again by the next statement when it fails
+  before_first_write_ = nullptr;
+}
+
+StatementResult StatementRunner::Run(std::string_view statement, const sql::Statement& parsed) {
+  if (auto* s = std::get_if<sql::InsertSelectStatement>(&parsed)) {
+    if (!s->target_file) WillWrite();
+    return RunInsertSelect(fs_, db_, *s, statement);
+  }
+  if (auto* s = std::get_if<sql::InsertValuesStatement>(&parsed)) {
+    return RunInsertValuesElsewhere(fs_, db_, *s, statement);
+  }
+  if (std::holds_alternative<sql::SelectStatement>(parsed)) {
+    throw JetFailure(kJetOperationNotSupported,
+                     db_.path() + ": the engine does not run this statement: " + Quoted(statement));
+  }
+  WillWrite();
+  if (auto* s = std::get_if<sql::UpdateStatement>(&parsed)) return RunUpdate(db_, *s, statement);
+  if (auto* s = std::get_if<sql::CreateIndexStatement>(&parsed)) {
+    return RunCreateIndex(db_, *s, statement);
+  }
+  return RunCreateTable(db_, std::get<sql::CreateTableStatement>(parsed), statement);
+}
+
+StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement) {
+  StatementRunner runner(fs, db);
+  StatementResult result = runner.Execute(statement);
+  runner.Commit();
+  return result;
+}
 
 }  // namespace act::db::exec

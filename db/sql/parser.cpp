@@ -1,7 +1,7 @@
 #include "db/sql/parser.h"
 
 #include <charconv>
-#include <deque>
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -30,7 +30,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 // Words that end or shape a clause: written plain they are never names
 // (bracket them to use them as names), so that "SELECT FROM t" is refused
 // instead of selecting a column named FROM.
-const char* const kReserved[] = {
+constexpr std::string_view kReserved[] = {
     "AND",    "AS",      "BETWEEN", "BY",     "CONSTRAINT", "CREATE", "DISTINCT", "FALSE",
     "FROM",   "GROUP",   "HAVING",  "IN",     "INDEX",      "INSERT", "INTO",     "IS",
     "LIKE",   "NOT",     "NULL",    "ON",     "OR",         "ORDER",  "PRIMARY",  "SELECT",
@@ -39,8 +39,8 @@ const char* const kReserved[] = {
 };
 
 // The aggregate functions a column of a SELECT may be.
-const struct {
-  const char* name;
+constexpr struct {
+  std::string_view name;
   Aggregate aggregate;
 } kAggregates[] = {
     {"COUNT", Aggregate::kCount}, {"SUM", Aggregate::kSum}, {"AVG", Aggregate::kAvg},
@@ -48,7 +48,7 @@ const struct {
 };
 
 bool IsReserved(std::string_view word) {
-  for (const char* r : kReserved)
+  for (std::string_view r : kReserved)
     if (EqualsNoCase(word, r)) return true;
   return false;
 }
@@ -100,53 +100,50 @@ class Parser {
   // Tokens are read as the parser reaches them (at most two ahead), so that
   // a lexical fault is reported under the clause it lies in.
   const Token& Peek(std::size_t ahead = 0) {
-    while (tokens_.size() <= next_ + ahead) {
-      if (!tokens_.empty() && tokens_.back().kind == Kind::kEnd) return tokens_.back();
+    while (read_ <= next_ + ahead) {
+      const Token& last = tokens_[(read_ + kKept - 1) % kKept];
+      if (read_ > 0 && last.kind == Kind::kEnd) return last;
       try {
-        tokens_.push_back(lexer_.Next());
+        tokens_[read_ % kKept] = lexer_.Next();
       } catch (const LexError& e) {
         throw SqlError(clause_, sql_, e.position, e.what);
       }
+      ++read_;
     }
-    return tokens_[next_ + ahead];
+    return tokens_[(next_ + ahead) % kKept];
   }
-  // The current token, and a step past it. The copy keeps it valid while
-  // later tokens are read.
-  Token Take() {
-    Token t = Peek();
+  // The current token, and a step past it. The reference stays valid
+  // while the next few tokens are taken: tokens live in a ring of kKept,
+  // so that a long statement costs no more than its tree.
+  const Token& Take() {
+    const Token& t = Peek();
     if (t.kind != Kind::kEnd) ++next_;
-    // Tokens long passed are dropped, so that a long statement costs no more
-    // than its tree; callers hold references only to the last few.
-    if (next_ > 2 * kKeptTokens) {
-      tokens_.erase(tokens_.begin(), tokens_.begin() + kKeptTokens);
-      next_ -= kKeptTokens;
-    }
     return t;
   }
-  static constexpr std::size_t kKeptTokens = 8;
-  bool IsKeyword(const Token& t, const char* keyword) const {
+  static constexpr std::size_t kKept = 16;
+  bool IsKeyword(const Token& t, std::string_view keyword) const {
     return t.kind == Kind::kWord && EqualsNoCase(t.text, keyword);
   }
-  bool AcceptKeyword(const char* keyword) {
+  bool AcceptKeyword(std::string_view keyword) {
     if (!IsKeyword(Peek(), keyword)) return false;
     Take();
     return true;
   }
-  void ExpectKeyword(const char* keyword) {
+  void ExpectKeyword(std::string_view keyword) {
     if (!AcceptKeyword(keyword))
-      Fail(std::string("expected ") + keyword + ", found " + Describe(Peek()));
+      Fail("expected " + std::string(keyword) + ", found " + Describe(Peek()));
   }
-  bool IsSymbol(const Token& t, const char* symbol) const {
+  bool IsSymbol(const Token& t, std::string_view symbol) const {
     return t.kind == Kind::kSymbol && t.text == symbol;
   }
-  bool AcceptSymbol(const char* symbol) {
+  bool AcceptSymbol(std::string_view symbol) {
     if (!IsSymbol(Peek(), symbol)) return false;
     Take();
     return true;
   }
-  void ExpectSymbol(const char* symbol) {
+  void ExpectSymbol(std::string_view symbol) {
     if (!AcceptSymbol(symbol))
-      Fail(std::string("expected '") + symbol + "', found " + Describe(Peek()));
+      Fail("expected '" + std::string(symbol) + "', found " + Describe(Peek()));
   }
 
   // A table, column or index name: plain (not a reserved word) or bracketed.
@@ -273,7 +270,7 @@ class Parser {
 
   // a OP b OP c as one node with all operands, so that long chains cost no
   // depth.
-  Expr Chain(int depth, const char* keyword, Expr::Kind kind) {
+  Expr Chain(int depth, std::string_view keyword, Expr::Kind kind) {
     std::size_t position = Peek().position;
     Expr first = kind == Expr::Kind::kOr ? AndTerm(depth) : NotTerm(depth);
     if (!IsKeyword(Peek(), keyword)) return first;
@@ -479,13 +476,13 @@ class Parser {
 
   // After a condition only one of `next_clauses` or the end may follow;
   // anything else is a missing operator in the condition.
-  void ExpectClauseEnd(std::initializer_list<const char*> next_clauses) {
+  void ExpectClauseEnd(std::initializer_list<std::string_view> next_clauses) {
     const Token& t = Peek();
     if (t.kind == Kind::kEnd || IsSymbol(t, ";")) return;
     std::string expected = "AND, OR";
-    for (const char* clause : next_clauses) {
+    for (std::string_view clause : next_clauses) {
       if (IsKeyword(t, clause)) return;
-      expected += std::string(", ") + clause + (std::strcmp(clause, "HAVING") ? " BY" : "");
+      expected += ", " + std::string(clause) + (clause == "HAVING" ? "" : " BY");
     }
     FailAt(kErrSyntaxInQueryExpression, t,
            "missing operator: expected " + expected + " or the end, found " + Describe(t));
@@ -698,8 +695,9 @@ class Parser {
 
   std::string_view sql_;
   Lexer lexer_;
-  std::deque<Token> tokens_;  // read so far; a deque keeps references to them valid
-  std::size_t next_ = 0;
+  std::array<Token, kKept> tokens_;  // the last tokens read, by number modulo kKept
+  std::size_t read_ = 0;             // tokens read so far
+  std::size_t next_ = 0;             // number of the current token
   int clause_ = kErrInvalidStatement;  // the error number for a fault here
 };
 

@@ -174,7 +174,7 @@ TEST(Tool, SchemaParsesBackAsItself) {
     ASSERT_EQ(o.status, 0) << sample << o.err;
     Outcome tables = RunTool(db.fs(), {db.path(), "--tables"});
     std::size_t creates = 0;
-    for (const std::string& statement : sql::SplitStatements(o.out)) {
+    for (std::string_view statement : sql::SplitStatements(o.out)) {
       sql::Statement parsed = sql::Parse(statement);
       EXPECT_EQ(sql::ToSql(parsed), statement) << sample;
       creates += std::holds_alternative<sql::CreateTableStatement>(parsed);

@@ -95,6 +95,6 @@ void ParseOne(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   ParseOne(text);
-  for (const std::string& statement : SplitStatements(text)) ParseOne(statement);
+  for (std::string_view statement : SplitStatements(text)) ParseOne(statement);
   return 0;
 }
