@@ -1,0 +1,106 @@
+// Scripts: many statements from standard input, their changes written in
+// batches and synced once. A failure keeps the statements before it, and a
+// run stopped anywhere leaves a file whose table scans, holding the first
+// statements of the script and none after them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/fault/fault_file_system.h"
+#include "tests/jetsql/tool_util.h"
+
+namespace act::jetsql {
+namespace {
+
+std::string Inserts(int first, int last) {
+  std::string script;
+  for (int id = first; id <= last; ++id) {
+    script += "INSERT INTO canciones VALUES (" + std::to_string(id) + ", 'Canción " +
+              std::to_string(id * 7919 % 100003) + "', 'Intérprete " + std::to_string(id % 97) +
+              "');\n";
+  }
+  return script;
+}
+
+class Scripts : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Outcome made = RunTool(drive_.fs(), {"--create", path_,
+                                         "CREATE TABLE canciones (id LONG PRIMARY KEY, "
+                                         "titulo TEXT(100), artista TEXT(80))",
+                                         "CREATE INDEX por_artista ON canciones (artista)"});
+    ASSERT_EQ(made.status, 0) << made.err;
+  }
+  // "rows,lowest,highest" of the table, read by a scan of it.
+  std::string Contents(FileSystem& fs) {
+    Outcome o = RunTool(fs, {path_, "SELECT COUNT(*), MIN(id), MAX(id) FROM canciones"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    return o.out.substr(o.out.find('\n') + 1);
+  }
+
+  testing::TempDrive drive_;
+  std::string path_ = drive_.Path("\\datos.mdb");
+};
+
+TEST_F(Scripts, AFailureKeepsTheStatementsBeforeIt) {
+  const struct { const char* failing; const char* number; } cases[] = {
+      {"INSERT INTO canciones VALUES (2, 'otra', 'x')", "error 3022"},  // a duplicate key
+      {"INSERT INTO canciones VALUES (99, 'sin cerrar'", "error 3134"},
+      {"UPDATE canciones SET titulo = 'x' WHERE id = 'uno'", "error 3464"},
+      {"SELECT nada FROM canciones", "error 3061"},
+  };
+  int next = 1;
+  for (const auto& c : cases) {
+    // The rows before the failure are read by a SELECT of the same script.
+    Outcome o = RunTool(drive_.fs(), {path_},
+                        Inserts(next, next + 9) + "SELECT COUNT(*) FROM canciones;\n" +
+                            c.failing + ";\n" + Inserts(next + 10, next + 19));
+    EXPECT_EQ(o.status, 1) << c.failing;
+    EXPECT_NE(o.err.find(c.number), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find(c.failing), std::string::npos) << o.err;
+    EXPECT_EQ(o.out, "Expr1000\n" + std::to_string(next + 9) + "\n");
+    const std::string kept = std::to_string(next + 9);
+    EXPECT_EQ(Contents(drive_.fs()), kept + ",1," + kept + "\n") << c.failing;
+    EXPECT_EQ(RunTool(drive_.fs(), {path_, "--check"}).out, "no problems found\n");
+    next += 10;
+  }
+}
+
+TEST_F(Scripts, SyncedOnceAndReadableWhereverTheRunStops) {
+  // Enough rows for the changes to reach the file in several batches.
+  const int rows = 40000;
+  const std::string script = Inserts(1, rows);
+  const std::vector<uint8_t> empty = drive_.fs().ReadFileBytes(path_);
+  FaultFileSystem counted(drive_.fs());
+  ASSERT_EQ(RunTool(counted, {path_}, script).status, 0);
+  std::vector<uint64_t> writes;
+  size_t syncs = 0;
+  for (size_t i = 0; i < counted.log().size(); ++i) {
+    const auto& op = counted.log()[i];
+    if (op.name == "WriteAt") writes.push_back(i + 1);
+    syncs += op.name == "Sync";
+  }
+  EXPECT_EQ(syncs, 1u);
+  ASSERT_GT(writes.size(), 3u);
+  EXPECT_EQ(Contents(drive_.fs()), "40000,1,40000\n");
+  EXPECT_EQ(RunTool(drive_.fs(), {path_, "--check"}).out, "no problems found\n");
+
+  // Stopped at a write early on, half-way, near the end, and at the sync.
+  for (uint64_t stop : {writes[writes.size() / 8], writes[writes.size() / 2], writes.back(),
+                        writes.back() + 1}) {
+    drive_.fs().WriteFileBytes(path_, empty);
+    FaultFileSystem fs(drive_.fs());
+    fs.StopAt(stop);
+    EXPECT_THROW(RunTool(fs, {path_}, script), StoppedDead);
+    // The file reads (a stop inside a batch may leave its counters and
+    // index links behind its rows, as any interrupted statement does), and
+    // holds the first n statements, n from 0 to all.
+    std::string contents = Contents(drive_.fs());
+    int n = std::stoi(contents);
+    EXPECT_EQ(contents, n == 0 ? "0,,\n" : std::to_string(n) + ",1," + std::to_string(n) + "\n")
+        << "stopped at operation " << stop;
+  }
+}
+
+}  // namespace
+}  // namespace act::jetsql
