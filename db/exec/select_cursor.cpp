@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <set>
 
 #include "db/errors.h"
 #include "db/exec/aggregate.h"
@@ -50,29 +49,33 @@ struct AggregateColumn {
   std::optional<size_t> column;  // none: COUNT(*)
 };
 
-// A row of a held result: its sort key, its values packed, and the key's
-// length in its last four bytes. Keys are prefix-free (value_order.h) and
-// end with the row's arrival number, so comparing whole entries compares
-// their keys, and rows that tie keep their order.
+// A row of a held result: its key, its values packed, then two lengths of
+// four bytes: the key's, and that of the key's first part, the ORDER BY
+// terms. The key is those terms, then (DISTINCT) every value of the row,
+// then the row's arrival number; keys are prefix-free (value_order.h), so
+// comparing whole entries compares their keys, and rows that tie keep the
+// order they came in.
 using Entry = std::string;
 
-std::string_view KeyOf(const Entry& e) {
+uint32_t Length(const Entry& e, size_t from_end) {
   uint32_t length;
-  std::memcpy(&length, e.data() + e.size() - 4, 4);
-  return std::string_view(e).substr(0, length);
+  std::memcpy(&length, e.data() + e.size() - from_end, 4);
+  return length;
 }
+std::string_view KeyOf(const Entry& e) { return std::string_view(e).substr(0, Length(e, 8)); }
+std::string_view OrderOf(const Entry& e) { return std::string_view(e).substr(0, Length(e, 4)); }
 std::string_view RowOf(const Entry& e) {
-  const size_t key = KeyOf(e).size();
-  return std::string_view(e).substr(key, e.size() - 4 - key);
-}
-void SealEntry(Entry& e, size_t key_length) {
-  const uint32_t length = uint32_t(key_length);
-  e.append(reinterpret_cast<const char*>(&length), 4);
+  const size_t key = Length(e, 8);
+  return std::string_view(e).substr(key, e.size() - 8 - key);
 }
 
 constexpr size_t kArrivalBytes = 8;
 void AppendArrival(std::string& key, uint64_t n) {
   for (int shift = 56; shift >= 0; shift -= 8) key += char(n >> shift);
+}
+void AppendLength(std::string& e, size_t length) {
+  const uint32_t n = uint32_t(length);
+  e.append(reinterpret_cast<const char*>(&n), 4);
 }
 
 }  // namespace
@@ -113,7 +116,9 @@ struct SelectCursor::Query {
 namespace {
 
 // Collects the rows of a result that cannot stream, and hands them back in
-// the statement's order.
+// the statement's order. DISTINCT and TOP bound what it holds: once the
+// rows held double, they are sorted and the duplicates, and the rows past
+// TOP n, dropped.
 class ResultCollector {
  public:
   ResultCollector(const std::vector<size_t>& outputs,
@@ -122,66 +127,53 @@ class ResultCollector {
       : outputs_(outputs), order_(order), distinct_(distinct), top_(top) {}
 
   void Add(RowValues& r) {
-    Entry entry;
+    Entry e;
+    for (const auto& [place, descending] : order_) AppendOrderKey(e, r.at(place), descending);
+    const size_t order_length = e.size();
     if (distinct_) {
-      key_.clear();
-      for (size_t place : outputs_) AppendOrderKey(key_, r.at(place));
-      if (order_.empty()) {
-        // Distinct rows in the order of their values: the key sorts them.
-        if (unique_.count(key_)) return;
-        entry = key_;
-      } else if (!seen_.insert(key_).second) {
-        return;
-      }
+      for (size_t place : outputs_) AppendOrderKey(e, r.at(place));
     }
-    if (!order_.empty()) {
-      for (const auto& [place, descending] : order_) AppendOrderKey(entry, r.at(place), descending);
+    if (distinct_ || !order_.empty()) AppendArrival(e, arrivals_++);
+    const size_t key_length = e.size();
+    for (size_t place : outputs_) PackValue(e, r.at(place));
+    AppendLength(e, key_length);
+    AppendLength(e, order_length);
+    entries_.push_back(std::move(e));
+    if ((distinct_ || (top_ && !order_.empty())) && entries_.size() >= shrink_at_) {
+      Shrink();
+      shrink_at_ = std::max<size_t>(2 * entries_.size(), kShrinkAtLeast);
     }
-    if (!order_.empty() || distinct_) AppendArrival(entry, arrivals_++);
-    const size_t key_length = entry.size();
-    for (size_t place : outputs_) PackValue(entry, r.at(place));
-    SealEntry(entry, key_length);
-    if (distinct_ && order_.empty()) {
-      unique_.insert(key_);
-      if (top_ && int64_t(unique_.size()) > *top_ * 2 + 1024) TrimDistinct();
-    }
-    entries_.push_back(std::move(entry));
-    if (!order_.empty() && top_ && int64_t(entries_.size()) > *top_ * 2 + 1024) Trim();
   }
 
   std::vector<Entry> Finish() {
-    if (!order_.empty() || distinct_) Trim();
-    else if (top_ && int64_t(entries_.size()) > *top_) entries_.resize(size_t(*top_));
+    Shrink();
     return std::move(entries_);
   }
 
  private:
-  // Sorts the rows and drops those past the first TOP n, keeping the ones
-  // that tie with the n-th (TOP without ORDER BY keeps exactly n).
-  void Trim() {
-    std::sort(entries_.begin(), entries_.end());
-    if (!top_ || int64_t(entries_.size()) <= *top_) return;
-    size_t keep = size_t(*top_);
-    if (!order_.empty()) {
-      auto tie_key = [](const Entry& e) {
+  static constexpr size_t kShrinkAtLeast = 4096;
+
+  void Shrink() {
+    if (distinct_ || !order_.empty()) std::sort(entries_.begin(), entries_.end());
+    if (distinct_) {
+      // Equal rows are neighbours now, the first that came first.
+      auto without_arrival = [](const Entry& e) {
         std::string_view key = KeyOf(e);
         return key.substr(0, key.size() - kArrivalBytes);
       };
-      const std::string_view last = tie_key(entries_[keep - 1]);
-      while (keep < entries_.size() && tie_key(entries_[keep]) == last) ++keep;
+      auto last = std::unique(entries_.begin(), entries_.end(), [&](const Entry& a, const Entry& b) {
+        return without_arrival(a) == without_arrival(b);
+      });
+      entries_.erase(last, entries_.end());
+    }
+    if (!top_ || int64_t(entries_.size()) <= *top_) return;
+    size_t keep = size_t(*top_);
+    // TOP n of a sort returns the rows that tie with the n-th too.
+    while (!order_.empty() && keep < entries_.size() &&
+           OrderOf(entries_[keep]) == OrderOf(entries_[size_t(*top_) - 1])) {
+      ++keep;
     }
     entries_.resize(keep);
-  }
-  // DISTINCT TOP n without ORDER BY: the n smallest distinct rows; the
-  // distinct keys of rows dropped are forgotten too, so a row like them
-  // that comes later is dropped again by the next trim.
-  void TrimDistinct() {
-    Trim();
-    unique_.clear();
-    for (const Entry& e : entries_) {
-      std::string_view key = KeyOf(e);
-      unique_.emplace(key.substr(0, key.size() - kArrivalBytes));
-    }
   }
 
   const std::vector<size_t>& outputs_;
@@ -189,9 +181,7 @@ class ResultCollector {
   bool distinct_;
   std::optional<int64_t> top_;
   std::vector<Entry> entries_;
-  std::set<std::string> seen_;    // DISTINCT ... ORDER BY: the distinct keys met
-  std::set<std::string> unique_;  // DISTINCT without ORDER BY: the keys held
-  std::string key_;
+  size_t shrink_at_ = kShrinkAtLeast;
   uint64_t arrivals_ = 0;
 };
 

@@ -9,12 +9,14 @@
 // - Aggregates keep one set of totals per group: memory grows with the
 //   number of groups, not of rows. Groups come out in the order of their
 //   GROUP BY columns (Nulls first), as Jet's do.
-// - DISTINCT keeps each distinct row once, packed (packed_row.h); without
-//   ORDER BY the rows come out in the order of their values, as Jet's do.
-// - ORDER BY keeps the result's rows (the selected columns and the sort
-//   keys, packed: some 50 bytes a row beyond its data), unless TOP n bounds
-//   them: then at most about 2n + 1024 at a time. Rows that tie with the
-//   n-th are returned too, as Jet's TOP does.
+// - ORDER BY and DISTINCT hold the result's rows, packed with their sort
+//   keys (packed_row.h, value_order.h): the selected values, their keys and
+//   some 50 bytes a row (a million songs sorted by title: 180 MB). DISTINCT
+//   drops duplicates, and TOP n the rows past the n-th, whenever the rows
+//   held have doubled, so they hold at most about twice the distinct rows,
+//   or twice n (4096 rows at least). Without ORDER BY, DISTINCT rows come
+//   out in the order of their values, as Jet's do; TOP n of a sort returns
+//   the rows that tie with the n-th too, as Jet's TOP does.
 #pragma once
 
 #include <memory>

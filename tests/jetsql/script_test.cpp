@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
+#include <sstream>
 
 #include "platform/fault/fault_file_system.h"
 #include "tests/jetsql/tool_util.h"
@@ -64,6 +66,31 @@ TEST_F(Scripts, AFailureKeepsTheStatementsBeforeIt) {
     EXPECT_EQ(RunTool(drive_.fs(), {path_, "--check"}).out, "no problems found\n");
     next += 10;
   }
+}
+
+TEST_F(Scripts, ManyRowsThroughDistinctAndTop) {
+  // More rows than DISTINCT and TOP hold before they first drop some.
+  const int rows = 20000;
+  ASSERT_EQ(RunTool(drive_.fs(), {path_}, Inserts(1, rows)).status, 0);
+  Outcome o = RunTool(drive_.fs(), {path_, "SELECT DISTINCT artista FROM canciones",
+                                    "SELECT DISTINCT TOP 5 artista FROM canciones",
+                                    "SELECT TOP 3 id FROM canciones ORDER BY artista DESC, id DESC"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  std::istringstream out(o.out);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(out, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 1 + 97 + 1 + 5 + 1 + 3u);
+  // The 97 artists once each, in order; TOP 5 of them, the first five.
+  EXPECT_EQ(std::set<std::string>(lines.begin() + 1, lines.begin() + 98).size(), 97u);
+  EXPECT_TRUE(std::is_sorted(lines.begin() + 1, lines.begin() + 98));
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 99, lines.begin() + 104),
+            std::vector<std::string>(lines.begin() + 1, lines.begin() + 6));
+  // "Intérprete 96" sorts last; its highest ids first.
+  std::vector<std::string> expected;
+  for (int id = rows; expected.size() < 3; --id) {
+    if (id % 97 == 96) expected.push_back(std::to_string(id));
+  }
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), expected);
 }
 
 TEST_F(Scripts, SyncedOnceAndReadableWhereverTheRunStops) {
