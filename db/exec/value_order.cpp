@@ -43,13 +43,11 @@ std::string TextCompareKey(std::string_view text) {
     end += length ? length : 1;
   }
   text = text.substr(0, end);
-  std::string key;
   if (auto cp1252 = jet::Utf8ToCp1252(text)) {
     jet::KeyBytes bytes = jet::Jet3TextKey(*cp1252);
-    key.assign(bytes.begin(), bytes.end());
-    return key;
+    return std::string(bytes.begin(), bytes.end());
   }
-  key = "\xFF";
+  std::string key(1, '\xFF');
   for (char c : text) key += c >= 'A' && c <= 'Z' ? char(c + 32) : c;
   return key;
 }

@@ -215,8 +215,14 @@ std::regex LikeRegex(const std::string& pattern) {
     else if (c == '[') {
       size_t end = pattern.find(']', i);
       std::string set = pattern.substr(i + 1, end - i - 1);
-      if (set == "*" || set == "?" || set == "#") re += "\\" + set;
-      else re += "[" + (set[0] == '!' ? "^" + set.substr(1) : set) + "]";
+      if (set == "*" || set == "?" || set == "#") {
+        re += '\\';
+        re += set;
+      } else {
+        re += '[';
+        re += set[0] == '!' ? '^' + set.substr(1) : set;
+        re += ']';
+      }
       i = end;
     } else if (std::string("\\^$.|+(){}").find(c) != std::string::npos) {
       re += std::string("\\") + c;
