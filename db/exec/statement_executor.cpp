@@ -579,40 +579,50 @@ StatementRunner::StatementRunner(FileSystem& fs, jet::Database& db,
 StatementRunner::~StatementRunner() = default;
 
 StatementResult StatementRunner::Execute(std::string_view statement) {
-  return Execute(statement, sql::Parse(statement));
+  sql::Statement parsed;
+  try {
+    parsed = sql::Parse(statement);
+  } catch (const act::Error& e) {
+    Failed(e, statement, false);
+  }
+  return Execute(statement, parsed);
 }
 
 StatementResult StatementRunner::Execute(std::string_view statement,
                                          const sql::Statement& parsed) {
-  // Whether a failure leaves only the changes of earlier statements
-  // waiting: INSERT ... VALUES refuses a row before it changes anything;
-  // the others start from an empty batch, and drop what they leave.
-  bool earlier_only = true;
+  // Whether a failure leaves changes of this statement waiting: INSERT ...
+  // VALUES refuses a row before it changes anything; the others start from
+  // an empty batch, and drop what they leave.
+  bool own_changes = false;
   try {
     auto* values = std::get_if<sql::InsertValuesStatement>(&parsed);
     if (values && !values->target_file) return AppendValues(*values, statement);
     Settle();
-    earlier_only = false;
+    own_changes = true;
     if (db_.pager().pending_writes() > 0) db_.pager().FlushWrites(false);
     StatementResult result = Run(statement, parsed);
     unsynced_ = true;
     return result;
   } catch (const act::Error& e) {
-    if (!earlier_only) {
-      db_.pager().DiscardWrites();
-      db_.Reload();
-    }
-    // The statements before this one stay: what they left waiting goes to
-    // the file and is synced. Should that fail too, this statement's
-    // failure is still the one reported.
-    try {
-      Commit();
-    } catch (const act::Error&) {
-    }
-    std::string quoted = Quoted(statement);
-    if (e.detail().find(quoted) != std::string::npos) throw;
-    throw act::Error(e.number(), e.text(), e.detail() + ", in " + quoted);
+    Failed(e, statement, own_changes);
   }
+}
+
+void StatementRunner::Failed(const act::Error& e, std::string_view statement, bool own_changes) {
+  if (own_changes) {
+    db_.pager().DiscardWrites();
+    db_.Reload();
+  }
+  // The statements before this one stay: what they left waiting goes to
+  // the file and is synced. Should that fail too, this statement's failure
+  // is still the one reported.
+  try {
+    Commit();
+  } catch (const act::Error&) {
+  }
+  std::string quoted = Quoted(statement);
+  if (e.detail().find(quoted) != std::string::npos) throw e;
+  throw act::Error(e.number(), e.text(), e.detail() + ", in " + quoted);
 }
 
 StatementResult StatementRunner::AppendValues(const sql::InsertValuesStatement& s,

@@ -80,6 +80,9 @@ class StatementRunner {
 
  private:
   StatementResult AppendValues(const sql::InsertValuesStatement& s, std::string_view statement);
+  // Drops what the failed statement left waiting (when it may have), commits
+  // the statements before it and throws its error, quoting it.
+  [[noreturn]] void Failed(const act::Error& e, std::string_view statement, bool own_changes);
   StatementResult Run(std::string_view statement, const sql::Statement& parsed);
   void WillWrite();
 
