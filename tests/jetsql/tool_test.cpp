@@ -172,6 +172,8 @@ TEST(Tool, SchemaParsesBackAsItself) {
     SampleCopy db(sample);
     Outcome o = RunTool(db.fs(), {db.path(), "--schema"});
     ASSERT_EQ(o.status, 0) << sample << o.err;
+    // What follows starts a line of its own.
+    EXPECT_TRUE(o.out.empty() || o.out.back() == '\n') << sample;
     Outcome tables = RunTool(db.fs(), {db.path(), "--tables"});
     std::size_t creates = 0;
     for (std::string_view statement : sql::SplitStatements(o.out)) {
