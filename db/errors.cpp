@@ -19,6 +19,18 @@ const char* JetErrorText(int number) {
     case kJetCannotExecuteSelect: return "Cannot execute a select query";
     case kJetInvalidOperation: return "Invalid operation";
     case kJetTypeMismatch: return "Data type mismatch in criteria expression";
+    case kJetOrderConflictsWithDistinct: return "ORDER BY clause conflicts with DISTINCT";
+    case kJetOrderConflictsWithGroup: return "ORDER BY clause conflicts with GROUP BY clause";
+    case kJetAggregateInWhere: return "Cannot have aggregate function in WHERE clause";
+    case kJetLongValueInDistinct:
+      return "Cannot include Memo or OLE object when you select unique values";
+    case kJetLongValueInAggregate: return "Cannot have Memo or OLE object in aggregate argument";
+    case kJetLongValueInOrderBy: return "Cannot sort on Memo or OLE object";
+    case kJetLongValueInGroupBy: return "Cannot group on Memo or OLE object";
+    case kJetGroupOnStar: return "Cannot group on fields selected with '*'";
+    case kJetNotInAggregate:
+      return "You tried to execute a query that does not include the specified expression as "
+             "part of an aggregate function";
     case kJetDuplicateKey:
       return "The changes you requested to the table were not successful because they would "
              "create duplicate values in the index, primary key, or relationship";

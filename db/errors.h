@@ -28,6 +28,15 @@ enum JetError : int {
   kJetCannotExecuteSelect = 3065, // Execute given a SELECT
   kJetInvalidOperation = 3219,    // OpenRecordset given an action statement
   kJetTypeMismatch = 3464,        // comparing text with a number in a condition
+  kJetOrderConflictsWithDistinct = 3093,  // SELECT DISTINCT sorted by a column it does not show
+  kJetOrderConflictsWithGroup = 3094,     // a grouped SELECT sorted by a column not grouped
+  kJetAggregateInWhere = 3096,            // COUNT, SUM, ... in a WHERE clause
+  kJetLongValueInDistinct = 3114,         // memo or OLE in SELECT DISTINCT
+  kJetLongValueInAggregate = 3115,        // memo or OLE in COUNT, SUM, ...
+  kJetLongValueInOrderBy = 3117,          // memo or OLE in ORDER BY
+  kJetLongValueInGroupBy = 3119,          // memo or OLE in GROUP BY
+  kJetGroupOnStar = 3121,                 // SELECT * with GROUP BY or an aggregate
+  kJetNotInAggregate = 3122,              // a column neither grouped nor aggregated
   kJetDuplicateKey = 3022,        // a unique index already holds the key
   kJetIndexNull = 3058,           // Null in a required (primary) index
   kJetRelatedRecordsExist = 3200, // delete refused: rows still refer to it

@@ -5,13 +5,13 @@
 #include <variant>
 
 #include "db/errors.h"
+#include "db/exec/select_cursor.h"
 #include "db/exec/statement_executor.h"
 #include "db/jet/empty_database.h"
 #include "db/jet/database.h"
 #include "db/jet/index_key.h"
 #include "db/jet/text.h"
 #include "db/sql/parser.h"
-#include "db/sql/select_executor.h"
 
 namespace act::dao {
 
@@ -66,7 +66,7 @@ Field Fields::Item(int16_t position) const {
 
 // --- Recordset ----------------------------------------------------------
 
-Recordset::Recordset(std::shared_ptr<DatabaseState> state, std::unique_ptr<db::SelectCursor> cursor,
+Recordset::Recordset(std::shared_ptr<DatabaseState> state, std::unique_ptr<db::exec::SelectCursor> cursor,
                      std::string statement)
     : state_(std::move(state)), cursor_(std::move(cursor)), statement_(std::move(statement)) {
   Advance();
@@ -169,12 +169,13 @@ Database::~Database() = default;
 
 std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql_text) {
   db::jet::Database& db = Open(*state_);
+  if (statements_) statements_->Settle();
   sql::Statement statement = sql::Parse(sql_text);
   auto* select = std::get_if<sql::SelectStatement>(&statement);
   if (!select) {
     throw JetFailure(db::kJetInvalidOperation, "OpenRecordset takes a SELECT: " + Quote(sql_text));
   }
-  auto cursor = std::make_unique<db::SelectCursor>(db, *select, sql_text);
+  auto cursor = std::make_unique<db::exec::SelectCursor>(db, *select, sql_text);
   return std::unique_ptr<Recordset>(new Recordset(state_, std::move(cursor), sql_text));
 }
 
@@ -184,30 +185,35 @@ void Database::Execute(const std::string& sql_text, const RowProgress& progress)
   if (std::holds_alternative<sql::SelectStatement>(statement)) {
     throw JetFailure(db::kJetCannotExecuteSelect, Quote(sql_text));
   }
+  const db::exec::StatementResult result = Statements().Execute(sql_text, statement, progress);
+  records_affected_ = result.records_affected;
+  refused_ = {result.key_violations, result.rule_violations, result.conversion_failures};
+  Statements().Commit();
+}
+
+db::exec::StatementRunner& Database::Statements() {
+  db::jet::Database& db = Open(*state_);
+  if (statements_) return *statements_;
   // Files are opened read-only; the first statement that writes into this
   // database (all but an INSERT whose rows go to the file after IN) reopens
   // it for writing, keeping everything read so far.
-  const std::optional<std::string>* elsewhere = nullptr;
-  if (auto* s = std::get_if<sql::InsertSelectStatement>(&statement)) elsewhere = &s->target_file;
-  if (auto* s = std::get_if<sql::InsertValuesStatement>(&statement)) elsewhere = &s->target_file;
-  if (!state_->writable && !(elsewhere && elsewhere->has_value())) {
+  auto reopen_writable = [state = state_] {
+    if (state->writable) return;
     // Windows refuses a second, writing handle while our reading one denies
     // other writers: let go of the reading handle first, and take it back
     // when the file cannot be opened for writing.
-    db::jet::Pager& pager = state_->db->pager();
+    db::jet::Pager& pager = state->db->pager();
     pager.ReplaceFile(nullptr);
     try {
-      pager.ReplaceFile(state_->fs->OpenRandomAccess(state_->path, true));
+      pager.ReplaceFile(state->fs->OpenRandomAccess(state->path, true));
     } catch (...) {
-      pager.ReplaceFile(state_->fs->OpenRandomAccess(state_->path, false));
+      pager.ReplaceFile(state->fs->OpenRandomAccess(state->path, false));
       throw;
     }
-    state_->writable = true;
-  }
-  const db::exec::StatementResult result =
-      db::exec::ExecuteStatement(*state_->fs, *state_->db, sql_text, progress);
-  records_affected_ = result.records_affected;
-  refused_ = {result.key_violations, result.rule_violations, result.conversion_failures};
+    state->writable = true;
+  };
+  statements_ = std::make_unique<db::exec::StatementRunner>(*state_->fs, db, reopen_writable);
+  return *statements_;
 }
 
 act::dao::TableDefs& Database::TableDefs() {
@@ -220,6 +226,10 @@ db::jet::Database& Database::jet() { return Open(*state_); }
 
 void Database::Close() {
   Open(*state_);
+  if (statements_) {
+    statements_->Commit();
+    statements_.reset();
+  }
   state_->db.reset();
 }
 

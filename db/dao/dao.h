@@ -21,8 +21,9 @@
 namespace act::db::jet {
 class Database;
 }
-namespace act::db {
+namespace act::db::exec {
 class SelectCursor;
+class StatementRunner;
 }
 
 namespace act::dao {
@@ -83,14 +84,14 @@ class Recordset {
  private:
   friend class Database;
   friend class act::dao::Fields;
-  Recordset(std::shared_ptr<DatabaseState> state, std::unique_ptr<db::SelectCursor> cursor,
+  Recordset(std::shared_ptr<DatabaseState> state, std::unique_ptr<db::exec::SelectCursor> cursor,
             std::string statement);
   void CheckOpen() const;
   void CheckCurrent() const;
   void Advance();
 
   std::shared_ptr<DatabaseState> state_;
-  std::unique_ptr<db::SelectCursor> cursor_;
+  std::unique_ptr<db::exec::SelectCursor> cursor_;
   std::string statement_;
   bool eof_ = true;
   int32_t visited_ = 0;
@@ -154,11 +155,16 @@ class Database {
   const std::string& Name() const { return path_; }
   // The engine-level database, for tools and the writer.
   db::jet::Database& jet();
+  // For tools that run scripts: statements whose changes reach the file in
+  // batches and are synced by the runner's Commit() (statement_executor.h).
+  // Execute uses it too, committing each statement; Close commits.
+  db::exec::StatementRunner& Statements();
 
  private:
   friend class DBEngine;
   Database(std::unique_ptr<db::jet::Database> db, std::string path, FileSystem& fs);
   std::shared_ptr<DatabaseState> state_;
+  std::unique_ptr<db::exec::StatementRunner> statements_;
   std::string path_;
   std::unique_ptr<act::dao::TableDefs> table_defs_;
   int64_t records_affected_ = 0;

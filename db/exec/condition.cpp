@@ -1,168 +1,262 @@
 #include "db/exec/condition.h"
 
-#include <optional>
-
+#include "db/errors.h"
 #include "db/exec/literal_value.h"
-#include "db/jet/index_key.h"
-#include "db/jet/text.h"
-#include "db/jet/value_conversion.h"
-#include "db/jet/write_errors.h"
+#include "db/exec/value_order.h"
+#include "db/sql/printer.h"
 
 namespace act::db::exec {
 
 namespace {
 
-int ColumnIndex(const jet::TableDefinition& table, const std::string& name) {
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (jet::SameName(table.columns[i].name, name)) return int(i);
-  }
-  return -1;
-}
+std::string Quoted(const std::string& statement) { return "\"" + statement + "\""; }
 
-struct Operand {
-  Value value;
-  const jet::ColumnDef* column = nullptr;  // when the operand is a column
-};
-
-Operand Evaluate(const sql::Expr& e, const jet::TableDefinition& table,
-                 const std::vector<Value>& row) {
-  if (e.kind == sql::Expr::Kind::kColumn) {
-    int i = ColumnIndex(table, e.column);
-    return {row[i], &table.columns[i]};
+const char* ClassName(ValueClass c) {
+  switch (c) {
+    case ValueClass::kNumber: return "a number";
+    case ValueClass::kText: return "text";
+    case ValueClass::kBinary: return "binary";
+    case ValueClass::kNull: break;
   }
-  return {LiteralValue(e.literal), nullptr};
-}
-
-// Text in sort-key form, so that "ABC" equals "abc" as in Jet.
-jet::KeyBytes TextKey(const std::string& utf8) {
-  auto cp = jet::Utf8ToCp1252(utf8);
-  if (!cp) return jet::KeyBytes(utf8.begin(), utf8.end());
-  return jet::Jet3TextKey(*cp);
-}
-
-// <0, 0, >0, or nullopt when the two do not compare (Null, or no common type).
-std::optional<int> Compare(const Operand& a, const Operand& b) {
-  if (a.value.is_null() || b.value.is_null()) return std::nullopt;
-  Value x = a.value, y = b.value;
-  // A literal takes the type of the column it is compared with.
-  if (a.column && !b.column) {
-    auto c = jet::ConvertForColumn(*a.column, y);
-    if (!c) return std::nullopt;
-    y = *c;
-  } else if (b.column && !a.column) {
-    auto c = jet::ConvertForColumn(*b.column, x);
-    if (!c) return std::nullopt;
-    x = *c;
-  }
-  if (x.is_text() && y.is_text()) {
-    int r = jet::CompareKeys(TextKey(x.bytes()), TextKey(y.bytes()));
-    return r < 0 ? -1 : r > 0 ? 1 : 0;
-  }
-  if (x.is_number() && y.is_number()) {
-    double p = x.AsDouble(), q = y.AsDouble();
-    return p < q ? -1 : p > q ? 1 : 0;
-  }
-  if (x.kind() == y.kind()) return x.bytes() < y.bytes() ? -1 : x.bytes() > y.bytes() ? 1 : 0;
-  return std::nullopt;
-}
-
-bool Holds(int r, sql::CompareOp op) {
-  switch (op) {
-    case sql::CompareOp::kEqual: return r == 0;
-    case sql::CompareOp::kNotEqual: return r != 0;
-    case sql::CompareOp::kLess: return r < 0;
-    case sql::CompareOp::kLessEqual: return r <= 0;
-    case sql::CompareOp::kGreater: return r > 0;
-    case sql::CompareOp::kGreaterEqual: return r >= 0;
-  }
-  return false;
-}
-
-// Three-valued: nullopt is Jet's Null (unknown).
-std::optional<bool> Test(const sql::Expr& e, const jet::TableDefinition& table,
-                         const std::vector<Value>& row) {
-  switch (e.kind) {
-    case sql::Expr::Kind::kLiteral: {
-      Value v = LiteralValue(e.literal);
-      if (v.is_null()) return std::nullopt;
-      return v.is_number() ? v.AsDouble() != 0 : !v.bytes().empty();
-    }
-    case sql::Expr::Kind::kColumn: {
-      Value v = Evaluate(e, table, row).value;
-      if (v.is_null()) return std::nullopt;
-      return v.is_number() ? v.AsDouble() != 0 : !v.bytes().empty();
-    }
-    case sql::Expr::Kind::kCompare: {
-      auto r = Compare(Evaluate(e.operands[0], table, row), Evaluate(e.operands[1], table, row));
-      if (!r) return std::nullopt;
-      return Holds(*r, e.op);
-    }
-    case sql::Expr::Kind::kAnd: {
-      bool unknown = false;
-      for (const sql::Expr& o : e.operands) {
-        auto t = Test(o, table, row);
-        if (t && !*t) return false;
-        if (!t) unknown = true;
-      }
-      if (unknown) return std::nullopt;
-      return true;
-    }
-    case sql::Expr::Kind::kOr: {
-      bool unknown = false;
-      for (const sql::Expr& o : e.operands) {
-        auto t = Test(o, table, row);
-        if (t && *t) return true;
-        if (!t) unknown = true;
-      }
-      if (unknown) return std::nullopt;
-      return false;
-    }
-    case sql::Expr::Kind::kNot: {
-      auto t = Test(e.operands[0], table, row);
-      if (!t) return std::nullopt;
-      return !*t;
-    }
-    case sql::Expr::Kind::kIn: {
-      Operand left = Evaluate(e.operands[0], table, row);
-      if (left.value.is_null()) return std::nullopt;
-      bool found = false, unknown = false;
-      for (size_t i = 1; i < e.operands.size(); ++i) {
-        auto r = Compare(left, Evaluate(e.operands[i], table, row));
-        if (!r) unknown = true;
-        else if (*r == 0) found = true;
-      }
-      if (found) return !e.negated;
-      if (unknown) return std::nullopt;
-      return e.negated;
-    }
-    case sql::Expr::Kind::kIsNull: {
-      bool null = Evaluate(e.operands[0], table, row).value.is_null();
-      return e.negated ? !null : null;
-    }
-  }
-  return std::nullopt;
-}
-
-void CheckColumns(const sql::Expr& e, const jet::TableDefinition& table,
-                  const std::string& statement) {
-  if (e.kind == sql::Expr::Kind::kColumn && ColumnIndex(table, e.column) < 0) {
-    throw jet::WriteFailure(jet::kJetTooFewParameters,
-                            "'" + e.column + "' is no column of the table, in \"" + statement + "\"");
-  }
-  for (const sql::Expr& o : e.operands) CheckColumns(o, table, statement);
+  return "Null";
 }
 
 }  // namespace
 
-void CheckConditionColumns(const sql::Expr& condition, const jet::TableDefinition& table,
-                           const std::string& statement) {
-  CheckColumns(condition, table, statement);
+ValueClass ClassOfColumn(const jet::ColumnDef& column) {
+  switch (column.type) {
+    case jet::kTypeText: case jet::kTypeMemo: case jet::kTypeGuid: return ValueClass::kText;
+    case jet::kTypeBinary: case jet::kTypeOle: return ValueClass::kBinary;
+    default: return ValueClass::kNumber;
+  }
 }
 
-bool RowMatches(const sql::Expr& condition, const jet::TableDefinition& table,
-                const std::vector<Value>& row) {
-  auto t = Test(condition, table, row);
-  return t && *t;
+ValueClass ClassOfValue(const Value& value) {
+  if (value.is_null()) return ValueClass::kNull;
+  if (value.is_text() || value.kind() == Value::Kind::kGuid) return ValueClass::kText;
+  if (value.is_number()) return ValueClass::kNumber;
+  return ValueClass::kBinary;
+}
+
+Resolver TableColumns(const jet::TableDefinition& table, const std::string& statement) {
+  return [&table, statement](const sql::Expr& operand) {
+    if (operand.kind == sql::Expr::Kind::kAggregate) {
+      throw JetFailure(kJetAggregateInWhere, sql::ToSql(operand) + ", in " + Quoted(statement));
+    }
+    const jet::ColumnDef* column = table.FindColumn(operand.column);
+    if (!column) {
+      throw JetFailure(kJetTooFewParameters,
+                       "no column '" + operand.column + "' in the table, in " + Quoted(statement));
+    }
+    return Place{size_t(column - table.columns.data()), ClassOfColumn(*column)};
+  };
+}
+
+LikePattern CompileLike(const std::string& pattern, const std::string& statement) {
+  auto compiled = LikePattern::Compile(pattern);
+  if (!compiled) {
+    throw JetFailure(kJetSyntaxError, "the LIKE pattern '" + pattern + "' is not valid (a '[' left "
+                                      "open, or a range that runs backwards), in " +
+                                          Quoted(statement));
+  }
+  return std::move(*compiled);
+}
+
+Condition::Condition(const sql::Expr& condition, const Resolver& resolve,
+                     const std::string& statement)
+    : statement_(statement) {
+  root_ = Bind(condition, resolve);
+}
+
+Condition::Operand Condition::BindOperand(const sql::Expr& e, const Resolver& resolve) const {
+  Operand out;
+  if (e.kind != sql::Expr::Kind::kLiteral) {
+    Place place = resolve(e);
+    out.constant = false;
+    out.place = place.index;
+    out.value_class = place.value_class;
+    return out;
+  }
+  if (e.literal.kind == sql::Value::Kind::kBinary) {
+    throw JetFailure(kJetOperationNotSupported,
+                     "binary literal in a condition, in " + Quoted(statement_));
+  }
+  Value value = LiteralValue(e.literal);
+  SetFrom(value, out);
+  if (value.is_text()) out.text = value.bytes();
+  return out;
+}
+
+Condition::Node Condition::Bind(const sql::Expr& e, const Resolver& resolve) const {
+  Node node;
+  node.kind = e.kind;
+  node.op = e.op;
+  node.negated = e.negated;
+  switch (e.kind) {
+    case sql::Expr::Kind::kAnd:
+    case sql::Expr::Kind::kOr:
+    case sql::Expr::Kind::kNot:
+      for (const sql::Expr& child : e.operands) node.children.push_back(Bind(child, resolve));
+      return node;
+    case sql::Expr::Kind::kCompare:
+    case sql::Expr::Kind::kIn:
+    case sql::Expr::Kind::kIsNull:
+    case sql::Expr::Kind::kLike:
+    case sql::Expr::Kind::kBetween:
+      for (const sql::Expr& operand : e.operands) {
+        node.operands.push_back(BindOperand(operand, resolve));
+      }
+      CheckClasses(e, node);
+      if (e.kind == sql::Expr::Kind::kLike && node.operands[1].constant &&
+          e.operands[1].literal.kind == sql::Value::Kind::kText) {
+        node.pattern = CompileLike(e.operands[1].literal.text, statement_);
+      }
+      return node;
+    default:
+      // The parser makes no bare operand a condition.
+      throw JetFailure(kJetOperationNotSupported,
+                       "condition " + sql::ToSql(e) + ", in " + Quoted(statement_));
+  }
+}
+
+void Condition::CheckClasses(const sql::Expr& e, const Node& node) const {
+  if (e.kind == sql::Expr::Kind::kIsNull) return;
+  // LIKE wants text on both sides; the others one kind throughout.
+  ValueClass wanted = e.kind == sql::Expr::Kind::kLike ? ValueClass::kText : ValueClass::kNull;
+  const sql::Expr* first = nullptr;
+  for (size_t i = 0; i < node.operands.size(); ++i) {
+    ValueClass c = node.operands[i].value_class;
+    if (c == ValueClass::kNull) continue;
+    if (wanted == ValueClass::kNull) {
+      wanted = c;
+      first = &e.operands[i];
+      continue;
+    }
+    if (c == wanted) continue;
+    std::string what = first ? sql::ToSql(*first) + " is " + ClassName(wanted) + " and "
+                             : std::string("LIKE takes text, and ");
+    throw JetFailure(kJetTypeMismatch, what + sql::ToSql(e.operands[i]) + " is " + ClassName(c) +
+                                           ", in " + Quoted(statement_));
+  }
+}
+
+void Condition::SetFrom(const Value& v, Operand& out) {
+  out.value_class = ClassOfValue(v);
+  switch (out.value_class) {
+    case ValueClass::kNumber:
+      out.number = NumberValue(v);
+      out.currency = v.kind() == Value::Kind::kCurrency;
+      out.ten_thousandths = v.integer();
+      break;
+    case ValueClass::kText: out.key = TextCompareKey(v.bytes()); break;
+    case ValueClass::kBinary: out.key = v.bytes(); break;
+    case ValueClass::kNull: break;
+  }
+}
+
+const Condition::Operand& Condition::Fill(const Operand& operand, RowValues& row,
+                                          Operand& scratch) {
+  if (operand.constant) return operand;
+  SetFrom(row.at(operand.place), scratch);
+  return scratch;
+}
+
+std::optional<int> Condition::Compare(const Operand& a, const Operand& b) {
+  if (a.value_class == ValueClass::kNull || b.value_class == ValueClass::kNull) return std::nullopt;
+  if (a.value_class == ValueClass::kNumber) {
+    if (a.currency && b.currency) {
+      return (a.ten_thousandths > b.ten_thousandths) - (a.ten_thousandths < b.ten_thousandths);
+    }
+    return (a.number > b.number) - (a.number < b.number);
+  }
+  int c = a.key.compare(b.key);
+  return (c > 0) - (c < 0);
+}
+
+bool Condition::Holds(RowValues& row) const { return Evaluate(root_, row) == Truth::kTrue; }
+
+Condition::Truth Condition::Evaluate(const Node& node, RowValues& row) const {
+  auto truth = [](bool b) { return b ? Truth::kTrue : Truth::kFalse; };
+  auto negate = [](Truth t) {
+    return t == Truth::kNull ? t : t == Truth::kTrue ? Truth::kFalse : Truth::kTrue;
+  };
+  Operand scratch[3];
+  auto operand = [&](size_t i) -> const Operand& {
+    return Fill(node.operands[i], row, scratch[i < 2 ? i : 2]);
+  };
+  switch (node.kind) {
+    case sql::Expr::Kind::kAnd: {
+      Truth result = Truth::kTrue;
+      for (const Node& child : node.children) {
+        Truth t = Evaluate(child, row);
+        if (t == Truth::kFalse) return t;
+        if (t == Truth::kNull) result = t;
+      }
+      return result;
+    }
+    case sql::Expr::Kind::kOr: {
+      Truth result = Truth::kFalse;
+      for (const Node& child : node.children) {
+        Truth t = Evaluate(child, row);
+        if (t == Truth::kTrue) return t;
+        if (t == Truth::kNull) result = t;
+      }
+      return result;
+    }
+    case sql::Expr::Kind::kNot: return negate(Evaluate(node.children[0], row));
+    case sql::Expr::Kind::kIsNull:
+      return truth((operand(0).value_class == ValueClass::kNull) != node.negated);
+    case sql::Expr::Kind::kCompare: {
+      const Operand& a = operand(0);
+      auto c = Compare(a, operand(1));
+      if (!c) return Truth::kNull;
+      switch (node.op) {
+        case sql::CompareOp::kEqual: return truth(*c == 0);
+        case sql::CompareOp::kNotEqual: return truth(*c != 0);
+        case sql::CompareOp::kLess: return truth(*c < 0);
+        case sql::CompareOp::kLessEqual: return truth(*c <= 0);
+        case sql::CompareOp::kGreater: return truth(*c > 0);
+        case sql::CompareOp::kGreaterEqual: return truth(*c >= 0);
+      }
+      return Truth::kNull;
+    }
+    case sql::Expr::Kind::kIn: {
+      const Operand& subject = operand(0);
+      Truth result = Truth::kFalse;
+      for (size_t i = 1; i < node.operands.size() && result != Truth::kTrue; ++i) {
+        auto c = Compare(subject, node.operands[i]);  // the list holds literals only
+        if (!c) result = Truth::kNull;
+        else if (*c == 0) result = Truth::kTrue;
+      }
+      return node.negated ? negate(result) : result;
+    }
+    case sql::Expr::Kind::kBetween: {
+      const Operand& subject = operand(0);
+      auto low = Compare(subject, operand(1));
+      auto high = Compare(subject, operand(2));
+      Truth above = low ? truth(*low >= 0) : Truth::kNull;
+      Truth below = high ? truth(*high <= 0) : Truth::kNull;
+      Truth result = above == Truth::kFalse || below == Truth::kFalse ? Truth::kFalse
+                     : above == Truth::kNull || below == Truth::kNull ? Truth::kNull
+                                                                      : Truth::kTrue;
+      return node.negated ? negate(result) : result;
+    }
+    case sql::Expr::Kind::kLike: {
+      // LIKE reads the texts themselves, not their compare keys.
+      auto text = [&](const Operand& o) -> const std::string* {
+        if (o.constant) return o.value_class == ValueClass::kNull ? nullptr : &o.text;
+        const Value& v = row.at(o.place);
+        return v.is_null() ? nullptr : &v.bytes();
+      };
+      const std::string* subject = text(node.operands[0]);
+      const std::string* pattern = text(node.operands[1]);
+      if (!subject || !pattern) return Truth::kNull;
+      bool matches = node.pattern ? node.pattern->Matches(*subject)
+                                  : CompileLike(*pattern, statement_).Matches(*subject);
+      return truth(matches != node.negated);
+    }
+    default: return Truth::kNull;
+  }
 }
 
 }  // namespace act::db::exec

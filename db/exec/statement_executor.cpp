@@ -12,6 +12,7 @@
 #include "db/exec/condition.h"
 #include "db/exec/literal_value.h"
 #include "db/exec/row_pipeline.h"
+#include "db/exec/select_cursor.h"
 #include "db/jet/index_creation.h"
 #include "db/jet/ddl.h"
 #include "db/jet/page_allocator.h"
@@ -65,12 +66,14 @@ void Count(StatementResult& result, Refusal r) {
 }
 
 // Writes the statement's pages: index pages and TDEF counters first into
-// the batch, then everything in the order the pager keeps. Only the last
-// flush of a statement syncs (see Pager::FlushWrites).
-enum class Last { kNo, kYes };
-void Flush(jet::Database& db, jet::TableWriter& writer, Last last = Last::kYes) {
+// the batch, then everything in the order the pager keeps. A file of its
+// own (after IN) is synced at the statement's end; the database the
+// statements run on is synced by StatementRunner::Commit (see
+// Pager::FlushWrites).
+enum class Sync { kNo, kYes };
+void Flush(jet::Database& db, jet::TableWriter& writer, Sync sync) {
   writer.Finish();
-  db.pager().FlushWrites(last == Last::kYes);
+  db.pager().FlushWrites(sync == Sync::kYes);
 }
 
 // The destination of an INSERT: the database itself or the file after IN.
@@ -116,25 +119,48 @@ std::optional<Value> Convert(const jet::ColumnDef& c, const Value& value) {
   return jet::ConvertForColumn(c, value);
 }
 
+// A source that only picks columns and filters rows is read straight from
+// its table, which lets text go over as stored; anything more (grouping,
+// DISTINCT, ORDER BY, TOP) goes through the SELECT cursor.
+bool NeedsCursor(const sql::SelectStatement& select) {
+  return select.distinct || select.top || !select.group_by.empty() || select.having ||
+         !select.order_by.empty() ||
+         std::any_of(select.columns.begin(), select.columns.end(), [](const sql::SelectItem& i) {
+           return i.expr.kind != sql::Expr::Kind::kColumn;
+         });
+}
+
 StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
                                 const sql::InsertSelectStatement& s, std::string_view statement,
                                 const RowProgress& progress) {
+  const std::string text(statement);
   auto source = TableOf(db, s.source.table, statement);
-  if (s.source.where) CheckConditionColumns(*s.source.where, *source, std::string(statement));
-  // The selected columns, in order.
+  std::unique_ptr<SelectCursor> cursor;
+  std::optional<Condition> where;
+  // The selected columns, in order (positions in the source's rows), and
+  // the names they are matched by.
   std::vector<int> selected;
-  if (s.source.columns.empty()) {
-    for (size_t i = 0; i < source->columns.size(); ++i) selected.push_back(int(i));
+  std::vector<std::string> names;
+  if (NeedsCursor(s.source)) {
+    cursor = std::make_unique<SelectCursor>(db, s.source, text);
+    names = cursor->names();
+    for (size_t k = 0; k < names.size(); ++k) selected.push_back(int(k));
   } else {
-    for (const std::string& name : s.source.columns) {
-      int i = ColumnIndex(*source, name);
+    if (s.source.where) where.emplace(*s.source.where, TableColumns(*source, text), text);
+    for (size_t i = 0; s.source.columns.empty() && i < source->columns.size(); ++i) {
+      selected.push_back(int(i));
+      names.push_back(source->columns[i].name);
+    }
+    for (const sql::SelectItem& item : s.source.columns) {
+      int i = ColumnIndex(*source, item.expr.column);
       if (i < 0) {
-        throw jet::WriteFailure(jet::kJetTooFewParameters, db.path() + ": '" + name +
+        throw jet::WriteFailure(jet::kJetTooFewParameters, db.path() + ": '" + item.expr.column +
                                                                "' is no column of '" +
                                                                s.source.table + "', in " +
                                                                Quoted(statement));
       }
       selected.push_back(i);
+      names.push_back(item.alias.empty() ? source->columns[i].name : item.alias);
     }
   }
   Destination dest = OpenDestination(fs, db, s.target_file, statement);
@@ -145,7 +171,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
     throw JetFailure(3346, "the column lists differ in length, in " + Quoted(statement));
   }
   for (size_t k = 0; k < selected.size(); ++k) {
-    const std::string& name = s.columns.empty() ? source->columns[selected[k]].name : s.columns[k];
+    const std::string& name = s.columns.empty() ? names[k] : s.columns[k];
     int i = ColumnIndex(*table, name);
     if (i < 0) {
       throw jet::WriteFailure(jet::kJetUnknownFieldName,
@@ -182,7 +208,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   std::vector<bool> stored_text(table->columns.size(), false);  // by destination column
   std::vector<bool> read_stored(source->columns.size(), false);  // by source column
   const bool text_as_stored = db.format().is_jet3() && dest.db->format().is_jet3() &&
-                              !s.source.where && !same_table;
+                              !s.source.where && !same_table && !cursor;
   for (size_t k = 0; k < selected.size() && text_as_stored; ++k) {
     if (selected_once[k] && source->columns[selected[k]].type == jet::kTypeText &&
         table->columns[target[k]].type == jet::kTypeText) {
@@ -192,7 +218,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   }
   // SELECT * into a table of the same design (the carry-over's copies):
   // a row whose values are all of their column's kind goes over whole.
-  bool same_design = untargeted.empty() && selected.size() == table->columns.size() &&
+  bool same_design = !cursor && untargeted.empty() && selected.size() == table->columns.size() &&
                      source->columns.size() == table->columns.size();
   for (size_t k = 0; k < selected.size() && same_design; ++k) {
     same_design = selected[k] == int(k) && target[k] == int(k);
@@ -216,13 +242,18 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   std::vector<std::vector<Value>> snapshot;
   size_t next_in_snapshot = 0;
   auto read_row = [&](std::vector<Value>& row) {
+    if (cursor) {
+      if (!cursor->Next()) return false;
+      row = cursor->values();
+      return true;
+    }
     row.resize(source->columns.size());
     while (scan.Next()) {
       for (size_t i = 0; i < source->columns.size(); ++i) {
         if (read_stored[i]) scan.ReadStoredText(i, row[i]);
         else scan.Read(i, row[i]);
       }
-      if (s.source.where && !RowMatches(*s.source.where, *source, row)) continue;
+      if (where && !where->Holds(row)) continue;
       return true;
     }
     return false;
@@ -234,7 +265,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   // from its own bytes alone, so the helper can decode them: the scan here
   // only finds each row, and holds its page for the helper.
   const bool read_on_helper =
-      !same_table && !s.source.where &&
+      !same_table && !s.source.where && !cursor &&
       std::none_of(source->columns.begin(), source->columns.end(),
                    [](const jet::ColumnDef& c) { return c.is_long_value(); });
   jet::RowDecoder helper_decoder(db.format(), *source);
@@ -317,68 +348,91 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       if (refusal == Refusal::kNone) throw;
       Count(result, refusal);
     }
-    if (pager.pending_writes() > kFlushEveryPages) Flush(*dest.db, writer, Last::kNo);
+    if (pager.pending_writes() > kFlushEveryPages) Flush(*dest.db, writer, Sync::kNo);
   };
   RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, commit);
-  Flush(*dest.db, writer);
+  Flush(*dest.db, writer, dest.owned ? Sync::kYes : Sync::kNo);
   dest.db->Reload();
   if (progress) progress(committed, source->row_count);
   return result;
 }
 
-StatementResult RunInsertValues(FileSystem& fs, jet::Database& db,
-                                const sql::InsertValuesStatement& s, std::string_view statement) {
+}  // namespace
+
+// A table taking the rows of INSERT ... VALUES: its writer, kept from one
+// statement to the next while they go to the same table, and the values
+// its columns take when a statement leaves them out.
+struct TableAppender {
+  TableAppender(jet::Database& database, std::shared_ptr<const jet::TableDefinition> definition)
+      : db(database), table(std::move(definition)), allocator(db), writer(db, allocator, table) {
+    defaults.resize(table->columns.size());
+    for (size_t i = 0; i < table->columns.size(); ++i) {
+      const auto& d = writer.properties(i).default_value;
+      if (d) {
+        if (auto v = Convert(table->columns[i], *d)) defaults[i] = *v;
+      }
+    }
+  }
+
+  // Nothing of a refused row is written but reserved pages: the writer
+  // goes on, and a flush leaves the file consistent.
+  void Append(const sql::InsertValuesStatement& s, std::string_view statement) {
+    values = defaults;
+    auto set = [&](size_t column, const sql::Value& literal) {
+      const jet::ColumnDef& c = table->columns[column];
+      auto v = Convert(c, LiteralValue(literal));
+      if (!v) {
+        throw jet::WriteFailure(jet::kJetConversionError, db.path() + ": column '" + c.name +
+                                                              "' cannot take the value, in " +
+                                                              Quoted(statement));
+      }
+      values[column] = std::move(*v);
+    };
+    if (s.columns.empty()) {
+      if (s.values.size() > table->columns.size()) {
+        throw JetFailure(3346, "more values than the table has columns, in " + Quoted(statement));
+      }
+      for (size_t k = 0; k < s.values.size(); ++k) set(k, s.values[k]);
+    } else {
+      for (size_t k = 0; k < s.columns.size(); ++k) {
+        int i = ColumnIndex(*table, s.columns[k]);
+        if (i < 0) {
+          throw jet::WriteFailure(jet::kJetUnknownFieldName,
+                                  db.path() + ": table '" + s.table + "' has no field '" +
+                                      s.columns[k] + "', in " + Quoted(statement));
+        }
+        set(size_t(i), s.values[k]);
+      }
+    }
+    writer.Append(values);
+  }
+
+  jet::Database& db;
+  std::shared_ptr<const jet::TableDefinition> table;
+  jet::PageAllocator allocator;
+  jet::TableWriter writer;
+  std::vector<Value> defaults;
+  std::vector<Value> values;
+};
+
+namespace {
+
+// INSERT ... IN 'file' VALUES: the file is opened, written and synced for
+// this one row.
+StatementResult RunInsertValuesElsewhere(FileSystem& fs, jet::Database& db,
+                                         const sql::InsertValuesStatement& s,
+                                         std::string_view statement) {
   Destination dest = OpenDestination(fs, db, s.target_file, statement);
   auto table = TableOf(*dest.db, s.table, statement);
-  std::vector<int> target;
-  if (s.columns.empty()) {
-    if (s.values.size() > table->columns.size()) {
-      throw JetFailure(3346, "more values than the table has columns, in " + Quoted(statement));
-    }
-    for (size_t k = 0; k < s.values.size(); ++k) target.push_back(int(k));
-  } else {
-    for (const std::string& name : s.columns) {
-      int i = ColumnIndex(*table, name);
-      if (i < 0) {
-        throw jet::WriteFailure(jet::kJetUnknownFieldName,
-                                dest.db->path() + ": table '" + s.table + "' has no field '" +
-                                    name + "', in " + Quoted(statement));
-      }
-      target.push_back(i);
-    }
-  }
-  std::vector<Value> values(table->columns.size());
-  for (size_t k = 0; k < target.size(); ++k) {
-    const jet::ColumnDef& c = table->columns[target[k]];
-    auto v = Convert(c, LiteralValue(s.values[k]));
-    if (!v) {
-      throw jet::WriteFailure(jet::kJetConversionError, dest.db->path() + ": column '" + c.name +
-                                                            "' cannot take the value, in " +
-                                                            Quoted(statement));
-    }
-    values[target[k]] = std::move(*v);
-  }
-  jet::Pager& pager = dest.db->pager();
-  pager.BeginDeferredWrites();
-  jet::PageAllocator allocator(*dest.db);
-  jet::TableWriter writer(*dest.db, allocator, table);
-  for (size_t i = 0; i < table->columns.size(); ++i) {
-    if (std::find(target.begin(), target.end(), int(i)) != target.end()) continue;
-    const auto& d = writer.properties(i).default_value;
-    if (d) {
-      if (auto v = Convert(table->columns[i], *d)) values[i] = *v;
-    }
-  }
+  dest.db->pager().BeginDeferredWrites();
+  TableAppender appender(*dest.db, table);
   try {
-    writer.Append(std::move(values));
-  } catch (const act::Error& e) {
-    // Nothing of a refused row was written but reserved pages; flush the
-    // maps as they stand so the file stays consistent, then report.
-    Flush(*dest.db, writer);
-    throw act::Error(e.number(), e.text(), e.detail() + ", in " + Quoted(statement));
+    appender.Append(s, statement);
+  } catch (const act::Error&) {
+    Flush(*dest.db, appender.writer, Sync::kYes);
+    throw;
   }
-  Flush(*dest.db, writer);
-  dest.db->Reload();
+  Flush(*dest.db, appender.writer, Sync::kYes);
   StatementResult result;
   result.records_affected = 1;
   return result;
@@ -387,7 +441,8 @@ StatementResult RunInsertValues(FileSystem& fs, jet::Database& db,
 StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
                           std::string_view statement) {
   auto table = TableOf(db, s.table, statement);
-  if (s.where) CheckConditionColumns(*s.where, *table, std::string(statement));
+  std::optional<Condition> where;
+  if (s.where) where.emplace(*s.where, TableColumns(*table, std::string(statement)), std::string(statement));
   std::vector<std::pair<int, Value>> changes;
   for (const sql::Assignment& a : s.assignments) {
     int i = ColumnIndex(*table, a.column);
@@ -413,7 +468,7 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
     std::vector<Value> row(table->columns.size());
     while (scan.Next()) {
       for (size_t i = 0; i < table->columns.size(); ++i) row[i] = scan.Get(i);
-      if (!s.where || RowMatches(*s.where, *table, row)) matches.emplace_back(scan.position(), row);
+      if (!where || where->Holds(row)) matches.emplace_back(scan.position(), row);
     }
   }
   db.pager().BeginDeferredWrites();
@@ -431,9 +486,9 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
       if (r == Refusal::kNone) throw;
       Count(result, r);
     }
-    if (db.pager().pending_writes() > kFlushEveryPages) Flush(db, writer, Last::kNo);
+    if (db.pager().pending_writes() > kFlushEveryPages) Flush(db, writer, Sync::kNo);
   }
-  Flush(db, writer);
+  Flush(db, writer, Sync::kNo);
   db.Reload();
   return result;
 }
@@ -453,10 +508,10 @@ StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatemen
     jet::CreateIndex(db, allocator, s.table, index);
   } catch (const act::Error& e) {
     // Refusals come before any write; the flush only closes the batch.
-    db.pager().FlushWrites();
+    db.pager().FlushWrites(false);
     throw act::Error(e.number(), e.text(), e.detail() + ", in " + Quoted(statement));
   }
-  db.pager().FlushWrites();
+  db.pager().FlushWrites(false);
   return {};
 }
 
@@ -524,48 +579,126 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
 
 }  // namespace
 
-namespace {
-StatementResult Run(FileSystem& fs, jet::Database& db, const sql::Statement& parsed,
-                    std::string_view statement, const RowProgress& progress);
-}  // namespace
+StatementRunner::StatementRunner(FileSystem& fs, jet::Database& db,
+                                 std::function<void()> before_first_write)
+    : fs_(fs), db_(db), before_first_write_(std::move(before_first_write)) {}
+
+StatementRunner::~StatementRunner() = default;
+
+StatementResult StatementRunner::Execute(std::string_view statement, const RowProgress& progress) {
+  sql::Statement parsed;
+  try {
+    parsed = sql::Parse(statement);
+  } catch (const act::Error& e) {
+    Failed(e, statement, false);
+  }
+  return Execute(statement, parsed, progress);
+}
+
+StatementResult StatementRunner::Execute(std::string_view statement,
+                                         const sql::Statement& parsed,
+                                         const RowProgress& progress) {
+  // Whether a failure leaves changes of this statement waiting: INSERT ...
+  // VALUES refuses a row before it changes anything; the others start from
+  // an empty batch, and drop what they leave.
+  bool own_changes = false;
+  try {
+    auto* values = std::get_if<sql::InsertValuesStatement>(&parsed);
+    if (values && !values->target_file) return AppendValues(*values, statement);
+    Settle();
+    own_changes = true;
+    if (db_.pager().pending_writes() > 0) db_.pager().FlushWrites(false);
+    StatementResult result = Run(statement, parsed, progress);
+    unsynced_ = true;
+    return result;
+  } catch (const act::Error& e) {
+    Failed(e, statement, own_changes);
+  }
+}
+
+void StatementRunner::Failed(const act::Error& e, std::string_view statement, bool own_changes) {
+  if (own_changes) {
+    db_.pager().DiscardWrites();
+    db_.Reload();
+  }
+  // The statements before this one stay: what they left waiting goes to
+  // the file and is synced. Should that fail too, this statement's failure
+  // is still the one reported.
+  try {
+    Commit();
+  } catch (const act::Error&) {
+  }
+  std::string quoted = Quoted(statement);
+  if (e.detail().find(quoted) != std::string::npos) throw e;
+  throw act::Error(e.number(), e.text(), e.detail() + ", in " + quoted);
+}
+
+StatementResult StatementRunner::AppendValues(const sql::InsertValuesStatement& s,
+                                              std::string_view statement) {
+  const jet::CatalogEntry* entry = db_.FindTable(s.table);
+  if (!entry || !appender_ || appender_->table->page != entry->tdef_page) {
+    Settle();
+    WillWrite();
+    db_.pager().BeginDeferredWrites();
+    appender_ = std::make_unique<TableAppender>(db_, TableOf(db_, s.table, statement));
+  }
+  appender_->Append(s, statement);
+  unsynced_ = true;
+  if (db_.pager().pending_writes() > kFlushEveryPages) {
+    appender_->writer.Finish();
+    db_.pager().FlushWrites(false);
+  }
+  StatementResult result;
+  result.records_affected = 1;
+  return result;
+}
+
+void StatementRunner::Settle() {
+  if (!appender_) return;
+  appender_->writer.Finish();
+  appender_.reset();
+  db_.Reload();
+}
+
+void StatementRunner::Commit() {
+  Settle();
+  if (unsynced_ || db_.pager().pending_writes() > 0) db_.pager().FlushWrites(true);
+  unsynced_ = false;
+}
+
+void StatementRunner::WillWrite() {
+  if (!before_first_write_) return;
+  before_first_write_();  // tried again by the next statement when it fails
+  before_first_write_ = nullptr;
+}
+
+StatementResult StatementRunner::Run(std::string_view statement, const sql::Statement& parsed,
+                                     const RowProgress& progress) {
+  if (auto* s = std::get_if<sql::InsertSelectStatement>(&parsed)) {
+    if (!s->target_file) WillWrite();
+    return RunInsertSelect(fs_, db_, *s, statement, progress);
+  }
+  if (auto* s = std::get_if<sql::InsertValuesStatement>(&parsed)) {
+    return RunInsertValuesElsewhere(fs_, db_, *s, statement);
+  }
+  if (std::holds_alternative<sql::SelectStatement>(parsed)) {
+    throw JetFailure(kJetOperationNotSupported,
+                     db_.path() + ": the engine does not run this statement: " + Quoted(statement));
+  }
+  WillWrite();
+  if (auto* s = std::get_if<sql::UpdateStatement>(&parsed)) return RunUpdate(db_, *s, statement);
+  if (auto* s = std::get_if<sql::CreateIndexStatement>(&parsed)) {
+    return RunCreateIndex(db_, *s, statement);
+  }
+  return RunCreateTable(db_, std::get<sql::CreateTableStatement>(parsed), statement);
+}
 
 StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement,
                                  const RowProgress& progress) {
-  sql::Statement parsed = sql::Parse(statement);
-  try {
-    return Run(fs, db, parsed, statement, progress);
-  } catch (const act::Error& e) {
-    // What the statement had not flushed yet is dropped: the file keeps the
-    // consistent state of its last flush, and later reads see that state.
-    db.pager().DiscardWrites();
-    db.Reload();
-    std::string quoted = Quoted(statement);
-    if (e.detail().find(quoted) != std::string::npos) throw;
-    throw act::Error(e.number(), e.text(), e.detail() + ", in " + quoted);
-  }
+  StatementRunner runner(fs, db);
+  StatementResult result = runner.Execute(statement, progress);
+  runner.Commit();
+  return result;
 }
-
-namespace {
-
-StatementResult Run(FileSystem& fs, jet::Database& db, const sql::Statement& parsed,
-                    std::string_view statement, const RowProgress& progress) {
-  if (auto* s = std::get_if<sql::UpdateStatement>(&parsed)) return RunUpdate(db, *s, statement);
-  if (auto* s = std::get_if<sql::InsertSelectStatement>(&parsed)) {
-    return RunInsertSelect(fs, db, *s, statement, progress);
-  }
-  if (auto* s = std::get_if<sql::InsertValuesStatement>(&parsed)) {
-    return RunInsertValues(fs, db, *s, statement);
-  }
-  if (auto* s = std::get_if<sql::CreateIndexStatement>(&parsed)) {
-    return RunCreateIndex(db, *s, statement);
-  }
-  if (auto* s = std::get_if<sql::CreateTableStatement>(&parsed)) {
-    return RunCreateTable(db, *s, statement);
-  }
-  throw JetFailure(kJetOperationNotSupported,
-                   db.path() + ": the engine does not run this statement: " + Quoted(statement));
-}
-
-}  // namespace
 
 }  // namespace act::db::exec

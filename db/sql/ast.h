@@ -5,7 +5,9 @@
 // statements of the database carry-over and of the jetsql tool, not Access
 // queries in general.
 //
-//   SELECT * | col, ... FROM table [WHERE cond] [ORDER BY col [ASC|DESC], ...]
+//   SELECT [DISTINCT] [TOP n] * | item [AS name], ... FROM table [WHERE cond]
+//          [GROUP BY col, ...] [HAVING cond] [ORDER BY item [ASC|DESC], ...]
+//     where an item is a column or COUNT(*), COUNT|SUM|AVG|MIN|MAX(col)
 //   UPDATE table SET col = literal, ... [WHERE cond]
 //   INSERT INTO table [(col, ...)] [IN 'file'] SELECT ...          (any order
 //   INSERT INTO table [(col, ...)] [IN 'file'] VALUES (literal, ...) of the two)
@@ -14,9 +16,10 @@
 //   CREATE [UNIQUE] INDEX name ON table (col [ASC|DESC], ...)
 //                       [WITH PRIMARY | DISALLOW NULL | IGNORE NULL]
 //
-// Conditions (Expr) are AND/OR of predicates; a predicate compares a column
-// or literal with another, tests membership in a list of literals, or tests
-// for Null. Names are stored as written, without brackets; Jet compares names
+// Conditions (Expr) are AND/OR/NOT of predicates; a predicate compares an
+// operand (a column, a literal, or in HAVING an aggregate) with another, tests
+// membership in a list of literals, matches a LIKE pattern, tests a range
+// (BETWEEN), or tests for Null. Names are stored as written, without brackets; Jet compares names
 // without regard to letter case, so executors must too. All texts are valid
 // UTF-8 (the parser refuses statements that are not). A minus sign before a
 // number is part of the literal (-5 is the Integer -5); there is no other
@@ -76,39 +79,57 @@ struct Value {
 
 enum class CompareOp { kEqual, kNotEqual, kLess, kLessEqual, kGreater, kGreaterEqual };
 
+enum class Aggregate { kCount, kSum, kAvg, kMin, kMax };
+
 // A condition or one of its operands. The tree never nests deeper than
 // kMaxExpressionDepth (parser.h), so executors may walk it recursively.
 struct Expr {
   enum class Kind {
-    kLiteral,  // literal
-    kColumn,   // column (a name)
-    kCompare,  // operands[0] op operands[1]; each a kLiteral or kColumn
+    kLiteral,    // literal
+    kColumn,     // column (a name)
+    kAggregate,  // aggregate(operands[0], a kColumn); COUNT(*) has no operand
+    kCompare,    // operands[0] op operands[1]; each a kLiteral, kColumn or kAggregate
     kAnd,      // all operands (two or more), flattened: a AND b AND c is one node
     kOr,       // any operand (two or more), flattened likewise
     kNot,      // operands[0]
     kIn,       // operands[0] [NOT] IN (operands[1..]); operands[1..] are kLiteral
     kIsNull,   // operands[0] IS [NOT] NULL
+    kLike,     // operands[0] [NOT] LIKE operands[1] (the pattern)
+    kBetween,  // operands[0] [NOT] BETWEEN operands[1] AND operands[2]
   };
 
   Kind kind = Kind::kLiteral;
   Value literal;
   std::string column;
   CompareOp op = CompareOp::kEqual;
-  bool negated = false;  // NOT IN, IS NOT NULL
+  Aggregate aggregate = Aggregate::kCount;
+  bool negated = false;  // NOT IN, IS NOT NULL, NOT LIKE, NOT BETWEEN
   std::vector<Expr> operands;
   // Where the node starts in the statement text (byte offset), for messages.
   std::size_t position = 0;
 };
 
+// A column of the result: a kColumn or a kAggregate, named `alias` when
+// given.
+struct SelectItem {
+  Expr expr;
+  std::string alias;
+};
+
+// A sort key: a kColumn or a kAggregate.
 struct OrderTerm {
-  std::string column;
+  Expr expr;
   bool descending = false;
 };
 
 struct SelectStatement {
-  std::vector<std::string> columns;  // empty for SELECT *
+  bool distinct = false;
+  std::optional<std::int64_t> top;  // TOP n, n >= 1
+  std::vector<SelectItem> columns;  // empty for SELECT *
   std::string table;
   std::optional<Expr> where;
+  std::vector<std::string> group_by;
+  std::optional<Expr> having;
   std::vector<OrderTerm> order_by;
 };
 

@@ -1,7 +1,7 @@
 #include "db/sql/parser.h"
 
 #include <charconv>
-#include <deque>
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -30,15 +30,25 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 // Words that end or shape a clause: written plain they are never names
 // (bracket them to use them as names), so that "SELECT FROM t" is refused
 // instead of selecting a column named FROM.
-const char* const kReserved[] = {
-    "AND",   "BY",     "CONSTRAINT", "CREATE", "FALSE",  "FROM",  "IN",   "INDEX",
-    "INSERT", "INTO",  "IS",         "NOT",    "NULL",   "ON",    "OR",   "ORDER",
-    "PRIMARY", "SELECT", "SET",      "TABLE",  "TRUE",   "UNIQUE", "UPDATE", "VALUES",
-    "WHERE", "WITH",
+constexpr std::string_view kReserved[] = {
+    "AND",    "AS",      "BETWEEN", "BY",     "CONSTRAINT", "CREATE", "DISTINCT", "FALSE",
+    "FROM",   "GROUP",   "HAVING",  "IN",     "INDEX",      "INSERT", "INTO",     "IS",
+    "LIKE",   "NOT",     "NULL",    "ON",     "OR",         "ORDER",  "PRIMARY",  "SELECT",
+    "SET",    "TABLE",   "TOP",     "TRUE",   "UNIQUE",     "UPDATE", "VALUES",   "WHERE",
+    "WITH",
+};
+
+// The aggregate functions a column of a SELECT may be.
+constexpr struct {
+  std::string_view name;
+  Aggregate aggregate;
+} kAggregates[] = {
+    {"COUNT", Aggregate::kCount}, {"SUM", Aggregate::kSum}, {"AVG", Aggregate::kAvg},
+    {"MIN", Aggregate::kMin},     {"MAX", Aggregate::kMax},
 };
 
 bool IsReserved(std::string_view word) {
-  for (const char* r : kReserved)
+  for (std::string_view r : kReserved)
     if (EqualsNoCase(word, r)) return true;
   return false;
 }
@@ -90,53 +100,50 @@ class Parser {
   // Tokens are read as the parser reaches them (at most two ahead), so that
   // a lexical fault is reported under the clause it lies in.
   const Token& Peek(std::size_t ahead = 0) {
-    while (tokens_.size() <= next_ + ahead) {
-      if (!tokens_.empty() && tokens_.back().kind == Kind::kEnd) return tokens_.back();
+    while (read_ <= next_ + ahead) {
+      const Token& last = tokens_[(read_ + kKept - 1) % kKept];
+      if (read_ > 0 && last.kind == Kind::kEnd) return last;
       try {
-        tokens_.push_back(lexer_.Next());
+        tokens_[read_ % kKept] = lexer_.Next();
       } catch (const LexError& e) {
         throw SqlError(clause_, sql_, e.position, e.what);
       }
+      ++read_;
     }
-    return tokens_[next_ + ahead];
+    return tokens_[(next_ + ahead) % kKept];
   }
-  // The current token, and a step past it. The copy keeps it valid while
-  // later tokens are read.
-  Token Take() {
-    Token t = Peek();
+  // The current token, and a step past it. The reference stays valid
+  // while the next few tokens are taken: tokens live in a ring of kKept,
+  // so that a long statement costs no more than its tree.
+  const Token& Take() {
+    const Token& t = Peek();
     if (t.kind != Kind::kEnd) ++next_;
-    // Tokens long passed are dropped, so that a long statement costs no more
-    // than its tree; callers hold references only to the last few.
-    if (next_ > 2 * kKeptTokens) {
-      tokens_.erase(tokens_.begin(), tokens_.begin() + kKeptTokens);
-      next_ -= kKeptTokens;
-    }
     return t;
   }
-  static constexpr std::size_t kKeptTokens = 8;
-  bool IsKeyword(const Token& t, const char* keyword) const {
+  static constexpr std::size_t kKept = 16;
+  bool IsKeyword(const Token& t, std::string_view keyword) const {
     return t.kind == Kind::kWord && EqualsNoCase(t.text, keyword);
   }
-  bool AcceptKeyword(const char* keyword) {
+  bool AcceptKeyword(std::string_view keyword) {
     if (!IsKeyword(Peek(), keyword)) return false;
     Take();
     return true;
   }
-  void ExpectKeyword(const char* keyword) {
+  void ExpectKeyword(std::string_view keyword) {
     if (!AcceptKeyword(keyword))
-      Fail(std::string("expected ") + keyword + ", found " + Describe(Peek()));
+      Fail("expected " + std::string(keyword) + ", found " + Describe(Peek()));
   }
-  bool IsSymbol(const Token& t, const char* symbol) const {
+  bool IsSymbol(const Token& t, std::string_view symbol) const {
     return t.kind == Kind::kSymbol && t.text == symbol;
   }
-  bool AcceptSymbol(const char* symbol) {
+  bool AcceptSymbol(std::string_view symbol) {
     if (!IsSymbol(Peek(), symbol)) return false;
     Take();
     return true;
   }
-  void ExpectSymbol(const char* symbol) {
+  void ExpectSymbol(std::string_view symbol) {
     if (!AcceptSymbol(symbol))
-      Fail(std::string("expected '") + symbol + "', found " + Describe(Peek()));
+      Fail("expected '" + std::string(symbol) + "', found " + Describe(Peek()));
   }
 
   // A table, column or index name: plain (not a reserved word) or bracketed.
@@ -263,7 +270,7 @@ class Parser {
 
   // a OP b OP c as one node with all operands, so that long chains cost no
   // depth.
-  Expr Chain(int depth, const char* keyword, Expr::Kind kind) {
+  Expr Chain(int depth, std::string_view keyword, Expr::Kind kind) {
     std::size_t position = Peek().position;
     Expr first = kind == Expr::Kind::kOr ? AndTerm(depth) : NotTerm(depth);
     if (!IsKeyword(Peek(), keyword)) return first;
@@ -330,9 +337,25 @@ class Parser {
       return e;
     }
     bool negated = false;
-    if (IsKeyword(t, "NOT") && IsKeyword(Peek(1), "IN")) {
+    if (IsKeyword(t, "NOT") && (IsKeyword(Peek(1), "IN") || IsKeyword(Peek(1), "LIKE") ||
+                                IsKeyword(Peek(1), "BETWEEN"))) {
       Take();
       negated = true;
+    }
+    const bool like = IsKeyword(Peek(), "LIKE");
+    if (like || IsKeyword(Peek(), "BETWEEN")) {
+      Take();
+      Expr e;
+      e.kind = like ? Expr::Kind::kLike : Expr::Kind::kBetween;
+      e.position = left.position;
+      e.negated = negated;
+      e.operands.push_back(std::move(left));
+      e.operands.push_back(Operand());
+      if (e.kind == Expr::Kind::kBetween) {
+        ExpectKeyword("AND");
+        e.operands.push_back(Operand());
+      }
+      return e;
     }
     if (AcceptKeyword("IN")) {
       Expr e;
@@ -347,8 +370,8 @@ class Parser {
       ExpectSymbol(")");
       return e;
     }
-    Fail("expected =, <>, <, <=, >, >=, IN, NOT IN or IS after the operand, found " +
-         Describe(Peek()));
+    Fail("expected =, <>, <, <=, >, >=, [NOT] IN, [NOT] LIKE, [NOT] BETWEEN or IS after the "
+         "operand, found " + Describe(Peek()));
   }
 
   Expr LiteralExpr() {
@@ -361,10 +384,33 @@ class Parser {
 
   Expr Operand() {
     if (PeekLiteral()) return LiteralExpr();
+    return ColumnOrAggregate("a column name or a value");
+  }
+
+  // A column, or an aggregate function of one: COUNT(*), SUM(col), ...
+  Expr ColumnOrAggregate(const char* what) {
     Expr e;
-    e.kind = Expr::Kind::kColumn;
     e.position = Peek().position;
-    e.column = ExpectName("a column name or a value");
+    if (Peek().kind == Kind::kWord && IsSymbol(Peek(1), "(")) {
+      for (const auto& a : kAggregates) {
+        if (!IsKeyword(Peek(), a.name)) continue;
+        Take();
+        Take();
+        e.kind = Expr::Kind::kAggregate;
+        e.aggregate = a.aggregate;
+        if (a.aggregate != Aggregate::kCount || !AcceptSymbol("*")) {
+          Expr column;
+          column.kind = Expr::Kind::kColumn;
+          column.position = Peek().position;
+          column.column = ExpectName("a column name");
+          e.operands.push_back(std::move(column));
+        }
+        ExpectSymbol(")");
+        return e;
+      }
+    }
+    e.kind = Expr::Kind::kColumn;
+    e.column = ExpectName(what);
     return e;
   }
 
@@ -373,9 +419,14 @@ class Parser {
   SelectStatement SelectAfterKeyword() {
     clause_ = kErrSyntaxInSelect;
     SelectStatement s;
+    s.distinct = AcceptKeyword("DISTINCT");
+    if (AcceptKeyword("TOP")) s.top = RowCount();
     if (!AcceptSymbol("*")) {
       do {
-        s.columns.push_back(ExpectName("a column name or *"));
+        SelectItem item;
+        item.expr = ColumnOrAggregate("a column name or *");
+        if (AcceptKeyword("AS")) item.alias = ExpectName("a name after AS");
+        s.columns.push_back(std::move(item));
       } while (AcceptSymbol(","));
     }
     ExpectKeyword("FROM");
@@ -383,14 +434,25 @@ class Parser {
     s.table = ExpectName("a table name");
     if (AcceptKeyword("WHERE")) {
       s.where = Condition();
-      ExpectClauseEnd("ORDER BY");
+      ExpectClauseEnd({"GROUP", "HAVING", "ORDER"});
+    }
+    if (AcceptKeyword("GROUP")) {
+      clause_ = kErrSyntaxInGroupBy;
+      ExpectKeyword("BY");
+      do {
+        s.group_by.push_back(ExpectName("a column name"));
+      } while (AcceptSymbol(","));
+    }
+    if (AcceptKeyword("HAVING")) {
+      s.having = Condition();
+      ExpectClauseEnd({"ORDER"});
     }
     if (AcceptKeyword("ORDER")) {
       clause_ = kErrSyntaxInOrderBy;
       ExpectKeyword("BY");
       do {
         OrderTerm term;
-        term.column = ExpectName("a column name");
+        term.expr = ColumnOrAggregate("a column name");
         if (!AcceptKeyword("ASC")) term.descending = AcceptKeyword("DESC");
         s.order_by.push_back(std::move(term));
       } while (AcceptSymbol(","));
@@ -398,15 +460,32 @@ class Parser {
     return s;
   }
 
-  // After a WHERE condition only the next clause or the end may follow;
+  // The n of TOP n: a whole number from 1 to 2147483647.
+  std::int64_t RowCount() {
+    const Token& t = Peek();
+    if (t.kind == Kind::kNumber && t.text.size() <= 10 &&
+        t.text.find_first_not_of("0123456789") == std::string::npos) {
+      std::int64_t n = std::stoll(t.text);
+      if (n >= 1 && n <= std::numeric_limits<std::int32_t>::max()) {
+        Take();
+        return n;
+      }
+    }
+    Fail("expected a number of rows from 1 to 2147483647 after TOP, found " + Describe(t));
+  }
+
+  // After a condition only one of `next_clauses` or the end may follow;
   // anything else is a missing operator in the condition.
-  void ExpectClauseEnd(const char* next_clause) {
+  void ExpectClauseEnd(std::initializer_list<std::string_view> next_clauses) {
     const Token& t = Peek();
     if (t.kind == Kind::kEnd || IsSymbol(t, ";")) return;
-    if (next_clause && IsKeyword(t, "ORDER")) return;
+    std::string expected = "AND, OR";
+    for (std::string_view clause : next_clauses) {
+      if (IsKeyword(t, clause)) return;
+      expected += ", " + std::string(clause) + (clause == "HAVING" ? "" : " BY");
+    }
     FailAt(kErrSyntaxInQueryExpression, t,
-           std::string("missing operator: expected AND, OR") +
-               (next_clause ? ", ORDER BY" : "") + " or the end, found " + Describe(t));
+           "missing operator: expected " + expected + " or the end, found " + Describe(t));
   }
 
   // ---- UPDATE ----
@@ -425,7 +504,7 @@ class Parser {
     } while (AcceptSymbol(","));
     if (AcceptKeyword("WHERE")) {
       u.where = Condition();
-      ExpectClauseEnd(nullptr);
+      ExpectClauseEnd({});
     }
     return u;
   }
@@ -616,8 +695,9 @@ class Parser {
 
   std::string_view sql_;
   Lexer lexer_;
-  std::deque<Token> tokens_;  // read so far; a deque keeps references to them valid
-  std::size_t next_ = 0;
+  std::array<Token, kKept> tokens_;  // the last tokens read, by number modulo kKept
+  std::size_t read_ = 0;             // tokens read so far
+  std::size_t next_ = 0;             // number of the current token
   int clause_ = kErrInvalidStatement;  // the error number for a fault here
 };
 

@@ -36,13 +36,34 @@ std::string Operand(const Expr& e, Expr::Kind parent) {
   return needs ? "(" + text + ")" : text;
 }
 
+const char* AggregateName(Aggregate a) {
+  switch (a) {
+    case Aggregate::kCount: return "COUNT";
+    case Aggregate::kSum: return "SUM";
+    case Aggregate::kAvg: return "AVG";
+    case Aggregate::kMin: return "MIN";
+    case Aggregate::kMax: return "MAX";
+  }
+  return "COUNT";
+}
+
 std::string Select(const SelectStatement& s) {
-  std::string out = "SELECT " + (s.columns.empty() ? std::string("*") : JoinNames(s.columns));
+  std::string out = "SELECT ";
+  if (s.distinct) out += "DISTINCT ";
+  if (s.top) out += "TOP " + std::to_string(*s.top) + " ";
+  if (s.columns.empty()) out += "*";
+  for (std::size_t i = 0; i < s.columns.size(); ++i) {
+    if (i) out += ", ";
+    out += ToSql(s.columns[i].expr);
+    if (!s.columns[i].alias.empty()) out += " AS " + QuoteName(s.columns[i].alias);
+  }
   out += " FROM " + QuoteName(s.table);
   if (s.where) out += " WHERE " + ToSql(*s.where);
+  if (!s.group_by.empty()) out += " GROUP BY " + JoinNames(s.group_by);
+  if (s.having) out += " HAVING " + ToSql(*s.having);
   for (std::size_t i = 0; i < s.order_by.size(); ++i) {
     out += i == 0 ? " ORDER BY " : ", ";
-    out += QuoteName(s.order_by[i].column) + (s.order_by[i].descending ? " DESC" : "");
+    out += ToSql(s.order_by[i].expr) + (s.order_by[i].descending ? " DESC" : "");
   }
   return out;
 }
@@ -189,6 +210,14 @@ std::string ToSql(const Expr& e) {
     }
     case Expr::Kind::kIsNull:
       return ToSql(e.operands[0]) + (e.negated ? " IS NOT NULL" : " IS NULL");
+    case Expr::Kind::kAggregate:
+      return std::string(AggregateName(e.aggregate)) + "(" +
+             (e.operands.empty() ? "*" : ToSql(e.operands[0])) + ")";
+    case Expr::Kind::kLike:
+      return ToSql(e.operands[0]) + (e.negated ? " NOT LIKE " : " LIKE ") + ToSql(e.operands[1]);
+    case Expr::Kind::kBetween:
+      return ToSql(e.operands[0]) + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
+             ToSql(e.operands[1]) + " AND " + ToSql(e.operands[2]);
   }
   return "";
 }

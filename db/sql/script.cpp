@@ -10,31 +10,28 @@ static std::string_view Trim(std::string_view s) {
   return s.substr(begin, end - begin + 1);
 }
 
-std::vector<std::string> SplitStatements(std::string_view script) {
-  std::vector<std::string> statements;
+std::vector<std::string_view> SplitStatements(std::string_view script) {
+  std::vector<std::string_view> statements;
   std::size_t start = 0;
-  // The closing character we are inside of ('\'', '"', ']' or '#'), or 0.
-  // A doubled quote needs no special case: it closes and at once reopens.
-  char inside = 0;
-  for (std::size_t i = 0; i <= script.size(); ++i) {
-    bool at_end = i == script.size();
-    char c = at_end ? ';' : script[i];
-    if (inside != 0 && !at_end) {
-      if (c == inside) inside = 0;
-      continue;
-    }
-    if (c == '\'' || c == '"') {
-      inside = c;
-    } else if (c == '[') {
-      inside = ']';
-    } else if (c == '#') {
-      inside = '#';
+  auto cut = [&](std::size_t end) {
+    std::string_view piece = Trim(script.substr(start, end - start));
+    if (!piece.empty()) statements.push_back(piece);
+    start = end + 1;
+  };
+  for (std::size_t i = 0; i < script.size(); ++i) {
+    const char c = script[i];
+    // A string, name or date is passed over whole, to the character that
+    // closes it. A doubled quote needs no special case: it closes and at
+    // once reopens.
+    const char closing = c == '\'' || c == '"' ? c : c == '[' ? ']' : c == '#' ? '#' : 0;
+    if (closing) {
+      i = script.find(closing, i + 1);
+      if (i == std::string_view::npos) break;
     } else if (c == ';') {
-      std::string_view piece = Trim(script.substr(start, i - start));
-      if (!piece.empty()) statements.emplace_back(piece);
-      start = i + 1;
+      cut(i);
     }
   }
+  cut(script.size());
   return statements;
 }
 

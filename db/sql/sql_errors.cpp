@@ -12,6 +12,7 @@ const char* SqlErrorText(int number) {
       return "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', "
              "or 'UPDATE'";
     case kErrSyntaxInFromClause: return "Syntax error in FROM clause";
+    case kErrSyntaxInGroupBy: return "Syntax error in GROUP BY clause";
     case kErrSyntaxInInsert: return "Syntax error in INSERT INTO statement";
     case kErrSyntaxInOrderBy: return "Syntax error in ORDER BY clause";
     case kErrSyntaxInSelect:

@@ -17,6 +17,7 @@ enum SqlErrorNumber : int {
   kErrInvalidName = 3125,              // a name Jet cannot store (CREATE)
   kErrInvalidStatement = 3129,         // not a statement this engine knows
   kErrSyntaxInFromClause = 3131,
+  kErrSyntaxInGroupBy = 3132,
   kErrSyntaxInInsert = 3134,
   kErrSyntaxInOrderBy = 3138,
   kErrSyntaxInSelect = 3141,

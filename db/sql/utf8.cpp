@@ -31,6 +31,10 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos) {
 
 std::size_t FindInvalidUtf8(std::string_view text) {
   for (std::size_t pos = 0; pos < text.size();) {
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {  // most of any statement
+      ++pos;
+      continue;
+    }
     std::size_t n = Utf8SequenceLength(text, pos);
     if (n == 0) return pos;
     pos += n;

@@ -146,7 +146,7 @@ TEST_F(DaoTest, RefusalsNameTheStatement) {
             ErrorOf([&] { db->OpenRecordset("SELECT valor FROM Table1"); }, &what));
   EXPECT_NE(std::string::npos, what.find("SELECT valor FROM Table1")) << what;
   EXPECT_EQ(kJetOperationNotSupported,
-            ErrorOf([&] { db->OpenRecordset("SELECT * FROM Table1 ORDER BY A"); }));
+            ErrorOf([&] { db->OpenRecordset("SELECT * FROM Table1 WHERE A = 0x0102"); }));
   EXPECT_EQ(kJetInvalidOperation,
             ErrorOf([&] { db->OpenRecordset("UPDATE Table1 SET A = 'x'"); }));
   EXPECT_EQ(kJetTypeMismatch,

@@ -1,4 +1,4 @@
-// libFuzzer target: any bytes as a statement run by jetsql's SELECT path on
+// libFuzzer target: any bytes as a statement run by the engine's SELECT cursor on
 // a sample database held in memory, so that every tree the parser accepts
 // meets the engine's executor. A refusal (act::Error) is fine; a crash, a
 // sanitizer report or another exception is a finding.
@@ -9,12 +9,12 @@
 #include <iterator>
 #include <memory>
 
+#include "db/exec/select_cursor.h"
 #include "db/jet/database.h"
 #include "db/jet/memory_file.h"
 #include "db/sql/parser.h"
 #include "platform/error.h"
 #include "tools/jetsql/formats.h"
-#include "tools/jetsql/query.h"
 
 namespace {
 
@@ -37,13 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     act::sql::Statement statement = act::sql::Parse(text);
     auto* select = std::get_if<act::sql::SelectStatement>(&statement);
     if (!select) return 0;
-    std::vector<std::string> names;
+    act::db::exec::SelectCursor cursor(Sample(), *select, text);
     std::string sink;
-    act::jetsql::RunSelect(
-        Sample(), *select, text, [&](const std::vector<std::string>& n) { names = n; },
-        [&](const std::vector<act::db::Value>& row) {
-          sink += act::jetsql::CsvRow(row) + act::jetsql::JsonRow(names, row);
-        });
+    while (cursor.Next()) {
+      sink += act::jetsql::CsvRow(cursor.values()) +
+              act::jetsql::JsonRow(cursor.names(), cursor.values());
+    }
   } catch (const act::Error&) {
   }
   return 0;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "db/exec/value_order.h"
 #include "db/jet/database.h"
 #include "db/jet/index_page.h"
 #include "db/sql/parser.h"
@@ -11,7 +12,6 @@
 #include "db/sql/script.h"
 #include "tests/db/host_file.h"
 #include "tests/jetsql/tool_util.h"
-#include "tools/jetsql/query.h"
 
 namespace act::jetsql {
 namespace {
@@ -91,6 +91,7 @@ TEST(Tool, OrderBySortsTheWholeResult) {
 
 TEST(Tool, OrderRanksNullFirstAndTextWithoutCase) {
   using db::Value;
+  using db::exec::CompareForOrder;
   EXPECT_LT(CompareForOrder(Value::Null(), Value::Long(-5)), 0);
   EXPECT_EQ(CompareForOrder(Value::Null(), Value::Null()), 0);
   EXPECT_EQ(CompareForOrder(Value::Text("abc"), Value::Text("ABC")), 0);
@@ -172,9 +173,11 @@ TEST(Tool, SchemaParsesBackAsItself) {
     SampleCopy db(sample);
     Outcome o = RunTool(db.fs(), {db.path(), "--schema"});
     ASSERT_EQ(o.status, 0) << sample << o.err;
+    // What follows starts a line of its own.
+    EXPECT_TRUE(o.out.empty() || o.out.back() == '\n') << sample;
     Outcome tables = RunTool(db.fs(), {db.path(), "--tables"});
     std::size_t creates = 0;
-    for (const std::string& statement : sql::SplitStatements(o.out)) {
+    for (std::string_view statement : sql::SplitStatements(o.out)) {
       sql::Statement parsed = sql::Parse(statement);
       EXPECT_EQ(sql::ToSql(parsed), statement) << sample;
       creates += std::holds_alternative<sql::CreateTableStatement>(parsed);

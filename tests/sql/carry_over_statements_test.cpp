@@ -55,13 +55,13 @@ TEST(CarryOverStatements, ConfigurationWalk) {
 TEST(CarryOverStatements, Lookups) {
   for (const std::string element : {"rutaMusica", "Don''t Stop", "año_ñandú", ""}) {
     auto text = ParseAs<SelectStatement>(TextLookup(element));
-    EXPECT_EQ(text.columns, (std::vector<std::string>{"elemento", "valor_s"}));
+    EXPECT_EQ(ColumnNames(text), (std::vector<std::string>{"elemento", "valor_s"}));
     EXPECT_EQ(text.table, "configuracion");
     std::string unquoted = element == "Don''t Stop" ? "Don't Stop" : element;
     ExpectEqualsText(*text.where, "elemento", unquoted);
 
     auto number = ParseAs<SelectStatement>(NumberLookup(element));
-    EXPECT_EQ(number.columns, (std::vector<std::string>{"elemento", "valor"}));
+    EXPECT_EQ(ColumnNames(number), (std::vector<std::string>{"elemento", "valor"}));
     ExpectEqualsText(*number.where, "elemento", unquoted);
   }
 }

@@ -81,10 +81,10 @@ TEST(Select, ColumnsOrderByAndKeywordCase) {
   auto s = ParseAs<SelectStatement>(
       "select [Título canción], autor FROM [mis canciones] where autor <> 'x' "
       "order by autor DESC, [Título canción] asc, id;");
-  EXPECT_EQ(s.columns, (std::vector<std::string>{"Título canción", "autor"}));
+  EXPECT_EQ(ColumnNames(s), (std::vector<std::string>{"Título canción", "autor"}));
   EXPECT_EQ(s.table, "mis canciones");
   ASSERT_EQ(s.order_by.size(), 3u);
-  EXPECT_EQ(s.order_by[0].column, "autor");
+  EXPECT_EQ(s.order_by[0].expr.column, "autor");
   EXPECT_TRUE(s.order_by[0].descending);
   EXPECT_FALSE(s.order_by[1].descending);
   EXPECT_FALSE(s.order_by[2].descending);
@@ -94,13 +94,38 @@ TEST(Select, ColumnsOrderByAndKeywordCase) {
   EXPECT_EQ(mixed.order_by.size(), 1u);
 }
 
+TEST(Select, AggregatesGroupsAndTheirConditions) {
+  auto s = ParseAs<SelectStatement>(
+      "SELECT DISTINCT TOP 10 artista, Count(*) AS n, max([año]) FROM canciones "
+      "WHERE titulo NOT LIKE 'a*' AND id NOT BETWEEN 1 AND 5 GROUP BY artista, album "
+      "HAVING COUNT(id) > 1 ORDER BY COUNT(*) DESC, artista");
+  EXPECT_TRUE(s.distinct);
+  EXPECT_EQ(s.top, 10);
+  ASSERT_EQ(s.columns.size(), 3u);
+  EXPECT_EQ(s.columns[1].expr.kind, Expr::Kind::kAggregate);
+  EXPECT_EQ(s.columns[1].expr.aggregate, Aggregate::kCount);
+  EXPECT_TRUE(s.columns[1].expr.operands.empty());  // COUNT(*)
+  EXPECT_EQ(s.columns[1].alias, "n");
+  EXPECT_EQ(s.columns[2].expr.aggregate, Aggregate::kMax);
+  EXPECT_EQ(s.columns[2].expr.operands.at(0).column, "año");
+  ASSERT_EQ(s.where->operands.size(), 2u);
+  EXPECT_EQ(s.where->operands[0].kind, Expr::Kind::kLike);
+  EXPECT_TRUE(s.where->operands[0].negated);
+  EXPECT_EQ(s.where->operands[1].kind, Expr::Kind::kBetween);
+  EXPECT_EQ(s.where->operands[1].operands.size(), 3u);
+  EXPECT_EQ(s.group_by, (std::vector<std::string>{"artista", "album"}));
+  EXPECT_EQ(s.having->operands.at(0).kind, Expr::Kind::kAggregate);
+  EXPECT_EQ(s.order_by.at(0).expr.kind, Expr::Kind::kAggregate);
+  EXPECT_TRUE(s.order_by[0].descending);
+}
+
 TEST(Select, NamesKeepTheirCaseAndAccents) {
   auto s = ParseAs<SelectStatement>("SELECT Año, ñandú, _x1 FROM Géneros");
-  EXPECT_EQ(s.columns, (std::vector<std::string>{"Año", "ñandú", "_x1"}));
+  EXPECT_EQ(ColumnNames(s), (std::vector<std::string>{"Año", "ñandú", "_x1"}));
   EXPECT_EQ(s.table, "Géneros");
   // Reserved words are names only in brackets.
   auto bracketed = ParseAs<SelectStatement>("SELECT [select], [from] FROM [where]");
-  EXPECT_EQ(bracketed.columns, (std::vector<std::string>{"select", "from"}));
+  EXPECT_EQ(ColumnNames(bracketed), (std::vector<std::string>{"select", "from"}));
   EXPECT_EQ(bracketed.table, "where");
 }
 
@@ -140,7 +165,7 @@ TEST(Insert, SelectWithColumnsAndCondition) {
   EXPECT_EQ(s.table, "destino");
   EXPECT_FALSE(s.target_file);
   EXPECT_EQ(s.columns, (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(s.source.columns, (std::vector<std::string>{"x", "y"}));
+  EXPECT_EQ(ColumnNames(s.source), (std::vector<std::string>{"x", "y"}));
   EXPECT_EQ(s.source.table, "origen");
   EXPECT_TRUE(s.source.where);
   EXPECT_EQ(s.source.order_by.size(), 1u);

@@ -67,6 +67,15 @@ TEST(Errors, NumbersByClause) {
       {"INSERT INTO t (a, b) VALUES (1)", 3346},
       {"INSERT INTO t (a) VALUES (1, 2)", 3346},
       {"INSERT INTO t VALUES (-'a')", 3134},
+      {"SELECT TOP 0 * FROM t", 3141},
+      {"SELECT COUNT(a, b) FROM t", 3141},
+      {"SELECT SUM(*) FROM t", 3141},
+      {"SELECT a AS FROM t", 3141},
+      {"SELECT * FROM t GROUP a", 3132},
+      {"SELECT a FROM t GROUP BY", 3132},
+      {"SELECT * FROM t WHERE a LIKE", 3075},
+      {"SELECT * FROM t WHERE a BETWEEN 1", 3075},
+      {"SELECT * FROM t WHERE a = 1 HAVING", 3075},
   };
   for (const auto& c : cases) {
     Error e = ParseError(c.sql);

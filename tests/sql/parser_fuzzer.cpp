@@ -35,10 +35,16 @@ int Depth(const Expr& e) {
 void CheckSelect(const SelectStatement& s) {
   CheckText(s.table);
   Check(!s.table.empty());
-  for (const auto& c : s.columns) CheckText(c);
+  for (const SelectItem& c : s.columns) {
+    Depth(c.expr);
+    CheckText(c.alias);
+  }
+  for (const std::string& c : s.group_by) CheckText(c);
   // Each level of the tree costs at least one level of nesting, plus the
   // comparison and its operands at the bottom.
   if (s.where) Check(Depth(*s.where) <= kMaxExpressionDepth + 3);
+  if (s.having) Check(Depth(*s.having) <= kMaxExpressionDepth + 3);
+  if (s.top) Check(*s.top >= 1);
 }
 
 void CheckStatement(const Statement& statement) {
@@ -89,6 +95,6 @@ void ParseOne(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   ParseOne(text);
-  for (const std::string& statement : SplitStatements(text)) ParseOne(statement);
+  for (std::string_view statement : SplitStatements(text)) ParseOne(statement);
   return 0;
 }

@@ -25,6 +25,10 @@ TEST(Printer, CanonicalForms) {
                     "constraint u unique (a, c))"),
             "CREATE TABLE [t] ([a] TEXT(255), [b] LONG NOT NULL, [c] BINARY(8), "
             "PRIMARY KEY ([b]), CONSTRAINT [u] UNIQUE ([a], [c]))");
+  EXPECT_EQ(Reprint("select distinct top 5 a, count(*) as n, sum(b) from t where c not like 'x*' "
+                    "and d between 1 and 2 group by a having count(*) > 1 order by sum(b) desc"),
+            "SELECT DISTINCT TOP 5 [a], COUNT(*) AS [n], SUM([b]) FROM [t] WHERE [c] NOT LIKE 'x*' "
+            "AND [d] BETWEEN 1 AND 2 GROUP BY [a] HAVING COUNT(*) > 1 ORDER BY SUM([b]) DESC");
   EXPECT_EQ(Reprint("create unique index i on t (a desc, b) with ignore null"),
             "CREATE UNIQUE INDEX [i] ON [t] ([a] DESC, [b]) WITH IGNORE NULL");
 }

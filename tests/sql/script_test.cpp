@@ -6,7 +6,7 @@
 namespace act::sql {
 namespace {
 
-using Pieces = std::vector<std::string>;
+using Pieces = std::vector<std::string_view>;
 
 TEST(SplitStatements, CutsAtSemicolonsOutsideQuotesAndBrackets) {
   EXPECT_EQ(SplitStatements("SELECT * FROM a; SELECT * FROM b"),

@@ -29,6 +29,13 @@ inline Error ParseError(const std::string& sql) {
   return Error(0, "", "");
 }
 
+// The names of the selected columns (a SELECT of columns only).
+inline std::vector<std::string> ColumnNames(const SelectStatement& s) {
+  std::vector<std::string> names;
+  for (const SelectItem& item : s.columns) names.push_back(item.expr.column);
+  return names;
+}
+
 // The condition of `SELECT * FROM t WHERE <condition>`.
 inline Expr Where(const std::string& condition) {
   auto s = ParseAs<SelectStatement>("SELECT * FROM t WHERE " + condition);

@@ -66,7 +66,12 @@ Options:
 
 Statements (Jet SQL; keywords in any case, names plain or in [brackets], texts
 in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
-  SELECT * | col, ... FROM table [WHERE condition] [ORDER BY col [ASC|DESC], ...]
+  SELECT [DISTINCT] [TOP n] * | column [AS name], ... FROM table [WHERE condition]
+         [GROUP BY col, ...] [HAVING condition] [ORDER BY column [ASC|DESC], ...]
+    a column is a column of the table or COUNT(*), COUNT(col), SUM(col),
+    AVG(col), MIN(col), MAX(col); COUNT(col) leaves Nulls out, SUM, AVG, MIN
+    and MAX of no values are Null; TOP n also returns the rows that tie with
+    the n-th; DISTINCT and GROUP BY give their rows in the order of their values
   UPDATE table SET col = value, ... [WHERE condition]
   INSERT INTO table [(col, ...)] [IN 'file'] SELECT ...
   INSERT INTO table [(col, ...)] [IN 'file'] VALUES (value, ...)
@@ -74,15 +79,17 @@ in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
                       [CONSTRAINT name PRIMARY KEY | UNIQUE (col, ...)])
   CREATE [UNIQUE] INDEX name ON table (col [ASC|DESC], ...)
                       [WITH PRIMARY | WITH DISALLOW NULL | WITH IGNORE NULL]
-  Conditions: =, <>, <, <=, >, >=, [NOT] IN (values), IS [NOT] NULL, AND, OR,
-  NOT and parentheses. Values: 'text', 12, -1.5, #2024-05-01 10:30:00#,
-  #5/1/2024#, #10:30#, NULL, TRUE, FALSE, 0x0AFF.
+  Conditions: =, <>, <, <=, >, >=, [NOT] IN (values), [NOT] BETWEEN x AND y,
+  [NOT] LIKE 'pattern' (* any text, ? any character, # a digit, [a-z] one of,
+  [!a-z] none of, [*] a star), IS [NOT] NULL, AND, OR, NOT and parentheses.
+  Text compares without regard to letter case; text against a number is an
+  error (3464). Values: 'text', 12, -1.5, #2024-05-01 10:30:00#, #5/1/2024#,
+  #10:30#, NULL, TRUE, FALSE, 0x0AFF.
   NOT NULL makes the column Required (a Null in it is refused; --schema
-  prints it back). INSERT ... VALUES writes
-  one row, and a row the table refuses (duplicate key, missing required
-  value, broken relationship, a value that does not fit) is an error;
-  INSERT ... SELECT leaves refused rows out and UPDATE keeps a refused row as
-  it was, as Access does without dbFailOnError.
+  prints it back). INSERT ... VALUES writes one row, and a row the table
+  refuses (duplicate key, missing required value, broken relationship, a value
+  that does not fit) is an error; INSERT ... SELECT leaves refused rows out and
+  UPDATE keeps a refused row as it was, as Access does without dbFailOnError.
   Types: TEXT(n), MEMO, BYTE, SHORT, LONG, COUNTER, CURRENCY, SINGLE, DOUBLE,
   DATETIME, BIT, BINARY(n), LONGBINARY, GUID, and the synonyms Jet accepts
   (VARCHAR, INTEGER, SMALLINT, FLOAT, REAL, DATE, YESNO, MONEY, ...).
@@ -90,6 +97,14 @@ in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
 Output: SELECT rows go to standard output as CSV with a header line, in the form
 mdb-export prints by default (compare the two with diff), or as JSON with
 --json. Arguments and output are UTF-8.
+
+Statements run in order, and the first that fails ends the run (exit status
+1) with those before it done. Their changes reach the file in batches and the
+file is synced once, at the end (or at the failure). If the run is
+interrupted (Ctrl+C, killed), the file stays readable and holds the run's
+first statements, up to the last batch written: the statements after them are
+lost. A power cut or a crash of the system before the end can lose or damage
+everything the run wrote: keep a copy of a file you cannot lose.
 
 Exit status: 0 when everything ran, 1 on an error; the message on standard
 error names the file and quotes the statement. SELECT, --tables, --schema and

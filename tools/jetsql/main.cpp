@@ -40,6 +40,9 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Standard input and output through the C++ streams alone: a script of
+  // many megabytes is read in blocks, not a character at a time.
+  std::ios_base::sync_with_stdio(false);
 #ifdef _WIN32
   // Bytes out as they are: CSV lines end in "\n", as mdb-export's do.
   _setmode(_fileno(stdout), _O_BINARY);

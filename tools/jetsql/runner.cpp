@@ -1,17 +1,20 @@
 #include "tools/jetsql/runner.h"
 
+#include <exception>
 #include <istream>
-#include <iterator>
+#include <string_view>
 #include <ostream>
 
 #include "db/dao/dao.h"
 #include "db/errors.h"
+#include "db/exec/row_pipeline.h"
+#include "db/exec/select_cursor.h"
+#include "db/exec/statement_executor.h"
 #include "db/jet/consistency_check.h"
 #include "db/sql/parser.h"
 #include "db/sql/script.h"
 #include "platform/error.h"
 #include "tools/jetsql/formats.h"
-#include "tools/jetsql/query.h"
 #include "tools/jetsql/schema.h"
 
 namespace act::jetsql {
@@ -22,26 +25,65 @@ struct Progress {
   std::string statement;
 };
 
-void RunStatement(dao::Database& db, const std::string& text, bool json, std::ostream& out) {
-  sql::Statement statement = sql::Parse(text);
+void RunStatement(dao::Database& db, const std::string& text, const sql::Statement& statement,
+                  bool json, std::ostream& out) {
   auto* select = std::get_if<sql::SelectStatement>(&statement);
   if (!select) {
-    db.Execute(text);
+    db.Statements().Execute(text, statement);
     return;
   }
-  std::vector<std::string> names;
-  RunSelect(
-      db.jet(), *select, text,
-      [&](const std::vector<std::string>& n) {
-        names = n;
-        if (!json) out << CsvHeader(names);
-      },
-      [&](const std::vector<db::Value>& row) { out << (json ? JsonRow(names, row) : CsvRow(row)); });
+  db.Statements().Settle();
+  db::exec::SelectCursor cursor(db.jet(), *select, text);
+  if (!json) out << CsvHeader(cursor.names());
+  while (cursor.Next()) {
+    out << (json ? JsonRow(cursor.names(), cursor.values()) : CsvRow(cursor.values()));
+  }
 }
 
-std::vector<std::string> Statements(const Options& options, std::istream& in) {
-  if (!ReadsStandardInput(options)) return options.statements;
-  std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+// A statement of a script, parsed ahead of its turn.
+struct ParsedStatement {
+  std::string_view text;
+  sql::Statement parsed;
+  std::exception_ptr error;  // a statement that does not parse fails at its turn
+};
+
+// Statements run in order; parsing, which needs nothing but the text, is
+// done a batch ahead on a second thread (db/exec/row_pipeline.h), so that
+// a long script of small statements runs at the speed of the engine.
+constexpr size_t kParseAheadStatements = 512;
+
+void RunStatements(dao::Database& db, const std::vector<std::string_view>& statements,
+                   bool json, std::ostream& out, Progress& progress) {
+  size_t next = 0;
+  auto fill = [&](ParsedStatement& s) {
+    if (next == statements.size()) return false;
+    s.text = statements[next++];
+    return true;
+  };
+  auto parse = [](ParsedStatement& s) {
+    s.error = nullptr;
+    try {
+      s.parsed = sql::Parse(s.text);
+    } catch (...) {
+      s.error = std::current_exception();
+    }
+  };
+  auto run = [&](ParsedStatement& s) {
+    progress.statement = s.text;
+    if (s.error) std::rethrow_exception(s.error);
+    RunStatement(db, progress.statement, s.parsed, json, out);
+  };
+  db::exec::RunPipelined<ParsedStatement>(kParseAheadStatements, fill, parse, run);
+}
+
+// The statements to run: those of the command line, or those of the
+// script on standard input, read whole into `script`, which the views point
+// into.
+std::vector<std::string_view> Statements(const Options& options, std::istream& in,
+                                         std::string& script) {
+  if (!ReadsStandardInput(options)) return {options.statements.begin(), options.statements.end()};
+  char block[1 << 16];
+  while (in.read(block, sizeof block), in.gcount() > 0) script.append(block, size_t(in.gcount()));
   return sql::SplitStatements(script);
 }
 
@@ -69,10 +111,18 @@ bool RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::o
     db->Close();
     return !report.damaged();
   } else {
-    for (const std::string& statement : Statements(options, in)) {
-      progress.statement = statement;
-      RunStatement(*db, statement, options.json, out);
-      out.flush();
+    // The statements' changes reach the file in batches, synced once at
+    // the end, or when one fails, with those before it.
+    try {
+      std::string script;
+      RunStatements(*db, Statements(options, in, script), options.json, out, progress);
+    } catch (const Error&) {
+      try {
+        db->Statements().Commit();
+      } catch (const Error&) {
+        // The statement's own failure is the one to report.
+      }
+      throw;
     }
     progress.statement.clear();
   }

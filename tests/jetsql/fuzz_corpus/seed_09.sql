@@ -1,0 +1,1 @@
+SELECT TOP 1 name AS n, data FROM Table4 WHERE data IS NOT NULL AND name NOT BETWEEN 'a' AND 'r'

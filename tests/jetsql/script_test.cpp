@@ -1,0 +1,139 @@
+// Scripts: many statements from standard input, their changes written in
+// batches and synced once. A failure keeps the statements before it, and a
+// run stopped anywhere leaves a file whose table scans, holding the first
+// statements of the script and none after them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+
+#include "platform/fault/fault_file_system.h"
+#include "tests/jetsql/tool_util.h"
+
+namespace act::jetsql {
+namespace {
+
+// The check's report of a sound file is its summary line alone.
+bool ChecksClean(FileSystem& fs, const std::string& path) {
+  Outcome o = RunTool(fs, {path, "--check"});
+  return o.status == 0 && o.out.find('\n') == o.out.size() - 1 && o.out.ends_with(": no damage\n");
+}
+
+std::string Inserts(int first, int last) {
+  std::string script;
+  for (int id = first; id <= last; ++id) {
+    script += "INSERT INTO canciones VALUES (" + std::to_string(id) + ", 'Canción " +
+              std::to_string(id * 7919 % 100003) + "', 'Intérprete " + std::to_string(id % 97) +
+              "');\n";
+  }
+  return script;
+}
+
+class Scripts : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Outcome made = RunTool(drive_.fs(), {"--create", path_,
+                                         "CREATE TABLE canciones (id LONG PRIMARY KEY, "
+                                         "titulo TEXT(100), artista TEXT(80))",
+                                         "CREATE INDEX por_artista ON canciones (artista)"});
+    ASSERT_EQ(made.status, 0) << made.err;
+  }
+  // "rows,lowest,highest" of the table, read by a scan of it.
+  std::string Contents(FileSystem& fs) {
+    Outcome o = RunTool(fs, {path_, "SELECT COUNT(*), MIN(id), MAX(id) FROM canciones"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    return o.out.substr(o.out.find('\n') + 1);
+  }
+
+  testing::TempDrive drive_;
+  std::string path_ = drive_.Path("\\datos.mdb");
+};
+
+TEST_F(Scripts, AFailureKeepsTheStatementsBeforeIt) {
+  const struct { const char* failing; const char* number; } cases[] = {
+      {"INSERT INTO canciones VALUES (2, 'otra', 'x')", "error 3022"},  // a duplicate key
+      {"INSERT INTO canciones VALUES (99, 'sin cerrar'", "error 3134"},
+      {"UPDATE canciones SET titulo = 'x' WHERE id = 'uno'", "error 3464"},
+      {"SELECT nada FROM canciones", "error 3061"},
+  };
+  int next = 1;
+  for (const auto& c : cases) {
+    // The rows before the failure are read by a SELECT of the same script.
+    Outcome o = RunTool(drive_.fs(), {path_},
+                        Inserts(next, next + 9) + "SELECT COUNT(*) FROM canciones;\n" +
+                            c.failing + ";\n" + Inserts(next + 10, next + 19));
+    EXPECT_EQ(o.status, 1) << c.failing;
+    EXPECT_NE(o.err.find(c.number), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find(c.failing), std::string::npos) << o.err;
+    EXPECT_EQ(o.out, "Expr1000\n" + std::to_string(next + 9) + "\n");
+    const std::string kept = std::to_string(next + 9);
+    EXPECT_EQ(Contents(drive_.fs()), kept + ",1," + kept + "\n") << c.failing;
+    EXPECT_TRUE(ChecksClean(drive_.fs(), path_));
+    next += 10;
+  }
+}
+
+TEST_F(Scripts, ManyRowsThroughDistinctAndTop) {
+  // More rows than DISTINCT and TOP hold before they first drop some.
+  const int rows = 20000;
+  ASSERT_EQ(RunTool(drive_.fs(), {path_}, Inserts(1, rows)).status, 0);
+  Outcome o = RunTool(drive_.fs(), {path_, "SELECT DISTINCT artista FROM canciones",
+                                    "SELECT DISTINCT TOP 5 artista FROM canciones",
+                                    "SELECT TOP 3 id FROM canciones ORDER BY artista DESC, id DESC"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  std::istringstream out(o.out);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(out, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 1 + 97 + 1 + 5 + 1 + 3u);
+  // The 97 artists once each, in order; TOP 5 of them, the first five.
+  EXPECT_EQ(std::set<std::string>(lines.begin() + 1, lines.begin() + 98).size(), 97u);
+  EXPECT_TRUE(std::is_sorted(lines.begin() + 1, lines.begin() + 98));
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 99, lines.begin() + 104),
+            std::vector<std::string>(lines.begin() + 1, lines.begin() + 6));
+  // "Intérprete 96" sorts last; its highest ids first.
+  std::vector<std::string> expected;
+  for (int id = rows; expected.size() < 3; --id) {
+    if (id % 97 == 96) expected.push_back(std::to_string(id));
+  }
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), expected);
+}
+
+TEST_F(Scripts, SyncedOnceAndReadableWhereverTheRunStops) {
+  // Enough rows for the changes to reach the file in several batches.
+  const int rows = 40000;
+  const std::string script = Inserts(1, rows);
+  const std::vector<uint8_t> empty = drive_.fs().ReadFileBytes(path_);
+  FaultFileSystem counted(drive_.fs());
+  ASSERT_EQ(RunTool(counted, {path_}, script).status, 0);
+  std::vector<uint64_t> writes;
+  size_t syncs = 0;
+  for (size_t i = 0; i < counted.log().size(); ++i) {
+    const auto& op = counted.log()[i];
+    if (op.name == "WriteAt") writes.push_back(i + 1);
+    syncs += op.name == "Sync";
+  }
+  EXPECT_EQ(syncs, 1u);
+  ASSERT_GT(writes.size(), 3u);
+  EXPECT_EQ(Contents(drive_.fs()), "40000,1,40000\n");
+  EXPECT_TRUE(ChecksClean(drive_.fs(), path_));
+
+  // Stopped at a write early on, half-way, near the end, and at the sync.
+  for (uint64_t stop : {writes[writes.size() / 8], writes[writes.size() / 2], writes.back(),
+                        writes.back() + 1}) {
+    drive_.fs().WriteFileBytes(path_, empty);
+    FaultFileSystem fs(drive_.fs());
+    fs.StopAt(stop);
+    EXPECT_THROW(RunTool(fs, {path_}, script), StoppedDead);
+    // The file reads (a stop inside a batch may leave its counters and
+    // index links behind its rows, as any interrupted statement does), and
+    // holds the first n statements, n from 0 to all.
+    std::string contents = Contents(drive_.fs());
+    int n = std::stoi(contents);
+    EXPECT_EQ(contents, n == 0 ? "0,,\n" : std::to_string(n) + ",1," + std::to_string(n) + "\n")
+        << "stopped at operation " << stop;
+  }
+}
+
+}  // namespace
+}  // namespace act::jetsql

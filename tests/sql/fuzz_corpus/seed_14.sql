@@ -1,0 +1,1 @@
+SELECT DISTINCT TOP 3 artista, COUNT(*) AS n, MAX([año]) FROM canciones WHERE titulo NOT LIKE '[!a-c]?#*' AND id BETWEEN 1 AND 9 GROUP BY artista HAVING COUNT(id) > 1 ORDER BY COUNT(*) DESC, artista
