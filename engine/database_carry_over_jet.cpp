@@ -1,11 +1,6 @@
 #include "engine/database_carry_over_jet.h"
 
-#include <variant>
-
 #include "db/dao/dao.h"
-#include "db/exec/statement_executor.h"
-#include "db/jet/database.h"
-#include "db/sql/parser.h"
 #include "engine/database_carry_over_shared_files.h"
 
 namespace act {
@@ -25,35 +20,18 @@ class JetRecordset : public CarryOverRecordset {
   std::unique_ptr<dao::Recordset> rs_;
 };
 
-// True for an append whose destination is the file after IN: it only reads
-// the database it runs on.
-bool AppendsElsewhere(const std::string& sql) {
-  sql::Statement statement = sql::Parse(sql);
-  auto* insert = std::get_if<sql::InsertSelectStatement>(&statement);
-  return insert && insert->target_file;
-}
-
 class JetDatabase : public CarryOverDatabase {
  public:
-  JetDatabase(FileSystem& fs, std::unique_ptr<dao::Database> db, std::string path)
-      : fs_(fs), db_(std::move(db)), path_(std::move(path)) {}
+  explicit JetDatabase(std::unique_ptr<dao::Database> db) : db_(std::move(db)) {}
 
   std::unique_ptr<CarryOverRecordset> OpenRecordset(const std::string& sql) override {
     return std::make_unique<JetRecordset>(db_->OpenRecordset(sql));
   }
 
   StatementCounts Execute(const std::string& sql, const RowProgress& progress) override {
-    if (AppendsElsewhere(sql)) {
-      db_->Execute(sql, progress);
-      const dao::Database::Refusals& refused = db_->RowsRefused();
-      return {db_->RecordsAffected(), refused.duplicate_key, refused.rule, refused.conversion};
-    }
-    // Reading goes on through the read-only side; a statement that changes
-    // this database gets a writable one, opened when first needed.
-    if (!writer_) writer_ = db::jet::Database::Open(fs_, path_, /*writable=*/true);
-    const db::exec::StatementResult result = db::exec::ExecuteStatement(fs_, *writer_, sql);
-    return {result.records_affected, result.key_violations, result.rule_violations,
-            result.conversion_failures};
+    db_->Execute(sql, progress);
+    const dao::Database::Refusals& refused = db_->RowsRefused();
+    return {db_->RecordsAffected(), refused.duplicate_key, refused.rule, refused.conversion};
   }
 
   void RefreshTableDefs() override { db_->TableDefs().Refresh(); }
@@ -62,23 +40,17 @@ class JetDatabase : public CarryOverDatabase {
     return db_->TableDefs().Item(position).Name();
   }
 
-  void Close() override {
-    writer_.reset();
-    db_->Close();
-  }
+  void Close() override { db_->Close(); }
 
  private:
-  FileSystem& fs_;
   std::unique_ptr<dao::Database> db_;
-  std::string path_;
-  std::unique_ptr<db::jet::Database> writer_;
 };
 
 class JetEngine : public CarryOverEngine {
  public:
   explicit JetEngine(FileSystem& fs) : shared_(fs), dao_(shared_) {}
   std::unique_ptr<CarryOverDatabase> OpenDatabase(const std::string& path) override {
-    return std::make_unique<JetDatabase>(shared_, dao_.OpenDatabase(path), path);
+    return std::make_unique<JetDatabase>(dao_.OpenDatabase(path));
   }
 
  private:

@@ -23,7 +23,6 @@ struct DatabaseState {
   // Where the file came from: a statement that writes reopens it writable,
   // and INSERT ... IN opens its destination there.
   FileSystem* fs = nullptr;
-  bool writable = false;
 };
 
 namespace {
@@ -162,7 +161,7 @@ TableDef TableDefs::Item(int16_t position) const {
 // --- Database -----------------------------------------------------------
 
 Database::Database(std::unique_ptr<db::jet::Database> db, std::string path, FileSystem& fs)
-    : state_(std::make_shared<DatabaseState>(DatabaseState{std::move(db), path, &fs, false})),
+    : state_(std::make_shared<DatabaseState>(DatabaseState{std::move(db), path, &fs})),
       path_(std::move(path)) {}
 
 Database::~Database() = default;
@@ -197,21 +196,7 @@ db::exec::StatementRunner& Database::Statements() {
   // Files are opened read-only; the first statement that writes into this
   // database (all but an INSERT whose rows go to the file after IN) reopens
   // it for writing, keeping everything read so far.
-  auto reopen_writable = [state = state_] {
-    if (state->writable) return;
-    // Windows refuses a second, writing handle while our reading one denies
-    // other writers: let go of the reading handle first, and take it back
-    // when the file cannot be opened for writing.
-    db::jet::Pager& pager = state->db->pager();
-    pager.ReplaceFile(nullptr);
-    try {
-      pager.ReplaceFile(state->fs->OpenRandomAccess(state->path, true));
-    } catch (...) {
-      pager.ReplaceFile(state->fs->OpenRandomAccess(state->path, false));
-      throw;
-    }
-    state->writable = true;
-  };
+  auto reopen_writable = [state = state_] { state->db->OpenForWriting(*state->fs); };
   statements_ = std::make_unique<db::exec::StatementRunner>(*state_->fs, db, reopen_writable);
   return *statements_;
 }
@@ -221,8 +206,6 @@ act::dao::TableDefs& Database::TableDefs() {
   if (!table_defs_) table_defs_.reset(new act::dao::TableDefs(state_));
   return *table_defs_;
 }
-
-db::jet::Database& Database::jet() { return Open(*state_); }
 
 void Database::Close() {
   Open(*state_);

@@ -153,14 +153,10 @@ class Database {
   act::dao::TableDefs& TableDefs();
   void Close();
   const std::string& Name() const { return path_; }
-  // The engine-level database, for tools and the writer.
-  db::jet::Database& jet();
-  // For tools that run scripts: statements whose changes reach the file in
-  // batches and are synced by the runner's Commit() (statement_executor.h).
-  // Execute uses it too, committing each statement; Close commits.
+ private:
+  // The statements of Execute, which commits each; Close commits.
   db::exec::StatementRunner& Statements();
 
- private:
   friend class DBEngine;
   Database(std::unique_ptr<db::jet::Database> db, std::string path, FileSystem& fs);
   std::shared_ptr<DatabaseState> state_;

@@ -15,7 +15,25 @@ std::unique_ptr<Database> Database::Open(FileSystem& fs, const std::string& path
     }
     throw;
   }
-  return std::make_unique<Database>(std::move(file), cache_pages);
+  auto db = std::make_unique<Database>(std::move(file), cache_pages);
+  db->writable_ = writable;
+  return db;
+}
+
+void Database::OpenForWriting(FileSystem& fs) {
+  if (writable_) return;
+  // Windows refuses a second, writing handle while our reading one denies
+  // other writers: let go of the reading handle first, and take it back
+  // when the file cannot be opened for writing.
+  const std::string file = path();
+  pager_.ReplaceFile(nullptr);
+  try {
+    pager_.ReplaceFile(fs.OpenRandomAccess(file, true));
+  } catch (...) {
+    pager_.ReplaceFile(fs.OpenRandomAccess(file, false));
+    throw;
+  }
+  writable_ = true;
 }
 
 Database::Database(std::unique_ptr<RandomAccessFile> file, size_t cache_pages)

@@ -43,8 +43,16 @@ class Database {
   // writer changed them).
   void Reload();
 
+  // Reopens the file, through `fs`, for reading and writing, keeping
+  // everything read so far; nothing to do once it is open for writing. A
+  // database is opened read-only until something is to be written, so that
+  // one only read is never opened for writing. A file that cannot be opened
+  // for writing stays open for reading, and the failure is thrown.
+  void OpenForWriting(FileSystem& fs);
+
  private:
   Pager pager_;
+  bool writable_ = false;
   DatabaseHeader header_;
   std::vector<CatalogEntry> tables_;
   std::map<uint32_t, std::shared_ptr<const TableDefinition>> definitions_;

@@ -5,12 +5,13 @@
 #include <string_view>
 #include <ostream>
 
-#include "db/dao/dao.h"
 #include "db/errors.h"
 #include "db/exec/row_pipeline.h"
 #include "db/exec/select_cursor.h"
 #include "db/exec/statement_executor.h"
 #include "db/jet/consistency_check.h"
+#include "db/jet/database.h"
+#include "db/jet/empty_database.h"
 #include "db/sql/parser.h"
 #include "db/sql/script.h"
 #include "platform/error.h"
@@ -25,15 +26,26 @@ struct Progress {
   std::string statement;
 };
 
-void RunStatement(dao::Database& db, const std::string& text, const sql::Statement& statement,
+// The database and the statements run on it: the file opens read-only, and
+// only a statement that writes reopens it for writing, so SELECT and the
+// listings never change a byte. The statements' changes reach the file in
+// batches, synced once at the end, or when one fails, with those before it.
+struct Session {
+  Session(FileSystem& fs, std::unique_ptr<db::jet::Database> opened)
+      : db(std::move(opened)), statements(fs, *db, [this, &fs] { db->OpenForWriting(fs); }) {}
+  std::unique_ptr<db::jet::Database> db;
+  db::exec::StatementRunner statements;
+};
+
+void RunStatement(Session& session, const std::string& text, const sql::Statement& statement,
                   bool json, std::ostream& out) {
   auto* select = std::get_if<sql::SelectStatement>(&statement);
   if (!select) {
-    db.Statements().Execute(text, statement);
+    session.statements.Execute(text, statement);
     return;
   }
-  db.Statements().Settle();
-  db::exec::SelectCursor cursor(db.jet(), *select, text);
+  session.statements.Settle();
+  db::exec::SelectCursor cursor(*session.db, *select, text);
   if (!json) out << CsvHeader(cursor.names());
   while (cursor.Next()) {
     out << (json ? JsonRow(cursor.names(), cursor.values()) : CsvRow(cursor.values()));
@@ -52,7 +64,7 @@ struct ParsedStatement {
 // a long script of small statements runs at the speed of the engine.
 constexpr size_t kParseAheadStatements = 512;
 
-void RunStatements(dao::Database& db, const std::vector<std::string_view>& statements,
+void RunStatements(Session& session, const std::vector<std::string_view>& statements,
                    bool json, std::ostream& out, Progress& progress) {
   size_t next = 0;
   auto fill = [&](ParsedStatement& s) {
@@ -71,7 +83,7 @@ void RunStatements(dao::Database& db, const std::vector<std::string_view>& state
   auto run = [&](ParsedStatement& s) {
     progress.statement = s.text;
     if (s.error) std::rethrow_exception(s.error);
-    RunStatement(db, progress.statement, s.parsed, json, out);
+    RunStatement(session, progress.statement, s.parsed, json, out);
   };
   db::exec::RunPipelined<ParsedStatement>(kParseAheadStatements, fill, parse, run);
 }
@@ -90,43 +102,38 @@ std::vector<std::string_view> Statements(const Options& options, std::istream& i
 // False when --check found damage (it is printed); failures throw.
 bool RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::ostream& out,
                 Progress& progress) {
-  dao::DBEngine engine(fs);
-  // Files open read-only; only a statement that writes reopens the file
-  // for writing, so SELECT and the listings never change a byte.
-  std::unique_ptr<dao::Database> db =
-      options.create ? engine.CreateDatabase(options.file) : engine.OpenDatabase(options.file);
+  if (options.create) db::jet::CreateDatabase(fs, options.file);
+  Session session(fs, db::jet::Database::Open(fs, options.file, /*writable=*/false));
+  db::jet::Database& db = *session.db;
   if (options.list_tables) {
-    for (const auto& entry : db->jet().tables())
+    for (const auto& entry : db.tables())
       if (!entry.is_system()) out << entry.name << "\n";
   } else if (options.schema) {
-    out << SchemaText(db->jet());
+    out << SchemaText(db);
   } else if (options.check) {
     using Kind = db::jet::ConsistencyFinding::Kind;
-    db::jet::ConsistencyReport report = db::jet::CheckDatabase(db->jet());
+    db::jet::ConsistencyReport report = db::jet::CheckDatabase(db);
     for (const db::jet::ConsistencyFinding& f : report.findings) {
       out << (f.kind == Kind::kNote ? "note: " : f.kind == Kind::kNotChecked ? "not checked: " : "")
           << f.subject << ": " << f.what << "\n";
     }
     out << report.Summary() << "\n";
-    db->Close();
     return !report.damaged();
   } else {
-    // The statements' changes reach the file in batches, synced once at
-    // the end, or when one fails, with those before it.
     try {
       std::string script;
-      RunStatements(*db, Statements(options, in, script), options.json, out, progress);
+      RunStatements(session, Statements(options, in, script), options.json, out, progress);
     } catch (const Error&) {
       try {
-        db->Statements().Commit();
+        session.statements.Commit();
       } catch (const Error&) {
         // The statement's own failure is the one to report.
       }
       throw;
     }
     progress.statement.clear();
+    session.statements.Commit();
   }
-  db->Close();
   return true;
 }
 
