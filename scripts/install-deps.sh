@@ -15,7 +15,14 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommen
   libgtest-dev googletest libbenchmark-dev \
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick \
-  mdbtools clang libclang-rt-14-dev strace python3
+  mdbtools clang libclang-rt-14-dev strace python3 locales
+
+# A locale whose decimal separator is a comma, for the test that the
+# manifest's numbers are read the same whatever the locale.
+if ! locale -a 2>/dev/null | grep -qi '^es_ES\.utf-\?8$'; then
+  $SUDO sed -i 's/^# *\(es_ES\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  $SUDO locale-gen >/dev/null
+fi
 
 # Node.js for mdb-reader: the machine's own when it has one (Debian's npm
 # package conflicts with Node.js distributions that bundle npm).

@@ -18,6 +18,7 @@
 #include "tests/engine/run_fixture.h"
 #include "tests/db/host_file.h"
 #include "tests/support/carry_over_databases.h"
+#include "tests/support/peer_tools.h"
 #include "tests/support/temp_drive.h"
 
 namespace act::test {
@@ -38,11 +39,6 @@ std::vector<std::string> Lines(const std::string& text) {
 
 class CliCarryOver : public RunTest {
  protected:
-  void SetUp() override {
-    if (!CanWriteCarryOverDatabases(fs(), drive + "\\sonda.mdb"))
-      GTEST_SKIP() << "the engine cannot create a new database with its tables yet";
-  }
-
   int RunCli() {
     std::string command = "\"" + act::testing::HostFile(ACT_CLI_PATH) + "\" --drive " + drive;
 #ifdef _WIN32
@@ -75,11 +71,10 @@ TEST_F(CliCarryOver, PromotedDatabaseHoldsTheCarriedRows) {
       ADD_FAILURE() << f.text();
   }
 
-#ifdef _WIN32
-  GTEST_SKIP() << "mdb-export and node are not reachable from Windows programs here";
-#else
+  ACT_REQUIRE_TOOL("mdb-export");
+  ACT_REQUIRE_TOOL("mdb-reader");
+#ifndef _WIN32
   const std::string host = drives_.ShellRoot(0) + "/zentaroDeck/datos.mdb";
-  if (!HaveCommand("mdb-export")) GTEST_SKIP() << "mdb-export is not installed";
   auto config = Lines(RunCommand("mdb-export -D '%Y' '" + host + "' configuracion").out);
   std::set<std::string> rows(config.begin() + 1, config.end());
   rows.erase("");
@@ -106,8 +101,6 @@ TEST_F(CliCarryOver, PromotedDatabaseHoldsTheCarriedRows) {
             std::string::npos);
 
   const std::string tools = std::string(ACT_SOURCE_DIR) + "/tests/tools";
-  if (!HaveCommand("node") || !RunCommand("test -d '" + tools + "/node_modules/mdb-reader'").ok)
-    GTEST_SKIP() << "node or mdb-reader (npm install in tests/tools) is not available here";
   auto dump = Lines(RunCommand("node '" + tools + "/dump.mjs' '" + host + "'").out);
   std::map<std::string, int> counts;
   std::string table;

@@ -8,6 +8,7 @@
 #include "db/jet/database.h"
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
+#include "tests/support/peer_tools.h"
 
 namespace act::db::testing {
 namespace {
@@ -32,7 +33,7 @@ std::string FirstDifference(const std::string& ours, const std::string& theirs) 
 class ExportCompare : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ExportCompare, UserTablesMatchMdbExport) {
-  if (!HaveCommand("mdb-export")) GTEST_SKIP() << "mdb-export is not available here";
+  ACT_REQUIRE_TOOL("mdb-export");
   auto db = OpenSample(GetParam());
   std::string path = SamplePath(GetParam());
   CommandOutput listed = RunCommand("mdb-tables -1 '" + path + "'");

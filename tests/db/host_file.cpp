@@ -100,4 +100,10 @@ bool HaveCommand(const std::string& name) {
   return RunCommand("command -v " + name + " >/dev/null 2>&1").ok;
 }
 
+bool HaveTool(const std::string& name) {
+  if (name != "mdb-reader") return HaveCommand(name);
+  const std::string tools = std::string(ACT_SOURCE_DIR) + "/tests/tools";
+  return HaveCommand("node") && RunCommand("test -d '" + tools + "/node_modules/mdb-reader'").ok;
+}
+
 }  // namespace act::db::testing

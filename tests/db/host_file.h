@@ -77,5 +77,8 @@ struct CommandOutput {
 };
 CommandOutput RunCommand(const std::string& command);
 bool HaveCommand(const std::string& name);
+// A peer tool the comparisons use: a command, or "mdb-reader" (node with
+// the package installed in tests/tools).
+bool HaveTool(const std::string& name);
 
 }  // namespace act::db::testing

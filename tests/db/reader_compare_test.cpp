@@ -13,6 +13,7 @@
 #include "db/jet/database.h"
 #include "db/jet/table_scan.h"
 #include "tests/db/host_file.h"
+#include "tests/support/peer_tools.h"
 
 namespace act::db::testing {
 namespace {
@@ -125,11 +126,8 @@ std::map<std::string, std::string> Blocks(const std::string& text) {
 class ReaderCompare : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ReaderCompare, EveryValueMatchesMdbReader) {
+  ACT_REQUIRE_TOOL("mdb-reader");
   std::string tools = std::string(ACT_SOURCE_DIR) + "/tests/tools";
-  if (!HaveCommand("node") ||
-      !RunCommand("test -d '" + tools + "/node_modules/mdb-reader'").ok) {
-    GTEST_SKIP() << "node or mdb-reader (npm install in tests/tools) is not available here";
-  }
   std::string path = SamplePath(GetParam());
   CommandOutput theirs = RunCommand("node '" + tools + "/dump.mjs' '" + path + "'");
   ASSERT_TRUE(theirs.ok);

@@ -16,6 +16,7 @@
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
 #include "tests/dbwrite/write_fixture.h"
+#include "tests/support/peer_tools.h"
 
 namespace act::db::testing {
 namespace {
@@ -185,7 +186,7 @@ TEST(LongDefinition, WideTableRoundTrip) {
   }
   EXPECT_EQ("", FaultText(db));
 
-  if (!HaveCommand("mdb-export")) GTEST_SKIP() << "mdbtools not available";
+  ACT_REQUIRE_TOOL("mdb-export");
   EXPECT_EQ(RenderLikeMdbExport(db, "ancho"), RunCommand("mdb-export '" + path + "' ancho").out);
   CommandOutput schema = RunCommand("mdb-schema '" + path + "' 2>/dev/null");
   size_t listed = 0;
@@ -237,7 +238,7 @@ TEST(LongDefinition, IndexesGrowADefinitionOntoANewPage) {
   EXPECT_EQ(80u, db->Table("crece")->row_count);
   EXPECT_EQ("", FaultText(*db));
   db.reset();
-  if (!HaveCommand("mdb-export")) GTEST_SKIP() << "mdbtools not available";
+  ACT_REQUIRE_TOOL("mdb-export");
   jet::Database reread(std::make_unique<HostFile>(path));
   EXPECT_EQ(RenderLikeMdbExport(reread, "crece"), RunCommand("mdb-export '" + path + "' crece").out);
   bool have_reader = false, failed = false;
@@ -270,7 +271,7 @@ TEST(LongDefinition, AccessContinuedDefinitionTakesAnIndexAndRows) {
     ExpectContinuationChain(*db, *table);
     EXPECT_EQ("", FaultText(*db));
   }
-  if (!HaveCommand("mdb-export")) GTEST_SKIP() << "mdbtools not available";
+  ACT_REQUIRE_TOOL("mdb-export");
   EXPECT_EQ(50, MdbExportRowCount(path, "Table2"));
   jet::Database reread(std::make_unique<HostFile>(path));
   EXPECT_EQ(RenderLikeMdbExport(reread, "Table2"),

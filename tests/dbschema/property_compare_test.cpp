@@ -11,6 +11,7 @@
 #include "db/jet/database.h"
 #include "db/jet/table_scan.h"
 #include "tests/db/host_file.h"
+#include "tests/support/peer_tools.h"
 
 namespace act::db::testing {
 namespace {
@@ -37,7 +38,7 @@ std::map<std::string, std::map<std::string, std::string>> MdbProp(const std::str
 class PropertyCompare : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(PropertyCompare, RequiredAndAllowZeroLengthMatchMdbProp) {
-  if (!HaveCommand("mdb-prop")) GTEST_SKIP() << "mdbtools not available";
+  ACT_REQUIRE_TOOL("mdb-prop");
   const std::string path = SamplePath(GetParam());
   jet::Database db(std::make_unique<HostFile>(path));
   // mdb-prop reads the first catalogue object of a name: where a form or a

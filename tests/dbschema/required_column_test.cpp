@@ -22,6 +22,7 @@
 #include "tests/db/mdb_export_format.h"
 #include "tests/dbwrite/write_fixture.h"
 #include "tools/jetsql/schema.h"
+#include "tests/support/peer_tools.h"
 
 namespace act::db::testing {
 namespace {
@@ -97,7 +98,7 @@ TEST(RequiredColumn, CreateTableStoresItAsAccessDoes) {
         SchemaOf(*db, "clientes"));
     EXPECT_EQ("", FaultText(*db));
   }
-  if (!HaveCommand("mdb-schema")) GTEST_SKIP() << "mdbtools not available";
+  ACT_REQUIRE_TOOL("mdb-schema");
   CommandOutput schema = RunCommand("mdb-schema '" + path + "' 2>/dev/null");
   EXPECT_NE(std::string::npos, schema.out.find("[nombre]\t\t\tText (50) NOT NULL,")) << schema.out;
   EXPECT_NE(std::string::npos, schema.out.find("[saldo]\t\t\tCurrency NOT NULL,")) << schema.out;
@@ -190,7 +191,7 @@ TEST(RequiredColumn, NullIsRefusedOnEveryWrite) {
   EXPECT_EQ(Value::Long(1), Rows(*db, "pedidos")[0][0]);
   EXPECT_EQ("", FaultText(*db));
   db.reset();
-  if (!HaveCommand("mdb-export")) GTEST_SKIP() << "mdbtools not available";
+  ACT_REQUIRE_TOOL("mdb-export");
   EXPECT_EQ(3, MdbExportRowCount(path, "clientes"));
   jet::Database reread(std::make_unique<HostFile>(path));
   EXPECT_EQ(RenderLikeMdbExport(reread, "clientes"),
@@ -266,7 +267,7 @@ TEST(RequiredColumn, AccessWrittenPropertyIsEnforced) {
     EXPECT_EQ(before.size() + 1, Rows(*db, "Table1").size());
     EXPECT_EQ("", FaultText(*db));
   }
-  if (!HaveCommand("mdb-schema")) GTEST_SKIP() << "mdbtools not available";
+  ACT_REQUIRE_TOOL("mdb-schema");
   CommandOutput schema = RunCommand("mdb-schema -T Table1 '" + path + "' 2>/dev/null");
   EXPECT_NE(std::string::npos, schema.out.find("[B]\t\t\tText (100) NOT NULL,")) << schema.out;
   EXPECT_NE(std::string::npos, schema.out.find("[A]\t\t\tText (50),")) << schema.out;

@@ -12,6 +12,7 @@
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
 #include "tests/dbwrite/write_fixture.h"
+#include "tests/support/peer_tools.h"
 
 namespace act::db::testing {
 namespace {
@@ -81,7 +82,7 @@ TEST(CreateTable, NewDatabaseTableTakesRowsAndKeepsItsIndexes) {
   EXPECT_EQ(kRows, seen);
   EXPECT_EQ("", FaultText(db));
 
-  if (!HaveCommand("mdb-export")) GTEST_SKIP() << "mdbtools not available";
+  ACT_REQUIRE_TOOL("mdb-export");
   CommandOutput tables = RunCommand("mdb-tables -1 '" + path + "'");
   EXPECT_EQ("canciones\n", tables.out);
   CommandOutput schema = RunCommand("mdb-schema '" + path + "' 2>/dev/null");
@@ -106,7 +107,7 @@ TEST(CreateTable, InACopyOfAnAccessFileBesideItsTables) {
     FillSongs(fs, *db, 300);
     EXPECT_EQ("", FaultText(*db));
   }
-  if (!HaveCommand("mdb-tables")) GTEST_SKIP() << "mdbtools not available";
+  ACT_REQUIRE_TOOL("mdb-tables");
   CommandOutput tables = RunCommand("mdb-tables -1 '" + path + "'");
   EXPECT_NE(std::string::npos, tables.out.find("canciones")) << tables.out;
   EXPECT_NE(std::string::npos, tables.out.find("Table1")) << tables.out;

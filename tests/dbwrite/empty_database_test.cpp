@@ -10,6 +10,7 @@
 #include "db/jet/empty_database.h"
 #include "tests/db/host_file.h"
 #include "tests/dbwrite/write_fixture.h"
+#include "tests/support/peer_tools.h"
 
 namespace act::db::testing {
 namespace {
@@ -39,10 +40,11 @@ TEST(EmptyDatabase, NewDatabaseOpensConsistentAndEmpty) {
   std::string all;
   for (const auto& f : faults) all += f.text() + "\n";
   EXPECT_TRUE(faults.empty()) << all;
+  ACT_REQUIRE_TOOL("mdb-reader");
+  ACT_REQUIRE_TOOL("mdb-tables");
   bool have_reader = false, failed = false;
   MdbReaderRows(path, "MSysObjects", &have_reader, &failed);
-  if (have_reader) EXPECT_FALSE(failed) << "mdb-reader cannot open the new database";
-  if (!HaveCommand("mdb-tables")) GTEST_SKIP() << "mdbtools not available";
+  EXPECT_FALSE(failed) << "mdb-reader cannot open the new database";
   CommandOutput tables = RunCommand("mdb-tables -1 '" + path + "'");
   EXPECT_TRUE(tables.ok);
   EXPECT_EQ("", tables.out);

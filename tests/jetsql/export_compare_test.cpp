@@ -12,6 +12,7 @@
 #include "db/sql/type_names.h"
 #include "tests/db/host_file.h"
 #include "tests/jetsql/tool_util.h"
+#include "tests/support/peer_tools.h"
 
 namespace act::jetsql {
 namespace {
@@ -53,7 +54,7 @@ std::string FirstDifference(const std::string& ours, const std::string& theirs) 
 class ExportCompare : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    if (!HaveCommand("mdb-export")) GTEST_SKIP() << "mdbtools are not available here";
+    ACT_REQUIRE_TOOL("mdb-export");
   }
 };
 

@@ -11,6 +11,7 @@
 
 #include "tests/db/host_file.h"
 #include "tests/jetsql/tool_util.h"
+#include "tests/support/peer_tools.h"
 
 namespace act::jetsql {
 namespace {
@@ -60,7 +61,7 @@ struct Table {
 class Queries : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!db::testing::HaveCommand("mdb-export")) GTEST_SKIP() << "mdbtools are not available here";
+    ACT_REQUIRE_TOOL("mdb-export");
   }
 
   Table Export(const std::string& table) {

@@ -229,7 +229,8 @@ void Prepare(const std::string& folder, const std::vector<Case>& cases) {
 }
 
 TEST(IniDifferentialTest, PosixProfileCodeAnswersAsKernel32) {
-  if (std::system("command -v wine >/dev/null 2>&1") != 0) GTEST_SKIP() << "wine is not installed";
+  ASSERT_EQ(std::system("command -v wine >/dev/null 2>&1"), 0)
+      << "wine is missing: scripts/install-deps.sh installs it";
 
   std::vector<Case> cases = HandPickedCases();
   for (Case& c : GeneratedCases(280)) cases.push_back(std::move(c));

@@ -90,22 +90,6 @@ std::vector<Value> PaymentRow(int id, const std::string& mark) {
           Value::Currency(int64_t(id) * 12500), Value::Text("Recaudación máquina " + Num(id) + mark)};
 }
 
-bool CanWriteCarryOverDatabases(FileSystem& fs, const std::string& scratch) {
-  // CREATE TABLE is the writer's newest statement: until it runs, the
-  // tests that need these databases say so instead of failing.
-  try {
-    db::jet::CreateDatabase(fs, scratch);
-    auto db = db::jet::Database::Open(fs, scratch, /*writable=*/true);
-    db::exec::ExecuteStatement(fs, *db, CarryOverSchema({}).front());
-  } catch (const Error& e) {
-    if (fs.FileExists(scratch)) fs.DeleteFile(scratch, true);
-    if (e.number() == 3251) return false;
-    throw;
-  }
-  fs.DeleteFile(scratch, true);
-  return true;
-}
-
 std::vector<std::string> CarryOverSchema(const CarryOverDatabaseContent& c) {
   std::vector<std::string> s = {
       std::string("CREATE TABLE configuracion (elemento TEXT(50)") +

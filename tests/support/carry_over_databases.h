@@ -48,10 +48,6 @@ struct CarryOverDatabaseContent {
   bool valor_as_text = false;
 };
 
-// False until the engine can create a database and its tables (tried out
-// on the file scratch, which is removed again).
-bool CanWriteCarryOverDatabases(FileSystem& fs, const std::string& scratch);
-
 // The statements that make the seven tables and their indexes.
 std::vector<std::string> CarryOverSchema(const CarryOverDatabaseContent& content);
 
