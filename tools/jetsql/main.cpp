@@ -13,6 +13,9 @@
 #endif
 
 #include "platform/file_system.h"
+#ifdef _WIN32
+#include "platform/win32/system_library.h"
+#endif
 #include "tools/jetsql/command_line.h"
 #include "tools/jetsql/runner.h"
 
@@ -41,6 +44,7 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
+  act::LoadLibrariesFromSystemFolderOnly();
   // Bytes out as they are: CSV lines end in "\n", as mdb-export's do.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stdin), _O_BINARY);
