@@ -133,8 +133,8 @@ class FileSystem {
   // Whether `path` names the folder `folder` or a folder anywhere inside
   // it, told by what the folders are on the disk rather than by their
   // names: another drive letter for the same folder (a subst drive, a
-  // second mapping of one share), a short 8.3 name or a link along the way
-  // all lead to the same folder. False when either folder is missing.
+  // second mapping of one share), a short 8.3 name or a link to it all
+  // lead to the same folder. False when either folder is missing.
   virtual bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) = 0;
   // The file's stamp (53 when missing). A service that cannot tell gives a
   // stamp that is never settled, so that its callers compare contents.

@@ -428,8 +428,8 @@ class PosixFileSystem : public FileSystem {
           !StatOf(host, inner) || !S_ISDIR(inner.st_mode)) {
         return false;
       }
-      // The ".." of a folder is its real parent, wherever the links along
-      // the path led; the root is its own parent.
+      // The ".." of a folder is its real parent, wherever links along the
+      // path led; the root is its own parent.
       for (int depth = 0; depth <= kMaxTreeDepth; ++depth) {
         if (inner.st_dev == outer.st_dev && inner.st_ino == outer.st_ino) return true;
         struct stat parent;

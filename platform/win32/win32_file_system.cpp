@@ -368,8 +368,9 @@ class Win32FileSystem : public FileSystem {
   }
 
   // A folder is what its volume's serial number and its file index say,
-  // whichever drive letter, share or short name reached it. The folders
-  // above the path are reached by taking off its last names one by one.
+  // whichever drive letter, share, short name or junction reached it. The
+  // folders above the path are those its text names, taking off its last
+  // names one by one (a junction along the path is not seen through).
   bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) override {
     FolderIdentity outer;
     if (!IdentityOf(Wide(folder), outer)) return false;

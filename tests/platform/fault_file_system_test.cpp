@@ -85,11 +85,11 @@ TEST_F(FaultFileSystemTest, PowerCutEmptiesWhatWasNotSyncedWhereverItMovedAndUnd
   file->Sync();
   auto unsynced = faulty_.CreateRandomAccess(P("\\log.txt"));
   unsynced->WriteAt(0, "BBBB", 4);
+  file.reset();
+  unsynced.reset();
   // The rename goes through; the cut comes before the sync of its folders.
   faulty_.StopAt(faulty_.operations() + 2);
   EXPECT_THROW(faulty_.MoveFile(P("\\db.mdb"), P("\\pkg\\db.mdb")), StoppedDead);
-  file.reset();
-  unsynced.reset();
 
   EXPECT_EQ(faulty_.DropUnsyncedData(), 4u);
   EXPECT_EQ(drive_.ReadText("\\moved\\1.bin"), "");
