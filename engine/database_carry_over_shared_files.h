@@ -43,6 +43,9 @@ class SharedFileSystem : public FileSystem {
   }
   std::vector<std::string> ListFolder(const std::string& p) override { return base_.ListFolder(p); }
   void FlushFolder(const std::string& p) override { base_.FlushFolder(p); }
+  bool IsSameOrInsideFolder(const std::string& p, const std::string& f) override {
+    return base_.IsSameOrInsideFolder(p, f);
+  }
 
   std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& path,
                                                      bool writable) override;

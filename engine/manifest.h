@@ -15,10 +15,10 @@ namespace act {
 inline constexpr const char* kManifestFile = "\\zentaroDeck_NEW\\actualizador.ini";
 inline constexpr const char* kSearchManifestFile = "\\zentaroDeck_NEW\\update_ss.ini";
 
-// A missing manifest file reads as empty. One that is there but cannot be
-// read as a profile file (a folder in its place, unreadable, binary content)
-// would read as empty too, and the run would quietly carry no settings at
-// all; this throws act::Error for it instead (75, naming the file).
+// A missing manifest file reads as empty. One that is there but is no
+// profile file (a folder in its place, binary content) would read as empty
+// too, and the run would quietly carry no settings at all; this throws
+// act::Error for it instead (75, naming the file).
 void CheckManifestFile(FileSystem& fs, const std::string& file);
 
 // A manifest value as text; empty when the file, section or key is missing.

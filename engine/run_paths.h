@@ -11,11 +11,4 @@ namespace act {
 // unavailable instead.
 std::string TargetDrive(const std::string& drive_text);
 
-// True when the package folder (updater_folder + "\zentaroDeck_NEW") is the
-// staging folder of drive or lies inside it, i.e. when clearing the staging
-// folder would delete the package. Compared the way Windows names folders:
-// letter case ignored, '/' as '\', repeated separators, a trailing separator
-// and "." / ".." steps resolved, so "C:\" is the root of drive "c:".
-bool PackageIsInStagingFolder(const std::string& updater_folder, const std::string& drive);
-
 }  // namespace act

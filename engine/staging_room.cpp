@@ -25,7 +25,7 @@ std::optional<StagingRoom> MeasureStagingRoom(FileSystem& fs, const RunInputs& i
   StagingRoom room;
   room.drive = TargetDrive(inputs.drive_text);
   room.package = inputs.updater_folder + "\\zentaroDeck_NEW";
-  if (PackageIsInStagingFolder(inputs.updater_folder, room.drive)) return std::nullopt;
+  if (fs.IsSameOrInsideFolder(room.package, room.drive + "\\zentaroDeck_NEW")) return std::nullopt;
   if (!fs.FolderExists(room.package)) return std::nullopt;
   room.package_bytes = MeasurePath(fs, room.package).bytes;
   room.leftover_bytes = MeasurePath(fs, room.drive + "\\zentaroDeck_NEW").bytes;

@@ -112,8 +112,10 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
 
   // Started from the root of the target drive, the package would be the
   // staging folder, and clearing the staging folder would destroy it. Refuse
-  // before anything is touched.
-  if (PackageIsInStagingFolder(inputs.updater_folder, drive)) {
+  // before anything is touched. The same folder can have other names than
+  // the staging folder's (another drive letter for the same folder, a short
+  // name, a link): what counts is which folder it is on the disk.
+  if (fs.IsSameOrInsideFolder(package, staging)) {
     const std::string refusal = "Advertencia!: No se puede actualizar desde " +
                                 inputs.updater_folder +
                                 ": el paquete de actualización es la carpeta " + staging +

@@ -37,7 +37,7 @@ class FileProfileStore : public ProfileStore {
 
   std::string Read(const std::string& section, const std::string& key,
                    const std::string& path) override {
-    // An absent or unreadable file reads as empty.
+    // A missing file reads as empty; one that cannot be read throws.
     const IniFile* file = files_.Load(path);
     if (!file) return "";
     std::u16string value = file->Get(AsAnsiSees(section), AsAnsiSees(key), kValueBufferSize);
@@ -47,18 +47,19 @@ class FileProfileStore : public ProfileStore {
   bool Write(const std::string& section, const std::string& key, const std::string& value,
              const std::string& path) override {
     std::u16string s = AsAnsiSees(section), k = AsAnsiSees(key), v = AsAnsiSees(value);
+    // kernel32 opens the file for writing before looking at it: a read-only
+    // file or a missing folder refuses even a write that would change
+    // nothing; a missing file is created.
+    if (fs_.FileExists(path)) {
+      if (IsReadOnly(path)) return false;
+      // A file that cannot be read throws here.
+      IniFile* file = files_.Load(path);
+      if (!file) return false;
+      if (file->Set(s, k, v)) files_.Changed(path, IniFile::SetKeepsShape(s, k, v));
+      return true;
+    }
+    if (fs_.FolderExists(path)) return false;
     try {
-      // kernel32 opens the file for writing before looking at it: a
-      // read-only file or a missing folder refuses even a write that would
-      // change nothing; a missing file is created.
-      if (fs_.FileExists(path)) {
-        if (fs_.GetAttributes(path) & kAttrReadOnly) return false;
-        IniFile* file = files_.Load(path);
-        if (!file) return false;
-        if (file->Set(s, k, v)) files_.Changed(path, IniFile::SetKeepsShape(s, k, v));
-        return true;
-      }
-      if (fs_.FolderExists(path)) return false;
       // A new file of one key is written at once, which is also how a
       // missing folder comes to be refused here rather than at Flush.
       IniFile created;
@@ -75,6 +76,16 @@ class FileProfileStore : public ProfileStore {
   void Flush() override { files_.Flush(); }
 
  private:
+  // A file whose attributes cannot be read refuses the write, as kernel32's
+  // open for writing would.
+  bool IsReadOnly(const std::string& path) {
+    try {
+      return (fs_.GetAttributes(path) & kAttrReadOnly) != 0;
+    } catch (const Error&) {
+      return true;
+    }
+  }
+
   FileSystem& fs_;
   ProfileFileCache files_;
 };

@@ -36,7 +36,6 @@ enum FileAttribute : uint32_t {
   kAttrReadOnly = 1,
   kAttrHidden = 2,
   kAttrSystem = 4,
-  kAttrDirectory = 16,
   kAttrArchive = 32,
 };
 
@@ -94,19 +93,25 @@ class FileSystem {
   // that receives the file under its own name.
   virtual void CopyFile(const std::string& source, const std::string& destination,
                         bool overwrite) = 0;
-  // Both fail with 58 when the destination exists.
+  // Both fail with 58 when the destination exists. A move is on the disk
+  // when it returns: the swap's renames must survive a power cut that comes
+  // right after them.
   virtual void MoveFolder(const std::string& source, const std::string& destination) = 0;
   virtual void MoveFile(const std::string& source, const std::string& destination) = 0;
   // With force, read-only content is removed too; without it a read-only
-  // file fails with 70.
+  // file fails with 70. A link (symbolic link, junction) in the tree, or
+  // the folder itself when it is one, is removed as a link: what it points
+  // to may be anyone's, and is never touched.
   virtual void DeleteFolder(const std::string& path, bool force) = 0;
   virtual void DeleteFile(const std::string& path, bool force) = 0;
   // One new folder; the parent must exist; fails with 58 when it exists.
   virtual void CreateFolder(const std::string& path) = 0;
-  // GetFile(path).Attributes; the file must exist (53 otherwise).
+  // GetFile(path).Attributes; the file must exist: a missing file, and a
+  // folder in its place, fail with 53 as GetFile does.
   virtual uint32_t GetAttributes(const std::string& path) = 0;
-  // GetFile(path).Attributes = value. Only read-only, hidden, system and
-  // archive can be set; 0 makes the file normal.
+  // GetFile(path).Attributes = value, with the same rule for the path. Only
+  // read-only, hidden, system and archive can be set; 0 makes the file
+  // normal.
   virtual void SetAttributes(const std::string& path, uint32_t attributes) = 0;
   // The fixed file version of an executable's version record as
   // "major.minor.build.revision"; the empty text when the file has no
@@ -127,6 +132,12 @@ class FileSystem {
   virtual std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) = 0;
   // Names of the entries of a folder (files and folders), without "." and "..".
   virtual std::vector<std::string> ListFolder(const std::string& path) = 0;
+  // Whether `path` names the folder `folder` or a folder anywhere inside
+  // it, told by what the folders are on the disk rather than by their
+  // names: another drive letter for the same folder (a subst drive, a
+  // second mapping of one share), a short 8.3 name or a link to it all
+  // lead to the same folder. False when either folder is missing.
+  virtual bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) = 0;
   // The file's stamp (53 when missing). A service that cannot tell gives a
   // stamp that is never settled, so that its callers compare contents.
   virtual FileStamp GetFileStamp(const std::string& path) { return FileStamp{}; }

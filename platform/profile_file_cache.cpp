@@ -48,9 +48,10 @@ IniFile* ProfileFileCache::Load(const std::string& path) {
       kept->stamp = stamp;
       return &kept->file;
     }
-  } catch (const Error&) {
+  } catch (const Error& e) {
     Forget(path);
-    return nullptr;
+    if (e.number() == kErrFileNotFound || e.number() == kErrPathNotFound) return nullptr;
+    throw;
   }
   return &Keep(path, stamp, std::move(bytes)).file;
 }

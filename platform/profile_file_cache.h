@@ -32,8 +32,9 @@ class ProfileFileCache {
   explicit ProfileFileCache(FileSystem& fs) : fs_(fs) {}
 
   // The file at path as the profile functions see it now, parsed: with its
-  // pending changes, or else as it is on the disk. nullptr when it cannot be
-  // read (absent, a folder, refused). Valid until the next call.
+  // pending changes, or else as it is on the disk. nullptr when it is
+  // missing (absent, a folder, a missing folder on its path); any other
+  // failure to read it throws act::Error. Valid until the next call.
   IniFile* Load(const std::string& path);
 
   // After the caller changed *Load(path): the file is now pending. When the

@@ -19,12 +19,16 @@ class ProfileStore {
   // GetPrivateProfileStringA(section, key, "", buffer of 255, 255, path):
   // returns the value, cut to 254 characters, or the empty text when the
   // file, the section or the key is absent or the value is empty. Never
-  // writes and never fails.
+  // writes. A missing file reads as empty (so does a folder in its place,
+  // which is no file); a file that is there but cannot be read throws
+  // act::Error, with the number and the file, where kernel32 would answer
+  // as if it were empty: the run must not carry nothing without a word.
   virtual std::string Read(const std::string& section, const std::string& key,
                            const std::string& path) = 0;
   // WritePrivateProfileStringA(section, key, value, path): true on success,
   // false when the platform refuses the write (read-only file, missing
-  // folder). Never throws for that.
+  // folder). Never throws for that; a file that is there but cannot be
+  // read throws as Read does.
   //
   // The write may stay in the store until Flush: reads through this store
   // see it at once, but the file on the disk may not have it yet, and

@@ -133,16 +133,28 @@ void FaultFileSystem::CopyHalf(const std::string& from, const std::string& to) {
   }
 }
 
+// A rename is all or nothing: a stop at it leaves nothing done.
 void FaultFileSystem::MoveFolder(const std::string& source, const std::string& destination) {
-  if (Count("MoveFolder", source, destination) == Step::kStopHere) throw StoppedDead();  // a rename is all or nothing
+  if (Count("MoveFolder", source, destination) == Step::kStopHere) throw StoppedDead();
   base_.MoveFolder(source, destination);
-  Renamed(source, destination);
+  SyncMove("MoveFolder: sync", source, Target(source, destination));
 }
 
 void FaultFileSystem::MoveFile(const std::string& source, const std::string& destination) {
   if (Count("MoveFile", source, destination) == Step::kStopHere) throw StoppedDead();
   base_.MoveFile(source, destination);
-  Renamed(source, destination);
+  SyncMove("MoveFile: sync", source, Target(source, destination));
+}
+
+// The base has renamed and synced at once; a stop here stands for a power
+// cut that came between the two.
+void FaultFileSystem::SyncMove(const char* operation, const std::string& from,
+                               const std::string& to) {
+  Renamed(from, to);
+  if (Count(operation, from, to) == Step::kStopHere) {
+    unsynced_moves_.push_back({from, to});
+    throw StoppedDead();
+  }
 }
 
 void FaultFileSystem::DeleteFolder(const std::string& path, bool force) {
@@ -219,6 +231,11 @@ std::vector<std::string> FaultFileSystem::ListFolder(const std::string& path) {
   return base_.ListFolder(path);
 }
 
+bool FaultFileSystem::IsSameOrInsideFolder(const std::string& path, const std::string& folder) {
+  if (stopped_) throw StoppedDead();
+  return base_.IsSameOrInsideFolder(path, folder);
+}
+
 void FaultFileSystem::FlushFolder(const std::string& path) {
   // A stop here flushes nothing: the cut came first.
   if (Count("FlushFolder", path) == Step::kStopHere) throw StoppedDead();
@@ -250,6 +267,15 @@ void FaultFileSystem::Renamed(const std::string& from, const std::string& to) {
 }
 
 size_t FaultFileSystem::DropUnsyncedData() {
+  for (auto move = unsynced_moves_.rbegin(); move != unsynced_moves_.rend(); ++move) {
+    if (base_.FolderExists(move->to)) {
+      base_.MoveFolder(move->to, move->from);
+    } else {
+      base_.MoveFile(move->to, move->from);
+    }
+    Renamed(move->to, move->from);
+  }
+  unsynced_moves_.clear();
   size_t dropped = 0;
   for (const std::string& path : unsynced_) {
     if (!base_.FileExists(path)) continue;
@@ -257,7 +283,7 @@ size_t FaultFileSystem::DropUnsyncedData() {
     uint32_t attributes = base_.GetAttributes(path);
     base_.SetAttributes(path, kAttrNormal);
     base_.WriteFileBytes(path, {});
-    base_.SetAttributes(path, attributes & ~uint32_t{kAttrDirectory});
+    base_.SetAttributes(path, attributes);
     ++dropped;
   }
   unsynced_.clear();

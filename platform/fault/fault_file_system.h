@@ -5,10 +5,13 @@
 // written) and it and every later operation throw StoppedDead.
 //
 // Operations are counted from 1 in the order the caller makes them; the
-// existence tests (FolderExists, FileExists) are not counted, as they cannot
-// fail. A folder copy counts once for the call and once for each file it
-// copies, so that a stop can land inside it; a random-access file counts
-// each read, write, truncation and sync.
+// questions that cannot fail (FolderExists, FileExists,
+// IsSameOrInsideFolder) are not counted. A folder copy counts once for the
+// call and once for each file it copies, so that a stop can land inside
+// it; a move counts once for the rename and once for the sync of its
+// folders that the services promise after it ("MoveFolder: sync"), so that
+// a stop can land between the two; a random-access file counts each read,
+// write, truncation and sync.
 #pragma once
 
 #include <cstdint>
@@ -57,12 +60,12 @@ class FaultFileSystem : public FileSystem {
   const std::vector<Operation>& log() const { return log_; }
   bool stopped() const { return stopped_; }
 
-  // After a stop: what a power cut does to data still in the write cache.
-  // Every file written (copied, saved, written at an offset) and not synced
-  // since loses its contents, wherever it has been moved or renamed to since
-  // (an empty file is what journalled file systems commonly leave of data
-  // that never reached the disk; the renames themselves are journalled and
-  // survive). Returns how many files it emptied.
+  // After a stop: what a power cut does to what was still in the write
+  // cache. A rename whose folders were not synced yet is undone. Every file
+  // written (copied, saved, written at an offset) and not synced since
+  // loses its contents, wherever it has been moved or renamed to (an empty
+  // file is what journalled file systems commonly leave of data that never
+  // reached the disk). Returns how many files it emptied.
   size_t DropUnsyncedData();
 
   bool FolderExists(const std::string& path) override;
@@ -82,6 +85,7 @@ class FaultFileSystem : public FileSystem {
   std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& path, bool writable) override;
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string& path) override;
+  bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) override;
   FileStamp GetFileStamp(const std::string& path) override;
   void FlushFolder(const std::string& path) override;
 
@@ -103,6 +107,8 @@ class FaultFileSystem : public FileSystem {
   // Writes the first half of the source's bytes to the destination.
   void CopyHalf(const std::string& from, const std::string& to);
   void Renamed(const std::string& from, const std::string& to);  // to "" = deleted
+  // After the base moved from to to: the sync of the move's folders.
+  void SyncMove(const char* operation, const std::string& from, const std::string& to);
 
   FileSystem& base_;
   uint64_t count_ = 0;
@@ -112,6 +118,10 @@ class FaultFileSystem : public FileSystem {
   bool stopped_ = false;
   std::vector<Operation> log_;
   std::set<std::string> unsynced_;
+  struct Move {
+    std::string from, to;
+  };
+  std::vector<Move> unsynced_moves_;  // in the order they were made
 };
 
 }  // namespace act

@@ -245,7 +245,6 @@ uint64_t OverlayFileSystem::TreeSize(const Where& folder) {
 uint32_t OverlayFileSystem::AttributesOf(const Where& path, const Found& found) {
   if (!found.entry) return base_.GetAttributes(path.text);
   if (found.entry->attributes) return *found.entry->attributes;
-  if (found.kind == Kind::kFolder) return kAttrDirectory;
   const Content& content = *found.entry->content;
   return content.base_path.empty() ? kAttrArchive : base_.GetAttributes(content.base_path);
 }
@@ -361,6 +360,16 @@ bool OverlayFileSystem::FolderExists(const std::string& path) {
   return Find(Parse(path)).kind == Kind::kFolder;
 }
 
+// Which folder a name reaches is the disk's answer while nothing was made
+// or hidden here at either name; a folder made here is known by its name.
+bool OverlayFileSystem::IsSameOrInsideFolder(const std::string& path, const std::string& folder) {
+  Where inner = Parse(path), outer = Parse(folder);
+  Found in = Find(inner), out = Find(outer);
+  if (in.kind != Kind::kFolder || out.kind != Kind::kFolder) return false;
+  if (!in.entry && !out.entry) return base_.IsSameOrInsideFolder(path, folder);
+  return inner.key == outer.key || inner.key.rfind(outer.key + "\\", 0) == 0;
+}
+
 bool OverlayFileSystem::FileExists(const std::string& path) {
   return Find(Parse(path)).kind == Kind::kFile;
 }
@@ -460,21 +469,18 @@ void OverlayFileSystem::CreateFolder(const std::string& path) {
   MakeFolder(w);
 }
 
+// A file's only, as the backends: a folder in its place is no file (53).
 uint32_t OverlayFileSystem::GetAttributes(const std::string& path) {
   Where w = Parse(path);
   Found found = Find(w);
-  if (found.kind == Kind::kNone) throw Error(kErrFileNotFound, path);
+  if (found.kind != Kind::kFile) throw Error(kErrFileNotFound, path);
   return AttributesOf(w, found);
 }
 
 void OverlayFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
   Where w = Parse(path);
   Found found = Find(w);
-  if (found.kind == Kind::kNone) throw Error(kErrFileNotFound, path);
-  if (found.kind == Kind::kFolder) {
-    if (found.entry) found.entry->attributes = (attributes & kSettableAttributes) | kAttrDirectory;
-    return;
-  }
+  if (found.kind != Kind::kFile) throw Error(kErrFileNotFound, path);
   FileEntry(w, found).attributes = attributes & kSettableAttributes;
 }
 

@@ -73,6 +73,7 @@ class OverlayFileSystem : public FileSystem {
                                                      bool writable) override;
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string& path) override;
+  bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) override;
   FileStamp GetFileStamp(const std::string& path) override;
   void FlushFolder(const std::string& path) override;
   std::optional<uint64_t> FreeSpace(const std::string& path) override;

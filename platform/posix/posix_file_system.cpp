@@ -309,29 +309,27 @@ class PosixFileSystem : public FileSystem {
   }
 
   uint32_t GetAttributes(const std::string& path) override {
-    std::string host = ExistingEntry(path);
+    std::string host = ExistingFile(path);
     struct stat st;
     if (!StatOf(host, st)) Fail(errno, path, kErrFileNotFound);
-    uint32_t attributes = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
-    if (!S_ISDIR(st.st_mode) && IsReadOnly(st.st_mode)) attributes |= kAttrReadOnly;
+    uint32_t attributes = kAttrArchive;
+    if (IsReadOnly(st.st_mode)) attributes |= kAttrReadOnly;
     return attributes | StoredDosAttributes(host);
   }
 
   void SetAttributes(const std::string& path, uint32_t attributes) override {
-    std::string host = ExistingEntry(path);
+    std::string host = ExistingFile(path);
     struct stat st;
     if (!StatOf(host, st)) Fail(errno, path, kErrFileNotFound);
-    if (!S_ISDIR(st.st_mode)) {
-      mode_t mode = st.st_mode & 07777;
-      // Writable as Wine makes a file writable: for the owner, and for those
-      // who may read it.
-      if (attributes & kAttrReadOnly) {
-        mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
-      } else if (IsReadOnly(mode)) {
-        mode |= S_IWUSR | ((mode & S_IRGRP) ? S_IWGRP : 0);
-      }
-      if (mode != (st.st_mode & 07777) && chmod(host.c_str(), mode) != 0) Fail(errno, path);
+    mode_t mode = st.st_mode & 07777;
+    // Writable as Wine makes a file writable: for the owner, and for those
+    // who may read it.
+    if (attributes & kAttrReadOnly) {
+      mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
+    } else if (IsReadOnly(mode)) {
+      mode |= S_IWUSR | ((mode & S_IRGRP) ? S_IWGRP : 0);
     }
+    if (mode != (st.st_mode & 07777) && chmod(host.c_str(), mode) != 0) Fail(errno, path);
     StoreDosAttributes(host, attributes);
   }
 
@@ -436,6 +434,31 @@ class PosixFileSystem : public FileSystem {
     copy_progress_ = std::move(copied);
   }
 
+  bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) override {
+    try {
+      struct stat outer, inner;
+      std::string host = drives_.Resolve(path).host;
+      if (!StatOf(drives_.Resolve(folder).host, outer) || !S_ISDIR(outer.st_mode) ||
+          !StatOf(host, inner) || !S_ISDIR(inner.st_mode)) {
+        return false;
+      }
+      // The ".." of a folder is its real parent, wherever links along the
+      // path led; the root is its own parent.
+      for (int depth = 0; depth <= kMaxTreeDepth; ++depth) {
+        if (inner.st_dev == outer.st_dev && inner.st_ino == outer.st_ino) return true;
+        struct stat parent;
+        host += "/..";
+        if (!StatOf(host, parent) || (parent.st_dev == inner.st_dev && parent.st_ino == inner.st_ino)) {
+          return false;
+        }
+        inner = parent;
+      }
+    } catch (const Error&) {
+      // A path on no drive names no folder.
+    }
+    return false;
+  }
+
  private:
   // The names in a folder, less "." and ".."; `text` names it in errors.
   static std::vector<std::string> EntryNames(const std::string& host, const std::string& text) {
@@ -483,13 +506,6 @@ class PosixFileSystem : public FileSystem {
     return host;
   }
 
-  std::string ExistingEntry(const std::string& path) {
-    std::string host = drives_.Resolve(path).host;
-    struct stat st;
-    if (!StatOf(host, st)) throw Error(kErrFileNotFound, path);
-    return host;
-  }
-
   static std::string Real(const std::string& host) {
     char* real = realpath(host.c_str(), nullptr);
     std::string result = real ? real : host;
@@ -534,16 +550,25 @@ class PosixFileSystem : public FileSystem {
       std::string literal = destination.substr(destination.find_last_of("\\/:") + 1);
       target = ParentOf(target) + "/" + literal;
     }
-    if (rename(from.c_str(), target.c_str()) == 0) return;
-    if (errno != EXDEV) Fail(errno, target_text);
-    // Another host file system: copy, then remove the original.
-    if (IsFolder(from)) {
-      CopyTree(from, source, target, target_text, false);
-      RemoveTree(from, source, true);
-    } else {
-      CopyOneFile(from, source, target, target_text, false);
-      if (unlink(from.c_str()) != 0) Fail(errno, source);
+    if (rename(from.c_str(), target.c_str()) != 0) {
+      if (errno != EXDEV) Fail(errno, target_text);
+      // Another host file system: copy, make the copy durable, and only
+      // then remove the original.
+      if (IsFolder(from)) {
+        CopyTree(from, source, target, target_text, false);
+        FlushTree(target, target_text);
+        RemoveTree(from, source, true);
+      } else {
+        CopyOneFile(from, source, target, target_text, false);
+        SyncPath(target, target_text);
+        if (unlink(from.c_str()) != 0) Fail(errno, source);
+      }
     }
+    // A rename lives in the folders' entries, which the kernel writes back
+    // when it likes; until then a power cut can undo it. Both folders go to
+    // the disk now.
+    SyncPath(ParentOf(target), target_text);
+    if (ParentOf(from) != ParentOf(target)) SyncPath(ParentOf(from), source);
   }
 
   // Copies one file over whatever is there, keeping its read-only state and
@@ -633,9 +658,15 @@ class PosixFileSystem : public FileSystem {
     }
   }
 
+  // A link goes as a link, the folder itself too when it is one: what a
+  // link leads to may be the customer's own, outside the product.
   void RemoveTree(const std::string& host, const std::string& text, bool force) {
     struct stat st;
     if (lstat(host.c_str(), &st) != 0) Fail(errno, text);
+    if (S_ISLNK(st.st_mode)) {
+      if (unlink(host.c_str()) != 0) Fail(errno, text);
+      return;
+    }
     // Folders carry no DOS read-only meaning; make sure their entries can go.
     if ((st.st_mode & S_IWUSR) == 0) chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR | S_IXUSR);
     for (const std::string& name : EntryNames(host, text)) {

@@ -1,6 +1,7 @@
 // The file-system service on Windows: the W functions of kernel32, with the
 // FileSystemObject's rules for copies and moves built on CopyFileW and
-// MoveFileW, and the version record through the version library.
+// MoveFileExW, and the version record through the version library, loaded
+// from the system folder (platform/win32/system_library.h).
 //
 // Windows refuses to open a read-only file for writing, but Wine run by the
 // superuser does not; so writes check the read-only attribute first, which
@@ -9,16 +10,14 @@
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/win32_errors.h"
 
 namespace act {
 namespace {
 
-constexpr DWORD kReportedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY |
-                                      FILE_ATTRIBUTE_ARCHIVE;
-constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+constexpr DWORD kFileAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -106,6 +105,43 @@ class Handle {
  private:
   HANDLE h_;
 };
+
+// The version library is no known DLL: it comes from the system folder.
+struct VersionFunctions {
+  decltype(&GetFileVersionInfoSizeW) info_size;
+  decltype(&GetFileVersionInfoW) info;
+  decltype(&VerQueryValueW) query;
+};
+
+const VersionFunctions& Version() {
+  static const VersionFunctions functions = {
+      SystemFunction<decltype(&GetFileVersionInfoSizeW)>(L"version.dll", "GetFileVersionInfoSizeW"),
+      SystemFunction<decltype(&GetFileVersionInfoW)>(L"version.dll", "GetFileVersionInfoW"),
+      SystemFunction<decltype(&VerQueryValueW)>(L"version.dll", "VerQueryValueW")};
+  if (!functions.info_size || !functions.info || !functions.query) {
+    throw Error(kErrFileNotFound, "version.dll in the system folder");
+  }
+  return functions;
+}
+
+struct FolderIdentity {
+  DWORD volume_serial = 0, index_high = 0, index_low = 0;
+  bool operator==(const FolderIdentity&) const = default;
+};
+
+// Opening a folder takes FILE_FLAG_BACKUP_SEMANTICS; no access is asked
+// for, so that any folder the program can see can be told.
+bool IdentityOf(const std::wstring& folder, FolderIdentity& identity) {
+  Handle handle(CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return false;
+  }
+  identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  return true;
+}
 
 class Win32RandomAccessFile : public RandomAccessFile {
  public:
@@ -230,16 +266,13 @@ class Win32FileSystem : public FileSystem {
   }
 
   uint32_t GetAttributes(const std::string& path) override {
-    DWORD a = AttributesOf(path);
-    if (a == INVALID_FILE_ATTRIBUTES) throw Error(MissingNumber(path, kErrFileNotFound), path);
-    return a & kReportedAttributes;
+    RequireFile(path);
+    return AttributesOf(path) & kFileAttributes;
   }
 
   void SetAttributes(const std::string& path, uint32_t attributes) override {
-    if (AttributesOf(path) == INVALID_FILE_ATTRIBUTES) {
-      throw Error(MissingNumber(path, kErrFileNotFound), path);
-    }
-    DWORD value = attributes & kSettableAttributes;
+    RequireFile(path);
+    DWORD value = attributes & kFileAttributes;
     if (!SetFileAttributesW(Wide(path).c_str(), value ? value : FILE_ATTRIBUTE_NORMAL)) {
       FailLast(path, kErrFileNotFound);
     }
@@ -247,15 +280,16 @@ class Win32FileSystem : public FileSystem {
 
   std::string GetFileVersion(const std::string& path) override {
     RequireFile(path);
+    const VersionFunctions& version = Version();
     std::wstring wide = Wide(path);
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(wide.c_str(), &ignored);
+    DWORD size = version.info_size(wide.c_str(), &ignored);
     if (size == 0) return "";
     std::vector<char> record(size);
-    if (!GetFileVersionInfoW(wide.c_str(), 0, size, record.data())) return "";
+    if (!version.info(wide.c_str(), 0, size, record.data())) return "";
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT fixed_size = 0;
-    if (!VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixed_size) ||
+    if (!version.query(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixed_size) ||
         fixed == nullptr || fixed_size < sizeof(VS_FIXEDFILEINFO) ||
         fixed->dwSignature != 0xFEEF04BD) {
       return "";
@@ -343,6 +377,29 @@ class Win32FileSystem : public FileSystem {
 
   void SetCopyProgress(std::function<void(uint64_t)> copied) override {
     copy_progress_ = std::move(copied);
+  }
+
+  // A folder is what its volume's serial number and its file index say,
+  // whichever drive letter, share, short name or junction reached it. The
+  // folders above the path are those its text names, taking off its last
+  // names one by one (a junction along the path is not seen through).
+  bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) override {
+    FolderIdentity outer;
+    if (!IdentityOf(Wide(folder), outer)) return false;
+    std::wstring at = Wide(path);
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD n = GetFullPathNameW(at.c_str(), MAX_PATH, full.data(), nullptr);
+    if (n == 0 || n >= MAX_PATH) return false;
+    at.assign(full.c_str(), n);
+    for (FolderIdentity inner; IdentityOf(at, inner);) {
+      if (inner == outer) return true;
+      while (at.size() > 3 && at.back() == L'\\') at.pop_back();
+      size_t cut = at.find_last_of(L'\\');
+      if (cut == std::wstring::npos || cut + 1 == at.size()) return false;
+      // "C:\a" gives "C:\", the drive's root.
+      at.erase(cut == 2 && at[1] == L':' ? cut + 1 : cut);
+    }
+    return false;
   }
 
  private:
@@ -461,7 +518,11 @@ class Win32FileSystem : public FileSystem {
     if (AttributesOf(target) != INVALID_FILE_ATTRIBUTES && FullPath(target) != FullPath(source)) {
       throw Error(kErrFileAlreadyExists, target);
     }
-    if (!MoveFileW(Wide(source).c_str(), Wide(target).c_str())) FailLast(target, kErrPathNotFound);
+    // Write-through: the move is on the disk when the call returns, not
+    // when the cache manager gets to it.
+    if (!MoveFileExW(Wide(source).c_str(), Wide(target).c_str(), MOVEFILE_WRITE_THROUGH)) {
+      FailLast(target, kErrPathNotFound);
+    }
   }
 
   static void RemoveFile(const std::string& path, bool force) {
@@ -473,21 +534,27 @@ class Win32FileSystem : public FileSystem {
     if (!DeleteFileW(Wide(path).c_str())) FailLast(path, kErrFileNotFound);
   }
 
+  // A junction or a folder's symbolic link goes as a link, the folder
+  // itself too when it is one: RemoveDirectoryW takes the link away and
+  // leaves what it leads to, which may be the customer's own, outside the
+  // product. A file's symbolic link is a file to DeleteFileW.
   static void RemoveTree(const std::string& path, bool force) {
-    std::vector<std::pair<std::string, bool>> entries;
-    ForEachEntry(path, [&](const WIN32_FIND_DATAW& entry) {
-      entries.emplace_back(Narrow(entry.cFileName),
-                           (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-    });
-    for (const auto& [name, folder] : entries) {
-      std::string child = Join(path, name);
-      if (folder) {
-        RemoveTree(child, force);
-      } else {
-        RemoveFile(child, force);
+    const DWORD a = AttributesOf(path);
+    if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      std::vector<std::pair<std::string, bool>> entries;
+      ForEachEntry(path, [&](const WIN32_FIND_DATAW& entry) {
+        entries.emplace_back(Narrow(entry.cFileName),
+                             (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+      });
+      for (const auto& [name, folder] : entries) {
+        std::string child = Join(path, name);
+        if (folder) {
+          RemoveTree(child, force);
+        } else {
+          RemoveFile(child, force);
+        }
       }
     }
-    DWORD a = AttributesOf(path);
     if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY)) {
       SetFileAttributesW(Wide(path).c_str(), a & ~FILE_ATTRIBUTE_READONLY);
     }

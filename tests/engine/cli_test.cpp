@@ -4,47 +4,18 @@
 // native one with the temporary prefix.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <tuple>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
 #include "db/dao/dao.h"
 #include "engine/database_carry_over_values.h"
 #include "engine/staging_room.h"
-#include "run_fixture.h"
-#include "tests/support/carry_over_databases.h"
-#include "tests/support/temp_drive.h"
+#include "cli_fixture.h"
 
 namespace act::test {
 namespace {
-
-struct CliResult {
-  int status;
-  std::string out, err;
-};
-
-// An argument as the shell that std::system starts must see it: posix shells
-// take a backslash as an escape, cmd does not (and quotes would upset its
-// own rules), so only posix needs quoting.
-std::string Arg(const std::string& text) {
-#ifdef _WIN32
-  return text;
-#else
-  return "'" + text + "'";
-#endif
-}
-
-// Windows programs end their lines with CRLF; the lines are what counts.
-std::string Lines(std::string text) {
-  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
-  return text;
-}
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -76,56 +47,6 @@ int64_t RowCount(FileSystem& fs, const std::string& path, const std::string& tab
   for (; !rows->Eof(); rows->MoveNext()) ++n;
   return n;
 }
-
-class Cli : public RunTest {
- protected:
-  CliResult RunCli(const std::string& arguments, bool with_prefix = true,
-                   std::string program = act::testing::HostFile(ACT_CLI_PATH)) {
-    std::string command = "\"" + program + "\" " + arguments;
-#ifdef _WIN32
-    const char* sep = "\\";
-    (void)with_prefix;
-#else
-    const char* sep = "/";
-    if (with_prefix) command += " --prefix " + Arg(drives_.prefix());
-#endif
-    const std::string shell_out = drives_.ShellRoot(2) + sep + "out.txt";
-    const std::string shell_err = drives_.ShellRoot(2) + sep + "err.txt";
-    command += " >" + shell_out + " 2>" + shell_err;
-    int raw = std::system(command.c_str());
-#ifdef _WIN32
-    int status = raw;
-#else
-    int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    CliResult result{status, Lines(Text(drives_.drive(2) + "\\out.txt")),
-                     Lines(Text(drives_.drive(2) + "\\err.txt"))};
-    fs().DeleteFile(drives_.drive(2) + "\\out.txt", true);
-    fs().DeleteFile(drives_.drive(2) + "\\err.txt", true);
-    return result;
-  }
-  std::string Standard() { return "--drive " + drive + " --origin " + Arg(origin); }
-
-  // The sample with real Jet databases in place of the stand-in files, since
-  // the CLI carries the installed database into the package's.
-  // A bar's installation after years of use: many listed settings, skins
-  // and photos.
-  void UseRealisticOptions() {
-    options.sections = 12;
-    options.keys_per_section = 25;
-    options.skin_files = 40;
-    options.photo_files = 60;
-    options.media_bytes = 4096;
-    options.minimo = "1.10.0.0";
-  }
-  void MakeSample(const std::string& installed, const std::string& packaged, int64_t songs = 20) {
-    RunTest::MakeSample(installed, packaged);
-    fs().DeleteFile(Installed("\\datos.mdb"), true);
-    WriteCarryOverDatabase(fs(), Installed("\\datos.mdb"), InstalledContent(songs));
-    fs().DeleteFile(origin + "\\zentaroDeck_NEW\\datos.new", true);
-    WriteCarryOverDatabase(fs(), origin + "\\zentaroDeck_NEW\\datos.new", PackageContent());
-  }
-};
 
 TEST_F(Cli, RealisticUpdateCarriesEveryListedSettingKeyByKey) {
   UseRealisticOptions();

@@ -122,20 +122,5 @@ TEST(RunPaths, TargetDriveEndsAtTheFirstColon) {
   }
 }
 
-TEST(RunPaths, PackageInsideStagingFolderIsDetected) {
-  EXPECT_TRUE(PackageIsInStagingFolder("c:\\", "c:"));
-  EXPECT_TRUE(PackageIsInStagingFolder("C:\\", "c:"));
-  EXPECT_TRUE(PackageIsInStagingFolder("c:", "C:"));
-  EXPECT_TRUE(PackageIsInStagingFolder("c:/", "c:"));
-  EXPECT_TRUE(PackageIsInStagingFolder("c:\\tmp\\..", "c:"));
-  EXPECT_TRUE(PackageIsInStagingFolder("c:\\.\\", "c:"));
-  EXPECT_TRUE(PackageIsInStagingFolder("c:\\ZENTARODECK_NEW", "c:"));
-  EXPECT_TRUE(PackageIsInStagingFolder("c:\\zentaroDeck_NEW\\sub", "c:"));
-  EXPECT_FALSE(PackageIsInStagingFolder("e:\\", "c:"));
-  EXPECT_FALSE(PackageIsInStagingFolder("c:\\actualizar", "c:"));
-  EXPECT_FALSE(PackageIsInStagingFolder("c:\\zentaroDeck_NEW2", "c:"));
-  EXPECT_FALSE(PackageIsInStagingFolder("/home/op/disco", "c:"));
-}
-
 }  // namespace
 }  // namespace act

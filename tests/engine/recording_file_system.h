@@ -58,6 +58,9 @@ class RecordingFileSystem : public FileSystem {
     return Unexpected("ListFolder"), std::vector<std::string>{};
   }
   void FlushFolder(const std::string&) override { Unexpected("FlushFolder"); }
+  bool IsSameOrInsideFolder(const std::string&, const std::string&) override {
+    return Unexpected("IsSameOrInsideFolder"), false;
+  }
 
  private:
   static void Unexpected(const char* op) { ADD_FAILURE() << "unexpected " << op; }

@@ -10,6 +10,8 @@
 #ifndef _WIN32
 #include <filesystem>
 #include <unistd.h>
+
+#include "platform/posix/drive_map.h"
 #endif
 
 namespace act::test {
@@ -35,6 +37,12 @@ TestDrives::~TestDrives() {
 
 std::string TestDrives::ShellRoot(size_t n) const { return drives_.at(n); }
 
+std::string TestDrives::AddAlias(size_t n) { return mapped_->drives[n].MapAnotherLetter(); }
+
+void TestDrives::MakeFolderLink(const std::string& link, const std::string& target) {
+  act::testing::MakeFolderLink(link, target);
+}
+
 #else
 
 struct TestDrives::Mapped {};
@@ -57,6 +65,21 @@ TestDrives::TestDrives() {
 
 std::string TestDrives::ShellRoot(size_t n) const {
   return prefix_ + "/drive_" + drives_.at(n).substr(0, 1);
+}
+
+std::string TestDrives::AddAlias(size_t n) {
+  const std::string letter = "t";
+  std::filesystem::create_directory_symlink("../drive_" + drives_.at(n).substr(0, 1),
+                                            prefix_ + "/dosdevices/" + letter + ":");
+  return letter + ":";
+}
+
+void TestDrives::MakeFolderLink(const std::string& link, const std::string& target) {
+  std::filesystem::create_directory_symlink(HostPath(target), HostPath(link));
+}
+
+std::string TestDrives::HostPath(const std::string& path) const {
+  return DriveMap(prefix_).Resolve(path).host;
 }
 
 TestDrives::~TestDrives() {

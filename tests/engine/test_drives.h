@@ -36,6 +36,17 @@ class TestDrives {
   // empty on Windows.
   const std::string& prefix() const { return prefix_; }
 
+  // One more drive letter for the n-th drive's folder ("t:"), as subst or
+  // a second mapping of one share gives.
+  std::string AddAlias(size_t n);
+  // A symbolic link at `link` to the folder `target` (both on these
+  // drives); see act::testing::MakeFolderLink for Windows and Wine.
+  void MakeFolderLink(const std::string& link, const std::string& target);
+#ifndef _WIN32
+  // The host's name of a path on these drives.
+  std::string HostPath(const std::string& path) const;
+#endif
+
  private:
   struct Mapped;
   std::unique_ptr<Mapped> mapped_;

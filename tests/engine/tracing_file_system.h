@@ -81,6 +81,9 @@ class TracingFileSystem : public FileSystem {
     return inner_.ListFolder(p);
   }
   void FlushFolder(const std::string& p) override { inner_.FlushFolder(p); }
+  bool IsSameOrInsideFolder(const std::string& p, const std::string& f) override {
+    return inner_.IsSameOrInsideFolder(p, f);
+  }
 
  private:
   FileSystem& inner_;

@@ -77,7 +77,7 @@ TEST_F(FaultFileSystemTest, StopInsideARandomAccessWriteWritesPart) {
   EXPECT_EQ(drive_.ReadText("\\db.mdb"), "AAAAAAAABBBB");
 }
 
-TEST_F(FaultFileSystemTest, PowerCutEmptiesWhatWasNotSyncedWhereverItMoved) {
+TEST_F(FaultFileSystemTest, PowerCutEmptiesWhatWasNotSyncedWhereverItMovedAndUndoesAnUnsyncedMove) {
   faulty_.CopyFolder(P("\\pkg"), P("\\staged"), true);
   faulty_.MoveFolder(P("\\staged"), P("\\moved"));
   auto file = faulty_.CreateRandomAccess(P("\\db.mdb"));
@@ -85,17 +85,20 @@ TEST_F(FaultFileSystemTest, PowerCutEmptiesWhatWasNotSyncedWhereverItMoved) {
   file->Sync();
   auto unsynced = faulty_.CreateRandomAccess(P("\\log.txt"));
   unsynced->WriteAt(0, "BBBB", 4);
-  faulty_.StopAt(faulty_.operations() + 1);
-  EXPECT_THROW(faulty_.DeleteFile(P("\\pkg\\1.bin"), true), StoppedDead);
   file.reset();
   unsynced.reset();
+  // The rename goes through; the cut comes before the sync of its folders.
+  faulty_.StopAt(faulty_.operations() + 2);
+  EXPECT_THROW(faulty_.MoveFile(P("\\db.mdb"), P("\\pkg\\db.mdb")), StoppedDead);
 
   EXPECT_EQ(faulty_.DropUnsyncedData(), 4u);
   EXPECT_EQ(drive_.ReadText("\\moved\\1.bin"), "");
   EXPECT_EQ(drive_.ReadText("\\moved\\sub\\3.bin"), "");
   EXPECT_EQ(drive_.ReadText("\\log.txt"), "");
-  // Synced data and files never written stay.
+  // Synced data, files never written and a move whose sync came stay; the
+  // move that was not synced is undone.
   EXPECT_EQ(drive_.ReadText("\\db.mdb"), "AAAA");
+  EXPECT_FALSE(drive_.fs().FileExists(P("\\pkg\\db.mdb")));
   EXPECT_EQ(drive_.ReadText("\\pkg\\1.bin"), std::string(1000, '1'));
 }
 

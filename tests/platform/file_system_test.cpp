@@ -211,8 +211,10 @@ TEST_F(FileSystemTest, CreateFolderMakesOneLevel) {
 }
 
 TEST_F(FileSystemTest, AttributesReadOnlyAndNormal) {
-  EXPECT_TRUE(fs().GetAttributes(P("\\src")) & kAttrDirectory);
-  EXPECT_FALSE(fs().GetAttributes(P("\\src\\a.txt")) & (kAttrReadOnly | kAttrDirectory));
+  // A folder is no file, as GetFile says.
+  EXPECT_EQ(ErrorOf([&] { fs().GetAttributes(P("\\src")); }, P("\\src")), kErrFileNotFound);
+  EXPECT_EQ(ErrorOf([&] { fs().SetAttributes(P("\\src"), 0); }, P("\\src")), kErrFileNotFound);
+  EXPECT_FALSE(fs().GetAttributes(P("\\src\\a.txt")) & kAttrReadOnly);
   fs().SetAttributes(P("\\src\\a.txt"), kAttrReadOnly | kAttrHidden);
   EXPECT_TRUE(fs().GetAttributes(P("\\src\\a.txt")) & kAttrReadOnly);
   EXPECT_EQ(ErrorOf([&] { drive_.WriteText("\\src\\a.txt", "changed"); }), kErrPermissionDenied);

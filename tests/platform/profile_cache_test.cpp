@@ -203,6 +203,9 @@ class StamplessFileSystem : public FileSystem {
   }
   std::vector<std::string> ListFolder(const std::string& p) override { return inner_.ListFolder(p); }
   void FlushFolder(const std::string& p) override { inner_.FlushFolder(p); }
+  bool IsSameOrInsideFolder(const std::string& p, const std::string& f) override {
+    return inner_.IsSameOrInsideFolder(p, f);
+  }
 
  private:
   FileSystem& inner_;

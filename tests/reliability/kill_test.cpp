@@ -32,6 +32,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -306,6 +307,21 @@ std::vector<Call> TracedCalls(const std::string& log) {
   return calls;
 }
 
+// The two paths a traced rename names, and the folder a traced sync of a
+// descriptor reached (strace -y writes it after the descriptor).
+std::vector<std::string> QuotedPaths(const std::string& line) {
+  std::vector<std::string> paths;
+  for (size_t open = line.find('"'); open != std::string::npos && paths.size() < 2;
+       open = line.find('"', line.find('"', open + 1) + 1)) {
+    paths.push_back(line.substr(open + 1, line.find('"', open + 1) - open - 1));
+  }
+  return paths;
+}
+std::string SyncedPath(const std::string& line) {
+  const size_t open = line.find('<');
+  return open == std::string::npos ? "" : line.substr(open + 1, line.find('>', open) - open - 1);
+}
+
 constexpr const char* kStrace = "/usr/bin/strace";
 constexpr const char* kTracedCalls =
     "trace=rename,renameat,renameat2,unlink,unlinkat,mkdir,mkdirat,rmdir,fsync,fdatasync";
@@ -321,20 +337,41 @@ TEST_F(KillTest, KilledRightBeforeEachSystemCallOfTheSwap) {
   if (HasFatalFailure()) return;
 
   const std::string log = (root_.parent_path() / "calls.log").string();
-  ASSERT_EQ(Wait(Start({kStrace, "-qq", "-s", "4096", "-o", log, "-e", kTracedCalls})), 0);
+  ASSERT_EQ(Wait(Start({kStrace, "-qq", "-y", "-s", "4096", "-o", log, "-e", kTracedCalls})), 0);
   const std::vector<Call> calls = TracedCalls(log);
-  Restore();
-  size_t first_sync = calls.size(), last_sync = calls.size();
+
+  // Each rename is followed, before anything else changes the drive, by a
+  // sync of the folder it left and of the folder it entered: a power cut
+  // right after the swap must not bring the old names back.
+  int renames = 0;
   for (size_t i = 0; i < calls.size(); ++i) {
+    if (!calls[i].name.starts_with("rename")) continue;
+    ++renames;
+    std::set<std::string> unsynced;
+    for (const std::string& path : QuotedPaths(calls[i].line)) {
+      unsynced.insert(stdfs::weakly_canonical(stdfs::path(path).parent_path()).string());
+    }
+    for (size_t j = i + 1; j < calls.size() && calls[j].name == "fsync"; ++j) {
+      unsynced.erase(SyncedPath(calls[j].line));
+    }
+    EXPECT_TRUE(unsynced.empty()) << calls[i].line << " is not followed by a sync of "
+                                  << *unsynced.begin();
+  }
+  EXPECT_EQ(renames, 3) << "datos.new, the backup and the promotion";
+  Restore();
+
+  // The flush of the staging folder ends with the last sync before the
+  // first rename (of datos.new).
+  size_t first_sync = calls.size(), last_sync = calls.size();
+  for (size_t i = 0; i < calls.size() && !calls[i].name.starts_with("rename"); ++i) {
     if (calls[i].name != "fsync") continue;
     if (first_sync == calls.size()) first_sync = i;
     last_sync = i;
   }
-  ASSERT_LT(last_sync, calls.size()) << "the run flushed nothing";
-  ASSERT_LT(last_sync + 1, calls.size()) << "the run changed nothing after its flush";
+  ASSERT_LT(last_sync, calls.size()) << "the run flushed nothing before its first rename";
 
   // The first sync (the database's own), then the last sync of the flush
-  // and every call after it: the swap.
+  // and every call after it: the swap, with the syncs after its renames.
   std::vector<size_t> aims = {first_sync};
   for (size_t i = std::max(last_sync, first_sync + 1); i < calls.size(); ++i) aims.push_back(i);
   int in_place = 0, backup_only = 0, new_in_place = 0, reruns_same = 0;

@@ -12,6 +12,9 @@
 #include <stdexcept>
 
 #include "platform/error.h"
+#ifdef _WIN32
+#include "platform/win32/win32_errors.h"
+#endif
 
 namespace act::testing {
 
@@ -34,21 +37,13 @@ struct WineUnixDrive {
   USHORT label_offset;
 };
 
-bool RunningUnderWine() {
-  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
+std::string WineUnixName(const std::wstring& path);
 
 bool WineMapDrive(wchar_t letter, const std::wstring& folder) {
-  using GetUnixName = char*(__cdecl*)(const wchar_t*);
-  auto get_unix_name = reinterpret_cast<GetUnixName>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (!get_unix_name) return false;
   std::string unix_path;
   if (!folder.empty()) {
-    char* name = get_unix_name(folder.c_str());
-    if (!name) return false;
-    unix_path = name;
-    HeapFree(GetProcessHeap(), 0, name);
+    unix_path = WineUnixName(folder);
+    if (unix_path.empty()) return false;
   }
   HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
@@ -68,6 +63,18 @@ bool WineMapDrive(wchar_t letter, const std::wstring& folder) {
                             static_cast<DWORD>(request.size()), nullptr, 0, &returned, nullptr);
   CloseHandle(manager);
   return ok;
+}
+
+// The host's name of a Windows path under Wine.
+std::string WineUnixName(const std::wstring& path) {
+  using GetUnixName = char*(__cdecl*)(const wchar_t*);
+  auto get_unix_name = reinterpret_cast<GetUnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* name = get_unix_name ? get_unix_name(path.c_str()) : nullptr;
+  if (!name) return "";
+  std::string unix_name = name;
+  HeapFree(GetProcessHeap(), 0, name);
+  return unix_name;
 }
 
 bool MapDrive(wchar_t letter, const std::wstring& folder) {
@@ -118,7 +125,51 @@ TempDrive::TempDrive() {
   throw std::runtime_error("no free drive letter could be mapped");
 }
 
+bool RunningUnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+std::string TempDrive::MapAnotherLetter() {
+  for (wchar_t letter = L'U'; letter >= L'D'; --letter) {
+    wchar_t root[] = {letter, L':', L'\\', 0};
+    if (GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES) continue;
+    if (GetLogicalDrives() & (1u << (letter - L'A'))) continue;
+    if (MapDrive(letter, WideOf(base_)) && GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES) {
+      more_letters_.push_back(letter);
+      return std::string(1, static_cast<char>(letter - L'A' + 'a')) + ":";
+    }
+  }
+  throw std::runtime_error("no free drive letter could be mapped");
+}
+
+void MakeFolderLink(const std::string& link, const std::string& target) {
+  const std::wstring wide_link = Wide(link), wide_target = Wide(target);
+  // Vista and later; the build targets older systems.
+  using CreateLink = BOOLEAN(WINAPI*)(const wchar_t*, const wchar_t*, DWORD);
+  auto create_link = reinterpret_cast<CreateLink>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateSymbolicLinkW")));
+  const DWORD kDirectory = 1, kUnprivileged = 2;
+  if (create_link) create_link(wide_link.c_str(), wide_target.c_str(), kDirectory | kUnprivileged);
+  if (GetFileAttributesW(wide_link.c_str()) == INVALID_FILE_ATTRIBUTES && RunningUnderWine()) {
+    using Spawn = LONG(__cdecl*)(char* const argv[], int wait);
+    auto spawn = reinterpret_cast<Spawn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
+    std::string unix_target = WineUnixName(wide_target);
+    // The link does not exist yet, so its folder's host name and its own.
+    std::string unix_link = WineUnixName(Wide(link.substr(0, link.find_last_of('\\')))) +
+                            "/" + link.substr(link.find_last_of('\\') + 1);
+    char ln[] = "ln", s[] = "-s";
+    char* argv[] = {ln, s, unix_target.data(), unix_link.data(), nullptr};
+    if (spawn && !unix_target.empty()) spawn(argv, 1);
+  }
+  const DWORD attributes = GetFileAttributesW(wide_link.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    throw std::runtime_error("cannot make a link at " + link);
+  }
+}
+
 TempDrive::~TempDrive() {
+  for (wchar_t letter : more_letters_) UnmapDrive(letter, WideOf(base_));
   UnmapDrive(static_cast<wchar_t>(drive_[0] - 'a' + L'A'), WideOf(base_));
   try {
     fs_->DeleteFolder(base_, true);

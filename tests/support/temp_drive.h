@@ -42,10 +42,32 @@ class TempDrive {
   std::string ReadText(const std::string& relative);
   void MakeFolders(const std::string& relative);  // each missing level
 
+#ifdef _WIN32
+  // One more free drive letter for the same folder, as subst or a second
+  // mapping of one share gives: "u:". Unmapped when the drive goes.
+  std::string MapAnotherLetter();
+#endif
+
  private:
   std::string drive_, root_, prefix_, base_;
   std::unique_ptr<FileSystem> fs_;
+  std::vector<wchar_t> more_letters_;
 };
+
+#ifdef _WIN32
+// A symbolic link at `link` to the folder `target` (Windows paths), as an
+// operator might have made one. CreateSymbolicLinkW makes it on Windows.
+// Wine 8 makes none with the Windows API (CreateSymbolicLinkW answers TRUE
+// and creates nothing; FSCTL_SET_REPARSE_POINT, which makes junctions,
+// fails with ERROR_NOT_SUPPORTED), so under Wine the link is a symbolic
+// link of the host, which Wine shows as a folder with
+// FILE_ATTRIBUTE_REPARSE_POINT. Throws std::runtime_error when no link
+// could be made.
+void MakeFolderLink(const std::string& link, const std::string& target);
+
+// Whether this Windows program runs under Wine.
+bool RunningUnderWine();
+#endif
 
 // A path the build gave as a host (posix) path, e.g. a file in the build
 // folder, as this program must name it: unchanged on posix, "Z:\..." under

@@ -36,10 +36,10 @@ HWND FindTopLevel(DWORD pid, const std::wstring& window_class, const std::wstrin
 
 }  // namespace
 
-Program::Program(const std::wstring& exe, const std::wstring& folder) {
+Program::Program(const std::wstring& exe, const std::wstring& folder, const std::wstring& arguments) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
-  std::wstring command = L"\"" + exe + L"\"";
+  std::wstring command = L"\"" + exe + L"\" " + arguments;
   if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       folder.c_str(), &startup, &info_))
     info_ = {};

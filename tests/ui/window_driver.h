@@ -17,7 +17,7 @@ namespace act::test {
 // A started program, ended when the object goes if it still runs.
 class Program {
  public:
-  Program(const std::wstring& exe, const std::wstring& folder);
+  Program(const std::wstring& exe, const std::wstring& folder, const std::wstring& arguments = L"");
   ~Program();
   DWORD pid() const { return info_.dwProcessId; }
   // The exit code, or nothing when the program still runs after timeout_ms.

@@ -13,6 +13,9 @@
 #endif
 
 #include "platform/file_system.h"
+#ifdef _WIN32
+#include "platform/win32/system_library.h"
+#endif
 #include "tools/jetsql/command_line.h"
 #include "tools/jetsql/runner.h"
 
@@ -44,6 +47,7 @@ int main(int argc, char** argv) {
   // many megabytes is read in blocks, not a character at a time.
   std::ios_base::sync_with_stdio(false);
 #ifdef _WIN32
+  act::LoadLibrariesFromSystemFolderOnly();
   // Bytes out as they are: CSV lines end in "\n", as mdb-export's do.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stdin), _O_BINARY);

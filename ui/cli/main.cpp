@@ -32,6 +32,10 @@
 #include "ui/discovery/drive_discovery.h"
 #include "ui/discovery/drive_names.h"
 
+#ifdef _WIN32
+#include "platform/win32/system_library.h"
+#endif
+
 namespace act {
 namespace {
 
@@ -206,6 +210,9 @@ int Run(const CliOptions& options) {
 
 int main(int argc, char** argv) {
   using namespace act;
+#ifdef _WIN32
+  LoadLibrariesFromSystemFolderOnly();
+#endif
   PrepareConsole();
   try {
     CliOptions options = ParseCliOptions(CommandLineArguments(argc, argv));

@@ -5,13 +5,19 @@
 #include <ole2.h>
 
 #include "platform/error.h"
+#include "platform/win32/system_library.h"
 #include "ui/window/frm_principal.h"
 #include "ui/window/message_boxes.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  act::LoadLibrariesFromSystemFolderOnly();
   OleInitialize(nullptr);
+  // The common controls (the tooltip) are no known DLL: from the system
+  // folder, as every such DLL.
+  auto init_common_controls = act::SystemFunction<decltype(&InitCommonControlsEx)>(
+      L"comctl32.dll", "InitCommonControlsEx");
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&controls);
+  if (init_common_controls) init_common_controls(&controls);
 
   static act::FrmPrincipal window;
   try {

@@ -1,0 +1,91 @@
+// actualizador-cli run as an operator's script runs it, for the end-to-end
+// tests: a separate process on the temporary drives, its lines on stdout,
+// its error report on stderr and its exit status. Under Wine the Windows
+// program is started, on posix the native one with the temporary prefix.
+#pragma once
+
+#include <cstdlib>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+#include "run_fixture.h"
+#include "tests/support/carry_over_databases.h"
+#include "tests/support/temp_drive.h"
+
+namespace act::test {
+
+struct CliResult {
+  int status;
+  std::string out, err;
+};
+
+// An argument as the shell that std::system starts must see it: posix shells
+// take a backslash as an escape, cmd does not (and quotes would upset its
+// own rules), so only posix needs quoting.
+inline std::string Arg(const std::string& text) {
+#ifdef _WIN32
+  return text;
+#else
+  return "'" + text + "'";
+#endif
+}
+
+// Windows programs end their lines with CRLF; the lines are what counts.
+inline std::string Lines(std::string text) {
+  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+  return text;
+}
+
+class Cli : public RunTest {
+ protected:
+  CliResult RunCli(const std::string& arguments, bool with_prefix = true,
+                   std::string program = act::testing::HostFile(ACT_CLI_PATH)) {
+    std::string command = "\"" + program + "\" " + arguments;
+#ifdef _WIN32
+    const char* sep = "\\";
+    (void)with_prefix;
+#else
+    const char* sep = "/";
+    if (with_prefix) command += " --prefix " + Arg(drives_.prefix());
+#endif
+    const std::string shell_out = drives_.ShellRoot(2) + sep + "out.txt";
+    const std::string shell_err = drives_.ShellRoot(2) + sep + "err.txt";
+    command += " >" + shell_out + " 2>" + shell_err;
+    int raw = std::system(command.c_str());
+#ifdef _WIN32
+    int status = raw;
+#else
+    int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    CliResult result{status, Lines(Text(drives_.drive(2) + "\\out.txt")),
+                     Lines(Text(drives_.drive(2) + "\\err.txt"))};
+    fs().DeleteFile(drives_.drive(2) + "\\out.txt", true);
+    fs().DeleteFile(drives_.drive(2) + "\\err.txt", true);
+    return result;
+  }
+  std::string Standard() { return "--drive " + drive + " --origin " + Arg(origin); }
+
+  // A bar's installation after years of use: many listed settings, skins
+  // and photos.
+  void UseRealisticOptions() {
+    options.sections = 12;
+    options.keys_per_section = 25;
+    options.skin_files = 40;
+    options.photo_files = 60;
+    options.media_bytes = 4096;
+    options.minimo = "1.10.0.0";
+  }
+  // The sample with real Jet databases in place of the stand-in files, since
+  // the CLI carries the installed database into the package's.
+  void MakeSample(const std::string& installed, const std::string& packaged, int64_t songs = 20) {
+    RunTest::MakeSample(installed, packaged);
+    fs().DeleteFile(Installed("\\datos.mdb"), true);
+    WriteCarryOverDatabase(fs(), Installed("\\datos.mdb"), InstalledContent(songs));
+    fs().DeleteFile(origin + "\\zentaroDeck_NEW\\datos.new", true);
+    WriteCarryOverDatabase(fs(), origin + "\\zentaroDeck_NEW\\datos.new", PackageContent());
+  }
+};
+
+}  // namespace act::test
