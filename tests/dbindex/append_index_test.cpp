@@ -22,6 +22,7 @@
 #include "tests/db/mdb_export_format.h"
 #include "tests/dbindex/index_test_util.h"
 #include "tests/dbwrite/write_fixture.h"
+#include "tests/support/peer_tools.h"
 
 namespace act::db::testing {
 namespace {
@@ -58,12 +59,14 @@ std::string Hex(const std::string& bytes) {
 // every value, mdb-reader the text of column `text_column`.
 void ExpectReadersReadEveryRow(jet::Database& db, const std::string& path,
                                const std::string& table_name, size_t text_column) {
+  ACT_REQUIRE_TOOL("mdb-export");
+  ACT_REQUIRE_TOOL("mdb-reader");
   bool ok = false;
   std::string exported = MdbExport(path, table_name, &ok);
-  if (ok) EXPECT_EQ(SortedLines(exported), SortedLines(RenderLikeMdbExport(db, table_name)));
+  EXPECT_TRUE(ok) << "mdb-export cannot read " << path;
+  EXPECT_EQ(SortedLines(exported), SortedLines(RenderLikeMdbExport(db, table_name)));
   bool failed = false;
   std::vector<std::string> read = MdbReaderRows(path, table_name, &ok, &failed);
-  if (!ok) return;
   EXPECT_FALSE(failed);
   std::multiset<std::string> theirs, ours;
   for (const std::string& line : read) {

@@ -155,7 +155,9 @@ TEST_P(GeneratedScenario, RandomInsertsAndRemovesKeepEveryIndexExact) {
       unique_keys[index.number].insert(key_of(index, row));
     }
     live.push_back(std::move(row));
-    if (i % 500 == 499) ASSERT_NO_FATAL_FAILURE(Verify(live));
+    if (i % 500 == 499) {
+      ASSERT_NO_FATAL_FAILURE(Verify(live));
+    }
   }
   ASSERT_NO_FATAL_FAILURE(Verify(live));
   EXPECT_GE(max_depth_, s.min_depth);

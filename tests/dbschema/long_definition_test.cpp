@@ -199,10 +199,9 @@ TEST(LongDefinition, WideTableRoundTrip) {
       << schema.out;
   bool have_reader = false, failed = false;
   auto read = MdbReaderRows(path, "ancho", &have_reader, &failed);
-  if (have_reader) {
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(expected_reader, read);
-  }
+  EXPECT_TRUE(have_reader) << "mdb-reader is missing: scripts/install-deps.sh installs it";
+  EXPECT_FALSE(failed);
+  EXPECT_EQ(expected_reader, read);
 }
 
 TEST(LongDefinition, IndexesGrowADefinitionOntoANewPage) {
@@ -243,10 +242,9 @@ TEST(LongDefinition, IndexesGrowADefinitionOntoANewPage) {
   EXPECT_EQ(RenderLikeMdbExport(reread, "crece"), RunCommand("mdb-export '" + path + "' crece").out);
   bool have_reader = false, failed = false;
   auto read = MdbReaderRows(path, "crece", &have_reader, &failed);
-  if (have_reader) {
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(80u, read.size());
-  }
+  EXPECT_TRUE(have_reader) << "mdb-reader is missing: scripts/install-deps.sh installs it";
+  EXPECT_FALSE(failed);
+  EXPECT_EQ(80u, read.size());
 }
 
 TEST(LongDefinition, AccessContinuedDefinitionTakesAnIndexAndRows) {
@@ -278,10 +276,9 @@ TEST(LongDefinition, AccessContinuedDefinitionTakesAnIndexAndRows) {
             RunCommand("mdb-export '" + path + "' Table2").out);
   bool have_reader = false, failed = false;
   auto read = MdbReaderRows(path, "Table2", &have_reader, &failed);
-  if (have_reader) {
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(50u, read.size());
-  }
+  EXPECT_TRUE(have_reader) << "mdb-reader is missing: scripts/install-deps.sh installs it";
+  EXPECT_FALSE(failed);
+  EXPECT_EQ(50u, read.size());
 }
 
 TEST(LongDefinition, RefusesMoreThanJetHolds) {
