@@ -1,7 +1,6 @@
 #include "db/jet/ddl.h"
 
 #include <ctime>
-#include <set>
 
 #include "db/errors.h"
 #include "db/jet/catalog.h"
@@ -22,7 +21,6 @@ namespace {
 
 constexpr size_t kInlineMapRow = 133;  // type, first page, 128 bitmap bytes
 constexpr int kErrTableExists = 3010;
-constexpr int kErrFieldTwice = 3191;
 constexpr uint32_t kAccessEntryMask = 1048319;  // ACM of the entries tables inherit
 
 void Put16(std::vector<uint8_t>& b, uint16_t v) {
@@ -70,14 +68,6 @@ uint32_t CreateTable(Database& db, const std::string& name, const std::vector<Ne
   const std::string& file = db.path();
   if (!format.is_jet3()) throw JetFailure(kJetOperationNotSupported, file + ": CREATE TABLE in Jet 4");
   if (db.FindTable(name)) throw act::Error(kErrTableExists, "Table already exists", file + ": '" + name + "'");
-  std::set<std::string> seen;
-  for (const NewColumn& c : columns) {
-    std::string folded;
-    for (char ch : c.name) folded += char(std::tolower(static_cast<unsigned char>(ch)));
-    if (!seen.insert(folded).second) {
-      throw act::Error(kErrFieldTwice, "Field defined more than once", file + ": '" + c.name + "'");
-    }
-  }
   if (columns.empty() || columns.size() > 255 || indexes.size() > 32) {
     throw JetFailure(kJetOperationNotSupported,
                      file + ": a table of " + std::to_string(columns.size()) + " columns and " +

@@ -31,9 +31,10 @@ struct NewIndex {
   bool unique = false;
 };
 
-// Creates the table and returns its TDEF page. Jet errors: 3010 when a table
-// of that name exists, 3191 for a column named twice, 3251 for what this
-// engine does not build (more than 255 columns or 32 indexes).
+// Creates the table and returns its TDEF page; the names of its columns
+// differ (the parser refuses a column named twice). Jet errors: 3010 when a
+// table of that name exists, 3251 for what this engine does not build (more
+// than 255 columns or 32 indexes).
 uint32_t CreateTable(Database& db, const std::string& name, const std::vector<NewColumn>& columns,
                      const std::vector<NewIndex>& indexes);
 

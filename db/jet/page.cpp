@@ -15,8 +15,6 @@ const uint8_t* Page::Check(size_t offset, size_t n) const {
 uint16_t Page::U16(size_t offset) const { return LoadU16(Check(offset, 2)); }
 uint32_t Page::U24(size_t offset) const { return LoadU24(Check(offset, 3)); }
 uint32_t Page::U32(size_t offset) const { return LoadU32(Check(offset, 4)); }
-uint32_t Page::U24BE(size_t offset) const { return LoadU24BE(Check(offset, 3)); }
-uint32_t Page::U32BE(size_t offset) const { return LoadU32BE(Check(offset, 4)); }
 
 void Page::Fail(const std::string& what) const { throw PageFailure(*file_, number_, what); }
 

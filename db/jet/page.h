@@ -30,9 +30,6 @@ class Page {
   uint16_t U16(size_t offset) const;
   uint32_t U24(size_t offset) const;
   uint32_t U32(size_t offset) const;
-  // Big-endian integers (index entries).
-  uint32_t U24BE(size_t offset) const;
-  uint32_t U32BE(size_t offset) const;
   // n bytes at offset.
   std::span<const uint8_t> Bytes(size_t offset, size_t n) const {
     return {Check(offset, n), n};

@@ -100,7 +100,6 @@ class Pager {
   RandomAccessFile& file() { return *file_; }
 
   // Cache figures, for the benchmark and tests.
-  size_t cached_pages() const { return lru_.size(); }
   size_t peak_cached_pages() const { return peak_cached_; }
   uint64_t page_reads() const { return reads_; }
 

@@ -133,17 +133,4 @@ Token Lexer::Date(std::size_t start) {
   return Token{Token::Kind::kDate, std::move(text), start};
 }
 
-std::vector<Token> Tokenize(std::string_view statement) {
-  Lexer lexer(statement);
-  std::vector<Token> tokens;
-  try {
-    do {
-      tokens.push_back(lexer.Next());
-    } while (tokens.back().kind != Token::Kind::kEnd);
-  } catch (const LexError& e) {
-    throw SqlError(kErrSyntaxInQueryExpression, statement, e.position, e.what);
-  }
-  return tokens;
-}
-
 }  // namespace act::sql

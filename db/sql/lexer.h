@@ -58,8 +58,4 @@ class Lexer {
   bool checked_utf8_ = false;
 };
 
-// All tokens of `statement`, ending with one kEnd token. Throws act::Error
-// (kErrSyntaxInQueryExpression) where the lexer stops.
-std::vector<Token> Tokenize(std::string_view statement);
-
 }  // namespace act::sql

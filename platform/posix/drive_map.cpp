@@ -36,17 +36,15 @@ std::string FindEntryIgnoringCase(const std::string& folder, const std::string& 
   return best;
 }
 
-DriveMap::DriveMap(const std::string& prefix_dir) {
-  std::string prefix = prefix_dir;
-  if (prefix.empty()) {
-    if (const char* env = std::getenv("WINEPREFIX"); env && *env) {
-      prefix = env;
-    } else if (const char* home = std::getenv("HOME")) {
-      prefix = std::string(home) + "/.wine";
-    }
-  }
-  dosdevices_ = prefix + "/dosdevices/";
+std::string WinePrefix(const std::string& prefix_dir) {
+  if (!prefix_dir.empty()) return prefix_dir;
+  if (const char* env = std::getenv("WINEPREFIX"); env && *env) return env;
+  const char* home = std::getenv("HOME");
+  return std::string(home ? home : "") + "/.wine";
 }
+
+DriveMap::DriveMap(const std::string& prefix_dir)
+    : dosdevices_(WinePrefix(prefix_dir) + "/dosdevices/") {}
 
 HostPath DriveMap::Resolve(const std::string& path) const {
   HostPath out;

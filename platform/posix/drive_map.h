@@ -15,6 +15,10 @@ struct HostPath {
   bool trailing_separator = false;  // the Windows path ended in a backslash
 };
 
+// The Wine-style prefix whose drives a posix program works on: prefix_dir,
+// else $WINEPREFIX, else ~/.wine, as Wine itself chooses.
+std::string WinePrefix(const std::string& prefix_dir);
+
 class DriveMap {
  public:
   // prefix_dir, else $WINEPREFIX, else ~/.wine.

@@ -12,6 +12,7 @@
 #include "platform/cp1252.h"
 #include "platform/file_system.h"
 #include "platform/lnk/shell_link.h"
+#include "platform/posix/drive_map.h"
 #include "platform/shell/registry_file.h"
 #include "platform/shell/shell.h"
 
@@ -24,13 +25,6 @@ constexpr const char* kShellFoldersKey =
 std::string ReadHostFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::filesystem::path DefaultPrefix(const std::string& prefix_dir) {
-  if (!prefix_dir.empty()) return prefix_dir;
-  if (const char* env = std::getenv("WINEPREFIX"); env && *env) return env;
-  const char* home = std::getenv("HOME");
-  return std::filesystem::path(home ? home : "") / ".wine";
 }
 
 class PosixShell : public Shell {
@@ -86,7 +80,7 @@ class PosixShell : public Shell {
 }  // namespace
 
 std::unique_ptr<Shell> NewPlatformShell(FileSystem& fs, const std::string& prefix_dir) {
-  return std::make_unique<PosixShell>(fs, DefaultPrefix(prefix_dir));
+  return std::make_unique<PosixShell>(fs, WinePrefix(prefix_dir));
 }
 
 }  // namespace act

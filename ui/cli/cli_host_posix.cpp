@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "platform/error.h"
+#include "platform/posix/drive_map.h"
 #include "ui/cli/cli_host.h"
 
 namespace act {
@@ -13,12 +14,6 @@ namespace {
 std::string RealPath(const std::string& path) {
   char resolved[PATH_MAX];
   return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
-}
-
-std::string DefaultPrefix() {
-  if (const char* env = std::getenv("WINEPREFIX"); env && *env) return env;
-  const char* home = std::getenv("HOME");
-  return std::string(home ? home : "") + "/.wine";
 }
 
 }  // namespace
@@ -45,7 +40,7 @@ std::string OriginAsDrivePath(const std::string& origin, const std::string& driv
   if (origin.empty() || origin[0] != '/') return origin;
   std::string folder = RealPath(origin);
   if (folder.empty()) throw Error(kErrPathNotFound, origin);
-  const std::string dosdevices = (prefix.empty() ? DefaultPrefix() : prefix) + "/dosdevices/";
+  const std::string dosdevices = WinePrefix(prefix) + "/dosdevices/";
 
   // The drive whose root holds the folder most closely; the target drive
   // first, so that its own root is recognised as such.
