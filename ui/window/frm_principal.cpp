@@ -79,7 +79,7 @@ void FrmPrincipal::Load(HINSTANCE instance) {
 
   // The load sequence, while the window is still hidden.
   buscaUnidadPrograma();
-  tipo_picture_.LoadFile(UpdaterFolder() + "\\" + "folder.jpg");
+  tipo_picture_.LoadFile(*NewPlatformFileSystem(), UpdaterFolder() + "\\" + "folder.jpg");
 
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);

@@ -1,17 +1,16 @@
 #include "ui/window/picture.h"
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/win32/win32_errors.h"
 
 namespace act {
 namespace {
 
 constexpr int kErrInvalidPicture = 481;
+constexpr uint64_t kLargestPicture = 64 << 20;
 
 }  // namespace
 
@@ -19,28 +18,14 @@ Picture::~Picture() {
   if (picture_) picture_->Release();
 }
 
-void Picture::LoadFile(const std::string& path) {
-  std::wstring wide = Wide(path);
-  HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    DWORD code = GetLastError();
-    if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION)
-      throw Error(kErrPermissionDenied, path);
-    throw Error(code == ERROR_PATH_NOT_FOUND ? kErrPathNotFound : kErrFileNotFound, path);
-  }
-  std::vector<char> bytes;
-  LARGE_INTEGER size{};
-  bool read_ok = GetFileSizeEx(file, &size) && size.QuadPart < (64 << 20);
-  if (read_ok) {
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    read_ok = bytes.empty() ||
-              (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
-               got == bytes.size());
-  }
-  CloseHandle(file);
-  if (!read_ok) throw Error(kErrDeviceIO, path);
+void Picture::LoadFile(FileSystem& fs, const std::string& path) {
+  std::unique_ptr<RandomAccessFile> file = fs.OpenRandomAccess(path, false);
+  // Anyone may have written the medium: a picture larger than any the
+  // window could show is refused rather than read whole into memory.
+  const uint64_t size = file->Size();
+  if (size >= kLargestPicture) throw Error(kErrInvalidPicture, "Invalid picture", path);
+  std::vector<char> bytes(static_cast<size_t>(size));
+  if (file->ReadAt(0, bytes.data(), bytes.size()) != bytes.size()) throw Error(kErrDeviceIO, path);
   if (!LoadBytes(bytes.data(), bytes.size()))
     throw Error(kErrInvalidPicture, "Invalid picture", path);
 }

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "platform/file_system.h"
+
 namespace act {
 
 class Picture {
@@ -18,10 +20,10 @@ class Picture {
   Picture(const Picture&) = delete;
   Picture& operator=(const Picture&) = delete;
 
-  // Loads the file at `path` as given. Throws act::Error 53 when it is
-  // missing and 481 (Invalid picture) when it cannot be read as a picture,
-  // naming the file.
-  void LoadFile(const std::string& path);
+  // Loads the file at `path` as given, read through `fs`. Throws act::Error
+  // 53 when it is missing and 481 (Invalid picture) when it cannot be read
+  // as a picture, naming the file.
+  void LoadFile(FileSystem& fs, const std::string& path);
   // Loads a picture held as an RCDATA resource of this program.
   void LoadResource(int id);
 
