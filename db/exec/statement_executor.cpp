@@ -33,6 +33,11 @@ constexpr size_t kFlushEveryPages = 1024;
 // hand-over between threads costs nothing per row, few enough to hold.
 constexpr size_t kPipelineBatchRows = 512;
 
+// Sources of at least this many rows are appended in bulk (index entries
+// sorted, then merged into the trees: TableWriter::BeginBulk); a smaller
+// append goes row by row, which costs no second pass over the source.
+constexpr uint32_t kBulkRows = 1024;
+
 int ColumnIndex(const jet::TableDefinition& table, const std::string& name) {
   for (size_t i = 0; i < table.columns.size(); ++i) {
     if (jet::SameName(table.columns[i].name, name)) return int(i);
@@ -313,7 +318,26 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
     }
     if (pager.pending_writes() > kFlushEveryPages) Flush(*dest.db, writer, Last::kNo);
   };
+  if (!same_table && source->row_count >= kBulkRows && writer.BeginBulk(fs) &&
+      writer.census_wanted()) {
+    // The keys the rows bring to unique indexes are counted first, in a
+    // pass over the source of its own; a row that does not read or
+    // convert is left to its turn below.
+    bool counted = true;
+    auto census = [&](PendingRow& r) {
+      if (counted && !r.read_error && r.converted) {
+        counted = writer.Census(r.values, &stored_text, r.prepared);
+      }
+      r.read_error = nullptr;
+    };
+    RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, census);
+    scan.Rewind();
+    if (!counted || !writer.EndCensus()) writer.CancelBulk();
+  }
   RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, commit);
+  if (writer.in_bulk()) {
+    writer.EndBulk([&] { Flush(*dest.db, writer, Last::kNo); }, kFlushEveryPages);
+  }
   Flush(*dest.db, writer);
   dest.db->Reload();
   return result;

@@ -3,8 +3,12 @@
 #include <algorithm>
 
 #include "db/errors.h"
+#include "db/jet/index_builder.h"
 #include "db/jet/index_key.h"
 #include "db/jet/index_page_source.h"
+#include "db/jet/index_page_writer.h"
+#include "db/jet/index_reader.h"
+#include "db/jet/write_order.h"
 
 namespace act::db::jet {
 
@@ -71,6 +75,20 @@ void TableIndexes::Insert(RowKeys&& keys, RowPointer where, uint64_t listed) {
 
 void TableIndexes::InsertEntry(size_t i, KeyBytes&& key, RowPointer where) {
   const RealIndex& index = table_.real_indexes[i];
+  if (bulk_) {
+    if ((index.flags & kIndexUnique) && Repeated(i, key)) {
+      bulk_->written[i].emplace(std::string(key.begin(), key.end()), where);
+    }
+    bulk_->runs[i].Add(key, where);
+    if (++bulk_->adds % 1024 == 0) {
+      size_t held = 0;
+      for (const EntryRuns& runs : bulk_->runs) held += runs.held_bytes();
+      if (held > kBulkMemory) {
+        for (EntryRuns& runs : bulk_->runs) runs.Spill();
+      }
+    }
+    return;
+  }
   Tree& t = TreeAt(i);
   if (index.flags & kIndexUnique) {
     if (t.tree->Insert({std::move(key), where, 0})) ++t.distinct_keys;
@@ -94,6 +112,7 @@ void TableIndexes::PutWaiting(Tree& t) {
 }
 
 void TableIndexes::Remove(const std::vector<Value>& row, const RowKeys& keys, RowPointer where) {
+  if (bulk_) throw PageFailure(db_.path(), table_.page, "index entry removed during a bulk append");
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
     const RealIndex& index = table_.real_indexes[i];
     if (Skipped(table_, index, row)) continue;
@@ -113,6 +132,19 @@ std::vector<RowPointer> TableIndexes::Find(const RealIndex& index, const KeyByte
 }
 
 std::vector<RowPointer> TableIndexes::Find(size_t i, const KeyBytes& key) {
+  if (bulk_) {
+    if (!(table_.real_indexes[i].flags & kIndexUnique) || bulk_->census) {
+      throw PageFailure(db_.path(), table_.page, "index read during a bulk append");
+    }
+    // A key the census met once meets nothing; one it met more than once
+    // may meet a key written earlier in this append, or one the tree holds.
+    if (!Repeated(i, key)) return {};
+    const auto& written = bulk_->written[i];
+    if (auto it = written.find(std::string(key.begin(), key.end())); it != written.end()) {
+      return {it->second};
+    }
+    return TreeAt(i).tree->Find(key);
+  }
   Tree& t = TreeAt(i);
   PutWaiting(t);
   return t.tree->Find(key);
@@ -133,6 +165,116 @@ void TableIndexes::WriteChanges() {
       WriteIndexCounterB(db_, table_, index, t.distinct_keys);
       t.written.counter_b = t.distinct_keys;
     }
+  }
+}
+
+void TableIndexes::BeginBulk(FileSystem& fs) {
+  auto bulk = std::make_unique<Bulk>();
+  bulk->spill = std::make_unique<SpillFile>(fs, db_.path());
+  const size_t n = table_.real_indexes.size();
+  bulk->runs.reserve(n);
+  for (size_t i = 0; i < n; ++i) bulk->runs.emplace_back(*bulk->spill);
+  bulk->repeated.resize(n);
+  bulk->written.resize(n);
+  for (const RealIndex& index : table_.real_indexes) {
+    if (index.flags & kIndexUnique) {
+      bulk->census = std::make_unique<KeyCensus>(n, *bulk->spill, kCensusHashes);
+      break;
+    }
+  }
+  bulk_ = std::move(bulk);
+}
+
+bool TableIndexes::census_wanted() const { return bulk_ && bulk_->census; }
+
+void TableIndexes::CensusKey(size_t i, const KeyBytes& key) { bulk_->census->Add(i, key); }
+
+bool TableIndexes::EndCensus(const std::vector<std::optional<KeyBytes>>& fresh) {
+  KeyCensus& census = *bulk_->census;
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    const RealIndex& index = table_.real_indexes[i];
+    if (!(index.flags & kIndexUnique)) continue;
+    RealIndex current = index;
+    current.root = ReadIndexState(db_, table_, index).root;
+    KeyBytes last;
+    IndexReader(db_.pager(), db_.format(), table_, current).Walk([&](const IndexEntry& e) {
+      census.Add(i, e.key);
+      last = e.key;
+    });
+    if (i < fresh.size() && fresh[i] && CompareKeys(last, *fresh[i]) >= 0) {
+      bulk_->census.reset();
+      return false;
+    }
+  }
+  auto repeated = census.Repeated(kMostRepeated);
+  bulk_->census.reset();
+  if (!repeated) return false;
+  bulk_->repeated = std::move(*repeated);
+  return true;
+}
+
+bool TableIndexes::Repeated(size_t i, const KeyBytes& key) const {
+  const std::vector<uint64_t>& repeated = bulk_->repeated[i];
+  return !repeated.empty() && std::binary_search(repeated.begin(), repeated.end(), KeyHash(key));
+}
+
+void TableIndexes::EndBulk(const std::function<void()>& flush, size_t flush_pages) {
+  for (size_t i = 0; i < trees_.size(); ++i) MergeInto(i, flush, flush_pages);
+  bulk_->spill->Remove();
+  bulk_.reset();
+}
+
+void TableIndexes::MergeInto(size_t i, const std::function<void()>& flush, size_t flush_pages) {
+  EntryRuns& runs = bulk_->runs[i];
+  if (runs.size() == 0) return;
+  const RealIndex& index = table_.real_indexes[i];
+  Tree& t = TreeAt(i);
+  Pager& pager = db_.pager();
+  const Format& format = db_.format();
+  const uint32_t root = t.tree->root();
+  // Each run is read back a block at a time; together they hold a part of
+  // what the runs held in memory.
+  const size_t buffer = std::clamp<size_t>(kBulkMemory / 4 / (runs.runs() + 1), 64 << 10, 1 << 20);
+  const IndexPage top = ReadIndexPage(pager, format, root, table_.page);
+  if (top.leaf) {
+    // A tree of one page (an empty table's) is built anew over its entries
+    // and the new ones, as Access builds an index, leaf after leaf; the
+    // new pages are written before the root, which keeps its page and is
+    // written last, so the file holds the old tree until then.
+    for (const IndexEntry& e : top.entries) runs.Add(e.key, e.row);
+    IndexPageSource pages = IndexPagesOf(allocator_, table_, index);
+    auto number = [&](size_t) { return pages.allocate(); };
+    auto write = [&](const IndexPage& page, size_t) {
+      pager.Write(page.number, EncodeIndexPage(format, table_.page, page, pager.path()),
+                  page.number == root ? kWriteIndexes : kWriteNewIndexPages);
+    };
+    IndexTreeBuilder builder(format, number, write);
+    auto merged = runs.Merge(buffer);
+    for (IndexEntry e; merged->Next(e);) {
+      builder.Add(std::move(e));
+      if (pager.pending_writes() > flush_pages) flush();
+    }
+    builder.Finish(root);
+    t.distinct_keys = uint32_t(builder.distinct_keys());
+    // Its pages changed under the tree object, which starts again.
+    t.tree = std::make_unique<IndexTree>(pager, format, table_.page, root,
+                                         IndexPagesOf(allocator_, table_, index));
+    return;
+  }
+  // A larger tree takes them a leaf at a time, in key order, a batch at a
+  // time so that the leaves a batch changes stay few.
+  constexpr size_t kBatch = 1024;
+  auto merged = runs.Merge(buffer);
+  std::vector<IndexEntry> batch;
+  batch.reserve(kBatch);
+  for (bool more = true; more;) {
+    IndexEntry e;
+    more = merged->Next(e);
+    if (more) batch.push_back(std::move(e));
+    if (batch.size() < kBatch && more) continue;
+    t.distinct_keys += uint32_t(t.tree->InsertSorted(batch));
+    batch.clear();
+    if (pager.pending_writes() > flush_pages) flush();
   }
 }
 

@@ -6,17 +6,24 @@
 // before each flush.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "db/jet/database.h"
+#include "db/jet/entry_runs.h"
 #include "db/jet/index_key.h"
+#include "db/jet/key_census.h"
 #include "db/jet/index_tree.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_definition.h"
+#include "db/jet/spill_file.h"
 #include "db/jet/tdef_patch.h"
 #include "db/value.h"
+#include "platform/file_system.h"
 
 namespace act::db::jet {
 
@@ -56,6 +63,40 @@ class TableIndexes {
   // Hands changed index pages and TDEF fields to the pager.
   void WriteChanges();
 
+  // Many rows at once (INSERT ... SELECT). Between BeginBulk and EndBulk
+  // the new entries of every index wait in sorted runs, written to a
+  // scratch file beside the database past kBulkMemory, and go into the
+  // trees at EndBulk, a leaf at a time: keys that come in no order then
+  // cost a sort instead of a leaf read and written for nearly every row,
+  // and the memory held does not grow with the rows or the trees.
+  //
+  // A unique index must still refuse a row whose key it holds or an
+  // earlier row brought. Before the rows are written, a table with unique
+  // indexes takes a census (KeyCensus) of every key the rows will bring to
+  // them (CensusKey, for each row that may be written) and EndCensus adds
+  // those the trees hold; while the rows are written, Find then looks up
+  // only keys the census met more than once, among the keys of that kind
+  // written so far (kept here) and in the tree. Each row is so checked
+  // against exactly the keys it would meet one row at a time, in order.
+  //
+  // Nothing but those lookups may read an index in between, and nothing
+  // may remove from one.
+  void BeginBulk(FileSystem& fs);
+  bool in_bulk() const { return bulk_ != nullptr; }
+  bool census_wanted() const;
+  void CensusKey(size_t i, const KeyBytes& key);
+  // False when the keys repeat too often for their check to stay in
+  // memory: the rows then go in one at a time (CancelBulk). `fresh[i]`,
+  // when given, is the least of the keys index i gets from the writer's
+  // counter (counted apart: all different): false too when the tree holds
+  // one from there on.
+  bool EndCensus(const std::vector<std::optional<KeyBytes>>& fresh);
+  void CancelBulk() { bulk_.reset(); }
+  // Puts the waiting entries into the trees. `flush` is called whenever
+  // more than `flush_pages` pages wait in the pager for the file; it must
+  // call WriteChanges before it flushes.
+  void EndBulk(const std::function<void()>& flush, size_t flush_pages);
+
  private:
   struct Tree {
     std::unique_ptr<IndexTree> tree;
@@ -70,6 +111,23 @@ class TableIndexes {
     std::vector<IndexEntry> waiting;
   };
   static constexpr size_t kWaitingEntries = 16384;
+  // Memory a bulk append's runs hold before they are written out; the
+  // census's hashes; repeated hashes checked in memory at most.
+  static constexpr size_t kBulkMemory = size_t(24) << 20;
+  static constexpr size_t kCensusHashes = size_t(1) << 20;
+  static constexpr size_t kMostRepeated = 65536;
+  struct Bulk {
+    std::unique_ptr<SpillFile> spill;
+    std::unique_ptr<KeyCensus> census;
+    std::vector<EntryRuns> runs;  // like table_.real_indexes
+    // Unique indexes: hashes the census met more than once, and the keys
+    // of that kind written so far.
+    std::vector<std::vector<uint64_t>> repeated;
+    std::vector<std::unordered_map<std::string, RowPointer>> written;
+    size_t adds = 0;
+  };
+  bool Repeated(size_t i, const KeyBytes& key) const;
+  void MergeInto(size_t i, const std::function<void()>& flush, size_t flush_pages);
   // Where `index` (an element of table().real_indexes) stands among them.
   size_t PositionOf(const RealIndex& index) const;
   // The tree of real index i, opened on first use; every row's change and
@@ -84,6 +142,7 @@ class TableIndexes {
   PageAllocator& allocator_;
   const TableDefinition& table_;
   std::vector<std::optional<Tree>> trees_;  // like table_.real_indexes, made on first use
+  std::unique_ptr<Bulk> bulk_;
 };
 
 }  // namespace act::db::jet

@@ -275,6 +275,90 @@ void TableWriter::Prepare(const std::vector<Value>& values, const std::vector<bo
   out.ready = out.bytes.size() <= MaxRowSize(db_.format());
 }
 
+bool TableWriter::BeginBulk(FileSystem& fs) {
+  if (has_relationships_ || table_->real_indexes.size() > 64) return false;
+  indexes_.BeginBulk(fs);
+  counter_keys_ = 0;
+  counter_in_compound_ = false;
+  census_fresh_ = census_given_ = false;
+  for (size_t i = 0; i < table_->real_indexes.size(); ++i) {
+    const RealIndex& index = table_->real_indexes[i];
+    if (!(index.flags & kIndexUnique)) continue;
+    for (const IndexColumn& ic : index.columns) {
+      const ColumnDef* c = table_->ColumnByNumber(ic.column_number);
+      if (!c || !IsCounter(*c)) continue;
+      if (index.columns.size() == 1) counter_keys_ |= uint64_t(1) << i;
+      else counter_in_compound_ = true;
+    }
+  }
+  return true;
+}
+
+bool TableWriter::Census(const std::vector<Value>& values, const std::vector<bool>* stored_text,
+                         const PreparedRow& prepared) {
+  const auto& indexes = table_->real_indexes;
+  if (values.size() != table_->columns.size()) return true;
+  // A Null counter takes the writer's next value, above every counter value
+  // and key so far: keys that need no count, as long as no row of the same
+  // append gives a value of its own, which could meet one of them (and the
+  // tree holds no key from there on: EndCensus).
+  std::vector<Value> filled;
+  for (size_t k = 0; k < values.size(); ++k) {
+    if (!IsCounter(table_->columns[k])) continue;
+    if (values[k].is_null()) {
+      if (counter_in_compound_) return false;
+      census_fresh_ = true;
+      if (filled.empty()) filled = values;
+      filled[k] = Value::Long(1);  // stands for the value it takes: no Null to the checks
+    } else if (values[k].integer() > 0) {
+      census_given_ = true;
+    }
+  }
+  if (census_fresh_ && census_given_ && (counter_keys_ || counter_in_compound_)) return false;
+  if (prepared.ready) {
+    for (size_t i = 0; i < indexes.size(); ++i) {
+      if ((prepared.lookup >> i) & 1) indexes_.CensusKey(i, prepared.keys[i]);
+    }
+    return true;
+  }
+  // What Append would look up, worked out from the values as it does. A
+  // row it refuses whatever came before needs no count, and counting
+  // more than it looks up only costs lookups.
+  const std::vector<Value>& row = filled.empty() ? values : filled;
+  if (FirstBreach(row) >= 0) return true;
+  uint64_t lookup = 0;
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    const size_t nulls = NullKeyColumns(*table_, indexes[i], row);
+    if (RefusesNullKey(indexes[i], nulls)) return true;
+    if (LooksUpKey(indexes[i], nulls)) lookup |= uint64_t(1) << i;
+  }
+  if (!filled.empty()) lookup &= ~counter_keys_;
+  if (lookup == 0) return true;
+  try {
+    indexes_.Keys(row, keys_, stored_text);
+  } catch (const act::Error&) {
+    return true;  // Append fails on it too
+  }
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    if ((lookup >> i) & 1) indexes_.CensusKey(i, keys_[i]);
+  }
+  return true;
+}
+
+bool TableWriter::EndCensus() {
+  // The counter's values start above the table's counter.
+  std::vector<std::optional<KeyBytes>> fresh(table_->real_indexes.size());
+  for (size_t i = 0; i < fresh.size() && census_fresh_; ++i) {
+    if (!((counter_keys_ >> i) & 1)) continue;
+    std::vector<Value> row(table_->columns.size());
+    for (size_t k = 0; k < row.size(); ++k) {
+      if (IsCounter(table_->columns[k])) row[k] = Value::Long(int32_t(table_->autonumber + 1));
+    }
+    fresh[i] = EncodeIndexKey(db_.format(), *table_, table_->real_indexes[i], row);
+  }
+  return indexes_.EndCensus(fresh);
+}
+
 RowPointer TableWriter::Append(std::vector<Value>& values, const std::vector<bool>* stored_text,
                                PreparedRow& prepared) {
   if (!prepared.ready) return Append(values, stored_text);

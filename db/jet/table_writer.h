@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -93,6 +94,28 @@ class TableWriter {
   // flagged deleted with no length, as Access leaves it).
   void Delete(RowPointer where, const std::vector<Value>& values);
 
+  // Many rows at once (INSERT ... SELECT): their index entries are sorted
+  // and go into the trees at EndBulk (see TableIndexes::BeginBulk), on a
+  // writer that has changed nothing yet. False when this table's rows
+  // cannot go that way (relationships look rows up in the trees).
+  bool BeginBulk(FileSystem& fs);
+  bool in_bulk() const { return indexes_.in_bulk(); }
+  // Whether the rows' keys must be counted first: each row that will be
+  // appended, in the same order, goes through Census (prepared or not, as
+  // for Append), then EndCensus.
+  bool census_wanted() const { return indexes_.census_wanted(); }
+  // False when the row's key in a unique index cannot be known before it
+  // is written (a Null counter the writer fills in): the rows must then go
+  // in one at a time (CancelBulk).
+  bool Census(const std::vector<Value>& values, const std::vector<bool>* stored_text,
+              const PreparedRow& prepared);
+  bool EndCensus();
+  void CancelBulk() { indexes_.CancelBulk(); }
+  // Puts the entries into the trees; `flush` as for TableIndexes::EndBulk.
+  void EndBulk(const std::function<void()>& flush, size_t flush_pages) {
+    indexes_.EndBulk(flush, flush_pages);
+  }
+
   // Hands the changed index pages to the pager and writes the TDEF
   // counters (row count, last autonumber, index roots and key counts).
   // Call before every flush of the pager and once the statement's rows are
@@ -150,6 +173,13 @@ class TableWriter {
   bool candidates_read_ = false;
   uint32_t next_candidate_ = 1;  // where the free-space map is searched next
   int64_t added_rows_ = 0;
+  // A bulk append's census: unique indexes on the counter alone, whether
+  // one holds it among other columns, and whether rows took the writer's
+  // next value or gave one of their own.
+  uint64_t counter_keys_ = 0;
+  bool counter_in_compound_ = false;
+  bool census_fresh_ = false;
+  bool census_given_ = false;
   std::optional<uint32_t> last_counter_;
 };
 

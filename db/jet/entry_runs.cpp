@@ -1,0 +1,348 @@
+#include "db/jet/entry_runs.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "db/jet/index_key.h"
+#include "platform/error.h"
+
+namespace act::db::jet {
+
+namespace {
+
+using Ref = EntryRuns::Ref;
+
+// A record's fields (see arena_).
+const uint8_t* KeyOf(const std::vector<uint8_t>& arena, const Ref& r) {
+  return arena.data() + r.at + 2;
+}
+uint32_t RowOf(const std::vector<uint8_t>& arena, const Ref& r) {
+  uint32_t row;
+  std::memcpy(&row, arena.data() + r.at + 2 + r.key_size, 4);
+  return row;
+}
+uint32_t PackRow(RowPointer row) { return (row.page << 8) | row.row; }
+RowPointer UnpackRow(uint32_t packed) { return {packed >> 8, uint8_t(packed)}; }
+
+// Eight key bytes from `from`, zero beyond the key's end, as a number that
+// orders like the bytes.
+uint64_t ChunkAt(const uint8_t* key, size_t size, size_t from) {
+  uint64_t v = 0;
+  if (from + 8 <= size) {
+    std::memcpy(&v, key + from, 8);
+  } else if (from < size) {
+    std::memcpy(&v, key + from, size - from);
+  }
+  return __builtin_bswap64(v);
+}
+
+// Sorts entries by key (CompareKeys), then row. Keys are compared eight
+// bytes at a time, most significant first: all entries by their first
+// eight bytes (a radix sort, stable), then each group that shares them by
+// the next eight, and so on; a small group is sorted by whole comparisons.
+// Keys of an index share long prefixes (the words titles start with), which
+// a comparison sort would compare again and again.
+class EntrySorter {
+ public:
+  EntrySorter(const std::vector<uint8_t>& arena, std::vector<Ref>& refs)
+      : arena_(arena), refs_(refs), tmp_(refs.size()) {}
+
+  void Sort() { SortRange(refs_.data(), refs_.size(), 0); }
+
+ private:
+  static constexpr size_t kSmall = 24;
+
+  bool Less(const Ref& a, const Ref& b) const {
+    const int c = CompareKeys({KeyOf(arena_, a), a.key_size}, {KeyOf(arena_, b), b.key_size});
+    if (c != 0) return c < 0;
+    return RowOf(arena_, a) < RowOf(arena_, b);
+  }
+
+  void SortRange(Ref* a, size_t n, size_t depth) {
+    if (n < 2) return;
+    if (n <= kSmall) {
+      std::sort(a, a + n, [this](const Ref& x, const Ref& y) { return Less(x, y); });
+      return;
+    }
+    const size_t from = depth * 8;
+    for (size_t i = 0; i < n; ++i) a[i].chunk = ChunkAt(KeyOf(arena_, a[i]), a[i].key_size, from);
+    ByChunk(a, n);
+    for (size_t begin = 0; begin < n;) {
+      size_t end = begin + 1;
+      bool longer = a[begin].key_size > from + 8;
+      while (end < n && a[end].chunk == a[begin].chunk) longer |= a[end++].key_size > from + 8;
+      if (end - begin > 1) {
+        if (longer) {
+          SortRange(a + begin, end - begin, depth + 1);
+        } else {
+          // Every key ends within these eight bytes, equal but for zeros
+          // past the shorter ones' end: shorter keys first, then rows.
+          auto by_size_and_row = [this](const Ref& x, const Ref& y) {
+            if (x.key_size != y.key_size) return x.key_size < y.key_size;
+            return RowOf(arena_, x) < RowOf(arena_, y);
+          };
+          if (!std::is_sorted(a + begin, a + end, by_size_and_row)) {
+            std::sort(a + begin, a + end, by_size_and_row);
+          }
+        }
+      }
+      begin = end;
+    }
+  }
+
+  // Stable LSD radix sort by chunk; digits every entry shares are skipped.
+  void ByChunk(Ref* a, size_t n) {
+    const int bits = n >= (size_t(1) << 16) ? 16 : 8;
+    const int passes = 64 / bits;
+    const size_t buckets = size_t(1) << bits;
+    const uint64_t mask = buckets - 1;
+    counts_.assign(size_t(passes) * buckets, 0);
+    for (size_t i = 0; i < n; ++i) {
+      for (int p = 0; p < passes; ++p) ++counts_[size_t(p) * buckets + ((a[i].chunk >> (p * bits)) & mask)];
+    }
+    Ref* from = a;
+    Ref* to = tmp_.data();
+    for (int p = 0; p < passes; ++p) {
+      uint32_t* count = &counts_[size_t(p) * buckets];
+      if (count[(from[0].chunk >> (p * bits)) & mask] == n) continue;
+      uint32_t sum = 0;
+      for (size_t b = 0; b < buckets; ++b) {
+        const uint32_t c = count[b];
+        count[b] = sum;
+        sum += c;
+      }
+      for (size_t i = 0; i < n; ++i) to[count[(from[i].chunk >> (p * bits)) & mask]++] = from[i];
+      std::swap(from, to);
+    }
+    if (from != a) std::copy(from, from + n, a);
+  }
+
+  const std::vector<uint8_t>& arena_;
+  std::vector<Ref>& refs_;
+  std::vector<Ref> tmp_;
+  std::vector<uint32_t> counts_;
+};
+
+// A run written out: each record is the count of key bytes it shares with
+// the record before (one byte), the count of the rest (a varint), the rest,
+// and the row (4 bytes, little-endian).
+constexpr size_t kWriteBlock = 1 << 20;
+
+class Source {
+ public:
+  virtual ~Source() = default;
+  bool valid() const { return valid_; }
+  std::span<const uint8_t> key() const { return {key_data_, key_size_}; }
+  uint32_t row() const { return row_; }
+  virtual void Advance() = 0;
+
+ protected:
+  bool valid_ = false;
+  const uint8_t* key_data_ = nullptr;
+  size_t key_size_ = 0;
+  uint32_t row_ = 0;
+};
+
+class MemorySource : public Source {
+ public:
+  MemorySource(std::vector<uint8_t> arena, std::vector<Ref> refs)
+      : arena_(std::move(arena)), refs_(std::move(refs)) {
+    Advance();
+  }
+  void Advance() override {
+    valid_ = next_ < refs_.size();
+    if (!valid_) return;
+    const Ref& r = refs_[next_++];
+    key_data_ = KeyOf(arena_, r);
+    key_size_ = r.key_size;
+    row_ = RowOf(arena_, r);
+  }
+
+ private:
+  std::vector<uint8_t> arena_;
+  std::vector<Ref> refs_;
+  size_t next_ = 0;
+};
+
+class SpilledSource : public Source {
+ public:
+  SpilledSource(SpillFile& spill, uint64_t offset, uint64_t bytes, size_t buffer)
+      : spill_(spill), offset_(offset), left_(bytes), buffer_(std::max<size_t>(buffer, 4096)) {
+    Advance();
+  }
+  void Advance() override {
+    if (RecordSize() > end_ - at_) Refill();
+    valid_ = at_ < end_;
+    if (!valid_) return;
+    if (RecordSize() > end_ - at_) {
+      throw Error(kErrDeviceIO, "scratch file: a sorted run ends inside an entry");
+    }
+    const uint8_t* p = buffer_.data() + at_;
+    const size_t shared = *p++;
+    size_t rest = 0;
+    for (int shift = 0;; shift += 7) {
+      rest |= size_t(*p & 0x7F) << shift;
+      if (!(*p++ & 0x80)) break;
+    }
+    key_size_ = shared + rest;
+    if (key_.size() < key_size_) key_.resize(key_size_);
+    std::memcpy(key_.data() + shared, p, rest);
+    key_data_ = key_.data();
+    p += rest;
+    std::memcpy(&row_, p, 4);
+    at_ = size_t(p + 4 - buffer_.data());
+  }
+
+ private:
+  size_t RecordSize() const {
+    if (at_ >= end_) return 1;
+    const uint8_t* p = buffer_.data() + at_ + 1;
+    size_t rest = 0;
+    for (int shift = 0; p < buffer_.data() + end_; shift += 7) {
+      rest |= size_t(*p & 0x7F) << shift;
+      if (!(*p++ & 0x80)) return size_t(p - (buffer_.data() + at_)) + rest + 4;
+    }
+    return SIZE_MAX;  // its length is not all in: refill
+  }
+  void Refill() {
+    std::memmove(buffer_.data(), buffer_.data() + at_, end_ - at_);
+    end_ -= at_;
+    at_ = 0;
+    if (buffer_.size() < 1 + 3 + 65535 + 4) buffer_.resize(1 + 3 + 65535 + 4);
+    const size_t n = size_t(std::min<uint64_t>(left_, buffer_.size() - end_));
+    if (n == 0) return;
+    spill_.Read(offset_, buffer_.data() + end_, n);
+    offset_ += n;
+    left_ -= n;
+    end_ += n;
+  }
+
+  SpillFile& spill_;
+  uint64_t offset_;
+  uint64_t left_;
+  std::vector<uint8_t> buffer_;
+  std::vector<uint8_t> key_;  // the record's key; the next shares its front
+  size_t at_ = 0, end_ = 0;
+};
+
+bool SourceAfter(const Source* a, const Source* b) {
+  const int c = CompareKeys(a->key(), b->key());
+  if (c != 0) return c > 0;
+  return a->row() > b->row();
+}
+
+class Merger : public EntryRuns::Merged {
+ public:
+  explicit Merger(std::vector<std::unique_ptr<Source>> sources) : sources_(std::move(sources)) {
+    for (auto& s : sources_) {
+      if (s->valid()) heap_.push_back(s.get());
+    }
+    std::make_heap(heap_.begin(), heap_.end(), SourceAfter);
+  }
+  bool Next(IndexEntry& out) override {
+    if (heap_.empty()) return false;
+    std::pop_heap(heap_.begin(), heap_.end(), SourceAfter);
+    Source* s = heap_.back();
+    const auto key = s->key();
+    out.key.assign(key.begin(), key.end());
+    out.row = UnpackRow(s->row());
+    out.child = 0;
+    s->Advance();
+    if (s->valid()) {
+      std::push_heap(heap_.begin(), heap_.end(), SourceAfter);
+    } else {
+      heap_.pop_back();
+    }
+    return true;
+  }
+
+ private:
+  std::vector<std::unique_ptr<Source>> sources_;
+  std::vector<Source*> heap_;
+};
+
+}  // namespace
+
+void EntryRuns::Add(std::span<const uint8_t> key, RowPointer row) {
+  const size_t at = arena_.size();
+  arena_.resize(at + 2 + key.size() + 4);
+  uint8_t* p = arena_.data() + at;
+  const uint16_t size = uint16_t(key.size());
+  std::memcpy(p, &size, 2);
+  std::memcpy(p + 2, key.data(), key.size());
+  const uint32_t packed = PackRow(row);
+  std::memcpy(p + 2 + key.size(), &packed, 4);
+  refs_.push_back(Ref{0, uint32_t(at), size});
+  ++added_;
+}
+
+size_t EntryRuns::held_bytes() const {
+  // The sort needs as many references again.
+  return arena_.capacity() + 2 * refs_.capacity() * sizeof(Ref);
+}
+
+void EntryRuns::Sort() {
+  auto less = [this](const Ref& a, const Ref& b) {
+    const int c = CompareKeys({KeyOf(arena_, a), a.key_size}, {KeyOf(arena_, b), b.key_size});
+    if (c != 0) return c < 0;
+    return RowOf(arena_, a) < RowOf(arena_, b);
+  };
+  // Keys that came in order (a counter, rows copied in key order) cost one
+  // pass.
+  if (std::is_sorted(refs_.begin(), refs_.end(), less)) return;
+  EntrySorter(arena_, refs_).Sort();
+}
+
+void EntryRuns::Spill() {
+  if (refs_.empty()) return;
+  Sort();
+  Run run;
+  std::vector<uint8_t> block;
+  block.reserve(kWriteBlock + 1 + 3 + 65535 + 4);
+  auto write = [&] {
+    const uint64_t at = spill_.Append(block);
+    if (run.bytes == 0) run.offset = at;
+    run.bytes += block.size();
+    block.clear();
+  };
+  const uint8_t* previous = nullptr;
+  size_t previous_size = 0;
+  for (const Ref& r : refs_) {
+    const uint8_t* key = KeyOf(arena_, r);
+    size_t shared = 0;
+    const size_t most = std::min<size_t>({previous_size, r.key_size, 255});
+    while (previous && shared < most && previous[shared] == key[shared]) ++shared;
+    block.push_back(uint8_t(shared));
+    for (size_t rest = r.key_size - shared;; rest >>= 7) {
+      block.push_back(uint8_t((rest & 0x7F) | (rest >= 0x80 ? 0x80 : 0)));
+      if (rest < 0x80) break;
+    }
+    block.insert(block.end(), key + shared, key + r.key_size);
+    const uint8_t* row = key + r.key_size;
+    block.insert(block.end(), row, row + 4);
+    previous = key;
+    previous_size = r.key_size;
+    if (block.size() >= kWriteBlock) write();
+  }
+  if (!block.empty()) write();
+  runs_.push_back(run);
+  arena_.clear();
+  arena_.shrink_to_fit();
+  refs_.clear();
+  refs_.shrink_to_fit();
+}
+
+std::unique_ptr<EntryRuns::Merged> EntryRuns::Merge(size_t buffer_bytes) {
+  Sort();
+  std::vector<std::unique_ptr<Source>> sources;
+  for (const Run& run : runs_) {
+    sources.push_back(std::make_unique<SpilledSource>(spill_, run.offset, run.bytes, buffer_bytes));
+  }
+  sources.push_back(std::make_unique<MemorySource>(std::move(arena_), std::move(refs_)));
+  arena_.clear();
+  refs_.clear();
+  return std::make_unique<Merger>(std::move(sources));
+}
+
+}  // namespace act::db::jet

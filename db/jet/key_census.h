@@ -1,0 +1,51 @@
+// Which keys of a unique index may meet one another while many rows are
+// appended at once. Before the rows are written, every key the rows bring
+// and every key the index holds is counted by a 64-bit hash; a key whose
+// hash comes once can meet no other, so only keys whose hash repeats need
+// looking up as the rows are written, one at a time and in order, and the
+// index keeps no more than those in memory. A hash repeated by chance only
+// costs a lookup that finds nothing.
+//
+// The hashes are sorted in bounded runs, written to the statement's
+// scratch file when the memory they may hold is full, and merged.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "db/jet/spill_file.h"
+
+namespace act::db::jet {
+
+uint64_t KeyHash(std::span<const uint8_t> key);
+
+class KeyCensus {
+ public:
+  // `indexes` counted apart; `held` hashes kept in memory at most.
+  KeyCensus(size_t indexes, SpillFile& spill, size_t held);
+
+  void Add(size_t index, std::span<const uint8_t> key) { AddHash(index, KeyHash(key)); }
+  void AddHash(size_t index, uint64_t hash);
+
+  // The hashes that came more than once, sorted, for each index; nullopt
+  // when there are more than `most` in all (so many repeats that the rows
+  // are better checked against the trees themselves).
+  std::optional<std::vector<std::vector<uint64_t>>> Repeated(size_t most);
+
+ private:
+  struct Run {
+    uint64_t offset = 0;
+    uint64_t count = 0;
+  };
+  void Spill();
+
+  SpillFile& spill_;
+  size_t held_;
+  size_t count_ = 0;
+  std::vector<std::vector<uint64_t>> hashes_;  // by index
+  std::vector<std::vector<Run>> runs_;         // by index
+};
+
+}  // namespace act::db::jet
