@@ -270,6 +270,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   };
   // Reads only what does not change while the statement runs: it may run
   // on another thread than the writer's.
+  bool counting = false;  // the census pass of a bulk append
   auto prepare = [&](PendingRow& r) {
     if (read_on_helper) {
       decode(r);
@@ -300,7 +301,11 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       }
       values[target[k]] = std::move(*v);
     }
-    writer.Prepare(values, &stored_text, r.prepared);
+    if (counting) {
+      writer.PrepareCensus(values, &stored_text, r.prepared);
+    } else {
+      writer.Prepare(values, &stored_text, r.prepared);
+    }
   };
   auto commit = [&](PendingRow& r) {
     if (r.read_error) std::rethrow_exception(std::exchange(r.read_error, nullptr));
@@ -330,7 +335,9 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       }
       r.read_error = nullptr;
     };
+    counting = true;
     RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, census);
+    counting = false;
     scan.Rewind();
     if (!counted || !writer.EndCensus()) writer.CancelBulk();
   }

@@ -45,8 +45,10 @@ uint64_t ChunkAt(const uint8_t* key, size_t size, size_t from) {
 // a comparison sort would compare again and again.
 class EntrySorter {
  public:
-  EntrySorter(const std::vector<uint8_t>& arena, std::vector<Ref>& refs)
-      : arena_(arena), refs_(refs), tmp_(refs.size()) {}
+  EntrySorter(const std::vector<uint8_t>& arena, std::vector<Ref>& refs, std::vector<Ref>& tmp)
+      : arena_(arena), refs_(refs), tmp_(tmp) {
+    tmp_.resize(refs.size());
+  }
 
   void Sort() { SortRange(refs_.data(), refs_.size(), 0); }
 
@@ -120,7 +122,7 @@ class EntrySorter {
 
   const std::vector<uint8_t>& arena_;
   std::vector<Ref>& refs_;
-  std::vector<Ref> tmp_;
+  std::vector<Ref>& tmp_;
   std::vector<uint32_t> counts_;
 };
 
@@ -135,10 +137,14 @@ class Source {
   bool valid() const { return valid_; }
   std::span<const uint8_t> key() const { return {key_data_, key_size_}; }
   uint32_t row() const { return row_; }
+  // The key's first eight bytes as a number: most comparisons end there.
+  uint64_t head() const { return head_; }
   virtual void Advance() = 0;
 
  protected:
+  void SetHead() { head_ = ChunkAt(key_data_, key_size_, 0); }
   bool valid_ = false;
+  uint64_t head_ = 0;
   const uint8_t* key_data_ = nullptr;
   size_t key_size_ = 0;
   uint32_t row_ = 0;
@@ -157,6 +163,7 @@ class MemorySource : public Source {
     key_data_ = KeyOf(arena_, r);
     key_size_ = r.key_size;
     row_ = RowOf(arena_, r);
+    SetHead();
   }
 
  private:
@@ -192,6 +199,7 @@ class SpilledSource : public Source {
     p += rest;
     std::memcpy(&row_, p, 4);
     at_ = size_t(p + 4 - buffer_.data());
+    SetHead();
   }
 
  private:
@@ -226,40 +234,54 @@ class SpilledSource : public Source {
   size_t at_ = 0, end_ = 0;
 };
 
-bool SourceAfter(const Source* a, const Source* b) {
-  const int c = CompareKeys(a->key(), b->key());
-  if (c != 0) return c > 0;
-  return a->row() > b->row();
+// Whether a's entry comes before b's; a source that is done comes last.
+bool Before(const Source& a, const Source& b) {
+  if (!a.valid()) return false;
+  if (!b.valid()) return true;
+  if (a.head() != b.head()) return a.head() < b.head();
+  const int c = CompareKeys(a.key(), b.key());
+  if (c != 0) return c < 0;
+  return a.row() < b.row();
 }
 
+// A tournament over the sources (a loser tree): each node keeps the source
+// that lost the match played there, so the next entry costs one match per
+// level on the way up from the source that gave the last.
 class Merger : public EntryRuns::Merged {
  public:
-  explicit Merger(std::vector<std::unique_ptr<Source>> sources) : sources_(std::move(sources)) {
-    for (auto& s : sources_) {
-      if (s->valid()) heap_.push_back(s.get());
+  explicit Merger(std::vector<std::unique_ptr<Source>> sources)
+      : sources_(std::move(sources)), k_(sources_.size()), loser_(k_, 0) {
+    std::vector<size_t> winner(2 * k_);
+    for (size_t i = 0; i < k_; ++i) winner[k_ + i] = i;
+    for (size_t n = k_; n-- > 1;) {
+      const size_t a = winner[2 * n], b = winner[2 * n + 1];
+      const bool b_first = Before(*sources_[b], *sources_[a]);
+      winner[n] = b_first ? b : a;
+      loser_[n] = b_first ? a : b;
     }
-    std::make_heap(heap_.begin(), heap_.end(), SourceAfter);
+    winner_ = k_ == 1 ? 0 : winner[1];
   }
   bool Next(IndexEntry& out) override {
-    if (heap_.empty()) return false;
-    std::pop_heap(heap_.begin(), heap_.end(), SourceAfter);
-    Source* s = heap_.back();
-    const auto key = s->key();
+    Source& s = *sources_[winner_];
+    if (!s.valid()) return false;
+    const auto key = s.key();
     out.key.assign(key.begin(), key.end());
-    out.row = UnpackRow(s->row());
+    out.row = UnpackRow(s.row());
     out.child = 0;
-    s->Advance();
-    if (s->valid()) {
-      std::push_heap(heap_.begin(), heap_.end(), SourceAfter);
-    } else {
-      heap_.pop_back();
+    s.Advance();
+    size_t candidate = winner_;
+    for (size_t n = (winner_ + k_) / 2; n >= 1; n /= 2) {
+      if (Before(*sources_[loser_[n]], *sources_[candidate])) std::swap(loser_[n], candidate);
     }
+    winner_ = candidate;
     return true;
   }
 
  private:
   std::vector<std::unique_ptr<Source>> sources_;
-  std::vector<Source*> heap_;
+  size_t k_;
+  std::vector<size_t> loser_;  // by node, 1 to k - 1
+  size_t winner_ = 0;
 };
 
 }  // namespace
@@ -278,8 +300,9 @@ void EntryRuns::Add(std::span<const uint8_t> key, RowPointer row) {
 }
 
 size_t EntryRuns::held_bytes() const {
-  // The sort needs as many references again.
-  return arena_.capacity() + 2 * refs_.capacity() * sizeof(Ref);
+  // The sort needs as many references again. The buffers keep their size
+  // from run to run, so the entries a run holds measure what they take.
+  return arena_.size() + 2 * refs_.size() * sizeof(Ref);
 }
 
 void EntryRuns::Sort() {
@@ -291,20 +314,21 @@ void EntryRuns::Sort() {
   // Keys that came in order (a counter, rows copied in key order) cost one
   // pass.
   if (std::is_sorted(refs_.begin(), refs_.end(), less)) return;
-  EntrySorter(arena_, refs_).Sort();
+  EntrySorter(arena_, refs_, sort_space_).Sort();
 }
 
 void EntryRuns::Spill() {
   if (refs_.empty()) return;
   Sort();
   Run run;
-  std::vector<uint8_t> block;
-  block.reserve(kWriteBlock + 1 + 3 + 65535 + 4);
+  // A record takes at most 1 + 3 + 65535 + 4 bytes.
+  std::vector<uint8_t> block(kWriteBlock + 1 + 3 + 65535 + 4);
+  size_t used = 0;
   auto write = [&] {
-    const uint64_t at = spill_.Append(block);
+    const uint64_t at = spill_.Append(std::span(block.data(), used));
     if (run.bytes == 0) run.offset = at;
-    run.bytes += block.size();
-    block.clear();
+    run.bytes += used;
+    used = 0;
   };
   const uint8_t* previous = nullptr;
   size_t previous_size = 0;
@@ -313,24 +337,24 @@ void EntryRuns::Spill() {
     size_t shared = 0;
     const size_t most = std::min<size_t>({previous_size, r.key_size, 255});
     while (previous && shared < most && previous[shared] == key[shared]) ++shared;
-    block.push_back(uint8_t(shared));
+    uint8_t* out = block.data() + used;
+    *out++ = uint8_t(shared);
     for (size_t rest = r.key_size - shared;; rest >>= 7) {
-      block.push_back(uint8_t((rest & 0x7F) | (rest >= 0x80 ? 0x80 : 0)));
+      *out++ = uint8_t((rest & 0x7F) | (rest >= 0x80 ? 0x80 : 0));
       if (rest < 0x80) break;
     }
-    block.insert(block.end(), key + shared, key + r.key_size);
-    const uint8_t* row = key + r.key_size;
-    block.insert(block.end(), row, row + 4);
+    std::memcpy(out, key + shared, r.key_size - shared + 4);  // the rest, then the row
+    out += r.key_size - shared + 4;
+    used = size_t(out - block.data());
     previous = key;
     previous_size = r.key_size;
-    if (block.size() >= kWriteBlock) write();
+    if (used >= kWriteBlock) write();
   }
-  if (!block.empty()) write();
+  if (used > 0) write();
   runs_.push_back(run);
+  // The buffers are kept for the next run.
   arena_.clear();
-  arena_.shrink_to_fit();
   refs_.clear();
-  refs_.shrink_to_fit();
 }
 
 std::unique_ptr<EntryRuns::Merged> EntryRuns::Merge(size_t buffer_bytes) {
@@ -340,8 +364,9 @@ std::unique_ptr<EntryRuns::Merged> EntryRuns::Merge(size_t buffer_bytes) {
     sources.push_back(std::make_unique<SpilledSource>(spill_, run.offset, run.bytes, buffer_bytes));
   }
   sources.push_back(std::make_unique<MemorySource>(std::move(arena_), std::move(refs_)));
-  arena_.clear();
-  refs_.clear();
+  arena_ = {};
+  refs_ = {};
+  sort_space_ = {};
   return std::make_unique<Merger>(std::move(sources));
 }
 

@@ -59,6 +59,7 @@ class EntryRuns {
   // 4 bytes), all little-endian.
   std::vector<uint8_t> arena_;
   std::vector<Ref> refs_;
+  std::vector<Ref> sort_space_;  // the sort's, kept from run to run
   std::vector<Run> runs_;
   uint64_t added_ = 0;
 };

@@ -4,7 +4,8 @@
 // hash comes once can meet no other, so only keys whose hash repeats need
 // looking up as the rows are written, one at a time and in order, and the
 // index keeps no more than those in memory. A hash repeated by chance only
-// costs a lookup that finds nothing.
+// costs a lookup that finds nothing (32 bits: about a hundred keys of a
+// million).
 //
 // The hashes are sorted in bounded runs, written to the statement's
 // scratch file when the memory they may hold is full, and merged.
@@ -19,33 +20,49 @@
 
 namespace act::db::jet {
 
-uint64_t KeyHash(std::span<const uint8_t> key);
+uint32_t KeyHash(std::span<const uint8_t> key);
 
 class KeyCensus {
  public:
   // `indexes` counted apart; `held` hashes kept in memory at most.
   KeyCensus(size_t indexes, SpillFile& spill, size_t held);
 
-  void Add(size_t index, std::span<const uint8_t> key) { AddHash(index, KeyHash(key)); }
-  void AddHash(size_t index, uint64_t hash);
+  // A key a row brings, in the rows' order, and its KeyHash.
+  void Add(size_t index, std::span<const uint8_t> key, uint32_t hash);
+  void Add(size_t index, std::span<const uint8_t> key) { Add(index, key, KeyHash(key)); }
+  // A key the index holds, in index order.
+  void AddHeld(size_t index, std::span<const uint8_t> key);
 
   // The hashes that came more than once, sorted, for each index; nullopt
   // when there are more than `most` in all (so many repeats that the rows
   // are better checked against the trees themselves).
-  std::optional<std::vector<std::vector<uint64_t>>> Repeated(size_t most);
+  std::optional<std::vector<std::vector<uint32_t>>> Repeated(size_t most);
 
  private:
   struct Run {
     uint64_t offset = 0;
     uint64_t count = 0;
+    bool sorted = false;
   };
+  // Keys that come in index order (a counter copied over, titles stored in
+  // order) meet no other key of the rows: such an index needs its hashes
+  // sorted only once its keys turn out not to.
+  struct Order {
+    bool ascending = true;
+    std::vector<uint8_t> first, last;  // of the rows' keys
+    std::vector<uint8_t> held_last;    // the largest key the index holds
+    bool any = false, any_held = false;
+  };
+  void AddHash(size_t index, uint32_t hash);
   void Spill();
+  bool MeetsNothing(size_t index) const;
 
   SpillFile& spill_;
   size_t held_;
   size_t count_ = 0;
-  std::vector<std::vector<uint64_t>> hashes_;  // by index
+  std::vector<std::vector<uint32_t>> hashes_;  // by index
   std::vector<std::vector<Run>> runs_;         // by index
+  std::vector<Order> order_;                   // by index
 };
 
 }  // namespace act::db::jet

@@ -187,8 +187,6 @@ void TableIndexes::BeginBulk(FileSystem& fs) {
 
 bool TableIndexes::census_wanted() const { return bulk_ && bulk_->census; }
 
-void TableIndexes::CensusKey(size_t i, const KeyBytes& key) { bulk_->census->Add(i, key); }
-
 bool TableIndexes::EndCensus(const std::vector<std::optional<KeyBytes>>& fresh) {
   KeyCensus& census = *bulk_->census;
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
@@ -198,7 +196,7 @@ bool TableIndexes::EndCensus(const std::vector<std::optional<KeyBytes>>& fresh) 
     current.root = ReadIndexState(db_, table_, index).root;
     KeyBytes last;
     IndexReader(db_.pager(), db_.format(), table_, current).Walk([&](const IndexEntry& e) {
-      census.Add(i, e.key);
+      census.AddHeld(i, e.key);
       last = e.key;
     });
     if (i < fresh.size() && fresh[i] && CompareKeys(last, *fresh[i]) >= 0) {
@@ -214,7 +212,7 @@ bool TableIndexes::EndCensus(const std::vector<std::optional<KeyBytes>>& fresh) 
 }
 
 bool TableIndexes::Repeated(size_t i, const KeyBytes& key) const {
-  const std::vector<uint64_t>& repeated = bulk_->repeated[i];
+  const std::vector<uint32_t>& repeated = bulk_->repeated[i];
   return !repeated.empty() && std::binary_search(repeated.begin(), repeated.end(), KeyHash(key));
 }
 

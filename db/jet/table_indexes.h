@@ -84,7 +84,8 @@ class TableIndexes {
   void BeginBulk(FileSystem& fs);
   bool in_bulk() const { return bulk_ != nullptr; }
   bool census_wanted() const;
-  void CensusKey(size_t i, const KeyBytes& key);
+  void CensusKey(size_t i, const KeyBytes& key, uint32_t hash) { bulk_->census->Add(i, key, hash); }
+  void CensusKey(size_t i, const KeyBytes& key) { CensusKey(i, key, KeyHash(key)); }
   // False when the keys repeat too often for their check to stay in
   // memory: the rows then go in one at a time (CancelBulk). `fresh[i]`,
   // when given, is the least of the keys index i gets from the writer's
@@ -114,7 +115,7 @@ class TableIndexes {
   // Memory a bulk append's runs hold before they are written out; the
   // census's hashes; repeated hashes checked in memory at most.
   static constexpr size_t kBulkMemory = size_t(24) << 20;
-  static constexpr size_t kCensusHashes = size_t(1) << 20;
+  static constexpr size_t kCensusHashes = size_t(3) << 20;
   static constexpr size_t kMostRepeated = 65536;
   struct Bulk {
     std::unique_ptr<SpillFile> spill;
@@ -122,7 +123,7 @@ class TableIndexes {
     std::vector<EntryRuns> runs;  // like table_.real_indexes
     // Unique indexes: hashes the census met more than once, and the keys
     // of that kind written so far.
-    std::vector<std::vector<uint64_t>> repeated;
+    std::vector<std::vector<uint32_t>> repeated;
     std::vector<std::unordered_map<std::string, RowPointer>> written;
     size_t adds = 0;
   };

@@ -241,6 +241,16 @@ std::optional<uint32_t> TableWriter::FillCounters(std::vector<Value>& values) co
 
 void TableWriter::Prepare(const std::vector<Value>& values, const std::vector<bool>* stored_text,
                           PreparedRow& out) const {
+  PrepareRow(values, stored_text, out, /*whole=*/true);
+}
+
+void TableWriter::PrepareCensus(const std::vector<Value>& values,
+                                const std::vector<bool>* stored_text, PreparedRow& out) const {
+  PrepareRow(values, stored_text, out, /*whole=*/false);
+}
+
+void TableWriter::PrepareRow(const std::vector<Value>& values, const std::vector<bool>* stored_text,
+                             PreparedRow& out, bool whole) const {
   out.ready = false;
   if (has_relationships_ || has_long_values_ || values.size() != table_->columns.size() ||
       (stored_text && stored_text->size() != values.size())) {
@@ -266,6 +276,19 @@ void TableWriter::Prepare(const std::vector<Value>& values, const std::vector<bo
     if (ListsKey(index, nulls)) out.listed |= uint64_t(1) << i;
   }
   try {
+    if (!whole) {
+      // The census needs the keys looked up, and no more.
+      out.keys.resize(indexes.size());
+      out.key_hashes.resize(indexes.size());
+      for (size_t i = 0; i < indexes.size(); ++i) {
+        if (!((out.lookup >> i) & 1)) continue;
+        out.keys[i].clear();
+        AppendIndexKey(out.keys[i], db_.format(), *table_, indexes[i], values, stored_text);
+        out.key_hashes[i] = KeyHash(out.keys[i]);
+      }
+      out.ready = true;
+      return;
+    }
     indexes_.Keys(values, out.keys, stored_text);
     EncodeFields(values, nullptr, stored_text, out.fields);
     EncodeRow(db_.format(), *table_, layout_, out.fields, out.bytes);
@@ -317,7 +340,9 @@ bool TableWriter::Census(const std::vector<Value>& values, const std::vector<boo
   if (census_fresh_ && census_given_ && (counter_keys_ || counter_in_compound_)) return false;
   if (prepared.ready) {
     for (size_t i = 0; i < indexes.size(); ++i) {
-      if ((prepared.lookup >> i) & 1) indexes_.CensusKey(i, prepared.keys[i]);
+      if ((prepared.lookup >> i) & 1) {
+        indexes_.CensusKey(i, prepared.keys[i], prepared.key_hashes[i]);
+      }
     }
     return true;
   }
