@@ -83,7 +83,7 @@ void TableIndexes::InsertEntry(size_t i, KeyBytes&& key, RowPointer where) {
     if (++bulk_->adds % 1024 == 0) {
       size_t held = 0;
       for (const EntryRuns& runs : bulk_->runs) held += runs.held_bytes();
-      if (held > kBulkMemory) {
+      if (held > bulk_->limits.runs) {
         for (EntryRuns& runs : bulk_->runs) runs.Spill();
       }
     }
@@ -168,8 +168,9 @@ void TableIndexes::WriteChanges() {
   }
 }
 
-void TableIndexes::BeginBulk(FileSystem& fs) {
+void TableIndexes::BeginBulk(FileSystem& fs, const BulkLimits& limits) {
   auto bulk = std::make_unique<Bulk>();
+  bulk->limits = limits;
   bulk->spill = std::make_unique<SpillFile>(fs, db_.path());
   const size_t n = table_.real_indexes.size();
   bulk->runs.reserve(n);
@@ -178,7 +179,7 @@ void TableIndexes::BeginBulk(FileSystem& fs) {
   bulk->written.resize(n);
   for (const RealIndex& index : table_.real_indexes) {
     if (index.flags & kIndexUnique) {
-      bulk->census = std::make_unique<KeyCensus>(n, *bulk->spill, kCensusHashes);
+      bulk->census = std::make_unique<KeyCensus>(n, *bulk->spill, limits.census_hashes);
       break;
     }
   }
@@ -204,7 +205,7 @@ bool TableIndexes::EndCensus(const std::vector<std::optional<KeyBytes>>& fresh) 
       return false;
     }
   }
-  auto repeated = census.Repeated(kMostRepeated);
+  auto repeated = census.Repeated(bulk_->limits.repeated_keys);
   bulk_->census.reset();
   if (!repeated) return false;
   bulk_->repeated = std::move(*repeated);
@@ -232,7 +233,7 @@ void TableIndexes::MergeInto(size_t i, const std::function<void()>& flush, size_
   const uint32_t root = t.tree->root();
   // Each run is read back a block at a time; together they hold a part of
   // what the runs held in memory.
-  const size_t buffer = std::clamp<size_t>(kBulkMemory / 4 / (runs.runs() + 1), 64 << 10, 1 << 20);
+  const size_t buffer = std::clamp<size_t>(bulk_->limits.runs / 4 / (runs.runs() + 1), 4 << 10, 1 << 20);
   const IndexPage top = ReadIndexPage(pager, format, root, table_.page);
   if (top.leaf) {
     // A tree of one page (an empty table's) is built anew over its entries

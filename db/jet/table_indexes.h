@@ -27,6 +27,18 @@
 
 namespace act::db::jet {
 
+// What a bulk append may hold in memory (TableIndexes::BeginBulk).
+struct BulkLimits {
+  // Bytes the new entries of all indexes hold before they are sorted and
+  // written out as runs.
+  size_t runs = size_t(24) << 20;
+  // Key hashes the census holds before it writes them out (4 bytes each).
+  size_t census_hashes = size_t(3) << 20;
+  // Keys the census may find more than once, all indexes together, each
+  // kept in memory once written; past that, the rows go in one at a time.
+  size_t repeated_keys = 65536;
+};
+
 class TableIndexes {
  public:
   // `allocator` and `table` must outlive this object.
@@ -65,7 +77,7 @@ class TableIndexes {
 
   // Many rows at once (INSERT ... SELECT). Between BeginBulk and EndBulk
   // the new entries of every index wait in sorted runs, written to a
-  // scratch file beside the database past kBulkMemory, and go into the
+  // scratch file beside the database past a bound, and go into the
   // trees at EndBulk, a leaf at a time: keys that come in no order then
   // cost a sort instead of a leaf read and written for nearly every row,
   // and the memory held does not grow with the rows or the trees.
@@ -81,7 +93,7 @@ class TableIndexes {
   //
   // Nothing but those lookups may read an index in between, and nothing
   // may remove from one.
-  void BeginBulk(FileSystem& fs);
+  void BeginBulk(FileSystem& fs, const BulkLimits& limits = {});
   bool in_bulk() const { return bulk_ != nullptr; }
   bool census_wanted() const;
   void CensusKey(size_t i, const KeyBytes& key, uint32_t hash) { bulk_->census->Add(i, key, hash); }
@@ -112,12 +124,8 @@ class TableIndexes {
     std::vector<IndexEntry> waiting;
   };
   static constexpr size_t kWaitingEntries = 16384;
-  // Memory a bulk append's runs hold before they are written out; the
-  // census's hashes; repeated hashes checked in memory at most.
-  static constexpr size_t kBulkMemory = size_t(24) << 20;
-  static constexpr size_t kCensusHashes = size_t(3) << 20;
-  static constexpr size_t kMostRepeated = 65536;
   struct Bulk {
+    BulkLimits limits;
     std::unique_ptr<SpillFile> spill;
     std::unique_ptr<KeyCensus> census;
     std::vector<EntryRuns> runs;  // like table_.real_indexes

@@ -298,9 +298,9 @@ void TableWriter::PrepareRow(const std::vector<Value>& values, const std::vector
   out.ready = out.bytes.size() <= MaxRowSize(db_.format());
 }
 
-bool TableWriter::BeginBulk(FileSystem& fs) {
+bool TableWriter::BeginBulk(FileSystem& fs, const BulkLimits& limits) {
   if (has_relationships_ || table_->real_indexes.size() > 64) return false;
-  indexes_.BeginBulk(fs);
+  indexes_.BeginBulk(fs, limits);
   counter_keys_ = 0;
   counter_in_compound_ = false;
   census_fresh_ = census_given_ = false;

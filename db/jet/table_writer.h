@@ -103,7 +103,7 @@ class TableWriter {
   // and go into the trees at EndBulk (see TableIndexes::BeginBulk), on a
   // writer that has changed nothing yet. False when this table's rows
   // cannot go that way (relationships look rows up in the trees).
-  bool BeginBulk(FileSystem& fs);
+  bool BeginBulk(FileSystem& fs, const BulkLimits& limits = {});
   bool in_bulk() const { return indexes_.in_bulk(); }
   // Whether the rows' keys must be counted first: each row that will be
   // appended, in the same order, goes through Census (prepared or not, as
