@@ -30,13 +30,26 @@ void RunStatement(dao::Database& db, const std::string& text, bool json, std::os
     return;
   }
   std::vector<std::string> names;
+  // Rows go out in blocks: a stream write per row costs more than the row.
+  std::string block;
   RunSelect(
       db.jet(), *select, text,
       [&](const std::vector<std::string>& n) {
         names = n;
         if (!json) out << CsvHeader(names);
       },
-      [&](const std::vector<db::Value>& row) { out << (json ? JsonRow(names, row) : CsvRow(row)); });
+      [&](const std::vector<db::Value>& row) {
+        if (json) {
+          block += JsonRow(names, row);
+        } else {
+          AppendCsvRow(block, row);
+        }
+        if (block.size() >= (1 << 16)) {
+          out << block;
+          block.clear();
+        }
+      });
+  out << block;
 }
 
 std::vector<std::string> Statements(const Options& options, std::istream& in) {
