@@ -238,6 +238,13 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       !same_table && !s.source.where &&
       std::none_of(source->columns.begin(), source->columns.end(),
                    [](const jet::ColumnDef& c) { return c.is_long_value(); });
+  // The census pass of a bulk append reads only the columns the writer's
+  // census needs (those of its unique keys and counters).
+  bool counting = false;
+  std::vector<bool> census_reads(source->columns.size(), false);
+  for (size_t k = 0; k < selected.size(); ++k) {
+    if (writer.census_reads(size_t(target[k]))) census_reads[size_t(selected[k])] = true;
+  }
   jet::RowDecoder helper_decoder(db.format(), *source);
   auto decode = [&](PendingRow& r) {
     try {
@@ -245,7 +252,9 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       const auto& slices = helper_decoder.slices();
       r.read.resize(source->columns.size());
       for (size_t i = 0; i < source->columns.size(); ++i) {
-        if (read_stored[i]) {
+        if (counting && !census_reads[i]) {
+          r.read[i] = Value();
+        } else if (read_stored[i]) {
           jet::StoredTextInto(slices[i], r.read[i]);
         } else {
           jet::DecodeValueInto(db.pager(), db.format(), *r.stored.page, source->columns[i],
@@ -270,7 +279,6 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   };
   // Reads only what does not change while the statement runs: it may run
   // on another thread than the writer's.
-  bool counting = false;  // the census pass of a bulk append
   auto prepare = [&](PendingRow& r) {
     if (read_on_helper) {
       decode(r);

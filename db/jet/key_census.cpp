@@ -13,21 +13,20 @@ namespace {
 
 // Stable LSD radix sort, sixteen bits a pass; a pass over a digit all the
 // values share is skipped.
-void SortHashes(std::vector<uint32_t>& values) {
+void SortHashes(std::vector<uint64_t>& values) {
   const size_t n = values.size();
   if (n < 256) {
     std::sort(values.begin(), values.end());
     return;
   }
-  std::vector<uint32_t> tmp(n);
-  std::vector<uint32_t> counts(2 << 16, 0);
-  for (uint32_t v : values) {
-    ++counts[v & 0xFFFF];
-    ++counts[(1 << 16) + (v >> 16)];
+  std::vector<uint64_t> tmp(n);
+  std::vector<uint32_t> counts(4 << 16, 0);
+  for (uint64_t v : values) {
+    for (int p = 0; p < 4; ++p) ++counts[(size_t(p) << 16) + ((v >> (16 * p)) & 0xFFFF)];
   }
-  uint32_t* from = values.data();
-  uint32_t* to = tmp.data();
-  for (int p = 0; p < 2; ++p) {
+  uint64_t* from = values.data();
+  uint64_t* to = tmp.data();
+  for (int p = 0; p < 4; ++p) {
     uint32_t* count = &counts[size_t(p) << 16];
     if (count[(from[0] >> (16 * p)) & 0xFFFF] == n) continue;
     uint32_t sum = 0;
@@ -50,7 +49,7 @@ class RunReader {
     Refill();
   }
   bool valid() const { return at_ < block_.size(); }
-  uint32_t value() const { return block_[at_]; }
+  uint64_t value() const { return block_[at_]; }
   void Advance() {
     if (++at_ == block_.size()) Refill();
   }
@@ -61,25 +60,25 @@ class RunReader {
     block_.resize(n);
     at_ = 0;
     if (n == 0) return;
-    spill_.Read(offset_, block_.data(), n * 4);
-    offset_ += n * 4;
+    spill_.Read(offset_, block_.data(), n * 8);
+    offset_ += n * 8;
     left_ -= n;
   }
   static constexpr size_t kBlock = 16384;
   SpillFile& spill_;
   uint64_t offset_;
   uint64_t left_;
-  std::vector<uint32_t> block_;
+  std::vector<uint64_t> block_;
   size_t at_ = 0;
 };
 
-std::span<const uint8_t> Bytes(const std::vector<uint32_t>& values) {
-  return {reinterpret_cast<const uint8_t*>(values.data()), values.size() * 4};
+std::span<const uint8_t> Bytes(const std::vector<uint64_t>& values) {
+  return {reinterpret_cast<const uint8_t*>(values.data()), values.size() * 8};
 }
 
 }  // namespace
 
-uint32_t KeyHash(std::span<const uint8_t> key) {
+uint64_t KeyHash(std::span<const uint8_t> key) {
   uint64_t h = 0x9E3779B97F4A7C15ULL ^ key.size();
   size_t i = 0;
   for (; i + 8 <= key.size(); i += 8) {
@@ -93,15 +92,16 @@ uint32_t KeyHash(std::span<const uint8_t> key) {
     std::memcpy(&w, key.data() + i, key.size() - i);
     h = (h ^ w) * 0xff51afd7ed558ccdULL;
   }
-  h ^= h >> 32;
+  h ^= h >> 33;
   h *= 0xc4ceb9fe1a85ec53ULL;
-  return uint32_t(h >> 32);
+  h ^= h >> 29;
+  return h;
 }
 
 KeyCensus::KeyCensus(size_t indexes, SpillFile& spill, size_t held)
     : spill_(spill), held_(held), hashes_(indexes), runs_(indexes), order_(indexes) {}
 
-void KeyCensus::Add(size_t index, std::span<const uint8_t> key, uint32_t hash) {
+void KeyCensus::Add(size_t index, std::span<const uint8_t> key, uint64_t hash) {
   Order& o = order_[index];
   if (o.ascending) {
     if (o.any && CompareKeys(key, o.last) <= 0) {
@@ -122,7 +122,7 @@ void KeyCensus::AddHeld(size_t index, std::span<const uint8_t> key) {
   AddHash(index, KeyHash(key));
 }
 
-void KeyCensus::AddHash(size_t index, uint32_t hash) {
+void KeyCensus::AddHash(size_t index, uint64_t hash) {
   hashes_[index].push_back(hash);
   if (++count_ >= held_) Spill();
 }
@@ -135,7 +135,7 @@ bool KeyCensus::MeetsNothing(size_t index) const {
 
 void KeyCensus::Spill() {
   for (size_t i = 0; i < hashes_.size(); ++i) {
-    std::vector<uint32_t>& values = hashes_[i];
+    std::vector<uint64_t>& values = hashes_[i];
     if (values.empty()) continue;
     const bool sort = !order_[i].ascending;
     if (sort) SortHashes(values);
@@ -146,11 +146,11 @@ void KeyCensus::Spill() {
   count_ = 0;
 }
 
-std::optional<std::vector<std::vector<uint32_t>>> KeyCensus::Repeated(size_t most) {
-  std::vector<std::vector<uint32_t>> repeated(hashes_.size());
+std::optional<std::vector<std::vector<uint64_t>>> KeyCensus::Repeated(size_t most) {
+  std::vector<std::vector<uint64_t>> repeated(hashes_.size());
   size_t total = 0;
   for (size_t i = 0; i < hashes_.size(); ++i) {
-    std::vector<uint32_t>& held = hashes_[i];
+    std::vector<uint64_t>& held = hashes_[i];
     if (MeetsNothing(i)) {
       held = {};
       continue;
@@ -158,8 +158,8 @@ std::optional<std::vector<std::vector<uint32_t>>> KeyCensus::Repeated(size_t mos
     // Runs written while the keys still came in order are sorted now.
     for (Run& run : runs_[i]) {
       if (run.sorted) continue;
-      std::vector<uint32_t> values(run.count);
-      spill_.Read(run.offset, values.data(), run.count * 4);
+      std::vector<uint64_t> values(run.count);
+      spill_.Read(run.offset, values.data(), run.count * 8);
       SortHashes(values);
       run.offset = spill_.Append(Bytes(values));
       run.sorted = true;
@@ -169,7 +169,7 @@ std::optional<std::vector<std::vector<uint32_t>>> KeyCensus::Repeated(size_t mos
     for (const Run& run : runs_[i]) readers.emplace_back(spill_, run.offset, run.count);
     // The runs and the held hashes merged, smallest first; a value equal
     // to the one before it is a repeat.
-    using Head = std::pair<uint32_t, size_t>;  // value, reader (readers.size(): the held ones)
+    using Head = std::pair<uint64_t, size_t>;  // value, reader (readers.size(): the held ones)
     std::priority_queue<Head, std::vector<Head>, std::greater<Head>> heads;
     size_t next_held = 0;
     if (!held.empty()) heads.push({held[next_held++], readers.size()});
@@ -177,7 +177,7 @@ std::optional<std::vector<std::vector<uint32_t>>> KeyCensus::Repeated(size_t mos
       if (readers[r].valid()) heads.push({readers[r].value(), r});
     }
     bool have_previous = false;
-    uint32_t previous = 0;
+    uint64_t previous = 0;
     while (!heads.empty()) {
       const auto [value, from] = heads.top();
       heads.pop();

@@ -4,8 +4,7 @@
 // hash comes once can meet no other, so only keys whose hash repeats need
 // looking up as the rows are written, one at a time and in order, and the
 // index keeps no more than those in memory. A hash repeated by chance only
-// costs a lookup that finds nothing (32 bits: about a hundred keys of a
-// million).
+// costs a lookup that finds nothing.
 //
 // The hashes are sorted in bounded runs, written to the statement's
 // scratch file when the memory they may hold is full, and merged.
@@ -20,7 +19,7 @@
 
 namespace act::db::jet {
 
-uint32_t KeyHash(std::span<const uint8_t> key);
+uint64_t KeyHash(std::span<const uint8_t> key);
 
 class KeyCensus {
  public:
@@ -28,7 +27,7 @@ class KeyCensus {
   KeyCensus(size_t indexes, SpillFile& spill, size_t held);
 
   // A key a row brings, in the rows' order, and its KeyHash.
-  void Add(size_t index, std::span<const uint8_t> key, uint32_t hash);
+  void Add(size_t index, std::span<const uint8_t> key, uint64_t hash);
   void Add(size_t index, std::span<const uint8_t> key) { Add(index, key, KeyHash(key)); }
   // A key the index holds, in index order.
   void AddHeld(size_t index, std::span<const uint8_t> key);
@@ -36,7 +35,7 @@ class KeyCensus {
   // The hashes that came more than once, sorted, for each index; nullopt
   // when there are more than `most` in all (so many repeats that the rows
   // are better checked against the trees themselves).
-  std::optional<std::vector<std::vector<uint32_t>>> Repeated(size_t most);
+  std::optional<std::vector<std::vector<uint64_t>>> Repeated(size_t most);
 
  private:
   struct Run {
@@ -53,14 +52,14 @@ class KeyCensus {
     std::vector<uint8_t> held_last;    // the largest key the index holds
     bool any = false, any_held = false;
   };
-  void AddHash(size_t index, uint32_t hash);
+  void AddHash(size_t index, uint64_t hash);
   void Spill();
   bool MeetsNothing(size_t index) const;
 
   SpillFile& spill_;
   size_t held_;
   size_t count_ = 0;
-  std::vector<std::vector<uint32_t>> hashes_;  // by index
+  std::vector<std::vector<uint64_t>> hashes_;  // by index
   std::vector<std::vector<Run>> runs_;         // by index
   std::vector<Order> order_;                   // by index
 };

@@ -209,12 +209,22 @@ bool TableIndexes::EndCensus(const std::vector<std::optional<KeyBytes>>& fresh) 
   bulk_->census.reset();
   if (!repeated) return false;
   bulk_->repeated = std::move(*repeated);
+  bulk_->filter.assign(bulk_->repeated.size(), {});
+  for (size_t i = 0; i < bulk_->repeated.size(); ++i) {
+    if (bulk_->repeated[i].empty()) continue;
+    std::vector<uint64_t>& bits = bulk_->filter[i];
+    bits.assign((size_t(1) << 16) / 64, 0);
+    for (uint64_t hash : bulk_->repeated[i]) bits[hash >> 54] |= uint64_t(1) << ((hash >> 48) & 63);
+  }
   return true;
 }
 
 bool TableIndexes::Repeated(size_t i, const KeyBytes& key) const {
-  const std::vector<uint32_t>& repeated = bulk_->repeated[i];
-  return !repeated.empty() && std::binary_search(repeated.begin(), repeated.end(), KeyHash(key));
+  const std::vector<uint64_t>& repeated = bulk_->repeated[i];
+  if (repeated.empty()) return false;
+  const uint64_t hash = KeyHash(key);
+  if (!((bulk_->filter[i][hash >> 54] >> ((hash >> 48) & 63)) & 1)) return false;
+  return std::binary_search(repeated.begin(), repeated.end(), hash);
 }
 
 void TableIndexes::EndBulk(const std::function<void()>& flush, size_t flush_pages) {

@@ -32,8 +32,8 @@ struct BulkLimits {
   // Bytes the new entries of all indexes hold before they are sorted and
   // written out as runs.
   size_t runs = size_t(24) << 20;
-  // Key hashes the census holds before it writes them out (4 bytes each).
-  size_t census_hashes = size_t(3) << 20;
+  // Key hashes the census holds before it writes them out (8 bytes each).
+  size_t census_hashes = size_t(2) << 20;
   // Keys the census may find more than once, all indexes together, each
   // kept in memory once written; past that, the rows go in one at a time.
   size_t repeated_keys = 65536;
@@ -96,7 +96,7 @@ class TableIndexes {
   void BeginBulk(FileSystem& fs, const BulkLimits& limits = {});
   bool in_bulk() const { return bulk_ != nullptr; }
   bool census_wanted() const;
-  void CensusKey(size_t i, const KeyBytes& key, uint32_t hash) { bulk_->census->Add(i, key, hash); }
+  void CensusKey(size_t i, const KeyBytes& key, uint64_t hash) { bulk_->census->Add(i, key, hash); }
   void CensusKey(size_t i, const KeyBytes& key) { CensusKey(i, key, KeyHash(key)); }
   // False when the keys repeat too often for their check to stay in
   // memory: the rows then go in one at a time (CancelBulk). `fresh[i]`,
@@ -131,7 +131,10 @@ class TableIndexes {
     std::vector<EntryRuns> runs;  // like table_.real_indexes
     // Unique indexes: hashes the census met more than once, and the keys
     // of that kind written so far.
-    std::vector<std::vector<uint32_t>> repeated;
+    std::vector<std::vector<uint64_t>> repeated;
+    // A bit for each value of a hash's top 16 bits among those: most keys
+    // are ruled out there, without a search.
+    std::vector<std::vector<uint64_t>> filter;
     std::vector<std::unordered_map<std::string, RowPointer>> written;
     size_t adds = 0;
   };

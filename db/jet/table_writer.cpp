@@ -239,18 +239,40 @@ std::optional<uint32_t> TableWriter::FillCounters(std::vector<Value>& values) co
   return counter;
 }
 
-void TableWriter::Prepare(const std::vector<Value>& values, const std::vector<bool>* stored_text,
-                          PreparedRow& out) const {
-  PrepareRow(values, stored_text, out, /*whole=*/true);
-}
-
 void TableWriter::PrepareCensus(const std::vector<Value>& values,
                                 const std::vector<bool>* stored_text, PreparedRow& out) const {
-  PrepareRow(values, stored_text, out, /*whole=*/false);
+  out.ready = false;
+  const auto& indexes = table_->real_indexes;
+  if (values.size() != table_->columns.size() || indexes.size() > 64) return;
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    if (IsCounter(table_->columns[i]) && values[i].is_null()) return;  // Census sees to it
+  }
+  out.lookup = 0;
+  out.keys.resize(indexes.size());
+  out.key_hashes.resize(indexes.size());
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    const RealIndex& index = indexes[i];
+    if (!(index.flags & kIndexUnique)) continue;
+    const size_t nulls = NullKeyColumns(*table_, index, values);
+    if (RefusesNullKey(index, nulls)) {
+      out.lookup = 0;  // refused whatever came before: nothing to count
+      break;
+    }
+    if (!LooksUpKey(index, nulls)) continue;
+    out.keys[i].clear();
+    try {
+      AppendIndexKey(out.keys[i], db_.format(), *table_, index, values, stored_text);
+    } catch (...) {
+      return;  // Append meets the failure again
+    }
+    out.key_hashes[i] = KeyHash(out.keys[i]);
+    out.lookup |= uint64_t(1) << i;
+  }
+  out.ready = true;
 }
 
-void TableWriter::PrepareRow(const std::vector<Value>& values, const std::vector<bool>* stored_text,
-                             PreparedRow& out, bool whole) const {
+void TableWriter::Prepare(const std::vector<Value>& values, const std::vector<bool>* stored_text,
+                          PreparedRow& out) const {
   out.ready = false;
   if (has_relationships_ || has_long_values_ || values.size() != table_->columns.size() ||
       (stored_text && stored_text->size() != values.size())) {
@@ -276,19 +298,6 @@ void TableWriter::PrepareRow(const std::vector<Value>& values, const std::vector
     if (ListsKey(index, nulls)) out.listed |= uint64_t(1) << i;
   }
   try {
-    if (!whole) {
-      // The census needs the keys looked up, and no more.
-      out.keys.resize(indexes.size());
-      out.key_hashes.resize(indexes.size());
-      for (size_t i = 0; i < indexes.size(); ++i) {
-        if (!((out.lookup >> i) & 1)) continue;
-        out.keys[i].clear();
-        AppendIndexKey(out.keys[i], db_.format(), *table_, indexes[i], values, stored_text);
-        out.key_hashes[i] = KeyHash(out.keys[i]);
-      }
-      out.ready = true;
-      return;
-    }
     indexes_.Keys(values, out.keys, stored_text);
     EncodeFields(values, nullptr, stored_text, out.fields);
     EncodeRow(db_.format(), *table_, layout_, out.fields, out.bytes);
@@ -346,28 +355,44 @@ bool TableWriter::Census(const std::vector<Value>& values, const std::vector<boo
     }
     return true;
   }
-  // What Append would look up, worked out from the values as it does. A
-  // row it refuses whatever came before needs no count, and counting
-  // more than it looks up only costs lookups.
+  // What Append would look up, worked out from the values as it does, in
+  // the unique indexes alone (the census reads no other column): counting
+  // a row that is then refused only costs lookups.
   const std::vector<Value>& row = filled.empty() ? values : filled;
-  if (FirstBreach(row) >= 0) return true;
   uint64_t lookup = 0;
   for (size_t i = 0; i < indexes.size(); ++i) {
+    if (!(indexes[i].flags & kIndexUnique)) continue;
     const size_t nulls = NullKeyColumns(*table_, indexes[i], row);
     if (RefusesNullKey(indexes[i], nulls)) return true;
     if (LooksUpKey(indexes[i], nulls)) lookup |= uint64_t(1) << i;
   }
   if (!filled.empty()) lookup &= ~counter_keys_;
-  if (lookup == 0) return true;
-  try {
-    indexes_.Keys(row, keys_, stored_text);
-  } catch (const act::Error&) {
-    return true;  // Append fails on it too
+  keys_.resize(indexes.size());
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    if (!((lookup >> i) & 1)) continue;
+    keys_[i].clear();
+    try {
+      AppendIndexKey(keys_[i], db_.format(), *table_, indexes[i], row, stored_text);
+    } catch (const act::Error&) {
+      return true;  // Append fails on it too
+    }
   }
   for (size_t i = 0; i < indexes.size(); ++i) {
     if ((lookup >> i) & 1) indexes_.CensusKey(i, keys_[i]);
   }
   return true;
+}
+
+bool TableWriter::census_reads(size_t column) const {
+  const ColumnDef& c = table_->columns[column];
+  if (IsCounter(c)) return true;
+  for (const RealIndex& index : table_->real_indexes) {
+    if (!(index.flags & kIndexUnique)) continue;
+    for (const IndexColumn& ic : index.columns) {
+      if (ic.column_number == c.number) return true;
+    }
+  }
+  return false;
 }
 
 bool TableWriter::EndCensus() {

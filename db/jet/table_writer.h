@@ -46,7 +46,7 @@ struct PreparedRow {
   uint64_t listed = 0;  // bit i: real index i lists the row
   std::optional<uint32_t> counter;  // a counter value of the row's own, above 0
   TableIndexes::RowKeys keys;
-  std::vector<uint32_t> key_hashes;  // PrepareCensus: KeyHash of the keys looked up
+  std::vector<uint64_t> key_hashes;  // PrepareCensus: KeyHash of the keys looked up
   std::vector<uint8_t> bytes;
   std::vector<StoredField> fields;  // the encoding's buffers, kept from row to row
 };
@@ -80,10 +80,12 @@ class TableWriter {
   // run it while this writer appends earlier rows.
   void Prepare(const std::vector<Value>& values, const std::vector<bool>* stored_text,
                PreparedRow& out) const;
-  // The part of it Census reads (the keys looked up and which they are),
-  // for the rows of a bulk append's census.
+  // What Census reads of a row (the keys it looks up in unique indexes,
+  // and which they are), from the columns census_reads names alone.
   void PrepareCensus(const std::vector<Value>& values, const std::vector<bool>* stored_text,
                      PreparedRow& out) const;
+  // Whether the census reads column i (a unique key's, or a counter).
+  bool census_reads(size_t column) const;
   // Append with the row's keys and bytes taken from `prepared` when it is
   // ready (its keys are moved out).
   RowPointer Append(std::vector<Value>& values, const std::vector<bool>* stored_text,
@@ -128,9 +130,6 @@ class TableWriter {
   void Finish();
 
  private:
-  // Prepare; `whole` false: the keys looked up alone (PrepareCensus).
-  void PrepareRow(const std::vector<Value>& values, const std::vector<bool>* stored_text,
-                  PreparedRow& out, bool whole) const;
   // Stores the long values of a row whose other fields are encoded in
   // `fields`, setting their fields.
   void WriteLongValues(const std::vector<Value>& values, std::vector<StoredField>& fields,
