@@ -239,7 +239,10 @@ bool Before(const Source& a, const Source& b) {
   if (!a.valid()) return false;
   if (!b.valid()) return true;
   if (a.head() != b.head()) return a.head() < b.head();
-  const int c = CompareKeys(a.key(), b.key());
+  // The first eight bytes are equal (zeros past a short key's end).
+  const auto x = a.key(), y = b.key();
+  const int c = x.size() <= 8 || y.size() <= 8 ? CompareKeys(x, y)
+                                                : CompareKeys(x.subspan(8), y.subspan(8));
   if (c != 0) return c < 0;
   return a.row() < b.row();
 }
