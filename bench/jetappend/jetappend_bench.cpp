@@ -18,7 +18,8 @@
 //   --real       a shop's songs table (counter key, title, artist, album,
 //                genre, length, file, plays) with ordinary indexes on title,
 //                artist and album, every value in no order, as the songs
-//                come when they are stored in the order they were added.
+//                come when they are stored in the order they were added
+//                (act::test::ShopSongRow).
 // --into N appends into a destination that already holds N rows of the
 // same kind (other keys) instead of an empty one.
 //
@@ -47,6 +48,7 @@
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_writer.h"
 #include "tests/dbwrite/write_fixture.h"
+#include "tests/support/carry_over_databases.h"
 
 using namespace act::db;
 using Clock = std::chrono::steady_clock;
@@ -90,7 +92,7 @@ std::vector<std::string> Design() {
               "CREATE INDEX por_genero ON Table3 (genero)"};
     case Kind::kReal:
       return {"CREATE TABLE Table3 (id COUNTER PRIMARY KEY, titulo TEXT(100), artista TEXT(100), "
-              "album TEXT(100), id_genero LONG, duracion LONG, archivo TEXT(255), "
+              "album TEXT(100), genero TEXT(50), duracion LONG, archivo TEXT(255), "
               "reproducciones LONG)",
               "CREATE INDEX porTitulo ON Table3 (titulo)",
               "CREATE INDEX porArtista ON Table3 (artista)",
@@ -102,19 +104,6 @@ std::vector<std::string> Design() {
 const char* kWords[] = {"Canción", "Corazón", "Mañana", "Pingüino", "Años", "Ébano"};
 const char* kGenres[] = {"Pop",    "Rock",  "Balada",   "Ranchera", "Cumbia", "Salsa",
                          "Bolero", "Tango", "Flamenco", "Clásica",  "Jazz",   "Música de películas"};
-const char* kFirst[] = {"Canción", "Corazón", "Mañana",  "Niña",   "Pájaro", "Ángel",  "Sueño",
-                        "Lágrimas", "Última", "Camión",  "Señora", "Bésame", "Olvídame",
-                        "Añoranza", "Perfidia", "Río",   "Jardín", "Café",   "Luna",   "Güera"};
-const char* kSecond[] = {"de otoño", "del ayer",   "sin ti",   "de cristal", "en la playa",
-                         "para Begoña", "de Aragón", "del mar", "al amanecer", "de San Juan",
-                         "bajo la lluvia", "de mi tierra"};
-const char* kArtists[] = {"José Álvarez", "Mónica Peña", "Los Güeros del Ñandú", "Orquesta Aragón",
-                          "Chabuca Granda", "Lucía Méndez", "Raphaël", "Celia Cruz",
-                          "Óscar Chávez", "Sonora Santanera", "Julio Iglesias", "Rocío Dúrcal",
-                          "Los Ángeles Negros", "Agustín Lara", "Toña la Negra"};
-const char* kAlbums[] = {"Éxitos",   "Grandes éxitos", "En vivo",   "Boleros de oro",
-                         "Lo mejor", "Recuerdos",      "Clásicos",  "Fiesta"};
-
 // Row i of the table; `base` > 0 gives the rows of a destination that
 // already holds some (their own keys, counter values from base).
 std::vector<Value> Row(long i, long base) {
@@ -142,19 +131,7 @@ std::vector<Value> Row(long i, long base) {
               Value::Text("Intérprete " + std::to_string(artist)),
               Value::Text("Álbum " + std::to_string(album)), Value::Text(kGenres[(n * 31) % 12])};
     }
-    case Kind::kReal: {
-      // Each column walks its own stride through its values.
-      const long p = (n * 7919 + 13) % 1000003;
-      const long q = (n * 104729 + 7) % 999983;
-      char file[64];
-      std::snprintf(file, sizeof file, "c:\\zentaroDeck\\música\\%07ld.mp3", n);
-      return {id,
-              Value::Text(std::string(kFirst[p % 20]) + " " + kSecond[q % 12] + " " + std::to_string(p)),
-              Value::Text(std::string(kArtists[q % 15]) + " " + std::to_string(q % 4000)),
-              Value::Text(std::string(kAlbums[p % 8]) + " " + std::to_string(p % 25000)),
-              Value::Long(int32_t(1 + q % 11)), Value::Long(int32_t(120 + q % 300)),
-              Value::Text(file), Value::Long(int32_t((p * 7 + q) % 997))};
-    }
+    case Kind::kReal: return act::test::ShopSongRow(n + 1);
   }
   return {};
 }
