@@ -81,11 +81,16 @@ void TableIndexes::InsertEntry(size_t i, KeyBytes&& key, RowPointer where) {
     }
     bulk_->runs[i].Add(key, where);
     if (++bulk_->adds % 1024 == 0) {
+      // Past the bound, the index that holds most goes out as a run: the
+      // indexes then spill in turn, each with more than its even share,
+      // and give the merge fewer, longer runs.
       size_t held = 0;
-      for (const EntryRuns& runs : bulk_->runs) held += runs.held_bytes();
-      if (held > bulk_->limits.runs) {
-        for (EntryRuns& runs : bulk_->runs) runs.Spill();
+      EntryRuns* largest = nullptr;
+      for (EntryRuns& runs : bulk_->runs) {
+        held += runs.held_bytes();
+        if (!largest || runs.held_bytes() > largest->held_bytes()) largest = &runs;
       }
+      if (held > bulk_->limits.runs) largest->Spill();
     }
     return;
   }
