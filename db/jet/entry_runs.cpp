@@ -12,14 +12,16 @@ namespace act::db::jet {
 namespace {
 
 using Ref = EntryRuns::Ref;
+using Blocks = std::vector<uint8_t*>;
 
-// A record's fields (see arena_).
-const uint8_t* KeyOf(const std::vector<uint8_t>& arena, const Ref& r) {
-  return arena.data() + r.at + 2;
+// A record's fields (see EntryRuns::blocks_); `at` counts bytes across the
+// blocks as if they followed one another.
+const uint8_t* KeyOf(const Blocks& blocks, const Ref& r) {
+  return blocks[r.at >> BlockPool::kBits] + (r.at & (BlockPool::kSize - 1)) + 2;
 }
-uint32_t RowOf(const std::vector<uint8_t>& arena, const Ref& r) {
+uint32_t RowOf(const Blocks& blocks, const Ref& r) {
   uint32_t row;
-  std::memcpy(&row, arena.data() + r.at + 2 + r.key_size, 4);
+  std::memcpy(&row, KeyOf(blocks, r) + r.key_size, 4);
   return row;
 }
 uint32_t PackRow(RowPointer row) { return (row.page << 8) | row.row; }
@@ -27,7 +29,7 @@ RowPointer UnpackRow(uint32_t packed) { return {packed >> 8, uint8_t(packed)}; }
 
 // Eight key bytes from `from`, zero beyond the key's end, as a number that
 // orders like the bytes.
-uint64_t ChunkAt(const uint8_t* key, size_t size, size_t from) {
+uint64_t HeadAt(const uint8_t* key, size_t size, size_t from) {
   uint64_t v = 0;
   if (from + 8 <= size) {
     std::memcpy(&v, key + from, 8);
@@ -45,7 +47,7 @@ uint64_t ChunkAt(const uint8_t* key, size_t size, size_t from) {
 // a comparison sort would compare again and again.
 class EntrySorter {
  public:
-  EntrySorter(const std::vector<uint8_t>& arena, std::vector<Ref>& refs, std::vector<Ref>& tmp)
+  EntrySorter(const Blocks& arena, std::vector<Ref>& refs, std::vector<Ref>& tmp)
       : arena_(arena), refs_(refs), tmp_(tmp) {
     tmp_.resize(refs.size());
   }
@@ -68,12 +70,12 @@ class EntrySorter {
       return;
     }
     const size_t from = depth * 8;
-    for (size_t i = 0; i < n; ++i) a[i].chunk = ChunkAt(KeyOf(arena_, a[i]), a[i].key_size, from);
-    ByChunk(a, n);
+    for (size_t i = 0; i < n; ++i) a[i].head = HeadAt(KeyOf(arena_, a[i]), a[i].key_size, from);
+    ByHead(a, n);
     for (size_t begin = 0; begin < n;) {
       size_t end = begin + 1;
       bool longer = a[begin].key_size > from + 8;
-      while (end < n && a[end].chunk == a[begin].chunk) longer |= a[end++].key_size > from + 8;
+      while (end < n && a[end].head == a[begin].head) longer |= a[end++].key_size > from + 8;
       if (end - begin > 1) {
         if (longer) {
           SortRange(a + begin, end - begin, depth + 1);
@@ -93,34 +95,34 @@ class EntrySorter {
     }
   }
 
-  // Stable LSD radix sort by chunk; digits every entry shares are skipped.
-  void ByChunk(Ref* a, size_t n) {
+  // Stable LSD radix sort by head; digits every entry shares are skipped.
+  void ByHead(Ref* a, size_t n) {
     const int bits = n >= (size_t(1) << 16) ? 16 : 8;
     const int passes = 64 / bits;
     const size_t buckets = size_t(1) << bits;
     const uint64_t mask = buckets - 1;
     counts_.assign(size_t(passes) * buckets, 0);
     for (size_t i = 0; i < n; ++i) {
-      for (int p = 0; p < passes; ++p) ++counts_[size_t(p) * buckets + ((a[i].chunk >> (p * bits)) & mask)];
+      for (int p = 0; p < passes; ++p) ++counts_[size_t(p) * buckets + ((a[i].head >> (p * bits)) & mask)];
     }
     Ref* from = a;
     Ref* to = tmp_.data();
     for (int p = 0; p < passes; ++p) {
       uint32_t* count = &counts_[size_t(p) * buckets];
-      if (count[(from[0].chunk >> (p * bits)) & mask] == n) continue;
+      if (count[(from[0].head >> (p * bits)) & mask] == n) continue;
       uint32_t sum = 0;
       for (size_t b = 0; b < buckets; ++b) {
         const uint32_t c = count[b];
         count[b] = sum;
         sum += c;
       }
-      for (size_t i = 0; i < n; ++i) to[count[(from[i].chunk >> (p * bits)) & mask]++] = from[i];
+      for (size_t i = 0; i < n; ++i) to[count[(from[i].head >> (p * bits)) & mask]++] = from[i];
       std::swap(from, to);
     }
     if (from != a) std::copy(from, from + n, a);
   }
 
-  const std::vector<uint8_t>& arena_;
+  const Blocks& arena_;
   std::vector<Ref>& refs_;
   std::vector<Ref>& tmp_;
   std::vector<uint32_t> counts_;
@@ -142,7 +144,7 @@ class Source {
   virtual void Advance() = 0;
 
  protected:
-  void SetHead() { head_ = ChunkAt(key_data_, key_size_, 0); }
+  void SetHead() { head_ = HeadAt(key_data_, key_size_, 0); }
   bool valid_ = false;
   uint64_t head_ = 0;
   const uint8_t* key_data_ = nullptr;
@@ -152,9 +154,12 @@ class Source {
 
 class MemorySource : public Source {
  public:
-  MemorySource(std::vector<uint8_t> arena, std::vector<Ref> refs)
-      : arena_(std::move(arena)), refs_(std::move(refs)) {
+  MemorySource(Blocks arena, std::vector<Ref> refs, BlockPool& pool)
+      : arena_(std::move(arena)), refs_(std::move(refs)), pool_(pool) {
     Advance();
+  }
+  ~MemorySource() override {
+    for (uint8_t* block : arena_) pool_.Give(block);
   }
   void Advance() override {
     valid_ = next_ < refs_.size();
@@ -167,8 +172,9 @@ class MemorySource : public Source {
   }
 
  private:
-  std::vector<uint8_t> arena_;
+  Blocks arena_;
   std::vector<Ref> refs_;
+  BlockPool& pool_;
   size_t next_ = 0;
 };
 
@@ -289,39 +295,68 @@ class Merger : public EntryRuns::Merged {
 
 }  // namespace
 
-void EntryRuns::Add(std::span<const uint8_t> key, RowPointer row) {
-  const size_t at = arena_.size();
-  arena_.resize(at + 2 + key.size() + 4);
-  uint8_t* p = arena_.data() + at;
+uint8_t* BlockPool::Take() {
+  if (free_.empty()) {
+    if (owned_.size() == most_) return nullptr;
+    owned_.push_back(std::make_unique<uint8_t[]>(kSize));
+    free_.push_back(owned_.back().get());
+  }
+  uint8_t* block = free_.back();
+  free_.pop_back();
+  return block;
+}
+
+void BlockPool::Give(uint8_t* block) { free_.push_back(block); }
+
+bool EntryRuns::Add(std::span<const uint8_t> key, RowPointer row) {
+  const size_t need = 2 + key.size() + 4;
+  if (blocks_.empty() || used_ + need > BlockPool::kSize) {
+    uint8_t* block = pool_.Take();
+    if (!block) return false;
+    if (!blocks_.empty()) ends_.push_back(uint32_t(used_));
+    blocks_.push_back(block);
+    used_ = 0;
+  }
+  uint8_t* p = blocks_.back() + used_;
   const uint16_t size = uint16_t(key.size());
   std::memcpy(p, &size, 2);
   std::memcpy(p + 2, key.data(), key.size());
   const uint32_t packed = PackRow(row);
   std::memcpy(p + 2 + key.size(), &packed, 4);
-  refs_.push_back(Ref{0, uint32_t(at), size});
+  used_ += need;
+  ++held_;
   ++added_;
-}
-
-size_t EntryRuns::held_bytes() const {
-  // The sort needs as many references again. The buffers keep their size
-  // from run to run, so the entries a run holds measure what they take.
-  return arena_.size() + 2 * refs_.size() * sizeof(Ref);
+  return true;
 }
 
 void EntryRuns::Sort() {
+  // The references to the records, in the order they came.
+  std::vector<Ref>& refs = sort_refs_;
+  refs.clear();
+  refs.reserve(held_);
+  for (size_t k = 0; k < blocks_.size(); ++k) {
+    const uint8_t* block = blocks_[k];
+    const size_t end = k + 1 < blocks_.size() ? ends_[k] : used_;
+    for (size_t at = 0; at < end;) {
+      uint16_t size;
+      std::memcpy(&size, block + at, 2);
+      refs.push_back(Ref{0, uint32_t((k << BlockPool::kBits) | at), size});
+      at += 2 + size + 4;
+    }
+  }
   auto less = [this](const Ref& a, const Ref& b) {
-    const int c = CompareKeys({KeyOf(arena_, a), a.key_size}, {KeyOf(arena_, b), b.key_size});
+    const int c = CompareKeys({KeyOf(blocks_, a), a.key_size}, {KeyOf(blocks_, b), b.key_size});
     if (c != 0) return c < 0;
-    return RowOf(arena_, a) < RowOf(arena_, b);
+    return RowOf(blocks_, a) < RowOf(blocks_, b);
   };
   // Keys that came in order (a counter, rows copied in key order) cost one
   // pass.
-  if (std::is_sorted(refs_.begin(), refs_.end(), less)) return;
-  EntrySorter(arena_, refs_, sort_space_).Sort();
+  if (std::is_sorted(refs.begin(), refs.end(), less)) return;
+  EntrySorter(blocks_, refs, sort_space_).Sort();
 }
 
 void EntryRuns::Spill() {
-  if (refs_.empty()) return;
+  if (held_ == 0) return;
   Sort();
   Run run;
   // A record takes at most 1 + 3 + 65535 + 4 bytes.
@@ -335,8 +370,8 @@ void EntryRuns::Spill() {
   };
   const uint8_t* previous = nullptr;
   size_t previous_size = 0;
-  for (const Ref& r : refs_) {
-    const uint8_t* key = KeyOf(arena_, r);
+  for (const Ref& r : sort_refs_) {
+    const uint8_t* key = KeyOf(blocks_, r);
     size_t shared = 0;
     const size_t most = std::min<size_t>({previous_size, r.key_size, 255});
     while (previous && shared < most && previous[shared] == key[shared]) ++shared;
@@ -355,9 +390,11 @@ void EntryRuns::Spill() {
   }
   if (used > 0) write();
   runs_.push_back(run);
-  // The buffers are kept for the next run.
-  arena_.clear();
-  refs_.clear();
+  for (uint8_t* block : blocks_) pool_.Give(block);
+  blocks_.clear();
+  ends_.clear();
+  used_ = 0;
+  held_ = 0;
 }
 
 std::unique_ptr<EntryRuns::Merged> EntryRuns::Merge(size_t buffer_bytes) {
@@ -366,9 +403,12 @@ std::unique_ptr<EntryRuns::Merged> EntryRuns::Merge(size_t buffer_bytes) {
   for (const Run& run : runs_) {
     sources.push_back(std::make_unique<SpilledSource>(spill_, run.offset, run.bytes, buffer_bytes));
   }
-  sources.push_back(std::make_unique<MemorySource>(std::move(arena_), std::move(refs_)));
-  arena_ = {};
-  refs_ = {};
+  sources.push_back(std::make_unique<MemorySource>(std::move(blocks_), std::move(sort_refs_), pool_));
+  blocks_ = {};
+  ends_.clear();
+  used_ = 0;
+  held_ = 0;
+  sort_refs_ = {};
   sort_space_ = {};
   return std::make_unique<Merger>(std::move(sources));
 }

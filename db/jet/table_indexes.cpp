@@ -79,19 +79,9 @@ void TableIndexes::InsertEntry(size_t i, KeyBytes&& key, RowPointer where) {
     if ((index.flags & kIndexUnique) && Repeated(i, key)) {
       bulk_->written[i].emplace(std::string(key.begin(), key.end()), where);
     }
-    bulk_->runs[i].Add(key, where);
-    if (++bulk_->adds % 1024 == 0) {
-      // Past the bound, the index that holds most goes out as a run: the
-      // indexes then spill in turn, each with more than its even share,
-      // and give the merge fewer, longer runs.
-      size_t held = 0;
-      EntryRuns* largest = nullptr;
-      for (EntryRuns& runs : bulk_->runs) {
-        held += runs.held_bytes();
-        if (!largest || runs.held_bytes() > largest->held_bytes()) largest = &runs;
-      }
-      if (held > bulk_->limits.runs) largest->Spill();
-    }
+    EntryRuns& runs = bulk_->runs[i];
+    if (runs.full()) runs.Spill();
+    while (!runs.Add(key, where)) SpillLargest();
     return;
   }
   Tree& t = TreeAt(i);
@@ -179,7 +169,14 @@ void TableIndexes::BeginBulk(FileSystem& fs, const BulkLimits& limits) {
   bulk->spill = std::make_unique<SpillFile>(fs, db_.path());
   const size_t n = table_.real_indexes.size();
   bulk->runs.reserve(n);
-  for (size_t i = 0; i < n; ++i) bulk->runs.emplace_back(*bulk->spill);
+  // Half the memory holds the entries, the other half is the sort's: 32
+  // bytes of it for each entry of the run it sorts.
+  bulk->pool = std::make_unique<BlockPool>(limits.runs / 2);
+  const size_t most_held = std::max<size_t>(limits.runs / 2 / 32, 1024);
+  for (size_t i = 0; i < n; ++i) {
+    bulk->runs.emplace_back(*bulk->spill, *bulk->pool, bulk->sort_refs, bulk->sort_space,
+                            most_held);
+  }
   bulk->repeated.resize(n);
   bulk->written.resize(n);
   for (const RealIndex& index : table_.real_indexes) {
@@ -224,6 +221,20 @@ bool TableIndexes::EndCensus(const std::vector<std::optional<KeyBytes>>& fresh) 
   return true;
 }
 
+void TableIndexes::SpillLargest() {
+  // The index that holds most goes out: the indexes then spill in turn,
+  // each with more than its even share of the memory, and give the merge
+  // fewer, longer runs.
+  EntryRuns* largest = nullptr;
+  for (EntryRuns& runs : bulk_->runs) {
+    if (!largest || runs.held_blocks() > largest->held_blocks()) largest = &runs;
+  }
+  if (!largest || largest->held_blocks() == 0) {
+    throw PageFailure(db_.path(), table_.page, "index entry larger than a bulk append's memory");
+  }
+  largest->Spill();
+}
+
 bool TableIndexes::Repeated(size_t i, const KeyBytes& key) const {
   const std::vector<uint64_t>& repeated = bulk_->repeated[i];
   if (repeated.empty()) return false;
@@ -255,7 +266,10 @@ void TableIndexes::MergeInto(size_t i, const std::function<void()>& flush, size_
     // and the new ones, as Access builds an index, leaf after leaf; the
     // new pages are written before the root, which keeps its page and is
     // written last, so the file holds the old tree until then.
-    for (const IndexEntry& e : top.entries) runs.Add(e.key, e.row);
+    for (const IndexEntry& e : top.entries) {
+      if (runs.full()) runs.Spill();
+      while (!runs.Add(e.key, e.row)) SpillLargest();
+    }
     IndexPageSource pages = IndexPagesOf(allocator_, table_, index);
     auto number = [&](size_t) { return pages.allocate(); };
     auto write = [&](const IndexPage& page, size_t) {

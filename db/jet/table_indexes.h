@@ -29,9 +29,9 @@ namespace act::db::jet {
 
 // What a bulk append may hold in memory (TableIndexes::BeginBulk).
 struct BulkLimits {
-  // Bytes the new entries of all indexes hold before they are sorted and
-  // written out as runs.
-  size_t runs = size_t(24) << 20;
+  // Bytes the new entries of all indexes, and the sort of one run of them,
+  // hold before the entries are written out as sorted runs.
+  size_t runs = size_t(32) << 20;
   // Key hashes the census holds before it writes them out (8 bytes each).
   size_t census_hashes = size_t(2) << 20;
   // Keys the census may find more than once, all indexes together, each
@@ -128,6 +128,8 @@ class TableIndexes {
     BulkLimits limits;
     std::unique_ptr<SpillFile> spill;
     std::unique_ptr<KeyCensus> census;
+    std::unique_ptr<BlockPool> pool;
+    std::vector<EntryRuns::Ref> sort_refs, sort_space;  // the runs', one sorts at a time
     std::vector<EntryRuns> runs;  // like table_.real_indexes
     // Unique indexes: hashes the census met more than once, and the keys
     // of that kind written so far.
@@ -136,9 +138,10 @@ class TableIndexes {
     // are ruled out there, without a search.
     std::vector<std::vector<uint64_t>> filter;
     std::vector<std::unordered_map<std::string, RowPointer>> written;
-    size_t adds = 0;
   };
   bool Repeated(size_t i, const KeyBytes& key) const;
+  // Writes out the run of the index that holds the most blocks.
+  void SpillLargest();
   void MergeInto(size_t i, const std::function<void()>& flush, size_t flush_pages);
   // Where `index` (an element of table().real_indexes) stands among them.
   size_t PositionOf(const RealIndex& index) const;
