@@ -5,7 +5,7 @@
 // rows, then times
 //   INSERT INTO Table3 IN '<dest>' SELECT * FROM Table3
 // three times, each into a fresh copy of one destination, and reports the
-// median; then `cp` of the resulting file, with and without a sync of the
+// median; then `cp` of the source file, with and without a sync of the
 // copy (the median of three each), in the same run. The variants:
 //   (none)       the Access sample testV1997.mdb's Table3: a Long and a
 //                Text(50), no index;
@@ -270,14 +270,14 @@ int RunOne(long rows) {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
 
-  // Copies of the result, the median of three each (each to a fresh file):
-  // a plain `cp`, which the page cache serves, and `cp` followed by a sync
-  // of the copy, since the append syncs its own result before it returns.
+  // Copies of the source file, the median of three each (each to a fresh
+  // file): a plain `cp`, which the page cache serves, and `cp` followed by a
+  // sync of the copy.
   auto median_copy = [&](const std::string& name, bool durable) {
     std::vector<double> copies;
     for (int i = 0; i < 3; ++i) {
       std::string target = dir + "/" + name + std::to_string(i) + ".mdb";
-      std::string copy = "cp '" + dest + "' '" + target + "'";
+      std::string copy = "cp '" + source + "' '" + target + "'";
       if (durable) copy += " && sync -f '" + target + "'";
       ::sync();  // as before each append
       auto begin = Clock::now();
@@ -293,12 +293,13 @@ int RunOne(long rows) {
   if (copy_s <= 0 || durable_s <= 0) return 1;
 
   std::printf("%s %9ld rows%s: appended %ld in %.3f s (of %.3f-%.3f), CPU %.3f s (statement's "
-              "thread %.3f s) (%.0f rows/s), peak RSS %ld KiB; %.0f MB, cp %.3f s, cp+sync %.3f s; "
-              "append/cp = %.1f, append/(cp+sync) = %.1f\n",
+              "thread %.3f s) (%.0f rows/s), peak RSS %ld KiB; source %.0f MB, result %.0f MB, cp of "
+              "the source %.3f s, cp+sync %.3f s; append/cp = %.1f, append/(cp+sync) = %.1f\n",
               Name(), rows, into > 0 ? (" into " + std::to_string(into)).c_str() : "", median.rows,
               median.seconds, appends.front().seconds, appends.back().seconds, median.cpu,
               median.statement, median.rows / median.seconds, long(usage.ru_maxrss),
-              std::filesystem::file_size(dest) / 1e6, copy_s, durable_s, median.seconds / copy_s,
+              std::filesystem::file_size(source) / 1e6, std::filesystem::file_size(dest) / 1e6,
+              copy_s, durable_s, median.seconds / copy_s,
               median.seconds / durable_s);
   std::fflush(stdout);
   if (check && !Check(fs, dir, dest, rows + into)) {
