@@ -31,7 +31,7 @@ constexpr size_t kFlushEveryPages = 1024;
 
 // Rows read ahead while the rows before them are written: enough that the
 // hand-over between threads costs nothing per row, few enough to hold.
-constexpr size_t kPipelineBatchRows = 512;
+constexpr size_t kPipelineBatchRows = 1024;
 
 // Sources of at least this many rows are appended in bulk (index entries
 // sorted, then merged into the trees: TableWriter::BeginBulk); a smaller
