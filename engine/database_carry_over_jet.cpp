@@ -71,66 +71,18 @@ class JetDatabase : public CarryOverDatabase {
   std::unique_ptr<db::jet::Database> writer_;
 };
 
-// The carry-over writes only into the staging folder, and the run makes
-// that folder durable as a whole (FlushFolder) before it promotes it. A
-// sync at the end of every statement would only wait for the disk: a
-// settings table of a few thousand rows takes an UPDATE for each. The
-// order of each statement's writes is kept; the syncs are left to the run.
-class RunSyncedFileSystem : public FileSystem {
- public:
-  explicit RunSyncedFileSystem(FileSystem& base) : base_(base) {}
-  bool FolderExists(const std::string& p) override { return base_.FolderExists(p); }
-  bool FileExists(const std::string& p) override { return base_.FileExists(p); }
-  void CopyFolder(const std::string& a, const std::string& b, bool o) override { base_.CopyFolder(a, b, o); }
-  void CopyFile(const std::string& a, const std::string& b, bool o) override { base_.CopyFile(a, b, o); }
-  void MoveFolder(const std::string& a, const std::string& b) override { base_.MoveFolder(a, b); }
-  void MoveFile(const std::string& a, const std::string& b) override { base_.MoveFile(a, b); }
-  void DeleteFolder(const std::string& p, bool f) override { base_.DeleteFolder(p, f); }
-  void DeleteFile(const std::string& p, bool f) override { base_.DeleteFile(p, f); }
-  void CreateFolder(const std::string& p) override { base_.CreateFolder(p); }
-  uint32_t GetAttributes(const std::string& p) override { return base_.GetAttributes(p); }
-  void SetAttributes(const std::string& p, uint32_t a) override { base_.SetAttributes(p, a); }
-  std::string GetFileVersion(const std::string& p) override { return base_.GetFileVersion(p); }
-  std::vector<uint8_t> ReadFileBytes(const std::string& p) override { return base_.ReadFileBytes(p); }
-  void WriteFileBytes(const std::string& p, const std::vector<uint8_t>& b) override {
-    base_.WriteFileBytes(p, b);
-  }
-  std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& p, bool w) override {
-    return std::make_unique<File>(base_.OpenRandomAccess(p, w));
-  }
-  std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& p) override {
-    return std::make_unique<File>(base_.CreateRandomAccess(p));
-  }
-  std::vector<std::string> ListFolder(const std::string& p) override { return base_.ListFolder(p); }
-  FileStamp GetFileStamp(const std::string& p) override { return base_.GetFileStamp(p); }
-  void FlushFolder(const std::string& p) override { base_.FlushFolder(p); }
-
- private:
-  class File : public RandomAccessFile {
-   public:
-    explicit File(std::unique_ptr<RandomAccessFile> file) : file_(std::move(file)) {}
-    size_t ReadAt(uint64_t o, void* b, size_t n) override { return file_->ReadAt(o, b, n); }
-    void WriteAt(uint64_t o, const void* d, size_t n) override { file_->WriteAt(o, d, n); }
-    uint64_t Size() override { return file_->Size(); }
-    void Truncate(uint64_t size) override { file_->Truncate(size); }
-    void Sync() override {}
-    const std::string& path() const override { return file_->path(); }
-
-   private:
-    std::unique_ptr<RandomAccessFile> file_;
-  };
-  FileSystem& base_;
-};
-
 class JetEngine : public CarryOverEngine {
  public:
-  explicit JetEngine(FileSystem& fs) : synced_by_run_(fs), shared_(synced_by_run_), dao_(shared_) {}
+  // The carry-over writes only into the staging folder, which the run makes
+  // durable as a whole (FlushFolder) before it promotes it: a sync at the
+  // end of every statement would only wait for the disk, and a settings
+  // table of a few thousand rows takes an UPDATE for each.
+  explicit JetEngine(FileSystem& fs) : shared_(fs, SharedFileSystem::kSyncsLeftToCaller), dao_(shared_) {}
   std::unique_ptr<CarryOverDatabase> OpenDatabase(const std::string& path) override {
     return std::make_unique<JetDatabase>(shared_, dao_.OpenDatabase(path), path);
   }
 
  private:
-  RunSyncedFileSystem synced_by_run_;
   SharedFileSystem shared_;
   dao::DBEngine dao_;
 };

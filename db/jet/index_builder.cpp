@@ -1,7 +1,6 @@
 #include "db/jet/index_builder.h"
 
 #include <algorithm>
-#include <cstring>
 #include <span>
 
 #include "db/errors.h"
@@ -10,43 +9,6 @@
 
 namespace act::db::jet {
 
-namespace {
-
-// Byte `i` of an entry as a leaf stores it whole: the key, then the row
-// pointer, big-endian.
-uint8_t WholeByte(const IndexEntry& entry, size_t i) {
-  const size_t n = entry.key.size();
-  if (i < n) return entry.key[i];
-  switch (i - n) {
-    case 0: return uint8_t(entry.row.page >> 16);
-    case 1: return uint8_t(entry.row.page >> 8);
-    case 2: return uint8_t(entry.row.page);
-    default: return entry.row.row;
-  }
-}
-
-// How many leading bytes the two entries share stored whole, up to `limit`.
-size_t CommonWhole(const IndexEntry& a, const IndexEntry& b, size_t limit) {
-  limit = std::min({limit, a.key.size() + 4, b.key.size() + 4});
-  const size_t keys = std::min({limit, a.key.size(), b.key.size()});
-  const uint8_t* x = a.key.data();
-  const uint8_t* y = b.key.data();
-  size_t n = 0;
-  // Eight bytes at a time: the keys of a leaf share their first dozen or
-  // more.
-  for (; n + 8 <= keys; n += 8) {
-    uint64_t u, v;
-    std::memcpy(&u, x + n, 8);
-    std::memcpy(&v, y + n, 8);
-    if (u != v) return n + size_t(__builtin_ctzll(u ^ v) / 8);
-  }
-  while (n < keys && x[n] == y[n]) ++n;
-  if (n < keys) return n;
-  while (n < limit && WholeByte(a, n) == WholeByte(b, n)) ++n;
-  return n;
-}
-
-}  // namespace
 
 IndexTreeBuilder::IndexTreeBuilder(const Format& format, NumberPage number, WritePage write)
     : format_(format), number_(std::move(number)), write_(std::move(write)) {
@@ -67,7 +29,7 @@ bool IndexTreeBuilder::LeafTakes(const Level& level, const IndexEntry& entry,
     return grown.whole <= EntrySpace(format_);
   }
   const size_t limit = entries.size() >= 2 ? level.fill.common : entries.front().key.size() + 4;
-  grown.common = CommonWhole(entries.front(), entry, limit);
+  grown.common = CommonLeafBytes(entries.front(), entry, limit);
   if (grown.whole <= EntrySpace(format_)) return true;
   const size_t prefix = std::min({grown.common, grown.shortest - 1, size_t(255)});
   return grown.whole - prefix * entries.size() <= EntrySpace(format_);
