@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/errors.h"
+#include "db/exec/bulk_append.h"
 #include "db/exec/condition.h"
 #include "db/exec/literal_value.h"
 #include "db/exec/row_pipeline.h"
@@ -331,27 +332,20 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
     }
     if (pager.pending_writes() > kFlushEveryPages) Flush(*dest.db, writer, Last::kNo);
   };
-  if (!same_table && source->row_count >= kBulkRows && writer.BeginBulk(fs) &&
-      writer.census_wanted()) {
-    // The keys the rows bring to unique indexes are counted first, in a
-    // pass over the source of its own; a row that does not read or
-    // convert is left to its turn below.
-    bool counted = true;
+  if (!same_table && source->row_count >= kBulkRows && writer.BeginBulk(fs)) {
+    // The census reads the columns of unique keys and counters only; a
+    // row that does not read or convert is left to its turn.
     auto census = [&](PendingRow& r) {
-      if (counted && !r.read_error && r.converted) {
-        counted = writer.Census(r.values, &stored_text, r.prepared);
-      }
+      const bool decided = r.read_error || !r.converted ||
+                           writer.Census(r.values, &stored_text, r.prepared);
       r.read_error = nullptr;
+      return decided;
     };
-    counting = true;
-    RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, census);
-    counting = false;
-    scan.Rewind();
-    if (!counted || !writer.EndCensus()) writer.CancelBulk();
-  }
-  RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, commit);
-  if (writer.in_bulk()) {
-    writer.EndBulk([&] { Flush(*dest.db, writer, Last::kNo); }, kFlushEveryPages);
+    AppendInBulk<PendingRow>(
+        writer, fs, kPipelineBatchRows, counting, [&] { scan.Rewind(); }, fill, prepare, commit,
+        census, [&] { Flush(*dest.db, writer, Last::kNo); }, kFlushEveryPages);
+  } else {
+    RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, commit);
   }
   Flush(*dest.db, writer);
   dest.db->Reload();

@@ -76,6 +76,10 @@ void TableIndexes::Insert(RowKeys&& keys, RowPointer where, uint64_t listed) {
 void TableIndexes::InsertEntry(size_t i, KeyBytes&& key, RowPointer where) {
   const RealIndex& index = table_.real_indexes[i];
   if (bulk_) {
+    if (bulk_->ordered && (index.flags & kIndexUnique)) {
+      std::optional<KeyBytes>& largest = bulk_->largest[i];
+      if (!largest || CompareKeys(key, *largest) > 0) largest = key;
+    }
     if ((index.flags & kIndexUnique) && Repeated(i, key)) {
       bulk_->written[i].emplace(std::string(key.begin(), key.end()), where);
     }
@@ -130,6 +134,11 @@ std::vector<RowPointer> TableIndexes::Find(size_t i, const KeyBytes& key) {
   if (bulk_) {
     if (!(table_.real_indexes[i].flags & kIndexUnique) || bulk_->census) {
       throw PageFailure(db_.path(), table_.page, "index read during a bulk append");
+    }
+    if (bulk_->ordered) {
+      const std::optional<KeyBytes>& largest = bulk_->largest[i];
+      if (largest && CompareKeys(key, *largest) <= 0) throw KeysOutOfOrder{};
+      return {};
     }
     // A key the census met once meets nothing; one it met more than once
     // may meet a key written earlier in this append, or one the tree holds.
@@ -190,6 +199,32 @@ void TableIndexes::BeginBulk(FileSystem& fs, const BulkLimits& limits) {
 
 bool TableIndexes::census_wanted() const { return bulk_ && bulk_->census; }
 
+void TableIndexes::AssumeOrdered() {
+  bulk_->census.reset();
+  bulk_->ordered = true;
+  bulk_->largest.assign(table_.real_indexes.size(), std::nullopt);
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    if (table_.real_indexes[i].flags & kIndexUnique) bulk_->largest[i] = LargestKey(i);
+  }
+}
+
+std::optional<KeyBytes> TableIndexes::LargestKey(size_t i) {
+  // Down the last child of each node (its tail, or its last entry's child
+  // in a node without one) to the last leaf.
+  uint32_t number = ReadIndexState(db_, table_, table_.real_indexes[i]).root;
+  for (int depth = 0;; ++depth) {
+    const IndexPage page = ReadIndexPage(db_.pager(), db_.format(), number, table_.page);
+    if (page.leaf) {
+      if (page.entries.empty()) return std::nullopt;
+      return page.entries.back().key;
+    }
+    if (depth > 16 || (page.tail == 0 && page.entries.empty())) {
+      throw PageFailure(db_.path(), number, "index node without a last child");
+    }
+    number = page.tail != 0 ? page.tail : page.entries.back().child;
+  }
+}
+
 bool TableIndexes::EndCensus(const std::vector<std::optional<KeyBytes>>& fresh) {
   KeyCensus& census = *bulk_->census;
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
@@ -244,6 +279,8 @@ bool TableIndexes::Repeated(size_t i, const KeyBytes& key) const {
 }
 
 void TableIndexes::EndBulk(const std::function<void()>& flush, size_t flush_pages) {
+  // A failure part-way leaves some indexes merged: nothing merges again.
+  bulk_->ending = true;
   for (size_t i = 0; i < trees_.size(); ++i) MergeInto(i, flush, flush_pages);
   bulk_->spill->Remove();
   bulk_.reset();

@@ -27,6 +27,11 @@
 
 namespace act::db::jet {
 
+// Thrown by a bulk append that assumed its unique keys in order
+// (TableIndexes::AssumeOrdered) when a row's key is not above every key
+// before it, before anything of the row is written.
+struct KeysOutOfOrder {};
+
 // What a bulk append may hold in memory (TableIndexes::BeginBulk).
 struct BulkLimits {
   // Bytes the new entries of all indexes, and the sort of one run of them,
@@ -94,7 +99,11 @@ class TableIndexes {
   // Nothing but those lookups may read an index in between, and nothing
   // may remove from one.
   void BeginBulk(FileSystem& fs, const BulkLimits& limits = {});
-  bool in_bulk() const { return bulk_ != nullptr; }
+  bool in_bulk() const { return bulk_ != nullptr && !bulk_->ending; }
+  // Instead of a census: every unique key the rows bring is taken to lie
+  // above every key before it (the tree's and the earlier rows'), so that
+  // none can meet another; Find throws KeysOutOfOrder for one that does not.
+  void AssumeOrdered();
   bool census_wanted() const;
   void CensusKey(size_t i, const KeyBytes& key, uint64_t hash) { bulk_->census->Add(i, key, hash); }
   void CensusKey(size_t i, const KeyBytes& key) { CensusKey(i, key, KeyHash(key)); }
@@ -126,6 +135,7 @@ class TableIndexes {
   static constexpr size_t kWaitingEntries = 16384;
   struct Bulk {
     BulkLimits limits;
+    bool ending = false;  // EndBulk began: it is not begun again
     std::unique_ptr<SpillFile> spill;
     std::unique_ptr<KeyCensus> census;
     std::unique_ptr<BlockPool> pool;
@@ -137,11 +147,16 @@ class TableIndexes {
     // A bit for each value of a hash's top 16 bits among those: most keys
     // are ruled out there, without a search.
     std::vector<std::vector<uint64_t>> filter;
+    // AssumeOrdered: the largest key of each unique index so far.
+    bool ordered = false;
+    std::vector<std::optional<KeyBytes>> largest;
     std::vector<std::unordered_map<std::string, RowPointer>> written;
   };
   bool Repeated(size_t i, const KeyBytes& key) const;
   // Writes out the run of the index that holds the most blocks.
   void SpillLargest();
+  // The largest key of real index i's tree as the file holds it.
+  std::optional<KeyBytes> LargestKey(size_t i);
   void MergeInto(size_t i, const std::function<void()>& flush, size_t flush_pages);
   // Where `index` (an element of table().real_indexes) stands among them.
   size_t PositionOf(const RealIndex& index) const;

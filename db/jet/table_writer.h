@@ -117,6 +117,10 @@ class TableWriter {
   bool Census(const std::vector<Value>& values, const std::vector<bool>* stored_text,
               const PreparedRow& prepared);
   bool EndCensus();
+  // Instead of the census, the rows' unique keys taken to come in order
+  // (TableIndexes::AssumeOrdered; KeysOutOfOrder ends the bulk append
+  // before the row that breaks the order is written).
+  void AssumeOrdered() { indexes_.AssumeOrdered(); }
   void CancelBulk() { indexes_.CancelBulk(); }
   // Puts the entries into the trees; `flush` as for TableIndexes::EndBulk.
   void EndBulk(const std::function<void()>& flush, size_t flush_pages) {
