@@ -185,12 +185,16 @@ class SpilledSource : public Source {
     Advance();
   }
   void Advance() override {
-    if (RecordSize() > end_ - at_) Refill();
-    valid_ = at_ < end_;
-    if (!valid_) return;
-    if (RecordSize() > end_ - at_) {
-      throw Error(kErrDeviceIO, "scratch file: a sorted run ends inside an entry");
+    // Most records lie whole in the buffer; one that does not is read in.
+    if (end_ - at_ < kLongestRecord && RecordSize() > end_ - at_) {
+      Refill();
+      valid_ = at_ < end_;
+      if (!valid_) return;
+      if (RecordSize() > end_ - at_) {
+        throw Error(kErrDeviceIO, "scratch file: a sorted run ends inside an entry");
+      }
     }
+    valid_ = true;
     const uint8_t* p = buffer_.data() + at_;
     const size_t shared = *p++;
     size_t rest = 0;
@@ -209,6 +213,7 @@ class SpilledSource : public Source {
   }
 
  private:
+  static constexpr size_t kLongestRecord = 1 + 3 + 65535 + 4;
   size_t RecordSize() const {
     if (at_ >= end_) return 1;
     const uint8_t* p = buffer_.data() + at_ + 1;
@@ -223,7 +228,7 @@ class SpilledSource : public Source {
     std::memmove(buffer_.data(), buffer_.data() + at_, end_ - at_);
     end_ -= at_;
     at_ = 0;
-    if (buffer_.size() < 1 + 3 + 65535 + 4) buffer_.resize(1 + 3 + 65535 + 4);
+    if (buffer_.size() < 2 * kLongestRecord) buffer_.resize(2 * kLongestRecord);
     const size_t n = size_t(std::min<uint64_t>(left_, buffer_.size() - end_));
     if (n == 0) return;
     spill_.Read(offset_, buffer_.data() + end_, n);

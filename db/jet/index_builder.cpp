@@ -40,7 +40,7 @@ void IndexTreeBuilder::Add(IndexEntry entry) {
   const IndexEntry* before = !leaves.open.entries.empty() ? &leaves.open.entries.back()
                              : leaves.closed               ? &leaves.closed->entries.back()
                                                            : nullptr;
-  if (!before || before->key != entry.key) ++distinct_keys_;
+  if (!before || CompareKeys(before->key, entry.key) != 0) ++distinct_keys_;
   entry.child = 0;
   AddToLevel(0, std::move(entry));
 }
