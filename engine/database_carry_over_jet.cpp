@@ -48,7 +48,11 @@ class JetDatabase : public CarryOverDatabase {
 
 class JetEngine : public CarryOverEngine {
  public:
-  explicit JetEngine(FileSystem& fs) : shared_(fs), dao_(shared_) {}
+  // The carry-over writes only into the staging folder, which the run makes
+  // durable as a whole (FlushFolder) before it promotes it: a sync at the
+  // end of every statement would only wait for the disk, and a settings
+  // table of a few thousand rows takes an UPDATE for each.
+  explicit JetEngine(FileSystem& fs) : shared_(fs, SharedFileSystem::kSyncsLeftToCaller), dao_(shared_) {}
   std::unique_ptr<CarryOverDatabase> OpenDatabase(const std::string& path) override {
     return std::make_unique<JetDatabase>(dao_.OpenDatabase(path));
   }

@@ -14,8 +14,8 @@ struct SharedFileSystem::Handle {
 // One opener's view of a shared handle; it writes only when opened writable.
 class SharedFileSystem::View : public RandomAccessFile {
  public:
-  View(std::shared_ptr<Handle> handle, std::string path, bool writable)
-      : handle_(std::move(handle)), path_(std::move(path)), writable_(writable) {}
+  View(std::shared_ptr<Handle> handle, std::string path, bool writable, bool syncs)
+      : handle_(std::move(handle)), path_(std::move(path)), writable_(writable), syncs_(syncs) {}
   size_t ReadAt(uint64_t offset, void* buffer, size_t n) override {
     return handle_->file->ReadAt(offset, buffer, n);
   }
@@ -29,7 +29,7 @@ class SharedFileSystem::View : public RandomAccessFile {
     handle_->file->Truncate(size);
   }
   void Sync() override {
-    if (writable_) handle_->file->Sync();
+    if (writable_ && syncs_) handle_->file->Sync();
   }
   const std::string& path() const override { return path_; }
 
@@ -40,6 +40,7 @@ class SharedFileSystem::View : public RandomAccessFile {
   std::shared_ptr<Handle> handle_;
   std::string path_;
   bool writable_;
+  bool syncs_;
 };
 
 std::unique_ptr<RandomAccessFile> SharedFileSystem::OpenRandomAccess(const std::string& path,
@@ -65,7 +66,7 @@ std::unique_ptr<RandomAccessFile> SharedFileSystem::OpenRandomAccess(const std::
     }
     open_[key] = handle;
   }
-  return std::make_unique<View>(handle, path, writable);
+  return std::make_unique<View>(handle, path, writable, syncs_ == kSyncsPassedOn);
 }
 
 }  // namespace act

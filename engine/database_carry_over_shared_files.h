@@ -18,7 +18,12 @@ namespace act {
 
 class SharedFileSystem : public FileSystem {
  public:
-  explicit SharedFileSystem(FileSystem& base) : base_(base) {}
+  // kSyncsLeftToCaller: a file's Sync does nothing, the caller making the
+  // files durable itself (FlushFolder) before anything relies on them; the
+  // order of the writes is kept either way.
+  enum Syncs { kSyncsPassedOn, kSyncsLeftToCaller };
+  explicit SharedFileSystem(FileSystem& base, Syncs syncs = kSyncsPassedOn)
+      : base_(base), syncs_(syncs) {}
   SharedFileSystem(const SharedFileSystem&) = delete;
   SharedFileSystem& operator=(const SharedFileSystem&) = delete;
 
@@ -54,6 +59,7 @@ class SharedFileSystem : public FileSystem {
   struct Handle;
   class View;
   FileSystem& base_;
+  Syncs syncs_;
   // By path with letter case folded, as Windows names files. Entries are
   // dropped when their last view closes.
   std::map<std::string, std::weak_ptr<Handle>> open_;

@@ -1,19 +1,34 @@
-// jetappend_bench [--indexed | --shuffled | --catalogue] [--check] [rows...]: for each row count, builds a
-// source database (a copy of the Access sample testV1997.mdb whose Table3, a
-// Long and a Text(50) column without indexes, gets that many rows with
-// accented text) -- or, with --indexed, a new database whose songs table has
-// a counter key and four unique text indexes; with --shuffled, the same
-// with the titles in no order (as a shop's songs come when the rows are in
-// the order they were entered); with --catalogue, the same table with four
-// indexes that allow repeats --, then times
+// jetappend_bench [--indexed | --shuffled | --catalogue | --real] [--into N] [--check] [--keep]
+//                 [rows...]
+//
+// For each row count, builds a source database whose table gets that many
+// rows, then times
 //   INSERT INTO Table3 IN '<dest>' SELECT * FROM Table3
-// three times, each into a fresh copy of the sample, and reports the median;
-// then `cp` of the resulting file, with and without a sync of the copy (the
-// median of three each), in the same run. Each count runs in its own child process so that its peak
-// resident memory is its own. Prints rows/s, peak memory and the ratio of
-// the append's time to the copy's. --check then runs the engine's
-// consistency check on the result (outside the timing) and fails on any
-// finding, so a fast run is also a correct one.
+// three times, each into a fresh copy of one destination, and reports the
+// median; then `cp` of the source file, with and without a sync of the
+// copy (the median of three each), in the same run. The variants:
+//   (none)       the Access sample testV1997.mdb's Table3: a Long and a
+//                Text(50), no index;
+//   --indexed    a songs table: a counter key and four unique text indexes
+//                (title, artist, album, genre), titles cycling through six
+//                words;
+//   --shuffled   the same with the titles in no order;
+//   --catalogue  the same columns under indexes that allow repeats: 5,000
+//                artists in no order, ten albums each, twelve genres;
+//   --real       a shop's songs table (counter key, title, artist, album,
+//                genre, length, file, plays) with ordinary indexes on title,
+//                artist and album, every value in no order, as the songs
+//                come when they are stored in the order they were added
+//                (act::test::ShopSongRow).
+// --into N appends into a destination that already holds N rows of the
+// same kind (other keys) instead of an empty one.
+//
+// Each count runs in a child process, and the source is built in a child
+// of that one, so the peak resident memory printed is the appends' own.
+// --check then runs the engine's consistency check on the result (outside
+// the timing), holds the three results to the same bytes, and has
+// mdb-export read the table back; it fails on any finding. --keep leaves
+// the files in place and prints where.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +38,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +48,7 @@
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_writer.h"
 #include "tests/dbwrite/write_fixture.h"
+#include "tests/support/carry_over_databases.h"
 
 using namespace act::db;
 using Clock = std::chrono::steady_clock;
@@ -42,70 +59,100 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-// The songs table of the indexed variant: a counter key and four text
-// columns, each under its own (unique) index.
-const char* kCreateSongs =
-    "CREATE TABLE Table3 (id COUNTER PRIMARY KEY, titulo TEXT(100) UNIQUE, "
-    "artista TEXT(80) UNIQUE, album TEXT(80) UNIQUE, genero TEXT(40) UNIQUE)";
-
-// The catalogue variant: the same columns under indexes that allow repeats,
-// as a shop's catalogue has them (an artist has many songs, an album a
-// dozen, a genre a great many).
-const char* kCreateCatalogue[] = {
-    "CREATE TABLE Table3 (id COUNTER PRIMARY KEY, titulo TEXT(100), artista TEXT(80), "
-    "album TEXT(80), genero TEXT(40))",
-    "CREATE INDEX por_titulo ON Table3 (titulo)", "CREATE INDEX por_artista ON Table3 (artista)",
-    "CREATE INDEX por_album ON Table3 (album)", "CREATE INDEX por_genero ON Table3 (genero)"};
-const char* kGenres[] = {"Pop",    "Rock",    "Balada", "Ranchera", "Cumbia", "Salsa",
-                         "Bolero", "Tango",   "Flamenco", "Clásica", "Jazz",  "Música de películas"};
-
-bool indexed = false;
-bool catalogue = false;
-bool shuffled = false;
+enum class Kind { kPlain, kIndexed, kShuffled, kCatalogue, kReal };
+Kind kind = Kind::kPlain;
+long into = 0;
 bool check = false;
+bool keep = false;
+
+const char* Name() {
+  switch (kind) {
+    case Kind::kPlain: return "no index ";
+    case Kind::kIndexed: return "4 unique ";
+    case Kind::kShuffled: return "shuffled ";
+    case Kind::kCatalogue: return "catalogue";
+    case Kind::kReal: return "real     ";
+  }
+  return "";
+}
+
+std::vector<std::string> Design() {
+  switch (kind) {
+    case Kind::kPlain: return {};
+    case Kind::kIndexed:
+    case Kind::kShuffled:
+      return {"CREATE TABLE Table3 (id COUNTER PRIMARY KEY, titulo TEXT(100) UNIQUE, "
+              "artista TEXT(80) UNIQUE, album TEXT(80) UNIQUE, genero TEXT(40) UNIQUE)"};
+    case Kind::kCatalogue:
+      return {"CREATE TABLE Table3 (id COUNTER PRIMARY KEY, titulo TEXT(100), artista TEXT(80), "
+              "album TEXT(80), genero TEXT(40))",
+              "CREATE INDEX por_titulo ON Table3 (titulo)",
+              "CREATE INDEX por_artista ON Table3 (artista)",
+              "CREATE INDEX por_album ON Table3 (album)",
+              "CREATE INDEX por_genero ON Table3 (genero)"};
+    case Kind::kReal:
+      return {"CREATE TABLE Table3 (id COUNTER PRIMARY KEY, titulo TEXT(100), artista TEXT(100), "
+              "album TEXT(100), genero TEXT(50), duracion LONG, archivo TEXT(255), "
+              "reproducciones LONG)",
+              "CREATE INDEX porTitulo ON Table3 (titulo)",
+              "CREATE INDEX porArtista ON Table3 (artista)",
+              "CREATE INDEX porAlbum ON Table3 (album)"};
+  }
+  return {};
+}
+
+const char* kWords[] = {"Canción", "Corazón", "Mañana", "Pingüino", "Años", "Ébano"};
+const char* kGenres[] = {"Pop",    "Rock",  "Balada",   "Ranchera", "Cumbia", "Salsa",
+                         "Bolero", "Tango", "Flamenco", "Clásica",  "Jazz",   "Música de películas"};
+// Row i of the table; `base` > 0 gives the rows of a destination that
+// already holds some (their own keys, counter values from base).
+std::vector<Value> Row(long i, long base) {
+  const long n = i + base;
+  const std::string number = std::to_string(n);
+  const Value id = base > 0 ? Value::Long(int32_t(base + i)) : Value::Null();
+  switch (kind) {
+    case Kind::kPlain:
+      return {Value::Long(int32_t(n)), Value::Text(std::string(kWords[n % 6]) + " número " + number)};
+    case Kind::kIndexed:
+    case Kind::kShuffled: {
+      std::string title = std::string(kWords[n % 6]) + " número " + number;
+      if (kind == Kind::kShuffled) {
+        // A different number for each row (1000003 is prime), in no order.
+        const long m = (n * 7919 + 13) % 1000003 + base;
+        title = std::string(kWords[m % 6]) + " número " + std::to_string(m);
+      }
+      return {id, Value::Text(title), Value::Text("Intérprete " + number),
+              Value::Text("Álbum " + number), Value::Text("Género " + number)};
+    }
+    case Kind::kCatalogue: {
+      const long artist = (n * 7919) % 5000;
+      const long album = artist * 10 + (n / 5000) % 10;
+      return {id, Value::Text(std::string(kWords[n % 6]) + " número " + number),
+              Value::Text("Intérprete " + std::to_string(artist)),
+              Value::Text("Álbum " + std::to_string(album)), Value::Text(kGenres[(n * 31) % 12])};
+    }
+    case Kind::kReal: return act::test::ShopSongRow(n + 1);
+  }
+  return {};
+}
 
 std::string MakeDatabase(testing::ScratchFileSystem& fs, const std::string& dir,
                          const std::string& name) {
-  if (!indexed) return testing::CopySample("jet3/testV1997.mdb", dir, name);
+  if (kind == Kind::kPlain) return testing::CopySample("jet3/testV1997.mdb", dir, name);
   std::string path = dir + "/" + name;
   jet::CreateDatabase(fs, path);
   auto db = testing::OpenForWrite(fs, path);
-  if (catalogue) {
-    for (const char* statement : kCreateCatalogue) exec::ExecuteStatement(fs, *db, statement);
-  } else {
-    exec::ExecuteStatement(fs, *db, kCreateSongs);
-  }
+  for (const std::string& statement : Design()) exec::ExecuteStatement(fs, *db, statement);
   return path;
 }
 
-void BuildSource(testing::ScratchFileSystem& fs, const std::string& path, long rows) {
+void Fill(testing::ScratchFileSystem& fs, const std::string& path, long rows, long base) {
   auto db = testing::OpenForWrite(fs, path);
   db->pager().BeginDeferredWrites();
   jet::PageAllocator allocator(*db);
   jet::TableWriter writer(*db, allocator, db->Table("Table3"));
-  const char* words[] = {"Canción", "Corazón", "Mañana", "Pingüino", "Años", "Ébano"};
   for (long i = 0; i < rows; ++i) {
-    std::string n = std::to_string(i);
-    std::string text = std::string(words[i % 6]) + " número " + n;
-    if (catalogue) {
-      // 5,000 artists in no order, ten albums each, twelve genres.
-      const long artist = (i * 7919) % 5000;
-      const long album = artist * 10 + (i / 5000) % 10;
-      writer.Append({Value::Null(), Value::Text(text),
-                     Value::Text("Intérprete " + std::to_string(artist)),
-                     Value::Text("Álbum " + std::to_string(album)),
-                     Value::Text(kGenres[(i * 31) % 12])});
-    } else if (indexed) {
-      if (shuffled) {
-        // A different number for each row (1000003 is prime), in no order.
-        const long m = (i * 7919 + 13) % 1000003;
-        text = std::string(words[m % 6]) + " número " + std::to_string(m);
-      }
-      writer.Append({Value::Null(), Value::Text(text), Value::Text("Intérprete " + n),
-                     Value::Text("Álbum " + n), Value::Text("Género " + n)});
-    } else {
-      writer.Append({Value::Long(int32_t(i)), Value::Text(text)});
-    }
+    writer.Append(Row(i, base));
     if (db->pager().pending_writes() > 1024) {
       writer.Finish();
       db->pager().FlushWrites();
@@ -115,11 +162,25 @@ void BuildSource(testing::ScratchFileSystem& fs, const std::string& path, long r
   db->pager().FlushWrites();
 }
 
+// Runs `work` in a child process and waits for it: its memory is its own.
+bool InChild(const std::function<void()>& work) {
+  std::fflush(stdout);
+  pid_t child = fork();
+  if (child == 0) {
+    work();
+    std::fflush(stdout);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // One timed append into a fresh destination.
 struct Append {
-  double seconds = 0;     // wall clock
-  double cpu = 0;         // the process's, both threads
-  double statement = 0;   // the statement's own thread
+  double seconds = 0;    // wall clock
+  double cpu = 0;        // the process's, both threads
+  double statement = 0;  // the statement's own thread
   long rows = 0;
 };
 
@@ -130,8 +191,7 @@ Append TimeAppend(testing::ScratchFileSystem& fs, const std::string& source,
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
   };
-  // The statement's own thread sets the pace (a helper prepares rows
-  // beside it); its CPU time is steadier than the wall clock on a busy host.
+  // The statement's own thread; a helper prepares rows beside it.
   auto thread_seconds = [] {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -153,18 +213,46 @@ Append TimeAppend(testing::ScratchFileSystem& fs, const std::string& source,
   return a;
 }
 
+bool Check(testing::ScratchFileSystem& fs, const std::string& dir, const std::string& dest,
+           long expected_rows) {
+  // The statement does the same work in the same order on every run,
+  // whatever the threads' timing: the three results are the same bytes.
+  for (int i = 0; i < 2; ++i) {
+    std::string compare = "cmp -s '" + dir + "/datos" + std::to_string(i) + ".new' '" + dest + "'";
+    if (std::system(compare.c_str()) != 0) {
+      std::printf("  the appends' results differ (datos%d.new)\n", i);
+      return false;
+    }
+  }
+  std::printf("  the three results are the same bytes\n");
+  auto db = jet::Database::Open(fs, dest, false);
+  auto findings = jet::CheckDatabase(*db);
+  for (const auto& f : findings) std::printf("  check: %s: %s\n", f.table.c_str(), f.what.c_str());
+  std::printf("  consistency check: %zu finding(s)\n", findings.size());
+  const int exported = testing::MdbExportRowCount(dest, "Table3");
+  std::printf("  mdb-export reads %d rows (%ld expected)\n", exported, expected_rows);
+  return findings.empty() && exported == expected_rows;
+}
+
 int RunOne(long rows) {
   std::string dir = testing::ScratchDir("bench_" + std::to_string(rows));
   testing::ScratchFileSystem fs;
-  std::string source = MakeDatabase(fs, dir, "datos.mdb");
-  BuildSource(fs, source, rows);
+  const std::string source = dir + "/datos.mdb";
+  // The destinations are copies of one database: made apart, their
+  // catalogs would differ by the time their table was created.
+  const std::string empty = dir + "/vacia.mdb";
+  if (!InChild([&] {
+        MakeDatabase(fs, dir, "datos.mdb");
+        Fill(fs, source, rows, 0);
+        MakeDatabase(fs, dir, "vacia.mdb");
+        if (into > 0) Fill(fs, empty, into, 10000000);
+      })) {
+    return 1;
+  }
 
   // The same append three times from the same source (which it leaves as
   // it was), each into a fresh destination; the median is reported. One
   // run swings by a tenth on a shared host.
-  // The destinations are copies of one empty database: made apart, their
-  // catalogs would differ by the time their table was created.
-  const std::string empty = MakeDatabase(fs, dir, "vacia.mdb");
   std::vector<Append> appends;
   std::string dest;
   for (int i = 0; i < 3; ++i) {
@@ -179,27 +267,23 @@ int RunOne(long rows) {
   std::sort(appends.begin(), appends.end(),
             [](const Append& x, const Append& y) { return x.seconds < y.seconds; });
   const Append& median = appends[1];
-  const double append_s = median.seconds;
-  const double append_cpu = median.cpu;
-  const double statement_cpu = median.statement;
-  const long appended = median.rows;
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
 
-  // Copies of the result, the median of three each (each to a fresh file):
-  // a plain `cp`, which the page cache serves, and `cp` followed by a sync
-  // of the copy, since the append syncs its own result before it returns.
-  // The synced copy swings with the disk's write-back.
+  // Copies of the source file, the median of three each (each to a fresh
+  // file): a plain `cp`, which the page cache serves, and `cp` followed by a
+  // sync of the copy.
   auto median_copy = [&](const std::string& name, bool durable) {
     std::vector<double> copies;
     for (int i = 0; i < 3; ++i) {
       std::string target = dir + "/" + name + std::to_string(i) + ".mdb";
-      std::string copy = "cp '" + dest + "' '" + target + "'";
+      std::string copy = "cp '" + source + "' '" + target + "'";
       if (durable) copy += " && sync -f '" + target + "'";
       ::sync();  // as before each append
       auto begin = Clock::now();
       if (std::system(copy.c_str()) != 0) return -1.0;
       copies.push_back(Seconds(begin));
+      std::filesystem::remove(target);
     }
     std::sort(copies.begin(), copies.end());
     return copies[1];
@@ -208,31 +292,25 @@ int RunOne(long rows) {
   const double durable_s = median_copy("copia_sync", true);
   if (copy_s <= 0 || durable_s <= 0) return 1;
 
-  std::printf("%s %9ld rows: appended %ld in %.3f s (of %.3f-%.3f), CPU %.3f s (statement's thread %.3f s) (%.0f rows/s), peak RSS %ld KiB; "
-              "cp %.3f s, cp+sync %.3f s; append/cp = %.1f, append/(cp+sync) = %.1f\n",
-              catalogue ? "catalogue" : shuffled ? "shuffled " : indexed ? "4 unique " : "no index ", rows, appended, append_s,
-              appends.front().seconds, appends.back().seconds, append_cpu,
-              statement_cpu, appended / append_s, long(usage.ru_maxrss), copy_s, durable_s, append_s / copy_s,
-              append_s / durable_s);
+  std::printf("%s %9ld rows%s: appended %ld in %.3f s (of %.3f-%.3f), CPU %.3f s (statement's "
+              "thread %.3f s) (%.0f rows/s), peak RSS %ld KiB; source %.0f MB, result %.0f MB, cp of "
+              "the source %.3f s, cp+sync %.3f s; append/cp = %.1f, append/(cp+sync) = %.1f\n",
+              Name(), rows, into > 0 ? (" into " + std::to_string(into)).c_str() : "", median.rows,
+              median.seconds, appends.front().seconds, appends.back().seconds, median.cpu,
+              median.statement, median.rows / median.seconds, long(usage.ru_maxrss),
+              std::filesystem::file_size(source) / 1e6, std::filesystem::file_size(dest) / 1e6,
+              copy_s, durable_s, median.seconds / copy_s,
+              median.seconds / durable_s);
   std::fflush(stdout);
-  if (check) {
-    // The statement does the same work in the same order on every run,
-    // whatever the threads' timing: the three results are the same bytes.
-    for (int i = 0; i < 2; ++i) {
-      std::string compare = "cmp -s '" + dir + "/datos" + std::to_string(i) + ".new' '" + dest + "'";
-      if (std::system(compare.c_str()) != 0) {
-        std::printf("  the appends' results differ (datos%d.new)\n", i);
-        std::fflush(stdout);
-        return 1;
-      }
-    }
-    std::printf("  the three results are the same bytes\n");
-    auto db = jet::Database::Open(fs, dest, false);
-    auto findings = jet::CheckDatabase(*db).findings;
-    for (const auto& f : findings) std::printf("  check: %s\n", f.text().c_str());
-    std::printf("  consistency check: %zu finding(s)\n", findings.size());
-    std::fflush(stdout);  // the child ends with _exit, which does not flush
-    if (!findings.empty()) return 1;
+  if (check && !Check(fs, dir, dest, rows + into)) {
+    std::fflush(stdout);
+    return 1;
+  }
+  std::fflush(stdout);  // the child ends with _exit, which does not flush
+  if (keep) {
+    std::printf("  kept %s\n", dir.c_str());
+    std::fflush(stdout);
+    return 0;
   }
   std::string cleanup = "rm -rf '" + dir + "'";
   return std::system(cleanup.c_str()) == 0 ? 0 : 1;
@@ -243,11 +321,15 @@ int RunOne(long rows) {
 int main(int argc, char** argv) {
   std::vector<long> counts;
   for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--indexed") indexed = true;
-    else if (std::string(argv[i]) == "--catalogue") indexed = catalogue = true;
-    else if (std::string(argv[i]) == "--shuffled") indexed = shuffled = true;
-    else if (std::string(argv[i]) == "--check") check = true;
-    else counts.push_back(std::atol(argv[i]));
+    const std::string arg = argv[i];
+    if (arg == "--indexed") kind = Kind::kIndexed;
+    else if (arg == "--catalogue") kind = Kind::kCatalogue;
+    else if (arg == "--shuffled") kind = Kind::kShuffled;
+    else if (arg == "--real") kind = Kind::kReal;
+    else if (arg == "--check") check = true;
+    else if (arg == "--keep") keep = true;
+    else if (arg == "--into" && i + 1 < argc) into = std::atol(argv[++i]);
+    else counts.push_back(std::atol(arg.c_str()));
   }
   if (counts.empty()) counts = {10000, 100000, 1000000};
   for (long rows : counts) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/errors.h"
+#include "db/exec/bulk_append.h"
 #include "db/exec/condition.h"
 #include "db/exec/literal_value.h"
 #include "db/exec/row_pipeline.h"
@@ -32,7 +33,12 @@ constexpr size_t kFlushEveryPages = 1024;
 
 // Rows read ahead while the rows before them are written: enough that the
 // hand-over between threads costs nothing per row, few enough to hold.
-constexpr size_t kPipelineBatchRows = 512;
+constexpr size_t kPipelineBatchRows = 1024;
+
+// Sources of at least this many rows are appended in bulk (index entries
+// sorted, then merged into the trees: TableWriter::BeginBulk); a smaller
+// append goes row by row, which costs no second pass over the source.
+constexpr uint32_t kBulkRows = 1024;
 
 // Rows between two calls of an append's progress function.
 constexpr int64_t kProgressEveryRows = 1024;
@@ -268,6 +274,13 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       !same_table && !s.source.where && !cursor &&
       std::none_of(source->columns.begin(), source->columns.end(),
                    [](const jet::ColumnDef& c) { return c.is_long_value(); });
+  // The census pass of a bulk append reads only the columns the writer's
+  // census needs (those of its unique keys and counters).
+  bool counting = false;
+  std::vector<bool> census_reads(source->columns.size(), false);
+  for (size_t k = 0; k < selected.size(); ++k) {
+    if (writer.census_reads(size_t(target[k]))) census_reads[size_t(selected[k])] = true;
+  }
   jet::RowDecoder helper_decoder(db.format(), *source);
   auto decode = [&](PendingRow& r) {
     try {
@@ -275,7 +288,9 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       const auto& slices = helper_decoder.slices();
       r.read.resize(source->columns.size());
       for (size_t i = 0; i < source->columns.size(); ++i) {
-        if (read_stored[i]) {
+        if (counting && !census_reads[i]) {
+          r.read[i] = Value();
+        } else if (read_stored[i]) {
           jet::StoredTextInto(slices[i], r.read[i]);
         } else {
           jet::DecodeValueInto(db.pager(), db.format(), *r.stored.page, source->columns[i],
@@ -330,7 +345,11 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       }
       values[target[k]] = std::move(*v);
     }
-    writer.Prepare(values, &stored_text, r.prepared);
+    if (counting) {
+      writer.PrepareCensus(values, &stored_text, r.prepared);
+    } else {
+      writer.Prepare(values, &stored_text, r.prepared);
+    }
   };
   int64_t committed = 0;
   auto commit = [&](PendingRow& r) {
@@ -350,7 +369,21 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
     }
     if (pager.pending_writes() > kFlushEveryPages) Flush(*dest.db, writer, Sync::kNo);
   };
-  RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, commit);
+  if (!same_table && !cursor && source->row_count >= kBulkRows && writer.BeginBulk(fs)) {
+    // The census reads the columns of unique keys and counters only; a
+    // row that does not read or convert is left to its turn.
+    auto census = [&](PendingRow& r) {
+      const bool decided = r.read_error || !r.converted ||
+                           writer.Census(r.values, &stored_text, r.prepared);
+      r.read_error = nullptr;
+      return decided;
+    };
+    AppendInBulk<PendingRow>(
+        writer, fs, kPipelineBatchRows, counting, [&] { scan.Rewind(); }, fill, prepare, commit,
+        census, [&] { Flush(*dest.db, writer, Sync::kNo); }, kFlushEveryPages);
+  } else {
+    RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, commit);
+  }
   Flush(*dest.db, writer, dest.owned ? Sync::kYes : Sync::kNo);
   dest.db->Reload();
   if (progress) progress(committed, source->row_count);

@@ -43,13 +43,7 @@ uint32_t PrefixWith(std::span<const IndexEntry> entries, bool leaf, bool has_nex
     // One key is a prefix of another: compare the whole entries, row
     // pointers included, one by one.
     common = first.key.size() + 4;
-    for (size_t i = 1; i < entries.size(); ++i) {
-      const IndexEntry& e = entries[i];
-      const size_t size = e.key.size() + 4;
-      size_t n = 0;
-      while (n < common && n < size && WholeByte(e, n) == WholeByte(first, n)) ++n;
-      common = n;
-    }
+    for (size_t i = 1; i < entries.size(); ++i) common = CommonLeafBytes(first, entries[i], common);
   }
   // One byte holds the count, and every entry must keep a byte of its own
   // for the bitmap to mark where it ends.
@@ -78,6 +72,26 @@ size_t BytesWith(size_t count, const Sizes& sizes, uint32_t prefix) {
 }
 
 }  // namespace
+
+size_t CommonLeafBytes(const IndexEntry& a, const IndexEntry& b, size_t limit) {
+  limit = std::min({limit, a.key.size() + 4, b.key.size() + 4});
+  const size_t keys = std::min({limit, a.key.size(), b.key.size()});
+  const uint8_t* x = a.key.data();
+  const uint8_t* y = b.key.data();
+  size_t n = 0;
+  // Eight bytes at a time: the keys of a leaf share their first dozen or
+  // more.
+  for (; n + 8 <= keys; n += 8) {
+    uint64_t u, v;
+    std::memcpy(&u, x + n, 8);
+    std::memcpy(&v, y + n, 8);
+    if (u != v) return n + size_t(__builtin_ctzll(u ^ v) / 8);
+  }
+  while (n < keys && x[n] == y[n]) ++n;
+  if (n < keys) return n;
+  while (n < limit && WholeByte(a, n) == WholeByte(b, n)) ++n;
+  return n;
+}
 
 uint32_t PrefixLengthFor(const IndexPage& page) {
   return PrefixWith(page.entries, page.leaf, page.next != 0,

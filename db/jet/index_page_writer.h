@@ -19,6 +19,10 @@
 
 namespace act::db::jet {
 
+// How many leading bytes two leaf entries share stored whole (the key, then
+// the row pointer), up to `limit`.
+size_t CommonLeafBytes(const IndexEntry& a, const IndexEntry& b, size_t limit);
+
 // The prefix length a page gets under Access's rule: 0 unless it is a leaf
 // with a next page; otherwise the common prefix of its whole entries (kept
 // shorter than the shortest entry, so every entry stores at least a byte).

@@ -6,19 +6,43 @@
 // before each flush.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "db/jet/database.h"
+#include "db/jet/entry_runs.h"
 #include "db/jet/index_key.h"
+#include "db/jet/key_census.h"
 #include "db/jet/index_tree.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_definition.h"
+#include "db/jet/spill_file.h"
 #include "db/jet/tdef_patch.h"
 #include "db/value.h"
+#include "platform/file_system.h"
 
 namespace act::db::jet {
+
+// Thrown by a bulk append that assumed its unique keys in order
+// (TableIndexes::AssumeOrdered) when a row's key is not above every key
+// before it, before anything of the row is written.
+struct KeysOutOfOrder {};
+
+// What a bulk append may hold in memory (TableIndexes::BeginBulk).
+struct BulkLimits {
+  // Bytes the new entries of all indexes, and the sort of one run of them,
+  // hold before the entries are written out as sorted runs.
+  size_t runs = size_t(32) << 20;
+  // Key hashes the census holds before it writes them out (8 bytes each).
+  size_t census_hashes = size_t(2) << 20;
+  // Keys the census may find more than once, all indexes together, each
+  // kept in memory once written; past that, the rows go in one at a time.
+  size_t repeated_keys = 65536;
+};
 
 class TableIndexes {
  public:
@@ -56,6 +80,45 @@ class TableIndexes {
   // Hands changed index pages and TDEF fields to the pager.
   void WriteChanges();
 
+  // Many rows at once (INSERT ... SELECT). Between BeginBulk and EndBulk
+  // the new entries of every index wait in sorted runs, written to a
+  // scratch file beside the database past a bound, and go into the
+  // trees at EndBulk, a leaf at a time: keys that come in no order then
+  // cost a sort instead of a leaf read and written for nearly every row,
+  // and the memory held does not grow with the rows or the trees.
+  //
+  // A unique index must still refuse a row whose key it holds or an
+  // earlier row brought. Before the rows are written, a table with unique
+  // indexes takes a census (KeyCensus) of every key the rows will bring to
+  // them (CensusKey, for each row that may be written) and EndCensus adds
+  // those the trees hold; while the rows are written, Find then looks up
+  // only keys the census met more than once, among the keys of that kind
+  // written so far (kept here) and in the tree. Each row is so checked
+  // against exactly the keys it would meet one row at a time, in order.
+  //
+  // Nothing but those lookups may read an index in between, and nothing
+  // may remove from one.
+  void BeginBulk(FileSystem& fs, const BulkLimits& limits = {});
+  bool in_bulk() const { return bulk_ != nullptr && !bulk_->ending; }
+  // Instead of a census: every unique key the rows bring is taken to lie
+  // above every key before it (the tree's and the earlier rows'), so that
+  // none can meet another; Find throws KeysOutOfOrder for one that does not.
+  void AssumeOrdered();
+  bool census_wanted() const;
+  void CensusKey(size_t i, const KeyBytes& key, uint64_t hash) { bulk_->census->Add(i, key, hash); }
+  void CensusKey(size_t i, const KeyBytes& key) { CensusKey(i, key, KeyHash(key)); }
+  // False when the keys repeat too often for their check to stay in
+  // memory: the rows then go in one at a time (CancelBulk). `fresh[i]`,
+  // when given, is the least of the keys index i gets from the writer's
+  // counter (counted apart: all different): false too when the tree holds
+  // one from there on.
+  bool EndCensus(const std::vector<std::optional<KeyBytes>>& fresh);
+  void CancelBulk() { bulk_.reset(); }
+  // Puts the waiting entries into the trees. `flush` is called whenever
+  // more than `flush_pages` pages wait in the pager for the file; it must
+  // call WriteChanges before it flushes.
+  void EndBulk(const std::function<void()>& flush, size_t flush_pages);
+
  private:
   struct Tree {
     std::unique_ptr<IndexTree> tree;
@@ -70,6 +133,31 @@ class TableIndexes {
     std::vector<IndexEntry> waiting;
   };
   static constexpr size_t kWaitingEntries = 16384;
+  struct Bulk {
+    BulkLimits limits;
+    bool ending = false;  // EndBulk began: it is not begun again
+    std::unique_ptr<SpillFile> spill;
+    std::unique_ptr<KeyCensus> census;
+    std::unique_ptr<BlockPool> pool;
+    std::vector<EntryRuns::Ref> sort_refs, sort_space;  // the runs', one sorts at a time
+    std::vector<EntryRuns> runs;  // like table_.real_indexes
+    // Unique indexes: hashes the census met more than once, and the keys
+    // of that kind written so far.
+    std::vector<std::vector<uint64_t>> repeated;
+    // A bit for each value of a hash's top 16 bits among those: most keys
+    // are ruled out there, without a search.
+    std::vector<std::vector<uint64_t>> filter;
+    // AssumeOrdered: the largest key of each unique index so far.
+    bool ordered = false;
+    std::vector<std::optional<KeyBytes>> largest;
+    std::vector<std::unordered_map<std::string, RowPointer>> written;
+  };
+  bool Repeated(size_t i, const KeyBytes& key) const;
+  // Writes out the run of the index that holds the most blocks.
+  void SpillLargest();
+  // The largest key of real index i's tree as the file holds it.
+  std::optional<KeyBytes> LargestKey(size_t i);
+  void MergeInto(size_t i, const std::function<void()>& flush, size_t flush_pages);
   // Where `index` (an element of table().real_indexes) stands among them.
   size_t PositionOf(const RealIndex& index) const;
   // The tree of real index i, opened on first use; every row's change and
@@ -84,6 +172,7 @@ class TableIndexes {
   PageAllocator& allocator_;
   const TableDefinition& table_;
   std::vector<std::optional<Tree>> trees_;  // like table_.real_indexes, made on first use
+  std::unique_ptr<Bulk> bulk_;
 };
 
 }  // namespace act::db::jet

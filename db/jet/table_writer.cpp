@@ -239,6 +239,38 @@ std::optional<uint32_t> TableWriter::FillCounters(std::vector<Value>& values) co
   return counter;
 }
 
+void TableWriter::PrepareCensus(const std::vector<Value>& values,
+                                const std::vector<bool>* stored_text, PreparedRow& out) const {
+  out.ready = false;
+  const auto& indexes = table_->real_indexes;
+  if (values.size() != table_->columns.size() || indexes.size() > 64) return;
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    if (IsCounter(table_->columns[i]) && values[i].is_null()) return;  // Census sees to it
+  }
+  out.lookup = 0;
+  out.keys.resize(indexes.size());
+  out.key_hashes.resize(indexes.size());
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    const RealIndex& index = indexes[i];
+    if (!(index.flags & kIndexUnique)) continue;
+    const size_t nulls = NullKeyColumns(*table_, index, values);
+    if (RefusesNullKey(index, nulls)) {
+      out.lookup = 0;  // refused whatever came before: nothing to count
+      break;
+    }
+    if (!LooksUpKey(index, nulls)) continue;
+    out.keys[i].clear();
+    try {
+      AppendIndexKey(out.keys[i], db_.format(), *table_, index, values, stored_text);
+    } catch (...) {
+      return;  // Append meets the failure again
+    }
+    out.key_hashes[i] = KeyHash(out.keys[i]);
+    out.lookup |= uint64_t(1) << i;
+  }
+  out.ready = true;
+}
+
 void TableWriter::Prepare(const std::vector<Value>& values, const std::vector<bool>* stored_text,
                           PreparedRow& out) const {
   out.ready = false;
@@ -273,6 +305,108 @@ void TableWriter::Prepare(const std::vector<Value>& values, const std::vector<bo
     return;
   }
   out.ready = out.bytes.size() <= MaxRowSize(db_.format());
+}
+
+bool TableWriter::BeginBulk(FileSystem& fs, const BulkLimits& limits) {
+  if (has_relationships_ || table_->real_indexes.size() > 64) return false;
+  indexes_.BeginBulk(fs, limits);
+  counter_keys_ = 0;
+  counter_in_compound_ = false;
+  census_fresh_ = census_given_ = false;
+  for (size_t i = 0; i < table_->real_indexes.size(); ++i) {
+    const RealIndex& index = table_->real_indexes[i];
+    if (!(index.flags & kIndexUnique)) continue;
+    for (const IndexColumn& ic : index.columns) {
+      const ColumnDef* c = table_->ColumnByNumber(ic.column_number);
+      if (!c || !IsCounter(*c)) continue;
+      if (index.columns.size() == 1) counter_keys_ |= uint64_t(1) << i;
+      else counter_in_compound_ = true;
+    }
+  }
+  return true;
+}
+
+bool TableWriter::Census(const std::vector<Value>& values, const std::vector<bool>* stored_text,
+                         const PreparedRow& prepared) {
+  const auto& indexes = table_->real_indexes;
+  if (values.size() != table_->columns.size()) return true;
+  // A Null counter takes the writer's next value, above every counter value
+  // and key so far: keys that need no count, as long as no row of the same
+  // append gives a value of its own, which could meet one of them (and the
+  // tree holds no key from there on: EndCensus).
+  std::vector<Value> filled;
+  for (size_t k = 0; k < values.size(); ++k) {
+    if (!IsCounter(table_->columns[k])) continue;
+    if (values[k].is_null()) {
+      if (counter_in_compound_) return false;
+      census_fresh_ = true;
+      if (filled.empty()) filled = values;
+      filled[k] = Value::Long(1);  // stands for the value it takes: no Null to the checks
+    } else if (values[k].integer() > 0) {
+      census_given_ = true;
+    }
+  }
+  if (census_fresh_ && census_given_ && (counter_keys_ || counter_in_compound_)) return false;
+  if (prepared.ready) {
+    for (size_t i = 0; i < indexes.size(); ++i) {
+      if ((prepared.lookup >> i) & 1) {
+        indexes_.CensusKey(i, prepared.keys[i], prepared.key_hashes[i]);
+      }
+    }
+    return true;
+  }
+  // What Append would look up, worked out from the values as it does, in
+  // the unique indexes alone (the census reads no other column): counting
+  // a row that is then refused only costs lookups.
+  const std::vector<Value>& row = filled.empty() ? values : filled;
+  uint64_t lookup = 0;
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    if (!(indexes[i].flags & kIndexUnique)) continue;
+    const size_t nulls = NullKeyColumns(*table_, indexes[i], row);
+    if (RefusesNullKey(indexes[i], nulls)) return true;
+    if (LooksUpKey(indexes[i], nulls)) lookup |= uint64_t(1) << i;
+  }
+  if (!filled.empty()) lookup &= ~counter_keys_;
+  keys_.resize(indexes.size());
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    if (!((lookup >> i) & 1)) continue;
+    keys_[i].clear();
+    try {
+      AppendIndexKey(keys_[i], db_.format(), *table_, indexes[i], row, stored_text);
+    } catch (const act::Error&) {
+      return true;  // Append fails on it too
+    }
+  }
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    if ((lookup >> i) & 1) indexes_.CensusKey(i, keys_[i]);
+  }
+  return true;
+}
+
+bool TableWriter::census_reads(size_t column) const {
+  const ColumnDef& c = table_->columns[column];
+  if (IsCounter(c)) return true;
+  for (const RealIndex& index : table_->real_indexes) {
+    if (!(index.flags & kIndexUnique)) continue;
+    for (const IndexColumn& ic : index.columns) {
+      if (ic.column_number == c.number) return true;
+    }
+  }
+  return false;
+}
+
+bool TableWriter::EndCensus() {
+  // The counter's values start above the table's counter.
+  std::vector<std::optional<KeyBytes>> fresh(table_->real_indexes.size());
+  for (size_t i = 0; i < fresh.size() && census_fresh_; ++i) {
+    if (!((counter_keys_ >> i) & 1)) continue;
+    std::vector<Value> row(table_->columns.size());
+    for (size_t k = 0; k < row.size(); ++k) {
+      if (IsCounter(table_->columns[k])) row[k] = Value::Long(int32_t(table_->autonumber + 1));
+    }
+    fresh[i] = EncodeIndexKey(db_.format(), *table_, table_->real_indexes[i], row);
+  }
+  return indexes_.EndCensus(fresh);
 }
 
 RowPointer TableWriter::Append(std::vector<Value>& values, const std::vector<bool>* stored_text,

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -45,6 +46,7 @@ struct PreparedRow {
   uint64_t listed = 0;  // bit i: real index i lists the row
   std::optional<uint32_t> counter;  // a counter value of the row's own, above 0
   TableIndexes::RowKeys keys;
+  std::vector<uint64_t> key_hashes;  // PrepareCensus: KeyHash of the keys looked up
   std::vector<uint8_t> bytes;
   std::vector<StoredField> fields;  // the encoding's buffers, kept from row to row
 };
@@ -78,6 +80,12 @@ class TableWriter {
   // run it while this writer appends earlier rows.
   void Prepare(const std::vector<Value>& values, const std::vector<bool>* stored_text,
                PreparedRow& out) const;
+  // What Census reads of a row (the keys it looks up in unique indexes,
+  // and which they are), from the columns census_reads names alone.
+  void PrepareCensus(const std::vector<Value>& values, const std::vector<bool>* stored_text,
+                     PreparedRow& out) const;
+  // Whether the census reads column i (a unique key's, or a counter).
+  bool census_reads(size_t column) const;
   // Append with the row's keys and bytes taken from `prepared` when it is
   // ready (its keys are moved out).
   RowPointer Append(std::vector<Value>& values, const std::vector<bool>* stored_text,
@@ -92,6 +100,32 @@ class TableWriter {
   // entries, its long values, and its bytes (the slot keeps its number,
   // flagged deleted with no length, as Access leaves it).
   void Delete(RowPointer where, const std::vector<Value>& values);
+
+  // Many rows at once (INSERT ... SELECT): their index entries are sorted
+  // and go into the trees at EndBulk (see TableIndexes::BeginBulk), on a
+  // writer that has changed nothing yet. False when this table's rows
+  // cannot go that way (relationships look rows up in the trees).
+  bool BeginBulk(FileSystem& fs, const BulkLimits& limits = {});
+  bool in_bulk() const { return indexes_.in_bulk(); }
+  // Whether the rows' keys must be counted first: each row that will be
+  // appended, in the same order, goes through Census (prepared or not, as
+  // for Append), then EndCensus.
+  bool census_wanted() const { return indexes_.census_wanted(); }
+  // False when the row's key in a unique index cannot be known before it
+  // is written (a Null counter the writer fills in): the rows must then go
+  // in one at a time (CancelBulk).
+  bool Census(const std::vector<Value>& values, const std::vector<bool>* stored_text,
+              const PreparedRow& prepared);
+  bool EndCensus();
+  // Instead of the census, the rows' unique keys taken to come in order
+  // (TableIndexes::AssumeOrdered; KeysOutOfOrder ends the bulk append
+  // before the row that breaks the order is written).
+  void AssumeOrdered() { indexes_.AssumeOrdered(); }
+  void CancelBulk() { indexes_.CancelBulk(); }
+  // Puts the entries into the trees; `flush` as for TableIndexes::EndBulk.
+  void EndBulk(const std::function<void()>& flush, size_t flush_pages) {
+    indexes_.EndBulk(flush, flush_pages);
+  }
 
   // Hands the changed index pages to the pager and writes the TDEF
   // counters (row count, last autonumber, index roots and key counts).
@@ -150,6 +184,13 @@ class TableWriter {
   bool candidates_read_ = false;
   uint32_t next_candidate_ = 1;  // where the free-space map is searched next
   int64_t added_rows_ = 0;
+  // A bulk append's census: unique indexes on the counter alone, whether
+  // one holds it among other columns, and whether rows took the writer's
+  // next value or gave one of their own.
+  uint64_t counter_keys_ = 0;
+  bool counter_in_compound_ = false;
+  bool census_fresh_ = false;
+  bool census_given_ = false;
   std::optional<uint32_t> last_counter_;
 };
 

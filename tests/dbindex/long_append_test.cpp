@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -197,6 +198,33 @@ TEST(LongAppend, TitlesInNoOrderOverManyLeaves) {
     rows.push_back(r);
   }
   ExpectModelOutcome("dbindex_long_append_scattered", "INSERT INTO canciones",
+                     "SELECT * FROM canciones", true, rows);
+}
+
+// Keys in order for most of a long append, above those the table holds:
+// the append writes those rows without counting the keys first. The rows
+// that break the order come late, after the file was flushed part-way, and
+// from them on every row must still meet the fate the model gives it.
+TEST(LongAppend, KeysInOrderUntilLateRows) {
+  constexpr int kInOrder = 60000;
+  constexpr int kLate = 1200;
+  std::vector<SourceRow> rows;
+  rows.reserve(kInOrder + kLate);
+  for (int i = 0; i < kInOrder; ++i) {
+    char title[32];
+    std::snprintf(title, sizeof title, "Zeta %06d", i);
+    rows.push_back({200001 + i, title, std::to_string(i), "nota"});
+  }
+  for (int i = 0; i < kLate; ++i) {
+    SourceRow r{200001 + kInOrder + i, "Zeta tardía " + std::to_string(i), std::to_string(i),
+                "nota"};
+    if (i % 3 == 0) r.titulo = rows[size_t(i * 31 % kInOrder)].titulo;  // an earlier row's title
+    if (i % 3 == 1) r.n = "x" + std::to_string(i);                      // no number
+    if (i % 3 == 2) r.n.reset();                                        // required, missing
+    if (i % 5 == 0) r.id = kFirstKeptId + i % kKeptRows;                // a kept row's key
+    rows.push_back(r);
+  }
+  ExpectModelOutcome("dbindex_long_append_late", "INSERT INTO canciones",
                      "SELECT * FROM canciones", true, rows);
 }
 

@@ -68,6 +68,10 @@ std::unique_ptr<RandomAccessFile> ScratchFileSystem::CreateRandomAccess(const st
   return std::make_unique<WritableHostFile>(path, true);
 }
 
+void ScratchFileSystem::DeleteFile(const std::string& path, bool) {
+  if (!std::filesystem::remove(path)) throw act::Error(kErrFileNotFound, path);
+}
+
 void ScratchFileSystem::Refuse() {
   throw act::Error(kErrPermissionDenied, "the scratch file system only opens files");
 }

@@ -41,7 +41,7 @@ class ScratchFileSystem : public FileSystem {
   void MoveFolder(const std::string&, const std::string&) override { Refuse(); }
   void MoveFile(const std::string&, const std::string&) override { Refuse(); }
   void DeleteFolder(const std::string&, bool) override { Refuse(); }
-  void DeleteFile(const std::string&, bool) override { Refuse(); }
+  void DeleteFile(const std::string& path, bool force) override;
   void CreateFolder(const std::string&) override { Refuse(); }
   uint32_t GetAttributes(const std::string&) override { Refuse(); }
   void SetAttributes(const std::string&, uint32_t) override { Refuse(); }

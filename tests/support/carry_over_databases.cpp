@@ -1,6 +1,7 @@
 #include "tests/support/carry_over_databases.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "db/exec/statement_executor.h"
 #include "db/jet/database.h"
@@ -70,6 +71,30 @@ std::vector<Value> SongRow(int64_t id, const std::string& mark) {
           Value::Text("c:\\zentaroDeck\\música\\" + Num(id) + ".mp3"),
           Value::Long(int32_t(id % 97))};
 }
+std::vector<Value> ShopSongRow(int64_t id, const std::string& mark) {
+  static const char* const kFirst[] = {
+      "Canción", "Corazón", "Mañana",   "Niña",     "Pájaro", "Ángel",  "Sueño",
+      "Lágrimas", "Última", "Camión",   "Señora",   "Bésame", "Olvídame", "Añoranza",
+      "Perfidia", "Río",    "Jardín",   "Café",     "Luna",   "Güera"};
+  static const char* const kSecond[] = {"de otoño",    "del ayer",    "sin ti",     "de cristal",
+                                        "en la playa", "para Begoña", "de Aragón",  "del mar",
+                                        "al amanecer", "de San Juan", "bajo la lluvia",
+                                        "de mi tierra"};
+  static const char* const kAlbums[] = {"Éxitos",   "Grandes éxitos", "En vivo",  "Boleros de oro",
+                                        "Lo mejor", "Recuerdos",      "Clásicos", "Fiesta"};
+  // 1000003 and 999983 are prime: p and q run over their residues in no order.
+  const int64_t p = (id * 7919 + 13) % 1000003;
+  const int64_t q = (id * 104729 + 7) % 999983;
+  return {Value::Long(int32_t(id)),
+          Value::Text(std::string(kFirst[p % 20]) + " " + kSecond[q % 12] + " " + Num(p) + mark),
+          Value::Text(std::string(kArtists[q % 5]) + " " + Num(q % 12000)),
+          Value::Text(std::string(kAlbums[p % 8]) + " " + Num(p % 25000)),
+          Value::Text(kGenres[(p + q) % 8]),
+          Value::Long(int32_t(120 + q % 300)),
+          Value::Text("c:\\zentaroDeck\\música\\" + Num(id) + ".mp3"),
+          Value::Long(int32_t((p * 7 + q) % 997))};
+}
+
 std::vector<Value> CdRow(int id, const std::string& mark) {
   return {Value::Long(id), Value::Text("Disco compacto Nº " + Num(id) + mark),
           Value::Text(kArtists[id % 5]), Value::Long(10 + id % 12)};
@@ -110,6 +135,14 @@ std::vector<std::string> CarryOverSchema(const CarryOverDatabaseContent& c) {
     if (name != c.canciones_without_column) songs += std::string(", ") + col;
   }
   add("canciones", songs + ")");
+  if (c.shop_songs && !Without(c, "canciones")) {
+    for (const char* column : {"titulo", "artista", "album"}) {
+      if (column == c.canciones_without_column) continue;
+      std::string name = column;
+      name[0] = char(std::toupper(name[0]));
+      s.push_back("CREATE INDEX por" + name + " ON canciones (" + column + ")");
+    }
+  }
   add("generos", "CREATE TABLE " + c.generos_name + " (id LONG PRIMARY KEY, nombre TEXT(50))");
   add("genero_album",
       "CREATE TABLE genero_album (id_genero LONG, album TEXT(100), "
@@ -146,7 +179,9 @@ void WriteCarryOverDatabase(FileSystem& fs, const std::string& path,
     return out;
   };
   if (!Without(c, "canciones"))
-    AppendRows(*db, "canciones", c.first_song, c.songs, [&](int64_t id) { return subset(SongRow(id, c.mark)); });
+    AppendRows(*db, "canciones", c.first_song, c.songs, [&](int64_t id) {
+      return subset(c.shop_songs ? ShopSongRow(id, c.mark) : SongRow(id, c.mark));
+    });
   if (!Without(c, "informacion_cd"))
     AppendRows(*db, "informacion_cd", c.first_cd, c.cds, [&](int64_t id) { return CdRow(int(id), c.mark); });
   if (!Without(c, "generos"))

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <string_view>
 
 #include "db/sql/date_literal.h"
 
@@ -81,45 +82,71 @@ std::string CsvHeader(const std::vector<std::string>& names) {
   return out + "\n";
 }
 
-std::string CsvValue(const db::Value& value) {
+void AppendCsvValue(std::string& out, const db::Value& value) {
   using Kind = db::Value::Kind;
-  std::string text;
+  auto quoted = [&out](std::string_view text) {
+    if (text.empty()) return;
+    out += '"';
+    // Quotes are doubled; the text between them goes over in one piece.
+    for (size_t from = 0;;) {
+      const size_t quote = text.find('"', from);
+      if (quote == std::string_view::npos) {
+        out.append(text, from);
+        break;
+      }
+      out.append(text, from, quote + 1 - from);
+      out += '"';
+      from = quote + 1;
+    }
+    out += '"';
+  };
   switch (value.kind()) {
     // mdb-export cannot tell Null from an empty text: both print as nothing.
-    case Kind::kNull: return "";
+    case Kind::kNull: return;
     case Kind::kBoolean:
     case Kind::kByte:
     case Kind::kInteger:
-    case Kind::kLong: return std::to_string(value.integer());
-    case Kind::kCurrency: return CurrencyText(value.integer());
-    case Kind::kSingle: return Printf("%.8g", value.real());
-    case Kind::kDouble: return Printf("%.16g", value.real());
-    case Kind::kDecimal: return value.bytes();
-    case Kind::kDateTime: text = MdbExportDate(value.real()); break;
+    case Kind::kLong: {
+      char buffer[24];
+      auto end = std::to_chars(buffer, buffer + sizeof buffer, value.integer()).ptr;
+      out.append(buffer, end);
+      return;
+    }
+    case Kind::kCurrency: out += CurrencyText(value.integer()); return;
+    case Kind::kSingle: out += Printf("%.8g", value.real()); return;
+    case Kind::kDouble: out += Printf("%.16g", value.real()); return;
+    case Kind::kDecimal: out += value.bytes(); return;
+    case Kind::kDateTime: quoted(MdbExportDate(value.real())); return;
     case Kind::kText:
-    case Kind::kBinary: text = value.bytes(); break;
-    case Kind::kGuid:
+    case Kind::kBinary: quoted(value.bytes()); return;
+    case Kind::kGuid: {
       // mdb-export groups a GUID's digits 8-4-4-16: {8E39276A-BCA8-4AC4-891E49911D8438DD}.
-      text = value.bytes();
+      std::string text = value.bytes();
       if (text.size() == 38 && text[24] == '-') text.erase(24, 1);
-      break;
+      quoted(text);
+      return;
+    }
   }
-  if (text.empty()) return "";
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
+}
+
+void AppendCsvRow(std::string& out, const std::vector<db::Value>& values) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i) out += ',';
+    AppendCsvValue(out, values[i]);
   }
-  return out + "\"";
+  out += '\n';
+}
+
+std::string CsvValue(const db::Value& value) {
+  std::string out;
+  AppendCsvValue(out, value);
+  return out;
 }
 
 std::string CsvRow(const std::vector<db::Value>& values) {
   std::string out;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (i) out += ',';
-    out += CsvValue(values[i]);
-  }
-  return out + "\n";
+  AppendCsvRow(out, values);
+  return out;
 }
 
 std::string JsonString(const std::string& utf8) {

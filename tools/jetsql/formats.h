@@ -22,6 +22,9 @@ namespace act::jetsql {
 std::string CsvHeader(const std::vector<std::string>& names);
 std::string CsvRow(const std::vector<db::Value>& values);
 std::string CsvValue(const db::Value& value);
+// The same appended to `out`: a long listing builds no text per value.
+void AppendCsvRow(std::string& out, const std::vector<db::Value>& values);
+void AppendCsvValue(std::string& out, const db::Value& value);
 
 std::string JsonRow(const std::vector<std::string>& names, const std::vector<db::Value>& values);
 std::string JsonValue(const db::Value& value);

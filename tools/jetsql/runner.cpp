@@ -47,9 +47,20 @@ void RunStatement(Session& session, const std::string& text, const sql::Statemen
   session.statements.Settle();
   db::exec::SelectCursor cursor(*session.db, *select, text);
   if (!json) out << CsvHeader(cursor.names());
+  // Rows go out in blocks: a stream write per row costs more than the row.
+  std::string block;
   while (cursor.Next()) {
-    out << (json ? JsonRow(cursor.names(), cursor.values()) : CsvRow(cursor.values()));
+    if (json) {
+      block += JsonRow(cursor.names(), cursor.values());
+    } else {
+      AppendCsvRow(block, cursor.values());
+    }
+    if (block.size() >= (1 << 16)) {
+      out << block;
+      block.clear();
+    }
   }
+  out << block;
 }
 
 // A statement of a script, parsed ahead of its turn.

@@ -1,0 +1,108 @@
+// The new entries of one index while many rows are appended at once: held
+// in memory, sorted, written to the statement's scratch file as a sorted
+// run whenever the memory they may hold is full, and read back at the end
+// merged into one stream in index order. A tree then takes them a leaf at
+// a time (each leaf read and written once), however the keys came.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "db/jet/data_page.h"
+#include "db/jet/index_page.h"
+#include "db/jet/spill_file.h"
+
+namespace act::db::jet {
+
+// The memory the entries of all indexes share: blocks of a fixed size,
+// taken and given back as runs fill and go out, up to a bound. Blocks are
+// kept once made, so memory is neither given back to the system nor
+// touched anew from run to run.
+class BlockPool {
+ public:
+  static constexpr int kBits = 17;
+  static constexpr size_t kSize = size_t(1) << kBits;  // 128 KiB, more than any record
+  explicit BlockPool(size_t bytes) : most_(std::max<size_t>(bytes >> kBits, 2)) {}
+  // nullptr when every block is out.
+  uint8_t* Take();
+  void Give(uint8_t* block);
+
+ private:
+  size_t most_;
+  std::vector<std::unique_ptr<uint8_t[]>> owned_;
+  std::vector<uint8_t*> free_;
+};
+
+class EntryRuns {
+ public:
+  struct Ref;
+  // The entries' records live in blocks from `pool`. The sort's working
+  // memory (`sort_refs`, `sort_space`) is shared by the runs of several
+  // indexes, which sort one at a time.
+  // A run holds `most_held` entries at most: its sort takes 32 bytes of
+  // working memory for each.
+  EntryRuns(SpillFile& spill, BlockPool& pool, std::vector<Ref>& sort_refs,
+            std::vector<Ref>& sort_space, size_t most_held)
+      : spill_(spill), pool_(pool), sort_refs_(sort_refs), sort_space_(sort_space),
+        most_held_(most_held) {}
+
+  // False when the pool has no room left for the entry: some runs must be
+  // written out first.
+  bool Add(std::span<const uint8_t> key, RowPointer row);
+  // Whether the run holds all the entries it may: it must be written out
+  // before the next is added.
+  bool full() const { return held_ >= most_held_; }
+  // Entries added so far, and the blocks those not yet written out hold.
+  uint64_t size() const { return added_; }
+  size_t held_blocks() const { return blocks_.size(); }
+  // Sorts the entries held, writes them out as one run and gives their
+  // blocks back.
+  void Spill();
+
+  // Every entry added, in index order (key, then row), one at a time.
+  class Merged {
+   public:
+    virtual ~Merged() = default;
+    // False past the last entry.
+    virtual bool Next(IndexEntry& out) = 0;
+  };
+  // Sorts what is held and merges it with the runs written out, reading
+  // each of those `buffer_bytes` at a time. Add may not be called after.
+  std::unique_ptr<Merged> Merge(size_t buffer_bytes);
+  size_t runs() const { return runs_.size(); }
+
+  // Where one entry's record starts, with what the sort compares first
+  // (eight key bytes from some depth, big-endian).
+  struct Ref {
+    uint64_t head = 0;
+    uint32_t at = 0;
+    uint16_t key_size = 0;
+  };
+
+ private:
+  struct Run {
+    uint64_t offset = 0;
+    uint64_t bytes = 0;
+  };
+  // Puts references to the records held into sort_refs_, in index order.
+  void Sort();
+
+  SpillFile& spill_;
+  BlockPool& pool_;
+  std::vector<Ref>& sort_refs_;
+  std::vector<Ref>& sort_space_;
+  size_t most_held_;
+  // Records, one after another in each block: the key's size (2 bytes),
+  // the key, the row (page << 8 | row, 4 bytes), all little-endian.
+  std::vector<uint8_t*> blocks_;
+  std::vector<uint32_t> ends_;  // bytes used in each full block
+  size_t used_ = 0;             // bytes used in the last block
+  uint64_t held_ = 0;
+  std::vector<Run> runs_;
+  uint64_t added_ = 0;
+};
+
+}  // namespace act::db::jet
