@@ -226,9 +226,10 @@ bool Check(testing::ScratchFileSystem& fs, const std::string& dir, const std::st
   }
   std::printf("  the three results are the same bytes\n");
   auto db = jet::Database::Open(fs, dest, false);
-  auto findings = jet::CheckDatabase(*db);
-  for (const auto& f : findings) std::printf("  check: %s: %s\n", f.table.c_str(), f.what.c_str());
-  std::printf("  consistency check: %zu finding(s)\n", findings.size());
+  const jet::ConsistencyReport report = jet::CheckDatabase(*db);
+  const auto findings = jet::Faults(report);
+  for (const auto& f : findings) std::printf("  check: %s\n", f.text().c_str());
+  std::printf("  consistency check: %s\n", report.Summary().c_str());
   const int exported = testing::MdbExportRowCount(dest, "Table3");
   std::printf("  mdb-export reads %d rows (%ld expected)\n", exported, expected_rows);
   return findings.empty() && exported == expected_rows;

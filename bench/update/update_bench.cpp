@@ -38,6 +38,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,7 @@
 #include "db/jet/database.h"
 #include "engine/database_carry_over_dao.h"
 #include "engine/database_carry_over_jet.h"
+#include "engine/run_observer.h"
 #include "engine/update_run.h"
 #include "platform/profile_store.h"
 #include "tests/support/carry_over_databases.h"
@@ -81,79 +83,16 @@ struct Options {
   bool keep = false;
 };
 
-// The file-system service of a timed run: every call goes to the real one;
-// the calls that open and close stages leave their times.
-class ClockedFileSystem : public act::FileSystem {
+// Hears when each stage of a timed run starts.
+class StageClock : public act::RunObserver {
  public:
-  ClockedFileSystem(act::FileSystem& inner, Clock::time_point start)
-      : inner_(inner), start_(start) {}
-  struct Mark {
-    std::string what;
-    double begin = 0, end = 0;
-  };
-  std::vector<Mark> marks;
-
-  bool FolderExists(const std::string& p) override { return inner_.FolderExists(p); }
-  bool FileExists(const std::string& p) override { return inner_.FileExists(p); }
-  void CopyFolder(const std::string& s, const std::string& d, bool o) override {
-    Timed("copy", [&] { inner_.CopyFolder(s, d, o); });
-  }
-  void CopyFile(const std::string& s, const std::string& d, bool o) override {
-    Timed("copy", [&] { inner_.CopyFile(s, d, o); });
-  }
-  void MoveFolder(const std::string& s, const std::string& d) override { inner_.MoveFolder(s, d); }
-  void MoveFile(const std::string& s, const std::string& d) override { inner_.MoveFile(s, d); }
-  void DeleteFolder(const std::string& p, bool f) override { inner_.DeleteFolder(p, f); }
-  void DeleteFile(const std::string& p, bool f) override { inner_.DeleteFile(p, f); }
-  void CreateFolder(const std::string& p) override { inner_.CreateFolder(p); }
-  uint32_t GetAttributes(const std::string& p) override { return inner_.GetAttributes(p); }
-  void SetAttributes(const std::string& p, uint32_t a) override { inner_.SetAttributes(p, a); }
-  std::string GetFileVersion(const std::string& p) override { return inner_.GetFileVersion(p); }
-  std::vector<uint8_t> ReadFileBytes(const std::string& p) override {
-    return inner_.ReadFileBytes(p);
-  }
-  void WriteFileBytes(const std::string& p, const std::vector<uint8_t>& d) override {
-    inner_.WriteFileBytes(p, d);
-  }
-  std::unique_ptr<act::RandomAccessFile> OpenRandomAccess(const std::string& p, bool w) override {
-    return inner_.OpenRandomAccess(p, w);
-  }
-  std::unique_ptr<act::RandomAccessFile> CreateRandomAccess(const std::string& p) override {
-    return inner_.CreateRandomAccess(p);
-  }
-  std::vector<std::string> ListFolder(const std::string& p) override { return inner_.ListFolder(p); }
-  act::FileStamp GetFileStamp(const std::string& p) override { return inner_.GetFileStamp(p); }
-  void FlushFolder(const std::string& p) override {
-    Timed("flush", [&] { inner_.FlushFolder(p); });
-  }
-
+  explicit StageClock(Clock::time_point start) : start_(start) {}
+  void StageStarted(act::RunStage stage) override { started[stage] = now(); }
   double now() const { return Since(start_); }
+  std::map<act::RunStage, double> started;
 
  private:
-  void Timed(const char* what, const std::function<void()>& call) {
-    Mark m{what, now(), 0};
-    call();
-    m.end = now();
-    marks.push_back(m);
-  }
-  act::FileSystem& inner_;
   Clock::time_point start_;
-};
-
-class ClockedDatabase : public act::DatabaseCarryOver {
- public:
-  ClockedDatabase(act::DatabaseCarryOver& inner, ClockedFileSystem& clock)
-      : inner_(inner), clock_(clock) {}
-  void traspasaBaseDatos(const std::string& drive, const std::string& version) override {
-    begin = clock_.now();
-    inner_.traspasaBaseDatos(drive, version);
-    end = clock_.now();
-  }
-  double begin = 0, end = 0;
-
- private:
-  act::DatabaseCarryOver& inner_;
-  ClockedFileSystem& clock_;
 };
 
 class SilentBoxes : public act::MessageBoxes {
@@ -165,43 +104,29 @@ struct Stages {
   double staging = 0, versions = 0, database = 0, settings = 0, copies = 0, swap = 0, total = 0;
 };
 
-// One update in this process, its stages timed.
+// One update in this process, its stages timed by the run's own reports.
 Stages TimedRun(const act::testing::TempDrive& drive, const std::string& origin) {
-  const Clock::time_point start = Clock::now();
-  std::unique_ptr<act::FileSystem> platform = act::NewPlatformFileSystem(drive.prefix());
-  ClockedFileSystem fs(*platform, start);
-  std::unique_ptr<act::ProfileStore> profiles = act::NewPlatformProfileStore(fs);
-  act::DaoDatabaseCarryOver carry(*profiles, [&fs] { return act::NewJetCarryOverEngine(fs); });
-  ClockedDatabase database(carry, fs);
+  using act::RunStage;
+  StageClock clock(Clock::now());
+  std::unique_ptr<act::FileSystem> fs = act::NewPlatformFileSystem(drive.prefix());
+  std::unique_ptr<act::ProfileStore> profiles = act::NewPlatformProfileStore(*fs);
+  act::DaoDatabaseCarryOver database(*profiles, [&fs] { return act::NewJetCarryOverEngine(*fs); });
   SilentBoxes boxes;
-  act::RunServices services{fs, *profiles, boxes, &database};
+  act::RunServices services{*fs, *profiles, boxes, &database, &clock};
   act::RunInputs inputs{drive.drive(), origin};
   if (act::RunUpdate(inputs, services) != act::RunOutcome::kCompleted) {
     throw std::runtime_error("the timed update was refused");
   }
   Stages s;
-  s.total = fs.now();
-  // The package copy is the first copy; the listed copies come after the
-  // database; the swap starts with the flush of the staging folder.
-  const auto& marks = fs.marks;
-  double staged = 0, copies_begin = -1, copies_end = -1, swap_begin = s.total;
-  for (const auto& m : marks) {
-    if (m.what == "copy" && staged == 0) {
-      staged = m.end;
-    } else if (m.what == "copy" && m.begin >= database.end) {
-      if (copies_begin < 0) copies_begin = m.begin;
-      copies_end = m.end;
-    } else if (m.what == "flush") {
-      swap_begin = std::min(swap_begin, m.begin);
-    }
-  }
-  if (copies_begin < 0) copies_begin = copies_end = database.end;
-  s.staging = staged;
-  s.versions = database.begin - staged;
-  s.database = database.end - database.begin;
-  s.settings = (copies_begin - database.end) + (swap_begin - copies_end);
-  s.copies = copies_end - copies_begin;
-  s.swap = s.total - swap_begin;
+  s.total = clock.now();
+  auto at = [&](RunStage stage) { return clock.started.at(stage); };
+  s.staging = at(RunStage::kVersionGate);
+  s.versions = at(RunStage::kDatabase) - at(RunStage::kVersionGate);
+  s.database = at(RunStage::kProductSettings) - at(RunStage::kDatabase);
+  s.settings = (at(RunStage::kFolderCopies) - at(RunStage::kProductSettings)) +
+               (at(RunStage::kSwap) - at(RunStage::kSearchSettings));
+  s.copies = at(RunStage::kSearchSettings) - at(RunStage::kFolderCopies);
+  s.swap = s.total - at(RunStage::kSwap);
   return s;
 }
 
@@ -346,7 +271,7 @@ int Main(const Options& o) {
       if (r == 0) {
         // The result, before it is put back.
         auto db = act::db::jet::Database::Open(fs, drive.Path("\\zentaroDeck\\datos.mdb"), false);
-        const size_t findings = act::db::jet::CheckDatabase(*db).size();
+        const size_t findings = act::db::jet::Faults(act::db::jet::CheckDatabase(*db)).size();
         db.reset();
         const std::string count =
             "mdb-export " + Quoted(root / "zentaroDeck" / "datos.mdb") + " canciones | wc -l";
@@ -354,7 +279,7 @@ int Main(const Options& o) {
         long lines = 0;
         if (pipe && std::fscanf(pipe, "%ld", &lines) != 1) lines = 0;
         if (pipe) pclose(pipe);
-        std::printf("  result: consistency check %zu finding(s); mdb-export reads %ld songs (%ld "
+        std::printf("  result: consistency check %zu fault(s); mdb-export reads %ld songs (%ld "
                     "expected)\n",
                     findings, lines - 1, o.songs);
         if (findings != 0 || lines - 1 != o.songs) std::exit(1);
