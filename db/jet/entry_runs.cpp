@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <system_error>
 
 #include "db/jet/index_key.h"
 #include "platform/error.h"
@@ -181,7 +182,12 @@ class MemorySource : public Source {
 class SpilledSource : public Source {
  public:
   SpilledSource(SpillFile& spill, uint64_t offset, uint64_t bytes, size_t buffer)
-      : spill_(spill), offset_(offset), left_(bytes), buffer_(std::max<size_t>(buffer, 4096)) {
+      : spill_(&spill), offset_(offset), left_(bytes), buffer_(std::max<size_t>(buffer, 4096)) {
+    Advance();
+  }
+  // A run read whole beforehand: it reads no file.
+  explicit SpilledSource(std::vector<uint8_t> whole)
+      : spill_(nullptr), offset_(0), left_(0), buffer_(std::move(whole)), end_(buffer_.size()) {
     Advance();
   }
   void Advance() override {
@@ -231,13 +237,13 @@ class SpilledSource : public Source {
     if (buffer_.size() < 2 * kLongestRecord) buffer_.resize(2 * kLongestRecord);
     const size_t n = size_t(std::min<uint64_t>(left_, buffer_.size() - end_));
     if (n == 0) return;
-    spill_.Read(offset_, buffer_.data() + end_, n);
+    spill_->Read(offset_, buffer_.data() + end_, n);
     offset_ += n;
     left_ -= n;
     end_ += n;
   }
 
-  SpillFile& spill_;
+  SpillFile* spill_;
   uint64_t offset_;
   uint64_t left_;
   std::vector<uint8_t> buffer_;
@@ -402,11 +408,23 @@ void EntryRuns::Spill() {
   held_ = 0;
 }
 
-std::unique_ptr<EntryRuns::Merged> EntryRuns::Merge(size_t buffer_bytes) {
+uint64_t EntryRuns::spilled_bytes() const {
+  uint64_t bytes = 0;
+  for (const Run& run : runs_) bytes += run.bytes;
+  return bytes;
+}
+
+std::unique_ptr<EntryRuns::Merged> EntryRuns::Merge(size_t buffer_bytes, bool read_whole) {
   Sort();
   std::vector<std::unique_ptr<Source>> sources;
   for (const Run& run : runs_) {
-    sources.push_back(std::make_unique<SpilledSource>(spill_, run.offset, run.bytes, buffer_bytes));
+    if (read_whole) {
+      std::vector<uint8_t> whole(size_t(run.bytes));
+      spill_.Read(run.offset, whole.data(), whole.size());
+      sources.push_back(std::make_unique<SpilledSource>(std::move(whole)));
+    } else {
+      sources.push_back(std::make_unique<SpilledSource>(spill_, run.offset, run.bytes, buffer_bytes));
+    }
   }
   sources.push_back(std::make_unique<MemorySource>(std::move(blocks_), std::move(sort_refs_), pool_));
   blocks_ = {};
@@ -416,6 +434,69 @@ std::unique_ptr<EntryRuns::Merged> EntryRuns::Merge(size_t buffer_bytes) {
   sort_refs_ = {};
   sort_space_ = {};
   return std::make_unique<Merger>(std::move(sources));
+}
+
+MergeAhead::MergeAhead(std::unique_ptr<EntryRuns::Merged> merged, size_t batch, bool on_thread)
+    : merged_(std::move(merged)), batch_(batch) {
+  if (!on_thread) return;
+  try {
+    thread_ = std::thread([this] { Produce(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the batches are merged as they are asked for.
+  }
+}
+
+MergeAhead::~MergeAhead() {
+  if (thread_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+}
+
+void MergeAhead::Fill(std::vector<IndexEntry>& batch) {
+  batch.clear();
+  IndexEntry e;
+  while (batch.size() < batch_ && merged_->Next(e)) batch.push_back(std::move(e));
+}
+
+void MergeAhead::Produce() {
+  std::vector<IndexEntry> batch;
+  for (;;) {
+    std::exception_ptr error;
+    try {
+      Fill(batch);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return stop_ || !ready_; });
+    if (stop_) return;
+    std::swap(ready_batch_, batch);
+    ready_ = true;
+    error_ = error;
+    const bool last = error || ready_batch_.empty();
+    changed_.notify_all();
+    if (last) return;
+  }
+}
+
+bool MergeAhead::Next(std::vector<IndexEntry>& batch) {
+  if (!thread_.joinable()) {
+    Fill(batch);
+    return !batch.empty();
+  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return ready_; });
+  if (error_) std::rethrow_exception(error_);
+  std::swap(batch, ready_batch_);
+  if (batch.empty()) return false;  // the last: it stays, empty, for any later call
+  ready_ = false;
+  changed_.notify_all();
+  return true;
 }
 
 }  // namespace act::db::jet

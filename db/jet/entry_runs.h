@@ -6,8 +6,12 @@
 #pragma once
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <span>
 #include <vector>
 
@@ -70,9 +74,11 @@ class EntryRuns {
     virtual bool Next(IndexEntry& out) = 0;
   };
   // Sorts what is held and merges it with the runs written out, reading
-  // each of those `buffer_bytes` at a time. Add may not be called after.
-  std::unique_ptr<Merged> Merge(size_t buffer_bytes);
+  // each of those `buffer_bytes` at a time, or whole at once (the merge
+  // then reads no file). Add may not be called after.
+  std::unique_ptr<Merged> Merge(size_t buffer_bytes, bool read_whole = false);
   size_t runs() const { return runs_.size(); }
+  uint64_t spilled_bytes() const;
 
   // Where one entry's record starts, with what the sort compares first
   // (eight key bytes from some depth, big-endian).
@@ -103,6 +109,38 @@ class EntryRuns {
   uint64_t held_ = 0;
   std::vector<Run> runs_;
   uint64_t added_ = 0;
+};
+
+// A merge that reads no file, run on a thread of its own a batch of entries
+// ahead of the thread that takes them (which fills and writes the tree's
+// pages meanwhile). Every file operation stays with the taker.
+class MergeAhead {
+ public:
+  // Batches of `batch` entries. `on_thread` false (a merge that reads the
+  // scratch file) merges each batch when it is asked for, on the caller's
+  // thread.
+  MergeAhead(std::unique_ptr<EntryRuns::Merged> merged, size_t batch, bool on_thread);
+  ~MergeAhead();
+  MergeAhead(const MergeAhead&) = delete;
+  MergeAhead& operator=(const MergeAhead&) = delete;
+
+  // The next entries in index order; false past the last. A failure of
+  // the merge is thrown here.
+  bool Next(std::vector<IndexEntry>& batch);
+
+ private:
+  void Fill(std::vector<IndexEntry>& batch);
+  void Produce();
+
+  std::unique_ptr<EntryRuns::Merged> merged_;
+  size_t batch_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<IndexEntry> ready_batch_;
+  bool ready_ = false;
+  bool stop_ = false;
+  std::exception_ptr error_;
+  std::thread thread_;  // last: it starts in the constructor
 };
 
 }  // namespace act::db::jet

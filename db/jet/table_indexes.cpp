@@ -299,14 +299,20 @@ void TableIndexes::MergeInto(size_t i, const std::function<void()>& flush, size_
   const size_t buffer = std::clamp<size_t>(bulk_->limits.runs / 4 / (runs.runs() + 1), 4 << 10, 1 << 20);
   const IndexPage top = ReadIndexPage(pager, format, root, table_.page);
   if (top.leaf) {
-    // A tree of one page (an empty table's) is built anew over its entries
-    // and the new ones, as Access builds an index, leaf after leaf; the
-    // new pages are written before the root, which keeps its page and is
-    // written last, so the file holds the old tree until then.
     for (const IndexEntry& e : top.entries) {
       if (runs.full()) runs.Spill();
       while (!runs.Add(e.key, e.row)) SpillLargest();
     }
+  }
+  // Runs written out that fit in a part of the memory are read whole
+  // first: the merge then reads no file and goes on a thread of its own, a
+  // batch ahead of this one, which fills and writes the tree's pages.
+  const bool read_whole = runs.spilled_bytes() <= bulk_->limits.runs * 3 / 8;
+  if (top.leaf) {
+    // A tree of one page (an empty table's) is built anew over its entries
+    // and the new ones, as Access builds an index, leaf after leaf; the
+    // new pages are written before the root, which keeps its page and is
+    // written last, so the file holds the old tree until then.
     IndexPageSource pages = IndexPagesOf(allocator_, table_, index);
     auto number = [&](size_t) { return pages.allocate(); };
     auto write = [&](const IndexPage& page, size_t) {
@@ -314,10 +320,14 @@ void TableIndexes::MergeInto(size_t i, const std::function<void()>& flush, size_
                   page.number == root ? kWriteIndexes : kWriteNewIndexPages);
     };
     IndexTreeBuilder builder(format, number, write);
-    auto merged = runs.Merge(buffer);
-    for (IndexEntry e; merged->Next(e);) {
-      builder.Add(std::move(e));
-      if (pager.pending_writes() > flush_pages) flush();
+    {
+      MergeAhead merged(runs.Merge(buffer, read_whole), 4096, read_whole);
+      for (std::vector<IndexEntry> batch; merged.Next(batch);) {
+        for (IndexEntry& e : batch) {
+          builder.Add(std::move(e));
+          if (pager.pending_writes() > flush_pages) flush();
+        }
+      }
     }
     builder.Finish(root);
     t.distinct_keys = uint32_t(builder.distinct_keys());
@@ -328,17 +338,9 @@ void TableIndexes::MergeInto(size_t i, const std::function<void()>& flush, size_
   }
   // A larger tree takes them a leaf at a time, in key order, a batch at a
   // time so that the leaves a batch changes stay few.
-  constexpr size_t kBatch = 1024;
-  auto merged = runs.Merge(buffer);
-  std::vector<IndexEntry> batch;
-  batch.reserve(kBatch);
-  for (bool more = true; more;) {
-    IndexEntry e;
-    more = merged->Next(e);
-    if (more) batch.push_back(std::move(e));
-    if (batch.size() < kBatch && more) continue;
+  MergeAhead merged(runs.Merge(buffer, read_whole), 1024, read_whole);
+  for (std::vector<IndexEntry> batch; merged.Next(batch);) {
     t.distinct_keys += uint32_t(t.tree->InsertSorted(batch));
-    batch.clear();
     if (pager.pending_writes() > flush_pages) flush();
   }
 }
