@@ -1,6 +1,7 @@
 #include "db/jet/table_indexes.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "db/errors.h"
 #include "db/jet/index_builder.h"
@@ -84,8 +85,12 @@ void TableIndexes::InsertEntry(size_t i, KeyBytes&& key, RowPointer where) {
       bulk_->written[i].emplace(std::string(key.begin(), key.end()), where);
     }
     EntryRuns& runs = bulk_->runs[i];
-    if (runs.full()) runs.Spill();
+    if (runs.full()) {
+      FinishAhead();
+      runs.Spill();
+    }
     while (!runs.Add(key, where)) SpillLargest();
+    SpillAheadWhenLow();
     return;
   }
   Tree& t = TreeAt(i);
@@ -256,7 +261,26 @@ bool TableIndexes::EndCensus(const std::vector<std::optional<KeyBytes>>& fresh) 
   return true;
 }
 
+void TableIndexes::FinishAhead() {
+  if (!bulk_->ahead) return;
+  EntryRuns* ahead = std::exchange(bulk_->ahead, nullptr);
+  ahead->FinishAhead();
+}
+
+void TableIndexes::SpillAheadWhenLow() {
+  BlockPool& pool = *bulk_->pool;
+  if (bulk_->ahead || pool.left() * 4 > pool.most()) return;
+  EntryRuns* largest = nullptr;
+  for (EntryRuns& runs : bulk_->runs) {
+    if (!largest || runs.held_blocks() > largest->held_blocks()) largest = &runs;
+  }
+  if (!largest || largest->held_blocks() == 0) return;
+  largest->SpillAhead();
+  bulk_->ahead = largest;
+}
+
 void TableIndexes::SpillLargest() {
+  if (bulk_->ahead) return FinishAhead();
   // The index that holds most goes out: the indexes then spill in turn,
   // each with more than its even share of the memory, and give the merge
   // fewer, longer runs.
@@ -281,6 +305,7 @@ bool TableIndexes::Repeated(size_t i, const KeyBytes& key) const {
 void TableIndexes::EndBulk(const std::function<void()>& flush, size_t flush_pages) {
   // A failure part-way leaves some indexes merged: nothing merges again.
   bulk_->ending = true;
+  FinishAhead();
   for (size_t i = 0; i < trees_.size(); ++i) MergeInto(i, flush, flush_pages);
   bulk_->spill->Remove();
   bulk_.reset();
@@ -300,7 +325,10 @@ void TableIndexes::MergeInto(size_t i, const std::function<void()>& flush, size_
   const IndexPage top = ReadIndexPage(pager, format, root, table_.page);
   if (top.leaf) {
     for (const IndexEntry& e : top.entries) {
-      if (runs.full()) runs.Spill();
+      if (runs.full()) {
+        FinishAhead();
+        runs.Spill();
+      }
       while (!runs.Add(e.key, e.row)) SpillLargest();
     }
   }
