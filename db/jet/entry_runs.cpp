@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <system_error>
 
 #include "db/jet/index_key.h"
 #include "platform/error.h"
@@ -131,7 +132,6 @@ class EntrySorter {
 // A run written out: each record is the count of key bytes it shares with
 // the record before (one byte), the count of the rest (a varint), the rest,
 // and the row (4 bytes, little-endian).
-constexpr size_t kWriteBlock = 1 << 20;
 
 class Source {
  public:
@@ -181,7 +181,12 @@ class MemorySource : public Source {
 class SpilledSource : public Source {
  public:
   SpilledSource(SpillFile& spill, uint64_t offset, uint64_t bytes, size_t buffer)
-      : spill_(spill), offset_(offset), left_(bytes), buffer_(std::max<size_t>(buffer, 4096)) {
+      : spill_(&spill), offset_(offset), left_(bytes), buffer_(std::max<size_t>(buffer, 4096)) {
+    Advance();
+  }
+  // A run read whole beforehand: it reads no file.
+  explicit SpilledSource(std::vector<uint8_t> whole)
+      : spill_(nullptr), offset_(0), left_(0), buffer_(std::move(whole)), end_(buffer_.size()) {
     Advance();
   }
   void Advance() override {
@@ -231,13 +236,13 @@ class SpilledSource : public Source {
     if (buffer_.size() < 2 * kLongestRecord) buffer_.resize(2 * kLongestRecord);
     const size_t n = size_t(std::min<uint64_t>(left_, buffer_.size() - end_));
     if (n == 0) return;
-    spill_.Read(offset_, buffer_.data() + end_, n);
+    spill_->Read(offset_, buffer_.data() + end_, n);
     offset_ += n;
     left_ -= n;
     end_ += n;
   }
 
-  SpillFile& spill_;
+  SpillFile* spill_;
   uint64_t offset_;
   uint64_t left_;
   std::vector<uint8_t> buffer_;
@@ -313,35 +318,43 @@ uint8_t* BlockPool::Take() {
 
 void BlockPool::Give(uint8_t* block) { free_.push_back(block); }
 
+struct EntryRuns::Ahead {
+  Held held;
+  std::vector<uint8_t> run;
+  std::future<void> done;
+};
+
 bool EntryRuns::Add(std::span<const uint8_t> key, RowPointer row) {
   const size_t need = 2 + key.size() + 4;
-  if (blocks_.empty() || used_ + need > BlockPool::kSize) {
+  Held& h = held_;
+  if (h.blocks.empty() || h.used + need > BlockPool::kSize) {
     uint8_t* block = pool_.Take();
     if (!block) return false;
-    if (!blocks_.empty()) ends_.push_back(uint32_t(used_));
-    blocks_.push_back(block);
-    used_ = 0;
+    if (!h.blocks.empty()) h.ends.push_back(uint32_t(h.used));
+    h.blocks.push_back(block);
+    h.used = 0;
   }
-  uint8_t* p = blocks_.back() + used_;
+  uint8_t* p = h.blocks.back() + h.used;
   const uint16_t size = uint16_t(key.size());
   std::memcpy(p, &size, 2);
   std::memcpy(p + 2, key.data(), key.size());
   const uint32_t packed = PackRow(row);
   std::memcpy(p + 2 + key.size(), &packed, 4);
-  used_ += need;
-  ++held_;
+  h.used += need;
+  ++h.count;
   ++added_;
   return true;
 }
 
-void EntryRuns::Sort() {
+void EntryRuns::Sort(const Held& held) {
   // The references to the records, in the order they came.
   std::vector<Ref>& refs = sort_refs_;
+  const Blocks& blocks = held.blocks;
   refs.clear();
-  refs.reserve(held_);
-  for (size_t k = 0; k < blocks_.size(); ++k) {
-    const uint8_t* block = blocks_[k];
-    const size_t end = k + 1 < blocks_.size() ? ends_[k] : used_;
+  refs.reserve(held.count);
+  for (size_t k = 0; k < blocks.size(); ++k) {
+    const uint8_t* block = blocks[k];
+    const size_t end = k + 1 < blocks.size() ? held.ends[k] : held.used;
     for (size_t at = 0; at < end;) {
       uint16_t size;
       std::memcpy(&size, block + at, 2);
@@ -349,38 +362,31 @@ void EntryRuns::Sort() {
       at += 2 + size + 4;
     }
   }
-  auto less = [this](const Ref& a, const Ref& b) {
-    const int c = CompareKeys({KeyOf(blocks_, a), a.key_size}, {KeyOf(blocks_, b), b.key_size});
+  auto less = [&blocks](const Ref& a, const Ref& b) {
+    const int c = CompareKeys({KeyOf(blocks, a), a.key_size}, {KeyOf(blocks, b), b.key_size});
     if (c != 0) return c < 0;
-    return RowOf(blocks_, a) < RowOf(blocks_, b);
+    return RowOf(blocks, a) < RowOf(blocks, b);
   };
   // Keys that came in order (a counter, rows copied in key order) cost one
   // pass.
   if (std::is_sorted(refs.begin(), refs.end(), less)) return;
-  EntrySorter(blocks_, refs, sort_space_).Sort();
+  EntrySorter(blocks, refs, sort_space_).Sort();
 }
 
-void EntryRuns::Spill() {
-  if (held_ == 0) return;
-  Sort();
-  Run run;
-  // A record takes at most 1 + 3 + 65535 + 4 bytes.
-  std::vector<uint8_t> block(kWriteBlock + 1 + 3 + 65535 + 4);
-  size_t used = 0;
-  auto write = [&] {
-    const uint64_t at = spill_.Append(std::span(block.data(), used));
-    if (run.bytes == 0) run.offset = at;
-    run.bytes += used;
-    used = 0;
-  };
+void EntryRuns::Encode(const Held& held, std::vector<uint8_t>& run) const {
+  // A record written out takes at most two bytes more than held.
+  run.clear();
+  run.reserve(held.blocks.size() * BlockPool::kSize + 2 * held.count);
   const uint8_t* previous = nullptr;
   size_t previous_size = 0;
+  size_t used = 0;
   for (const Ref& r : sort_refs_) {
-    const uint8_t* key = KeyOf(blocks_, r);
+    run.resize(used + 1 + 3 + r.key_size + 4);
+    const uint8_t* key = KeyOf(held.blocks, r);
     size_t shared = 0;
     const size_t most = std::min<size_t>({previous_size, r.key_size, 255});
     while (previous && shared < most && previous[shared] == key[shared]) ++shared;
-    uint8_t* out = block.data() + used;
+    uint8_t* out = run.data() + used;
     *out++ = uint8_t(shared);
     for (size_t rest = r.key_size - shared;; rest >>= 7) {
       *out++ = uint8_t((rest & 0x7F) | (rest >= 0x80 ? 0x80 : 0));
@@ -388,34 +394,163 @@ void EntryRuns::Spill() {
     }
     std::memcpy(out, key + shared, r.key_size - shared + 4);  // the rest, then the row
     out += r.key_size - shared + 4;
-    used = size_t(out - block.data());
+    used = size_t(out - run.data());
     previous = key;
     previous_size = r.key_size;
-    if (used >= kWriteBlock) write();
   }
-  if (used > 0) write();
-  runs_.push_back(run);
-  for (uint8_t* block : blocks_) pool_.Give(block);
-  blocks_.clear();
-  ends_.clear();
-  used_ = 0;
-  held_ = 0;
+  run.resize(used);
 }
 
-std::unique_ptr<EntryRuns::Merged> EntryRuns::Merge(size_t buffer_bytes) {
-  Sort();
+void EntryRuns::Write(std::span<const uint8_t> run) {
+  if (run.empty()) return;
+  runs_.push_back(Run{spill_.Append(run), run.size()});
+}
+
+void EntryRuns::Release(Held& held) {
+  for (uint8_t* block : held.blocks) pool_.Give(block);
+  held = Held{};
+}
+
+void EntryRuns::Spill() {
+  if (held_.count == 0) return;
+  Sort(held_);
+  std::vector<uint8_t> run;
+  Encode(held_, run);
+  Write(run);
+  Release(held_);
+}
+
+void EntryRuns::SpillAhead() {
+  if (held_.count == 0) return;
+  ahead_ = std::make_unique<Ahead>();
+  Ahead& a = *ahead_;
+  a.held = std::move(held_);
+  held_ = Held{};
+  // The sort's memory is taken here: memory a short-lived thread takes and
+  // gives back stays with the process as that thread's own heap.
+  sort_refs_.reserve(a.held.count);
+  sort_space_.reserve(a.held.count);
+  a.run.reserve(a.held.blocks.size() * BlockPool::kSize + 2 * a.held.count);
+  auto work = [this, &a] {
+    Sort(a.held);
+    Encode(a.held, a.run);
+  };
+  try {
+    a.done = std::async(std::launch::async, work);
+  } catch (const std::system_error&) {
+    work();  // no thread to be had: sorted here, written all the same at FinishAhead
+  }
+}
+
+void EntryRuns::FinishAhead() {
+  if (!ahead_) return;
+  std::unique_ptr<Ahead> a = std::move(ahead_);
+  if (a->done.valid()) a->done.get();
+  Write(a->run);
+  Release(a->held);
+}
+
+EntryRuns::EntryRuns(SpillFile& spill, BlockPool& pool, std::vector<Ref>& sort_refs,
+                     std::vector<Ref>& sort_space, size_t most_held)
+    : spill_(spill), pool_(pool), sort_refs_(sort_refs), sort_space_(sort_space),
+      most_held_(most_held) {}
+
+EntryRuns::EntryRuns(EntryRuns&&) = default;
+
+EntryRuns::~EntryRuns() {
+  // A sort under way works on this object's memory: it ends first.
+  if (ahead_ && ahead_->done.valid()) ahead_->done.wait();
+  if (ahead_) Release(ahead_->held);
+  Release(held_);
+}
+
+uint64_t EntryRuns::spilled_bytes() const {
+  uint64_t bytes = 0;
+  for (const Run& run : runs_) bytes += run.bytes;
+  return bytes;
+}
+
+std::unique_ptr<EntryRuns::Merged> EntryRuns::Merge(size_t buffer_bytes, bool read_whole) {
+  FinishAhead();
+  Sort(held_);
   std::vector<std::unique_ptr<Source>> sources;
   for (const Run& run : runs_) {
-    sources.push_back(std::make_unique<SpilledSource>(spill_, run.offset, run.bytes, buffer_bytes));
+    if (read_whole) {
+      std::vector<uint8_t> whole(size_t(run.bytes));
+      spill_.Read(run.offset, whole.data(), whole.size());
+      sources.push_back(std::make_unique<SpilledSource>(std::move(whole)));
+    } else {
+      sources.push_back(std::make_unique<SpilledSource>(spill_, run.offset, run.bytes, buffer_bytes));
+    }
   }
-  sources.push_back(std::make_unique<MemorySource>(std::move(blocks_), std::move(sort_refs_), pool_));
-  blocks_ = {};
-  ends_.clear();
-  used_ = 0;
-  held_ = 0;
+  sources.push_back(std::make_unique<MemorySource>(std::move(held_.blocks), std::move(sort_refs_), pool_));
+  held_ = Held{};
   sort_refs_ = {};
   sort_space_ = {};
   return std::make_unique<Merger>(std::move(sources));
+}
+
+MergeAhead::MergeAhead(std::unique_ptr<EntryRuns::Merged> merged, size_t batch, bool on_thread)
+    : merged_(std::move(merged)), batch_(batch) {
+  if (!on_thread) return;
+  try {
+    thread_ = std::thread([this] { Produce(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the batches are merged as they are asked for.
+  }
+}
+
+MergeAhead::~MergeAhead() {
+  if (thread_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+}
+
+void MergeAhead::Fill(std::vector<IndexEntry>& batch) {
+  batch.clear();
+  IndexEntry e;
+  while (batch.size() < batch_ && merged_->Next(e)) batch.push_back(std::move(e));
+}
+
+void MergeAhead::Produce() {
+  std::vector<IndexEntry> batch;
+  for (;;) {
+    std::exception_ptr error;
+    try {
+      Fill(batch);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return stop_ || !ready_; });
+    if (stop_) return;
+    std::swap(ready_batch_, batch);
+    ready_ = true;
+    error_ = error;
+    const bool last = error || ready_batch_.empty();
+    changed_.notify_all();
+    if (last) return;
+  }
+}
+
+bool MergeAhead::Next(std::vector<IndexEntry>& batch) {
+  if (!thread_.joinable()) {
+    Fill(batch);
+    return !batch.empty();
+  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return ready_; });
+  if (error_) std::rethrow_exception(error_);
+  std::swap(batch, ready_batch_);
+  if (batch.empty()) return false;  // the last: it stays, empty, for any later call
+  ready_ = false;
+  changed_.notify_all();
+  return true;
 }
 
 }  // namespace act::db::jet

@@ -1,6 +1,7 @@
 #include "db/jet/table_indexes.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "db/errors.h"
 #include "db/jet/index_builder.h"
@@ -84,8 +85,12 @@ void TableIndexes::InsertEntry(size_t i, KeyBytes&& key, RowPointer where) {
       bulk_->written[i].emplace(std::string(key.begin(), key.end()), where);
     }
     EntryRuns& runs = bulk_->runs[i];
-    if (runs.full()) runs.Spill();
+    if (runs.full()) {
+      FinishAhead();
+      runs.Spill();
+    }
     while (!runs.Add(key, where)) SpillLargest();
+    SpillAheadWhenLow();
     return;
   }
   Tree& t = TreeAt(i);
@@ -256,7 +261,26 @@ bool TableIndexes::EndCensus(const std::vector<std::optional<KeyBytes>>& fresh) 
   return true;
 }
 
+void TableIndexes::FinishAhead() {
+  if (!bulk_->ahead) return;
+  EntryRuns* ahead = std::exchange(bulk_->ahead, nullptr);
+  ahead->FinishAhead();
+}
+
+void TableIndexes::SpillAheadWhenLow() {
+  BlockPool& pool = *bulk_->pool;
+  if (bulk_->ahead || pool.left() * 4 > pool.most()) return;
+  EntryRuns* largest = nullptr;
+  for (EntryRuns& runs : bulk_->runs) {
+    if (!largest || runs.held_blocks() > largest->held_blocks()) largest = &runs;
+  }
+  if (!largest || largest->held_blocks() == 0) return;
+  largest->SpillAhead();
+  bulk_->ahead = largest;
+}
+
 void TableIndexes::SpillLargest() {
+  if (bulk_->ahead) return FinishAhead();
   // The index that holds most goes out: the indexes then spill in turn,
   // each with more than its even share of the memory, and give the merge
   // fewer, longer runs.
@@ -281,6 +305,7 @@ bool TableIndexes::Repeated(size_t i, const KeyBytes& key) const {
 void TableIndexes::EndBulk(const std::function<void()>& flush, size_t flush_pages) {
   // A failure part-way leaves some indexes merged: nothing merges again.
   bulk_->ending = true;
+  FinishAhead();
   for (size_t i = 0; i < trees_.size(); ++i) MergeInto(i, flush, flush_pages);
   bulk_->spill->Remove();
   bulk_.reset();
@@ -299,14 +324,23 @@ void TableIndexes::MergeInto(size_t i, const std::function<void()>& flush, size_
   const size_t buffer = std::clamp<size_t>(bulk_->limits.runs / 4 / (runs.runs() + 1), 4 << 10, 1 << 20);
   const IndexPage top = ReadIndexPage(pager, format, root, table_.page);
   if (top.leaf) {
+    for (const IndexEntry& e : top.entries) {
+      if (runs.full()) {
+        FinishAhead();
+        runs.Spill();
+      }
+      while (!runs.Add(e.key, e.row)) SpillLargest();
+    }
+  }
+  // Runs written out that fit in a part of the memory are read whole
+  // first: the merge then reads no file and goes on a thread of its own, a
+  // batch ahead of this one, which fills and writes the tree's pages.
+  const bool read_whole = runs.spilled_bytes() <= bulk_->limits.runs * 3 / 8;
+  if (top.leaf) {
     // A tree of one page (an empty table's) is built anew over its entries
     // and the new ones, as Access builds an index, leaf after leaf; the
     // new pages are written before the root, which keeps its page and is
     // written last, so the file holds the old tree until then.
-    for (const IndexEntry& e : top.entries) {
-      if (runs.full()) runs.Spill();
-      while (!runs.Add(e.key, e.row)) SpillLargest();
-    }
     IndexPageSource pages = IndexPagesOf(allocator_, table_, index);
     auto number = [&](size_t) { return pages.allocate(); };
     auto write = [&](const IndexPage& page, size_t) {
@@ -314,10 +348,14 @@ void TableIndexes::MergeInto(size_t i, const std::function<void()>& flush, size_
                   page.number == root ? kWriteIndexes : kWriteNewIndexPages);
     };
     IndexTreeBuilder builder(format, number, write);
-    auto merged = runs.Merge(buffer);
-    for (IndexEntry e; merged->Next(e);) {
-      builder.Add(std::move(e));
-      if (pager.pending_writes() > flush_pages) flush();
+    {
+      MergeAhead merged(runs.Merge(buffer, read_whole), 4096, read_whole);
+      for (std::vector<IndexEntry> batch; merged.Next(batch);) {
+        for (IndexEntry& e : batch) {
+          builder.Add(std::move(e));
+          if (pager.pending_writes() > flush_pages) flush();
+        }
+      }
     }
     builder.Finish(root);
     t.distinct_keys = uint32_t(builder.distinct_keys());
@@ -328,17 +366,9 @@ void TableIndexes::MergeInto(size_t i, const std::function<void()>& flush, size_
   }
   // A larger tree takes them a leaf at a time, in key order, a batch at a
   // time so that the leaves a batch changes stay few.
-  constexpr size_t kBatch = 1024;
-  auto merged = runs.Merge(buffer);
-  std::vector<IndexEntry> batch;
-  batch.reserve(kBatch);
-  for (bool more = true; more;) {
-    IndexEntry e;
-    more = merged->Next(e);
-    if (more) batch.push_back(std::move(e));
-    if (batch.size() < kBatch && more) continue;
+  MergeAhead merged(runs.Merge(buffer, read_whole), 1024, read_whole);
+  for (std::vector<IndexEntry> batch; merged.Next(batch);) {
     t.distinct_keys += uint32_t(t.tree->InsertSorted(batch));
-    batch.clear();
     if (pager.pending_writes() > flush_pages) flush();
   }
 }

@@ -141,6 +141,7 @@ class TableIndexes {
     std::unique_ptr<BlockPool> pool;
     std::vector<EntryRuns::Ref> sort_refs, sort_space;  // the runs', one sorts at a time
     std::vector<EntryRuns> runs;  // like table_.real_indexes
+    EntryRuns* ahead = nullptr;   // the one whose run is sorted on another thread
     // Unique indexes: hashes the census met more than once, and the keys
     // of that kind written so far.
     std::vector<std::vector<uint64_t>> repeated;
@@ -153,8 +154,15 @@ class TableIndexes {
     std::vector<std::unordered_map<std::string, RowPointer>> written;
   };
   bool Repeated(size_t i, const KeyBytes& key) const;
-  // Writes out the run of the index that holds the most blocks.
+  // Makes room in the pool: the run sorted ahead is written out, or else
+  // the run of the index that holds the most blocks.
   void SpillLargest();
+  // When the pool runs low, the run of the index that holds most is
+  // sorted on another thread while rows go on (EntryRuns::SpillAhead).
+  void SpillAheadWhenLow();
+  // Writes out the run sorted ahead, if any: before any other sort, which
+  // shares its memory.
+  void FinishAhead();
   // The largest key of real index i's tree as the file holds it.
   std::optional<KeyBytes> LargestKey(size_t i);
   void MergeInto(size_t i, const std::function<void()>& flush, size_t flush_pages);

@@ -46,7 +46,8 @@ struct PreparedRow {
   uint64_t listed = 0;  // bit i: real index i lists the row
   std::optional<uint32_t> counter;  // a counter value of the row's own, above 0
   TableIndexes::RowKeys keys;
-  std::vector<uint64_t> key_hashes;  // PrepareCensus: KeyHash of the keys looked up
+  uint64_t keyed = 0;                // PrepareCensus: the keys it encoded (bit i)
+  std::vector<uint64_t> key_hashes;  // PrepareCensus: KeyHash of those
   std::vector<uint8_t> bytes;
   std::vector<StoredField> fields;  // the encoding's buffers, kept from row to row
 };
@@ -80,8 +81,9 @@ class TableWriter {
   // run it while this writer appends earlier rows.
   void Prepare(const std::vector<Value>& values, const std::vector<bool>* stored_text,
                PreparedRow& out) const;
-  // What Census reads of a row (the keys it looks up in unique indexes,
-  // and which they are), from the columns census_reads names alone.
+  // What Census reads of a row (which keys it looks up in unique indexes,
+  // and every other one of those keys: Census encodes the rest), from the
+  // columns census_reads names alone.
   void PrepareCensus(const std::vector<Value>& values, const std::vector<bool>* stored_text,
                      PreparedRow& out) const;
   // Whether the census reads column i (a unique key's, or a counter).
