@@ -21,4 +21,22 @@ std::u16string FoldFileName(const std::string& name) {
   return folded;
 }
 
+std::vector<std::string> PathNames(std::string_view path) {
+  std::vector<std::string> names;
+  size_t i = 0;
+  while (i < path.size()) {
+    while (i < path.size() && IsPathSeparator(path[i])) ++i;
+    const size_t start = i;
+    while (i < path.size() && !IsPathSeparator(path[i])) ++i;
+    const std::string_view name = path.substr(start, i - start);
+    if (name.empty() || name == ".") continue;
+    if (name == "..") {
+      if (!names.empty()) names.pop_back();
+      continue;
+    }
+    names.emplace_back(name);
+  }
+  return names;
+}
+
 }  // namespace act

@@ -16,7 +16,6 @@ namespace {
 
 constexpr uint32_t kSettableAttributes = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive;
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 std::string Folded(const std::string& name) { return Utf16ToUtf8(FoldFileName(name)); }
 
@@ -116,18 +115,7 @@ OverlayFileSystem::Where OverlayFileSystem::Parse(const std::string& path) {
     w.drive = path.substr(0, 2);
     i = 2;
   }
-  while (i < path.size()) {
-    while (i < path.size() && IsSeparator(path[i])) ++i;
-    size_t start = i;
-    while (i < path.size() && !IsSeparator(path[i])) ++i;
-    std::string name = path.substr(start, i - start);
-    if (name.empty() || name == ".") continue;
-    if (name == "..") {
-      if (!w.names.empty()) w.names.pop_back();
-      continue;
-    }
-    w.names.push_back(std::move(name));
-  }
+  w.names = PathNames(std::string_view(path).substr(i));
   // A host path ("/tmp/x") keeps its own form for the base.
   const bool host = w.drive.empty() && !path.empty() && path[0] == '/';
   w.text = host ? "" : w.drive;
@@ -147,7 +135,7 @@ std::string OverlayFileSystem::DriveKey(const Where& where) {
 OverlayFileSystem::Where OverlayFileSystem::Child(const Where& folder, const std::string& name) {
   Where w = folder;
   const bool host = folder.drive.empty() && !folder.text.empty() && folder.text[0] == '/';
-  if (!IsSeparator(w.text.back())) w.text += host ? "/" : "\\";
+  if (!IsPathSeparator(w.text.back())) w.text += host ? "/" : "\\";
   w.text += name;
   w.names.push_back(name);
   w.key += "\\" + Folded(name);
@@ -206,7 +194,7 @@ std::vector<std::string> OverlayFileSystem::List(const Where& folder) {
 OverlayFileSystem::Where OverlayFileSystem::CopyTarget(const Where& source,
                                                        const std::string& destination) {
   Where to = Parse(destination);
-  if (!destination.empty() && IsSeparator(destination.back())) {
+  if (!destination.empty() && IsPathSeparator(destination.back())) {
     if (Find(to).kind != Kind::kFolder) throw Error(kErrPathNotFound, destination);
     return source.names.empty() ? to : Child(to, source.names.back());
   }

@@ -12,7 +12,6 @@
 namespace act {
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool Exists(const std::string& host) {
   struct stat st;
@@ -65,21 +64,8 @@ HostPath DriveMap::Resolve(const std::string& path) const {
 
   // Split the rest into components. "c:skins" is relative to the drive's
   // current folder, which for this program is always the root.
-  std::vector<std::string> parts;
-  size_t i = 2;
-  while (i < path.size()) {
-    while (i < path.size() && IsSeparator(path[i])) ++i;
-    size_t start = i;
-    while (i < path.size() && !IsSeparator(path[i])) ++i;
-    std::string part = path.substr(start, i - start);
-    if (part.empty() || part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-      continue;
-    }
-    parts.push_back(part);
-  }
-  out.trailing_separator = path.size() > 2 && IsSeparator(path.back());
+  const std::vector<std::string> parts = PathNames(std::string_view(path).substr(2));
+  out.trailing_separator = path.size() > 2 && IsPathSeparator(path.back());
 
   out.host = root;
   bool exists = true;
