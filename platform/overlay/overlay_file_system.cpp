@@ -16,7 +16,6 @@ namespace {
 
 constexpr uint32_t kSettableAttributes = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive;
 
-
 std::string Folded(const std::string& name) { return Utf16ToUtf8(FoldFileName(name)); }
 
 }  // namespace

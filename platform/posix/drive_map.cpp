@@ -12,7 +12,6 @@
 namespace act {
 namespace {
 
-
 bool Exists(const std::string& host) {
   struct stat st;
   return lstat(host.c_str(), &st) == 0;
