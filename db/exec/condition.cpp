@@ -173,6 +173,25 @@ std::optional<int> Condition::Compare(const Operand& a, const Operand& b) {
   return (c > 0) - (c < 0);
 }
 
+std::optional<Condition::PinnedText> Condition::PinnedIn(const Node& node) {
+  if (node.kind == sql::Expr::Kind::kAnd) {
+    for (const Node& child : node.children) {
+      if (auto pinned = PinnedIn(child)) return pinned;
+    }
+    return std::nullopt;
+  }
+  if (node.kind != sql::Expr::Kind::kCompare || node.op != sql::CompareOp::kEqual) {
+    return std::nullopt;
+  }
+  const Operand& a = node.operands[0];
+  const Operand& b = node.operands[1];
+  if (a.constant == b.constant) return std::nullopt;
+  const Operand& column = a.constant ? b : a;
+  const Operand& constant = a.constant ? a : b;
+  if (constant.value_class != ValueClass::kText) return std::nullopt;
+  return PinnedText{column.place, constant.key};
+}
+
 bool Condition::Holds(RowValues& row) const { return Evaluate(root_, row) == Truth::kTrue; }
 
 Condition::Truth Condition::Evaluate(const Node& node, RowValues& row) const {

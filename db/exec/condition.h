@@ -72,6 +72,16 @@ class Condition {
 
   // Whether the row meets the condition.
   bool Holds(RowValues& row) const;
+
+  // A column the condition pins to one text: the whole condition, or one
+  // of the terms ANDed at its top, is `column = 'text'` (either way
+  // round). Only rows whose value there has the compare key `key`
+  // (TextCompareKey) can meet the condition.
+  struct PinnedText {
+    size_t place = 0;
+    std::string key;
+  };
+  std::optional<PinnedText> Pinned() const { return PinnedIn(root_); }
   bool Holds(const std::vector<Value>& row) const {
     RowVector values(row);
     return Holds(values);
@@ -101,6 +111,7 @@ class Condition {
   };
 
   Node Bind(const sql::Expr& e, const Resolver& resolve) const;
+  static std::optional<PinnedText> PinnedIn(const Node& node);
   Operand BindOperand(const sql::Expr& e, const Resolver& resolve) const;
   void CheckClasses(const sql::Expr& e, const Node& node) const;
   Truth Evaluate(const Node& node, RowValues& row) const;

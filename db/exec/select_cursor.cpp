@@ -8,6 +8,7 @@
 #include "db/exec/aggregate.h"
 #include "db/exec/condition.h"
 #include "db/exec/packed_row.h"
+#include "db/exec/pinned_rows.h"
 #include "db/exec/value_order.h"
 #include "db/jet/table_scan.h"
 #include "db/sql/printer.h"
@@ -203,7 +204,10 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
   };
   auto is_long = [&](size_t column) { return t.columns[column].is_long_value(); };
 
-  if (s.where) q.where.emplace(*s.where, TableColumns(t, text), text);
+  if (s.where) {
+    q.where.emplace(*s.where, TableColumns(t, text), text);
+    NarrowToPinnedRows(db, t, *q.where, q.scan);
+  }
 
   auto is_aggregate = [](const sql::Expr& e) { return e.kind == sql::Expr::Kind::kAggregate; };
   q.grouped = !s.group_by.empty() || s.having ||

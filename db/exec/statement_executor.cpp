@@ -11,6 +11,7 @@
 #include "db/errors.h"
 #include "db/exec/bulk_append.h"
 #include "db/exec/condition.h"
+#include "db/exec/pinned_rows.h"
 #include "db/exec/literal_value.h"
 #include "db/exec/row_pipeline.h"
 #include "db/exec/select_cursor.h"
@@ -498,6 +499,7 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
   std::vector<std::pair<jet::RowPointer, std::vector<Value>>> matches;
   {
     jet::TableScan scan(db.pager(), db.format(), *table);
+    if (where) NarrowToPinnedRows(db, *table, *where, scan);
     std::vector<Value> row(table->columns.size());
     while (scan.Next()) {
       for (size_t i = 0; i < table->columns.size(); ++i) row[i] = scan.Get(i);

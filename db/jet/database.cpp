@@ -47,6 +47,23 @@ void Database::Reload() {
   tables_ = ReadCatalog(pager_, format());
 }
 
+const Database::RowsByKey* Database::KeptRows(uint32_t tdef_page, size_t column) const {
+  auto found = kept_rows_.find({tdef_page, column});
+  return found == kept_rows_.end() ? nullptr : &found->second;
+}
+
+const Database::RowsByKey& Database::KeepRows(uint32_t tdef_page, size_t column, RowsByKey rows) {
+  return kept_rows_[{tdef_page, column}] = std::move(rows);
+}
+
+void Database::RowsChanged(uint32_t tdef_page, std::optional<size_t> column) {
+  for (auto it = kept_rows_.lower_bound({tdef_page, 0});
+       it != kept_rows_.end() && it->first.first == tdef_page;) {
+    if (!column || it->first.second == *column) it = kept_rows_.erase(it);
+    else ++it;
+  }
+}
+
 const CatalogEntry* Database::FindTable(std::string_view name) const {
   for (const CatalogEntry& entry : tables_) {
     if (SameName(entry.name, name)) return &entry;

@@ -5,10 +5,13 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "db/jet/catalog.h"
+#include "db/jet/data_page.h"
 #include "db/jet/header.h"
 #include "db/jet/pager.h"
 #include "db/jet/table_definition.h"
@@ -50,12 +53,27 @@ class Database {
   // for writing stays open for reading, and the failure is thrown.
   void OpenForWriting(FileSystem& fs);
 
+  // Where a table's rows lie by the key of one column's value, for the
+  // statements that look rows up by that column (a program reading its
+  // settings one by one asks a table without an index thousands of
+  // times). The caller builds it with one scan, in storage order, and
+  // gives it to keep; the database drops it as soon as a writer through it
+  // adds or removes rows of the table or changes that column. A row keeps
+  // its position when its other columns change, even when its body moves.
+  using RowsByKey = std::unordered_map<std::string, std::vector<RowPointer>>;
+  const RowsByKey* KeptRows(uint32_t tdef_page, size_t column) const;
+  const RowsByKey& KeepRows(uint32_t tdef_page, size_t column, RowsByKey rows);
+  // Called by the writers: rows of the table were added or removed
+  // (`column` none), or one column of some rows changed.
+  void RowsChanged(uint32_t tdef_page, std::optional<size_t> column = std::nullopt);
+
  private:
   Pager pager_;
   bool writable_ = false;
   DatabaseHeader header_;
   std::vector<CatalogEntry> tables_;
   std::map<uint32_t, std::shared_ptr<const TableDefinition>> definitions_;
+  std::map<std::pair<uint32_t, size_t>, RowsByKey> kept_rows_;
 };
 
 }  // namespace act::db::jet

@@ -17,6 +17,12 @@ void TableScan::Rewind() {
   next_row_ = 0;
   current_page_.reset();
   row_.reset();
+  only_next_ = 0;
+}
+
+void TableScan::Only(std::vector<RowPointer> rows) {
+  Rewind();
+  only_ = std::move(rows);
 }
 
 bool TableScan::Next() {
@@ -26,6 +32,17 @@ bool TableScan::Next() {
 }
 
 bool TableScan::NextStored() {
+  if (only_) {
+    while (only_next_ < only_->size()) {
+      const RowPointer where = (*only_)[only_next_++];
+      row_ = ReadRowAt(pager_, format_, where, table_.page);
+      if (!row_) continue;
+      position_ = where;
+      return true;
+    }
+    row_.reset();
+    return false;
+  }
   while (page_index_ < pages_.size()) {
     if (!current_page_) {
       if (page_index_ >= read_ahead_end_) {

@@ -31,6 +31,10 @@ class TableScan {
   const RowBytes& row() const { return *row_; }
   // Back to before the first row.
   void Rewind();
+  // From now on visits only the rows at `rows` (positions a scan of this
+  // table gave), in that order, instead of every row; a row deleted since
+  // is passed over. Rewind goes back to the first of them.
+  void Only(std::vector<RowPointer> rows);
 
   // The current row: its position, its column slices and its values.
   RowPointer position() const { return position_; }
@@ -57,6 +61,8 @@ class TableScan {
   std::optional<RowBytes> row_;
   RowPointer position_;
   RowDecoder decoder_;
+  std::optional<std::vector<RowPointer>> only_;
+  size_t only_next_ = 0;
 };
 
 }  // namespace act::db::jet

@@ -199,6 +199,7 @@ void TableWriter::ReleaseFillPage() {
 }
 
 RowPointer TableWriter::Append(std::vector<Value>& values, const std::vector<bool>* stored_text) {
+  db_.RowsChanged(table_->page);
   if (values.size() != table_->columns.size() ||
       (stored_text && stored_text->size() != values.size())) {
     throw JetFailure(kJetOperationNotSupported, db_.path() + ": row of the wrong width");
@@ -428,6 +429,7 @@ bool TableWriter::EndCensus() {
 RowPointer TableWriter::Append(std::vector<Value>& values, const std::vector<bool>* stored_text,
                                PreparedRow& prepared) {
   if (!prepared.ready) return Append(values, stored_text);
+  db_.RowsChanged(table_->page);
   prepared.ready = false;  // its keys are taken below
   // What Append works out from the values came with the row; only what
   // depends on the rows written before it is left: the counter and the
@@ -446,6 +448,9 @@ RowPointer TableWriter::Append(std::vector<Value>& values, const std::vector<boo
 
 void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
                          const std::vector<Value>& new_values) {
+  for (size_t i = 0; i < new_values.size(); ++i) {
+    if (!(old_values[i] == new_values[i])) db_.RowsChanged(table_->page, i);
+  }
   // This change reads and writes pages through the pager, the page being
   // filled among them.
   ReleaseFillPage();
@@ -537,6 +542,7 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
 }
 
 void TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
+  db_.RowsChanged(table_->page);
   ReleaseFillPage();
   Pager& pager = db_.pager();
   const Format& format = db_.format();

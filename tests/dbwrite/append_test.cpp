@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 
+#include "db/exec/select_cursor.h"
 #include "db/exec/statement_executor.h"
 #include "db/jet/column_properties.h"
 #include "db/jet/consistency_check.h"
@@ -17,6 +18,7 @@
 #include "db/jet/table_writer.h"
 #include "db/jet/write_errors.h"
 #include "db/jet/table_scan.h"
+#include "db/sql/parser.h"
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
 #include "tests/dbwrite/write_fixture.h"
@@ -306,6 +308,44 @@ TEST(Update, TextConditionIgnoresCaseLikeJet) {
   EXPECT_EQ(0, r.records_affected);
   auto rows = ReadRows(*db, "Table3");
   EXPECT_EQ(Value::Long(42), rows.back()[0]);
+}
+
+// A condition that pins a text column to one value is answered from the
+// rows the database keeps by that column's value; `NOT b <> ...` asks the
+// same of a full scan. The two must agree after every kind of change.
+TEST(Update, LookupsByTextAgreeWithAFullScanAfterEachChange) {
+  std::string dir = ScratchDir("pinned");
+  std::string path = CopySample("jet3/testV1997.mdb", dir, "pinned.mdb");
+  ScratchFileSystem fs;
+  auto db = OpenForWrite(fs, path);
+  auto rows_where = [&](const std::string& condition) {
+    const std::string text = "SELECT a FROM Table3 WHERE " + condition;
+    exec::SelectCursor cursor(*db, std::get<sql::SelectStatement>(sql::Parse(text)), text);
+    std::vector<std::string> out;
+    while (cursor.Next()) out.push_back(cursor.value(0).ToText());
+    return out;
+  };
+  auto expect_agree = [&](const std::string& value, size_t count) {
+    auto pinned = rows_where("b = '" + value + "' AND a >= 0");
+    EXPECT_EQ(rows_where("NOT b <> '" + value + "'"), pinned) << value;
+    EXPECT_EQ(count, pinned.size()) << value;
+  };
+  for (int i = 0; i < 30; ++i) {
+    const char* names[] = {"Volumen", "VOLUMEN", "Año", "Ano", "brillo"};
+    ExecuteStatement(fs, *db, "INSERT INTO Table3 (a, b) VALUES (" + std::to_string(1000 + i) + ", '" +
+                                  names[i % 5] + "')");
+  }
+  expect_agree("volumen", 12);  // letter case aside, accents apart
+  expect_agree("año", 6);
+  ExecuteStatement(fs, *db, "UPDATE Table3 SET a = 5 WHERE b = 'brillo' AND a = 1004");  // not b
+  expect_agree("brillo", 6);
+  ExecuteStatement(fs, *db, "UPDATE Table3 SET b = 'contraste' WHERE b = 'ano'");  // the column
+  expect_agree("ano", 0);
+  expect_agree("contraste", 6);
+  ExecuteStatement(fs, *db, "INSERT INTO Table3 (a, b) VALUES (2000, 'Ano')");
+  expect_agree("ano", 1);
+  auto r = ExecuteStatement(fs, *db, "UPDATE Table3 SET a = 2001 WHERE b = 'ANO'");
+  EXPECT_EQ(1, r.records_affected);
 }
 
 TEST(Append, CounterTakesNextValueAndMovesPastCopiedOnes) {
