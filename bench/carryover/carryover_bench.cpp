@@ -3,12 +3,11 @@
 // rows and the package's datos.new on a temporary drive, then times the
 // whole carry-over (traspasaBaseDatos through our Jet engine) and, in the
 // same run, `cp` of the installed database, alone and followed by a sync of
-// the copy (the carry-over syncs the database it wrote before it reports
-// success, so the durable copy is the like-for-like baseline; both are
-// printed). The carry-over runs in a child
-// process of its own, so that its peak resident memory is its own (the
-// time includes starting that child). Prints the time, the ratio to the
-// copy and the peak memory.
+// the copy (both are printed; the carry-over leaves syncing to the update,
+// which makes the whole staging folder durable before it promotes it). The
+// carry-over runs in a child process of its own, so that its peak resident
+// memory is its own (the time includes starting that child). Prints the
+// time, the ratio to the copy and the peak memory.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <sys/stat.h>
