@@ -2,16 +2,16 @@
 // on, kept parsed between calls, each with the bytes it was parsed from (or
 // last saved as) and the file's stamp at that time.
 //
-// Reading: re-reading and re-parsing the whole file on every call made the
-// settings carry-over cost keys times file size. Like Wine's kernel32, we
+// Reading: re-reading and re-parsing the whole file on every call would make
+// the settings carry-over cost keys times file size. Like Wine's kernel32, we
 // keep the parsed files instead, and before every use make sure the file is
 // still the one we parsed: by its stamp when the stamp can be trusted, else
 // by comparing its bytes with the bytes we kept. A file that changed,
 // however little, is parsed again.
 //
 // Writing: a change is made to the kept file only and marks it pending; the
-// pending files reach the disk together, at Flush. Saving the whole file on
-// every change made each changed key cost the file's size. Until then the
+// pending files reach the disk together, at Flush, rather than the whole
+// file being saved for every changed key. Until then the
 // store owns a pending file: reads see the pending changes, and a change
 // made to the file on the disk meanwhile is not looked for (it would be
 // overwritten at Flush). A pending file is never dropped to make room.
