@@ -1,10 +1,15 @@
 // FlushFolder on the real backends: it reaches every file of a tree,
 // read-only ones included, and leaves contents and attributes as they were.
-// (Whether the bytes reached the disk cannot be seen from here; the
-// fault-injecting file system's power cut is what tests the run's use.)
+// Whether the bytes reached the disk cannot be seen on a real backend; the
+// run's use is seen through the fault-injecting file system, which counts
+// what was written and not yet synced.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/error.h"
+#include "platform/fault/fault_file_system.h"
+#include "tests/reliability/run_drive.h"
 #include "tests/support/temp_drive.h"
 
 namespace act {
@@ -37,6 +42,24 @@ TEST(FlushFolder, AMissingFolderIsPathNotFound) {
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrPathNotFound);
   }
+}
+
+// A power cut at the swap's first rename finds everything the run wrote into
+// the staging folder (package copy, carried rows and settings, listed
+// copies) already on the disk.
+TEST(FlushFolder, TheRunLeavesNothingUnsyncedWhenTheSwapBegins) {
+  test::RunDrive d({.songs = 20});
+  FaultFileSystem counting(d.fs());
+  ASSERT_EQ(d.Run(counting), RunOutcome::kCompleted);
+  const auto& log = counting.log();
+  auto rename = std::find_if(log.begin(), log.end(), [](const auto& op) { return op.name == "MoveFile"; });
+  ASSERT_NE(rename, log.end());
+
+  d.Reset();
+  FaultFileSystem cut(d.fs());
+  cut.StopAt(rename - log.begin() + 1);
+  EXPECT_THROW(d.Run(cut), StoppedDead);
+  EXPECT_EQ(cut.DropUnsyncedData(), 0u);
 }
 
 }  // namespace
