@@ -5,8 +5,6 @@
 // what was written and not yet synced.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "platform/error.h"
 #include "platform/fault/fault_file_system.h"
 #include "tests/reliability/run_drive.h"
@@ -48,17 +46,17 @@ TEST(FlushFolder, AMissingFolderIsPathNotFound) {
 // the staging folder (package copy, carried rows and settings, listed
 // copies) already on the disk.
 TEST(FlushFolder, TheRunLeavesNothingUnsyncedWhenTheSwapBegins) {
+  struct CutAtTheFirstRename : FaultFileSystem {
+    using FaultFileSystem::FaultFileSystem;
+    void MoveFile(const std::string& from, const std::string& to) override {
+      StopAt(operations() + 1);
+      FaultFileSystem::MoveFile(from, to);
+    }
+  };
   test::RunDrive d({.songs = 20});
-  FaultFileSystem counting(d.fs());
-  ASSERT_EQ(d.Run(counting), RunOutcome::kCompleted);
-  const auto& log = counting.log();
-  auto rename = std::find_if(log.begin(), log.end(), [](const auto& op) { return op.name == "MoveFile"; });
-  ASSERT_NE(rename, log.end());
-
-  d.Reset();
-  FaultFileSystem cut(d.fs());
-  cut.StopAt(rename - log.begin() + 1);
+  CutAtTheFirstRename cut(d.fs());
   EXPECT_THROW(d.Run(cut), StoppedDead);
+  EXPECT_EQ(cut.log().back().path, d.Path("\\zentaroDeck_NEW\\datos.new"));
   EXPECT_EQ(cut.DropUnsyncedData(), 0u);
 }
 
