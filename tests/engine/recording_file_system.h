@@ -1,8 +1,7 @@
-// A FileSystem with a fixed set of existing paths for the manifest copies. It
-// notes the existence tests and the copies, and holds each copy to the rule:
-// right after the existence test of its source (FolderExists for a folder,
-// FileExists for a file) said yes, and with overwrite. Every other operation
-// fails the test, since those stages must not use it.
+// A FileSystem with a fixed set of existing paths for the manifest copies: it
+// notes the existence tests and the copies, and holds each copy to come right
+// after the test of its source (of its kind) said yes, with overwrite. Every
+// other operation fails the test, since those stages must not use it.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,7 +1,6 @@
 // A FileSystem that hands every call to a real one and notes, in order, the
-// existence tests and every call that changes the drive (FileSystemObject
-// operations and byte-level writes) with their paths, so that a test can
-// check the run's rules over what it did.
+// existence tests and every call that changes the drive (byte-level writes
+// included) with its paths, so that a test can check the run's rules.
 #pragma once
 
 #include <ostream>

@@ -1,8 +1,6 @@
-// FlushFolder on the real backends: it reaches every file of a tree,
-// read-only ones included, and leaves contents and attributes as they were.
-// Whether the bytes reached the disk cannot be seen on a real backend; the
-// run's use is seen through the fault-injecting file system, which counts
-// what was written and not yet synced.
+// FlushFolder on the real backends reaches every file of a tree, read-only
+// ones included, and changes nothing; the run's use of it shows through the
+// fault-injecting file system, which knows what is written and not synced.
 #include <gtest/gtest.h>
 
 #include "platform/error.h"
