@@ -69,7 +69,7 @@ TEST_F(UpdateRun, CompletedRunKeepsTheFileSystemRules) {
   bool moved_out = false;
   for (size_t n = 0; n < calls.size(); ++n) {
     const TracingFileSystem::Call& c = calls[n];
-    // Nothing outside the product's folders is touched (the package is only read).
+    // Nothing outside the package and the product's folders is touched.
     for (const std::string& p : {c.path, c.destination})
       EXPECT_TRUE(p.empty() || p == origin + "\\zentaroDeck_NEW" || in(p, Installed("")) ||
                   in(p, Staged("")) || in(p, support)) << c;
