@@ -81,7 +81,7 @@ class FakeDb : public CarryOverDatabase {
     }
     std::string column = sql.substr(std::string("SELECT elemento,").size(),
                                     at - std::string("SELECT elemento,").size());
-    return std::make_unique<FakeRecordset>(engine_, "lookup " + name, rows,
+    return std::make_unique<FakeRecordset>(engine_, "lookup", rows,
                                            std::vector<std::string>{"elemento", column});
   }
 
@@ -115,16 +115,7 @@ class FakeDb : public CarryOverDatabase {
 std::unique_ptr<CarryOverDatabase> RecordingEngine::OpenDatabase(const std::string& path) {
   calls.push_back("OpenDatabase " + path);
   if (!databases.count(path)) throw Error(3024, "Could not find file '" + path + "'");
-  ++opened_databases;
   return std::make_unique<FakeDb>(*this, path);
-}
-
-std::vector<std::string> RecordingEngine::Statements() const {
-  std::vector<std::string> out;
-  for (const std::string& c : calls) {
-    if (c.rfind("OpenRecordset ", 0) == 0 || c.rfind("Execute ", 0) == 0) out.push_back(c);
-  }
-  return out;
 }
 
 }  // namespace act::test

@@ -1,6 +1,6 @@
 // An in-memory engine for the carry-over that logs every call it receives,
-// so that tests can hold the carry-over to its exact statements and their
-// order. It answers the carry-over's SELECTs from rows a test gives, reading
+// so that tests can check the carry-over's statements and the rules of
+// their order. It answers the carry-over's SELECTs from rows a test gives, reading
 // them the way Jet would: the walk leaves out the version rows (and, as
 // SQL's NOT IN does, rows whose elemento is Null), lookups match the element
 // name with letter case ignored and doubled apostrophes read as one.
@@ -34,11 +34,8 @@ class RecordingEngine : public CarryOverEngine {
  public:
   std::map<std::string, FakeDatabase> databases;  // by path
   std::vector<std::string> calls;
-  int opened_databases = 0;
 
   std::unique_ptr<CarryOverDatabase> OpenDatabase(const std::string& path) override;
-  // Only the statements (OpenRecordset and Execute), in order.
-  std::vector<std::string> Statements() const;
 };
 
 }  // namespace act::test

@@ -1,6 +1,7 @@
-// A FileSystem with a fixed set of existing paths that logs the existence
-// tests and copies the manifest copies make; every other operation fails the
-// test, since those stages must not use it.
+// A FileSystem with a fixed set of existing paths for the manifest copies: it
+// notes the existence tests and the copies, and holds each copy to come right
+// after the test of its source (of its kind) said yes, with overwrite. Every
+// other operation fails the test, since those stages must not use it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,21 +17,16 @@ namespace act::test {
 class RecordingFileSystem : public FileSystem {
  public:
   std::set<std::string> folders, files;
-  std::vector<std::string> calls;
+  std::vector<std::string> asked;   // paths, in the order asked
+  std::vector<std::string> copies;  // "source -> destination", in order
 
-  bool FolderExists(const std::string& p) override {
-    calls.push_back("FolderExists " + p);
-    return folders.count(p) != 0;
-  }
-  bool FileExists(const std::string& p) override {
-    calls.push_back("FileExists " + p);
-    return files.count(p) != 0;
-  }
+  bool FolderExists(const std::string& p) override { return Asked("FolderExists ", p, folders.count(p)); }
+  bool FileExists(const std::string& p) override { return Asked("FileExists ", p, files.count(p)); }
   void CopyFolder(const std::string& s, const std::string& d, bool o) override {
-    calls.push_back("CopyFolder " + s + " -> " + d + (o ? " overwrite" : ""));
+    Copied("FolderExists ", s, d, o);
   }
   void CopyFile(const std::string& s, const std::string& d, bool o) override {
-    calls.push_back("CopyFile " + s + " -> " + d + (o ? " overwrite" : ""));
+    Copied("FileExists ", s, d, o);
   }
   void MoveFolder(const std::string&, const std::string&) override { Unexpected("MoveFolder"); }
   void MoveFile(const std::string&, const std::string&) override { Unexpected("MoveFile"); }
@@ -63,6 +59,18 @@ class RecordingFileSystem : public FileSystem {
   }
 
  private:
+  bool Asked(const std::string& test, const std::string& p, bool yes) {
+    asked.push_back(p);
+    confirmed_ = yes ? test + p : "";
+    return yes;
+  }
+  void Copied(const std::string& test, const std::string& s, const std::string& d, bool o) {
+    EXPECT_EQ(confirmed_, test + s) << "a copy not right after its source was found";
+    EXPECT_TRUE(o) << "a copy without overwrite";
+    confirmed_.clear();
+    copies.push_back(s + " -> " + d);
+  }
+  std::string confirmed_;  // the last existence test, when it said yes
   static void Unexpected(const char* op) { ADD_FAILURE() << "unexpected " << op; }
 };
 

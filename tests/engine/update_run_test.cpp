@@ -50,46 +50,43 @@ TEST_F(UpdateRun, CompletedRunLeavesNewInstallationAndVersionBackup) {
   EXPECT_EQ(boxes.shown, std::vector<ShownBox>{kUpToDate});
 }
 
-// Every file-system step of a completed run, in order, with its arguments:
-// each existence test right before the operation it guards.
-TEST_F(UpdateRun, CompletedRunMakesExactlyTheseFileSystemSteps) {
+// The rules of the file-system steps, over all a completed run did, settings writes included.
+TEST_F(UpdateRun, CompletedRunKeepsTheFileSystemRules) {
   MakeSample("2.0.0.0", "3.0.0.0");
-  PutText(fs(), drive + "\\SOPORTE\\zentaroDeck\\x.txt", "x\n");
+  // Left by earlier runs, so that the guarded deletions take place.
+  const std::string support = drive + "\\SOPORTE";
+  for (const std::string& old : {Staged(""), support + "\\zentaroDeck", support + "\\zentaroDeck_2.0.0.0"})
+    PutText(fs(), old + "\\x.txt", "x\n");
   TracingFileSystem tracing(fs());
-  RunServices services{tracing, profiles(), boxes};
+  std::unique_ptr<ProfileStore> traced_profiles = NewPlatformProfileStore(tracing);
+  RunServices services{tracing, *traced_profiles, boxes};
   ASSERT_EQ(RunUpdate({drive + " [DATOS]", origin}, services), RunOutcome::kCompleted);
 
-  const std::string d = drive, s = drive + "\\zentaroDeck_NEW", i = drive + "\\zentaroDeck";
-  EXPECT_EQ(tracing.trace, (std::vector<std::string>{
-      "FolderExists " + s + " no",
-      "CopyFolder " + origin + "\\zentaroDeck_NEW " + s + " true",
-      "GetFileVersion " + i + "\\zentaroDeck.exe",
-      "GetFileVersion " + s + "\\zentaroDeck.exe",
-      "FolderExists " + s + "\\actualizador.ini no",
-      "FileExists " + s + "\\actualizador.ini yes",
-      "SetAttributes " + s + "\\configuracion.ini 0",
-      "SetAttributes " + s + "\\datos.new 0",
-      "FolderExists " + i + "\\skins yes",
-      "CopyFolder " + i + "\\skins " + s + "\\skins true",
-      "FolderExists " + i + "\\fotos yes",
-      "CopyFolder " + i + "\\fotos " + s + "\\fotos true",
-      "FileExists " + i + "\\licencia.txt yes",
-      "CopyFile " + i + "\\licencia.txt " + s + "\\licencia.txt true",
-      "FolderExists " + s + "\\update_ss.ini no",
-      "FileExists " + s + "\\update_ss.ini yes",
-      "MoveFile " + s + "\\datos.new " + s + "\\datos.mdb",
-      "FolderExists " + d + "\\SOPORTE yes",
-      "FolderExists " + d + "\\SOPORTE\\zentaroDeck_2.0.0.0 no",
-      "MoveFolder " + i + " " + d + "\\SOPORTE\\zentaroDeck_2.0.0.0",
-      "FolderExists " + d + "\\SOPORTE\\zentaroDeck yes",
-      "DeleteFolder " + d + "\\SOPORTE\\zentaroDeck true",
-      "FolderExists " + i + " no",
-      "MoveFolder " + s + " " + i,
-      "FileExists " + i + "\\actualizador.ini yes",
-      "DeleteFile " + i + "\\actualizador.ini false",
-      "FileExists " + i + "\\update_ss.ini yes",
-      "DeleteFile " + i + "\\update_ss.ini false",
-  }));
+  const auto& calls = tracing.calls;
+  auto in = [](const std::string& path, const std::string& folder) {
+    return path == folder || path.starts_with(folder + "\\");
+  };
+  bool moved_out = false;
+  for (size_t n = 0; n < calls.size(); ++n) {
+    const TracingFileSystem::Call& c = calls[n];
+    // Nothing outside the package and the product's folders is touched.
+    for (const std::string& p : {c.path, c.destination})
+      EXPECT_TRUE(p.empty() || p == origin + "\\zentaroDeck_NEW" || in(p, Installed("")) ||
+                  in(p, Staged("")) || in(p, support)) << c;
+    // The installed files are only moved, never written: nothing under the
+    // installation folder changes before it moves to its backup.
+    moved_out |= c.op == "MoveFolder" && c.path == Installed("");
+    EXPECT_TRUE(moved_out || c.op.ends_with("Exists") || (!in(c.destination, Installed("")) &&
+                (c.op.starts_with("Copy") || !in(c.path, Installed(""))))) << c;
+    // Each copy, folder move, deletion and creation comes right after the
+    // existence test of one of its paths (asked then, never cached), or after
+    // the deletion that test led to.
+    if (!c.op.starts_with("Copy") && !c.op.starts_with("Delete") && c.op != "MoveFolder" &&
+        c.op != "CreateFolder") continue;
+    auto about = [&](size_t k) { return calls.at(k).path == c.path || calls.at(k).path == c.destination; };
+    const size_t k = calls.at(n - 1).op.starts_with("Delete") && about(n - 1) ? n - 2 : n - 1;
+    EXPECT_TRUE(calls.at(k).op.ends_with("Exists") && about(k)) << c;
+  }
 }
 
 // The database stage, when there is one, runs first among the carry-over
@@ -272,8 +269,8 @@ TEST_F(UpdateRun, UpdaterAtTheRootOfAnotherDrive) {
   RunServices services{tracing, profiles(), boxes};
   EXPECT_EQ(RunUpdate({drive, root}, services), RunOutcome::kCompleted);
   // The package path holds two backslashes in a row; it is used unchanged.
-  EXPECT_EQ(tracing.trace.at(1),
-            "CopyFolder " + root + "\\zentaroDeck_NEW " + drive + "\\zentaroDeck_NEW true");
+  EXPECT_EQ(tracing.calls.at(1), (TracingFileSystem::Call{"CopyFolder", root + "\\zentaroDeck_NEW",
+                                                          drive + "\\zentaroDeck_NEW", "true"}));
   EXPECT_EQ(fs().GetFileVersion(Installed("\\zentaroDeck.exe")), "3.0.0.0");
   EXPECT_TRUE(fs().FolderExists(root + "\\zentaroDeck_NEW"));
 }

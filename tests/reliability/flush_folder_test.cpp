@@ -1,10 +1,11 @@
-// FlushFolder on the real backends: it reaches every file of a tree,
-// read-only ones included, and leaves contents and attributes as they were.
-// (Whether the bytes reached the disk cannot be seen from here; the
-// fault-injecting file system's power cut is what tests the run's use.)
+// FlushFolder on the real backends reaches every file of a tree, read-only
+// ones included, and changes nothing; the run's use of it shows through the
+// fault-injecting file system, which knows what is written and not synced.
 #include <gtest/gtest.h>
 
 #include "platform/error.h"
+#include "platform/fault/fault_file_system.h"
+#include "tests/reliability/run_drive.h"
 #include "tests/support/temp_drive.h"
 
 namespace act {
@@ -37,6 +38,24 @@ TEST(FlushFolder, AMissingFolderIsPathNotFound) {
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrPathNotFound);
   }
+}
+
+// A power cut at the swap's first rename finds everything the run wrote into
+// the staging folder (package copy, carried rows and settings, listed
+// copies) already on the disk.
+TEST(FlushFolder, TheRunLeavesNothingUnsyncedWhenTheSwapBegins) {
+  struct CutAtTheFirstRename : FaultFileSystem {
+    using FaultFileSystem::FaultFileSystem;
+    void MoveFile(const std::string& from, const std::string& to) override {
+      StopAt(operations() + 1);
+      FaultFileSystem::MoveFile(from, to);
+    }
+  };
+  test::RunDrive d({.songs = 20});
+  CutAtTheFirstRename cut(d.fs());
+  EXPECT_THROW(d.Run(cut), StoppedDead);
+  EXPECT_EQ(cut.log().back().path, d.Path("\\zentaroDeck_NEW\\datos.new"));
+  EXPECT_EQ(cut.DropUnsyncedData(), 0u);
 }
 
 }  // namespace
