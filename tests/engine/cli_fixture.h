@@ -50,19 +50,23 @@ class Cli : public RunTest {
     const char* sep = "/";
     if (with_prefix) command += " --prefix " + Arg(drives_.prefix());
 #endif
-    const std::string shell_out = drives_.ShellRoot(2) + sep + "out.txt";
-    const std::string shell_err = drives_.ShellRoot(2) + sep + "err.txt";
-    command += " >" + shell_out + " 2>" + shell_err;
+    // Each run writes files of its own: under Wine, a file deleted right
+    // after the run before may still be held open for a moment, and the
+    // shell's redirection into the same name then fails ("Sharing
+    // violation") without the program ever starting.
+    const std::string out = "out" + std::to_string(++runs_) + ".txt";
+    const std::string err = "err" + std::to_string(runs_) + ".txt";
+    command += " >" + drives_.ShellRoot(2) + sep + out + " 2>" + drives_.ShellRoot(2) + sep + err;
     int raw = std::system(command.c_str());
 #ifdef _WIN32
     int status = raw;
 #else
     int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
-    CliResult result{status, Lines(Text(drives_.drive(2) + "\\out.txt")),
-                     Lines(Text(drives_.drive(2) + "\\err.txt"))};
-    fs().DeleteFile(drives_.drive(2) + "\\out.txt", true);
-    fs().DeleteFile(drives_.drive(2) + "\\err.txt", true);
+    CliResult result{status, Lines(Text(drives_.drive(2) + "\\" + out)),
+                     Lines(Text(drives_.drive(2) + "\\" + err))};
+    fs().DeleteFile(drives_.drive(2) + "\\" + out, true);
+    fs().DeleteFile(drives_.drive(2) + "\\" + err, true);
     return result;
   }
   std::string Standard() { return "--drive " + drive + " --origin " + Arg(origin); }
@@ -86,6 +90,9 @@ class Cli : public RunTest {
     fs().DeleteFile(origin + "\\zentaroDeck_NEW\\datos.new", true);
     WriteCarryOverDatabase(fs(), origin + "\\zentaroDeck_NEW\\datos.new", PackageContent());
   }
+
+ private:
+  int runs_ = 0;
 };
 
 }  // namespace act::test
