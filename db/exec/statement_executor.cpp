@@ -14,13 +14,12 @@
 #include "db/exec/literal_value.h"
 #include "db/exec/row_pipeline.h"
 #include "db/exec/select_cursor.h"
-#include "db/jet/index_creation.h"
 #include "db/jet/ddl.h"
+#include "db/jet/index_creation.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_scan.h"
 #include "db/jet/table_writer.h"
 #include "db/jet/value_conversion.h"
-#include "db/jet/write_errors.h"
 #include "db/sql/parser.h"
 
 namespace act::db::exec {
@@ -57,10 +56,15 @@ enum class Refusal { kNone, kConversion, kKey, kRule };
 
 Refusal Classify(const act::Error& e) {
   switch (e.number()) {
-    case jet::kJetConversionError: case jet::kJetFieldTooSmall: case jet::kJetRecordTooLarge:
-      return Refusal::kConversion;
-    case jet::kJetDuplicateKey: return Refusal::kKey;
-    case jet::kJetNullInRequired: case jet::kJetZeroLengthString: case 3058: case 3200: case 3201: return Refusal::kRule;
+    case kJetConversionError:
+    case kJetFieldTooSmall:
+    case kJetRecordTooLarge: return Refusal::kConversion;
+    case kJetDuplicateKey: return Refusal::kKey;
+    case kJetNullInRequired:
+    case kJetZeroLengthString:
+    case kJetIndexNull:
+    case kJetRelatedRecordsExist:
+    case kJetRelatedRecordRequired: return Refusal::kRule;
     default: return Refusal::kNone;
   }
 }
@@ -99,8 +103,7 @@ Destination OpenDestination(FileSystem& fs, jet::Database& db,
     d.owned = jet::Database::Open(fs, *file, true);
   } catch (const act::Error& e) {
     if (e.number() == kErrPermissionDenied) {
-      throw jet::WriteFailure(jet::kJetFileReadOnly, "'" + *file + "' is read-only, in " +
-                                                         Quoted(statement));
+      throw JetFailure(kJetFileReadOnly, "'" + *file + "' is read-only, in " + Quoted(statement));
     }
     if (e.number() == kJetFileNotFound) {
       throw JetFailure(kJetFileNotFound, "'" + *file + "', in " + Quoted(statement));
@@ -160,10 +163,8 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
     for (const sql::SelectItem& item : s.source.columns) {
       int i = ColumnIndex(*source, item.expr.column);
       if (i < 0) {
-        throw jet::WriteFailure(jet::kJetTooFewParameters, db.path() + ": '" + item.expr.column +
-                                                               "' is no column of '" +
-                                                               s.source.table + "', in " +
-                                                               Quoted(statement));
+        throw MissingParameterFailure(db.path() + ": '" + item.expr.column + "' is no column of '" +
+                                      s.source.table + "', in " + Quoted(statement));
       }
       selected.push_back(i);
       names.push_back(item.alias.empty() ? source->columns[i].name : item.alias);
@@ -174,15 +175,16 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   // Destination column of each selected column: by the INSERT's list, or by name.
   std::vector<int> target;
   if (!s.columns.empty() && s.columns.size() != selected.size()) {
-    throw JetFailure(3346, "the column lists differ in length, in " + Quoted(statement));
+    throw JetFailure(kJetValueCountMismatch,
+                     "the column lists differ in length, in " + Quoted(statement));
   }
   for (size_t k = 0; k < selected.size(); ++k) {
     const std::string& name = s.columns.empty() ? names[k] : s.columns[k];
     int i = ColumnIndex(*table, name);
     if (i < 0) {
-      throw jet::WriteFailure(jet::kJetUnknownFieldName,
-                              dest.db->path() + ": table '" + s.table + "' has no field '" + name +
-                                  "', in " + Quoted(statement));
+      throw JetFailure(kJetUnknownFieldName, dest.db->path() + ": table '" + s.table +
+                                                 "' has no field '" + name + "', in " +
+                                                 Quoted(statement));
     }
     target.push_back(i);
   }
@@ -415,24 +417,25 @@ struct TableAppender {
       const jet::ColumnDef& c = table->columns[column];
       auto v = Convert(c, LiteralValue(literal));
       if (!v) {
-        throw jet::WriteFailure(jet::kJetConversionError, db.path() + ": column '" + c.name +
-                                                              "' cannot take the value, in " +
-                                                              Quoted(statement));
+        throw JetFailure(
+            kJetConversionError,
+            db.path() + ": column '" + c.name + "' cannot take the value, in " + Quoted(statement));
       }
       values[column] = std::move(*v);
     };
     if (s.columns.empty()) {
       if (s.values.size() > table->columns.size()) {
-        throw JetFailure(3346, "more values than the table has columns, in " + Quoted(statement));
+        throw JetFailure(kJetValueCountMismatch,
+                         "more values than the table has columns, in " + Quoted(statement));
       }
       for (size_t k = 0; k < s.values.size(); ++k) set(k, s.values[k]);
     } else {
       for (size_t k = 0; k < s.columns.size(); ++k) {
         int i = ColumnIndex(*table, s.columns[k]);
         if (i < 0) {
-          throw jet::WriteFailure(jet::kJetUnknownFieldName,
-                                  db.path() + ": table '" + s.table + "' has no field '" +
-                                      s.columns[k] + "', in " + Quoted(statement));
+          throw JetFailure(kJetUnknownFieldName, db.path() + ": table '" + s.table +
+                                                     "' has no field '" + s.columns[k] + "', in " +
+                                                     Quoted(statement));
         }
         set(size_t(i), s.values[k]);
       }
@@ -480,16 +483,14 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
   for (const sql::Assignment& a : s.assignments) {
     int i = ColumnIndex(*table, a.column);
     if (i < 0) {
-      throw jet::WriteFailure(jet::kJetTooFewParameters, db.path() + ": '" + a.column +
-                                                             "' is no column of '" + s.table +
-                                                             "', in " + Quoted(statement));
+      throw MissingParameterFailure(db.path() + ": '" + a.column + "' is no column of '" + s.table +
+                                    "', in " + Quoted(statement));
     }
     const jet::ColumnDef& c = table->columns[i];
     auto v = Convert(c, LiteralValue(a.value));
     if (!v) {
-      throw jet::WriteFailure(jet::kJetConversionError, db.path() + ": column '" + c.name +
-                                                            "' cannot take the value, in " +
-                                                            Quoted(statement));
+      throw JetFailure(kJetConversionError, db.path() + ": column '" + c.name +
+                                                "' cannot take the value, in " + Quoted(statement));
     }
     changes.emplace_back(i, std::move(*v));
   }
@@ -576,8 +577,8 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
   std::vector<jet::NewColumn> columns;
   for (const sql::ColumnDef& c : s.columns) {
     if (c.size > 255) {
-      throw JetFailure(3259, db.path() + ": column '" + c.name + "' is longer than 255, in " +
-                                 Quoted(statement));
+      throw JetFailure(kJetInvalidFieldType, db.path() + ": column '" + c.name +
+                                                 "' is longer than 255, in " + Quoted(statement));
     }
     columns.push_back(ColumnOf(c));
     // A primary key refuses Null through its index; NOT NULL is the
@@ -595,9 +596,8 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
         if (jet::SameName(s.columns[i].name, name)) found = int(i);
       }
       if (found < 0) {
-        throw jet::WriteFailure(jet::kJetTooFewParameters, db.path() + ": '" + name +
-                                                               "' is no column, in " +
-                                                               Quoted(statement));
+        throw MissingParameterFailure(db.path() + ": '" + name + "' is no column, in " +
+                                      Quoted(statement));
       }
       index.columns.emplace_back(uint16_t(found), true);
     }

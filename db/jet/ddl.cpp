@@ -20,7 +20,6 @@ namespace act::db::jet {
 namespace {
 
 constexpr size_t kInlineMapRow = 133;  // type, first page, 128 bitmap bytes
-constexpr int kErrTableExists = 3010;
 constexpr uint32_t kAccessEntryMask = 1048319;  // ACM of the entries tables inherit
 
 void Put16(std::vector<uint8_t>& b, uint16_t v) {
@@ -33,7 +32,7 @@ void Put32(std::vector<uint8_t>& b, uint32_t v) {
 void PutName(std::vector<uint8_t>& b, const std::string& utf8, const std::string& file) {
   auto cp = Utf8ToCp1252(utf8);
   if (!cp || cp->empty() || cp->size() > 64) {
-    throw JetFailure(3125, file + ": '" + utf8 + "' is not a valid name");
+    throw JetFailure(kJetInvalidName, file + ": '" + utf8 + "' is not a valid name");
   }
   b.push_back(uint8_t(cp->size()));
   b.insert(b.end(), cp->begin(), cp->end());
@@ -67,7 +66,7 @@ uint32_t CreateTable(Database& db, const std::string& name, const std::vector<Ne
   const Format& format = db.format();
   const std::string& file = db.path();
   if (!format.is_jet3()) throw JetFailure(kJetOperationNotSupported, file + ": CREATE TABLE in Jet 4");
-  if (db.FindTable(name)) throw act::Error(kErrTableExists, "Table already exists", file + ": '" + name + "'");
+  if (db.FindTable(name)) throw JetFailure(kJetTableExists, file + ": '" + name + "'");
   if (columns.empty() || columns.size() > 255 || indexes.size() > 32) {
     throw JetFailure(kJetOperationNotSupported,
                      file + ": a table of " + std::to_string(columns.size()) + " columns and " +

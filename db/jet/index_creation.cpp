@@ -15,8 +15,6 @@ namespace act::db::jet {
 
 namespace {
 
-constexpr int kIndexNameExists = 3375;
-constexpr int kPrimaryKeyExists = 3283;
 constexpr uint8_t kPrimaryKind = 1;
 constexpr int kMaxIndexColumns = 10;
 
@@ -93,10 +91,11 @@ void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table_
   const std::string where = db.path() + ": table '" + std::string(table_name) + "'";
   for (const LogicalIndex& logical : table->logical_indexes) {
     if (SameName(logical.name, request.name)) {
-      throw JetFailure(kIndexNameExists, where + " already has an index named '" + request.name + "'");
+      throw JetFailure(kJetIndexNameExists,
+                       where + " already has an index named '" + request.name + "'");
     }
     if (request.primary && logical.kind == kPrimaryKind) {
-      throw JetFailure(kPrimaryKeyExists, where + " already has a primary key");
+      throw JetFailure(kJetPrimaryKeyExists, where + " already has a primary key");
     }
   }
   if (request.columns.empty() || request.columns.size() > kMaxIndexColumns) {

@@ -4,11 +4,11 @@
 // refusing duplicates), and the whole file stays consistent.
 #include <gtest/gtest.h>
 
+#include "db/errors.h"
 #include "db/exec/statement_executor.h"
 #include "db/jet/consistency_check.h"
 #include "db/jet/empty_database.h"
 #include "db/jet/table_scan.h"
-#include "db/jet/write_errors.h"
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
 #include "tests/dbwrite/write_fixture.h"
@@ -59,7 +59,7 @@ TEST(CreateTable, NewDatabaseTableTakesRowsAndKeepsItsIndexes) {
       ExecuteStatement(fs, *db, "INSERT INTO canciones (titulo) VALUES ('CANCIÓN 7 DEL CORAZÓN')");
       ADD_FAILURE() << "a duplicate title was accepted";
     } catch (const act::Error& e) {
-      EXPECT_EQ(jet::kJetDuplicateKey, e.number()) << e.what();
+      EXPECT_EQ(kJetDuplicateKey, e.number()) << e.what();
     }
     try {
       ExecuteStatement(fs, *db, kCreateSongs);
@@ -130,7 +130,7 @@ TEST(CreateTable, RefusesWhatItCannotStore) {
   };
   // The parser already refuses a column named twice.
   EXPECT_EQ(3292, number("CREATE TABLE t (a LONG, A TEXT(5))"));
-  EXPECT_EQ(jet::kJetTooFewParameters, number("CREATE TABLE t (a LONG, CONSTRAINT pk PRIMARY KEY (b))"));
+  EXPECT_EQ(kJetTooFewParameters, number("CREATE TABLE t (a LONG, CONSTRAINT pk PRIMARY KEY (b))"));
   db.reset();
   EXPECT_EQ(before, ReadHostFile(path));
 }
