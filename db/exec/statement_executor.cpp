@@ -42,13 +42,6 @@ constexpr uint32_t kBulkRows = 1024;
 // Rows between two calls of an append's progress function.
 constexpr int64_t kProgressEveryRows = 1024;
 
-int ColumnIndex(const jet::TableDefinition& table, const std::string& name) {
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (jet::SameName(table.columns[i].name, name)) return int(i);
-  }
-  return -1;
-}
-
 std::string Quoted(std::string_view statement) { return "\"" + std::string(statement) + "\""; }
 
 // Rows a destination refuses without ending the statement.
@@ -161,7 +154,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
       names.push_back(source->columns[i].name);
     }
     for (const sql::SelectItem& item : s.source.columns) {
-      int i = ColumnIndex(*source, item.expr.column);
+      int i = source->ColumnIndex(item.expr.column);
       if (i < 0) {
         throw MissingParameterFailure(db.path() + ": '" + item.expr.column + "' is no column of '" +
                                       s.source.table + "', in " + Quoted(statement));
@@ -180,7 +173,7 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
   }
   for (size_t k = 0; k < selected.size(); ++k) {
     const std::string& name = s.columns.empty() ? names[k] : s.columns[k];
-    int i = ColumnIndex(*table, name);
+    int i = table->ColumnIndex(name);
     if (i < 0) {
       throw JetFailure(kJetUnknownFieldName, dest.db->path() + ": table '" + s.table +
                                                  "' has no field '" + name + "', in " +
@@ -431,7 +424,7 @@ struct TableAppender {
       for (size_t k = 0; k < s.values.size(); ++k) set(k, s.values[k]);
     } else {
       for (size_t k = 0; k < s.columns.size(); ++k) {
-        int i = ColumnIndex(*table, s.columns[k]);
+        int i = table->ColumnIndex(s.columns[k]);
         if (i < 0) {
           throw JetFailure(kJetUnknownFieldName, db.path() + ": table '" + s.table +
                                                      "' has no field '" + s.columns[k] + "', in " +
@@ -481,7 +474,7 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
   if (s.where) where.emplace(*s.where, TableColumns(*table, std::string(statement)), std::string(statement));
   std::vector<std::pair<int, Value>> changes;
   for (const sql::Assignment& a : s.assignments) {
-    int i = ColumnIndex(*table, a.column);
+    int i = table->ColumnIndex(a.column);
     if (i < 0) {
       throw MissingParameterFailure(db.path() + ": '" + a.column + "' is no column of '" + s.table +
                                     "', in " + Quoted(statement));

@@ -52,13 +52,6 @@ double JetNow() {
   return 25569.0 + double(local_as_utc) / 86400.0;
 }
 
-int ColumnIndex(const TableDefinition& table, std::string_view name) {
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (SameName(table.columns[i].name, name)) return int(i);
-  }
-  throw JetFailure(kJetDatabaseCorrupt, "system table lacks column " + std::string(name));
-}
-
 }  // namespace
 
 uint32_t CreateTable(Database& db, const std::string& name, const std::vector<NewColumn>& columns,
@@ -201,32 +194,32 @@ uint32_t CreateTable(Database& db, const std::string& name, const std::vector<Ne
   Value owner = Value::Binary(std::string("\x03\x01", 2));
   {
     TableScan scan(pager, format, *objects);
-    int n = ColumnIndex(*objects, "Name"), o = ColumnIndex(*objects, "Owner");
+    const size_t n = SystemColumn(*objects, "Name"), o = SystemColumn(*objects, "Owner");
     while (scan.Next()) {
       if (scan.Get(n) == Value::Text("MSysDb") && !scan.Get(o).is_null()) owner = scan.Get(o);
     }
   }
   double now = JetNow();
-  row[ColumnIndex(*objects, "Id")] = Value::Long(int32_t(tdef));
-  row[ColumnIndex(*objects, "ParentId")] = Value::Long(kTablesContainerId);
-  row[ColumnIndex(*objects, "Name")] = Value::Text(name);
-  row[ColumnIndex(*objects, "Type")] = Value::Integer(kObjectTypeTable);
-  row[ColumnIndex(*objects, "DateCreate")] = Value::DateTime(now);
-  row[ColumnIndex(*objects, "DateUpdate")] = Value::DateTime(now);
-  row[ColumnIndex(*objects, "Owner")] = owner;
-  row[ColumnIndex(*objects, "Flags")] = Value::Long(0);
+  row[SystemColumn(*objects, "Id")] = Value::Long(int32_t(tdef));
+  row[SystemColumn(*objects, "ParentId")] = Value::Long(kTablesContainerId);
+  row[SystemColumn(*objects, "Name")] = Value::Text(name);
+  row[SystemColumn(*objects, "Type")] = Value::Integer(kObjectTypeTable);
+  row[SystemColumn(*objects, "DateCreate")] = Value::DateTime(now);
+  row[SystemColumn(*objects, "DateUpdate")] = Value::DateTime(now);
+  row[SystemColumn(*objects, "Owner")] = owner;
+  row[SystemColumn(*objects, "Flags")] = Value::Long(0);
   std::vector<std::string> required;
   for (const NewColumn& c : columns) {
     if (c.required) required.push_back(c.name);
   }
   if (!required.empty()) {
-    row[ColumnIndex(*objects, "LvProp")] = Value::Binary(EncodeRequiredProperties(required));
+    row[SystemColumn(*objects, "LvProp")] = Value::Binary(EncodeRequiredProperties(required));
   }
   auto aces = db.Table("MSysACEs");
   std::vector<std::vector<Value>> inherited;
   {
-    int object = ColumnIndex(*aces, "ObjectId"), sid = ColumnIndex(*aces, "SID"),
-        inheritable = ColumnIndex(*aces, "FInheritable");
+    const size_t object = SystemColumn(*aces, "ObjectId"), sid = SystemColumn(*aces, "SID"),
+                 inheritable = SystemColumn(*aces, "FInheritable");
     TableScan scan(pager, format, *aces);
     while (scan.Next()) {
       if (!(scan.Get(object) == Value::Long(kTablesContainerId))) continue;
@@ -235,7 +228,7 @@ uint32_t CreateTable(Database& db, const std::string& name, const std::vector<Ne
       std::vector<Value> ace(aces->columns.size());
       ace[object] = Value::Long(int32_t(tdef));
       ace[sid] = scan.Get(sid);
-      ace[ColumnIndex(*aces, "ACM")] = Value::Long(kAccessEntryMask);
+      ace[SystemColumn(*aces, "ACM")] = Value::Long(kAccessEntryMask);
       ace[inheritable] = Value::Boolean(false);
       inherited.push_back(ace);
     }

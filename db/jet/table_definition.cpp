@@ -62,11 +62,16 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-const ColumnDef* TableDefinition::FindColumn(std::string_view name) const {
-  for (const ColumnDef& c : columns) {
-    if (SameName(c.name, name)) return &c;
+int TableDefinition::ColumnIndex(std::string_view name) const {
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (SameName(columns[i].name, name)) return int(i);
   }
-  return nullptr;
+  return -1;
+}
+
+const ColumnDef* TableDefinition::FindColumn(std::string_view name) const {
+  const int i = ColumnIndex(name);
+  return i < 0 ? nullptr : &columns[size_t(i)];
 }
 
 const ColumnDef* TableDefinition::ColumnByNumber(uint16_t number) const {

@@ -30,10 +30,9 @@ TableWriter::TableWriter(Database& db, PageAllocator& allocator,
       long_values_(db, allocator, *table_), indexes_(db, allocator, *table_),
       properties_(table_->columns.size()), layout_(LayoutOf(*table_)) {
   auto by_name = ReadColumnProperties(db, table_->page);
-  for (size_t i = 0; i < table_->columns.size(); ++i) {
-    for (const auto& [name, props] : by_name) {
-      if (SameName(name, table_->columns[i].name)) properties_[i] = props;
-    }
+  for (const auto& [name, props] : by_name) {
+    const int i = table_->ColumnIndex(name);
+    if (i >= 0) properties_[size_t(i)] = props;
   }
   for (const LogicalIndex& logical : table_->logical_indexes) {
     if (logical.kind == kForeignKey) has_relationships_ = true;
