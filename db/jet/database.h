@@ -12,6 +12,7 @@
 #include "db/jet/header.h"
 #include "db/jet/pager.h"
 #include "db/jet/table_definition.h"
+#include "platform/clock.h"
 #include "platform/file_system.h"
 
 namespace act::db::jet {
@@ -50,8 +51,15 @@ class Database {
   // for writing stays open for reading, and the failure is thrown.
   void OpenForWriting(FileSystem& fs);
 
+  // The clock that dates what is written with the time of day (a new
+  // table's catalog row): the system's, unless given another, which must
+  // then outlive the database.
+  const Clock& clock() const { return *clock_; }
+  void UseClock(const Clock& clock) { clock_ = &clock; }
+
  private:
   Pager pager_;
+  const Clock* clock_ = &SystemClock();
   bool writable_ = false;
   DatabaseHeader header_;
   std::vector<CatalogEntry> tables_;

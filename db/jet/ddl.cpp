@@ -1,7 +1,5 @@
 #include "db/jet/ddl.h"
 
-#include <ctime>
-
 #include "db/errors.h"
 #include "db/jet/catalog.h"
 #include "db/jet/data_page.h"
@@ -13,6 +11,7 @@
 #include "db/jet/table_scan.h"
 #include "db/jet/table_writer.h"
 #include "db/jet/text.h"
+#include "db/jet/value_conversion.h"
 #include "db/jet/write_order.h"
 
 namespace act::db::jet {
@@ -38,19 +37,6 @@ void PutName(std::vector<uint8_t>& b, const std::string& utf8, const std::string
   b.insert(b.end(), cp->begin(), cp->end());
 }
 uint32_t MapWord(MapRef ref) { return ref.row | (ref.page << 8); }
-
-double JetNow() {
-  std::time_t now = std::time(nullptr);
-  // One thread: std::localtime's shared buffer is safe here.
-  std::tm local = *std::localtime(&now);
-  // Days since 1899-12-30 of the local calendar date, plus the time.
-  std::tm base{};
-  base.tm_year = 70;
-  base.tm_mon = 0;
-  base.tm_mday = 1;
-  std::time_t local_as_utc = std::mktime(&local) - std::mktime(&base);
-  return 25569.0 + double(local_as_utc) / 86400.0;
-}
 
 }  // namespace
 
@@ -199,7 +185,8 @@ uint32_t CreateTable(Database& db, const std::string& name, const std::vector<Ne
       if (scan.Get(n) == Value::Text("MSysDb") && !scan.Get(o).is_null()) owner = scan.Get(o);
     }
   }
-  double now = JetNow();
+  const LocalTime t = db.clock().Now();
+  const double now = JetDate(t.year, t.month, t.day, t.hour, t.minute, t.second);
   row[SystemColumn(*objects, "Id")] = Value::Long(int32_t(tdef));
   row[SystemColumn(*objects, "ParentId")] = Value::Long(kTablesContainerId);
   row[SystemColumn(*objects, "Name")] = Value::Text(name);

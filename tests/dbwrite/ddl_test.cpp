@@ -1,7 +1,8 @@
 // CREATE TABLE in a new database and in a copy of an Access sample: the
 // table is read back by our engine, mdb-schema/mdb-export and mdb-reader,
 // takes thousands of rows with its primary key and unique index kept (and
-// refusing duplicates), and the whole file stays consistent.
+// refusing duplicates), and the whole file stays consistent; its catalog row
+// is dated by the database's clock.
 #include <gtest/gtest.h>
 
 #include "db/errors.h"
@@ -9,6 +10,7 @@
 #include "db/jet/consistency_check.h"
 #include "db/jet/empty_database.h"
 #include "db/jet/table_scan.h"
+#include "platform/clock.h"
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
 #include "tests/dbwrite/write_fixture.h"
@@ -133,6 +135,42 @@ TEST(CreateTable, RefusesWhatItCannotStore) {
   EXPECT_EQ(kJetTooFewParameters, number("CREATE TABLE t (a LONG, CONSTRAINT pk PRIMARY KEY (b))"));
   db.reset();
   EXPECT_EQ(before, ReadHostFile(path));
+}
+
+class FixedClock : public Clock {
+ public:
+  explicit FixedClock(LocalTime time) : time_(time) {}
+  LocalTime Now() const override { return time_; }
+
+ private:
+  LocalTime time_;
+};
+
+TEST(CreateTable, CatalogRowIsDatedByTheDatabasesClock) {
+  std::string dir = ScratchDir("ddl_clock");
+  ScratchFileSystem fs;
+  std::string path = dir + "/fechada.mdb";
+  jet::CreateDatabase(fs, path);
+  auto db = OpenForWrite(fs, path);
+  const FixedClock clock({2024, 5, 1, 10, 30, 15});
+  db->UseClock(clock);
+  ExecuteStatement(fs, *db, "CREATE TABLE fechada (a LONG)");
+
+  // 2024-05-01 is day 45,413 counted from 1899-12-30.
+  const double expected = 45413 + (10 * 3600 + 30 * 60 + 15) / 86400.0;
+  auto objects = db->Table("MSysObjects");
+  jet::TableScan scan(db->pager(), db->format(), *objects);
+  int rows = 0;
+  while (scan.Next()) {
+    if (!(scan.Get(size_t(objects->ColumnIndex("Name"))) == Value::Text("fechada"))) continue;
+    ++rows;
+    for (const char* column : {"DateCreate", "DateUpdate"}) {
+      const Value date = scan.Get(size_t(objects->ColumnIndex(column)));
+      ASSERT_EQ(Value::Kind::kDateTime, date.kind()) << column;
+      EXPECT_NEAR(expected, date.real(), 0.5 / 86400) << column;
+    }
+  }
+  EXPECT_EQ(1, rows);
 }
 
 }  // namespace
