@@ -9,6 +9,7 @@
 #include "db/exec/statement_executor.h"
 #include "db/jet/consistency_check.h"
 #include "db/jet/empty_database.h"
+#include "db/jet/memory_file.h"
 #include "db/jet/table_scan.h"
 #include "platform/clock.h"
 #include "tests/db/host_file.h"
@@ -147,19 +148,16 @@ class FixedClock : public Clock {
 };
 
 TEST(CreateTable, CatalogRowIsDatedByTheDatabasesClock) {
-  std::string dir = ScratchDir("ddl_clock");
   ScratchFileSystem fs;
-  std::string path = dir + "/fechada.mdb";
-  jet::CreateDatabase(fs, path);
-  auto db = OpenForWrite(fs, path);
+  jet::Database db(std::make_unique<jet::MemoryFile>(jet::EmptyJet3Template(), "fechada.mdb"));
   const FixedClock clock({2024, 5, 1, 10, 30, 15});
-  db->UseClock(clock);
-  ExecuteStatement(fs, *db, "CREATE TABLE fechada (a LONG)");
+  db.UseClock(clock);
+  ExecuteStatement(fs, db, "CREATE TABLE fechada (a LONG)");
 
   // 2024-05-01 is day 45,413 counted from 1899-12-30.
   const double expected = 45413 + (10 * 3600 + 30 * 60 + 15) / 86400.0;
-  auto objects = db->Table("MSysObjects");
-  jet::TableScan scan(db->pager(), db->format(), *objects);
+  auto objects = db.Table("MSysObjects");
+  jet::TableScan scan(db.pager(), db.format(), *objects);
   int rows = 0;
   while (scan.Next()) {
     if (!(scan.Get(size_t(objects->ColumnIndex("Name"))) == Value::Text("fechada"))) continue;
