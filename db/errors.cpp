@@ -35,6 +35,15 @@ const char* JetErrorText(int number) {
       return "The changes you requested to the table were not successful because they would "
              "create duplicate values in the index, primary key, or relationship";
     case kJetIndexNull: return "Index or primary key can't contain a Null value";
+    case kJetFileReadOnly: return "Couldn't open the file for writing";
+    case kJetUnknownFieldName: return "The INSERT INTO statement contains an unknown field name";
+    case kJetFieldTooSmall:
+      return "The field is too small to accept the amount of data you attempted to add";
+    case kJetNullInRequired: return "The field cannot contain a Null value";
+    case kJetZeroLengthString: return "Field can't be a zero-length string";
+    case kJetConversionError: return "Data type conversion error";
+    case kJetRecordTooLarge: return "Record is too large";
+    case kJetTableExists: return "Table already exists";
     case kJetRelatedRecordsExist:
       return "The record cannot be deleted or changed because the table includes related records";
     case kJetRelatedRecordRequired:
@@ -50,6 +59,18 @@ act::Error JetFailure(int number, std::string detail) {
 act::Error PageFailure(const std::string& file, uint32_t page, const std::string& what,
                        int number) {
   return JetFailure(number, file + ": page " + std::to_string(page) + ": " + what);
+}
+
+act::Error MissingParameterFailure(std::string detail) {
+  return act::Error(kJetTooFewParameters, "Too few parameters. Expected 1", std::move(detail));
+}
+
+act::Error NullInRequiredFailure(const std::string& field, std::string detail) {
+  return act::Error(kJetNullInRequired,
+                    "The field '" + field +
+                        "' can't contain a Null value because the Required property for this "
+                        "field is set to True",
+                    std::move(detail));
 }
 
 }  // namespace act::db

@@ -15,15 +15,37 @@
 namespace act::db {
 
 enum JetError : int {
+  // Opening and reading.
   kJetNoCurrentRecord = 3021,     // MoveFirst/Value with no current row
   kJetFileNotFound = 3024,        // OpenDatabase on a missing file
   kJetDatabaseCorrupt = 3049,     // a page that breaks the format's rules
-  kJetTableNotFound = 3078,       // FROM names no table
-  kJetSyntaxError = 3075,         // a statement the engine cannot read
+  kJetFileReadOnly = 3051,        // the destination cannot be opened for writing
   kJetItemNotFound = 3265,        // Fields/TableDefs item that does not exist
-  kJetOperationNotSupported = 3251,  // a statement or operation not implemented
-  kJetObjectClosed = 3420,        // use of a closed Database or Recordset
   kJetUnrecognizedFormat = 3343,  // not a Jet 3/Jet 4 file, or an unusable header
+  kJetObjectClosed = 3420,        // use of a closed Database or Recordset
+  kJetOperationNotSupported = 3251,  // a statement or operation not implemented
+
+  // Statements as text (the SQL front end).
+  kJetSyntaxError = 3075,          // a condition, literal or text the parser cannot read
+  kJetInvalidName = 3125,          // a name Jet cannot store
+  kJetInvalidStatement = 3129,     // not a statement this engine knows
+  kJetSyntaxInFromClause = 3131,
+  kJetSyntaxInGroupBy = 3132,
+  kJetSyntaxInInsert = 3134,
+  kJetSyntaxInOrderBy = 3138,
+  kJetSyntaxInSelect = 3141,
+  kJetCharactersAfterEnd = 3142,
+  kJetSyntaxInUpdate = 3144,
+  kJetInvalidFieldType = 3259,     // a type CREATE TABLE cannot make
+  kJetSyntaxInConstraint = 3289,
+  kJetSyntaxInCreateTable = 3290,
+  kJetSyntaxInCreateIndex = 3291,
+  kJetSyntaxInFieldDefinition = 3292,
+  kJetValueCountMismatch = 3346,   // INSERT with more or fewer values than columns
+  kJetQueryTooComplex = 3360,
+
+  // Statements as run.
+  kJetTableNotFound = 3078,       // FROM names no table
   kJetTooFewParameters = 3061,    // a statement names a column the table lacks
   kJetCannotExecuteSelect = 3065, // Execute given a SELECT
   kJetInvalidOperation = 3219,    // OpenRecordset given an action statement
@@ -37,13 +59,27 @@ enum JetError : int {
   kJetLongValueInGroupBy = 3119,          // memo or OLE in GROUP BY
   kJetGroupOnStar = 3121,                 // SELECT * with GROUP BY or an aggregate
   kJetNotInAggregate = 3122,              // a column neither grouped nor aggregated
-  kJetDuplicateKey = 3022,        // a unique index already holds the key
+
+  // Rows written.
+  kJetDuplicateKey = 3022,        // a unique or primary index already holds the key
+  kJetRecordTooLarge = 3047,      // a row that no page can hold
   kJetIndexNull = 3058,           // Null in a required (primary) index
+  kJetUnknownFieldName = 3127,    // INSERT INTO names a field the table lacks
+  kJetFieldTooSmall = 3163,       // text longer than its column
   kJetRelatedRecordsExist = 3200, // delete refused: rows still refer to it
   kJetRelatedRecordRequired = 3201,  // no row with that key in the referenced table
+  kJetNullInRequired = 3314,      // Null in a required column
+  kJetZeroLengthString = 3315,    // empty text where AllowZeroLength is false
+  kJetConversionError = 3421,     // a value that does not convert to its column's type
+
+  // Tables and indexes created.
+  kJetTableExists = 3010,
+  kJetPrimaryKeyExists = 3283,
+  kJetIndexNameExists = 3375,
 };
 
-// Jet's text for the numbers above.
+// Jet's text for the numbers above as the engine reports them (the SQL
+// front end words its refusals itself: SqlErrorText in sql/sql_errors.h).
 const char* JetErrorText(int number);
 
 // Builds the act::Error for number with the given detail.
@@ -52,5 +88,13 @@ act::Error JetFailure(int number, std::string detail);
 // "<file>: page <n>: <what>" as act::Error 3049 (or another number).
 act::Error PageFailure(const std::string& file, uint32_t page, const std::string& what,
                        int number = kJetDatabaseCorrupt);
+
+// 3061 as Jet words it when a writing statement names one column the table
+// lacks (Jet takes the name for a parameter it was not given).
+act::Error MissingParameterFailure(std::string detail);
+
+// 3314 as Jet words it (its first sentence), naming the field as
+// "table.column".
+act::Error NullInRequiredFailure(const std::string& field, std::string detail);
 
 }  // namespace act::db

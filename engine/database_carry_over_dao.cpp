@@ -1,5 +1,6 @@
 #include "engine/database_carry_over_dao.h"
 
+#include "db/dao/dao.h"
 #include "engine/database_carry_over_values.h"
 #include "engine/version_gate.h"
 #include "platform/error.h"
@@ -31,8 +32,8 @@ void UpdateSetting(Databases& dbs, const std::string& element, const char* colum
 bool LookUp(Databases& dbs, const char* column, const std::string& element, db::Value& out) {
   dbs.lookup.reset();
   dbs.lookup = dbs.installed.OpenRecordset(std::string("SELECT elemento,") + column +
-                                           " FROM configuracion WHERE elemento='" +
-                                           SqlQuoted(element) + "'");
+                                           " FROM configuracion WHERE elemento=" +
+                                           dao::QuoteText(element));
   if (dbs.lookup->RecordCount() <= 0) return false;
   out = dbs.lookup->Field(column);
   return true;
@@ -45,14 +46,14 @@ void CarrySetting(Databases& dbs, CarryOverRecordset& walk) {
                 "a row of configuracion in the staged database has no elemento");
   }
   const std::string element = TextForm(name);
-  const std::string where = " WHERE elemento='" + SqlQuoted(element) + "'";
+  const std::string where = " WHERE elemento=" + dao::QuoteText(element);
 
   db::Value installed;
   db::Value staged_text = walk.Field("valor_s");
   if (IsNonEmpty(staged_text) && LookUp(dbs, "valor_s", element, installed)) {
     // A Null installed text arrives as the empty text.
     UpdateSetting(dbs, element, "valor_s", TextForm(staged_text), TextForm(installed),
-                  "UPDATE configuracion SET valor_s = '" + SqlQuoted(TextForm(installed)) + "'" +
+                  "UPDATE configuracion SET valor_s = " + dao::QuoteText(TextForm(installed)) +
                       where);
   }
 

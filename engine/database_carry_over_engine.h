@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "db/value.h"
+#include "db/dao/dao.h"
 #include "engine/run_observer.h"
 
 namespace act {

@@ -45,16 +45,6 @@ bool IsNonEmpty(const db::Value& v) { return !v.is_null() && !TextForm(v).empty(
 
 std::string TextForm(const db::Value& v) { return v.ToText(); }
 
-std::string SqlQuoted(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out;
-}
-
 int32_t ToLong(const db::Value& v, const std::string& what) {
   using Kind = db::Value::Kind;
   double d = 0;

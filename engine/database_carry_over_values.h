@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "db/value.h"
+#include "db/dao/dao.h"
 
 namespace act {
 
@@ -14,11 +14,6 @@ bool IsNonEmpty(const db::Value& v);
 // Text unchanged, whole numbers as their digits ('-' first when negative),
 // Null as the empty text.
 std::string TextForm(const db::Value& v);
-
-// A text placed between apostrophes in a statement, its own apostrophes
-// doubled: left alone, the first one would end the quoted text and the
-// statement would say something else ("Don't Stop" would lose its tail).
-std::string SqlQuoted(const std::string& text);
 
 // The value as a signed 32-bit integer, the way VB's CLng converts it:
 // numbers and numeric text round half to even; out of range is error 6

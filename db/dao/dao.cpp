@@ -12,6 +12,7 @@
 #include "db/jet/index_key.h"
 #include "db/jet/text.h"
 #include "db/sql/parser.h"
+#include "db/sql/printer.h"
 
 namespace act::dao {
 
@@ -229,5 +230,7 @@ std::unique_ptr<Database> DBEngine::CreateDatabase(const std::string& path) {
   db::jet::CreateDatabase(fs_, path);
   return OpenDatabase(path);
 }
+
+std::string QuoteText(std::string_view text) { return sql::QuoteText(text); }
 
 }  // namespace act::dao

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/value.h"
@@ -180,5 +181,11 @@ class DBEngine {
  private:
   FileSystem& fs_;
 };
+
+// A text as a literal of a statement built by concatenation: between
+// apostrophes, its own apostrophes doubled ('Don''t Stop'), so that a value
+// holding one neither ends the literal early nor changes what the statement
+// says.
+std::string QuoteText(std::string_view text);
 
 }  // namespace act::dao

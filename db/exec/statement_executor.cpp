@@ -15,13 +15,12 @@
 #include "db/exec/literal_value.h"
 #include "db/exec/row_pipeline.h"
 #include "db/exec/select_cursor.h"
-#include "db/jet/index_creation.h"
 #include "db/jet/ddl.h"
+#include "db/jet/index_creation.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_scan.h"
 #include "db/jet/table_writer.h"
 #include "db/jet/value_conversion.h"
-#include "db/jet/write_errors.h"
 #include "db/sql/parser.h"
 
 namespace act::db::exec {
@@ -44,13 +43,6 @@ constexpr uint32_t kBulkRows = 1024;
 // Rows between two calls of an append's progress function.
 constexpr int64_t kProgressEveryRows = 1024;
 
-int ColumnIndex(const jet::TableDefinition& table, const std::string& name) {
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (jet::SameName(table.columns[i].name, name)) return int(i);
-  }
-  return -1;
-}
-
 std::string Quoted(std::string_view statement) { return "\"" + std::string(statement) + "\""; }
 
 // Rows a destination refuses without ending the statement.
@@ -58,10 +50,15 @@ enum class Refusal { kNone, kConversion, kKey, kRule };
 
 Refusal Classify(const act::Error& e) {
   switch (e.number()) {
-    case jet::kJetConversionError: case jet::kJetFieldTooSmall: case jet::kJetRecordTooLarge:
-      return Refusal::kConversion;
-    case jet::kJetDuplicateKey: return Refusal::kKey;
-    case jet::kJetNullInRequired: case jet::kJetZeroLengthString: case 3058: case 3200: case 3201: return Refusal::kRule;
+    case kJetConversionError:
+    case kJetFieldTooSmall:
+    case kJetRecordTooLarge: return Refusal::kConversion;
+    case kJetDuplicateKey: return Refusal::kKey;
+    case kJetNullInRequired:
+    case kJetZeroLengthString:
+    case kJetIndexNull:
+    case kJetRelatedRecordsExist:
+    case kJetRelatedRecordRequired: return Refusal::kRule;
     default: return Refusal::kNone;
   }
 }
@@ -100,8 +97,7 @@ Destination OpenDestination(FileSystem& fs, jet::Database& db,
     d.owned = jet::Database::Open(fs, *file, true);
   } catch (const act::Error& e) {
     if (e.number() == kErrPermissionDenied) {
-      throw jet::WriteFailure(jet::kJetFileReadOnly, "'" + *file + "' is read-only, in " +
-                                                         Quoted(statement));
+      throw JetFailure(kJetFileReadOnly, "'" + *file + "' is read-only, in " + Quoted(statement));
     }
     if (e.number() == kJetFileNotFound) {
       throw JetFailure(kJetFileNotFound, "'" + *file + "', in " + Quoted(statement));
@@ -126,6 +122,34 @@ std::optional<Value> Convert(const jet::ColumnDef& c, const Value& value) {
   return jet::ConvertForColumn(c, value);
 }
 
+// The destination column named `name` (in the INSERT's column list, or a
+// selected column's name): 3127 when the table lacks it.
+size_t DestinationColumn(const jet::Database& db, const jet::TableDefinition& table,
+                         const std::string& table_name, const std::string& name,
+                         std::string_view statement) {
+  const int i = table.ColumnIndex(name);
+  if (i < 0) {
+    throw JetFailure(kJetUnknownFieldName, db.path() + ": table '" + table_name +
+                                               "' has no field '" + name + "', in " +
+                                               Quoted(statement));
+  }
+  return size_t(i);
+}
+
+// What each column takes when an INSERT leaves it out: its DefaultValue as
+// the column stores it, or Null.
+std::vector<Value> ColumnDefaults(const jet::TableWriter& writer,
+                                  const jet::TableDefinition& table) {
+  std::vector<Value> defaults(table.columns.size());
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const auto& d = writer.properties(i).default_value;
+    if (d) {
+      if (auto v = Convert(table.columns[i], *d)) defaults[i] = *v;
+    }
+  }
+  return defaults;
+}
+
 // A source that only picks columns and filters rows is read straight from
 // its table, which lets text go over as stored; anything more (grouping,
 // DISTINCT, ORDER BY, TOP) goes through the SELECT cursor.
@@ -137,258 +161,351 @@ bool NeedsCursor(const sql::SelectStatement& select) {
          });
 }
 
-StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
-                                const sql::InsertSelectStatement& s, std::string_view statement,
-                                const RowProgress& progress) {
-  const std::string text(statement);
-  auto source = TableOf(db, s.source.table, statement);
-  std::unique_ptr<SelectCursor> cursor;
-  std::optional<Condition> where;
-  // The selected columns, in order (positions in the source's rows), and
-  // the names they are matched by.
+// The source of an INSERT ... SELECT.
+struct InsertSource {
+  std::shared_ptr<const jet::TableDefinition> table;
+  std::unique_ptr<SelectCursor> cursor;  // see NeedsCursor
+  std::optional<Condition> where;        // without a cursor
+  // The selected columns, in order (positions in the rows read), and the
+  // names they are matched by.
   std::vector<int> selected;
   std::vector<std::string> names;
-  if (NeedsCursor(s.source)) {
-    cursor = std::make_unique<SelectCursor>(db, s.source, text);
-    names = cursor->names();
-    for (size_t k = 0; k < names.size(); ++k) selected.push_back(int(k));
-  } else {
-    if (s.source.where) where.emplace(*s.source.where, TableColumns(*source, text), text);
-    for (size_t i = 0; s.source.columns.empty() && i < source->columns.size(); ++i) {
-      selected.push_back(int(i));
-      names.push_back(source->columns[i].name);
-    }
-    for (const sql::SelectItem& item : s.source.columns) {
-      int i = ColumnIndex(*source, item.expr.column);
-      if (i < 0) {
-        throw jet::WriteFailure(jet::kJetTooFewParameters, db.path() + ": '" + item.expr.column +
-                                                               "' is no column of '" +
-                                                               s.source.table + "', in " +
-                                                               Quoted(statement));
-      }
-      selected.push_back(i);
-      names.push_back(item.alias.empty() ? source->columns[i].name : item.alias);
-    }
+};
+
+InsertSource OpenSource(jet::Database& db, const sql::SelectStatement& select,
+                        std::string_view statement) {
+  const std::string text(statement);
+  InsertSource source;
+  source.table = TableOf(db, select.table, statement);
+  const jet::TableDefinition& table = *source.table;
+  if (NeedsCursor(select)) {
+    source.cursor = std::make_unique<SelectCursor>(db, select, text);
+    source.names = source.cursor->names();
+    for (size_t k = 0; k < source.names.size(); ++k) source.selected.push_back(int(k));
+    return source;
   }
-  Destination dest = OpenDestination(fs, db, s.target_file, statement);
-  auto table = TableOf(*dest.db, s.table, statement);
-  // Destination column of each selected column: by the INSERT's list, or by name.
-  std::vector<int> target;
-  if (!s.columns.empty() && s.columns.size() != selected.size()) {
-    throw JetFailure(3346, "the column lists differ in length, in " + Quoted(statement));
+  if (select.where) source.where.emplace(*select.where, TableColumns(table, text), text);
+  for (size_t i = 0; select.columns.empty() && i < table.columns.size(); ++i) {
+    source.selected.push_back(int(i));
+    source.names.push_back(table.columns[i].name);
   }
-  for (size_t k = 0; k < selected.size(); ++k) {
-    const std::string& name = s.columns.empty() ? names[k] : s.columns[k];
-    int i = ColumnIndex(*table, name);
+  for (const sql::SelectItem& item : select.columns) {
+    const int i = table.ColumnIndex(item.expr.column);
     if (i < 0) {
-      throw jet::WriteFailure(jet::kJetUnknownFieldName,
-                              dest.db->path() + ": table '" + s.table + "' has no field '" + name +
-                                  "', in " + Quoted(statement));
+      throw MissingParameterFailure(db.path() + ": '" + item.expr.column + "' is no column of '" +
+                                    select.table + "', in " + Quoted(statement));
     }
-    target.push_back(i);
+    source.selected.push_back(i);
+    source.names.push_back(item.alias.empty() ? table.columns[size_t(i)].name : item.alias);
+  }
+  return source;
+}
+
+// The destination column of each selected one: by the INSERT's list, or by
+// name.
+std::vector<int> TargetColumns(const jet::Database& dest, const jet::TableDefinition& table,
+                               const sql::InsertSelectStatement& s,
+                               const std::vector<std::string>& names, std::string_view statement) {
+  if (!s.columns.empty() && s.columns.size() != names.size()) {
+    throw JetFailure(kJetValueCountMismatch,
+                     "the column lists differ in length, in " + Quoted(statement));
+  }
+  std::vector<int> target;
+  for (size_t k = 0; k < names.size(); ++k) {
+    const std::string& name = s.columns.empty() ? names[k] : s.columns[k];
+    target.push_back(int(DestinationColumn(dest, table, s.table, name, statement)));
+  }
+  return target;
+}
+
+// Each row's values as read and as the destination takes them. A source
+// value selected once is swapped in rather than copied, and the scan
+// refills the buffers it gets back, so a long append neither copies nor
+// allocates its text.
+struct PendingRow {
+  jet::RowBytes stored;           // the row as the source holds it, when read on the helper
+  std::exception_ptr read_error;  // a row that did not decode, reported at its turn
+  std::vector<Value> read;
+  std::vector<Value> values;
+  bool converted = false;  // false: a value did not convert, the row is refused
+  jet::PreparedRow prepared;
+};
+
+// The rows of one INSERT ... SELECT on their way from the source to the
+// destination's writer, in the stages of RunPipelined: read (Fill),
+// converted and encoded (Prepare, which reads only what does not change
+// while the statement runs, so that it may run on another thread than the
+// writer's), written (Commit).
+class RowCopy {
+ public:
+  RowCopy(jet::Database& db, const InsertSource& source, jet::Database& dest,
+          const jet::TableDefinition& table, std::vector<int> target, jet::TableWriter& writer,
+          const RowProgress& progress);
+
+  // Whether the rows may be appended in bulk (TableWriter::BeginBulk).
+  bool Bulky() const { return !same_table_ && !source_.cursor && from_.row_count >= kBulkRows; }
+  void Run() {
+    RunPipelined<PendingRow>(
+        kPipelineBatchRows, [this](PendingRow& r) { return Fill(r); },
+        [this](PendingRow& r) { Prepare(r); }, [this](PendingRow& r) { Commit(r); });
+  }
+  void RunInBulk(FileSystem& fs);
+  // After the last row and the writer's last flush.
+  StatementResult Finish() {
+    if (progress_) progress_(committed_, from_.row_count);
+    return result_;
   }
 
-  const bool same_table = dest.db == &db && table->page == source->page;
-  jet::Pager& pager = dest.db->pager();
-  pager.BeginDeferredWrites();
-  jet::PageAllocator allocator(*dest.db);
-  jet::TableWriter writer(*dest.db, allocator, table);
-  StatementResult result;
+ private:
+  void PlanColumns();
+  bool ReadRow(std::vector<Value>& row);
+  void Decode(PendingRow& r);
+  bool Fill(PendingRow& r);
+  void Prepare(PendingRow& r);
+  void Commit(PendingRow& r);
+  // Counts a prepared row in the writer's census; false when it cannot.
+  bool Census(PendingRow& r);
+
+  jet::Database& db_;
+  const InsertSource& source_;
+  const jet::TableDefinition& from_;
+  jet::Database& dest_;
+  const jet::TableDefinition& table_;
+  const std::vector<int> target_;
+  jet::TableWriter& writer_;
+  const RowProgress& progress_;
+  const bool same_table_;
 
   // Columns the statement leaves out take their DefaultValue.
-  std::vector<Value> defaults(table->columns.size());
-  std::vector<size_t> untargeted;
-  for (size_t i = 0; i < table->columns.size(); ++i) {
-    if (std::find(target.begin(), target.end(), int(i)) != target.end()) continue;
-    untargeted.push_back(i);
-    const auto& d = writer.properties(i).default_value;
-    if (d) {
-      if (auto v = Convert(table->columns[i], *d)) defaults[i] = *v;
-    }
-  }
-  std::vector<bool> selected_once(selected.size());
-  for (size_t k = 0; k < selected.size(); ++k) {
-    selected_once[k] = std::count(selected.begin(), selected.end(), selected[k]) == 1;
-  }
+  std::vector<size_t> untargeted_;
+  std::vector<Value> defaults_;
+  std::vector<bool> selected_once_;
   // Text copied between Jet 3 tables goes over as stored (Windows-1252),
   // converted neither way, unless a WHERE clause reads it.
-  std::vector<bool> stored_text(table->columns.size(), false);  // by destination column
-  std::vector<bool> read_stored(source->columns.size(), false);  // by source column
-  const bool text_as_stored = db.format().is_jet3() && dest.db->format().is_jet3() &&
-                              !s.source.where && !same_table && !cursor;
-  for (size_t k = 0; k < selected.size() && text_as_stored; ++k) {
-    if (selected_once[k] && source->columns[selected[k]].type == jet::kTypeText &&
-        table->columns[target[k]].type == jet::kTypeText) {
-      stored_text[target[k]] = true;
-      read_stored[selected[k]] = true;
-    }
-  }
-  // SELECT * into a table of the same design (the carry-over's copies):
-  // a row whose values are all of their column's kind goes over whole.
-  bool same_design = !cursor && untargeted.empty() && selected.size() == table->columns.size() &&
-                     source->columns.size() == table->columns.size();
-  for (size_t k = 0; k < selected.size() && same_design; ++k) {
-    same_design = selected[k] == int(k) && target[k] == int(k);
-  }
-
-  // Each row's values as read and as the destination takes them. A source
-  // value selected once is swapped in rather than copied, and the scan
-  // refills the buffers it gets back, so a long append neither copies nor
-  // allocates its text.
-  struct PendingRow {
-    jet::RowBytes stored;  // the row as the source holds it, when read_on_helper
-    std::exception_ptr read_error;  // a row that did not decode, reported at its turn
-    std::vector<Value> read;
-    std::vector<Value> values;
-    bool converted = false;  // false: a value did not convert, the row is refused
-    jet::PreparedRow prepared;
-  };
-  // Reads from the table itself are all done before the first row is
-  // written, so that the statement does not read its own rows.
-  jet::TableScan scan(db.pager(), db.format(), *source);
-  std::vector<std::vector<Value>> snapshot;
-  size_t next_in_snapshot = 0;
-  auto read_row = [&](std::vector<Value>& row) {
-    if (cursor) {
-      if (!cursor->Next()) return false;
-      row = cursor->values();
-      return true;
-    }
-    row.resize(source->columns.size());
-    while (scan.Next()) {
-      for (size_t i = 0; i < source->columns.size(); ++i) {
-        if (read_stored[i]) scan.ReadStoredText(i, row[i]);
-        else scan.Read(i, row[i]);
-      }
-      if (where && !where->Holds(row)) continue;
-      return true;
-    }
-    return false;
-  };
-  if (same_table) {
-    for (std::vector<Value> row; read_row(row);) snapshot.push_back(row);
-  }
+  std::vector<bool> stored_text_;  // by destination column
+  std::vector<bool> read_stored_;  // by source column
+  // SELECT * into a table of the same design (the carry-over's copies): a
+  // row whose values are all of their column's kind goes over whole.
+  bool same_design_ = false;
   // Without long values (which read further pages) a row's values come
   // from its own bytes alone, so the helper can decode them: the scan here
   // only finds each row, and holds its page for the helper.
-  const bool read_on_helper =
-      !same_table && !s.source.where && !cursor &&
-      std::none_of(source->columns.begin(), source->columns.end(),
-                   [](const jet::ColumnDef& c) { return c.is_long_value(); });
+  bool read_on_helper_ = false;
   // The census pass of a bulk append reads only the columns the writer's
   // census needs (those of its unique keys and counters).
-  bool counting = false;
-  std::vector<bool> census_reads(source->columns.size(), false);
-  for (size_t k = 0; k < selected.size(); ++k) {
-    if (writer.census_reads(size_t(target[k]))) census_reads[size_t(selected[k])] = true;
+  bool counting_ = false;
+  std::vector<bool> census_reads_;
+
+  jet::TableScan scan_;
+  jet::RowDecoder helper_decoder_;
+  // Reads from the table itself are all done before the first row is
+  // written, so that the statement does not read its own rows.
+  std::vector<std::vector<Value>> snapshot_;
+  size_t next_in_snapshot_ = 0;
+  int64_t committed_ = 0;
+  StatementResult result_;
+};
+
+RowCopy::RowCopy(jet::Database& db, const InsertSource& source, jet::Database& dest,
+                 const jet::TableDefinition& table, std::vector<int> target,
+                 jet::TableWriter& writer, const RowProgress& progress)
+    : db_(db),
+      source_(source),
+      from_(*source.table),
+      dest_(dest),
+      table_(table),
+      target_(std::move(target)),
+      writer_(writer),
+      progress_(progress),
+      same_table_(&dest == &db && table.page == source.table->page),
+      defaults_(ColumnDefaults(writer, table)),
+      scan_(db.pager(), db.format(), from_),
+      helper_decoder_(db.format(), from_) {
+  PlanColumns();
+  if (same_table_) {
+    for (std::vector<Value> row; ReadRow(row);) snapshot_.push_back(row);
   }
-  jet::RowDecoder helper_decoder(db.format(), *source);
-  auto decode = [&](PendingRow& r) {
-    try {
-      helper_decoder.Split(*r.stored.page, r.stored.bytes);
-      const auto& slices = helper_decoder.slices();
-      r.read.resize(source->columns.size());
-      for (size_t i = 0; i < source->columns.size(); ++i) {
-        if (counting && !census_reads[i]) {
-          r.read[i] = Value();
-        } else if (read_stored[i]) {
-          jet::StoredTextInto(slices[i], r.read[i]);
-        } else {
-          jet::DecodeValueInto(db.pager(), db.format(), *r.stored.page, source->columns[i],
-                               slices[i], r.read[i]);
-        }
-      }
-    } catch (...) {
-      r.read_error = std::current_exception();
+}
+
+void RowCopy::PlanColumns() {
+  const std::vector<int>& selected = source_.selected;
+  for (size_t i = 0; i < table_.columns.size(); ++i) {
+    if (std::find(target_.begin(), target_.end(), int(i)) == target_.end()) {
+      untargeted_.push_back(i);
     }
-    r.stored = {};
-  };
-  auto fill = [&](PendingRow& r) {
-    if (read_on_helper) {
-      if (!scan.NextStored()) return false;
-      r.stored = scan.row();
-      return true;
+  }
+  selected_once_.resize(selected.size());
+  for (size_t k = 0; k < selected.size(); ++k) {
+    selected_once_[k] = std::count(selected.begin(), selected.end(), selected[k]) == 1;
+  }
+  stored_text_.assign(table_.columns.size(), false);
+  read_stored_.assign(from_.columns.size(), false);
+  const bool text_as_stored = db_.format().is_jet3() && dest_.format().is_jet3() &&
+                              !source_.where && !same_table_ && !source_.cursor;
+  for (size_t k = 0; k < selected.size() && text_as_stored; ++k) {
+    if (selected_once_[k] && from_.columns[selected[k]].type == jet::kTypeText &&
+        table_.columns[target_[k]].type == jet::kTypeText) {
+      stored_text_[target_[k]] = true;
+      read_stored_[selected[k]] = true;
     }
-    if (!same_table) return read_row(r.read);
-    if (next_in_snapshot == snapshot.size()) return false;
-    r.read = std::move(snapshot[next_in_snapshot++]);
+  }
+  same_design_ = !source_.cursor && untargeted_.empty() &&
+                 selected.size() == table_.columns.size() &&
+                 from_.columns.size() == table_.columns.size();
+  for (size_t k = 0; k < selected.size() && same_design_; ++k) {
+    same_design_ = selected[k] == int(k) && target_[k] == int(k);
+  }
+  read_on_helper_ = !same_table_ && !source_.where && !source_.cursor &&
+                    std::none_of(from_.columns.begin(), from_.columns.end(),
+                                 [](const jet::ColumnDef& c) { return c.is_long_value(); });
+  census_reads_.assign(from_.columns.size(), false);
+  for (size_t k = 0; k < selected.size(); ++k) {
+    if (writer_.census_reads(size_t(target_[k]))) census_reads_[size_t(selected[k])] = true;
+  }
+}
+
+bool RowCopy::ReadRow(std::vector<Value>& row) {
+  if (source_.cursor) {
+    if (!source_.cursor->Next()) return false;
+    row = source_.cursor->values();
     return true;
-  };
-  // Reads only what does not change while the statement runs: it may run
-  // on another thread than the writer's.
-  auto prepare = [&](PendingRow& r) {
-    if (read_on_helper) {
-      decode(r);
-      if (r.read_error) return;
+  }
+  row.resize(from_.columns.size());
+  while (scan_.Next()) {
+    for (size_t i = 0; i < from_.columns.size(); ++i) {
+      if (read_stored_[i]) scan_.ReadStoredText(i, row[i]);
+      else scan_.Read(i, row[i]);
     }
-    std::vector<Value>& row = r.read;
-    std::vector<Value>& values = r.values;
-    values.resize(table->columns.size());
-    bool whole = same_design;
-    for (size_t k = 0; k < row.size() && whole; ++k) {
-      whole = jet::IsOfColumnKind(table->columns[k], row[k]);
-    }
-    if (whole) std::swap(values, row);
-    for (size_t i : untargeted) values[i] = defaults[i];
-    r.converted = true;
-    for (size_t k = 0; k < selected.size() && !whole; ++k) {
-      Value& from = row[selected[k]];
-      const jet::ColumnDef& column = table->columns[target[k]];
-      if (jet::IsOfColumnKind(column, from)) {
-        if (selected_once[k]) std::swap(values[target[k]], from);
-        else values[target[k]] = from;
-        continue;
+    if (source_.where && !source_.where->Holds(row)) continue;
+    return true;
+  }
+  return false;
+}
+
+void RowCopy::Decode(PendingRow& r) {
+  try {
+    helper_decoder_.Split(*r.stored.page, r.stored.bytes);
+    const auto& slices = helper_decoder_.slices();
+    r.read.resize(from_.columns.size());
+    for (size_t i = 0; i < from_.columns.size(); ++i) {
+      if (counting_ && !census_reads_[i]) {
+        r.read[i] = Value();
+      } else if (read_stored_[i]) {
+        jet::StoredTextInto(slices[i], r.read[i]);
+      } else {
+        jet::DecodeValueInto(db_.pager(), db_.format(), *r.stored.page, from_.columns[i],
+                             slices[i], r.read[i]);
       }
-      auto v = Convert(column, from);
-      if (!v) {
-        r.converted = false;
-        return;
-      }
-      values[target[k]] = std::move(*v);
     }
-    if (counting) {
-      writer.PrepareCensus(values, &stored_text, r.prepared);
-    } else {
-      writer.Prepare(values, &stored_text, r.prepared);
+  } catch (...) {
+    r.read_error = std::current_exception();
+  }
+  r.stored = {};
+}
+
+bool RowCopy::Fill(PendingRow& r) {
+  if (read_on_helper_) {
+    if (!scan_.NextStored()) return false;
+    r.stored = scan_.row();
+    return true;
+  }
+  if (!same_table_) return ReadRow(r.read);
+  if (next_in_snapshot_ == snapshot_.size()) return false;
+  r.read = std::move(snapshot_[next_in_snapshot_++]);
+  return true;
+}
+
+void RowCopy::Prepare(PendingRow& r) {
+  if (read_on_helper_) {
+    Decode(r);
+    if (r.read_error) return;
+  }
+  std::vector<Value>& row = r.read;
+  std::vector<Value>& values = r.values;
+  values.resize(table_.columns.size());
+  bool whole = same_design_;
+  for (size_t k = 0; k < row.size() && whole; ++k) {
+    whole = jet::IsOfColumnKind(table_.columns[k], row[k]);
+  }
+  if (whole) std::swap(values, row);
+  for (size_t i : untargeted_) values[i] = defaults_[i];
+  r.converted = true;
+  const std::vector<int>& selected = source_.selected;
+  for (size_t k = 0; k < selected.size() && !whole; ++k) {
+    Value& from = row[selected[k]];
+    const jet::ColumnDef& column = table_.columns[target_[k]];
+    if (jet::IsOfColumnKind(column, from)) {
+      if (selected_once_[k]) std::swap(values[target_[k]], from);
+      else values[target_[k]] = from;
+      continue;
     }
-  };
-  int64_t committed = 0;
-  auto commit = [&](PendingRow& r) {
-    if (progress && ++committed % kProgressEveryRows == 0) progress(committed, source->row_count);
-    if (r.read_error) std::rethrow_exception(std::exchange(r.read_error, nullptr));
-    if (!r.converted) {
-      ++result.conversion_failures;
+    auto v = Convert(column, from);
+    if (!v) {
+      r.converted = false;
       return;
     }
-    try {
-      writer.Append(r.values, &stored_text, r.prepared);
-      ++result.records_affected;
-    } catch (const act::Error& e) {
-      Refusal refusal = Classify(e);
-      if (refusal == Refusal::kNone) throw;
-      Count(result, refusal);
-    }
-    if (pager.pending_writes() > kFlushEveryPages) Flush(*dest.db, writer, Sync::kNo);
-  };
-  if (!same_table && !cursor && source->row_count >= kBulkRows && writer.BeginBulk(fs)) {
-    // The census reads the columns of unique keys and counters only; a
-    // row that does not read or convert is left to its turn.
-    auto census = [&](PendingRow& r) {
-      const bool decided = r.read_error || !r.converted ||
-                           writer.Census(r.values, &stored_text, r.prepared);
-      r.read_error = nullptr;
-      return decided;
-    };
-    AppendInBulk<PendingRow>(
-        writer, fs, kPipelineBatchRows, counting, [&] { scan.Rewind(); }, fill, prepare, commit,
-        census, [&] { Flush(*dest.db, writer, Sync::kNo); }, kFlushEveryPages);
+    values[target_[k]] = std::move(*v);
+  }
+  if (counting_) {
+    writer_.PrepareCensus(values, &stored_text_, r.prepared);
   } else {
-    RunPipelined<PendingRow>(kPipelineBatchRows, fill, prepare, commit);
+    writer_.Prepare(values, &stored_text_, r.prepared);
+  }
+}
+
+void RowCopy::Commit(PendingRow& r) {
+  if (progress_ && ++committed_ % kProgressEveryRows == 0) progress_(committed_, from_.row_count);
+  if (r.read_error) std::rethrow_exception(std::exchange(r.read_error, nullptr));
+  if (!r.converted) {
+    ++result_.conversion_failures;
+    return;
+  }
+  try {
+    writer_.Append(r.values, &stored_text_, r.prepared);
+    ++result_.records_affected;
+  } catch (const act::Error& e) {
+    Refusal refusal = Classify(e);
+    if (refusal == Refusal::kNone) throw;
+    Count(result_, refusal);
+  }
+  if (dest_.pager().pending_writes() > kFlushEveryPages) Flush(dest_, writer_, Sync::kNo);
+}
+
+bool RowCopy::Census(PendingRow& r) {
+  // A row that does not read or convert is left to its turn.
+  const bool decided =
+      r.read_error || !r.converted || writer_.Census(r.values, &stored_text_, r.prepared);
+  r.read_error = nullptr;
+  return decided;
+}
+
+void RowCopy::RunInBulk(FileSystem& fs) {
+  AppendInBulk<PendingRow>(
+      writer_, fs, kPipelineBatchRows, counting_, [this] { scan_.Rewind(); },
+      [this](PendingRow& r) { return Fill(r); }, [this](PendingRow& r) { Prepare(r); },
+      [this](PendingRow& r) { Commit(r); }, [this](PendingRow& r) { return Census(r); },
+      [this] { Flush(dest_, writer_, Sync::kNo); }, kFlushEveryPages);
+}
+
+StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
+                                const sql::InsertSelectStatement& s, std::string_view statement,
+                                const RowProgress& progress) {
+  InsertSource source = OpenSource(db, s.source, statement);
+  Destination dest = OpenDestination(fs, db, s.target_file, statement);
+  auto table = TableOf(*dest.db, s.table, statement);
+  std::vector<int> target = TargetColumns(*dest.db, *table, s, source.names, statement);
+  dest.db->pager().BeginDeferredWrites();
+  jet::PageAllocator allocator(*dest.db);
+  jet::TableWriter writer(*dest.db, allocator, table);
+  RowCopy copy(db, source, *dest.db, *table, std::move(target), writer, progress);
+  if (copy.Bulky() && writer.BeginBulk(fs)) {
+    copy.RunInBulk(fs);
+  } else {
+    copy.Run();
   }
   Flush(*dest.db, writer, dest.owned ? Sync::kYes : Sync::kNo);
   dest.db->Reload();
-  if (progress) progress(committed, source->row_count);
-  return result;
+  return copy.Finish();
 }
 
 }  // namespace
@@ -398,15 +515,11 @@ StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
 // its columns take when a statement leaves them out.
 struct TableAppender {
   TableAppender(jet::Database& database, std::shared_ptr<const jet::TableDefinition> definition)
-      : db(database), table(std::move(definition)), allocator(db), writer(db, allocator, table) {
-    defaults.resize(table->columns.size());
-    for (size_t i = 0; i < table->columns.size(); ++i) {
-      const auto& d = writer.properties(i).default_value;
-      if (d) {
-        if (auto v = Convert(table->columns[i], *d)) defaults[i] = *v;
-      }
-    }
-  }
+      : db(database),
+        table(std::move(definition)),
+        allocator(db),
+        writer(db, allocator, table),
+        defaults(ColumnDefaults(writer, *table)) {}
 
   // Nothing of a refused row is written but reserved pages: the writer
   // goes on, and a flush leaves the file consistent.
@@ -416,26 +529,21 @@ struct TableAppender {
       const jet::ColumnDef& c = table->columns[column];
       auto v = Convert(c, LiteralValue(literal));
       if (!v) {
-        throw jet::WriteFailure(jet::kJetConversionError, db.path() + ": column '" + c.name +
-                                                              "' cannot take the value, in " +
-                                                              Quoted(statement));
+        throw JetFailure(
+            kJetConversionError,
+            db.path() + ": column '" + c.name + "' cannot take the value, in " + Quoted(statement));
       }
       values[column] = std::move(*v);
     };
     if (s.columns.empty()) {
       if (s.values.size() > table->columns.size()) {
-        throw JetFailure(3346, "more values than the table has columns, in " + Quoted(statement));
+        throw JetFailure(kJetValueCountMismatch,
+                         "more values than the table has columns, in " + Quoted(statement));
       }
       for (size_t k = 0; k < s.values.size(); ++k) set(k, s.values[k]);
     } else {
       for (size_t k = 0; k < s.columns.size(); ++k) {
-        int i = ColumnIndex(*table, s.columns[k]);
-        if (i < 0) {
-          throw jet::WriteFailure(jet::kJetUnknownFieldName,
-                                  db.path() + ": table '" + s.table + "' has no field '" +
-                                      s.columns[k] + "', in " + Quoted(statement));
-        }
-        set(size_t(i), s.values[k]);
+        set(DestinationColumn(db, *table, s.table, s.columns[k], statement), s.values[k]);
       }
     }
     writer.Append(values);
@@ -479,18 +587,16 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
   if (s.where) where.emplace(*s.where, TableColumns(*table, std::string(statement)), std::string(statement));
   std::vector<std::pair<int, Value>> changes;
   for (const sql::Assignment& a : s.assignments) {
-    int i = ColumnIndex(*table, a.column);
+    int i = table->ColumnIndex(a.column);
     if (i < 0) {
-      throw jet::WriteFailure(jet::kJetTooFewParameters, db.path() + ": '" + a.column +
-                                                             "' is no column of '" + s.table +
-                                                             "', in " + Quoted(statement));
+      throw MissingParameterFailure(db.path() + ": '" + a.column + "' is no column of '" + s.table +
+                                    "', in " + Quoted(statement));
     }
     const jet::ColumnDef& c = table->columns[i];
     auto v = Convert(c, LiteralValue(a.value));
     if (!v) {
-      throw jet::WriteFailure(jet::kJetConversionError, db.path() + ": column '" + c.name +
-                                                            "' cannot take the value, in " +
-                                                            Quoted(statement));
+      throw JetFailure(kJetConversionError, db.path() + ": column '" + c.name +
+                                                "' cannot take the value, in " + Quoted(statement));
     }
     changes.emplace_back(i, std::move(*v));
   }
@@ -578,8 +684,8 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
   std::vector<jet::NewColumn> columns;
   for (const sql::ColumnDef& c : s.columns) {
     if (c.size > 255) {
-      throw JetFailure(3259, db.path() + ": column '" + c.name + "' is longer than 255, in " +
-                                 Quoted(statement));
+      throw JetFailure(kJetInvalidFieldType, db.path() + ": column '" + c.name +
+                                                 "' is longer than 255, in " + Quoted(statement));
     }
     columns.push_back(ColumnOf(c));
     // A primary key refuses Null through its index; NOT NULL is the
@@ -597,9 +703,8 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
         if (jet::SameName(s.columns[i].name, name)) found = int(i);
       }
       if (found < 0) {
-        throw jet::WriteFailure(jet::kJetTooFewParameters, db.path() + ": '" + name +
-                                                               "' is no column, in " +
-                                                               Quoted(statement));
+        throw MissingParameterFailure(db.path() + ": '" + name + "' is no column, in " +
+                                      Quoted(statement));
       }
       index.columns.emplace_back(uint16_t(found), true);
     }

@@ -1,5 +1,6 @@
 #include "db/jet/catalog.h"
 
+#include "db/errors.h"
 #include "db/jet/table_definition.h"
 #include "db/jet/table_scan.h"
 
@@ -8,11 +9,12 @@ namespace act::db::jet {
 std::vector<CatalogEntry> ReadCatalog(Pager& pager, const Format& format) {
   TableDefinition objects = ReadTableDefinition(pager, format, kCatalogPage);
   auto column = [&](const char* name) -> size_t {
-    for (size_t i = 0; i < objects.columns.size(); ++i) {
-      if (SameName(objects.columns[i].name, name)) return i;
+    const int i = objects.ColumnIndex(name);
+    if (i < 0) {
+      throw PageFailure(pager.path(), kCatalogPage,
+                        std::string("the catalog has no column ") + name);
     }
-    throw PageFailure(pager.path(), kCatalogPage,
-                      std::string("the catalog has no column ") + name);
+    return size_t(i);
   };
   const size_t id = column("Id"), parent = column("ParentId"), name = column("Name"),
                type = column("Type"), flags = column("Flags");
@@ -40,6 +42,14 @@ std::vector<CatalogEntry> ReadCatalog(Pager& pager, const Format& format) {
     tables.push_back(std::move(entry));
   }
   return tables;
+}
+
+size_t SystemColumn(const TableDefinition& table, std::string_view name) {
+  const int i = table.ColumnIndex(name);
+  if (i < 0) {
+    throw JetFailure(kJetDatabaseCorrupt, "system table lacks column " + std::string(name));
+  }
+  return size_t(i);
 }
 
 }  // namespace act::db::jet

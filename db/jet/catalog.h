@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/jet/format.h"
@@ -26,5 +27,11 @@ struct CatalogEntry {
 // Every local table of the database (system tables included), in catalog
 // order.
 std::vector<CatalogEntry> ReadCatalog(Pager& pager, const Format& format);
+
+struct TableDefinition;
+
+// The position of a column that the engine's own tables (MSysObjects,
+// MSysACEs) always have; 3049, a damaged file, when `table` lacks it.
+size_t SystemColumn(const TableDefinition& table, std::string_view name);
 
 }  // namespace act::db::jet

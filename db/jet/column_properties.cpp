@@ -116,12 +116,8 @@ std::map<std::string, ColumnProperties> ParseColumnProperties(const std::string&
 
 std::map<std::string, ColumnProperties> ReadColumnProperties(Database& db, uint32_t tdef_page) {
   auto objects = db.Table("MSysObjects");
-  int id = -1, parent = -1, lvprop = -1;
-  for (size_t i = 0; i < objects->columns.size(); ++i) {
-    if (SameName(objects->columns[i].name, "Id")) id = int(i);
-    if (SameName(objects->columns[i].name, "ParentId")) parent = int(i);
-    if (SameName(objects->columns[i].name, "LvProp")) lvprop = int(i);
-  }
+  const int id = objects->ColumnIndex("Id"), parent = objects->ColumnIndex("ParentId"),
+            lvprop = objects->ColumnIndex("LvProp");
   if (id < 0 || parent < 0 || lvprop < 0) return {};
   TableScan scan(db.pager(), db.format(), *objects);
   while (scan.Next()) {

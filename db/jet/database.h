@@ -15,6 +15,7 @@
 #include "db/jet/header.h"
 #include "db/jet/pager.h"
 #include "db/jet/table_definition.h"
+#include "platform/clock.h"
 #include "platform/file_system.h"
 
 namespace act::db::jet {
@@ -67,8 +68,15 @@ class Database {
   // (`column` none), or one column of some rows changed.
   void RowsChanged(uint32_t tdef_page, std::optional<size_t> column = std::nullopt);
 
+  // The clock that dates what is written with the time of day (a new
+  // table's catalog row): the system's, unless given another, which must
+  // then outlive the database.
+  const Clock& clock() const { return *clock_; }
+  void UseClock(const Clock& clock) { clock_ = &clock; }
+
  private:
   Pager pager_;
+  const Clock* clock_ = &SystemClock();
   bool writable_ = false;
   DatabaseHeader header_;
   std::vector<CatalogEntry> tables_;

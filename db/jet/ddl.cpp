@@ -1,63 +1,193 @@
 #include "db/jet/ddl.h"
 
-#include <ctime>
+#include <algorithm>
 
 #include "db/errors.h"
 #include "db/jet/catalog.h"
 #include "db/jet/data_page.h"
 #include "db/jet/data_page_writer.h"
-#include "db/jet/index_creation.h"
+#include "db/jet/index_page_writer.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/property_blob_writer.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/table_scan.h"
 #include "db/jet/table_writer.h"
-#include "db/jet/text.h"
+#include "db/jet/tdef_writer.h"
+#include "db/jet/value_conversion.h"
 #include "db/jet/write_order.h"
 
 namespace act::db::jet {
 
 namespace {
 
-constexpr size_t kInlineMapRow = 133;  // type, first page, 128 bitmap bytes
-constexpr int kErrTableExists = 3010;
 constexpr uint32_t kAccessEntryMask = 1048319;  // ACM of the entries tables inherit
 
-void Put16(std::vector<uint8_t>& b, uint16_t v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
-}
-void PutName(std::vector<uint8_t>& b, const std::string& utf8, const std::string& file) {
-  auto cp = Utf8ToCp1252(utf8);
-  if (!cp || cp->empty() || cp->size() > 64) {
-    throw JetFailure(3125, file + ": '" + utf8 + "' is not a valid name");
-  }
-  b.push_back(uint8_t(cp->size()));
-  b.insert(b.end(), cp->begin(), cp->end());
-}
-uint32_t MapWord(MapRef ref) { return ref.row | (ref.page << 8); }
+bool IsLongValue(const NewColumn& c) { return c.type == kTypeMemo || c.type == kTypeOle; }
 
-double JetNow() {
-  std::time_t now = std::time(nullptr);
-  // One thread: std::localtime's shared buffer is safe here.
-  std::tm local = *std::localtime(&now);
-  // Days since 1899-12-30 of the local calendar date, plus the time.
-  std::tm base{};
-  base.tm_year = 70;
-  base.tm_mon = 0;
-  base.tm_mday = 1;
-  std::time_t local_as_utc = std::mktime(&local) - std::mktime(&base);
-  return 25569.0 + double(local_as_utc) / 86400.0;
+void AppendName(std::vector<uint8_t>& def, const std::string& utf8, const std::string& file) {
+  auto name = EncodeName(utf8);
+  if (!name || name->size() == 1) {
+    throw JetFailure(kJetInvalidName, file + ": '" + utf8 + "' is not a valid name");
+  }
+  def.insert(def.end(), name->begin(), name->end());
 }
 
-int ColumnIndex(const TableDefinition& table, std::string_view name) {
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (SameName(table.columns[i].name, name)) return int(i);
+// `count` empty usage maps, on as many new map pages as they need.
+std::vector<MapRef> AddEmptyMaps(Database& db, PageAllocator& allocator, size_t count) {
+  const Format& format = db.format();
+  const std::vector<uint8_t> empty_map(5 + format.inline_map_bytes, 0);  // inline, first page 0
+  std::vector<MapRef> maps;
+  uint32_t page = 0;
+  std::vector<uint8_t> image;
+  for (size_t i = 0; i < count; ++i) {
+    if (page == 0 || !DataPageFits(format, image, empty_map.size())) {
+      if (page != 0) db.pager().Write(page, std::move(image), kWriteRows);
+      page = allocator.AllocateUnownedPage();
+      image = NewDataPage(format, 0);
+    }
+    maps.push_back({uint8_t(AppendDataRow(format, image, empty_map)), page});
   }
-  throw JetFailure(kJetDatabaseCorrupt, "system table lacks column " + std::string(name));
+  db.pager().Write(page, std::move(image), kWriteRows);
+  return maps;
+}
+
+// The column descriptors: fixed offsets in column order (booleans take
+// none), var indexes 0..n-1, the database's sort order and code page.
+void AppendColumns(const DatabaseHeader& header, const std::vector<NewColumn>& columns,
+                   std::vector<uint8_t>& def) {
+  uint16_t fixed_at = 0, var_index = 0;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const NewColumn& c = columns[i];
+    const int size = FixedSize(c.type);
+    const bool fixed = size >= 0;
+    def.push_back(c.type);
+    AppendU16(def, uint16_t(i));
+    AppendU16(def, fixed ? var_index : var_index++);
+    AppendU16(def, uint16_t(i));
+    AppendU16(def, 1);
+    AppendU16(def, header.sort_order);
+    AppendU16(def, header.code_page);
+    // 0x02: every column of Access's files carries it.
+    def.push_back(
+        uint8_t((fixed ? kColumnFixed : 0) | 0x02 | (c.autonumber ? kColumnAutonumber : 0)));
+    AppendU16(def, fixed ? fixed_at : 0);
+    AppendU16(def, fixed ? uint16_t(size == 0 ? 1 : size) : IsLongValue(c) ? 0 : c.length);
+    if (fixed) fixed_at = uint16_t(fixed_at + size);
+  }
+}
+
+// The table's definition as Access lays it out. `maps` are the owned and
+// free maps, one per index, then owned and free per long-value column;
+// `roots` the indexes' root pages.
+std::vector<uint8_t> EncodeDefinition(const Database& db, const std::vector<NewColumn>& columns,
+                                      const std::vector<NewIndex>& indexes,
+                                      const std::vector<MapRef>& maps,
+                                      const std::vector<uint32_t>& roots) {
+  std::vector<uint8_t> def = {0x02, 0x01, 'V', 'C'};
+  AppendU32(def, 0);  // next TDEF page
+  AppendU32(def, 0);  // length, set at the end
+  AppendU32(def, 0);  // rows
+  AppendU32(def, 0);  // last autonumber
+  def.push_back(0x4E);
+  uint16_t var_count = 0;
+  for (const NewColumn& c : columns) var_count += FixedSize(c.type) < 0;
+  AppendU16(def, uint16_t(columns.size()));
+  AppendU16(def, var_count);
+  AppendU16(def, uint16_t(columns.size()));
+  AppendU32(def, uint32_t(indexes.size()));
+  AppendU32(def, uint32_t(indexes.size()));
+  AppendU32(def, maps[0].word());
+  AppendU32(def, maps[1].word());
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    AppendU32(def, 0);  // the index's counters
+    AppendU32(def, 0);
+  }
+  AppendColumns(db.header(), columns, def);
+  for (const NewColumn& c : columns) AppendName(def, c.name, db.path());
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    RealIndex real;
+    for (const auto& [column, ascending] : indexes[i].columns) {
+      real.columns.push_back({column, ascending});
+    }
+    real.map = maps[2 + i];
+    real.root = roots[i];
+    real.flags = indexes[i].primary  ? kIndexUnique | kIndexRequired
+                 : indexes[i].unique ? kIndexUnique
+                                     : 0;
+    const std::vector<uint8_t> bytes = EncodeRealIndex(db.format(), real);
+    def.insert(def.end(), bytes.begin(), bytes.end());
+  }
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    const std::vector<uint8_t> bytes =
+        EncodeLogicalIndex(uint32_t(i), uint32_t(i), indexes[i].primary);
+    def.insert(def.end(), bytes.begin(), bytes.end());
+  }
+  for (const NewIndex& index : indexes) AppendName(def, index.name, db.path());
+  size_t lv_map = 2 + indexes.size();
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (!IsLongValue(columns[i])) continue;
+    AppendU16(def, uint16_t(i));
+    AppendU32(def, maps[lv_map++].word());
+    AppendU32(def, maps[lv_map++].word());
+  }
+  AppendU16(def, 0xFFFF);
+  StoreU32(&def[8], uint32_t(def.size()));
+  return def;
+}
+
+// The table's row in MSysObjects: its owner the database's, its dates the
+// clock's, its Required columns in its property blob.
+std::vector<Value> CatalogRow(Database& db, const TableDefinition& objects, const std::string& name,
+                              uint32_t tdef, const std::vector<NewColumn>& columns) {
+  std::vector<Value> row(objects.columns.size());
+  Value owner = Value::Binary(std::string("\x03\x01", 2));
+  {
+    TableScan scan(db.pager(), db.format(), objects);
+    const size_t n = SystemColumn(objects, "Name"), o = SystemColumn(objects, "Owner");
+    while (scan.Next()) {
+      if (scan.Get(n) == Value::Text("MSysDb") && !scan.Get(o).is_null()) owner = scan.Get(o);
+    }
+  }
+  const LocalTime t = db.clock().Now();
+  const double now = JetDate(t.year, t.month, t.day, t.hour, t.minute, t.second);
+  row[SystemColumn(objects, "Id")] = Value::Long(int32_t(tdef));
+  row[SystemColumn(objects, "ParentId")] = Value::Long(kTablesContainerId);
+  row[SystemColumn(objects, "Name")] = Value::Text(name);
+  row[SystemColumn(objects, "Type")] = Value::Integer(kObjectTypeTable);
+  row[SystemColumn(objects, "DateCreate")] = Value::DateTime(now);
+  row[SystemColumn(objects, "DateUpdate")] = Value::DateTime(now);
+  row[SystemColumn(objects, "Owner")] = owner;
+  row[SystemColumn(objects, "Flags")] = Value::Long(0);
+  std::vector<std::string> required;
+  for (const NewColumn& c : columns) {
+    if (c.required) required.push_back(c.name);
+  }
+  if (!required.empty()) {
+    row[SystemColumn(objects, "LvProp")] = Value::Binary(EncodeRequiredProperties(required));
+  }
+  return row;
+}
+
+// The table's rows in MSysACEs: the entries the Tables container hands
+// down, but the one of SID 02 04.
+std::vector<std::vector<Value>> InheritedAccessEntries(Database& db, const TableDefinition& aces,
+                                                       uint32_t tdef) {
+  std::vector<std::vector<Value>> inherited;
+  const size_t object = SystemColumn(aces, "ObjectId"), sid = SystemColumn(aces, "SID"),
+               inheritable = SystemColumn(aces, "FInheritable");
+  TableScan scan(db.pager(), db.format(), aces);
+  while (scan.Next()) {
+    if (!(scan.Get(object) == Value::Long(kTablesContainerId))) continue;
+    if (!(scan.Get(inheritable) == Value::Boolean(true))) continue;
+    if (scan.Get(sid) == Value::Binary(std::string("\x02\x04", 2))) continue;
+    std::vector<Value> ace(aces.columns.size());
+    ace[object] = Value::Long(int32_t(tdef));
+    ace[sid] = scan.Get(sid);
+    ace[SystemColumn(aces, "ACM")] = Value::Long(kAccessEntryMask);
+    ace[inheritable] = Value::Boolean(false);
+    inherited.push_back(ace);
+  }
+  return inherited;
 }
 
 }  // namespace
@@ -66,181 +196,43 @@ uint32_t CreateTable(Database& db, const std::string& name, const std::vector<Ne
                      const std::vector<NewIndex>& indexes) {
   const Format& format = db.format();
   const std::string& file = db.path();
-  if (!format.is_jet3()) throw JetFailure(kJetOperationNotSupported, file + ": CREATE TABLE in Jet 4");
-  if (db.FindTable(name)) throw act::Error(kErrTableExists, "Table already exists", file + ": '" + name + "'");
+  if (!format.is_jet3()) {
+    throw JetFailure(kJetOperationNotSupported, file + ": CREATE TABLE in Jet 4");
+  }
+  if (db.FindTable(name)) throw JetFailure(kJetTableExists, file + ": '" + name + "'");
   if (columns.empty() || columns.size() > 255 || indexes.size() > 32) {
     throw JetFailure(kJetOperationNotSupported,
                      file + ": a table of " + std::to_string(columns.size()) + " columns and " +
                          std::to_string(indexes.size()) + " indexes");
   }
-  size_t long_values = 0;
-  for (const NewColumn& c : columns) long_values += (c.type == kTypeMemo || c.type == kTypeOle);
-  size_t map_rows = 2 + indexes.size() + 2 * long_values;
+  const size_t long_values = size_t(std::count_if(columns.begin(), columns.end(), IsLongValue));
 
   Pager& pager = db.pager();
   pager.BeginDeferredWrites();
   PageAllocator allocator(db);
-  uint32_t tdef = allocator.AllocateUnownedPage();
-  // The maps: owned, free, one per index, owned+free per long-value column,
-  // on as many map pages as they need.
-  std::vector<MapRef> maps;
-  {
-    const std::vector<uint8_t> empty_map(kInlineMapRow, 0);
-    uint32_t page = 0;
-    std::vector<uint8_t> image;
-    for (size_t i = 0; i < map_rows; ++i) {
-      if (page == 0 || !DataPageFits(format, image, empty_map.size())) {
-        if (page != 0) pager.Write(page, std::move(image), kWriteRows);
-        page = allocator.AllocateUnownedPage();
-        image = NewDataPage(format, 0);
-      }
-      maps.push_back({uint8_t(AppendDataRow(format, image, empty_map)), page});
-    }
-    pager.Write(page, std::move(image), kWriteRows);
-  }
-
-  // Fixed offsets in column order (booleans take none), var indexes 0..n-1.
-  uint16_t fixed_at = 0, var_count = 0;
-  std::vector<uint8_t> def = {0x02, 0x01, 'V', 'C'};
-  Put32(def, 0);  // next TDEF page
-  Put32(def, 0);  // length, patched below
-  Put32(def, 0);  // rows
-  Put32(def, 0);  // last autonumber
-  def.push_back(0x4E);
-  for (const NewColumn& c : columns) var_count += FixedSize(c.type) < 0;
-  Put16(def, uint16_t(columns.size()));
-  Put16(def, var_count);
-  Put16(def, uint16_t(columns.size()));
-  Put32(def, uint32_t(indexes.size()));
-  Put32(def, uint32_t(indexes.size()));
-  Put32(def, MapWord(maps[0]));
-  Put32(def, MapWord(maps[1]));
-  for (size_t i = 0; i < indexes.size(); ++i) {
-    Put32(def, 0);
-    Put32(def, 0);
-  }
-  uint16_t var_index = 0;
-  for (size_t i = 0; i < columns.size(); ++i) {
-    const NewColumn& c = columns[i];
-    int size = FixedSize(c.type);
-    bool fixed = size >= 0;
-    def.push_back(c.type);
-    Put16(def, uint16_t(i));
-    Put16(def, fixed ? var_index : var_index++);
-    Put16(def, uint16_t(i));
-    Put16(def, 1);
-    Put16(def, db.header().sort_order);
-    Put16(def, db.header().code_page);
-    def.push_back(uint8_t((fixed ? 0x01 : 0) | 0x02 | (c.autonumber ? 0x04 : 0)));
-    Put16(def, fixed ? fixed_at : 0);
-    uint16_t length = fixed ? uint16_t(size == 0 ? 1 : size)
-                            : (c.type == kTypeMemo || c.type == kTypeOle ? 0 : c.length);
-    Put16(def, length);
-    if (fixed) fixed_at = uint16_t(fixed_at + size);
-  }
-  for (const NewColumn& c : columns) PutName(def, c.name, file);
+  const uint32_t tdef = allocator.AllocateUnownedPage();
+  const std::vector<MapRef> maps =
+      AddEmptyMaps(db, allocator, 2 + indexes.size() + 2 * long_values);
   std::vector<uint32_t> roots;
   for (size_t i = 0; i < indexes.size(); ++i) roots.push_back(allocator.AllocateUnownedPage());
-  for (size_t i = 0; i < indexes.size(); ++i) {
-    const NewIndex& index = indexes[i];
-    for (size_t slot = 0; slot < 10; ++slot) {
-      if (slot < index.columns.size()) {
-        Put16(def, index.columns[slot].first);
-        def.push_back(index.columns[slot].second ? 0x01 : 0x00);
-      } else {
-        Put16(def, 0xFFFF);
-        def.push_back(0x00);
-      }
-    }
-    Put32(def, MapWord(maps[2 + i]));
-    Put32(def, roots[i]);
-    def.push_back(index.primary ? 0x09 : index.unique ? 0x01 : 0x00);
-  }
-  for (size_t i = 0; i < indexes.size(); ++i) {
-    Put32(def, uint32_t(i));
-    Put32(def, uint32_t(i));
-    def.push_back(0);
-    Put32(def, 0xFFFFFFFF);
-    Put32(def, 0);
-    def.push_back(0x04);
-    def.push_back(0x04);
-    def.push_back(indexes[i].primary ? 1 : 0);
-  }
-  for (const NewIndex& index : indexes) PutName(def, index.name, file);
-  size_t lv_row = 2 + indexes.size();
-  for (size_t i = 0; i < columns.size(); ++i) {
-    if (columns[i].type != kTypeMemo && columns[i].type != kTypeOle) continue;
-    Put16(def, uint16_t(i));
-    Put32(def, MapWord(maps[lv_row++]));
-    Put32(def, MapWord(maps[lv_row++]));
-  }
-  Put16(def, 0xFFFF);
-  uint32_t length = uint32_t(def.size());
-  for (int i = 0; i < 4; ++i) def[8 + i] = uint8_t(length >> (8 * i));
   // A definition longer than a page goes on linked continuation pages.
   TableDefinition placed;
   placed.page = tdef;
   placed.pages = {tdef};
-  StoreTableDefinition(db, allocator, placed, std::move(def));
+  StoreTableDefinition(db, allocator, placed, EncodeDefinition(db, columns, indexes, maps, roots));
   for (size_t i = 0; i < indexes.size(); ++i) {
-    std::vector<uint8_t> leaf(format.page_size, 0);
-    leaf[0] = kPageIndexLeaf;
-    leaf[1] = 0x01;
-    uint16_t free = uint16_t(format.page_size - format.index_first_entry);
-    leaf[2] = uint8_t(free);
-    leaf[3] = uint8_t(free >> 8);
-    for (int k = 0; k < 4; ++k) leaf[4 + k] = uint8_t(tdef >> (8 * k));
-    pager.Write(roots[i], std::move(leaf), kWriteRows);
+    IndexPage root;  // an empty leaf
+    root.number = roots[i];
+    pager.Write(roots[i], EncodeIndexPage(format, tdef, root, file), kWriteRows);
     allocator.maps().Set(maps[2 + i], roots[i], true);
   }
   // Everything the catalog row will point at is on disk before the row.
   pager.FlushWrites();
 
-  // The catalog row, then the table's access entries.
   auto objects = db.Table("MSysObjects");
-  std::vector<Value> row(objects->columns.size());
-  Value owner = Value::Binary(std::string("\x03\x01", 2));
-  {
-    TableScan scan(pager, format, *objects);
-    int n = ColumnIndex(*objects, "Name"), o = ColumnIndex(*objects, "Owner");
-    while (scan.Next()) {
-      if (scan.Get(n) == Value::Text("MSysDb") && !scan.Get(o).is_null()) owner = scan.Get(o);
-    }
-  }
-  double now = JetNow();
-  row[ColumnIndex(*objects, "Id")] = Value::Long(int32_t(tdef));
-  row[ColumnIndex(*objects, "ParentId")] = Value::Long(kTablesContainerId);
-  row[ColumnIndex(*objects, "Name")] = Value::Text(name);
-  row[ColumnIndex(*objects, "Type")] = Value::Integer(kObjectTypeTable);
-  row[ColumnIndex(*objects, "DateCreate")] = Value::DateTime(now);
-  row[ColumnIndex(*objects, "DateUpdate")] = Value::DateTime(now);
-  row[ColumnIndex(*objects, "Owner")] = owner;
-  row[ColumnIndex(*objects, "Flags")] = Value::Long(0);
-  std::vector<std::string> required;
-  for (const NewColumn& c : columns) {
-    if (c.required) required.push_back(c.name);
-  }
-  if (!required.empty()) {
-    row[ColumnIndex(*objects, "LvProp")] = Value::Binary(EncodeRequiredProperties(required));
-  }
+  std::vector<Value> row = CatalogRow(db, *objects, name, tdef, columns);
   auto aces = db.Table("MSysACEs");
-  std::vector<std::vector<Value>> inherited;
-  {
-    int object = ColumnIndex(*aces, "ObjectId"), sid = ColumnIndex(*aces, "SID"),
-        inheritable = ColumnIndex(*aces, "FInheritable");
-    TableScan scan(pager, format, *aces);
-    while (scan.Next()) {
-      if (!(scan.Get(object) == Value::Long(kTablesContainerId))) continue;
-      if (!(scan.Get(inheritable) == Value::Boolean(true))) continue;
-      if (scan.Get(sid) == Value::Binary(std::string("\x02\x04", 2))) continue;
-      std::vector<Value> ace(aces->columns.size());
-      ace[object] = Value::Long(int32_t(tdef));
-      ace[sid] = scan.Get(sid);
-      ace[ColumnIndex(*aces, "ACM")] = Value::Long(kAccessEntryMask);
-      ace[inheritable] = Value::Boolean(false);
-      inherited.push_back(ace);
-    }
-  }
+  std::vector<std::vector<Value>> inherited = InheritedAccessEntries(db, *aces, tdef);
   {
     TableWriter ace_writer(db, allocator, aces);
     for (auto& ace : inherited) ace_writer.Append(ace);

@@ -19,18 +19,11 @@ const uint8_t kTemplate[] = {
 #include "empty_jet3_template.inc"
 };
 
-int ColumnIndex(const TableDefinition& table, std::string_view name) {
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (SameName(table.columns[i].name, name)) return int(i);
-  }
-  throw JetFailure(kJetDatabaseCorrupt, "system table lacks column " + std::string(name));
-}
-
 // Deletes the rows of `table_name` whose `column` value is in `ids`.
 void DeleteRowsWith(Database& db, PageAllocator& allocator, const std::string& table_name,
                     const std::string& column, const std::set<int64_t>& ids) {
   auto table = db.Table(table_name);
-  int c = ColumnIndex(*table, column);
+  const size_t c = SystemColumn(*table, column);
   std::vector<std::pair<RowPointer, std::vector<Value>>> doomed;
   TableScan scan(db.pager(), db.format(), *table);
   while (scan.Next()) {
@@ -66,7 +59,7 @@ std::vector<uint8_t> DeriveEmptyTemplate(std::vector<uint8_t> sample, const std:
     // Tables past the skeleton: their Id (= TDEF page) lies beyond it.
     std::set<int64_t> removed;
     auto objects = db.Table("MSysObjects");
-    int id = ColumnIndex(*objects, "Id"), type = ColumnIndex(*objects, "Type");
+    const size_t id = SystemColumn(*objects, "Id"), type = SystemColumn(*objects, "Type");
     TableScan scan(db.pager(), db.format(), *objects);
     while (scan.Next()) {
       Value v = scan.Get(id), t = scan.Get(type);

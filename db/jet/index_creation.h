@@ -34,14 +34,4 @@ struct IndexRequest {
 void CreateIndex(Database& db, PageAllocator& allocator, std::string_view table,
                  const IndexRequest& index);
 
-// The TDEF chain rewritten with `definition` (its length field already
-// set): existing pages reused in order, continuation pages added from the
-// allocator or freed as the definition needs. Shared with CREATE TABLE.
-void StoreTableDefinition(Database& db, PageAllocator& allocator, const TableDefinition& table,
-                          std::vector<uint8_t> definition);
-
-// The definition bytes of a table: its first page whole, then each
-// continuation page after its 8-byte header, cut at definition_length.
-std::vector<uint8_t> LoadTableDefinition(Database& db, const TableDefinition& table);
-
 }  // namespace act::db::jet

@@ -23,6 +23,13 @@ struct IndexEntry {
 };
 static_assert(sizeof(IndexEntry) <= 48, "a leaf moves its entries for every insert");
 
+// Orders leaf entries: key bytes, then row position.
+inline int CompareEntries(const IndexEntry& a, const IndexEntry& b) {
+  const int c = CompareKeys(a.key, b.key);
+  if (c != 0) return c;
+  return a.row < b.row ? -1 : b.row < a.row ? 1 : 0;
+}
+
 struct IndexPage {
   uint32_t number = 0;
   bool leaf = true;

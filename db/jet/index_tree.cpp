@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "db/errors.h"
-#include "db/jet/finger_search.h"
 #include "db/jet/index_page_writer.h"
 #include "db/jet/write_order.h"
 
@@ -13,14 +12,6 @@ namespace act::db::jet {
 namespace {
 
 constexpr size_t kMaxDepth = 16;
-
-// A leaf's figures once `entry` is in it, as one more whole entry (its key
-// and a row pointer).
-LeafFigures WithLeafEntry(LeafFigures figures, const IndexEntry& entry) {
-  figures.whole += entry.key.size() + 4;
-  figures.shortest = std::min(figures.shortest, entry.key.size() + 4);
-  return figures;
-}
 
 // How a page that overflows is cut.
 enum class Cut {
@@ -109,17 +100,13 @@ std::string AlreadyHeld(RowPointer row) {
 
 }  // namespace
 
-int CompareEntries(const IndexEntry& a, const IndexEntry& b) {
-  int c = CompareKeys(a.key, b.key);
-  if (c != 0) return c;
-  return a.row < b.row ? -1 : b.row < a.row ? 1 : 0;
-}
-
 IndexTree::IndexTree(Pager& pager, const Format& format, uint32_t owner, uint32_t root,
                      IndexPageSource pages, size_t max_cached_pages)
     : pager_(pager), format_(format), owner_(owner), root_(root), pages_(std::move(pages)),
       max_cached_(std::max<size_t>(max_cached_pages, 2 * kMaxDepth + 8)),
-      cached_limit_(std::min(max_cached_, kStartCachedPages)) {}
+      cached_limit_(std::min(max_cached_, kStartCachedPages)),
+      shortcuts_(format, clock_,
+                 [this](uint32_t number) -> const IndexPage& { return Load(number); }) {}
 
 void IndexTree::Fail(uint32_t page, const std::string& what) {
   throw PageFailure(pager_.path(), page, what);
@@ -162,7 +149,7 @@ IndexTree::Path IndexTree::Descend(const IndexEntry& target) {
     if (path.size() > kMaxDepth) Fail(number, "index tree deeper than any Jet builds");
     Step step = StepTo(number, 0);
     if (step.page->leaf) {
-      if (by_tails && step.page->next == 0) rightmost_ = step.cached;
+      if (by_tails && step.page->next == 0) shortcuts_.FoundRightmost(step.cached);
       path.push_back(step);
       return path;
     }
@@ -285,172 +272,10 @@ void IndexTree::SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_
   }
 }
 
-void IndexTree::Remember(Cached* leaf) {
-  // Most recent first; rows that cycle through a few regions of the index
-  // (titles starting with a handful of words) keep a leaf for each.
-  if (hints_.front() == leaf) return;
-  auto at = std::find(hints_.begin(), hints_.end(), leaf);
-  if (at == hints_.end()) at = hints_.end() - 1;
-  std::rotate(hints_.begin(), at, at + 1);
-  hints_.front() = leaf;
-}
-
-void IndexTree::Forget(const Cached* page) {
-  if (rightmost_ == page) rightmost_ = nullptr;
-  if (probe_.leaf == page) probe_.leaf = nullptr;
-  auto at = std::find(hints_.begin(), hints_.end(), page);
-  if (at == hints_.end()) return;
-  std::move(at + 1, hints_.end(), at);
-  hints_.back() = nullptr;
-}
-
-IndexTree::Cached* IndexTree::HintedLeaf(const IndexEntry& target) {
-  // When a recent leaf holds entries on both sides of the target, it is the
-  // leaf a descent would reach (the entries of the leaves before it are all
-  // lower, and its parent's entry, a copy of its last, is not lower), and
-  // the change stays inside it unless it overflows.
-  for (Cached* hint : hints_) {
-    if (hint == nullptr) break;
-    const IndexPage& leaf = hint->page;
-    if (!leaf.leaf || leaf.entries.size() < 2) continue;
-    if (CompareEntries(leaf.entries.front(), target) >= 0) continue;
-    if (CompareEntries(target, leaf.entries.back()) >= 0) continue;
-    hint->used = ++clock_;
-    Remember(hint);
-    return hint;
-  }
-  return nullptr;
-}
-
-bool IndexTree::InsertAtProbe(IndexEntry& entry, bool& new_key) {
-  if (probe_.leaf == nullptr || probe_.key != entry.key) return false;
-  // The lookup just before found no entry of this key, between two of
-  // this leaf's (or among the entries waiting in the gap): it goes there
-  // whatever its row.
-  new_key = true;
-  if (probe_.in_gap) return AddToGap(probe_.gap_at, entry);
-  // The lookup put any other gap in (its key was not in it), so the
-  // probe's place still holds; were a gap open, the place could be stale,
-  // and the slow path finds it again.
-  if (gap_.leaf != nullptr) return false;
-  Cached& cached = *probe_.leaf;
-  if (!cached.figures) cached.figures = FiguresOf(cached.page);
-  LeafFigures grown = WithLeafEntry(*cached.figures, entry);
-  if (!grown.stable_common) return InsertInside(cached, probe_.slot, entry);
-  if (!LeafFits(format_, grown, cached.page.entries.size() + 1, cached.page.next != 0)) {
-    return false;  // the slow path splits it
-  }
-  // The first of a run: it waits in a gap of its own.
-  gap_.leaf = &cached;
-  gap_.slot = probe_.slot;
-  gap_.entries.push_back(std::move(entry));
-  cached.figures = grown;
-  cached.dirty = true;
-  cached.finger = probe_.slot;
-  return true;
-}
-
-bool IndexTree::AddToGap(size_t at, IndexEntry& entry) {
-  Cached& cached = *gap_.leaf;
-  LeafFigures grown = WithLeafEntry(*cached.figures, entry);
-  const size_t count = cached.page.entries.size() + gap_.entries.size() + 1;
-  if (gap_.entries.size() >= kGapEntries || !LeafFits(format_, grown, count, cached.page.next != 0)) {
-    // Into the leaf with the others; the other paths find its place again.
-    PutGap();
-    return false;
-  }
-  gap_.entries.insert(gap_.entries.begin() + ptrdiff_t(at), std::move(entry));
-  cached.figures = grown;
-  return true;
-}
-
-bool IndexTree::InGap(const KeyBytes& key) const {
-  const auto& entries = gap_.leaf->page.entries;
-  return CompareKeys(entries[gap_.slot - 1].key, key) < 0 &&
-         CompareKeys(key, entries[gap_.slot].key) < 0;
-}
-
-void IndexTree::PutGap() {
-  if (gap_.leaf == nullptr) return;
-  if (probe_.in_gap) probe_.leaf = nullptr;  // its place moves
-  const size_t count = gap_.entries.size();
-  InsertEntries(gap_.leaf->page.entries, gap_.slot, gap_.entries);
-  gap_.leaf->finger = gap_.slot + count;
-  gap_.leaf = nullptr;
-}
-
-bool IndexTree::InsertIntoHint(IndexEntry& entry, bool& new_key) {
-  Cached* cached = HintedLeaf(entry);
-  if (!cached) return false;
-  auto& entries = cached->page.entries;
-  auto at = entries.begin() + GallopLowerBound(entries.size(), cached->finger, [&](size_t i) {
-              return CompareEntries(entries[i], entry) < 0;
-            });
-  if (CompareEntries(*at, entry) == 0) return false;  // the slow path reports it
-  // Strictly inside the leaf: both neighbours are on it.
-  new_key = at[-1].key != entry.key && at->key != entry.key;
-  return InsertInside(*cached, size_t(at - entries.begin()), entry);
-}
-
-bool IndexTree::InsertInside(Cached& cached, size_t slot, IndexEntry& entry) {
-  IndexPage& leaf = cached.page;
-  auto& entries = leaf.entries;
-  if (!cached.figures) cached.figures = FiguresOf(leaf);
-  LeafFigures grown = WithLeafEntry(*cached.figures, entry);
-  if (!grown.stable_common) {
-    cached.figures.reset();  // worked out anew below, the slow way
-  } else if (!LeafFits(format_, grown, entries.size() + 1, leaf.next != 0)) {
-    return false;  // the slow path splits it
-  }
-  entry.child = 0;
-  IndexEntry* placed = InsertEntry(entries, slot, std::move(entry));
-  if (!grown.stable_common && !IndexPageFits(format_, leaf)) {
-    entry = std::move(*placed);  // give it back for the slow path
-    entries.erase(entries.begin() + (placed - entries.data()));
-    return false;
-  }
-  if (grown.stable_common) cached.figures = grown;
-  cached.dirty = true;
-  cached.finger = slot + 1;
-  return true;
-}
-
-bool IndexTree::AppendToRightmost(IndexEntry& entry, bool& new_key) {
-  // Keys that only grow (counters, dates of new rows) go after the last
-  // entry of the last leaf. That leaf is reached through the tail of every
-  // node above it, and tails carry no key, so nothing above changes unless
-  // the leaf has to split.
-  if (rightmost_ == nullptr) return false;
-  Cached& cached = *rightmost_;
-  IndexPage& leaf = cached.page;
-  if (!leaf.leaf || leaf.next != 0 || leaf.entries.empty()) return false;
-  if (CompareEntries(leaf.entries.back(), entry) >= 0) return false;
-  if (!cached.figures) cached.figures = FiguresOf(leaf);
-  LeafFigures grown = WithLeafEntry(*cached.figures, entry);
-  grown.stable_common.reset();  // the last entry changes
-  if (!LeafFits(format_, grown, leaf.entries.size() + 1, false)) return false;
-  new_key = leaf.entries.back().key != entry.key;
-  entry.child = 0;
-  leaf.entries.push_back(std::move(entry));
-  cached.figures = grown;
-  cached.dirty = true;
-  cached.used = ++clock_;
-  return true;
-}
-
 bool IndexTree::Insert(IndexEntry entry) {
-  bool hinted_new_key = false;
-  // The place a lookup just found comes first: a unique index looks every
-  // key up before inserting it, and that place is never past the last leaf.
-  bool hinted = InsertAtProbe(entry, hinted_new_key);
-  if (!hinted) {
-    PutGap();  // the other paths read the leaves whole
-    hinted = AppendToRightmost(entry, hinted_new_key) || InsertIntoHint(entry, hinted_new_key);
-  }
-  probe_.leaf = nullptr;  // the tree changes now, whichever way
-  if (hinted) return hinted_new_key;
+  if (bool new_key = false; shortcuts_.Insert(entry, new_key)) return new_key;
   Path path = Descend(entry);
-  Remember(path.back().cached);
+  shortcuts_.Remember(path.back().cached);
   IndexPage& leaf = *path.back().page;
   auto& entries = leaf.entries;
   auto at = std::lower_bound(entries.begin(), entries.end(), entry,
@@ -491,17 +316,17 @@ bool IndexTree::Insert(IndexEntry entry) {
 }
 
 size_t IndexTree::InsertSorted(std::vector<IndexEntry>& entries) {
-  PutGap();
+  shortcuts_.PutGap();
   for (size_t i = 1; i < entries.size(); ++i) {
     if (CompareEntries(entries[i - 1], entries[i]) >= 0) {
       Fail(root_, "entries to insert are not in index order");
     }
   }
-  probe_.leaf = nullptr;
+  shortcuts_.DropProbe();
   size_t new_keys = 0;
   for (size_t i = 0; i < entries.size();) {
     Path path = Descend(entries[i]);
-    Remember(path.back().cached);
+    shortcuts_.Remember(path.back().cached);
     IndexPage& leaf = *path.back().page;
     // This leaf takes the entries below its last one (a descent sends the
     // others further right), or all that are left when it ends the level.
@@ -559,76 +384,11 @@ size_t IndexTree::InsertSorted(std::vector<IndexEntry>& entries) {
 
 std::vector<RowPointer> IndexTree::Find(const KeyBytes& key) {
   std::vector<RowPointer> rows;
-  probe_.leaf = nullptr;
-  if (gap_.leaf != nullptr) {
-    if (InGap(key)) {
-      // Between the two leaf entries around the gap: its entries, if any,
-      // wait there. A run's next key usually goes after the last of them.
-      const auto& waiting = gap_.entries;
-      size_t at = waiting.size();
-      if (CompareKeys(waiting.back().key, key) >= 0) {
-        at = size_t(std::lower_bound(waiting.begin(), waiting.end(), key,
-                                     [](const IndexEntry& e, const KeyBytes& k) {
-                                       return CompareKeys(e.key, k) < 0;
-                                     }) -
-                    waiting.begin());
-      }
-      for (size_t i = at; i < waiting.size() && CompareKeys(waiting[i].key, key) == 0; ++i) {
-        rows.push_back(waiting[i].row);
-      }
-      if (rows.empty()) {
-        probe_.leaf = gap_.leaf;
-        probe_.in_gap = true;
-        probe_.gap_at = at;
-        probe_.key = key;
-      }
-      gap_.leaf->used = ++clock_;
-      return rows;
-    }
-    PutGap();
-  }
-  // A key above the first key of a recent leaf has no entry on the leaves
-  // before it. Below its last key, all its entries are on it; above, and
-  // below the first key of the next leaf, it has none. That last case
-  // needs the next leaf, so it is only tried when no hint answers alone.
-  for (bool look_next : {false, true}) {
-    for (Cached* hint : hints_) {
-      if (hint == nullptr) break;
-      if (!hint->page.leaf || hint->page.entries.empty()) continue;
-      const IndexPage& leaf = hint->page;
-      const auto& entries = leaf.entries;
-      if (CompareKeys(entries.front().key, key) >= 0) continue;
-      const int against_last = CompareKeys(key, entries.back().key);
-      if (against_last < 0) {
-        auto e = entries.begin() + GallopLowerBound(entries.size(), hint->finger, [&](size_t i) {
-                   return CompareKeys(entries[i].key, key) < 0;
-                 });
-        hint->finger = size_t(e - entries.begin());
-        for (; CompareKeys(e->key, key) == 0; ++e) rows.push_back(e->row);
-        if (rows.empty()) {
-          probe_.leaf = hint;
-          probe_.in_gap = false;
-          probe_.slot = size_t(e - entries.begin());
-          probe_.key = key;
-        }
-      } else if (against_last > 0 && leaf.next != 0) {
-        if (!look_next) continue;
-        const IndexPage& next = Load(leaf.next);
-        if (!next.leaf || next.entries.empty() || CompareKeys(key, next.entries.front().key) >= 0) {
-          continue;
-        }
-      } else if (against_last == 0) {
-        continue;  // its entries may go on over the next leaf
-      }
-      hint->used = ++clock_;
-      Remember(hint);
-      return rows;
-    }
-  }
+  if (shortcuts_.Find(key, rows)) return rows;
   // The smallest entry of this key: the key with the lowest row pointer.
   Path path = Descend(IndexEntry{key, RowPointer{0, 0}, 0});
   uint32_t number = path.back().page->number;
-  Remember(path.back().cached);
+  shortcuts_.Remember(path.back().cached);
   for (size_t hops = 0; number != 0; ++hops) {
     if (hops > cache_.size() + pager_.page_count()) Fail(number, "leaf chain has a loop");
     const IndexPage& page = Load(number);
@@ -684,9 +444,11 @@ void IndexTree::Unlink(Path& path, size_t level) {
 }
 
 bool IndexTree::Remove(const IndexEntry& entry) {
-  PutGap();
-  probe_.leaf = nullptr;
-  rightmost_ = nullptr;  // a removal may unlink pages on the right edge; found again by a descent
+  shortcuts_.PutGap();
+  shortcuts_.DropProbe();
+  // A removal may unlink pages on the right edge; a descent finds the last
+  // leaf again.
+  shortcuts_.DropRightmost();
   Path path = Descend(entry);
   IndexPage& leaf = *path.back().page;
   auto& entries = leaf.entries;
@@ -726,7 +488,7 @@ void IndexTree::Settle(const Path& path) {
   }
   for (uint32_t number : released_) {
     if (auto it = cache_.find(number); it != cache_.end()) {
-      Forget(&it->second);
+      shortcuts_.Forget(&it->second);
       cache_.erase(it);
     }
     fresh_.erase(number);
@@ -750,7 +512,7 @@ void IndexTree::Settle(const Path& path) {
 }
 
 void IndexTree::Write(uint32_t number, Cached& cached) {
-  if (gap_.leaf == &cached) PutGap();
+  shortcuts_.PutGapOf(&cached);
   // A page new since the pager last saw it goes out before the pages that
   // point at it, however often it changed since.
   int order = kWriteIndexes;
@@ -762,7 +524,7 @@ void IndexTree::Write(uint32_t number, Cached& cached) {
 }
 
 void IndexTree::WriteChanges() {
-  PutGap();
+  shortcuts_.PutGap();
   for (auto& [number, cached] : cache_) {
     if (cached.dirty) Write(number, cached);
   }
@@ -794,7 +556,7 @@ void IndexTree::Trim() {
   for (size_t i = 0; i < drop; ++i) {
     auto it = cache_.find(by_use[i].second);
     if (it->second.dirty) Write(it->first, it->second);
-    Forget(&it->second);
+    shortcuts_.Forget(&it->second);
     cache_.erase(it);
   }
 }

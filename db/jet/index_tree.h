@@ -10,9 +10,11 @@
 // anywhere else the page is cut in two halves by bytes. The new page always
 // takes the LOWER part and is linked in before the old one, so the parent's
 // entry for the old page (or its tail field) stays valid.
+//
+// Inserts and lookups that need no descent from the root are left to
+// LeafShortcuts (leaf_shortcuts.h), which works on the pages kept here.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -23,6 +25,7 @@
 
 #include "db/jet/index_page.h"
 #include "db/jet/index_page_writer.h"
+#include "db/jet/leaf_shortcuts.h"
 #include "db/jet/pager.h"
 
 namespace act::db::jet {
@@ -33,9 +36,6 @@ struct IndexPageSource {
   std::function<uint32_t()> allocate;
   std::function<void(uint32_t)> release;
 };
-
-// Orders leaf entries: key bytes, then row position.
-int CompareEntries(const IndexEntry& a, const IndexEntry& b);
 
 class IndexTree {
  public:
@@ -49,6 +49,9 @@ class IndexTree {
 
   IndexTree(Pager& pager, const Format& format, uint32_t owner, uint32_t root,
             IndexPageSource pages, size_t max_cached_pages = kDefaultCachedPages);
+  // The shortcuts hold pointers into the cache and a way back to it.
+  IndexTree(const IndexTree&) = delete;
+  IndexTree& operator=(const IndexTree&) = delete;
 
   // Adds a leaf entry. Returns true when no other entry had the same key
   // (the TDEF's distinct-key counter counts these). Fails with 3049 when
@@ -76,18 +79,7 @@ class IndexTree {
   uint32_t root() const { return root_; }
 
  private:
-  struct Cached {
-    IndexPage page;
-    bool dirty = false;
-    // Kept while only inserts strictly inside the leaf change it (they
-    // change neither its first nor its last entry); cleared by any other
-    // change.
-    std::optional<LeafFigures> figures;
-    uint64_t used = 0;
-    // Just past the last entry inserted or looked up: where a search of
-    // this leaf starts (any value is safe, a good one saves comparisons).
-    size_t finger = 0;
-  };
+  using Cached = CachedIndexPage;
   // Steps point into the cache, which keeps every page of an operation
   // until the operation is over (std::unordered_map nodes do not move).
   struct Step {
@@ -102,22 +94,8 @@ class IndexTree {
   Step StepTo(uint32_t number, size_t slot);
   IndexPage& Create(uint32_t number);
   Path Descend(const IndexEntry& target);
-  Cached* HintedLeaf(const IndexEntry& target);
-  // Inserts where the last Find left off, when it looked up this key and
-  // the leaf still fits; otherwise leaves `entry` as it was.
-  bool InsertAtProbe(IndexEntry& entry, bool& new_key);
-  // Inserts into the hinted leaf when the entry falls strictly inside it
-  // and the leaf still fits; otherwise leaves `entry` as it was.
-  bool InsertIntoHint(IndexEntry& entry, bool& new_key);
-  // Inserts at `slot`, strictly inside the leaf, when the leaf still fits.
-  bool InsertInside(Cached& cached, size_t slot, IndexEntry& entry);
-  // Appends after the last entry of the last leaf when the entry belongs
-  // there and the leaf still fits; otherwise leaves `entry` as it was.
-  bool AppendToRightmost(IndexEntry& entry, bool& new_key);
   // Returns whether an ancestor's entry got a longer key.
   bool PropagateLast(Path& path, size_t level, const IndexEntry& last);
-  void Remember(Cached* leaf);
-  void Forget(const Cached* page);
   // `packed`: fill each page as far as it goes (see Partition).
   void Split(Path& path, size_t level, bool appended, bool packed = false);
   void SplitOverfull(Path& path, bool leaf_grew_at_end, bool ancestors_changed,
@@ -147,38 +125,8 @@ class IndexTree {
   std::unordered_set<uint32_t> fresh_;
   std::vector<uint32_t> released_;
   std::vector<uint32_t> relinked_;
-  // Leaves of recent inserts and lookups, most recent first; cache nodes
-  // do not move, and Forget() takes a page out before the cache drops it.
-  std::array<Cached*, 8> hints_{};
-  // The last leaf, when a descent found it through the tails of all the
-  // nodes above (splits keep it so: the lower part moves to a new page).
-  Cached* rightmost_ = nullptr;
-  // Where the last Find left off when it found no entry of its key strictly
-  // inside a recent leaf: a unique index looks a row's key up just before
-  // inserting it, and the insert then starts there. Any change clears it.
-  struct Probe {
-    Cached* leaf = nullptr;
-    size_t slot = 0;
-    bool in_gap = false;  // the key's place is among the gap's entries, at gap_at
-    size_t gap_at = 0;
-    KeyBytes key;
-  } probe_;
-  // Entries that go one after another into the same gap of a leaf (between
-  // two of its entries: the run of keys that numbered titles or an
-  // artist's albums make) wait here and go into the leaf together, with one
-  // move of the entries after them rather than one per entry. The leaf's
-  // figures count them. Every operation but a lookup or an insert in that
-  // same gap puts them in first (PutGap), so nothing else sees the leaf
-  // without them.
-  struct Gap {
-    Cached* leaf = nullptr;
-    size_t slot = 0;                  // strictly inside the leaf
-    std::vector<IndexEntry> entries;  // in index order
-  } gap_;
-  static constexpr size_t kGapEntries = 32;
-  bool AddToGap(size_t at, IndexEntry& entry);
-  bool InGap(const KeyBytes& key) const;
-  void PutGap();
+  // Inserts and lookups that need no descent (leaf_shortcuts.h).
+  LeafShortcuts shortcuts_;
 };
 
 }  // namespace act::db::jet

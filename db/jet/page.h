@@ -66,4 +66,19 @@ inline void StoreU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
 }
 
+// And their appending counterparts, for definitions and property blobs
+// built front to back (in a std::vector<uint8_t> or a std::string).
+template <class Bytes>
+void AppendU16(Bytes& bytes, uint16_t v) {
+  const size_t at = bytes.size();
+  bytes.resize(at + 2);
+  StoreU16(reinterpret_cast<uint8_t*>(&bytes[at]), v);
+}
+template <class Bytes>
+void AppendU32(Bytes& bytes, uint32_t v) {
+  const size_t at = bytes.size();
+  bytes.resize(at + 4);
+  StoreU32(reinterpret_cast<uint8_t*>(&bytes[at]), v);
+}
+
 }  // namespace act::db::jet

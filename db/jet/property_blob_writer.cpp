@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "db/jet/page.h"
 #include "db/jet/text.h"
 
 namespace act::db::jet {
@@ -16,19 +17,11 @@ constexpr uint8_t kDefinitionProperty = 0x01;
 constexpr uint8_t kBooleanProperty = 0x01;
 constexpr uint8_t kTrue = 0x01;  // Access's True in these blobs (AllowZeroLength)
 
-void Put16(std::string& b, uint16_t v) {
-  b += char(v & 0xFF);
-  b += char(v >> 8);
-}
-void Put32(std::string& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b += char((v >> (8 * i)) & 0xFF);
-}
-
 // A block: u32 length (itself included), u16 type, then `body`.
 std::string Block(uint16_t type, const std::string& body) {
   std::string b;
-  Put32(b, uint32_t(6 + body.size()));
-  Put16(b, type);
+  AppendU32(b, uint32_t(6 + body.size()));
+  AppendU16(b, type);
   return b + body;
 }
 
@@ -38,21 +31,21 @@ std::string EncodeRequiredProperties(const std::vector<std::string>& columns) {
   if (columns.empty()) return "";
   const std::string property = "Required";
   std::string names;
-  Put16(names, uint16_t(property.size()));
+  AppendU16(names, uint16_t(property.size()));
   names += property;
   std::string blob("KKD\0", 4);
   blob += Block(kNamesBlock, names);
   for (const std::string& column : columns) {
     std::string name = Utf8ToCp1252(column).value_or(column);
     std::string body;
-    Put32(body, uint32_t(6 + name.size()));  // header: itself, name length, name
-    Put16(body, uint16_t(name.size()));
+    AppendU32(body, uint32_t(6 + name.size()));  // header: itself, name length, name
+    AppendU16(body, uint16_t(name.size()));
     body += name;
-    Put16(body, 9);  // entry length: 8-byte head + one value byte
+    AppendU16(body, 9);  // entry length: 8-byte head + one value byte
     body += char(kDefinitionProperty);
     body += char(kBooleanProperty);
-    Put16(body, 0);  // "Required", the first name
-    Put16(body, 1);
+    AppendU16(body, 0);  // "Required", the first name
+    AppendU16(body, 1);
     body += char(kTrue);
     blob += Block(kColumnBlock, body);
   }

@@ -7,7 +7,6 @@
 #include "db/errors.h"
 #include "db/jet/row_codec.h"
 #include "db/jet/text.h"
-#include "db/jet/write_errors.h"
 
 namespace act::db::jet {
 
@@ -47,9 +46,8 @@ void EncodeField(const ColumnDef& column, const Value& v, const std::string& fil
   out.bytes.clear();
   if (v.is_null()) return;
   auto mismatch = [&]() {
-    return WriteFailure(kJetConversionError,
-                        file + ": column '" + column.name + "' cannot store the value '" +
-                            v.ToText() + "'");
+    return JetFailure(kJetConversionError, file + ": column '" + column.name +
+                                               "' cannot store the value '" + v.ToText() + "'");
   };
   switch (column.type) {
     case kTypeByte: return SetRaw(out, uint8_t(v.integer()));
@@ -66,18 +64,18 @@ void EncodeField(const ColumnDef& column, const Value& v, const std::string& fil
       if (stored_text) out.bytes = v.bytes();
       else if (!Utf8ToCp1252(v.bytes(), out.bytes)) throw mismatch();
       if (out.bytes.size() > column.length) {
-        throw WriteFailure(kJetFieldTooSmall, file + ": column '" + column.name + "' holds " +
-                                                  std::to_string(column.length) +
-                                                  " characters, the value has " +
-                                                  std::to_string(out.bytes.size()));
+        throw JetFailure(kJetFieldTooSmall, file + ": column '" + column.name + "' holds " +
+                                                std::to_string(column.length) +
+                                                " characters, the value has " +
+                                                std::to_string(out.bytes.size()));
       }
       out.present = true;
       return;
     }
     case kTypeBinary:
       if (v.bytes().size() > column.length) {
-        throw WriteFailure(kJetFieldTooSmall, file + ": column '" + column.name + "' holds " +
-                                                  std::to_string(column.length) + " bytes");
+        throw JetFailure(kJetFieldTooSmall, file + ": column '" + column.name + "' holds " +
+                                                std::to_string(column.length) + " bytes");
       }
       out = {true, v.bytes()};
       return;

@@ -49,6 +49,105 @@ Page ReadDefinitionBytes(Pager& pager, uint32_t first, std::vector<uint32_t>& pa
   return Page(first, std::move(bytes), file);
 }
 
+// The column descriptors from `pos`, then the column names.
+void ReadColumns(const Page& def, const Format& f, size_t& pos, std::vector<ColumnDef>& columns) {
+  for (ColumnDef& c : columns) {
+    c.type = def.U8(pos + f.column_type);
+    c.number = def.U16(pos + f.column_number);
+    c.var_index = def.U16(pos + f.column_var_index);
+    c.flags = def.U8(pos + f.column_flags);
+    if (!f.is_jet3()) c.extra_flags = def.U8(pos + f.column_flags + 1);
+    c.fixed_offset = def.U16(pos + f.column_fixed_offset);
+    c.length = def.U16(pos + f.column_length);
+    if (c.type == kTypeDecimal) {
+      c.precision = def.U8(pos + f.column_misc);
+      c.scale = def.U8(pos + f.column_misc + 1);
+    } else if (f.is_jet3()) {
+      c.sort_order = def.U16(pos + 9);
+      c.code_page = def.U16(pos + 11);
+    } else {
+      c.sort_order = def.U16(pos + f.column_misc);
+    }
+    pos += f.column_size;
+  }
+  for (ColumnDef& c : columns) c.name = ReadName(def, f, pos);
+}
+
+// The real index descriptors from `pos` (their counters come before the
+// columns).
+void ReadRealIndexes(const Page& def, const Format& f, size_t& pos,
+                     std::vector<RealIndex>& indexes) {
+  for (RealIndex& index : indexes) {
+    index.descriptor_offset = pos;
+    for (int slot = 0; slot < 10; ++slot) {
+      size_t at = pos + f.real_index_slots + 3 * slot;
+      uint16_t column = def.U16(at);
+      if (column == 0xFFFF) continue;
+      index.columns.push_back({column, def.U8(at + 2) != 0});
+    }
+    index.map = MapRef::FromWord(def.U32(pos + f.real_index_map));
+    index.root = def.U32(pos + f.real_index_root);
+    index.flags = def.U8(pos + f.real_index_flags);
+    pos += f.real_index_size;
+  }
+}
+
+// The logical index descriptors from `pos`, then their names.
+void ReadLogicalIndexes(const Page& def, const Format& f, size_t& pos, TableDefinition& t) {
+  for (LogicalIndex& index : t.logical_indexes) {
+    size_t at = pos + f.logical_index_fields;
+    index.number = def.U32(at);
+    index.real_index = def.U32(at + 4);
+    index.related_side = def.U8(at + 8);
+    index.related_index = def.U32(at + 9);
+    index.related_tdef = def.U32(at + 13);
+    index.cascade_updates = def.U8(at + 17);
+    index.cascade_deletes = def.U8(at + 18);
+    index.kind = def.U8(at + 19);
+    if (index.real_index >= t.real_indexes.size()) {
+      def.Fail("logical index " + std::to_string(index.number) + " uses real index " +
+               std::to_string(index.real_index) + " of " + std::to_string(t.real_indexes.size()));
+    }
+    pos += f.logical_index_size;
+  }
+  t.logical_names_offset = pos;
+  for (LogicalIndex& index : t.logical_indexes) index.name = ReadName(def, f, pos);
+}
+
+// The long-value columns' maps from `pos`, up to the FF FF terminator or
+// `limit`.
+std::vector<LongValueMaps> ReadLongValueMaps(const Page& def, size_t pos, size_t limit) {
+  std::vector<LongValueMaps> all;
+  while (pos + 10 <= limit && def.U16(pos) != 0xFFFF) {
+    LongValueMaps maps;
+    maps.column_number = def.U16(pos);
+    maps.owned = MapRef::FromWord(def.U32(pos + 2));
+    maps.free = MapRef::FromWord(def.U32(pos + 6));
+    all.push_back(maps);
+    pos += 10;
+  }
+  return all;
+}
+
+// Every column number once, and every one an index names present (the
+// columns sorted by number).
+void CheckColumnNumbers(const Page& def, const TableDefinition& t) {
+  for (size_t i = 0; i < t.columns.size(); ++i) {
+    const ColumnDef& c = t.columns[i];
+    if (i > 0 && t.columns[i - 1].number == c.number) {
+      def.Fail("two columns numbered " + std::to_string(c.number));
+    }
+  }
+  for (const RealIndex& index : t.real_indexes) {
+    for (const IndexColumn& ic : index.columns) {
+      if (!t.ColumnByNumber(ic.column_number)) {
+        def.Fail("index " + std::to_string(index.number) + " names missing column " +
+                 std::to_string(ic.column_number));
+      }
+    }
+  }
+}
+
 }  // namespace
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -62,11 +161,16 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-const ColumnDef* TableDefinition::FindColumn(std::string_view name) const {
-  for (const ColumnDef& c : columns) {
-    if (SameName(c.name, name)) return &c;
+int TableDefinition::ColumnIndex(std::string_view name) const {
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (SameName(columns[i].name, name)) return int(i);
   }
-  return nullptr;
+  return -1;
+}
+
+const ColumnDef* TableDefinition::FindColumn(std::string_view name) const {
+  const int i = ColumnIndex(name);
+  return i < 0 ? nullptr : &columns[size_t(i)];
 }
 
 const ColumnDef* TableDefinition::ColumnByNumber(uint16_t number) const {
@@ -107,94 +211,22 @@ TableDefinition ReadTableDefinition(Pager& pager, const Format& f, uint32_t firs
     t.real_indexes[i].counter_b = def.U32(pos + 4);
     pos += f.tdef_index_counter_size;
   }
-
   t.columns.resize(column_count);
-  for (ColumnDef& c : t.columns) {
-    c.type = def.U8(pos + f.column_type);
-    c.number = def.U16(pos + f.column_number);
-    c.var_index = def.U16(pos + f.column_var_index);
-    c.flags = def.U8(pos + f.column_flags);
-    if (!f.is_jet3()) c.extra_flags = def.U8(pos + f.column_flags + 1);
-    c.fixed_offset = def.U16(pos + f.column_fixed_offset);
-    c.length = def.U16(pos + f.column_length);
-    if (c.type == kTypeDecimal) {
-      c.precision = def.U8(pos + f.column_misc);
-      c.scale = def.U8(pos + f.column_misc + 1);
-    } else if (f.is_jet3()) {
-      c.sort_order = def.U16(pos + 9);
-      c.code_page = def.U16(pos + 11);
-    } else {
-      c.sort_order = def.U16(pos + f.column_misc);
-    }
-    pos += f.column_size;
-  }
-  for (ColumnDef& c : t.columns) c.name = ReadName(def, f, pos);
-
+  ReadColumns(def, f, pos, t.columns);
   t.real_indexes_offset = pos;
-  for (RealIndex& index : t.real_indexes) {
-    index.descriptor_offset = pos;
-    for (int slot = 0; slot < 10; ++slot) {
-      size_t at = pos + f.real_index_slots + 3 * slot;
-      uint16_t column = def.U16(at);
-      if (column == 0xFFFF) continue;
-      index.columns.push_back({column, def.U8(at + 2) != 0});
-    }
-    index.map = MapRef::FromWord(def.U32(pos + f.real_index_map));
-    index.root = def.U32(pos + f.real_index_root);
-    index.flags = def.U8(pos + f.real_index_flags);
-    pos += f.real_index_size;
-  }
-
+  ReadRealIndexes(def, f, pos, t.real_indexes);
   t.logical_indexes_offset = pos;
   t.logical_indexes.resize(logical_count);
-  for (LogicalIndex& index : t.logical_indexes) {
-    size_t at = pos + f.logical_index_fields;
-    index.number = def.U32(at);
-    index.real_index = def.U32(at + 4);
-    index.related_side = def.U8(at + 8);
-    index.related_index = def.U32(at + 9);
-    index.related_tdef = def.U32(at + 13);
-    index.cascade_updates = def.U8(at + 17);
-    index.cascade_deletes = def.U8(at + 18);
-    index.kind = def.U8(at + 19);
-    if (index.real_index >= real_count) {
-      def.Fail("logical index " + std::to_string(index.number) + " uses real index " +
-               std::to_string(index.real_index) + " of " + std::to_string(real_count));
-    }
-    pos += f.logical_index_size;
-  }
-  t.logical_names_offset = pos;
-  for (LogicalIndex& index : t.logical_indexes) index.name = ReadName(def, f, pos);
+  ReadLogicalIndexes(def, f, pos, t);
   t.long_value_maps_offset = pos;
-
-  // Long-value column maps, up to the FF FF terminator. Only the writer needs
-  // them, so a definition that ends early is not an error for reading.
-  size_t limit = std::min<size_t>(def.size(), t.definition_length);
-  while (pos + 10 <= limit && def.U16(pos) != 0xFFFF) {
-    LongValueMaps maps;
-    maps.column_number = def.U16(pos);
-    maps.owned = MapRef::FromWord(def.U32(pos + 2));
-    maps.free = MapRef::FromWord(def.U32(pos + 6));
-    t.long_value_maps.push_back(maps);
-    pos += 10;
-  }
+  // Only the writer needs them, so a definition that ends early is not an
+  // error for reading.
+  t.long_value_maps =
+      ReadLongValueMaps(def, pos, std::min<size_t>(def.size(), t.definition_length));
 
   std::sort(t.columns.begin(), t.columns.end(),
             [](const ColumnDef& a, const ColumnDef& b) { return a.number < b.number; });
-  for (size_t i = 0; i < t.columns.size(); ++i) {
-    const ColumnDef& c = t.columns[i];
-    if (i > 0 && t.columns[i - 1].number == c.number) {
-      def.Fail("two columns numbered " + std::to_string(c.number));
-    }
-  }
-  for (const RealIndex& index : t.real_indexes) {
-    for (const IndexColumn& ic : index.columns) {
-      if (!t.ColumnByNumber(ic.column_number)) {
-        def.Fail("index " + std::to_string(index.number) + " names missing column " +
-                 std::to_string(ic.column_number));
-      }
-    }
-  }
+  CheckColumnNumbers(def, t);
   return t;
 }
 

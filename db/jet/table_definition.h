@@ -113,8 +113,10 @@ struct TableDefinition {
   size_t real_indexes_offset = 0, logical_indexes_offset = 0, logical_names_offset = 0,
          long_value_maps_offset = 0;
 
-  // The column with this name (case-insensitive, as Jet resolves names), or
-  // nullptr.
+  // The position in `columns` of the column with this name (case-insensitive,
+  // as Jet resolves names: SameName), or -1.
+  int ColumnIndex(std::string_view name) const;
+  // That column itself, or nullptr.
   const ColumnDef* FindColumn(std::string_view name) const;
   const ColumnDef* ColumnByNumber(uint16_t number) const;
 };

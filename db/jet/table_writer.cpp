@@ -10,7 +10,6 @@
 #include "db/jet/row_codec.h"
 #include "db/jet/row_encoder.h"
 #include "db/jet/text.h"
-#include "db/jet/write_errors.h"
 #include "db/jet/write_order.h"
 
 namespace act::db::jet {
@@ -31,10 +30,9 @@ TableWriter::TableWriter(Database& db, PageAllocator& allocator,
       long_values_(db, allocator, *table_), indexes_(db, allocator, *table_),
       properties_(table_->columns.size()), layout_(LayoutOf(*table_)) {
   auto by_name = ReadColumnProperties(db, table_->page);
-  for (size_t i = 0; i < table_->columns.size(); ++i) {
-    for (const auto& [name, props] : by_name) {
-      if (SameName(name, table_->columns[i].name)) properties_[i] = props;
-    }
+  for (const auto& [name, props] : by_name) {
+    const int i = table_->ColumnIndex(name);
+    if (i >= 0) properties_[size_t(i)] = props;
   }
   for (const LogicalIndex& logical : table_->logical_indexes) {
     if (logical.kind == kForeignKey) has_relationships_ = true;
@@ -66,8 +64,8 @@ void TableWriter::CheckProperties(const std::vector<Value>& values) const {
     throw NullInRequiredFailure(table + "." + c.name,
                                 db_.path() + ": column '" + c.name + "' is required");
   }
-  throw WriteFailure(kJetZeroLengthString,
-                     db_.path() + ": column '" + c.name + "' does not allow empty text");
+  throw JetFailure(kJetZeroLengthString,
+                   db_.path() + ": column '" + c.name + "' does not allow empty text");
 }
 
 void TableWriter::WriteLongValues(const std::vector<Value>& values,
@@ -80,8 +78,8 @@ void TableWriter::WriteLongValues(const std::vector<Value>& values,
     if (c.type == kTypeMemo) {
       auto bytes = Utf8ToCp1252(data);
       if (!bytes) {
-        throw WriteFailure(kJetConversionError,
-                           db_.path() + ": column '" + c.name + "' cannot store the text");
+        throw JetFailure(kJetConversionError,
+                         db_.path() + ": column '" + c.name + "' cannot store the text");
       }
       data = std::move(*bytes);
     }
@@ -141,9 +139,9 @@ const std::vector<uint8_t>& TableWriter::BuildRow(const std::vector<Value>& valu
   WriteLongValues(values, fields, keep, false);
   EncodeRow(format, *table_, layout_, fields, row_);
   if (row_.size() > MaxRowSize(format)) {
-    throw WriteFailure(kJetRecordTooLarge, db_.path() + ": a row of " +
-                                               std::to_string(row_.size()) + " bytes for the table of TDEF page " +
-                                               std::to_string(table_->page));
+    throw JetFailure(kJetRecordTooLarge, db_.path() + ": a row of " + std::to_string(row_.size()) +
+                                             " bytes for the table of TDEF page " +
+                                             std::to_string(table_->page));
   }
   return row_;
 }

@@ -17,6 +17,7 @@ struct MapRef {
   uint8_t row = 0;
   uint32_t page = 0;
   static MapRef FromWord(uint32_t word) { return {uint8_t(word & 0xFF), word >> 8}; }
+  uint32_t word() const { return row | (page << 8); }
   bool empty() const { return page == 0; }
 };
 

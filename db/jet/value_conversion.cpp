@@ -64,10 +64,7 @@ std::optional<double> TextDate(const std::string& text) {
       s < 0) {
     return std::nullopt;
   }
-  double days = DaysFromCivil(y, mo, d);
-  double time = (h * 3600 + mi * 60 + s) / 86400.0;
-  // Jet's doubles before day 0 carry the time as a positive fraction.
-  return days < 0 ? days - time : days + time;
+  return JetDate(y, mo, d, h, mi, s);
 }
 
 // The number a value stands for, if it stands for one.
@@ -130,6 +127,13 @@ bool IsOfColumnKind(const ColumnDef& column, const Value& v) {
     case Kind::kBinary: return column.type == kTypeBinary || column.type == kTypeOle;
     default: return false;  // Single and GUID values are checked or reshaped
   }
+}
+
+double JetDate(int year, int month, int day, int hour, int minute, int second) {
+  double days = DaysFromCivil(year, month, day);
+  double time = (hour * 3600 + minute * 60 + second) / 86400.0;
+  // Jet's doubles before day 0 carry the time as a positive fraction.
+  return days < 0 ? days - time : days + time;
 }
 
 std::optional<Value> ConvertForColumn(const ColumnDef& column, const Value& v) {

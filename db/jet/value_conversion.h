@@ -17,6 +17,10 @@ namespace act::db::jet {
 // length here (see the row writer).
 std::optional<Value> ConvertForColumn(const ColumnDef& column, const Value& value);
 
+// Jet's number for a date and time of day: days since 1899-12-30, the time
+// as a fraction of a day.
+double JetDate(int year, int month, int day, int hour, int minute, int second);
+
 // Whether `value` is already in the kind the column stores, so that
 // ConvertForColumn would hand it back unchanged (a copy between tables of
 // the same design converts nothing).

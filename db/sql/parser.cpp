@@ -72,8 +72,8 @@ class Parser {
     // Names and texts leave the parser as UTF-8; a statement that is not
     // UTF-8 at all is refused before any clause is read.
     if (std::size_t bad = FindInvalidUtf8(sql_); bad != std::string_view::npos)
-      throw SqlError(kErrSyntaxInQueryExpression, sql_, bad, "text that is not UTF-8");
-    clause_ = kErrInvalidStatement;
+      throw SqlError(db::kJetSyntaxError, sql_, bad, "text that is not UTF-8");
+    clause_ = db::kJetInvalidStatement;
     Statement statement;
     if (AcceptKeyword("SELECT")) {
       statement = SelectAfterKeyword();
@@ -88,7 +88,7 @@ class Parser {
     }
     AcceptSymbol(";");
     if (Peek().kind != Kind::kEnd) {
-      clause_ = kErrCharactersAfterEnd;
+      clause_ = db::kJetCharactersAfterEnd;
       Fail("found " + Describe(Peek()));
     }
     return statement;
@@ -160,7 +160,7 @@ class Parser {
     const Token& t = Peek();
     std::string name = ExpectName(what);
     if (!IsValidJetName(name)) {
-      clause_ = kErrInvalidName;
+      clause_ = db::kJetInvalidName;
       FailAt(t, "'" + name + "' is not a valid " + what +
                     " (at most 64 characters, no leading blank, no control character or . ! ` [ ])");
     }
@@ -204,7 +204,7 @@ class Parser {
       case Kind::kNumber: return NumberValue(t, false);
       case Kind::kDate: {
         auto date = ParseDateLiteral(t.text);
-        if (!date) FailAt(kErrSyntaxInQueryExpression, t, "not a valid date " + Describe(t));
+        if (!date) FailAt(db::kJetSyntaxError, t, "not a valid date " + Describe(t));
         Value v;
         v.kind = Value::Kind::kDate;
         v.date = *date;
@@ -236,7 +236,7 @@ class Parser {
     double number = 0;
     auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
     if (ec != std::errc() || end != digits.data() + digits.size())
-      FailAt(kErrSyntaxInQueryExpression, t, "number out of range '" + digits + "'");
+      FailAt(db::kJetSyntaxError, t, "number out of range '" + digits + "'");
     v.kind = Value::Kind::kNumber;
     v.number = negative ? -number : number;
     v.text = (negative ? "-" : "") + digits;
@@ -258,7 +258,7 @@ class Parser {
 
   Expr Condition() {
     int saved = clause_;
-    clause_ = kErrSyntaxInQueryExpression;
+    clause_ = db::kJetSyntaxError;
     Expr e = OrExpr(0);
     clause_ = saved;
     return e;
@@ -285,7 +285,7 @@ class Parser {
 
   void Deeper(int depth) {
     if (depth + 1 > kMaxExpressionDepth)
-      FailAt(kErrQueryTooComplex, Peek(),
+      FailAt(db::kJetQueryTooComplex, Peek(),
              "conditions nested more than " + std::to_string(kMaxExpressionDepth) + " deep");
   }
 
@@ -417,7 +417,7 @@ class Parser {
   // ---- SELECT ----
 
   SelectStatement SelectAfterKeyword() {
-    clause_ = kErrSyntaxInSelect;
+    clause_ = db::kJetSyntaxInSelect;
     SelectStatement s;
     s.distinct = AcceptKeyword("DISTINCT");
     if (AcceptKeyword("TOP")) s.top = RowCount();
@@ -430,14 +430,14 @@ class Parser {
       } while (AcceptSymbol(","));
     }
     ExpectKeyword("FROM");
-    clause_ = kErrSyntaxInFromClause;
+    clause_ = db::kJetSyntaxInFromClause;
     s.table = ExpectName("a table name");
     if (AcceptKeyword("WHERE")) {
       s.where = Condition();
       ExpectClauseEnd({"GROUP", "HAVING", "ORDER"});
     }
     if (AcceptKeyword("GROUP")) {
-      clause_ = kErrSyntaxInGroupBy;
+      clause_ = db::kJetSyntaxInGroupBy;
       ExpectKeyword("BY");
       do {
         s.group_by.push_back(ExpectName("a column name"));
@@ -448,7 +448,7 @@ class Parser {
       ExpectClauseEnd({"ORDER"});
     }
     if (AcceptKeyword("ORDER")) {
-      clause_ = kErrSyntaxInOrderBy;
+      clause_ = db::kJetSyntaxInOrderBy;
       ExpectKeyword("BY");
       do {
         OrderTerm term;
@@ -484,14 +484,14 @@ class Parser {
       if (IsKeyword(t, clause)) return;
       expected += ", " + std::string(clause) + (clause == "HAVING" ? "" : " BY");
     }
-    FailAt(kErrSyntaxInQueryExpression, t,
+    FailAt(db::kJetSyntaxError, t,
            "missing operator: expected " + expected + " or the end, found " + Describe(t));
   }
 
   // ---- UPDATE ----
 
   UpdateStatement Update() {
-    clause_ = kErrSyntaxInUpdate;
+    clause_ = db::kJetSyntaxInUpdate;
     UpdateStatement u;
     u.table = ExpectName("a table name");
     ExpectKeyword("SET");
@@ -512,7 +512,7 @@ class Parser {
   // ---- INSERT ----
 
   Statement Insert() {
-    clause_ = kErrSyntaxInInsert;
+    clause_ = db::kJetSyntaxInInsert;
     ExpectKeyword("INTO");
     std::string table = ExpectName("a table name");
     std::optional<std::string> target_file;
@@ -550,7 +550,7 @@ class Parser {
     } while (AcceptSymbol(","));
     ExpectSymbol(")");
     if (!s.columns.empty() && s.columns.size() != s.values.size())
-      FailAt(kErrValueCountMismatch, open,
+      FailAt(db::kJetValueCountMismatch, open,
              std::to_string(s.values.size()) + " values for " + std::to_string(s.columns.size()) +
                  " columns");
     return s;
@@ -567,12 +567,12 @@ class Parser {
   }
 
   CreateTableStatement CreateTable() {
-    clause_ = kErrSyntaxInCreateTable;
+    clause_ = db::kJetSyntaxInCreateTable;
     CreateTableStatement c;
     c.table = ExpectNewName("table name");
     ExpectSymbol("(");
     do {
-      clause_ = kErrSyntaxInCreateTable;
+      clause_ = db::kJetSyntaxInCreateTable;
       if (IsKeyword(Peek(), "CONSTRAINT") || IsKeyword(Peek(), "PRIMARY") ||
           IsKeyword(Peek(), "UNIQUE")) {
         c.constraints.push_back(TableConstraintClause());
@@ -580,7 +580,7 @@ class Parser {
         ColumnDefinition(c);
       }
     } while (AcceptSymbol(","));
-    clause_ = kErrSyntaxInCreateTable;
+    clause_ = db::kJetSyntaxInCreateTable;
     ExpectSymbol(")");
     return c;
   }
@@ -591,13 +591,15 @@ class Parser {
     col.name = ExpectNewName("column name");
     for (const ColumnDef& other : c.columns)
       if (EqualsNoCase(other.name, col.name))  // Jet's names ignore case
-        FailAt(kErrSyntaxInFieldDefinition, name_token,
+        FailAt(db::kJetSyntaxInFieldDefinition, name_token,
                "column '" + col.name + "' defined more than once");
-    clause_ = kErrSyntaxInFieldDefinition;
+    clause_ = db::kJetSyntaxInFieldDefinition;
     const Token& type_token = Peek();
     if (type_token.kind != Kind::kWord) Fail("expected a data type, found " + Describe(type_token));
     auto type = LookupColumnType(type_token.text);
-    if (!type) FailAt(kErrInvalidFieldType, type_token, "unknown data type " + Describe(type_token));
+    if (!type) {
+      FailAt(db::kJetInvalidFieldType, type_token, "unknown data type " + Describe(type_token));
+    }
     Take();
     col.type = *type;
     bool sized = col.type == ColumnType::kText || col.type == ColumnType::kBinary;
@@ -630,18 +632,18 @@ class Parser {
 
   // [CONSTRAINT name] PRIMARY KEY | UNIQUE after a column definition.
   TableConstraint ColumnConstraintClause(const std::string& column) {
-    clause_ = kErrSyntaxInConstraint;
+    clause_ = db::kJetSyntaxInConstraint;
     TableConstraint t;
     if (AcceptKeyword("CONSTRAINT")) t.name = ExpectNewName("constraint name");
     t.kind = ConstraintKind();
     t.columns.push_back(column);
-    clause_ = kErrSyntaxInFieldDefinition;
+    clause_ = db::kJetSyntaxInFieldDefinition;
     return t;
   }
 
   // [CONSTRAINT name] PRIMARY KEY | UNIQUE (col, ...) among the columns.
   TableConstraint TableConstraintClause() {
-    clause_ = kErrSyntaxInConstraint;
+    clause_ = db::kJetSyntaxInConstraint;
     TableConstraint t;
     if (AcceptKeyword("CONSTRAINT")) t.name = ExpectNewName("constraint name");
     t.kind = ConstraintKind();
@@ -662,7 +664,7 @@ class Parser {
   }
 
   CreateIndexStatement CreateIndex(bool unique) {
-    clause_ = kErrSyntaxInCreateIndex;
+    clause_ = db::kJetSyntaxInCreateIndex;
     CreateIndexStatement c;
     c.unique = unique;
     c.index = ExpectNewName("index name");
@@ -698,7 +700,7 @@ class Parser {
   std::array<Token, kKept> tokens_;  // the last tokens read, by number modulo kKept
   std::size_t read_ = 0;             // tokens read so far
   std::size_t next_ = 0;             // number of the current token
-  int clause_ = kErrInvalidStatement;  // the error number for a fault here
+  int clause_ = db::kJetInvalidStatement;  // the error number for a fault here
 };
 
 }  // namespace

@@ -8,7 +8,7 @@
 namespace act::sql {
 
 // Parentheses and NOTs nest at most this deep in a condition; deeper input is
-// refused with kErrQueryTooComplex, so that neither the parser nor an
+// refused with db::kJetQueryTooComplex, so that neither the parser nor an
 // executor walking the tree can run out of stack.
 inline constexpr int kMaxExpressionDepth = 64;
 

@@ -6,28 +6,28 @@ namespace act::sql {
 
 const char* SqlErrorText(int number) {
   switch (number) {
-    case kErrSyntaxInQueryExpression: return "Syntax error in query expression";
-    case kErrInvalidName: return "Not a valid name";
-    case kErrInvalidStatement:
+    case db::kJetSyntaxError: return "Syntax error in query expression";
+    case db::kJetInvalidName: return "Not a valid name";
+    case db::kJetInvalidStatement:
       return "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', "
              "or 'UPDATE'";
-    case kErrSyntaxInFromClause: return "Syntax error in FROM clause";
-    case kErrSyntaxInGroupBy: return "Syntax error in GROUP BY clause";
-    case kErrSyntaxInInsert: return "Syntax error in INSERT INTO statement";
-    case kErrSyntaxInOrderBy: return "Syntax error in ORDER BY clause";
-    case kErrSyntaxInSelect:
+    case db::kJetSyntaxInFromClause: return "Syntax error in FROM clause";
+    case db::kJetSyntaxInGroupBy: return "Syntax error in GROUP BY clause";
+    case db::kJetSyntaxInInsert: return "Syntax error in INSERT INTO statement";
+    case db::kJetSyntaxInOrderBy: return "Syntax error in ORDER BY clause";
+    case db::kJetSyntaxInSelect:
       return "The SELECT statement includes a reserved word or an argument name that is "
              "misspelled or missing, or the punctuation is incorrect";
-    case kErrCharactersAfterEnd: return "Characters found after end of SQL statement";
-    case kErrSyntaxInUpdate: return "Syntax error in UPDATE statement";
-    case kErrInvalidFieldType: return "Invalid field data type";
-    case kErrSyntaxInConstraint: return "Syntax error in CONSTRAINT clause";
-    case kErrSyntaxInCreateTable: return "Syntax error in CREATE TABLE statement";
-    case kErrSyntaxInCreateIndex: return "Syntax error in CREATE INDEX statement";
-    case kErrSyntaxInFieldDefinition: return "Syntax error in field definition";
-    case kErrValueCountMismatch:
+    case db::kJetCharactersAfterEnd: return "Characters found after end of SQL statement";
+    case db::kJetSyntaxInUpdate: return "Syntax error in UPDATE statement";
+    case db::kJetInvalidFieldType: return "Invalid field data type";
+    case db::kJetSyntaxInConstraint: return "Syntax error in CONSTRAINT clause";
+    case db::kJetSyntaxInCreateTable: return "Syntax error in CREATE TABLE statement";
+    case db::kJetSyntaxInCreateIndex: return "Syntax error in CREATE INDEX statement";
+    case db::kJetSyntaxInFieldDefinition: return "Syntax error in field definition";
+    case db::kJetValueCountMismatch:
       return "Number of query values and destination fields are not the same";
-    case kErrQueryTooComplex: return "Query is too complex";
+    case db::kJetQueryTooComplex: return "Query is too complex";
     default: return ErrorText(number);
   }
 }

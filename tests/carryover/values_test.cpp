@@ -1,4 +1,4 @@
-// The value rules: non-empty, text form, quoting and the CLng conversion.
+// The value rules: non-empty, text form and the CLng conversion.
 #include <gtest/gtest.h>
 
 #include "engine/database_carry_over_values.h"
@@ -19,12 +19,6 @@ TEST(CarryOverValues, NonEmptyAndTextForm) {
   EXPECT_EQ(TextForm(Value::Long(-2147483647 - 1)), "-2147483648");
   EXPECT_EQ(TextForm(Value::Long(2147483647)), "2147483647");
   EXPECT_EQ(TextForm(Value::Text("canción")), "canción");
-}
-
-TEST(CarryOverValues, QuotingDoublesApostrophes) {
-  EXPECT_EQ(SqlQuoted("Don't Stop"), "Don''t Stop");
-  EXPECT_EQ(SqlQuoted("''"), "''''");
-  EXPECT_EQ(SqlQuoted("sin"), "sin");
 }
 
 int32_t Lng(const Value& v) { return ToLong(v, "valor"); }

@@ -8,11 +8,11 @@
 
 #include <cstring>
 
+#include "db/errors.h"
 #include "db/exec/statement_executor.h"
 #include "db/jet/consistency_check.h"
 #include "db/jet/empty_database.h"
 #include "db/jet/table_scan.h"
-#include "db/jet/write_errors.h"
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
 #include "tests/dbwrite/write_fixture.h"
@@ -158,7 +158,7 @@ TEST(LongDefinition, WideTableRoundTrip) {
     }
     // A unique index whose descriptor is on a continuation page still refuses.
     std::string duplicate = InsertRow(0);
-    EXPECT_EQ(jet::kJetDuplicateKey, ErrorOf(fs, *db, duplicate));
+    EXPECT_EQ(kJetDuplicateKey, ErrorOf(fs, *db, duplicate));
     ExpectContinuationChain(*db, *db->Table("ancho"));
     EXPECT_EQ("", FaultText(*db));
   }
@@ -262,7 +262,7 @@ TEST(LongDefinition, AccessContinuedDefinitionTakesAnIndexAndRows) {
                                     std::to_string(r) + "', 'medio', 'fin " +
                                     std::to_string(r) + "')");
     }
-    EXPECT_EQ(jet::kJetDuplicateKey,
+    EXPECT_EQ(kJetDuplicateKey,
               ErrorOf(fs, *db, "INSERT INTO Table2 (column1, column89) VALUES ('otro', 'FIN 7')"));
     auto table = db->Table("Table2");
     EXPECT_EQ(50u, table->row_count);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "db/errors.h"
 #include "db/exec/statement_executor.h"
 #include "db/jet/catalog.h"
 #include "db/jet/column_properties.h"
@@ -16,7 +17,6 @@
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_scan.h"
 #include "db/jet/table_writer.h"
-#include "db/jet/write_errors.h"
 #include "db/sql/printer.h"
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
@@ -129,12 +129,12 @@ TEST(RequiredColumn, NullIsRefusedOnEveryWrite) {
 
   // A single row with a Null in a required column is an error.
   std::string text;
-  EXPECT_EQ(jet::kJetNullInRequired,
+  EXPECT_EQ(kJetNullInRequired,
             ErrorOf(fs, *db, "INSERT INTO clientes (saldo, nota) VALUES (1, 'x')", &text));
   EXPECT_EQ("The field 'clientes.nombre' can't contain a Null value because the Required "
             "property for this field is set to True",
             text);
-  EXPECT_EQ(jet::kJetNullInRequired,
+  EXPECT_EQ(kJetNullInRequired,
             ErrorOf(fs, *db, "INSERT INTO clientes (nombre, saldo) VALUES ('x', 1)"));
   EXPECT_TRUE(Rows(*db, "clientes").empty());
 
@@ -178,7 +178,7 @@ TEST(RequiredColumn, NullIsRefusedOnEveryWrite) {
       writer.Update(where, old_values, new_values);
       ADD_FAILURE() << "Null stored in a required column";
     } catch (const act::Error& e) {
-      EXPECT_EQ(jet::kJetNullInRequired, e.number());
+      EXPECT_EQ(kJetNullInRequired, e.number());
       EXPECT_NE(std::string::npos, e.text().find("'clientes.saldo'")) << e.text();
     }
     db->pager().DiscardWrites();
@@ -257,7 +257,7 @@ TEST(RequiredColumn, AccessWrittenPropertyIsEnforced) {
     EXPECT_NE(std::string::npos, SchemaOf(*db, "Table1").find("[B] TEXT(100) NOT NULL"))
         << SchemaOf(*db, "Table1");
     auto before = Rows(*db, "Table1");
-    EXPECT_EQ(jet::kJetNullInRequired, ErrorOf(fs, *db, "INSERT INTO Table1 (A) VALUES ('nuevo')"));
+    EXPECT_EQ(kJetNullInRequired, ErrorOf(fs, *db, "INSERT INTO Table1 (A) VALUES ('nuevo')"));
     auto update = ExecuteStatement(fs, *db, "UPDATE Table1 SET B = Null");
     EXPECT_EQ(0, update.records_affected);
     EXPECT_EQ(int64_t(before.size()), update.rule_violations);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 
+#include "db/errors.h"
 #include "db/exec/select_cursor.h"
 #include "db/exec/statement_executor.h"
 #include "db/jet/column_properties.h"
@@ -16,7 +17,6 @@
 #include "db/jet/empty_database.h"
 #include "db/jet/page_allocator.h"
 #include "db/jet/table_writer.h"
-#include "db/jet/write_errors.h"
 #include "db/jet/table_scan.h"
 #include "db/sql/parser.h"
 #include "tests/db/host_file.h"
@@ -456,7 +456,7 @@ TEST(CarryOver, RowsWithKeysTheDestinationHoldsAreLeftOut) {
       ExecuteStatement(fs, *db, "INSERT INTO Table1 (A, I) VALUES ('A', 0)");
       ADD_FAILURE() << "a duplicate key (case differs) was accepted";
     } catch (const act::Error& e) {
-      EXPECT_EQ(jet::kJetDuplicateKey, e.number()) << e.what();
+      EXPECT_EQ(kJetDuplicateKey, e.number()) << e.what();
     }
     for (int i = 0; i < 300; ++i) {
       ExecuteStatement(fs, *db, "INSERT INTO Table1 (A, B, E, I) VALUES ('clave " +
@@ -509,7 +509,7 @@ TEST(ColumnProperties, DefaultsFillLeftOutColumnsAndEmptyTextIsRefused) {
     ExecuteStatement(fs, *db, "INSERT INTO Table1 (A, B, I) VALUES ('otro', '', FALSE)");
     ADD_FAILURE() << "empty text accepted where AllowZeroLength is no";
   } catch (const act::Error& e) {
-    EXPECT_EQ(jet::kJetZeroLengthString, e.number()) << e.what();
+    EXPECT_EQ(kJetZeroLengthString, e.number()) << e.what();
   }
   auto r = ExecuteStatement(fs, *db, "UPDATE Table1 SET B = '' WHERE A = 'nuevo'");
   EXPECT_EQ(0, r.records_affected);

@@ -3,9 +3,9 @@
 // source unchanged.
 #include <gtest/gtest.h>
 
+#include "db/errors.h"
 #include "db/exec/statement_executor.h"
 #include "db/jet/consistency_check.h"
-#include "db/jet/write_errors.h"
 #include "tests/db/host_file.h"
 #include "tests/dbwrite/write_fixture.h"
 
@@ -36,17 +36,16 @@ TEST(BadInput, RefusedStatementsNameTheCauseAndChangeNothing) {
     std::string mentions;
   } cases[] = {
       {"UPDATE nowhere SET a = 1", kJetTableNotFound, "nowhere"},
-      {"UPDATE Table3 SET nocolumn = 1 WHERE a = 1", jet::kJetTooFewParameters, "nocolumn"},
-      {"UPDATE Table3 SET a = 1 WHERE ghost = 'x'", jet::kJetTooFewParameters, "ghost"},
-      {"UPDATE Table3 SET a = 'many' WHERE b = 'x'", jet::kJetConversionError, "Table3"},
-      {"INSERT INTO Table3 (a, zz) VALUES (1, 'x')", jet::kJetUnknownFieldName, "zz"},
-      {"INSERT INTO Table3 (a) VALUES ('uno')", jet::kJetConversionError, "datos.mdb"},
-      {"INSERT INTO Table3 (a) VALUES (99999999999)", jet::kJetConversionError, "'a'"},
-      {"INSERT INTO Table3 (b) VALUES ('" + std::string(51, 'x') + "')", jet::kJetFieldTooSmall,
-       "'b'"},
+      {"UPDATE Table3 SET nocolumn = 1 WHERE a = 1", kJetTooFewParameters, "nocolumn"},
+      {"UPDATE Table3 SET a = 1 WHERE ghost = 'x'", kJetTooFewParameters, "ghost"},
+      {"UPDATE Table3 SET a = 'many' WHERE b = 'x'", kJetConversionError, "Table3"},
+      {"INSERT INTO Table3 (a, zz) VALUES (1, 'x')", kJetUnknownFieldName, "zz"},
+      {"INSERT INTO Table3 (a) VALUES ('uno')", kJetConversionError, "datos.mdb"},
+      {"INSERT INTO Table3 (a) VALUES (99999999999)", kJetConversionError, "'a'"},
+      {"INSERT INTO Table3 (b) VALUES ('" + std::string(51, 'x') + "')", kJetFieldTooSmall, "'b'"},
       {"INSERT INTO Table3 IN '" + dir + "/missing.mdb' SELECT * FROM Table3", kJetFileNotFound,
        "missing.mdb"},
-      {"INSERT INTO Table3 IN '" + readonly + "' SELECT * FROM Table3", jet::kJetFileReadOnly,
+      {"INSERT INTO Table3 IN '" + readonly + "' SELECT * FROM Table3", kJetFileReadOnly,
        "datos.new.ro"},
       {"INSERT INTO Nothing IN '" + path + "' SELECT * FROM Table3", kJetTableNotFound, "Nothing"},
       {"SELECT * FROM Table3", kJetOperationNotSupported, "SELECT * FROM Table3"},
@@ -69,11 +68,11 @@ TEST(BadInput, FixedRowsStillConsistentAfterRefusedValues) {
   auto db = OpenForWrite(fs, path);
   std::string text;
   exec::ExecuteStatement(fs, *db, "INSERT INTO Table3 (a, b) VALUES (1, 'ok')");
-  EXPECT_EQ(jet::kJetFieldTooSmall,
+  EXPECT_EQ(kJetFieldTooSmall,
             ErrorOf(fs, *db, "INSERT INTO Table3 (a, b) VALUES (2, '" + std::string(80, 'y') + "')",
                     &text));
   // A character Windows-1252 cannot hold.
-  EXPECT_EQ(jet::kJetConversionError,
+  EXPECT_EQ(kJetConversionError,
             ErrorOf(fs, *db, "INSERT INTO Table3 (a, b) VALUES (3, 'snow ☃')", &text));
   db.reset();
   jet::Database reread(std::make_unique<HostFile>(path));

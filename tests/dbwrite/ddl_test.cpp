@@ -1,14 +1,17 @@
 // CREATE TABLE in a new database and in a copy of an Access sample: the
 // table is read back by our engine, mdb-schema/mdb-export and mdb-reader,
 // takes thousands of rows with its primary key and unique index kept (and
-// refusing duplicates), and the whole file stays consistent.
+// refusing duplicates), and the whole file stays consistent; its catalog row
+// is dated by the database's clock.
 #include <gtest/gtest.h>
 
+#include "db/errors.h"
 #include "db/exec/statement_executor.h"
 #include "db/jet/consistency_check.h"
 #include "db/jet/empty_database.h"
+#include "db/jet/memory_file.h"
 #include "db/jet/table_scan.h"
-#include "db/jet/write_errors.h"
+#include "platform/clock.h"
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
 #include "tests/dbwrite/write_fixture.h"
@@ -59,7 +62,7 @@ TEST(CreateTable, NewDatabaseTableTakesRowsAndKeepsItsIndexes) {
       ExecuteStatement(fs, *db, "INSERT INTO canciones (titulo) VALUES ('CANCIÓN 7 DEL CORAZÓN')");
       ADD_FAILURE() << "a duplicate title was accepted";
     } catch (const act::Error& e) {
-      EXPECT_EQ(jet::kJetDuplicateKey, e.number()) << e.what();
+      EXPECT_EQ(kJetDuplicateKey, e.number()) << e.what();
     }
     try {
       ExecuteStatement(fs, *db, kCreateSongs);
@@ -130,9 +133,42 @@ TEST(CreateTable, RefusesWhatItCannotStore) {
   };
   // The parser already refuses a column named twice.
   EXPECT_EQ(3292, number("CREATE TABLE t (a LONG, A TEXT(5))"));
-  EXPECT_EQ(jet::kJetTooFewParameters, number("CREATE TABLE t (a LONG, CONSTRAINT pk PRIMARY KEY (b))"));
+  EXPECT_EQ(kJetTooFewParameters, number("CREATE TABLE t (a LONG, CONSTRAINT pk PRIMARY KEY (b))"));
   db.reset();
   EXPECT_EQ(before, ReadHostFile(path));
+}
+
+class FixedClock : public Clock {
+ public:
+  explicit FixedClock(LocalTime time) : time_(time) {}
+  LocalTime Now() const override { return time_; }
+
+ private:
+  LocalTime time_;
+};
+
+TEST(CreateTable, CatalogRowIsDatedByTheDatabasesClock) {
+  ScratchFileSystem fs;
+  jet::Database db(std::make_unique<jet::MemoryFile>(jet::EmptyJet3Template(), "fechada.mdb"));
+  const FixedClock clock({2024, 5, 1, 10, 30, 15});
+  db.UseClock(clock);
+  ExecuteStatement(fs, db, "CREATE TABLE fechada (a LONG)");
+
+  // 2024-05-01 is day 45,413 counted from 1899-12-30.
+  const double expected = 45413 + (10 * 3600 + 30 * 60 + 15) / 86400.0;
+  auto objects = db.Table("MSysObjects");
+  jet::TableScan scan(db.pager(), db.format(), *objects);
+  int rows = 0;
+  while (scan.Next()) {
+    if (!(scan.Get(size_t(objects->ColumnIndex("Name"))) == Value::Text("fechada"))) continue;
+    ++rows;
+    for (const char* column : {"DateCreate", "DateUpdate"}) {
+      const Value date = scan.Get(size_t(objects->ColumnIndex(column)));
+      ASSERT_EQ(Value::Kind::kDateTime, date.kind()) << column;
+      EXPECT_NEAR(expected, date.real(), 0.5 / 86400) << column;
+    }
+  }
+  EXPECT_EQ(1, rows);
 }
 
 }  // namespace

@@ -55,11 +55,10 @@ std::vector<sql::Statement> TableSchema(jet::Database& db, const std::string& ta
   create.table = table;
   // Required columns (the property blob of the catalog row) print as NOT NULL.
   auto properties = jet::ReadColumnProperties(db, def->page);
-  for (const jet::ColumnDef& c : def->columns) {
-    create.columns.push_back(Column(c, jet3));
-    for (const auto& [name, props] : properties) {
-      if (props.required && jet::SameName(name, c.name)) create.columns.back().not_null = true;
-    }
+  for (const jet::ColumnDef& c : def->columns) create.columns.push_back(Column(c, jet3));
+  for (const auto& [name, props] : properties) {
+    const int i = def->ColumnIndex(name);
+    if (props.required && i >= 0) create.columns[size_t(i)].not_null = true;
   }
   statements.push_back(std::move(create));
 
