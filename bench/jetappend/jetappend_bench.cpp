@@ -43,10 +43,10 @@
 #include <vector>
 
 #include "db/exec/statement_executor.h"
-#include "db/jet/consistency_check.h"
-#include "db/jet/empty_database.h"
-#include "db/jet/page_allocator.h"
-#include "db/jet/table_writer.h"
+#include "db/jet/check/consistency_check.h"
+#include "db/jet/write/empty_database.h"
+#include "db/jet/table/page_allocator.h"
+#include "db/jet/write/table_writer.h"
 #include "tests/dbwrite/write_fixture.h"
 #include "tests/support/carry_over_databases.h"
 

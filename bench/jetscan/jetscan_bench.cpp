@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "db/jet/database.h"
-#include "db/jet/table_scan.h"
+#include "db/jet/table/database.h"
+#include "db/jet/table/table_scan.h"
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
 

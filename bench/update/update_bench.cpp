@@ -43,8 +43,8 @@
 #include <string>
 #include <vector>
 
-#include "db/jet/consistency_check.h"
-#include "db/jet/database.h"
+#include "db/jet/check/consistency_check.h"
+#include "db/jet/table/database.h"
 #include "engine/database_carry_over_dao.h"
 #include "engine/database_carry_over_jet.h"
 #include "engine/run_observer.h"

@@ -21,8 +21,8 @@
 #include <functional>
 
 #include "db/exec/row_pipeline.h"
-#include "db/jet/table_indexes.h"
-#include "db/jet/table_writer.h"
+#include "db/jet/index/table_indexes.h"
+#include "db/jet/write/table_writer.h"
 #include "platform/file_system.h"
 
 namespace act::db::exec {

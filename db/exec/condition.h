@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "db/exec/like_pattern.h"
-#include "db/jet/table_definition.h"
+#include "db/jet/table/table_definition.h"
 #include "db/sql/ast.h"
 #include "db/value.h"
 

@@ -7,8 +7,8 @@
 #pragma once
 
 #include "db/exec/condition.h"
-#include "db/jet/database.h"
-#include "db/jet/table_scan.h"
+#include "db/jet/table/database.h"
+#include "db/jet/table/table_scan.h"
 
 namespace act::db::exec {
 

@@ -10,7 +10,7 @@
 #include "db/exec/packed_row.h"
 #include "db/exec/pinned_rows.h"
 #include "db/exec/value_order.h"
-#include "db/jet/table_scan.h"
+#include "db/jet/table/table_scan.h"
 #include "db/sql/printer.h"
 
 namespace act::db::exec {

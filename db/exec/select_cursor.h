@@ -25,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/jet/database.h"
+#include "db/jet/table/database.h"
 #include "db/sql/ast.h"
 #include "db/value.h"
 

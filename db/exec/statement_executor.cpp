@@ -15,12 +15,12 @@
 #include "db/exec/literal_value.h"
 #include "db/exec/row_pipeline.h"
 #include "db/exec/select_cursor.h"
-#include "db/jet/ddl.h"
-#include "db/jet/index_creation.h"
-#include "db/jet/page_allocator.h"
-#include "db/jet/table_scan.h"
-#include "db/jet/table_writer.h"
-#include "db/jet/value_conversion.h"
+#include "db/jet/write/ddl.h"
+#include "db/jet/write/index_creation.h"
+#include "db/jet/table/page_allocator.h"
+#include "db/jet/table/table_scan.h"
+#include "db/jet/write/table_writer.h"
+#include "db/jet/table/value_conversion.h"
 #include "db/sql/parser.h"
 
 namespace act::db::exec {
@@ -46,27 +46,22 @@ constexpr int64_t kProgressEveryRows = 1024;
 std::string Quoted(std::string_view statement) { return "\"" + std::string(statement) + "\""; }
 
 // Rows a destination refuses without ending the statement.
-enum class Refusal { kNone, kConversion, kKey, kRule };
-
-Refusal Classify(const act::Error& e) {
+// Counts a row the destination refused (a value that does not convert or
+// fit, a duplicate key, a broken rule) and goes on; any other failure ends
+// the statement. Called from a handler, where `throw;` passes the failure on.
+void CountRefusal(StatementResult& result, const act::Error& e) {
   switch (e.number()) {
     case kJetConversionError:
     case kJetFieldTooSmall:
-    case kJetRecordTooLarge: return Refusal::kConversion;
-    case kJetDuplicateKey: return Refusal::kKey;
+    case kJetRecordTooLarge: ++result.conversion_failures; return;
+    case kJetDuplicateKey: ++result.key_violations; return;
     case kJetNullInRequired:
     case kJetZeroLengthString:
     case kJetIndexNull:
     case kJetRelatedRecordsExist:
-    case kJetRelatedRecordRequired: return Refusal::kRule;
-    default: return Refusal::kNone;
+    case kJetRelatedRecordRequired: ++result.rule_violations; return;
+    default: throw;
   }
-}
-
-void Count(StatementResult& result, Refusal r) {
-  if (r == Refusal::kConversion) ++result.conversion_failures;
-  if (r == Refusal::kKey) ++result.key_violations;
-  if (r == Refusal::kRule) ++result.rule_violations;
 }
 
 // Writes the statement's pages: index pages and TDEF counters first into
@@ -464,9 +459,7 @@ void RowCopy::Commit(PendingRow& r) {
     writer_.Append(r.values, &stored_text_, r.prepared);
     ++result_.records_affected;
   } catch (const act::Error& e) {
-    Refusal refusal = Classify(e);
-    if (refusal == Refusal::kNone) throw;
-    Count(result_, refusal);
+    CountRefusal(result_, e);
   }
   if (dest_.pager().pending_writes() > kFlushEveryPages) Flush(dest_, writer_, Sync::kNo);
 }
@@ -623,9 +616,7 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
       if (!(new_values == old_values)) writer.Update(where, old_values, new_values);
       ++result.records_affected;
     } catch (const act::Error& e) {
-      Refusal r = Classify(e);
-      if (r == Refusal::kNone) throw;
-      Count(result, r);
+      CountRefusal(result, e);
     }
     if (db.pager().pending_writes() > kFlushEveryPages) Flush(db, writer, Sync::kNo);
   }

@@ -23,7 +23,7 @@
 #include <memory>
 #include <string_view>
 
-#include "db/jet/database.h"
+#include "db/jet/table/database.h"
 #include "db/sql/ast.h"
 #include "platform/file_system.h"
 

@@ -3,8 +3,8 @@
 #include <bit>
 #include <cstdint>
 
-#include "db/jet/index_key.h"
-#include "db/jet/text.h"
+#include "db/jet/index/index_key.h"
+#include "db/jet/table/text.h"
 #include "db/sql/utf8.h"
 
 namespace act::db::exec {

@@ -13,8 +13,8 @@
 #include <sys/wait.h>
 #endif
 
-#include "db/jet/consistency_check.h"
-#include "db/jet/database.h"
+#include "db/jet/check/consistency_check.h"
+#include "db/jet/table/database.h"
 #include "tests/engine/run_fixture.h"
 #include "tests/db/host_file.h"
 #include "tests/support/carry_over_databases.h"

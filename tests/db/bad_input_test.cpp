@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "db/errors.h"
-#include "db/jet/database.h"
-#include "db/jet/memory_file.h"
-#include "db/jet/table_scan.h"
+#include "db/jet/table/database.h"
+#include "db/jet/file/memory_file.h"
+#include "db/jet/table/table_scan.h"
 #include "tests/db/host_file.h"
 #include "tests/db/read_everything.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "db/jet/database.h"
+#include "db/jet/table/database.h"
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
 #include "tests/support/peer_tools.h"

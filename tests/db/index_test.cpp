@@ -9,9 +9,9 @@
 #include <map>
 
 #include "db/errors.h"
-#include "db/jet/database.h"
-#include "db/jet/index_reader.h"
-#include "db/jet/table_scan.h"
+#include "db/jet/table/database.h"
+#include "db/jet/index/index_reader.h"
+#include "db/jet/table/table_scan.h"
 #include "tests/db/host_file.h"
 
 namespace act::db::testing {

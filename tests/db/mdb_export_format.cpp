@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "db/jet/table_scan.h"
+#include "db/jet/table/table_scan.h"
 
 namespace act::db::testing {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "db/jet/database.h"
+#include "db/jet/table/database.h"
 #include "db/value.h"
 
 namespace act::db::testing {

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "db/jet/memory_file.h"
-#include "db/jet/pager.h"
+#include "db/jet/file/memory_file.h"
+#include "db/jet/file/pager.h"
 
 namespace act::db::testing {
 namespace {

@@ -1,9 +1,9 @@
 #include "tests/db/read_everything.h"
 
-#include "db/jet/database.h"
-#include "db/jet/index_reader.h"
-#include "db/jet/memory_file.h"
-#include "db/jet/table_scan.h"
+#include "db/jet/table/database.h"
+#include "db/jet/index/index_reader.h"
+#include "db/jet/file/memory_file.h"
+#include "db/jet/table/table_scan.h"
 
 namespace act::db::testing {
 

@@ -10,8 +10,8 @@
 #include <map>
 #include <sstream>
 
-#include "db/jet/database.h"
-#include "db/jet/table_scan.h"
+#include "db/jet/table/database.h"
+#include "db/jet/table/table_scan.h"
 #include "tests/db/host_file.h"
 #include "tests/support/peer_tools.h"
 

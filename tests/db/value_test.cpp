@@ -3,9 +3,9 @@
 // scrambled), which must read exactly like its clear copy.
 #include <gtest/gtest.h>
 
-#include "db/jet/format.h"
-#include "db/jet/header.h"
-#include "db/jet/rc4.h"
+#include "db/jet/file/format.h"
+#include "db/jet/file/header.h"
+#include "db/jet/file/rc4.h"
 #include "db/value.h"
 #include "tests/db/host_file.h"
 #include "tests/db/read_everything.h"

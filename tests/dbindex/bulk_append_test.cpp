@@ -12,9 +12,9 @@
 #include <map>
 
 #include "db/exec/statement_executor.h"
-#include "db/jet/empty_database.h"
-#include "db/jet/page_allocator.h"
-#include "db/jet/table_writer.h"
+#include "db/jet/write/empty_database.h"
+#include "db/jet/table/page_allocator.h"
+#include "db/jet/write/table_writer.h"
 #include "platform/error.h"
 #include "tests/dbindex/index_test_util.h"
 #include "tests/dbwrite/write_fixture.h"

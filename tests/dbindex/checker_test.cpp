@@ -3,12 +3,12 @@
 // copy are found.
 #include <gtest/gtest.h>
 
-#include "db/jet/data_page.h"
-#include "db/jet/index_page.h"
-#include "db/jet/long_value.h"
-#include "db/jet/page_allocator.h"
-#include "db/jet/table_scan.h"
-#include "db/jet/tdef_patch.h"
+#include "db/jet/file/data_page.h"
+#include "db/jet/index/index_page.h"
+#include "db/jet/table/long_value.h"
+#include "db/jet/table/page_allocator.h"
+#include "db/jet/table/table_scan.h"
+#include "db/jet/table/tdef_patch.h"
 #include "tests/db/host_file.h"
 #include "tests/dbindex/index_test_util.h"
 

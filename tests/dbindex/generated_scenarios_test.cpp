@@ -17,11 +17,11 @@
 #include <set>
 
 #include "db/errors.h"
-#include "db/jet/index_key.h"
-#include "db/jet/index_maintenance.h"
-#include "db/jet/index_reader.h"
-#include "db/jet/index_tree.h"
-#include "db/jet/tdef_patch.h"
+#include "db/jet/index/index_key.h"
+#include "db/jet/index/index_maintenance.h"
+#include "db/jet/index/index_reader.h"
+#include "db/jet/index/index_tree.h"
+#include "db/jet/table/tdef_patch.h"
 #include "tests/dbindex/index_test_util.h"
 
 namespace act::db::testing {

@@ -1,8 +1,8 @@
 #include "tests/dbindex/index_test_util.h"
 
-#include "db/jet/index_reader.h"
-#include "db/jet/table_scan.h"
-#include "db/jet/tdef_patch.h"
+#include "db/jet/index/index_reader.h"
+#include "db/jet/table/table_scan.h"
+#include "db/jet/table/tdef_patch.h"
 #include "tests/db/host_file.h"
 
 namespace act::db::testing {

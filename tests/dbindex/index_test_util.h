@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "db/jet/consistency_check.h"
-#include "db/jet/index_page.h"
+#include "db/jet/check/consistency_check.h"
+#include "db/jet/index/index_page.h"
 #include "db/value.h"
-#include "db/jet/database.h"
-#include "db/jet/memory_file.h"
-#include "db/jet/table_definition.h"
+#include "db/jet/table/database.h"
+#include "db/jet/file/memory_file.h"
+#include "db/jet/table/table_definition.h"
 
 namespace act::db::testing {
 

@@ -18,12 +18,12 @@
 #include <set>
 
 #include "db/exec/statement_executor.h"
-#include "db/jet/empty_database.h"
-#include "db/jet/index_page.h"
-#include "db/jet/page_allocator.h"
-#include "db/jet/table_scan.h"
-#include "db/jet/table_writer.h"
-#include "db/jet/tdef_patch.h"
+#include "db/jet/write/empty_database.h"
+#include "db/jet/index/index_page.h"
+#include "db/jet/table/page_allocator.h"
+#include "db/jet/table/table_scan.h"
+#include "db/jet/write/table_writer.h"
+#include "db/jet/table/tdef_patch.h"
 #include "platform/error.h"
 #include "platform/fault/fault_file_system.h"
 #include "tests/dbindex/index_test_util.h"

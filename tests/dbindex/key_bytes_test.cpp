@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "db/jet/finger_search.h"
-#include "db/jet/index_key.h"
-#include "db/jet/index_page.h"
-#include "db/jet/key_bytes.h"
+#include "db/jet/index/finger_search.h"
+#include "db/jet/index/index_key.h"
+#include "db/jet/index/index_page.h"
+#include "db/jet/index/key_bytes.h"
 
 namespace act::db::jet {
 namespace {

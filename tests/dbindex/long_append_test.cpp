@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "db/exec/statement_executor.h"
-#include "db/jet/empty_database.h"
-#include "db/jet/page_allocator.h"
-#include "db/jet/table_scan.h"
-#include "db/jet/table_writer.h"
+#include "db/jet/write/empty_database.h"
+#include "db/jet/table/page_allocator.h"
+#include "db/jet/table/table_scan.h"
+#include "db/jet/write/table_writer.h"
 #include "platform/error.h"
 #include "tests/db/host_file.h"
 #include "tests/dbindex/index_test_util.h"

@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <random>
 
-#include "db/jet/format.h"
-#include "db/jet/index_page_writer.h"
-#include "db/jet/index_tree.h"
-#include "db/jet/memory_file.h"
-#include "db/jet/pager.h"
+#include "db/jet/file/format.h"
+#include "db/jet/index/index_page_writer.h"
+#include "db/jet/index/index_tree.h"
+#include "db/jet/file/memory_file.h"
+#include "db/jet/file/pager.h"
 
 namespace act::db::jet {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <map>
 
-#include "db/jet/index_key.h"
+#include "db/jet/index/index_key.h"
 #include "tests/dbindex/index_test_util.h"
 
 namespace act::db::testing {

@@ -13,9 +13,9 @@
 
 #include "db/errors.h"
 #include "db/exec/statement_executor.h"
-#include "db/jet/empty_database.h"
-#include "db/jet/page_allocator.h"
-#include "db/jet/table_writer.h"
+#include "db/jet/write/empty_database.h"
+#include "db/jet/table/page_allocator.h"
+#include "db/jet/write/table_writer.h"
 #include "platform/cp1252.h"
 #include "tests/dbindex/index_test_util.h"
 #include "tests/dbwrite/write_fixture.h"

@@ -11,9 +11,9 @@
 #include <algorithm>
 #include <random>
 
-#include "db/jet/index_maintenance.h"
-#include "db/jet/index_page.h"
-#include "db/jet/tdef_patch.h"
+#include "db/jet/index/index_maintenance.h"
+#include "db/jet/index/index_page.h"
+#include "db/jet/table/tdef_patch.h"
 #include "tests/dbindex/index_test_util.h"
 
 namespace act::db::testing {

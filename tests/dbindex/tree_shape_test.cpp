@@ -10,11 +10,11 @@
 #include <algorithm>
 #include <random>
 
-#include "db/jet/index_builder.h"
-#include "db/jet/index_page.h"
-#include "db/jet/index_page_source.h"
-#include "db/jet/index_tree.h"
-#include "db/jet/tdef_patch.h"
+#include "db/jet/index/index_builder.h"
+#include "db/jet/index/index_page.h"
+#include "db/jet/index/index_page_source.h"
+#include "db/jet/index/index_tree.h"
+#include "db/jet/table/tdef_patch.h"
 #include "tests/dbindex/index_test_util.h"
 
 namespace act::db::testing {

@@ -10,9 +10,9 @@
 
 #include "db/errors.h"
 #include "db/exec/statement_executor.h"
-#include "db/jet/consistency_check.h"
-#include "db/jet/empty_database.h"
-#include "db/jet/table_scan.h"
+#include "db/jet/check/consistency_check.h"
+#include "db/jet/write/empty_database.h"
+#include "db/jet/table/table_scan.h"
 #include "tests/db/host_file.h"
 #include "tests/db/mdb_export_format.h"
 #include "tests/dbwrite/write_fixture.h"

@@ -7,9 +7,9 @@
 #include <map>
 #include <sstream>
 
-#include "db/jet/column_properties.h"
-#include "db/jet/database.h"
-#include "db/jet/table_scan.h"
+#include "db/jet/table/column_properties.h"
+#include "db/jet/table/database.h"
+#include "db/jet/table/table_scan.h"
 #include "tests/db/host_file.h"
 #include "tests/support/peer_tools.h"
 

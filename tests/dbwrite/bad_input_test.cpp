@@ -5,7 +5,7 @@
 
 #include "db/errors.h"
 #include "db/exec/statement_executor.h"
-#include "db/jet/consistency_check.h"
+#include "db/jet/check/consistency_check.h"
 #include "tests/db/host_file.h"
 #include "tests/dbwrite/write_fixture.h"
 

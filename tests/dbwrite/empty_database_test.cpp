@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "db/jet/consistency_check.h"
-#include "db/jet/empty_database.h"
+#include "db/jet/check/consistency_check.h"
+#include "db/jet/write/empty_database.h"
 #include "tests/db/host_file.h"
 #include "tests/dbwrite/write_fixture.h"
 #include "tests/support/peer_tools.h"
@@ -19,7 +19,7 @@ TEST(EmptyDatabase, TemplateIsTheDerivationOfTheAccessSample) {
   auto derived = jet::DeriveEmptyTemplate(ReadHostFile(SamplePath("jet3/delTestV1997.mdb")),
                                           "delTestV1997.mdb");
   if (std::getenv("ACT_WRITE_EMPTY_TEMPLATE")) {
-    WriteHostFile(std::string(ACT_SOURCE_DIR) + "/db/jet/empty_jet3.mdb", derived);
+    WriteHostFile(std::string(ACT_SOURCE_DIR) + "/db/jet/write/empty_jet3.mdb", derived);
   }
   ASSERT_EQ(jet::kEmptyTemplatePages * 2048u, derived.size());
   EXPECT_TRUE(derived == jet::EmptyJet3Template())

@@ -4,10 +4,10 @@
 // must come out of EncodeRow byte for byte as stored.
 #include <gtest/gtest.h>
 
-#include "db/jet/data_page.h"
-#include "db/jet/database.h"
-#include "db/jet/row_encoder.h"
-#include "db/jet/table_scan.h"
+#include "db/jet/file/data_page.h"
+#include "db/jet/table/database.h"
+#include "db/jet/write/row_encoder.h"
+#include "db/jet/table/table_scan.h"
 #include "tests/db/host_file.h"
 
 namespace act::db::testing {

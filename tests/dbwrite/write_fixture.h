@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "db/jet/database.h"
+#include "db/jet/table/database.h"
 #include "platform/file_system.h"
 
 namespace act::db::testing {

@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "db/exec/select_cursor.h"
-#include "db/jet/database.h"
-#include "db/jet/memory_file.h"
+#include "db/jet/table/database.h"
+#include "db/jet/file/memory_file.h"
 #include "db/sql/parser.h"
 #include "platform/error.h"
 #include "tools/jetsql/formats.h"

@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "db/exec/value_order.h"
-#include "db/jet/database.h"
-#include "db/jet/index_page.h"
+#include "db/jet/table/database.h"
+#include "db/jet/index/index_page.h"
 #include "db/sql/parser.h"
 #include "db/sql/printer.h"
 #include "db/sql/script.h"

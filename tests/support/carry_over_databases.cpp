@@ -4,13 +4,13 @@
 #include <cctype>
 
 #include "db/exec/statement_executor.h"
-#include "db/jet/database.h"
-#include "db/jet/page_allocator.h"
-#include "db/jet/table_writer.h"
-#include "db/jet/value_conversion.h"
+#include "db/jet/table/database.h"
+#include "db/jet/table/page_allocator.h"
+#include "db/jet/write/table_writer.h"
+#include "db/jet/table/value_conversion.h"
 #include "platform/error.h"
 
-#include "db/jet/empty_database.h"
+#include "db/jet/write/empty_database.h"
 
 namespace act::test {
 namespace {

@@ -1,6 +1,6 @@
 #include "tools/jetsql/schema.h"
 
-#include "db/jet/column_properties.h"
+#include "db/jet/table/column_properties.h"
 #include "db/sql/printer.h"
 
 namespace act::jetsql {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "db/jet/database.h"
+#include "db/jet/table/database.h"
 #include "db/sql/ast.h"
 
 namespace act::jetsql {
