@@ -52,6 +52,10 @@ const char* JetErrorText(int number) {
   }
 }
 
+std::string QuotedStatement(std::string_view statement) {
+  return "\"" + std::string(statement) + "\"";
+}
+
 act::Error JetFailure(int number, std::string detail) {
   return act::Error(number, JetErrorText(number), std::move(detail));
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/error.h"
 
@@ -84,6 +85,9 @@ const char* JetErrorText(int number);
 
 // Builds the act::Error for number with the given detail.
 act::Error JetFailure(int number, std::string detail);
+
+// A statement as the error texts quote it: in double quotes, whole.
+std::string QuotedStatement(std::string_view statement);
 
 // "<file>: page <n>: <what>" as act::Error 3049 (or another number).
 act::Error PageFailure(const std::string& file, uint32_t page, const std::string& what,

@@ -17,6 +17,7 @@
 namespace act::dao {
 
 using db::JetFailure;
+using db::QuotedStatement;
 
 struct DatabaseState {
   std::unique_ptr<db::jet::Database> db;  // null once closed
@@ -27,8 +28,6 @@ struct DatabaseState {
 };
 
 namespace {
-
-std::string Quote(const std::string& s) { return "\"" + s + "\""; }
 
 db::jet::Database& Open(const DatabaseState& state) {
   if (!state.db) throw JetFailure(db::kJetObjectClosed, "database " + state.path + " is closed");
@@ -48,7 +47,7 @@ Field Fields::Item(const std::string& name) const {
   recordset_.CheckOpen();
   auto position = recordset_.cursor_->Find(name);
   if (!position) {
-    throw JetFailure(db::kJetItemNotFound, "field '" + name + "' of " + Quote(recordset_.statement_));
+    throw JetFailure(db::kJetItemNotFound, "field '" + name + "' of " + QuotedStatement(recordset_.statement_));
   }
   return Item(int16_t(*position));
 }
@@ -58,7 +57,7 @@ Field Fields::Item(int16_t position) const {
   const auto& names = recordset_.cursor_->names();
   if (position < 0 || size_t(position) >= names.size()) {
     throw JetFailure(db::kJetItemNotFound, "field " + std::to_string(position) + " of " +
-                                               Quote(recordset_.statement_));
+                                               QuotedStatement(recordset_.statement_));
   }
   recordset_.CheckCurrent();
   return Field(names[position], recordset_.cursor_->value(position));
@@ -75,12 +74,12 @@ Recordset::Recordset(std::shared_ptr<DatabaseState> state, std::unique_ptr<db::e
 Recordset::~Recordset() = default;
 
 void Recordset::CheckOpen() const {
-  if (closed_) throw JetFailure(db::kJetObjectClosed, "recordset " + Quote(statement_) + " is closed");
+  if (closed_) throw JetFailure(db::kJetObjectClosed, "recordset " + QuotedStatement(statement_) + " is closed");
   Open(*state_);
 }
 
 void Recordset::CheckCurrent() const {
-  if (eof_) throw JetFailure(db::kJetNoCurrentRecord, Quote(statement_));
+  if (eof_) throw JetFailure(db::kJetNoCurrentRecord, QuotedStatement(statement_));
 }
 
 void Recordset::Advance() {
@@ -173,7 +172,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql_text) 
   sql::Statement statement = sql::Parse(sql_text);
   auto* select = std::get_if<sql::SelectStatement>(&statement);
   if (!select) {
-    throw JetFailure(db::kJetInvalidOperation, "OpenRecordset takes a SELECT: " + Quote(sql_text));
+    throw JetFailure(db::kJetInvalidOperation, "OpenRecordset takes a SELECT: " + QuotedStatement(sql_text));
   }
   auto cursor = std::make_unique<db::exec::SelectCursor>(db, *select, sql_text);
   return std::unique_ptr<Recordset>(new Recordset(state_, std::move(cursor), sql_text));
@@ -183,7 +182,7 @@ void Database::Execute(const std::string& sql_text, const RowProgress& progress)
   Open(*state_);
   sql::Statement statement = sql::Parse(sql_text);
   if (std::holds_alternative<sql::SelectStatement>(statement)) {
-    throw JetFailure(db::kJetCannotExecuteSelect, Quote(sql_text));
+    throw JetFailure(db::kJetCannotExecuteSelect, QuotedStatement(sql_text));
   }
   const db::exec::StatementResult result = Statements().Execute(sql_text, statement, progress);
   records_affected_ = result.records_affected;

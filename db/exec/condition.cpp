@@ -9,8 +9,6 @@ namespace act::db::exec {
 
 namespace {
 
-std::string Quoted(const std::string& statement) { return "\"" + statement + "\""; }
-
 const char* ClassName(ValueClass c) {
   switch (c) {
     case ValueClass::kNumber: return "a number";
@@ -41,12 +39,12 @@ ValueClass ClassOfValue(const Value& value) {
 Resolver TableColumns(const jet::TableDefinition& table, const std::string& statement) {
   return [&table, statement](const sql::Expr& operand) {
     if (operand.kind == sql::Expr::Kind::kAggregate) {
-      throw JetFailure(kJetAggregateInWhere, sql::ToSql(operand) + ", in " + Quoted(statement));
+      throw JetFailure(kJetAggregateInWhere, sql::ToSql(operand) + ", in " + QuotedStatement(statement));
     }
     const jet::ColumnDef* column = table.FindColumn(operand.column);
     if (!column) {
       throw JetFailure(kJetTooFewParameters,
-                       "no column '" + operand.column + "' in the table, in " + Quoted(statement));
+                       "no column '" + operand.column + "' in the table, in " + QuotedStatement(statement));
     }
     return Place{size_t(column - table.columns.data()), ClassOfColumn(*column)};
   };
@@ -57,7 +55,7 @@ LikePattern CompileLike(const std::string& pattern, const std::string& statement
   if (!compiled) {
     throw JetFailure(kJetSyntaxError, "the LIKE pattern '" + pattern + "' is not valid (a '[' left "
                                       "open, or a range that runs backwards), in " +
-                                          Quoted(statement));
+                                          QuotedStatement(statement));
   }
   return std::move(*compiled);
 }
@@ -79,7 +77,7 @@ Condition::Operand Condition::BindOperand(const sql::Expr& e, const Resolver& re
   }
   if (e.literal.kind == sql::Value::Kind::kBinary) {
     throw JetFailure(kJetOperationNotSupported,
-                     "binary literal in a condition, in " + Quoted(statement_));
+                     "binary literal in a condition, in " + QuotedStatement(statement_));
   }
   Value value = LiteralValue(e.literal);
   SetFrom(value, out);
@@ -115,7 +113,7 @@ Condition::Node Condition::Bind(const sql::Expr& e, const Resolver& resolve) con
     default:
       // The parser makes no bare operand a condition.
       throw JetFailure(kJetOperationNotSupported,
-                       "condition " + sql::ToSql(e) + ", in " + Quoted(statement_));
+                       "condition " + sql::ToSql(e) + ", in " + QuotedStatement(statement_));
   }
 }
 
@@ -136,7 +134,7 @@ void Condition::CheckClasses(const sql::Expr& e, const Node& node) const {
     std::string what = first ? sql::ToSql(*first) + " is " + ClassName(wanted) + " and "
                              : std::string("LIKE takes text, and ");
     throw JetFailure(kJetTypeMismatch, what + sql::ToSql(e.operands[i]) + " is " + ClassName(c) +
-                                           ", in " + Quoted(statement_));
+                                           ", in " + QuotedStatement(statement_));
   }
 }
 

@@ -17,10 +17,8 @@ namespace act::db::exec {
 
 namespace {
 
-std::string Quote(const std::string& statement) { return "\"" + statement + "\""; }
-
 [[noreturn]] void Refuse(int number, const std::string& what, const std::string& statement) {
-  throw JetFailure(number, what + ", in " + Quote(statement));
+  throw JetFailure(number, what + ", in " + QuotedStatement(statement));
 }
 
 // The current row of a scan, each column decoded once, when a condition or
@@ -191,7 +189,7 @@ class ResultCollector {
 SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
                            const std::string& text) {
   if (!db.FindTable(s.table)) {
-    throw JetFailure(kJetTableNotFound, "'" + s.table + "' in " + Quote(text));
+    throw JetFailure(kJetTableNotFound, "'" + s.table + "' in " + QuotedStatement(text));
   }
   query_ = std::make_unique<Query>(db, db.Table(s.table), text);
   Query& q = *query_;

@@ -43,7 +43,6 @@ constexpr uint32_t kBulkRows = 1024;
 // Rows between two calls of an append's progress function.
 constexpr int64_t kProgressEveryRows = 1024;
 
-std::string Quoted(std::string_view statement) { return "\"" + std::string(statement) + "\""; }
 
 // Rows a destination refuses without ending the statement.
 // Counts a row the destination refused (a value that does not convert or
@@ -92,10 +91,10 @@ Destination OpenDestination(FileSystem& fs, jet::Database& db,
     d.owned = jet::Database::Open(fs, *file, true);
   } catch (const act::Error& e) {
     if (e.number() == kErrPermissionDenied) {
-      throw JetFailure(kJetFileReadOnly, "'" + *file + "' is read-only, in " + Quoted(statement));
+      throw JetFailure(kJetFileReadOnly, "'" + *file + "' is read-only, in " + QuotedStatement(statement));
     }
     if (e.number() == kJetFileNotFound) {
-      throw JetFailure(kJetFileNotFound, "'" + *file + "', in " + Quoted(statement));
+      throw JetFailure(kJetFileNotFound, "'" + *file + "', in " + QuotedStatement(statement));
     }
     throw;
   }
@@ -107,7 +106,7 @@ std::shared_ptr<const jet::TableDefinition> TableOf(jet::Database& db, const std
                                                     std::string_view statement) {
   if (!db.FindTable(name)) {
     throw JetFailure(kJetTableNotFound, db.path() + ": table '" + name + "', in " +
-                                            Quoted(statement));
+                                            QuotedStatement(statement));
   }
   return db.Table(name);
 }
@@ -126,7 +125,7 @@ size_t DestinationColumn(const jet::Database& db, const jet::TableDefinition& ta
   if (i < 0) {
     throw JetFailure(kJetUnknownFieldName, db.path() + ": table '" + table_name +
                                                "' has no field '" + name + "', in " +
-                                               Quoted(statement));
+                                               QuotedStatement(statement));
   }
   return size_t(i);
 }
@@ -188,7 +187,7 @@ InsertSource OpenSource(jet::Database& db, const sql::SelectStatement& select,
     const int i = table.ColumnIndex(item.expr.column);
     if (i < 0) {
       throw MissingParameterFailure(db.path() + ": '" + item.expr.column + "' is no column of '" +
-                                    select.table + "', in " + Quoted(statement));
+                                    select.table + "', in " + QuotedStatement(statement));
     }
     source.selected.push_back(i);
     source.names.push_back(item.alias.empty() ? table.columns[size_t(i)].name : item.alias);
@@ -203,7 +202,7 @@ std::vector<int> TargetColumns(const jet::Database& dest, const jet::TableDefini
                                const std::vector<std::string>& names, std::string_view statement) {
   if (!s.columns.empty() && s.columns.size() != names.size()) {
     throw JetFailure(kJetValueCountMismatch,
-                     "the column lists differ in length, in " + Quoted(statement));
+                     "the column lists differ in length, in " + QuotedStatement(statement));
   }
   std::vector<int> target;
   for (size_t k = 0; k < names.size(); ++k) {
@@ -524,14 +523,14 @@ struct TableAppender {
       if (!v) {
         throw JetFailure(
             kJetConversionError,
-            db.path() + ": column '" + c.name + "' cannot take the value, in " + Quoted(statement));
+            db.path() + ": column '" + c.name + "' cannot take the value, in " + QuotedStatement(statement));
       }
       values[column] = std::move(*v);
     };
     if (s.columns.empty()) {
       if (s.values.size() > table->columns.size()) {
         throw JetFailure(kJetValueCountMismatch,
-                         "more values than the table has columns, in " + Quoted(statement));
+                         "more values than the table has columns, in " + QuotedStatement(statement));
       }
       for (size_t k = 0; k < s.values.size(); ++k) set(k, s.values[k]);
     } else {
@@ -583,13 +582,13 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
     int i = table->ColumnIndex(a.column);
     if (i < 0) {
       throw MissingParameterFailure(db.path() + ": '" + a.column + "' is no column of '" + s.table +
-                                    "', in " + Quoted(statement));
+                                    "', in " + QuotedStatement(statement));
     }
     const jet::ColumnDef& c = table->columns[i];
     auto v = Convert(c, LiteralValue(a.value));
     if (!v) {
       throw JetFailure(kJetConversionError, db.path() + ": column '" + c.name +
-                                                "' cannot take the value, in " + Quoted(statement));
+                                                "' cannot take the value, in " + QuotedStatement(statement));
     }
     changes.emplace_back(i, std::move(*v));
   }
@@ -641,7 +640,7 @@ StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatemen
   } catch (const act::Error& e) {
     // Refusals come before any write; the flush only closes the batch.
     db.pager().FlushWrites(false);
-    throw act::Error(e.number(), e.text(), e.detail() + ", in " + Quoted(statement));
+    throw act::Error(e.number(), e.text(), e.detail() + ", in " + QuotedStatement(statement));
   }
   db.pager().FlushWrites(false);
   return {};
@@ -676,7 +675,7 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
   for (const sql::ColumnDef& c : s.columns) {
     if (c.size > 255) {
       throw JetFailure(kJetInvalidFieldType, db.path() + ": column '" + c.name +
-                                                 "' is longer than 255, in " + Quoted(statement));
+                                                 "' is longer than 255, in " + QuotedStatement(statement));
     }
     columns.push_back(ColumnOf(c));
     // A primary key refuses Null through its index; NOT NULL is the
@@ -695,7 +694,7 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
       }
       if (found < 0) {
         throw MissingParameterFailure(db.path() + ": '" + name + "' is no column, in " +
-                                      Quoted(statement));
+                                      QuotedStatement(statement));
       }
       index.columns.emplace_back(uint16_t(found), true);
     }
@@ -759,7 +758,7 @@ void StatementRunner::Failed(const act::Error& e, std::string_view statement, bo
     Commit();
   } catch (const act::Error&) {
   }
-  std::string quoted = Quoted(statement);
+  std::string quoted = QuotedStatement(statement);
   if (e.detail().find(quoted) != std::string::npos) throw e;
   throw act::Error(e.number(), e.text(), e.detail() + ", in " + quoted);
 }
@@ -814,7 +813,7 @@ StatementResult StatementRunner::Run(std::string_view statement, const sql::Stat
   }
   if (std::holds_alternative<sql::SelectStatement>(parsed)) {
     throw JetFailure(kJetOperationNotSupported,
-                     db_.path() + ": the engine does not run this statement: " + Quoted(statement));
+                     db_.path() + ": the engine does not run this statement: " + QuotedStatement(statement));
   }
   WillWrite();
   if (auto* s = std::get_if<sql::UpdateStatement>(&parsed)) return RunUpdate(db_, *s, statement);
