@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "platform/file_system_wrapper.h"
 
 namespace act {
 
@@ -33,10 +33,10 @@ class StoppedDead : public std::exception {
   const char* what() const noexcept override { return "stopped dead"; }
 };
 
-class FaultFileSystem : public FileSystem {
+class FaultFileSystem : public FileSystemWrapper {
  public:
   // base must outlive this object and every file opened through it.
-  explicit FaultFileSystem(FileSystem& base) : base_(base) {}
+  explicit FaultFileSystem(FileSystem& base) : FileSystemWrapper(base), base_(base) {}
 
   // The nth operation from the start (counting all operations so far)
   // throws act::Error(error_number, path) without doing anything; later

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "platform/file_system_wrapper.h"
 
 namespace act::test {
 
-class TracingFileSystem : public FileSystem {
+class TracingFileSystem : public FileSystemWrapper {
  public:
-  explicit TracingFileSystem(FileSystem& inner) : inner_(inner) {}
+  explicit TracingFileSystem(FileSystem& inner) : FileSystemWrapper(inner), inner_(inner) {}
   struct Call {
     std::string op, path;
     std::string destination;  // of a copy or a move
@@ -58,17 +58,8 @@ class TracingFileSystem : public FileSystem {
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& p) override {
     return Noted("CreateRandomAccess", p).CreateRandomAccess(p);
   }
-  // Questions and reads pass on unnoted.
-  uint32_t GetAttributes(const std::string& p) override { return inner_.GetAttributes(p); }
-  std::string GetFileVersion(const std::string& p) override { return inner_.GetFileVersion(p); }
-  std::vector<uint8_t> ReadFileBytes(const std::string& p) override { return inner_.ReadFileBytes(p); }
-  std::vector<std::string> ListFolder(const std::string& p) override { return inner_.ListFolder(p); }
-  void FlushFolder(const std::string& p) override { inner_.FlushFolder(p); }
-  bool IsSameOrInsideFolder(const std::string& p, const std::string& f) override {
-    return inner_.IsSameOrInsideFolder(p, f);
-  }
-
  private:
+  // Questions and reads pass on unnoted (FileSystemWrapper).
   // Notes the call and gives the file system that makes it.
   FileSystem& Noted(const char* op, const std::string& path, const std::string& destination = "",
                     const std::string& detail = "") {

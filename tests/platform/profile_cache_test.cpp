@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/file_system.h"
+#include "platform/file_system_wrapper.h"
 #include "platform/profile_store.h"
 #include "tests/support/temp_drive.h"
 
@@ -178,37 +178,10 @@ TEST_F(SettledFileTest, FileReplacedByAnotherOfTheSameSizeAndTimeIsSeen) {
 
 // A service that cannot tell when a file changed: its stamps never settle,
 // so every use compares the contents.
-class StamplessFileSystem : public FileSystem {
+class StamplessFileSystem : public FileSystemWrapper {
  public:
-  explicit StamplessFileSystem(FileSystem& inner) : inner_(inner) {}
-  bool FolderExists(const std::string& p) override { return inner_.FolderExists(p); }
-  bool FileExists(const std::string& p) override { return inner_.FileExists(p); }
-  void CopyFolder(const std::string& s, const std::string& d, bool o) override { inner_.CopyFolder(s, d, o); }
-  void CopyFile(const std::string& s, const std::string& d, bool o) override { inner_.CopyFile(s, d, o); }
-  void MoveFolder(const std::string& s, const std::string& d) override { inner_.MoveFolder(s, d); }
-  void MoveFile(const std::string& s, const std::string& d) override { inner_.MoveFile(s, d); }
-  void DeleteFolder(const std::string& p, bool f) override { inner_.DeleteFolder(p, f); }
-  void DeleteFile(const std::string& p, bool f) override { inner_.DeleteFile(p, f); }
-  void CreateFolder(const std::string& p) override { inner_.CreateFolder(p); }
-  uint32_t GetAttributes(const std::string& p) override { return inner_.GetAttributes(p); }
-  void SetAttributes(const std::string& p, uint32_t a) override { inner_.SetAttributes(p, a); }
-  std::string GetFileVersion(const std::string& p) override { return inner_.GetFileVersion(p); }
-  std::vector<uint8_t> ReadFileBytes(const std::string& p) override { return inner_.ReadFileBytes(p); }
-  void WriteFileBytes(const std::string& p, const std::vector<uint8_t>& d) override { inner_.WriteFileBytes(p, d); }
-  std::unique_ptr<RandomAccessFile> OpenRandomAccess(const std::string& p, bool w) override {
-    return inner_.OpenRandomAccess(p, w);
-  }
-  std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& p) override {
-    return inner_.CreateRandomAccess(p);
-  }
-  std::vector<std::string> ListFolder(const std::string& p) override { return inner_.ListFolder(p); }
-  void FlushFolder(const std::string& p) override { inner_.FlushFolder(p); }
-  bool IsSameOrInsideFolder(const std::string& p, const std::string& f) override {
-    return inner_.IsSameOrInsideFolder(p, f);
-  }
-
- private:
-  FileSystem& inner_;
+  using FileSystemWrapper::FileSystemWrapper;
+  FileStamp GetFileStamp(const std::string&) override { return FileStamp{}; }
 };
 
 TEST_F(ProfileCacheTest, WithoutStampsChangesAreSeenByTheirContents) {
