@@ -444,6 +444,23 @@ RowPointer TableWriter::Append(std::vector<Value>& values, const std::vector<boo
   return where;
 }
 
+std::optional<TableWriter::StoredRow> TableWriter::FindRow(RowPointer where) {
+  Pager& pager = db_.pager();
+  const Format& format = db_.format();
+  PageRef header_page = pager.Get(where.page);
+  CheckDataPage(*header_page, table_->page);
+  Slot header = ReadSlot(*header_page, format, where.row);
+  if (header.flags & kSlotDeleted) return std::nullopt;
+  RowPointer body = where;
+  if (header.flags & kSlotOverflow) {
+    if (header.size() < 4) header_page->Fail("overflow row too short");
+    body = {header_page->U24(header.start + 1), header_page->U8(header.start)};
+  }
+  std::optional<RowBytes> bytes = ReadRowAt(pager, format, where, table_->page);
+  if (!bytes) throw PageFailure(db_.path(), body.page, "moved row body is missing");
+  return StoredRow{body, std::move(*bytes)};
+}
+
 void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
                          const std::vector<Value>& new_values) {
   for (size_t i = 0; i < new_values.size(); ++i) {
@@ -454,24 +471,15 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
   ReleaseFillPage();
   Pager& pager = db_.pager();
   const Format& format = db_.format();
-  // Where the row's body lies now: the header slot, or the body it points at.
-  PageRef header_page = pager.Get(where.page);
-  CheckDataPage(*header_page, table_->page);
-  Slot header = ReadSlot(*header_page, format, where.row);
-  if (header.flags & kSlotDeleted) {
+  std::optional<StoredRow> stored = FindRow(where);
+  if (!stored) {
     throw PageFailure(db_.path(), where.page, "update of deleted row " + std::to_string(where.row));
   }
-  RowPointer body = where;
-  if (header.flags & kSlotOverflow) {
-    if (header.size() < 4) header_page->Fail("overflow row too short");
-    body = {header_page->U24(header.start + 1), header_page->U8(header.start)};
-  }
-  auto current = ReadRowAt(pager, format, where, table_->page);
-  if (!current) throw PageFailure(db_.path(), body.page, "moved row body is missing");
+  const RowPointer body = stored->body;
 
   // Long values whose value did not change keep their stored field.
   RowDecoder decoder(format, *table_);
-  decoder.Split(*current->page, current->bytes);
+  decoder.Split(*stored->bytes.page, stored->bytes.bytes);
   std::vector<StoredField> keep(table_->columns.size());
   std::vector<std::vector<uint8_t>> released;
   for (size_t i = 0; i < table_->columns.size(); ++i) {
@@ -544,14 +552,10 @@ void TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
   ReleaseFillPage();
   Pager& pager = db_.pager();
   const Format& format = db_.format();
-  PageRef header_page = pager.Get(where.page);
-  CheckDataPage(*header_page, table_->page);
-  Slot header = ReadSlot(*header_page, format, where.row);
-  if (header.flags & kSlotDeleted) return;
-  auto current = ReadRowAt(pager, format, where, table_->page);
-  if (!current) return;
+  std::optional<StoredRow> stored = FindRow(where);
+  if (!stored) return;
   RowDecoder decoder(format, *table_);
-  decoder.Split(*current->page, current->bytes);
+  decoder.Split(*stored->bytes.page, stored->bytes.bytes);
   std::vector<std::vector<uint8_t>> released;
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     const ColumnSlice& slice = decoder.slices()[i];
@@ -560,17 +564,13 @@ void TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
     }
   }
   indexes_.Remove(values, where);
-  std::optional<RowPointer> body;
-  if (header.flags & kSlotOverflow) {
-    body = RowPointer{header_page->U24(header.start + 1), header_page->U8(header.start)};
-  }
-  std::vector<uint8_t> head = header_page->bytes();
+  std::vector<uint8_t> head = pager.Get(where.page)->bytes();
   ReplaceDataRow(format, head, where.row, {}, kSlotDeleted | kSlotOverflow);
   pager.Write(where.page, std::move(head), kWriteRowPointers);
-  if (body) {
-    std::vector<uint8_t> image = pager.Get(body->page)->bytes();
-    ReplaceDataRow(format, image, body->row, {}, kSlotDeleted | kSlotOverflow);
-    pager.Write(body->page, std::move(image), kWriteRowPointers);
+  if (stored->body != where) {
+    std::vector<uint8_t> image = pager.Get(stored->body.page)->bytes();
+    ReplaceDataRow(format, image, stored->body.row, {}, kSlotDeleted | kSlotOverflow);
+    pager.Write(stored->body.page, std::move(image), kWriteRowPointers);
   }
   for (const auto& field : released) long_values_.Release(field);
   --added_rows_;

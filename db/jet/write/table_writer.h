@@ -136,6 +136,15 @@ class TableWriter {
   void Finish();
 
  private:
+  // A live row as stored: where its body lies (the header slot itself, or
+  // the slot an overflow header points at) and its bytes.
+  struct StoredRow {
+    RowPointer body;
+    RowBytes bytes;
+  };
+  // The row at `where`; nullopt when its slot is deleted. A header whose
+  // moved body cannot be read is damage (3049).
+  std::optional<StoredRow> FindRow(RowPointer where);
   // Stores the long values of a row whose other fields are encoded in
   // `fields`, setting their fields.
   void WriteLongValues(const std::vector<Value>& values, std::vector<StoredField>& fields,
