@@ -1,5 +1,7 @@
 #include "platform/error.h"
 
+#include <new>
+
 namespace act {
 
 const char* ErrorText(int number) {
@@ -8,6 +10,7 @@ const char* ErrorText(int number) {
     case kErrOverflow: return "Overflow";
     case kErrOutOfMemory: return "Out of memory";
     case kErrTypeMismatch: return "Type mismatch";
+    case kErrInternal: return "Internal error";
     case kErrBadFileNameOrNumber: return "Bad file name or number";
     case kErrFileNotFound: return "File not found";
     case kErrBadFileMode: return "Bad file mode";
@@ -38,5 +41,11 @@ Error::Error(int number, std::string text, std::string detail)
       number_(number),
       text_(std::move(text)),
       detail_(std::move(detail)) {}
+
+Error AsError(const std::exception& e) {
+  if (auto* error = dynamic_cast<const Error*>(&e)) return *error;
+  if (dynamic_cast<const std::bad_alloc*>(&e)) return Error(kErrOutOfMemory, "");
+  return Error(kErrInternal, e.what());
+}
 
 }  // namespace act

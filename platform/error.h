@@ -34,6 +34,7 @@ enum ErrorNumber : int {
   kErrPathNotFound = 76,
   kErrInvalidProcedureCall = 5,
   kErrTypeMismatch = 13,
+  kErrInternal = 51,
 };
 
 // The standard text of a run-time error number ("File not found", ...), or
@@ -56,5 +57,10 @@ class Error : public std::runtime_error {
   std::string text_;
   std::string detail_;
 };
+
+// The report of any failure a front end catches: an act::Error as it is,
+// running out of memory as 7, and anything else the C++ library throws as
+// 51 Internal error with its own text.
+Error AsError(const std::exception& e);
 
 }  // namespace act

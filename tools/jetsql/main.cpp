@@ -9,38 +9,15 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
-#include <shellapi.h>
 #endif
 
+#include "platform/command_line.h"
 #include "platform/file_system.h"
 #ifdef _WIN32
 #include "platform/win32/system_library.h"
 #endif
 #include "tools/jetsql/command_line.h"
 #include "tools/jetsql/runner.h"
-
-namespace {
-
-// The arguments in UTF-8: Windows hands them out in UTF-16.
-std::vector<std::string> Arguments(int argc, char** argv) {
-  std::vector<std::string> args;
-#ifdef _WIN32
-  int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  for (int i = 1; wide && i < count; ++i) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string arg(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), n, nullptr, nullptr);
-    args.push_back(arg);
-  }
-  LocalFree(wide);
-#else
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-#endif
-  return args;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   // Standard input and output through the C++ streams alone: a script of
@@ -54,7 +31,7 @@ int main(int argc, char** argv) {
 #endif
   act::jetsql::Options options;
   try {
-    options = act::jetsql::ParseCommandLine(Arguments(argc, argv));
+    options = act::jetsql::ParseCommandLine(act::CommandLineArguments(argc, argv));
   } catch (const act::jetsql::UsageError& e) {
     std::cerr << "jetsql: " << e.what() << "\nTry jetsql --help.\n";
     return 1;

@@ -1,5 +1,5 @@
 // What actualizador-cli needs from the operating system, one file per
-// platform: its arguments as UTF-8, its own folder, a console that shows
+// platform (its arguments come from platform/command_line.h): its own folder, a console that shows
 // UTF-8, and its log file.
 #pragma once
 
@@ -8,9 +8,6 @@
 #include <vector>
 
 namespace act {
-
-// The arguments after the program name, as UTF-8.
-std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // The folder of the running executable: no trailing separator except at a
 // drive root ("e:\"). On posix a native path starting with '/'.

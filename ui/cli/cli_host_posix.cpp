@@ -18,10 +18,6 @@ std::string RealPath(const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> CommandLineArguments(int argc, char** argv) {
-  return std::vector<std::string>(argv + 1, argv + argc);
-}
-
 std::string ExecutableFolder() {
   std::string exe = RealPath("/proc/self/exe");
   size_t slash = exe.rfind('/');

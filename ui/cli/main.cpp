@@ -23,6 +23,7 @@
 #include "platform/overlay/overlay_file_system.h"
 #include "platform/profile_store.h"
 #include "platform/shell/shell.h"
+#include "platform/command_line.h"
 #include "ui/cli/cli_host.h"
 #include "ui/cli/cli_options.h"
 #include "ui/cli/dry_run_plan.h"

@@ -168,8 +168,8 @@ LRESULT CALLBACK FrmPrincipal::WindowProc(HWND hwnd, UINT message, WPARAM wparam
   if (!self) return DefWindowProcW(hwnd, message, wparam, lparam);
   try {
     return self->Handle(message, wparam, lparam);
-  } catch (const Error& error) {
-    ReportErrorAndExit(IsWindowVisible(hwnd) ? hwnd : nullptr, error);
+  } catch (const std::exception& e) {
+    ReportErrorAndExit(IsWindowVisible(hwnd) ? hwnd : nullptr, AsError(e));
   }
 }
 

@@ -22,8 +22,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   static act::FrmPrincipal window;
   try {
     window.Load(instance);
-  } catch (const act::Error& error) {
-    act::ReportErrorAndExit(nullptr, error);
+  } catch (const std::exception& e) {
+    act::ReportErrorAndExit(nullptr, act::AsError(e));
   }
 
   MSG message;
