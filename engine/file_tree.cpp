@@ -16,15 +16,11 @@ void ForEachFileIn(FileSystem& fs, const std::string& folder,
   }
 }
 
-size_t ClearReadOnlyIn(FileSystem& fs, const std::string& folder) {
-  size_t cleared = 0;
+void ClearReadOnlyIn(FileSystem& fs, const std::string& folder) {
   ForEachFileIn(fs, folder, [&](const std::string& path) {
     const uint32_t attributes = fs.GetAttributes(path);
-    if (!(attributes & kAttrReadOnly)) return;
-    fs.SetAttributes(path, attributes & ~uint32_t{kAttrReadOnly});
-    ++cleared;
+    if (attributes & kAttrReadOnly) fs.SetAttributes(path, attributes & ~uint32_t{kAttrReadOnly});
   });
-  return cleared;
 }
 
 }  // namespace act

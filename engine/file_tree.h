@@ -1,7 +1,6 @@
 // Walks over the files of a folder's tree through the file-system service.
 #pragma once
 
-#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -16,7 +15,7 @@ void ForEachFileIn(FileSystem& fs, const std::string& folder,
                    const std::function<void(const std::string& path)>& visit);
 
 // Takes the read-only attribute off every file under folder and leaves
-// their other attributes as they are. Returns how many files had it.
-size_t ClearReadOnlyIn(FileSystem& fs, const std::string& folder);
+// their other attributes as they are.
+void ClearReadOnlyIn(FileSystem& fs, const std::string& folder);
 
 }  // namespace act
