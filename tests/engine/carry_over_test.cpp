@@ -134,8 +134,11 @@ TEST_F(CarryOver, ASearchSettingThatCannotBeWrittenEndsTheRunBeforeTheSwap) {
       PutText(fs(), packaged + "\\leeme.txt", "no es un archivo de ajustes\n");
     }
     const Snapshot installation = TakeSnapshot(fs(), Installed(""));
+    // The full drive through our own profile functions, which reach the
+    // files through it; the folder through the platform's.
     std::unique_ptr<ProfileStore> store = NewFileProfileStore(full_drive);
-    RunServices services{full_drive, *store, boxes};
+    RunServices services = error == kErrDiskFull ? RunServices{full_drive, *store, boxes}
+                                                 : RunServices{fs(), profiles(), boxes};
     try {
       RunUpdate({drive, origin}, services);
       ADD_FAILURE() << "the run completed";
