@@ -43,7 +43,8 @@ class RunObserver {
   virtual void StageStarted(RunStage stage) {}
   // A file-system step of the run other than a copy, by its
   // FileSystemObject name: the staging folder cleared, attributes made
-  // normal, each flush, move, creation and deletion of the swap.
+  // normal, each flush, move, creation and deletion of the swap; and
+  // "ClearReadOnly" on the staging folder, once its files are writable.
   virtual void FileStep(const std::string& operation, const std::string& path,
                         const std::string& destination) {}
   // A folder or file copied: the package, or a listed copy.
@@ -67,7 +68,8 @@ class RunObserver {
   // While a table is copied: the rows gone through so far, of its total.
   virtual void RowsCopied(const std::string& table, int64_t done, int64_t total) {}
   // A settings key carried into a staged profile file, with the value the
-  // file had; written is false when the platform refused the write.
+  // file had; written is false when the platform refused the write, which
+  // then ends the run.
   virtual void SettingCarried(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& before,
                               const std::string& after, bool written) {}

@@ -38,10 +38,14 @@ void CarryListedKeys(const SettingsStage& stage, const std::string& drive,
       // one reads nothing more than it always did.
       const std::string before =
           Listening(observer) ? leeIni(profiles, section, key, "", destination) : "";
-      // A refused write (read-only staged file) leaves the package's value;
-      // the remaining keys are still carried.
       const bool written = escribeIni(profiles, section, key, value, destination);
       observer.SettingCarried(destination, section, key, before, value, written);
+      // A refused write (a folder where the file belongs, a missing folder)
+      // would promote the package's value in place of the customer's, and
+      // the customer's would live on only in the backup: the run stops
+      // here, before the swap, with the installation in its place.
+      if (!written)
+        throw Error(kErrPermissionDenied, destination + " (writing [" + section + "] " + key + ")");
     });
   });
 }

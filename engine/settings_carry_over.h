@@ -25,12 +25,12 @@ extern const SettingsStage kProductSettings;
 extern const SettingsStage kSearchSettings;
 
 // Carries the listed values of one stage on the target drive (e.g. "c:").
-// Writes are made in the order of the lists; a refused write is ignored
-// (that key keeps the package's value). The store is flushed before the
-// stage returns, so the staged file holds every carried value, even when
-// the stage fails part-way. Throws act::Error 6 when a count does not fit
-// 16 bits, and the store's error when the staged file cannot be saved.
-// observer hears of every key carried.
+// Writes are made in the order of the lists. The store is flushed before
+// the stage returns, so the staged file holds every carried value, even
+// when the stage fails part-way. Throws act::Error 6 when a count does not
+// fit 16 bits, 70 naming the file and the key when the platform refuses a
+// write, and the store's error when the staged file cannot be saved.
+// observer hears of every key carried, a refused one too.
 void CarrySettings(const SettingsStage& stage, const std::string& drive,
                    ProfileStore& profiles, RunObserver& observer = NoObserver());
 

@@ -2,21 +2,19 @@
 
 #include <cstdio>
 
+#include "engine/file_tree.h"
 #include "engine/run_paths.h"
 #include "platform/error.h"
 
 namespace act {
 
 PathSize MeasurePath(FileSystem& fs, const std::string& path) {
-  PathSize size;
   if (fs.FileExists(path)) return {1, fs.GetFileStamp(path).size};
-  if (!fs.FolderExists(path)) return size;
-  const std::string folder = path.back() == '\\' ? path : path + "\\";
-  for (const std::string& name : fs.ListFolder(path)) {
-    PathSize inner = MeasurePath(fs, folder + name);
-    size.files += inner.files;
-    size.bytes += inner.bytes;
-  }
+  PathSize size;
+  ForEachFileIn(fs, path, [&](const std::string& file) {
+    ++size.files;
+    size.bytes += fs.GetFileStamp(file).size;
+  });
   return size;
 }
 

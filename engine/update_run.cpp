@@ -1,7 +1,8 @@
 // The update run, step by step:
 //   stage the package on the target drive (drive\zentaroDeck_NEW);
 //   read the installed and the packaged version and refuse unsuitable pairs;
-//   make the two staged files the carry-over writes into writable;
+//   make the staged copy writable, and the two staged files the carry-over
+//   writes into normal;
 //   carry over database, product settings, listed folders and files, and
 //   search settings, in that order;
 //   keep the old installation as drive\SOPORTE\zentaroDeck_<version>, promote
@@ -12,6 +13,7 @@
 // the caller gives one, hears of each step right after it; it changes none.
 #include "engine/update_run.h"
 
+#include "engine/file_tree.h"
 #include "engine/manifest.h"
 #include "engine/manifest_copies.h"
 #include "engine/run_paths.h"
@@ -145,6 +147,12 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
     return RunOutcome::kRefused;
   }
 
+  // Files copied from a disc keep its read-only attribute. The staged copy
+  // is the run's own: the carried settings go into it, and once promoted its
+  // manifest files are deleted without force. What the listed copies bring
+  // from the installation comes later and keeps its attributes.
+  ClearReadOnlyIn(fs, staging);
+  observer.FileStep("ClearReadOnly", staging, "");
   for (const std::string& written :
        {staging + "\\configuracion.ini", staging + "\\" + "datos.new"}) {
     fs.SetAttributes(written, kAttrNormal);

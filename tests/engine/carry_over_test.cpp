@@ -6,7 +6,9 @@
 #include "engine/manifest_copies.h"
 #include "engine/settings_carry_over.h"
 #include "profile/mod_general.h"
+#include "platform/file_profile_store.h"
 #include "run_fixture.h"
+#include "tracing_file_system.h"
 
 namespace act::test {
 namespace {
@@ -96,21 +98,59 @@ TEST_F(CarryOver, SectionCountsRoundHalvesToEven) {
   }
 }
 
-TEST_F(CarryOver, ReadOnlyStagedSearchSettingsKeepThePackageValues) {
-  fs().SetAttributes(Staged("\\supersearch\\settings.ini"), kAttrReadOnly);
-  std::string before = Text(Staged("\\supersearch\\settings.ini"));
-  CarrySettings(kSearchSettings, drive, profiles());  // goes on without a word
-  EXPECT_EQ(Text(Staged("\\supersearch\\settings.ini")), before);
-
-  // Through a whole run: it completes, and the package's values stay.
+// A carried value that cannot be written ends the run before the swap: the
+// customer's value must not be left behind in the backup without a word.
+TEST_F(CarryOver, ASearchSettingThatCannotBeWrittenEndsTheRunBeforeTheSwap) {
+  const std::string staged = Staged("\\supersearch\\settings.ini");
+  fs().SetAttributes(staged, kAttrReadOnly);
+  const std::string before = Text(staged);
+  try {
+    CarrySettings(kSearchSettings, drive, profiles());
+    ADD_FAILURE() << "a refused write went unheard";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), kErrPermissionDenied);
+    EXPECT_EQ(e.detail(), staged + " (writing [Busqueda] modo)");
+  }
+  EXPECT_EQ(Text(staged), before);
   fs().DeleteFolder(Staged(""), true);
-  PutPackage(fs(), origin, Exe("3.0.0.0"), options);
-  fs().SetAttributes(origin + "\\zentaroDeck_NEW\\supersearch\\settings.ini", kAttrReadOnly);
-  EXPECT_EQ(Run(), RunOutcome::kCompleted);
-  EXPECT_EQ(profiles().Read("Busqueda", "modo", Installed("\\supersearch\\settings.ini")),
-            "normal");
-  EXPECT_EQ(profiles().Read(SampleSection(1), SampleKey(1), Installed("\\configuracion.ini")),
-            InstalledValue(1, 1));
+
+  // A disk that refuses the staged file whole (a full drive) stops the run
+  // with its own error, as does a folder where the file belongs.
+  struct FullDrive : TracingFileSystem {
+    using TracingFileSystem::TracingFileSystem;
+    std::string full;
+    void WriteFileBytes(const std::string& p, const std::vector<uint8_t>& d) override {
+      if (p == full) throw Error(kErrDiskFull, p);
+      TracingFileSystem::WriteFileBytes(p, d);
+    }
+  } full_drive(fs());
+  full_drive.full = staged;
+  const std::string packaged = origin + "\\zentaroDeck_NEW\\supersearch\\settings.ini";
+  for (int error : {kErrDiskFull, kErrPermissionDenied}) {
+    SCOPED_TRACE(error);
+    PutPackage(fs(), origin, Exe("3.0.0.0"), options);
+    if (error == kErrPermissionDenied) {
+      fs().DeleteFile(packaged, true);
+      PutText(fs(), packaged + "\\leeme.txt", "no es un archivo de ajustes\n");
+    }
+    const Snapshot installation = TakeSnapshot(fs(), Installed(""));
+    // The full drive through our own profile functions, which reach the
+    // files through it; the folder through the platform's.
+    std::unique_ptr<ProfileStore> store = NewFileProfileStore(full_drive);
+    RunServices services = error == kErrDiskFull ? RunServices{full_drive, *store, boxes}
+                                                 : RunServices{fs(), profiles(), boxes};
+    try {
+      RunUpdate({drive, origin}, services);
+      ADD_FAILURE() << "the run completed";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), error);
+      EXPECT_NE(std::string(e.what()).find(staged), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(TakeSnapshot(fs(), Installed("")), installation);
+    EXPECT_FALSE(fs().FolderExists(drive + "\\SOPORTE"));
+    EXPECT_TRUE(boxes.shown.empty());
+    fs().DeleteFolder(origin + "\\zentaroDeck_NEW", true);
+  }
 }
 
 TEST_F(CarryOver, AccentedWindows1252ValuesArriveIntact) {

@@ -11,6 +11,7 @@
 
 #include "db/dao/dao.h"
 #include "engine/database_carry_over_values.h"
+#include "engine/file_tree.h"
 #include "engine/staging_room.h"
 #include "cli_fixture.h"
 
@@ -172,6 +173,8 @@ TEST_F(Cli, DryRunPlansWhatTheRealRunThenDoes) {
   const uint64_t unversioned = MeasurePath(fs(), drive + "\\SOPORTE\\zentaroDeck").bytes;
   const std::string installed_db = Installed("\\datos.mdb");
   const std::string package = origin + "\\zentaroDeck_NEW";
+  // As on a disc, every file of the package is read-only.
+  ForEachFileIn(fs(), package, [&](const std::string& p) { fs().SetAttributes(p, kAttrReadOnly); });
   Snapshot target_before = TakeSnapshot(fs(), drive + "\\");
   Snapshot disc_before = TakeSnapshot(fs(), origin);
 
@@ -317,6 +320,7 @@ TEST_F(Cli, LogOfAFailedRunShowsWhereItStopped) {
     return false;
   };
   EXPECT_TRUE(has("versiones: instalada 2.0.0.0, paquete 3.0.0.0, mínima '': se actualiza"));
+  EXPECT_TRUE(has("quitar el atributo de sólo lectura a los archivos de " + Staged("")));
   // The song copy's counts, against the rows the staged database got.
   const std::string staged_db = Staged("\\datos.new");
   const int64_t added = RowCount(fs(), staged_db, "canciones") - PackageContent().songs;

@@ -3,6 +3,7 @@
 // stops when a step fails.
 #include <gtest/gtest.h>
 
+#include "engine/file_tree.h"
 #include "run_fixture.h"
 #include "tracing_file_system.h"
 
@@ -240,25 +241,36 @@ TEST_F(UpdateRun, BackupOfTheSameVersionIsReplacedOthersStayUnversionedGoes) {
   EXPECT_FALSE(fs().FolderExists(drive + "\\SOPORTE\\zentaroDeck"));
 }
 
-TEST_F(UpdateRun, ReadOnlyManifestInThePromotedInstallationFailsAfterPromotion) {
-  for (const char* manifest : {"\\actualizador.ini", "\\update_ss.ini"}) {
-    SCOPED_TRACE(manifest);
-    MakeSample("2.0.0.0", "3.0.0.0");
-    fs().SetAttributes(origin + "\\zentaroDeck_NEW" + manifest, kAttrReadOnly);
-    boxes.shown.clear();
+// Every file copied from a disc is read-only. The staged copy is the run's
+// own, so the run writes and deletes in it as in any other; what the listed
+// copies bring from the installation keeps the customer's attributes.
+TEST_F(UpdateRun, PackageOnAReadOnlyMediumCompletesAndCarriesEverySetting) {
+  MakeSample("2.0.0.0", "3.0.0.0");
+  const std::string package = origin + "\\zentaroDeck_NEW";
+  ForEachFileIn(fs(), package, [&](const std::string& p) { fs().SetAttributes(p, kAttrReadOnly); });
+  fs().SetAttributes(Installed("\\licencia.txt"), kAttrReadOnly);
 
-    Error e = RunExpectingError();
-    EXPECT_EQ(e.number(), kErrPermissionDenied);
-    EXPECT_TRUE(fs().FileExists(Installed(manifest)));
-    EXPECT_EQ(fs().GetFileVersion(Installed("\\zentaroDeck.exe")), "3.0.0.0");
-    EXPECT_FALSE(fs().FolderExists(Staged("")));
-    EXPECT_TRUE(boxes.shown.empty());  // no final message
+  EXPECT_EQ(Run(), RunOutcome::kCompleted);
 
-    // Back to the old installation for the next round.
-    fs().DeleteFolder(Installed(""), true);
-    fs().MoveFolder(drive + "\\SOPORTE\\zentaroDeck_2.0.0.0", Installed(""));
-    fs().DeleteFolder(origin + "\\zentaroDeck_NEW", true);
-  }
+  EXPECT_EQ(boxes.shown, std::vector<ShownBox>{kDone});
+  for (int i = 1; i <= options.sections; ++i)
+    for (int j = 1; j <= options.keys_per_section; ++j)
+      EXPECT_EQ(profiles().Read(SampleSection(i), SampleKey(j), Installed("\\configuracion.ini")),
+                InstalledValue(i, j));
+  const std::string search = Installed("\\supersearch\\settings.ini");
+  EXPECT_EQ(profiles().Read("Busqueda", "modo", search), "rápido");
+  EXPECT_EQ(profiles().Read("Busqueda", "ruta", search), "d:\\música");
+  EXPECT_FALSE(fs().FileExists(Installed("\\actualizador.ini")));
+  EXPECT_FALSE(fs().FileExists(Installed("\\update_ss.ini")));
+  EXPECT_EQ(fs().GetAttributes(Installed("\\zentaroDeck.exe")) & kAttrReadOnly, 0u);
+  EXPECT_EQ(fs().GetAttributes(Installed("\\skins\\nueva1.skn")) & kAttrReadOnly, 0u);
+  EXPECT_EQ(fs().GetAttributes(Installed("\\licencia.txt")) & kAttrReadOnly, uint32_t{kAttrReadOnly});
+  // The medium is only read.
+  EXPECT_EQ(fs().GetAttributes(package + "\\update_ss.ini") & kAttrReadOnly, uint32_t{kAttrReadOnly});
+
+  boxes.shown.clear();
+  EXPECT_EQ(Run(), RunOutcome::kRefused);
+  EXPECT_EQ(boxes.shown, std::vector<ShownBox>{kUpToDate});
 }
 
 TEST_F(UpdateRun, UpdaterAtTheRootOfAnotherDrive) {

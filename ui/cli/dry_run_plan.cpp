@@ -81,8 +81,7 @@ void DryRunPlan::Print(std::FILE* out, const RunInputs& inputs, const Ending& en
   for (const Setting& s : settings_) {
     if (s.file != file) Put(out, "Ajustes que se traspasarían a " + (file = s.file) + ":");
     Put(out, "  [" + s.section + "] " + s.key + ": " + Quoted(s.before) + " -> " + Quoted(s.after) +
-                 (s.written ? ""
-                            : " (la escritura se rechazaría: quedaría el valor del paquete)"));
+                 (s.written ? "" : " (la escritura se rechazaría)"));
   }
   if (!copies_.empty()) Put(out, "Copias:");
   for (const Copy& c : copies_) {

@@ -123,7 +123,7 @@ void RunLog::SettingCarried(const std::string& file, const std::string& section,
                             const std::string& key, const std::string& before,
                             const std::string& after, bool written) {
   Line("ajuste [" + section + "] " + key + " en " + file + ": " + Quoted(before) + " -> " +
-       Quoted(after) + (written ? "" : " (escritura rechazada: queda el valor del paquete)"));
+       Quoted(after) + (written ? "" : " (escritura rechazada)"));
 }
 
 void RunLog::Ended(bool completed, const std::string& message) {
