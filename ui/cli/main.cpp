@@ -150,10 +150,11 @@ int Run(const CliOptions& options) {
   RunObservers watchers;
   std::unique_ptr<RunLog> log;
   if (!options.log.empty()) {
-    std::FILE* file = OpenForAppending(options.log);
-    if (!file) throw Error(kErrPathFileAccess, "cannot open the log " + options.log);
+    const AppendFile file = OpenForAppending(options.log);
+    if (file == kNoFile) throw Error(kErrPathFileAccess, "cannot open the log " + options.log);
     log = std::make_unique<RunLog>(file, fs);
     watchers.Add(*log);
+    CatchInterruptions(RunLog::Interrupted);
     log->Began(options.dry_run);
   }
   std::unique_ptr<DryRunPlan> plan;

@@ -27,6 +27,7 @@ std::string FileStepText(const std::string& operation, const std::string& path,
       {"CreateFolder", "crear carpeta"},   {"MoveFolder", "mover carpeta"},
       {"MoveFile", "mover archivo"},       {"SetAttributes", "atributos normales en"},
       {"FlushFolder", "escribir en el disco lo pendiente de"},
+      {"CopyFolder", "copia de carpeta"},   {"CopyFile", "copia de archivo"},
   };
   std::string text = operation;
   for (const Name& name : kNames)
