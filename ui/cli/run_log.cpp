@@ -13,17 +13,8 @@ namespace {
 // --- The head of a line ----------------------------------------------------
 // Formatted with arithmetic only, so that the signal handler can write one.
 
-int64_t DaysFromCivil(int64_t year, int month, int day) {
-  // Days since 1970-01-01 of a proleptic Gregorian date, counting in eras
-  // of 400 years that begin on 1 March so that the leap day comes last.
-  year -= month <= 2;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t year_of_era = year - era * 400;
-  const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + day_of_era - 719468;
-}
-
+// The proleptic Gregorian date of a day counted from 1970-01-01, in eras
+// of 400 years that begin on 1 March so that the leap day comes last.
 void CivilFromDays(int64_t days, int64_t& year, int& month, int& day) {
   days += 719468;
   const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
@@ -37,15 +28,14 @@ void CivilFromDays(int64_t days, int64_t& year, int& month, int& day) {
   year = year_of_era + era * 400 + (month <= 2);
 }
 
-// Local time's offset from UTC at that moment, in minutes east.
+// Local time's offset from UTC at that moment, in minutes east: at most a
+// day apart, so the day of the year tells which way across midnight.
 int UtcOffsetMinutes(std::time_t now) {
   const std::tm local = *std::localtime(&now);
   const std::tm utc = *std::gmtime(&now);
-  auto minutes = [](const std::tm& t) {
-    return (DaysFromCivil(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday) * 24 + t.tm_hour) * 60 +
-           t.tm_min;
-  };
-  return int(minutes(local) - minutes(utc));
+  int days = local.tm_yday - utc.tm_yday;
+  if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;
+  return (days * 24 + local.tm_hour - utc.tm_hour) * 60 + local.tm_min - utc.tm_min;
 }
 
 // Text put into a fixed buffer, cut short when it is full.

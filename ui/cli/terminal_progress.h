@@ -35,6 +35,9 @@ class TerminalProgress : public RunObserver {
   void StepStarting(const std::string&, const std::string&, const std::string&) override {
     Begin();
   }
+  // A step other than a copy done: a move across file systems copies too,
+  // and has no figure to end on.
+  void FileStep(const std::string&, const std::string&, const std::string&) override { Clear(); }
   void Copied(bool folder, const std::string& source, const std::string& destination) override;
   void StatementStarting(const std::string&, const std::string&) override { Begin(); }
   void RowsCopied(const std::string& table, int64_t done, int64_t total) override;
