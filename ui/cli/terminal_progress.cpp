@@ -142,7 +142,9 @@ void TerminalProgress::Clear() {
   if (shown_width_ == 0) return;
   const int columns = columns_ ? columns_() : 0;
   const size_t width = columns > 0 ? std::min(shown_width_, size_t(columns) - 1) : shown_width_;
-  std::fputs(("\r" + std::string(width, ' ') + "\r").c_str(), terminal_);
+  std::string wipe(width + 2, ' ');
+  wipe.front() = wipe.back() = '\r';
+  std::fputs(wipe.c_str(), terminal_);
   std::fflush(terminal_);
   shown_width_ = 0;
 }
