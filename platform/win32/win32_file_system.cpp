@@ -501,6 +501,11 @@ class Win32FileSystem : public FileSystem {
                      overwrite ? 0 : COPY_FILE_FAIL_IF_EXISTS)) {
       FailLast(to, kErrFileNotFound);
     }
+    // Wine's CopyFileExW never calls the routine: the whole file, once done.
+    if (copy_progress_ && watch.told == 0) {
+      const uint64_t size = GetFileStamp(to).size;
+      if (size > 0) copy_progress_(to, size);
+    }
   }
 
   void CopyTree(const std::string& from, const std::string& to, bool overwrite) {

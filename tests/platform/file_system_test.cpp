@@ -170,7 +170,12 @@ TEST_F(FileSystemTest, CopyProgressMovesWithinAFile) {
   });
   fs().CopyFolder(P("\\video"), P("\\copia"), true);
   fs().SetCopyProgress(nullptr);
-  EXPECT_GT(told.size(), 1u);
+#ifdef _WIN32
+  // Wine's CopyFileExW calls no progress routine: the file is told of once,
+  // when it is copied.
+  if (!testing::RunningUnderWine())
+#endif
+    EXPECT_GT(told.size(), 1u);
   EXPECT_EQ(std::accumulate(told.begin(), told.end(), uint64_t(0)), size);
   EXPECT_EQ(named, std::set<std::string>{P("\\copia\\bar.mp4")});
 }
