@@ -1,13 +1,13 @@
-#include <climits>
-#include <csignal>
-#include <cstdlib>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
 
 #include "platform/error.h"
 #include "platform/posix/drive_map.h"
@@ -61,9 +61,17 @@ namespace {
 
 void (*interrupted)(const char*) = nullptr;
 
+const char* SignalName(int number) {
+  switch (number) {
+    case SIGINT: return "SIGINT (Ctrl+C)";
+    case SIGTERM: return "SIGTERM";
+    default: return "SIGHUP (se cerró el terminal)";
+  }
+}
+
 void OnSignal(int number) {
   const int saved = errno;
-  interrupted(number == SIGINT ? "SIGINT (Ctrl+C)" : number == SIGTERM ? "SIGTERM" : "SIGHUP");
+  interrupted(SignalName(number));
   errno = saved;
   // The handler was reset to the default: the signal, blocked until the
   // handler returns, then ends the process as it would have.
