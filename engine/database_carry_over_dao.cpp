@@ -24,6 +24,7 @@ void UpdateSetting(Databases& dbs, const std::string& element, const char* colum
                    const std::string& before, const std::string& after,
                    const std::string& statement) {
   dbs.observer.SettingValue(element, column, before, after);
+  dbs.observer.StatementStarting("configuracion", statement);
   dbs.observer.StatementRun("configuracion", statement, dbs.staged.Execute(statement, nullptr));
 }
 
@@ -77,6 +78,7 @@ void CopyTable(CarryOverDatabase& installed, const std::string& drive, const cha
   CarryOverDatabase::RowProgress progress;
   if (Listening(observer))
     progress = [&](int64_t done, int64_t total) { observer.RowsCopied(table, done, total); };
+  observer.StatementStarting(table, statement);
   observer.StatementRun(table, statement, installed.Execute(statement, progress));
 }
 

@@ -37,6 +37,7 @@ void CopyListed(const CopyKind& kind, const std::string& drive, FileSystem& fs,
     std::string destination =
         drive + ReadManifestText(profiles, manifest, kind.section,
                                  EntryKey(kind.destination_prefix, i));
+    observer.StepStarting(kind.folders ? "CopyFolder" : "CopyFile", source, destination);
     if (kind.folders)
       fs.CopyFolder(source, destination, true);
     else

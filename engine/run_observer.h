@@ -4,9 +4,13 @@
 // watcher does exactly what it did before there were any.
 //
 // Each event comes right after the step it tells of (StageStarted and
-// RowsCopied before and during it), in the run's own order. A failure
-// throws past them, so the last stage started and the last event heard tell
-// where a failed run stopped.
+// RowsCopied before and during it), in the run's own order; a step that
+// changes the drive or the staged database is also announced right before
+// it is made (StepStarting, StatementStarting), so that a watcher that
+// writes each event down as it comes never shows less than the drive holds,
+// even when the process dies in the middle of the step. A failure throws
+// past them, so the last stage started and the last event heard tell where
+// a failed run stopped.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +45,11 @@ class RunObserver {
   virtual ~RunObserver() = default;
 
   virtual void StageStarted(RunStage stage) {}
+  // A file-system step about to be made, by its FileSystemObject name:
+  // those FileStep tells of, and each copy ("CopyFolder", "CopyFile") that
+  // Copied tells of.
+  virtual void StepStarting(const std::string& operation, const std::string& path,
+                            const std::string& destination) {}
   // A file-system step of the run other than a copy, by its
   // FileSystemObject name: the staging folder cleared, attributes made
   // normal, each flush, move, creation and deletion of the swap; and
@@ -62,6 +71,9 @@ class RunObserver {
   // one it has (the statement that sets it follows).
   virtual void SettingValue(const std::string& element, const std::string& column,
                             const std::string& before, const std::string& after) {}
+  // A statement of the database carry-over about to run, on the table it
+  // writes.
+  virtual void StatementStarting(const std::string& table, const std::string& statement) {}
   // A statement of the database carry-over, run, on the table it writes.
   virtual void StatementRun(const std::string& table, const std::string& statement,
                             const StatementCounts& counts) {}

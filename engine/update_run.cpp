@@ -10,7 +10,8 @@
 // Nothing is caught here: the first failing operation throws act::Error and
 // the target drive keeps what the steps before it made. Every existence test
 // is asked right before the operation it guards, never cached. A watcher, if
-// the caller gives one, hears of each step right after it; it changes none.
+// the caller gives one, hears of each step right before and right after it;
+// it changes none.
 #include "engine/update_run.h"
 
 #include "engine/file_tree.h"
@@ -31,9 +32,11 @@ void StagePackage(FileSystem& fs, const std::string& package, const std::string&
   // A staging folder left by an earlier failed run goes first, read-only
   // files and all.
   if (fs.FolderExists(staging)) {
+    observer.StepStarting("DeleteFolder", staging, "");
     fs.DeleteFolder(staging, true);
     observer.FileStep("DeleteFolder", staging, "");
   }
+  observer.StepStarting("CopyFolder", package, staging);
   fs.CopyFolder(package, staging, true);
   observer.Copied(true, package, staging);
 }
@@ -59,15 +62,18 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
   // carried database rows, settings and listed copies) goes to the disk
   // before the renames below make it the installation: a power cut after
   // them must find whole files there, not what the write cache never wrote.
+  observer.StepStarting("FlushFolder", staging, "");
   fs.FlushFolder(staging);
   observer.FileStep("FlushFolder", staging, "");
 
   // A datos.mdb that the package brought itself makes this move fail: the
   // installation is then still in its place.
   const std::string staged_database = staging + "\\" + "datos.new";
+  observer.StepStarting("MoveFile", staged_database, staging + "\\" + "datos.mdb");
   fs.MoveFile(staged_database, staging + "\\" + "datos.mdb");
   observer.FileStep("MoveFile", staged_database, staging + "\\" + "datos.mdb");
   if (!fs.FolderExists(support)) {
+    observer.StepStarting("CreateFolder", support, "");
     fs.CreateFolder(support);
     observer.FileStep("CreateFolder", support, "");
   }
@@ -75,19 +81,23 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
   // The version text goes into the name verbatim.
   const std::string backup = support + "\\zentaroDeck_" + current;
   if (fs.FolderExists(backup)) {
+    observer.StepStarting("DeleteFolder", backup, "");
     fs.DeleteFolder(backup, true);
     observer.FileStep("DeleteFolder", backup, "");
   }
+  observer.StepStarting("MoveFolder", installation, backup);
   fs.MoveFolder(installation, backup);
   observer.FileStep("MoveFolder", installation, backup);
 
   const std::string unversioned = support + "\\zentaroDeck";
   if (fs.FolderExists(unversioned)) {
+    observer.StepStarting("DeleteFolder", unversioned, "");
     fs.DeleteFolder(unversioned, true);
     observer.FileStep("DeleteFolder", unversioned, "");
   }
 
   if (!fs.FolderExists(installation)) {
+    observer.StepStarting("MoveFolder", staging, installation);
     fs.MoveFolder(staging, installation);
     observer.FileStep("MoveFolder", staging, installation);
   }
@@ -96,6 +106,7 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
   for (const char* manifest : {"\\actualizador.ini", "\\update_ss.ini"}) {
     const std::string path = installation + manifest;
     if (fs.FileExists(path)) {
+      observer.StepStarting("DeleteFile", path, "");
       fs.DeleteFile(path, false);
       observer.FileStep("DeleteFile", path, "");
     }
@@ -141,6 +152,7 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   observer.VersionsRead(current, packaged, minimo, refusal);
   if (refusal) {
     services.boxes.Show(*refusal, kMsgStop, kTitle);
+    observer.StepStarting("DeleteFolder", staging, "");
     fs.DeleteFolder(staging, true);
     observer.FileStep("DeleteFolder", staging, "");
     observer.Ended(false, *refusal);
@@ -151,10 +163,12 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   // is the run's own: the carried settings go into it, and once promoted its
   // manifest files are deleted without force. What the listed copies bring
   // from the installation comes later and keeps its attributes.
+  observer.StepStarting("ClearReadOnly", staging, "");
   ClearReadOnlyIn(fs, staging);
   observer.FileStep("ClearReadOnly", staging, "");
   for (const std::string& written :
        {staging + "\\configuracion.ini", staging + "\\" + "datos.new"}) {
+    observer.StepStarting("SetAttributes", written, "");
     fs.SetAttributes(written, kAttrNormal);
     observer.FileStep("SetAttributes", written, "");
   }

@@ -155,10 +155,12 @@ class FileSystem {
   // when the service cannot tell. Asked before a run, to refuse one that
   // cannot fit.
   virtual std::optional<uint64_t> FreeSpace(const std::string& path) { return std::nullopt; }
-  // From now on CopyFolder tells `copied` the size of each file right after
-  // copying it, for a progress display; an empty function stops it. A
-  // service that does not copy files itself tells nothing.
-  virtual void SetCopyProgress(std::function<void(uint64_t bytes)> copied) {}
+  // From now on every file copy (CopyFolder's, CopyFile's) tells `copied`
+  // the file it writes and the bytes it has just written of it, block by
+  // block as the copy goes, for a progress display; an empty function stops
+  // it. A service that does not copy files itself tells nothing.
+  virtual void SetCopyProgress(
+      std::function<void(const std::string& file, uint64_t bytes)> copied) {}
 };
 
 // The backend of this build: win32 on Windows, posix elsewhere. On posix the

@@ -53,7 +53,8 @@ class FileSystemWrapper : public FileSystem {
   FileStamp GetFileStamp(const std::string& p) override { return target_.GetFileStamp(p); }
   void FlushFolder(const std::string& p) override { target_.FlushFolder(p); }
   std::optional<uint64_t> FreeSpace(const std::string& p) override { return target_.FreeSpace(p); }
-  void SetCopyProgress(std::function<void(uint64_t)> copied) override {
+  void SetCopyProgress(
+      std::function<void(const std::string& file, uint64_t bytes)> copied) override {
     target_.SetCopyProgress(std::move(copied));
   }
 

@@ -121,14 +121,22 @@ class Fd {
 };
 
 // Moves all bytes from one descriptor to the other, letting the kernel copy
-// (copy_file_range, then sendfile) and falling back to a large buffer.
-void CopyBytes(int from, int to, uint64_t size, const std::string& destination) {
+// (copy_file_range, then sendfile) and falling back to a large buffer. Each
+// call moves at most a block, and `written` hears of it, so that a progress
+// display moves within a large file.
+constexpr uint64_t kCopyBlock = 8 << 20;
+void CopyBytes(int from, int to, uint64_t size, const std::string& destination,
+               const std::function<void(uint64_t)>& written) {
   uint64_t done = 0;
+  auto moved = [&](ssize_t n) {
+    done += static_cast<uint64_t>(n);
+    if (written) written(static_cast<uint64_t>(n));
+  };
   bool kernel_copy = true;
   while (done < size && kernel_copy) {
-    ssize_t n = copy_file_range(from, nullptr, to, nullptr, size - done, 0);
+    ssize_t n = copy_file_range(from, nullptr, to, nullptr, std::min(size - done, kCopyBlock), 0);
     if (n > 0) {
-      done += static_cast<uint64_t>(n);
+      moved(n);
     } else if (n == 0) {
       break;  // the source shrank under us
     } else if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
@@ -139,9 +147,9 @@ void CopyBytes(int from, int to, uint64_t size, const std::string& destination) 
   }
   while (done < size) {
     off_t offset = static_cast<off_t>(done);
-    ssize_t n = sendfile(to, from, &offset, size - done);
+    ssize_t n = sendfile(to, from, &offset, std::min(size - done, kCopyBlock));
     if (n > 0) {
-      done += static_cast<uint64_t>(n);
+      moved(n);
       continue;
     }
     if (n == 0) return;
@@ -161,6 +169,7 @@ void CopyBytes(int from, int to, uint64_t size, const std::string& destination) 
         if (w < 0) Fail(errno, destination);
         put += w;
       }
+      moved(got);
     }
   }
 }
@@ -430,7 +439,7 @@ class PosixFileSystem : public FileSystem {
     return uint64_t(st.f_bavail) * st.f_frsize;
   }
 
-  void SetCopyProgress(std::function<void(uint64_t)> copied) override {
+  void SetCopyProgress(std::function<void(const std::string&, uint64_t)> copied) override {
     copy_progress_ = std::move(copied);
   }
 
@@ -572,8 +581,8 @@ class PosixFileSystem : public FileSystem {
   }
 
   // Copies one file over whatever is there, keeping its read-only state and
-  // modification time as CopyFile does on Windows. Returns its size.
-  uint64_t CopyOneFile(const std::string& from, const std::string& from_text, const std::string& to,
+  // modification time as CopyFile does on Windows.
+  void CopyOneFile(const std::string& from, const std::string& from_text, const std::string& to,
                    const std::string& to_text, bool overwrite) {
     Fd in(open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) Fail(errno, from_text, kErrFileNotFound);
@@ -592,7 +601,9 @@ class PosixFileSystem : public FileSystem {
     }
     Fd out(open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (out.get() < 0) Fail(errno, to_text);
-    CopyBytes(in.get(), out.get(), static_cast<uint64_t>(source.st_size), to_text);
+    std::function<void(uint64_t)> written;
+    if (copy_progress_) written = [&](uint64_t bytes) { copy_progress_(to_text, bytes); };
+    CopyBytes(in.get(), out.get(), static_cast<uint64_t>(source.st_size), to_text, written);
     struct timespec times[2] = {source.st_atim, source.st_mtim};
     futimens(out.get(), times);
     mode_t mode = (source.st_mode & 0777) | S_IRUSR;
@@ -601,7 +612,6 @@ class PosixFileSystem : public FileSystem {
     if (out.Close() != 0) Fail(errno, to_text);
     uint32_t stored = StoredDosAttributes(from);
     if (stored) StoreDosAttributes(to, stored);
-    return static_cast<uint64_t>(source.st_size);
   }
 
   void CopyTree(const std::string& from, const std::string& from_text, const std::string& to,
@@ -652,8 +662,7 @@ class PosixFileSystem : public FileSystem {
         CopyTree(child_from, child_from_text, child_to, child_to_text, overwrite, depth + 1);
       } else {
         if (IsFolder(child_to)) throw Error(kErrPermissionDenied, child_to_text);
-        uint64_t bytes = CopyOneFile(child_from, child_from_text, child_to, child_to_text, overwrite);
-        if (copy_progress_) copy_progress_(bytes);
+        CopyOneFile(child_from, child_from_text, child_to, child_to_text, overwrite);
       }
     }
   }
@@ -686,7 +695,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   DriveMap drives_;
-  std::function<void(uint64_t)> copy_progress_;
+  std::function<void(const std::string&, uint64_t)> copy_progress_;
 };
 
 }  // namespace

@@ -375,7 +375,7 @@ class Win32FileSystem : public FileSystem {
     return available.QuadPart;
   }
 
-  void SetCopyProgress(std::function<void(uint64_t)> copied) override {
+  void SetCopyProgress(std::function<void(const std::string&, uint64_t)> copied) override {
     copy_progress_ = std::move(copied);
   }
 
@@ -474,13 +474,37 @@ class Win32FileSystem : public FileSystem {
     FindClose(find);
   }
 
-  static void CopyOneFile(const std::string& from, const std::string& to, bool overwrite) {
+  // What CopyFileExW's progress routine needs: the file, and how far the
+  // copy was when it last told.
+  struct CopyWatch {
+    const std::function<void(const std::string&, uint64_t)>& copied;
+    const std::string& file;
+    uint64_t told = 0;
+  };
+  static DWORD CALLBACK CopyProgressed(LARGE_INTEGER, LARGE_INTEGER transferred, LARGE_INTEGER,
+                                       LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, LPVOID data) {
+    CopyWatch& watch = *static_cast<CopyWatch*>(data);
+    const uint64_t done = uint64_t(transferred.QuadPart);
+    if (done > watch.told) watch.copied(watch.file, done - watch.told);
+    watch.told = done;
+    return PROGRESS_CONTINUE;
+  }
+
+  void CopyOneFile(const std::string& from, const std::string& to, bool overwrite) {
     DWORD a = AttributesOf(to);
     if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY)) {
       throw Error(overwrite ? kErrPermissionDenied : kErrFileAlreadyExists, to);
     }
-    if (!CopyFileW(Wide(from).c_str(), Wide(to).c_str(), overwrite ? FALSE : TRUE)) {
+    CopyWatch watch{copy_progress_, to};
+    if (!CopyFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                     copy_progress_ ? CopyProgressed : nullptr, &watch, nullptr,
+                     overwrite ? 0 : COPY_FILE_FAIL_IF_EXISTS)) {
       FailLast(to, kErrFileNotFound);
+    }
+    // Wine's CopyFileExW never calls the routine: the whole file, once done.
+    if (copy_progress_ && watch.told == 0) {
+      const uint64_t size = GetFileStamp(to).size;
+      if (size > 0) copy_progress_(to, size);
     }
   }
 
@@ -491,15 +515,13 @@ class Win32FileSystem : public FileSystem {
     struct Entry {
       std::string name;
       bool folder;
-      uint64_t size;
     };
     std::vector<Entry> entries;
     ForEachEntry(from, [&](const WIN32_FIND_DATAW& entry) {
       entries.push_back({Narrow(entry.cFileName),
-                         (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                         uint64_t(entry.nFileSizeHigh) << 32 | entry.nFileSizeLow});
+                         (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
     });
-    for (const auto& [name, folder, size] : entries) {
+    for (const auto& [name, folder] : entries) {
       std::string child_from = Join(from, name), child_to = Join(to, name);
       if (folder) {
         if (IsFile(child_to)) throw Error(kErrFileAlreadyExists, child_to);
@@ -507,7 +529,6 @@ class Win32FileSystem : public FileSystem {
       } else {
         if (IsFolder(child_to)) throw Error(kErrPermissionDenied, child_to);
         CopyOneFile(child_from, child_to, overwrite);
-        if (copy_progress_) copy_progress_(size);
       }
     }
   }
@@ -561,7 +582,7 @@ class Win32FileSystem : public FileSystem {
     if (!RemoveDirectoryW(Wide(path).c_str())) FailLast(path, kErrPathNotFound);
   }
 
-  std::function<void(uint64_t)> copy_progress_;
+  std::function<void(const std::string&, uint64_t)> copy_progress_;
 };
 
 }  // namespace

@@ -4,10 +4,16 @@
 // native one with the temporary prefix.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <tuple>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "db/dao/dao.h"
 #include "engine/database_carry_over_values.h"
@@ -271,6 +277,12 @@ TEST_F(Cli, DryRunPlansWhatTheRealRunThenDoes) {
   EXPECT_EQ(settings, options.sections * options.keys_per_section + 2);
   EXPECT_EQ(copies, 4);  // the package, two folders, one file
   EXPECT_TRUE(room_seen) << plan.out;
+  // The memory a user sees the process take, and the part of it the
+  // simulated changes took.
+  ASSERT_TRUE(std::regex_search(plan.out, m, std::regex(
+      R"(Memoria usada por la simulación: .*\((\d+) bytes\) en su punto máximo \(lo que mide el sistema\); los cambios simulados ocuparon hasta .*\((\d+) bytes\)\.)")))
+      << plan.out;
+  EXPECT_GT(std::stoull(m[1]), std::stoull(m[2]));
 }
 
 // A run that fails half-way: its log, appended to what the file held,
@@ -303,11 +315,18 @@ TEST_F(Cli, LogOfAFailedRunShowsWhereItStopped) {
                          r.err.substr(0, r.err.size() - 1)),
             std::string::npos)
       << dry.out;
+  // It foresees what the failed run leaves: the staging folder, measured.
+  const PathSize left = MeasurePath(fs(), Staged(""));
+  EXPECT_NE(dry.out.find("la actualización fallida dejaría en la unidad la carpeta de trabajo " +
+                         Staged("") + ", " + std::to_string(left.files) + " archivos, " +
+                         ByteCount(left.bytes)),
+            std::string::npos)
+      << dry.out;
   std::vector<std::string> log = SplitLines(Lines(Text(drives_.drive(2) + "\\run.log")));
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log[0], "una ejecucion anterior");
 
-  const std::regex stamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} +\d+\.\d{3} s  (.*))");
+  const std::regex stamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d +\d+\.\d{3} s  (.*))");
   std::vector<std::string> steps;
   std::smatch m;
   for (size_t i = 1; i < log.size(); ++i) {
@@ -344,6 +363,84 @@ TEST_F(Cli, LogOfAFailedRunShowsWhereItStopped) {
 }
 
 #ifndef _WIN32
+// Runs stopped in the middle of a step, at a system call of it that strace
+// aims at: killed outright (SIGKILL) right as the swap moves the
+// installation to its backup, and as it then promotes the staged copy;
+// stopped by SIGTERM in the middle of a statement of the database
+// carry-over. The log never shows less than the drive: a step the drive
+// shows under way or done is in the log, and its last line tells the step
+// the run stopped in; a SIGTERM says so in a line of its own.
+TEST_F(Cli, LogOfAnInterruptedRunTellsTheStepUnderWay) {
+  const char* strace = "/usr/bin/strace";
+  ASSERT_EQ(access(strace, X_OK), 0) << strace << " is missing: scripts/install-deps.sh installs it";
+  if (std::system((std::string(strace) + " -qq -o /dev/null /bin/true").c_str()) != 0)
+    GTEST_SKIP() << strace << " cannot trace here";
+  MakeSample("2.0.0.0", "3.0.0.0", 2000);
+  const std::string log_file = drives_.drive(2) + "\\run.log";
+  const std::string backup = drive + "\\SOPORTE\\zentaroDeck_2.0.0.0";
+  // The run, stopped by `signal` at the nth of the calls whose first path,
+  // or whose file, is `path` (as strace's -P matches them); the log's lines
+  // without their heads.
+  auto stopped_run = [&](const std::string& path, const std::string& calls, const char* signal,
+                         int nth) {
+    if (fs().FileExists(log_file)) fs().DeleteFile(log_file, true);
+    const std::string host = drives_.HostPath(path);
+    const CliResult r = RunCli(
+        "-qq -o /dev/null -P " + Arg(host) + " -P " +
+            Arg(std::filesystem::weakly_canonical(host).string()) + " -e trace=" + calls +
+            " -e inject=" + calls + ":signal=" + signal + ":when=" + std::to_string(nth) + " " +
+            Arg(ACT_CLI_PATH) + " " + Standard() + " --log " + Arg(drives_.ShellRoot(2) + "/run.log"),
+        true, strace);
+    EXPECT_TRUE(r.status == -1 || r.status > 128) << "not stopped by a signal: " << r.status;
+    const std::regex head(R"(\S+ +\d+\.\d{3} s  (.*))");
+    std::vector<std::string> lines;
+    std::smatch m;
+    for (const std::string& line : SplitLines(Text(log_file)))
+      if (std::regex_match(line, m, head)) lines.push_back(m[1]);
+    return lines;
+  };
+  auto has = [](const std::vector<std::string>& lines, const std::string& text) {
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+  };
+  const std::string to_backup =
+      "mover carpeta " + Installed("") + " -> " + backup;
+  const std::string promotion = "mover carpeta " + Staged("") + " -> " + Installed("");
+
+  // Killed as the installation moves: it has not moved, and the log says
+  // that it was about to.
+  std::vector<std::string> log = stopped_run(Installed(""), "rename", "KILL", 1);
+  ASSERT_FALSE(log.empty());
+  EXPECT_TRUE(has(log, "crear carpeta " + drive + "\\SOPORTE: hecho"));
+  EXPECT_EQ(log.back(), "… " + to_backup);
+  EXPECT_TRUE(fs().FileExists(Installed("\\zentaroDeck.exe")));
+  EXPECT_FALSE(fs().FolderExists(backup));
+
+  // Killed as the staged copy is promoted: the installation is in its
+  // backup, and the log says so.
+  log = stopped_run(Staged(""), "rename", "KILL", 1);
+  ASSERT_FALSE(log.empty());
+  EXPECT_TRUE(has(log, to_backup + ": hecho"));
+  EXPECT_EQ(log.back(), "… " + promotion);
+  EXPECT_TRUE(fs().FolderExists(backup));
+  EXPECT_TRUE(fs().FolderExists(Staged("")));
+  fs().MoveFolder(backup, Installed(""));
+
+  // SIGTERM as the carry-over writes the staged database, with the times in
+  // a zone of its own: the last line names the signal and the step the line
+  // before began, or the one it ended.
+  setenv("TZ", "<-0330>3:30", 1);
+  log = stopped_run(Staged("\\datos.new"), "pwrite64", "TERM", 3);
+  unsetenv("TZ");
+  ASSERT_GE(log.size(), 2u);
+  const std::string& before = log[log.size() - 2];
+  const std::string began = "… ";
+  EXPECT_EQ(log.back(), "INTERRUMPIDA por SIGTERM en la etapa «traspaso de la base de datos», " +
+                            (before.starts_with(began) ? "durante: " + before.substr(began.size())
+                                                       : "después de: " + before));
+  for (const std::string& line : SplitLines(Text(log_file)))
+    EXPECT_NE(line.find("-03:30 "), std::string::npos) << line;
+}
+
 TEST_F(Cli, NativeOriginIsNamedThroughItsDrive) {
   MakeSample("2.0.0.0", "3.0.0.0");
   CliResult r = RunCli("--drive " + drive + " --origin " + Arg(drives_.ShellRoot(1) + "/disco"));

@@ -1,5 +1,6 @@
 #include "ui/cli/dry_run_plan.h"
 
+#include "engine/run_paths.h"
 #include "ui/cli/run_texts.h"
 
 namespace act {
@@ -94,17 +95,41 @@ void DryRunPlan::Print(std::FILE* out, const RunInputs& inputs, const Ending& en
                  (c.folder ? Counted(int64_t(c.size.files), "archivo", "archivos") + ", " : "") +
                  ByteCount(c.size.bytes));
   }
-  if (ending.room) {
+  const std::string free =
+      !ending.room ? ""
+      : "; libres " + (ending.room->free_bytes ? ByteCount(*ending.room->free_bytes)
+                                               : std::string("(no se sabe)"));
+  if (!ending.error.empty() && ending.error_in_run) {
+    // What the customer is left with, rather than what a run that does not
+    // get there would have needed.
+    const std::string drive = TargetDrive(inputs.drive_text);
+    Put(out, "Espacio en " + drive + ": la actualización fallida " +
+                 (ending.left_behind
+                      ? "dejaría en la unidad la carpeta de trabajo " + drive +
+                            "\\zentaroDeck_NEW, " +
+                            Counted(int64_t(ending.left_behind->files), "archivo", "archivos") +
+                            ", " + ByteCount(ending.left_behind->bytes)
+                      : "no dejaría carpeta de trabajo en la unidad") +
+                 free);
+  } else if (ending.room) {
     const StagingRoom& room = *ending.room;
     Put(out, "Espacio en " + room.drive + ": harían falta " + ByteCount(ending.needed) +
                  " en el momento de más ocupación (el paquete " + ByteCount(room.package_bytes) +
-                 ", las copias y lo que crecen la base de datos y los ajustes); libres " +
-                 (room.free_bytes ? ByteCount(*room.free_bytes) : "(no se sabe)") +
+                 ", las copias y lo que crecen la base de datos y los ajustes)" + free +
                  (room.leftover_bytes ? ", más " + ByteCount(room.leftover_bytes) +
                                             " de la carpeta de trabajo anterior, que se borraría"
                                       : ""));
   }
-  Put(out, "Memoria usada por la simulación: " + ByteCount(ending.memory) + ".");
+  // The figure a user compares with what the system's tools show is the
+  // process's own; the overlay's is only the part that grows with the
+  // drive's changes.
+  const std::string simulated =
+      "los cambios simulados ocuparon hasta " + ByteCount(ending.memory);
+  Put(out, "Memoria usada por la simulación: " +
+               (ending.resident ? ByteCount(*ending.resident) +
+                                      " en su punto máximo (lo que mide el sistema); " + simulated
+                                : simulated) +
+               ".");
   if (!ending.error.empty()) {
     Put(out, std::string("Resultado: la actualización fallaría") +
                  (stage_ && ending.error_in_run

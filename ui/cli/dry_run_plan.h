@@ -25,8 +25,11 @@ class DryRunPlan : public RunObserver {
     std::optional<StagingRoom> room;  // measured before the run
     uint64_t needed = 0;              // the most the run's files grew on the target drive
     uint64_t memory = 0;              // the most the overlay held in memory
+    std::optional<uint64_t> resident;  // the process's peak resident size, when known
     std::string error;                // the report of the failure that ends the run
     bool error_in_run = true;         // false: the room, after the run's own steps
+    // A run that fails: the staging folder it leaves on the drive, if any.
+    std::optional<PathSize> left_behind;
   };
   void Print(std::FILE* out, const RunInputs& inputs, const Ending& ending) const;
 

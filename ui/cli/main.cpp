@@ -125,6 +125,7 @@ int FinishDryRun(DryRunPlan& plan, OverlayFileSystem& overlay, const RunInputs& 
   ending.room = room;
   ending.needed = overlay.PeakGrowth(TargetDrive(inputs.drive_text));
   ending.memory = overlay.PeakMemory();
+  ending.resident = PeakResidentBytes();
   ending.error = ShortOfRoom(room, outcome == RunOutcome::kCompleted, ending.needed);
   ending.error_in_run = false;
   plan.Print(stdout, inputs, ending);
@@ -151,10 +152,11 @@ int Run(const CliOptions& options) {
   RunObservers watchers;
   std::unique_ptr<RunLog> log;
   if (!options.log.empty()) {
-    std::FILE* file = OpenForAppending(options.log);
-    if (!file) throw Error(kErrPathFileAccess, "cannot open the log " + options.log);
+    const AppendFile file = OpenForAppending(options.log);
+    if (file == kNoFile) throw Error(kErrPathFileAccess, "cannot open the log " + options.log);
     log = std::make_unique<RunLog>(file, fs);
     watchers.Add(*log);
+    CatchInterruptions(RunLog::Interrupted);
     log->Began(options.dry_run);
   }
   std::unique_ptr<DryRunPlan> plan;
@@ -175,9 +177,12 @@ int Run(const CliOptions& options) {
     // say what else it would do.
     if (room && !overlay) RefuseIfTooSmall(*room);
     if (StandardErrorIsTerminal()) {
-      progress = std::make_unique<TerminalProgress>(stderr, room ? room->package_bytes : 0);
+      progress = std::make_unique<TerminalProgress>(stderr, room ? room->package_bytes : 0,
+                                                    [] { return TerminalColumns(stderr); });
       watchers.Add(*progress);
-      disk->SetCopyProgress([&progress](uint64_t bytes) { progress->FileCopied(bytes); });
+      disk->SetCopyProgress([&progress](const std::string& file, uint64_t bytes) {
+        progress->FileCopied(file, bytes);
+      });
     }
 
     UnshownBoxes unshown;
@@ -198,7 +203,10 @@ int Run(const CliOptions& options) {
       DryRunPlan::Ending ending;
       ending.room = room;
       ending.memory = overlay->PeakMemory();
+      ending.resident = PeakResidentBytes();
       ending.error = report;
+      const std::string staging = TargetDrive(inputs.drive_text) + "\\zentaroDeck_NEW";
+      if (overlay->FolderExists(staging)) ending.left_behind = MeasurePath(*overlay, staging);
       plan->Print(stdout, inputs, ending);
       std::fflush(stdout);
     }

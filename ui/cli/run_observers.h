@@ -17,6 +17,10 @@ class RunObservers : public RunObserver {
   void StageStarted(RunStage stage) override {
     for (RunObserver* o : all_) o->StageStarted(stage);
   }
+  void StepStarting(const std::string& operation, const std::string& path,
+                    const std::string& destination) override {
+    for (RunObserver* o : all_) o->StepStarting(operation, path, destination);
+  }
   void FileStep(const std::string& operation, const std::string& path,
                 const std::string& destination) override {
     for (RunObserver* o : all_) o->FileStep(operation, path, destination);
@@ -38,6 +42,9 @@ class RunObservers : public RunObserver {
   void SettingValue(const std::string& element, const std::string& column,
                     const std::string& before, const std::string& after) override {
     for (RunObserver* o : all_) o->SettingValue(element, column, before, after);
+  }
+  void StatementStarting(const std::string& table, const std::string& statement) override {
+    for (RunObserver* o : all_) o->StatementStarting(table, statement);
   }
   void StatementRun(const std::string& table, const std::string& statement,
                     const StatementCounts& counts) override {

@@ -28,6 +28,7 @@ std::string FileStepText(const std::string& operation, const std::string& path,
       {"MoveFile", "mover archivo"},       {"SetAttributes", "atributos normales en"},
       {"FlushFolder", "escribir en el disco lo pendiente de"},
       {"ClearReadOnly", "quitar el atributo de sólo lectura a los archivos de"},
+      {"CopyFolder", "copia de carpeta"},   {"CopyFile", "copia de archivo"},
   };
   std::string text = operation;
   for (const Name& name : kNames)
