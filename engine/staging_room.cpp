@@ -1,23 +1,40 @@
 #include "engine/staging_room.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "engine/run_paths.h"
 #include "platform/error.h"
 
 namespace act {
 
-PathSize MeasurePath(FileSystem& fs, const std::string& path) {
+namespace {
+
+// `walk` holds the folders the measure came through to reach path.
+PathSize Measure(FileSystem& fs, const std::string& path, std::vector<std::string>& walk) {
   PathSize size;
   if (fs.FileExists(path)) return {1, fs.GetFileStamp(path).size};
   if (!fs.FolderExists(path)) return size;
+  // A link back to a folder the walk came through would be measured
+  // without end; what it leads to is counted once already.
+  for (const std::string& outer : walk)
+    if (fs.IsSameOrInsideFolder(outer, path)) return size;
+  walk.push_back(path);
   const std::string folder = path.back() == '\\' ? path : path + "\\";
   for (const std::string& name : fs.ListFolder(path)) {
-    PathSize inner = MeasurePath(fs, folder + name);
+    PathSize inner = Measure(fs, folder + name, walk);
     size.files += inner.files;
     size.bytes += inner.bytes;
   }
+  walk.pop_back();
   return size;
+}
+
+}  // namespace
+
+PathSize MeasurePath(FileSystem& fs, const std::string& path) {
+  std::vector<std::string> walk;
+  return Measure(fs, path, walk);
 }
 
 std::optional<StagingRoom> MeasureStagingRoom(FileSystem& fs, const RunInputs& inputs) {
