@@ -88,7 +88,8 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
   // The installation has just moved away, so nothing is there. Should
   // something be found all the same (a second folder whose name differs
   // only in letter case, on a host file system that tells them apart), the
-  // move fails on it: going on would report the end with no installation.
+  // run fails on it: going on would report the end with no installation.
+  if (fs.FolderExists(installation)) throw Error(kErrFileAlreadyExists, installation);
   fs.MoveFolder(staging, installation);
   observer.FileStep("MoveFolder", staging, installation);
 
