@@ -4,6 +4,7 @@
 #include "tests/support/temp_drive.h"
 #endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -11,7 +12,6 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -35,7 +35,37 @@ TestDrives::TestDrives() : mapped_(std::make_unique<Mapped>()) {
   profiles_ = NewPlatformProfileStore(*fs_);
 }
 
+// Under Wine the host's mount and umount do it, on the host's names of the
+// folders.
+std::string TestDrives::MountMemory(const std::string& onto) {
+  const std::string host = act::testing::HostName(onto);
+  if (!act::testing::RunningUnderWine()) return "no host to mount on outside Wine";
+  if (act::testing::RunHostProgram({"mount", "-t", "tmpfs", "-o", "size=16m", "act-test", host}))
+    return "mount -t tmpfs failed";
+  mounted_.push_back(host);
+  return "";
+}
+
+std::string TestDrives::MountBind(const std::string& from, const std::string& onto) {
+  const std::string host = act::testing::HostName(onto);
+  if (!act::testing::RunningUnderWine()) return "no host to mount on outside Wine";
+  if (act::testing::RunHostProgram({"mount", "--bind", act::testing::HostName(from), host}))
+    return "mount --bind failed";
+  mounted_.push_back(host);
+  return "";
+}
+
+void TestDrives::Unmount(const std::string& onto) {
+  const std::string host = act::testing::HostName(onto);
+  auto at = std::find(mounted_.rbegin(), mounted_.rend(), host);
+  if (at == mounted_.rend() || act::testing::RunHostProgram({"umount", "-l", host}))
+    throw std::runtime_error("cannot unmount " + host);
+  mounted_.erase(std::next(at).base());
+}
+
 TestDrives::~TestDrives() {
+  for (auto at = mounted_.rbegin(); at != mounted_.rend(); ++at)
+    act::testing::RunHostProgram({"umount", "-l", *at});
   profiles_.reset();
   fs_.reset();
 }

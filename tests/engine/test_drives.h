@@ -45,14 +45,15 @@ class TestDrives {
 #ifndef _WIN32
   // The host's name of a path on these drives.
   std::string HostPath(const std::string& path) const;
+#endif
   // Mounts on the existing folder `onto` (on these drives) a memory file
-  // system, or the folder `from` (a bind mount). Returns why the kernel
-  // refused, or the empty text. The destructor unmounts whatever is still
+  // system of the host, or the folder `from` (a bind mount). Returns why it
+  // could not be done (the kernel refused; Windows without Wine has no host
+  // to ask), or the empty text. The destructor unmounts whatever is still
   // mounted before it removes the drives.
   std::string MountMemory(const std::string& onto);
   std::string MountBind(const std::string& from, const std::string& onto);
   void Unmount(const std::string& onto);
-#endif
 
  private:
   struct Mapped;
