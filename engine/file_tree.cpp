@@ -1,19 +1,39 @@
 #include "engine/file_tree.h"
 
+#include <vector>
+
 namespace act {
 
-void ForEachFileIn(FileSystem& fs, const std::string& folder,
-                   const std::function<void(const std::string& path)>& visit) {
+namespace {
+
+// `walk` holds the folders the walk came through to reach folder.
+void Walk(FileSystem& fs, const std::string& folder,
+          const std::function<void(const std::string& path)>& visit,
+          std::vector<std::string>& walk) {
   if (!fs.FolderExists(folder)) return;
+  // A link back to a folder the walk came through would be walked without
+  // end; what it leads to is visited once already.
+  for (const std::string& outer : walk)
+    if (fs.IsSameOrInsideFolder(outer, folder)) return;
+  walk.push_back(folder);
   const std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
   for (const std::string& name : fs.ListFolder(folder)) {
     const std::string path = prefix + name;
     if (fs.FolderExists(path)) {
-      ForEachFileIn(fs, path, visit);
+      Walk(fs, path, visit, walk);
     } else if (fs.FileExists(path)) {
       visit(path);
     }
   }
+  walk.pop_back();
+}
+
+}  // namespace
+
+void ForEachFileIn(FileSystem& fs, const std::string& folder,
+                   const std::function<void(const std::string& path)>& visit) {
+  std::vector<std::string> walk;
+  Walk(fs, folder, visit, walk);
 }
 
 void ClearReadOnlyIn(FileSystem& fs, const std::string& folder) {

@@ -10,7 +10,8 @@ namespace act {
 
 // Calls visit with the path of every file under folder, at any depth, in
 // the order the folders list them. An entry that is neither a file nor a
-// folder (a dangling link) is passed over; a missing folder has no files.
+// folder (a dangling link) is passed over; a missing folder has no files. A
+// link back to a folder the walk came through is not followed again.
 void ForEachFileIn(FileSystem& fs, const std::string& folder,
                    const std::function<void(const std::string& path)>& visit);
 

@@ -2,6 +2,8 @@
 
 #include "engine/manifest.h"
 #include "engine/manifest_count.h"
+#include "platform/error.h"
+#include "platform/file_names.h"
 
 namespace act {
 namespace {
@@ -13,6 +15,53 @@ struct CopyKind {
   const char* destination_prefix;
   bool folders;
 };
+
+constexpr CopyKind kFolderCopies = {"COPIA_CARPETAS", "carpetas", "carpeta_orig_", "carpeta_dest_",
+                                    true};
+constexpr CopyKind kFileCopies = {"COPIA_ARCHIVOS", "archivos", "archivo_orig_", "archivo_dest_",
+                                  false};
+
+// The folder that a destination lies in on the disk: the destination itself
+// when it is a folder, else the nearest existing folder it would be made in.
+// The names are those Windows resolves ("x\..\y" is "y"); which folder they
+// reach is for the file-system service to tell.
+std::string FolderOfDestination(FileSystem& fs, const std::string& drive, const std::string& value) {
+  std::vector<std::string> names = PathNames(value);
+  while (true) {
+    std::string path = drive + "\\";
+    for (size_t k = 0; k < names.size(); ++k) path += (k ? "\\" : "") + names[k];
+    if (names.empty() || fs.FolderExists(path)) return path;
+    names.pop_back();
+  }
+}
+
+void RefuseListedIntoInstallation(const CopyKind& kind, const std::string& drive, FileSystem& fs,
+                                  ProfileStore& profiles) {
+  const std::string manifest = drive + kManifestFile;
+  int16_t count;
+  try {
+    count = ReadManifestCount(profiles, manifest, kind.section, kind.count_key);
+  } catch (const Error& e) {
+    // A count that does not fit ends the run when its own step reads it.
+    if (e.number() != kErrOverflow) throw;
+    return;
+  }
+  const std::string kept[] = {drive + "\\zentaroDeck", drive + "\\SOPORTE"};
+  for (int i = 1; i <= count; ++i) {
+    if (ReadManifestText(profiles, manifest, kind.section, EntryKey(kind.source_prefix, i)).empty())
+      continue;
+    const std::string key = EntryKey(kind.destination_prefix, i);
+    const std::string value = ReadManifestText(profiles, manifest, kind.section, key);
+    const std::string folder = FolderOfDestination(fs, drive, value);
+    for (const std::string& outer : kept) {
+      if (!fs.IsSameOrInsideFolder(folder, outer)) continue;
+      throw Error(kErrPermissionDenied, "[" + std::string(kind.section) + "] " + key + "=" + value +
+                                            " in " + manifest + ": " + drive + value +
+                                            " lies inside " + outer +
+                                            ", which no listed copy may change");
+    }
+  }
+}
 
 void CopyListed(const CopyKind& kind, const std::string& drive, FileSystem& fs,
                 ProfileStore& profiles, RunObserver& observer) {
@@ -48,16 +97,20 @@ void CopyListed(const CopyKind& kind, const std::string& drive, FileSystem& fs,
 
 }  // namespace
 
+void RefuseCopiesIntoInstallation(const std::string& drive, FileSystem& fs,
+                                  ProfileStore& profiles) {
+  RefuseListedIntoInstallation(kFolderCopies, drive, fs, profiles);
+  RefuseListedIntoInstallation(kFileCopies, drive, fs, profiles);
+}
+
 void CopyListedFolders(const std::string& drive, FileSystem& fs, ProfileStore& profiles,
                        RunObserver& observer) {
-  CopyListed({"COPIA_CARPETAS", "carpetas", "carpeta_orig_", "carpeta_dest_", true}, drive, fs,
-             profiles, observer);
+  CopyListed(kFolderCopies, drive, fs, profiles, observer);
 }
 
 void CopyListedFiles(const std::string& drive, FileSystem& fs, ProfileStore& profiles,
                      RunObserver& observer) {
-  CopyListed({"COPIA_ARCHIVOS", "archivos", "archivo_orig_", "archivo_dest_", false}, drive, fs,
-             profiles, observer);
+  CopyListed(kFileCopies, drive, fs, profiles, observer);
 }
 
 }  // namespace act

@@ -12,6 +12,17 @@
 
 namespace act {
 
+// The installation and the support folder are what the swap keeps as the
+// old installation; a listed copy into either (the source and destination
+// of an entry swapped, say) would overwrite the customer's files before
+// they are kept. Throws act::Error 70 naming the first such entry (folders,
+// then files) and its key, before any copy runs. Which folder a destination
+// reaches is told by the disk, so "\zentaroDeck_NEW\..\zentaroDeck" and a
+// link to the installation count as inside. Entries without a source value
+// are skipped as the copies skip them.
+void RefuseCopiesIntoInstallation(const std::string& drive, FileSystem& fs,
+                                  ProfileStore& profiles);
+
 // [COPIA_CARPETAS] carpetas, carpeta_orig_<i>, carpeta_dest_<i>: CopyFolder.
 void CopyListedFolders(const std::string& drive, FileSystem& fs, ProfileStore& profiles,
                        RunObserver& observer = NoObserver());

@@ -96,11 +96,14 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
     observer.FileStep("DeleteFolder", unversioned, "");
   }
 
-  if (!fs.FolderExists(installation)) {
-    observer.StepStarting("MoveFolder", staging, installation);
-    fs.MoveFolder(staging, installation);
-    observer.FileStep("MoveFolder", staging, installation);
-  }
+  // The installation has just moved away, so nothing is there. Should
+  // something be found all the same (a second folder whose name differs
+  // only in letter case, on a host file system that tells them apart), the
+  // run fails on it: going on would report the end with no installation.
+  if (fs.FolderExists(installation)) throw Error(kErrFileAlreadyExists, installation);
+  observer.StepStarting("MoveFolder", staging, installation);
+  fs.MoveFolder(staging, installation);
+  observer.FileStep("MoveFolder", staging, installation);
 
   // Without force: a read-only manifest fails here, after the promotion.
   for (const char* manifest : {"\\actualizador.ini", "\\update_ss.ini"}) {
@@ -180,6 +183,7 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   observer.StageStarted(RunStage::kProductSettings);
   CarrySettings(kProductSettings, drive, profiles, observer);
   observer.StageStarted(RunStage::kFolderCopies);
+  RefuseCopiesIntoInstallation(drive, fs, profiles);
   CopyListedFolders(drive, fs, profiles, observer);
   observer.StageStarted(RunStage::kFileCopies);
   CopyListedFiles(drive, fs, profiles, observer);

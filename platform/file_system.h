@@ -93,15 +93,21 @@ class FileSystem {
   // that receives the file under its own name.
   virtual void CopyFile(const std::string& source, const std::string& destination,
                         bool overwrite) = 0;
-  // Both fail with 58 when the destination exists. A move is on the disk
-  // when it returns: the swap's renames must survive a power cut that comes
-  // right after them.
+  // Both fail with 58 when the destination exists. A move is a rename: one
+  // onto another volume or file system (a disk mounted on the way) fails
+  // with 75 and changes nothing, as MoveFileExW without
+  // MOVEFILE_COPY_ALLOWED does; a copy and a delete stopped part-way would
+  // leave the folder whole in neither place. A move is on the disk when it
+  // returns: the swap's renames must survive a power cut that comes right
+  // after them.
   virtual void MoveFolder(const std::string& source, const std::string& destination) = 0;
   virtual void MoveFile(const std::string& source, const std::string& destination) = 0;
   // With force, read-only content is removed too; without it a read-only
-  // file fails with 70. A link (symbolic link, junction) in the tree, or
-  // the folder itself when it is one, is removed as a link: what it points
-  // to may be anyone's, and is never touched.
+  // file fails with 70. A link (symbolic link, junction, mounted folder) in
+  // the tree, or the folder itself when it is one, is removed as a link:
+  // what it points to may be anyone's, and is never touched. Where a mount
+  // cannot be removed as a link (a posix host), a tree that holds one fails
+  // with 70 naming it, looked over before anything is removed.
   virtual void DeleteFolder(const std::string& path, bool force) = 0;
   virtual void DeleteFile(const std::string& path, bool force) = 0;
   // One new folder; the parent must exist; fails with 58 when it exists.
@@ -136,7 +142,10 @@ class FileSystem {
   // it, told by what the folders are on the disk rather than by their
   // names: another drive letter for the same folder (a subst drive, a
   // second mapping of one share), a short 8.3 name or a link to it all
-  // lead to the same folder. False when either folder is missing.
+  // lead to the same folder. On a posix host a file system mounted on a
+  // folder inside `folder` is inside it too (on Windows a mounted folder is
+  // a link, which a delete takes away as one, leaving what it leads to).
+  // False when either folder is missing.
   virtual bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) = 0;
   // The file's stamp (53 when missing). A service that cannot tell gives a
   // stamp that is never settled, so that its callers compare contents.

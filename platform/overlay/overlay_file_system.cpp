@@ -16,7 +16,23 @@ namespace {
 
 constexpr uint32_t kSettableAttributes = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive;
 
-std::string Folded(const std::string& name) { return Utf16ToUtf8(FoldFileName(name)); }
+// A name's key: its folded letters in UTF-8, with the bytes of a host name
+// that are no UTF-8 kept as they are (FoldFileName holds each as a lone low
+// surrogate), so that two such names never share a key.
+std::string Folded(const std::string& name) {
+  const std::u16string folded = FoldFileName(name);
+  std::string key;
+  size_t start = 0;
+  for (size_t i = 0; i <= folded.size(); ++i) {
+    const bool escaped = i < folded.size() && folded[i] >= 0xDC80 && folded[i] <= 0xDCFF &&
+                         (i == 0 || folded[i - 1] < 0xD800 || folded[i - 1] > 0xDBFF);
+    if (i < folded.size() && !escaped) continue;
+    key += Utf16ToUtf8(std::u16string_view(folded).substr(start, i - start));
+    if (escaped) key += static_cast<char>(folded[i] - 0xDC00);
+    start = i + 1;
+  }
+  return key;
+}
 
 }  // namespace
 
@@ -278,18 +294,27 @@ void OverlayFileSystem::MakeFolder(const Where& where) {
               std::nullopt});
 }
 
-void OverlayFileSystem::CopyTree(const Where& from, const Where& to, bool overwrite) {
+void OverlayFileSystem::CopyTree(const Where& from, const Where& to, bool overwrite,
+                                 std::vector<std::string>& walk) {
+  // A link on the disk back to a folder the copy came through would make it
+  // endless; it fails as the disk's own copy fails.
+  for (const std::string& outer : walk)
+    if (IsSameOrInsideFolder(outer, from.text))
+      throw Error(kErrPathFileAccess,
+                  from.text + " (a link there leads back into the folders above it)");
+  walk.push_back(from.text);
   if (Find(to).kind != Kind::kFolder) MakeFolder(to);
   for (const std::string& name : List(from)) {
     Where child_from = Child(from, name), child_to = Child(to, name);
     if (Find(child_from).kind == Kind::kFolder) {
       if (Find(child_to).kind == Kind::kFile) throw Error(kErrFileAlreadyExists, child_to.text);
-      CopyTree(child_from, child_to, overwrite);
+      CopyTree(child_from, child_to, overwrite, walk);
     } else {
       if (Find(child_to).kind == Kind::kFolder) throw Error(kErrPermissionDenied, child_to.text);
       CopyOne(child_from, child_to, overwrite);
     }
   }
+  walk.pop_back();
 }
 
 void OverlayFileSystem::CopyOne(const Where& from, const Where& to, bool overwrite) {
@@ -370,7 +395,8 @@ void OverlayFileSystem::CopyFolder(const std::string& source, const std::string&
   // Copying a folder into itself would never end.
   if (to.key == from.key || to.key.compare(0, from.key.size() + 1, from.key + "\\") == 0)
     throw Error(kErrPermissionDenied, to.text);
-  CopyTree(from, to, overwrite);
+  std::vector<std::string> walk;
+  CopyTree(from, to, overwrite, walk);
 }
 
 void OverlayFileSystem::CopyFile(const std::string& source, const std::string& destination,

@@ -128,7 +128,8 @@ class OverlayFileSystem : public FileSystem {
   void Put(const Where& where, Entry entry);
   void Hide(const Where& where);
   void MakeFolder(const Where& where);
-  void CopyTree(const Where& from, const Where& to, bool overwrite);
+  // `walk`: the folders the copy came through to reach `from`.
+  void CopyTree(const Where& from, const Where& to, bool overwrite, std::vector<std::string>& walk);
   void CopyOne(const Where& from, const Where& to, bool overwrite);
   void MoveTree(const Where& from, const Where& to);
   Entry TakeFile(const Where& file);

@@ -19,19 +19,18 @@ bool Exists(const std::string& host) {
 
 }  // namespace
 
-std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
+std::vector<std::string> EntriesIgnoringCase(const std::string& folder, const std::string& name) {
+  std::vector<std::string> matches;
   DIR* dir = opendir(folder.c_str());
-  if (!dir) return "";
+  if (!dir) return matches;
   std::u16string wanted = FoldFileName(name);
-  std::string best;
   while (dirent* entry = readdir(dir)) {
     std::string candidate = entry->d_name;
     if (candidate == "." || candidate == "..") continue;
-    // Several host names can fold alike; take the lowest for a stable answer.
-    if (FoldFileName(candidate) == wanted && (best.empty() || candidate < best)) best = candidate;
+    if (FoldFileName(candidate) == wanted) matches.push_back(candidate);
   }
   closedir(dir);
-  return best;
+  return matches;
 }
 
 std::string WinePrefix(const std::string& prefix_dir) {
@@ -70,12 +69,19 @@ HostPath DriveMap::Resolve(const std::string& path) const {
   bool exists = true;
   for (const std::string& part : parts) {
     std::string name = part;
+    // The exact spelling wins; otherwise the one entry that differs only in
+    // letter case. A case-sensitive host folder can hold several, and then
+    // which one is meant cannot be told: taking either could hand the run
+    // a folder that is not the one it works on.
     if (exists && !Exists(out.host + "/" + part)) {
-      std::string match = FindEntryIgnoringCase(out.host, part);
-      if (match.empty()) {
+      std::vector<std::string> matches = EntriesIgnoringCase(out.host, part);
+      if (matches.empty()) {
         exists = false;  // the rest cannot exist either: keep it as written
+      } else if (matches.size() > 1) {
+        throw Error(kErrPathFileAccess, path + " (" + matches[0] + " and " + matches[1] +
+                                            " differ only in letter case)");
       } else {
-        name = match;
+        name = matches[0];
       }
     }
     out.host += "/" + name;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/file_names.h"
 
@@ -25,7 +26,8 @@ class DriveMap {
   explicit DriveMap(const std::string& prefix_dir);
 
   // Throws act::Error 76 (naming the path) for a path on a drive that is
-  // not mapped or a path without drive. A path that starts with '/' is a
+  // not mapped or a path without drive, and 75 for a name that is not
+  // spelt exactly as any entry and matches several without regard to case. A path that starts with '/' is a
   // host path already and comes back as it is.
   HostPath Resolve(const std::string& windows_path) const;
 
@@ -33,8 +35,8 @@ class DriveMap {
   std::string dosdevices_;
 };
 
-// Case-insensitive match of one name against the entries of a host folder:
-// the entry's real name, or the empty text when none matches.
-std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name);
+// The entries of a host folder whose names match `name` without regard to
+// letter case, as they are spelt there.
+std::vector<std::string> EntriesIgnoringCase(const std::string& folder, const std::string& name);
 
 }  // namespace act

@@ -29,6 +29,7 @@
 #include "platform/file_system.h"
 #include "platform/pe_version.h"
 #include "platform/posix/drive_map.h"
+#include "platform/posix/mount_points.h"
 
 namespace act {
 namespace {
@@ -79,6 +80,15 @@ bool IsFile(const std::string& host) {
   struct stat st;
   return StatOf(host, st) && !S_ISDIR(st.st_mode);
 }
+
+// A folder as the disk knows it, whatever path reached it.
+struct Identity {
+  dev_t device;
+  ino_t inode;
+  bool operator==(const Identity&) const = default;
+};
+
+Identity IdentityOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }
 
 bool IsReadOnly(mode_t mode) { return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
 
@@ -243,19 +253,13 @@ class PosixFileSystem : public FileSystem {
   explicit PosixFileSystem(const std::string& prefix_dir) : drives_(prefix_dir) {}
 
   bool FolderExists(const std::string& path) override {
-    try {
-      return IsFolder(drives_.Resolve(path).host);
-    } catch (const Error&) {
-      return false;
-    }
+    std::optional<std::string> host = HostIfOnDrive(path);
+    return host && IsFolder(*host);
   }
 
   bool FileExists(const std::string& path) override {
-    try {
-      return IsFile(drives_.Resolve(path).host);
-    } catch (const Error&) {
-      return false;
-    }
+    std::optional<std::string> host = HostIfOnDrive(path);
+    return host && IsFile(*host);
   }
 
   void CopyFile(const std::string& source, const std::string& destination,
@@ -278,7 +282,8 @@ class PosixFileSystem : public FileSystem {
     if (real_to == real_from || real_to.starts_with(real_from + "/")) {
       throw Error(kErrPermissionDenied, to_windows);
     }
-    CopyTree(from, source, to, to_windows, overwrite);
+    std::vector<Identity> walk;
+    CopyTree(from, source, to, to_windows, overwrite, walk);
   }
 
   void MoveFile(const std::string& source, const std::string& destination) override {
@@ -306,6 +311,9 @@ class PosixFileSystem : public FileSystem {
 
   void DeleteFolder(const std::string& path, bool force) override {
     std::string host = ExistingFolder(path);
+    // The whole tree is looked over first, so that a delete that cannot
+    // finish changes nothing.
+    CheckRemovable(host, path, force);
     RemoveTree(host, path, force);
   }
 
@@ -447,14 +455,23 @@ class PosixFileSystem : public FileSystem {
     try {
       struct stat outer, inner;
       std::string host = drives_.Resolve(path).host;
-      if (!StatOf(drives_.Resolve(folder).host, outer) || !S_ISDIR(outer.st_mode) ||
+      const std::string folder_host = drives_.Resolve(folder).host;
+      if (!StatOf(folder_host, outer) || !S_ISDIR(outer.st_mode) ||
           !StatOf(host, inner) || !S_ISDIR(inner.st_mode)) {
         return false;
+      }
+      // What is mounted inside the folder is inside it too, though its
+      // own parents lead elsewhere: a drive bound onto a subfolder is
+      // reached from the drive's letter without ever passing the folder.
+      std::vector<Identity> within = {IdentityOf(outer)};
+      for (const std::string& point : MountPointsInside(folder_host)) {
+        struct stat mounted;
+        if (StatOf(point, mounted)) within.push_back(IdentityOf(mounted));
       }
       // The ".." of a folder is its real parent, wherever links along the
       // path led; the root is its own parent.
       for (int depth = 0; depth <= kMaxTreeDepth; ++depth) {
-        if (inner.st_dev == outer.st_dev && inner.st_ino == outer.st_ino) return true;
+        if (std::find(within.begin(), within.end(), IdentityOf(inner)) != within.end()) return true;
         struct stat parent;
         host += "/..";
         if (!StatOf(host, parent) || (parent.st_dev == inner.st_dev && parent.st_ino == inner.st_ino)) {
@@ -486,11 +503,14 @@ class PosixFileSystem : public FileSystem {
   // data as well. Each folder is synced after its entries, so that the names
   // of the new files are durable too.
   static void FlushTree(const std::string& host, const std::string& windows) {
+    // A link is no file of the folder's: what it leads to is left alone.
     for (const std::string& name : EntryNames(host, windows)) {
       std::string child = host + "/" + name, child_windows = JoinWindows(windows, name);
-      if (IsFolder(child)) {
+      struct stat st;
+      if (lstat(child.c_str(), &st) != 0) Fail(errno, child_windows);
+      if (S_ISDIR(st.st_mode)) {
         FlushTree(child, child_windows);
-      } else {
+      } else if (S_ISREG(st.st_mode)) {
         SyncPath(child, child_windows);
       }
     }
@@ -501,6 +521,17 @@ class PosixFileSystem : public FileSystem {
     Fd fd(open(host.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) Fail(errno, windows);
     if (fsync(fd.get()) != 0) Fail(errno, windows);
+  }
+
+  // A path on no drive names nothing; a name that could be several entries
+  // is no answer either way, and fails.
+  std::optional<std::string> HostIfOnDrive(const std::string& path) {
+    try {
+      return drives_.Resolve(path).host;
+    } catch (const Error& e) {
+      if (e.number() != kErrPathNotFound) throw;
+      return std::nullopt;
+    }
   }
 
   std::string ExistingFile(const std::string& path) {
@@ -559,20 +590,13 @@ class PosixFileSystem : public FileSystem {
       std::string literal = destination.substr(destination.find_last_of("\\/:") + 1);
       target = ParentOf(target) + "/" + literal;
     }
-    if (rename(from.c_str(), target.c_str()) != 0) {
-      if (errno != EXDEV) Fail(errno, target_text);
-      // Another host file system: copy, make the copy durable, and only
-      // then remove the original.
-      if (IsFolder(from)) {
-        CopyTree(from, source, target, target_text, false);
-        FlushTree(target, target_text);
-        RemoveTree(from, source, true);
-      } else {
-        CopyOneFile(from, source, target, target_text, false);
-        SyncPath(target, target_text);
-        if (unlink(from.c_str()) != 0) Fail(errno, source);
-      }
-    }
+    // A move is a rename or nothing. Onto another file system (a disk
+    // mounted on the way) it would be a copy and a delete, and a delete
+    // stopped part-way leaves the folder whole in neither place; Windows
+    // refuses such a move before it changes anything (MoveFileExW without
+    // MOVEFILE_COPY_ALLOWED), and so does this one: EXDEV gives 75, as
+    // ERROR_NOT_SAME_DEVICE does.
+    if (rename(from.c_str(), target.c_str()) != 0) Fail(errno, target_text);
     // A rename lives in the folders' entries, which the kernel writes back
     // when it likes; until then a power cut can undo it. Both folders go to
     // the disk now.
@@ -614,11 +638,18 @@ class PosixFileSystem : public FileSystem {
     if (stored) StoreDosAttributes(to, stored);
   }
 
+  // `walk` holds the folders the copy came through to reach `from`.
   void CopyTree(const std::string& from, const std::string& from_text, const std::string& to,
-                const std::string& to_text, bool overwrite, int depth = 0) {
-    // Links are followed, as Wine follows them; a link loop must not make
-    // the copy endless.
-    if (depth > kMaxTreeDepth) throw Error(kErrPathFileAccess, from_text);
+                const std::string& to_text, bool overwrite, std::vector<Identity>& walk) {
+    // Links are followed, as Wine follows them; a link back to a folder the
+    // copy came through would make it endless, and fails instead.
+    struct stat self;
+    if (!StatOf(from, self)) Fail(errno, from_text);
+    if (walk.size() > size_t(kMaxTreeDepth) ||
+        std::find(walk.begin(), walk.end(), IdentityOf(self)) != walk.end()) {
+      throw Error(kErrPathFileAccess, from_text + " (a link there leads back into the folders above it)");
+    }
+    walk.push_back(IdentityOf(self));
     // Merging into an existing folder: an entry there that differs only in
     // letter case is the same entry on Windows. One listing serves all.
     std::map<std::u16string, std::string> present;
@@ -659,11 +690,41 @@ class PosixFileSystem : public FileSystem {
       std::string child_to_text = JoinWindows(to_text, name);
       if (folder) {
         if (IsFile(child_to)) throw Error(kErrFileAlreadyExists, child_to_text);
-        CopyTree(child_from, child_from_text, child_to, child_to_text, overwrite, depth + 1);
+        CopyTree(child_from, child_from_text, child_to, child_to_text, overwrite, walk);
       } else {
         if (IsFolder(child_to)) throw Error(kErrPermissionDenied, child_to_text);
         CopyOneFile(child_from, child_from_text, child_to, child_to_text, overwrite);
       }
+    }
+    walk.pop_back();
+  }
+
+  // Throws, naming it, for the first path in the tree that the delete may
+  // not remove: a file system mounted there (a second disk, or a bind mount
+  // of the customer's music) holds files that are not the folder's, and
+  // its mount point cannot go anyway; without force, a read-only file.
+  // Links are not followed, as the delete does not follow them.
+  static void CheckRemovable(const std::string& host, const std::string& text, bool force) {
+    struct stat st, parent;
+    if (lstat(host.c_str(), &st) != 0) Fail(errno, text);
+    if (S_ISLNK(st.st_mode)) return;
+    if (!StatOf(host + "/..", parent)) Fail(errno, text);
+    CheckRemovable(host, text, force, st, parent.st_dev);
+  }
+  static void CheckRemovable(const std::string& host, const std::string& text, bool force,
+                             const struct stat& st, dev_t parent_device) {
+    if (!S_ISDIR(st.st_mode)) {
+      if (!force && IsReadOnly(st.st_mode)) throw Error(kErrPermissionDenied, text);
+      return;
+    }
+    if (st.st_dev != parent_device || IsMountRoot(host)) {
+      throw Error(kErrPermissionDenied, text + " (another file system is mounted there)");
+    }
+    for (const std::string& name : EntryNames(host, text)) {
+      std::string child = host + "/" + name, child_text = JoinWindows(text, name);
+      struct stat child_st;
+      if (lstat(child.c_str(), &child_st) != 0) Fail(errno, child_text);
+      if (!S_ISLNK(child_st.st_mode)) CheckRemovable(child, child_text, force, child_st, st.st_dev);
     }
   }
 
@@ -683,6 +744,9 @@ class PosixFileSystem : public FileSystem {
       struct stat child_st;
       if (lstat(child.c_str(), &child_st) != 0) Fail(errno, child_text);
       if (S_ISDIR(child_st.st_mode)) {
+        // Never into another file system, should one be mounted since the
+        // tree was looked over.
+        if (child_st.st_dev != st.st_dev) throw Error(kErrPermissionDenied, child_text);
         RemoveTree(child, child_text, force);
       } else {
         if (!S_ISLNK(child_st.st_mode) && IsReadOnly(child_st.st_mode) && !force) {

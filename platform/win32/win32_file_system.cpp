@@ -218,7 +218,8 @@ class Win32FileSystem : public FileSystem {
     // Copying a folder into itself would never end.
     std::wstring from = FullPath(source), to = FullPath(target);
     if (to == from || to.rfind(from + L"\\", 0) == 0) throw Error(kErrPermissionDenied, target);
-    CopyTree(source, target, overwrite);
+    std::vector<FolderIdentity> walk;
+    CopyTree(source, target, overwrite, walk);
   }
 
   void MoveFolder(const std::string& source, const std::string& destination) override {
@@ -508,7 +509,18 @@ class Win32FileSystem : public FileSystem {
     }
   }
 
-  void CopyTree(const std::string& from, const std::string& to, bool overwrite) {
+  // `walk` holds the folders the copy came through to reach `from`. A
+  // junction or link back to one of them would make the copy endless (until
+  // the path grew too long); it fails at once instead.
+  void CopyTree(const std::string& from, const std::string& to, bool overwrite,
+                std::vector<FolderIdentity>& walk) {
+    FolderIdentity self;
+    if (!IdentityOf(Wide(from), self)) FailLast(from, kErrPathNotFound);
+    for (const FolderIdentity& outer : walk) {
+      if (outer == self)
+        throw Error(kErrPathFileAccess, from + " (a link there leads back into the folders above it)");
+    }
+    walk.push_back(self);
     if (!IsFolder(to) && !CreateDirectoryW(Wide(to).c_str(), nullptr)) {
       FailLast(to, kErrPathNotFound);
     }
@@ -525,12 +537,13 @@ class Win32FileSystem : public FileSystem {
       std::string child_from = Join(from, name), child_to = Join(to, name);
       if (folder) {
         if (IsFile(child_to)) throw Error(kErrFileAlreadyExists, child_to);
-        CopyTree(child_from, child_to, overwrite);
+        CopyTree(child_from, child_to, overwrite, walk);
       } else {
         if (IsFolder(child_to)) throw Error(kErrPermissionDenied, child_to);
         CopyOneFile(child_from, child_to, overwrite);
       }
     }
+    walk.pop_back();
   }
 
   static void Move(const std::string& source, const std::string& destination) {

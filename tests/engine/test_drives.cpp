@@ -4,12 +4,17 @@
 #include "tests/support/temp_drive.h"
 #endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
 #ifndef _WIN32
-#include <filesystem>
+#include <sys/mount.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 
 #include "platform/posix/drive_map.h"
 #endif
@@ -30,7 +35,37 @@ TestDrives::TestDrives() : mapped_(std::make_unique<Mapped>()) {
   profiles_ = NewPlatformProfileStore(*fs_);
 }
 
+// Under Wine the host's mount and umount do it, on the host's names of the
+// folders.
+std::string TestDrives::MountMemory(const std::string& onto) {
+  const std::string host = act::testing::HostName(onto);
+  if (!act::testing::RunningUnderWine()) return "no host to mount on outside Wine";
+  if (act::testing::RunHostProgram({"mount", "-t", "tmpfs", "-o", "size=16m", "act-test", host}))
+    return "mount -t tmpfs failed";
+  mounted_.push_back(host);
+  return "";
+}
+
+std::string TestDrives::MountBind(const std::string& from, const std::string& onto) {
+  const std::string host = act::testing::HostName(onto);
+  if (!act::testing::RunningUnderWine()) return "no host to mount on outside Wine";
+  if (act::testing::RunHostProgram({"mount", "--bind", act::testing::HostName(from), host}))
+    return "mount --bind failed";
+  mounted_.push_back(host);
+  return "";
+}
+
+void TestDrives::Unmount(const std::string& onto) {
+  const std::string host = act::testing::HostName(onto);
+  auto at = std::find(mounted_.rbegin(), mounted_.rend(), host);
+  if (at == mounted_.rend() || act::testing::RunHostProgram({"umount", "-l", host}))
+    throw std::runtime_error("cannot unmount " + host);
+  mounted_.erase(std::next(at).base());
+}
+
 TestDrives::~TestDrives() {
+  for (auto at = mounted_.rbegin(); at != mounted_.rend(); ++at)
+    act::testing::RunHostProgram({"umount", "-l", *at});
   profiles_.reset();
   fs_.reset();
 }
@@ -82,10 +117,35 @@ std::string TestDrives::HostPath(const std::string& path) const {
   return DriveMap(prefix_).Resolve(path).host;
 }
 
+std::string TestDrives::MountMemory(const std::string& onto) {
+  const std::string host = HostPath(onto);
+  if (mount("act-test", host.c_str(), "tmpfs", 0, "size=16m") != 0) return std::strerror(errno);
+  mounted_.push_back(host);
+  return "";
+}
+
+std::string TestDrives::MountBind(const std::string& from, const std::string& onto) {
+  const std::string host = HostPath(onto);
+  if (mount(HostPath(from).c_str(), host.c_str(), nullptr, MS_BIND, nullptr) != 0)
+    return std::strerror(errno);
+  mounted_.push_back(host);
+  return "";
+}
+
+void TestDrives::Unmount(const std::string& onto) {
+  const std::string host = HostPath(onto);
+  auto at = std::find(mounted_.rbegin(), mounted_.rend(), host);
+  if (at == mounted_.rend() || umount2(host.c_str(), MNT_DETACH) != 0)
+    throw std::runtime_error("cannot unmount " + host);
+  mounted_.erase(std::next(at).base());
+}
+
 TestDrives::~TestDrives() {
   namespace stdfs = std::filesystem;
   profiles_.reset();
   fs_.reset();
+  // Nothing mounted may be left for the removal below to empty.
+  for (auto at = mounted_.rbegin(); at != mounted_.rend(); ++at) umount2(at->c_str(), MNT_DETACH);
   // Read-only files and folders the tests made must not block the clean-up.
   std::error_code ignored;
   for (auto it = stdfs::recursive_directory_iterator(prefix_, ignored);

@@ -46,10 +46,19 @@ class TestDrives {
   // The host's name of a path on these drives.
   std::string HostPath(const std::string& path) const;
 #endif
+  // Mounts on the existing folder `onto` (on these drives) a memory file
+  // system of the host, or the folder `from` (a bind mount). Returns why it
+  // could not be done (the kernel refused; Windows without Wine has no host
+  // to ask), or the empty text. The destructor unmounts whatever is still
+  // mounted before it removes the drives.
+  std::string MountMemory(const std::string& onto);
+  std::string MountBind(const std::string& from, const std::string& onto);
+  void Unmount(const std::string& onto);
 
  private:
   struct Mapped;
   std::unique_ptr<Mapped> mapped_;
+  std::vector<std::string> mounted_;  // host paths, in mounting order
   std::vector<std::string> drives_;
   std::string prefix_;
   std::unique_ptr<FileSystem> fs_;

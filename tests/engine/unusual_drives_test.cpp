@@ -12,7 +12,7 @@
 #include <unistd.h>
 #endif
 
-#include "cli_fixture.h"
+#include "unusual_drives.h"
 
 #ifdef _WIN32
 #include "platform/win32/win32_errors.h"
@@ -20,48 +20,6 @@
 
 namespace act::test {
 namespace {
-
-class UnusualDrives : public Cli {
- protected:
-  // Every file and folder on the drives but in the product's folders.
-  Snapshot Outside() {
-    Snapshot outside;
-    for (size_t n = 0; n < 3; ++n) {
-      const std::string root = drives_.drive(n) + "\\";
-      for (const std::string& name : fs().ListFolder(root)) {
-        if (n == 0 && (name == "zentaroDeck" || name == "zentaroDeck_NEW" || name == "SOPORTE")) {
-          continue;
-        }
-        const std::string path = root + name;
-        if (!fs().FolderExists(path)) {
-          outside[path] = Text(path);
-          continue;
-        }
-        outside[path] = "<folder>";
-        for (const auto& [relative, content] : TakeSnapshot(fs(), path)) {
-          outside[path + "\\" + relative] = content;
-        }
-      }
-    }
-    return outside;
-  }
-
-  Snapshot Installation() { return Take("\\zentaroDeck"); }
-  Snapshot Backup() { return Take("\\SOPORTE\\zentaroDeck_2.0.0.0"); }
-  Snapshot Take(const std::string& relative) {
-    const std::string path = drive + relative;
-    return fs().FolderExists(path) ? TakeSnapshot(fs(), path) : Snapshot{{"<absent>", ""}};
-  }
-
-  // The customer's music, outside the product, with a read-only song.
-  std::string PutMusic() {
-    const std::string music = drives_.drive(2) + "\\musica";
-    PutText(fs(), music + "\\cumbia.mp3", "cumbia");
-    PutText(fs(), music + "\\salsa\\son.mp3", "son");
-    fs().SetAttributes(music + "\\cumbia.mp3", kAttrReadOnly);
-    return music;
-  }
-};
 
 TEST_F(UnusualDrives, ADeletedLinkGoesAsALinkAndWhatItLeadsToStays) {
   MakeSample("2.0.0.0", "3.0.0.0");

@@ -98,7 +98,10 @@ TEST_F(DriveMapTest, HiddenAndSystemLiveWhereWineKeepsThem) {
   EXPECT_EQ(fs->GetAttributes("c:\\Música\\Lista.txt"), uint32_t{kAttrArchive});
 }
 
-TEST_F(DriveMapTest, MovesBetweenHostFileSystemsCopyThenRemove) {
+// A move onto another host file system would be a copy and a delete, which
+// a failure part-way leaves whole in neither place; it is refused, as
+// MoveFileExW refuses a move between volumes, and nothing changes.
+TEST_F(DriveMapTest, MovesBetweenHostFileSystemsAreRefusedAndChangeNothing) {
   char pattern[] = "/dev/shm/act-drive-XXXXXX";
   if (!mkdtemp(pattern)) GTEST_SKIP() << "no /dev/shm";
   std::string other = pattern;
@@ -106,13 +109,21 @@ TEST_F(DriveMapTest, MovesBetweenHostFileSystemsCopyThenRemove) {
   std::unique_ptr<FileSystem> fs = NewPlatformFileSystem(prefix_);
   fs->CreateFolder("c:\\Música\\sub");
   fs->WriteFileBytes("c:\\Música\\sub\\x.bin", std::vector<uint8_t>(100000, 7));
-  fs->MoveFolder("c:\\Música", "d:\\Música");
-  EXPECT_FALSE(fs->FolderExists("c:\\Música"));
-  EXPECT_EQ(fs->ReadFileBytes("d:\\música\\SUB\\x.bin"), std::vector<uint8_t>(100000, 7));
-  EXPECT_EQ(fs->ReadFileBytes("d:\\Música\\Lista.txt"), std::vector<uint8_t>{'x'});
-  fs->MoveFile("d:\\Música\\Lista.txt", "c:\\Lista.txt");
-  EXPECT_TRUE(fs->FileExists("c:\\lista.TXT"));
-  EXPECT_FALSE(fs->FileExists("d:\\Música\\Lista.txt"));
+  fs->WriteFileBytes("d:\\Lista.txt", {'y'});
+  for (auto move : {+[](FileSystem& f) { f.MoveFolder("c:\\Música", "d:\\Música"); },
+                    +[](FileSystem& f) { f.MoveFile("d:\\Lista.txt", "c:\\Lista2.txt"); }}) {
+    try {
+      move(*fs);
+      ADD_FAILURE() << "moved between file systems";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), kErrPathFileAccess) << e.what();
+    }
+  }
+  EXPECT_EQ(fs->ReadFileBytes("c:\\Música\\sub\\x.bin"), std::vector<uint8_t>(100000, 7));
+  EXPECT_EQ(fs->ReadFileBytes("c:\\Música\\Lista.txt"), std::vector<uint8_t>{'x'});
+  EXPECT_FALSE(fs->FolderExists("d:\\Música"));
+  EXPECT_FALSE(fs->FileExists("c:\\Lista2.txt"));
+  EXPECT_EQ(fs->ReadFileBytes("d:\\Lista.txt"), std::vector<uint8_t>{'y'});
   std::system(("rm -rf '" + other + "'").c_str());
 }
 

@@ -129,6 +129,20 @@ bool RunningUnderWine() {
   return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
+int RunHostProgram(std::vector<std::string> argv) {
+  // NTSTATUS __wine_unix_spawnvp(char* const argv[], int wait), stdcall.
+  using Spawn = LONG(WINAPI*)(char* const argv[], int wait);
+  auto spawn = reinterpret_cast<Spawn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
+  if (!spawn) return -1;
+  std::vector<char*> pointers;
+  for (std::string& arg : argv) pointers.push_back(arg.data());
+  pointers.push_back(nullptr);
+  return static_cast<int>(spawn(pointers.data(), 1));
+}
+
+std::string HostName(const std::string& path) { return WineUnixName(Wide(path)); }
+
 std::string TempDrive::MapAnotherLetter() {
   for (wchar_t letter = L'U'; letter >= L'D'; --letter) {
     wchar_t root[] = {letter, L':', L'\\', 0};
@@ -151,16 +165,11 @@ void MakeFolderLink(const std::string& link, const std::string& target) {
   const DWORD kDirectory = 1, kUnprivileged = 2;
   if (create_link) create_link(wide_link.c_str(), wide_target.c_str(), kDirectory | kUnprivileged);
   if (GetFileAttributesW(wide_link.c_str()) == INVALID_FILE_ATTRIBUTES && RunningUnderWine()) {
-    using Spawn = LONG(__cdecl*)(char* const argv[], int wait);
-    auto spawn = reinterpret_cast<Spawn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
     std::string unix_target = WineUnixName(wide_target);
     // The link does not exist yet, so its folder's host name and its own.
     std::string unix_link = WineUnixName(Wide(link.substr(0, link.find_last_of('\\')))) +
                             "/" + link.substr(link.find_last_of('\\') + 1);
-    char ln[] = "ln", s[] = "-s";
-    char* argv[] = {ln, s, unix_target.data(), unix_link.data(), nullptr};
-    if (spawn && !unix_target.empty()) spawn(argv, 1);
+    if (!unix_target.empty()) RunHostProgram({"ln", "-s", unix_target, unix_link});
   }
   const DWORD attributes = GetFileAttributesW(wide_link.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {

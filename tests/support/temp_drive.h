@@ -67,6 +67,13 @@ void MakeFolderLink(const std::string& link, const std::string& target);
 
 // Whether this Windows program runs under Wine.
 bool RunningUnderWine();
+
+// Under Wine: runs a program of the host (found on its PATH) and waits for
+// it. 0 when it ran and succeeded; otherwise not 0 (-1 when not under Wine).
+int RunHostProgram(std::vector<std::string> argv);
+
+// Under Wine: the host's name of an existing Windows path; empty when none.
+std::string HostName(const std::string& path);
 #endif
 
 // A path the build gave as a host (posix) path, e.g. a file in the build
