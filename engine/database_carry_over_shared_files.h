@@ -48,6 +48,7 @@ class SharedFileSystem : public FileSystem {
   }
   std::vector<std::string> ListFolder(const std::string& p) override { return base_.ListFolder(p); }
   void FlushFolder(const std::string& p) override { base_.FlushFolder(p); }
+  std::unique_ptr<FileLock> LockFile(const std::string& p) override { return base_.LockFile(p); }
   bool IsSameOrInsideFolder(const std::string& p, const std::string& f) override {
     return base_.IsSameOrInsideFolder(p, f);
   }

@@ -555,6 +555,13 @@ void OverlayFileSystem::FlushFolder(const std::string& path) {
   if (Find(Parse(path)).kind != Kind::kFolder) throw Error(kErrPathNotFound, path);
 }
 
+std::unique_ptr<FileLock> OverlayFileSystem::LockFile(const std::string& path) {
+  const size_t cut = path.find_last_of('\\');
+  if (cut == std::string::npos || !FolderExists(path.substr(0, cut)))
+    throw Error(kErrPathNotFound, path);
+  return std::make_unique<FileLock>();
+}
+
 std::optional<uint64_t> OverlayFileSystem::FreeSpace(const std::string& path) {
   return base_.FreeSpace(path);
 }

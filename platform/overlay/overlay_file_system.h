@@ -76,6 +76,9 @@ class OverlayFileSystem : public FileSystem {
   bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) override;
   FileStamp GetFileStamp(const std::string& path) override;
   void FlushFolder(const std::string& path) override;
+  // A lock of its own that no one else sees: a simulation touches no file
+  // on the disk, a lock file included.
+  std::unique_ptr<FileLock> LockFile(const std::string& path) override;
   std::optional<uint64_t> FreeSpace(const std::string& path) override;
 
  private:

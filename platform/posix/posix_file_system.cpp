@@ -29,6 +29,7 @@
 #include "platform/file_system.h"
 #include "platform/pe_version.h"
 #include "platform/posix/drive_map.h"
+#include "platform/posix/posix_file_lock.h"
 
 namespace act {
 namespace {
@@ -415,6 +416,10 @@ class PosixFileSystem : public FileSystem {
 
   void FlushFolder(const std::string& path) override {
     FlushTree(ExistingFolder(path), path);
+  }
+
+  std::unique_ptr<FileLock> LockFile(const std::string& path) override {
+    return LockHostFile(drives_.Resolve(path).host, path);
   }
 
   std::vector<std::string> ListFolder(const std::string& path) override {

@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/win32_errors.h"
+#include "platform/win32/win32_file_lock.h"
 
 namespace act {
 namespace {
@@ -358,6 +359,10 @@ class Win32FileSystem : public FileSystem {
   void FlushFolder(const std::string& path) override {
     RequireFolder(path);
     FlushTree(path);
+  }
+
+  std::unique_ptr<FileLock> LockFile(const std::string& path) override {
+    return LockWindowsFile(path);
   }
 
   std::vector<std::string> ListFolder(const std::string& path) override {

@@ -64,6 +64,9 @@ class TracingFileSystem : public FileSystem {
   std::vector<uint8_t> ReadFileBytes(const std::string& p) override { return inner_.ReadFileBytes(p); }
   std::vector<std::string> ListFolder(const std::string& p) override { return inner_.ListFolder(p); }
   void FlushFolder(const std::string& p) override { inner_.FlushFolder(p); }
+  std::unique_ptr<FileLock> LockFile(const std::string& p) override {
+    return Noted("LockFile", p).LockFile(p);
+  }
   bool IsSameOrInsideFolder(const std::string& p, const std::string& f) override {
     return inner_.IsSameOrInsideFolder(p, f);
   }

@@ -203,6 +203,7 @@ class StamplessFileSystem : public FileSystem {
   }
   std::vector<std::string> ListFolder(const std::string& p) override { return inner_.ListFolder(p); }
   void FlushFolder(const std::string& p) override { inner_.FlushFolder(p); }
+  std::unique_ptr<FileLock> LockFile(const std::string& p) override { return inner_.LockFile(p); }
   bool IsSameOrInsideFolder(const std::string& p, const std::string& f) override {
     return inner_.IsSameOrInsideFolder(p, f);
   }

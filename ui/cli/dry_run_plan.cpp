@@ -61,6 +61,7 @@ void DryRunPlan::Ended(bool completed, const std::string& message) {
 void DryRunPlan::Print(std::FILE* out, const RunInputs& inputs, const Ending& ending) const {
   Put(out, "Simulación de la actualización de " + inputs.drive_text + " con el paquete " +
                inputs.updater_folder + "\\zentaroDeck_NEW (no se ha escrito nada).");
+  if (!repaired_.empty()) Put(out, "Primero se pondría en orden la unidad. " + repaired_);
   if (!lines_versions_.empty()) {
     Put(out, "Versiones:");
     for (const std::string& line : lines_versions_) Put(out, line);

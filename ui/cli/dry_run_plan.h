@@ -43,6 +43,7 @@ class DryRunPlan : public RunObserver {
                     const StatementCounts& counts) override;
   void SettingCarried(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& before, const std::string& after, bool written) override;
+  void InterruptedUpdateFound(const std::string& report) override { repaired_ = report; }
   void Ended(bool completed, const std::string& message) override;
 
  private:
@@ -68,6 +69,7 @@ class DryRunPlan : public RunObserver {
   std::vector<Copy> copies_;
   std::optional<bool> completed_;
   std::string end_message_;
+  std::string repaired_;  // a swap an earlier run left half done, put right first
 };
 
 }  // namespace act

@@ -126,6 +126,10 @@ void RunLog::SettingCarried(const std::string& file, const std::string& section,
        Quoted(after) + (written ? "" : " (escritura rechazada: queda el valor del paquete)"));
 }
 
+void RunLog::InterruptedUpdateFound(const std::string& report) {
+  Line("actualización interrumpida puesta en orden: " + report);
+}
+
 void RunLog::Ended(bool completed, const std::string& message) {
   ended_ = true;
   Line(std::string(completed ? "fin: " : "rechazada: ") + message + " (en total " + SinceStart() +

@@ -27,6 +27,7 @@ std::string FileStepText(const std::string& operation, const std::string& path,
       {"CreateFolder", "crear carpeta"},   {"MoveFolder", "mover carpeta"},
       {"MoveFile", "mover archivo"},       {"SetAttributes", "atributos normales en"},
       {"FlushFolder", "escribir en el disco lo pendiente de"},
+      {"NoteSwap", "anotar el cambio de instalación en"},
   };
   std::string text = operation;
   for (const Name& name : kNames)
