@@ -171,6 +171,10 @@ class FileSystem {
   // when the service cannot tell. Asked before a run, to refuse one that
   // cannot fit.
   virtual std::optional<uint64_t> FreeSpace(const std::string& path) { return std::nullopt; }
+  // The size of the allocation blocks of the drive that holds path, the
+  // least a file there takes (statvfs's f_frsize, GetDiskFreeSpaceW's bytes
+  // per cluster); nothing when the service cannot tell.
+  virtual std::optional<uint64_t> AllocationUnit(const std::string& path) { return std::nullopt; }
   // From now on CopyFolder tells `copied` the size of each file right after
   // copying it, for a progress display; an empty function stops it. A
   // service that does not copy files itself tells nothing.

@@ -89,6 +89,10 @@ class FaultFileSystem : public FileSystem {
   FileStamp GetFileStamp(const std::string& path) override;
   void FlushFolder(const std::string& path) override;
   std::unique_ptr<FileLock> LockFile(const std::string& path) override;
+  std::optional<uint64_t> FreeSpace(const std::string& path) override { return base_.FreeSpace(path); }
+  std::optional<uint64_t> AllocationUnit(const std::string& path) override {
+    return base_.AllocationUnit(path);
+  }
 
   // What a counted operation should do: go on, or be the one that stops.
   // Throws the injected error, or StoppedDead once stopped. Used by the

@@ -80,6 +80,9 @@ class OverlayFileSystem : public FileSystem {
   // on the disk, a lock file included.
   std::unique_ptr<FileLock> LockFile(const std::string& path) override;
   std::optional<uint64_t> FreeSpace(const std::string& path) override;
+  std::optional<uint64_t> AllocationUnit(const std::string& path) override {
+    return base_.AllocationUnit(path);
+  }
 
  private:
   struct Tally {

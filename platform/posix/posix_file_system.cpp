@@ -435,6 +435,14 @@ class PosixFileSystem : public FileSystem {
     return uint64_t(st.f_bavail) * st.f_frsize;
   }
 
+  std::optional<uint64_t> AllocationUnit(const std::string& path) override {
+    bool on_drive = path.size() >= 2 && path[1] == ':';
+    std::string host = drives_.Resolve(on_drive ? path.substr(0, 2) + "\\" : path).host;
+    struct statvfs st;
+    if (statvfs(host.c_str(), &st) != 0 || st.f_frsize == 0) return std::nullopt;
+    return uint64_t(st.f_frsize);
+  }
+
   void SetCopyProgress(std::function<void(uint64_t)> copied) override {
     copy_progress_ = std::move(copied);
   }

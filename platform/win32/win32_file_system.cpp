@@ -380,6 +380,16 @@ class Win32FileSystem : public FileSystem {
     return available.QuadPart;
   }
 
+  std::optional<uint64_t> AllocationUnit(const std::string& path) override {
+    std::string root = path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) + "\\" : path;
+    DWORD sectors_per_cluster = 0, bytes_per_sector = 0, free_clusters = 0, clusters = 0;
+    if (!GetDiskFreeSpaceW(Wide(root).c_str(), &sectors_per_cluster, &bytes_per_sector,
+                           &free_clusters, &clusters) ||
+        sectors_per_cluster * bytes_per_sector == 0)
+      return std::nullopt;
+    return uint64_t(sectors_per_cluster) * bytes_per_sector;
+  }
+
   void SetCopyProgress(std::function<void(uint64_t)> copied) override {
     copy_progress_ = std::move(copied);
   }

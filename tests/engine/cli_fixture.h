@@ -5,9 +5,14 @@
 #pragma once
 
 #include <cstdlib>
+#include <stdexcept>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <spawn.h>
 #include <sys/wait.h>
+extern char** environ;
 #endif
 
 #include "run_fixture.h"
@@ -40,8 +45,25 @@ inline std::string Lines(std::string text) {
 
 class Cli : public RunTest {
  protected:
+  // A run started and not yet waited for.
+  struct Started {
+    std::string out, err;  // the files its streams go to, on the updater's drive
+#ifdef _WIN32
+    HANDLE process;
+#else
+    pid_t process;
+#endif
+  };
+
   CliResult RunCli(const std::string& arguments, bool with_prefix = true,
                    std::string program = act::testing::HostFile(ACT_CLI_PATH)) {
+    return Finish(Start(arguments, with_prefix, program));
+  }
+
+  // Starts the program through the shell, as RunCli does, without waiting,
+  // so that several runs can be under way at once.
+  Started Start(const std::string& arguments, bool with_prefix = true,
+                std::string program = act::testing::HostFile(ACT_CLI_PATH)) {
     std::string command = "\"" + program + "\" " + arguments;
 #ifdef _WIN32
     const char* sep = "\\";
@@ -57,16 +79,43 @@ class Cli : public RunTest {
     const std::string out = "out" + std::to_string(++runs_) + ".txt";
     const std::string err = "err" + std::to_string(runs_) + ".txt";
     command += " >" + drives_.ShellRoot(2) + sep + out + " 2>" + drives_.ShellRoot(2) + sep + err;
-    int raw = std::system(command.c_str());
+    Started started{drives_.drive(2) + "\\" + out, drives_.drive(2) + "\\" + err, {}};
 #ifdef _WIN32
-    int status = raw;
+    // What std::system does: cmd /c, which drops the outer pair of quotes.
+    const std::string line = "cmd.exe /c \"" + command + "\"";
+    std::wstring wide(line.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide.data(), int(wide.size())));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+      throw std::runtime_error("cannot start " + line);
+    CloseHandle(info.hThread);
+    started.process = info.hProcess;
 #else
-    int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    if (posix_spawn(&started.process, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ))
+      throw std::runtime_error("cannot start " + command);
 #endif
-    CliResult result{status, Lines(Text(drives_.drive(2) + "\\" + out)),
-                     Lines(Text(drives_.drive(2) + "\\" + err))};
-    fs().DeleteFile(drives_.drive(2) + "\\" + out, true);
-    fs().DeleteFile(drives_.drive(2) + "\\" + err, true);
+    return started;
+  }
+
+  CliResult Finish(const Started& started) {
+#ifdef _WIN32
+    WaitForSingleObject(started.process, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(started.process, &code);
+    CloseHandle(started.process);
+    const int status = int(code);
+#else
+    int raw = 0;
+    waitpid(started.process, &raw, 0);
+    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    CliResult result{status, Lines(Text(started.out)), Lines(Text(started.err))};
+    fs().DeleteFile(started.out, true);
+    fs().DeleteFile(started.err, true);
     return result;
   }
   std::string Standard() { return "--drive " + drive + " --origin " + Arg(origin); }

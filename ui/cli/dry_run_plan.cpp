@@ -98,13 +98,15 @@ void DryRunPlan::Print(std::FILE* out, const RunInputs& inputs, const Ending& en
   }
   if (ending.room) {
     const StagingRoom& room = *ending.room;
-    Put(out, "Espacio en " + room.drive + ": harían falta " + ByteCount(ending.needed) +
-                 " en el momento de más ocupación (el paquete " + ByteCount(room.package_bytes) +
-                 ", las copias y lo que crecen la base de datos y los ajustes); libres " +
+    Put(out, "Espacio en " + room.drive + ": harían falta " + ByteCount(room.needed()) +
+                 " en el momento de más ocupación, en bloques de " + std::to_string(room.block) +
+                 " bytes (el paquete " + ByteCount(room.package_room) + ", las copias " +
+                 ByteCount(room.copies_room) + ", lo que crecen la base de datos y los ajustes " +
+                 ByteCount(room.growth_room) + "); libres " +
                  (room.free_bytes ? ByteCount(*room.free_bytes) : "(no se sabe)") +
-                 (room.leftover_bytes ? ", más " + ByteCount(room.leftover_bytes) +
-                                            " de la carpeta de trabajo anterior, que se borraría"
-                                      : ""));
+                 (room.leftover_room ? ", más " + ByteCount(room.leftover_room) +
+                                           " de la carpeta de trabajo anterior, que se borraría"
+                                     : ""));
   }
   Put(out, "Memoria usada por la simulación: " + ByteCount(ending.memory) + ".");
   if (!ending.error.empty()) {

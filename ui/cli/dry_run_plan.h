@@ -23,7 +23,6 @@ class DryRunPlan : public RunObserver {
   // What the end of the plan says beyond the run's own events.
   struct Ending {
     std::optional<StagingRoom> room;  // measured before the run
-    uint64_t needed = 0;              // the most the run's files grew on the target drive
     uint64_t memory = 0;              // the most the overlay held in memory
     std::string error;                // the report of the failure that ends the run
     bool error_in_run = true;         // false: the room, after the run's own steps
