@@ -5,17 +5,9 @@
 #pragma once
 
 #include <cstdlib>
-#include <stdexcept>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <spawn.h>
-#include <sys/wait.h>
-extern char** environ;
-#endif
 
 #include "run_fixture.h"
+#include "shell_command.h"
 #include "tests/support/carry_over_databases.h"
 #include "tests/support/temp_drive.h"
 
@@ -48,11 +40,7 @@ class Cli : public RunTest {
   // A run started and not yet waited for.
   struct Started {
     std::string out, err;  // the files its streams go to, on the updater's drive
-#ifdef _WIN32
-    HANDLE process;
-#else
-    pid_t process;
-#endif
+    intptr_t process;
   };
 
   CliResult RunCli(const std::string& arguments, bool with_prefix = true,
@@ -80,39 +68,12 @@ class Cli : public RunTest {
     const std::string err = "err" + std::to_string(runs_) + ".txt";
     command += " >" + drives_.ShellRoot(2) + sep + out + " 2>" + drives_.ShellRoot(2) + sep + err;
     Started started{drives_.drive(2) + "\\" + out, drives_.drive(2) + "\\" + err, {}};
-#ifdef _WIN32
-    // What std::system does: cmd /c, which drops the outer pair of quotes.
-    const std::string line = "cmd.exe /c \"" + command + "\"";
-    std::wstring wide(line.size() + 1, L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide.data(), int(wide.size())));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
-      throw std::runtime_error("cannot start " + line);
-    CloseHandle(info.hThread);
-    started.process = info.hProcess;
-#else
-    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-    if (posix_spawn(&started.process, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ))
-      throw std::runtime_error("cannot start " + command);
-#endif
+    started.process = StartShellCommand(command);
     return started;
   }
 
   CliResult Finish(const Started& started) {
-#ifdef _WIN32
-    WaitForSingleObject(started.process, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(started.process, &code);
-    CloseHandle(started.process);
-    const int status = int(code);
-#else
-    int raw = 0;
-    waitpid(started.process, &raw, 0);
-    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
+    const int status = WaitShellCommand(started.process);
     CliResult result{status, Lines(Text(started.out)), Lines(Text(started.err))};
     fs().DeleteFile(started.out, true);
     fs().DeleteFile(started.err, true);
