@@ -9,6 +9,7 @@ namespace {
 // `walk` holds the folders the walk came through to reach folder.
 void Walk(FileSystem& fs, const std::string& folder,
           const std::function<void(const std::string& path)>& visit,
+          const std::function<void(const std::string& path)>& visit_folder,
           std::vector<std::string>& walk) {
   if (!fs.FolderExists(folder)) return;
   // A link back to a folder the walk came through would be walked without
@@ -16,11 +17,12 @@ void Walk(FileSystem& fs, const std::string& folder,
   for (const std::string& outer : walk)
     if (fs.IsSameOrInsideFolder(outer, folder)) return;
   walk.push_back(folder);
+  if (visit_folder) visit_folder(folder);
   const std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
   for (const std::string& name : fs.ListFolder(folder)) {
     const std::string path = prefix + name;
     if (fs.FolderExists(path)) {
-      Walk(fs, path, visit, walk);
+      Walk(fs, path, visit, visit_folder, walk);
     } else if (fs.FileExists(path)) {
       visit(path);
     }
@@ -31,9 +33,10 @@ void Walk(FileSystem& fs, const std::string& folder,
 }  // namespace
 
 void ForEachFileIn(FileSystem& fs, const std::string& folder,
-                   const std::function<void(const std::string& path)>& visit) {
+                   const std::function<void(const std::string& path)>& visit,
+                   const std::function<void(const std::string& path)>& visit_folder) {
   std::vector<std::string> walk;
-  Walk(fs, folder, visit, walk);
+  Walk(fs, folder, visit, visit_folder, walk);
 }
 
 void ClearReadOnlyIn(FileSystem& fs, const std::string& folder) {

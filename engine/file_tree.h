@@ -12,8 +12,11 @@ namespace act {
 // the order the folders list them. An entry that is neither a file nor a
 // folder (a dangling link) is passed over; a missing folder has no files. A
 // link back to a folder the walk came through is not followed again.
+// visit_folder, when given, hears of every folder walked, folder itself
+// first.
 void ForEachFileIn(FileSystem& fs, const std::string& folder,
-                   const std::function<void(const std::string& path)>& visit);
+                   const std::function<void(const std::string& path)>& visit,
+                   const std::function<void(const std::string& path)>& visit_folder = nullptr);
 
 // Takes the read-only attribute off every file under folder and leaves
 // their other attributes as they are.

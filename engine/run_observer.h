@@ -85,6 +85,9 @@ class RunObserver {
   virtual void SettingCarried(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& before,
                               const std::string& after, bool written) {}
+  // A swap that an earlier run left half done, found and put right before
+  // anything else: what was found and what was done.
+  virtual void InterruptedUpdateFound(const std::string& report) {}
   // The run's last message: the end, or a refusal.
   virtual void Ended(bool completed, const std::string& message) {}
 };

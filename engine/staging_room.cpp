@@ -1,32 +1,81 @@
 #include "engine/staging_room.h"
 
 #include <cstdio>
+#include <tuple>
 
 #include "engine/file_tree.h"
+#include "engine/manifest.h"
 #include "engine/run_paths.h"
 #include "platform/error.h"
 
 namespace act {
+namespace {
 
-PathSize MeasurePath(FileSystem& fs, const std::string& path) {
-  if (fs.FileExists(path)) return {1, fs.GetFileStamp(path).size};
+uint64_t WholeBlocks(uint64_t bytes, uint64_t block) { return (bytes + block - 1) / block * block; }
+
+// The installed sources that [COPIA_CARPETAS] and [COPIA_ARCHIVOS] of the
+// package's manifest name, as the copies will find them.
+uint64_t ListedCopiesRoom(FileSystem& fs, ProfileStore& profiles, const std::string& drive,
+                          const std::string& manifest, uint64_t block) {
+  uint64_t room = 0;
+  for (const auto& [section, count_key, source_prefix] :
+       {std::tuple{"COPIA_CARPETAS", "carpetas", "carpeta_orig_"},
+        std::tuple{"COPIA_ARCHIVOS", "archivos", "archivo_orig_"}}) {
+    int16_t count = 0;
+    try {
+      count = ReadManifestCount(profiles, manifest, section, count_key);
+    } catch (const Error&) {
+      continue;  // the run itself reports a count that does not fit
+    }
+    for (int i = 1; i <= count; ++i) {
+      const std::string value = ReadManifestText(profiles, manifest, section, EntryKey(source_prefix, i));
+      if (!value.empty()) room += MeasurePath(fs, drive + value, block).room;
+    }
+  }
+  return room;
+}
+
+}  // namespace
+
+PathSize MeasurePath(FileSystem& fs, const std::string& path, uint64_t block) {
+  if (fs.FileExists(path)) {
+    const uint64_t bytes = fs.GetFileStamp(path).size;
+    return {1, bytes, WholeBlocks(bytes, block)};
+  }
   PathSize size;
-  ForEachFileIn(fs, path, [&](const std::string& file) {
-    ++size.files;
-    size.bytes += fs.GetFileStamp(file).size;
-  });
+  ForEachFileIn(
+      fs, path,
+      [&](const std::string& file) {
+        const uint64_t bytes = fs.GetFileStamp(file).size;
+        ++size.files;
+        size.bytes += bytes;
+        size.room += WholeBlocks(bytes, block);
+      },
+      [&](const std::string&) { size.room += block; });
   return size;
 }
 
-std::optional<StagingRoom> MeasureStagingRoom(FileSystem& fs, const RunInputs& inputs) {
+std::optional<StagingRoom> MeasureStagingRoom(FileSystem& fs, ProfileStore& profiles,
+                                              const RunInputs& inputs) {
   if (inputs.drive_text.find(':') == std::string::npos) return std::nullopt;
   StagingRoom room;
   room.drive = TargetDrive(inputs.drive_text);
   room.package = inputs.updater_folder + "\\zentaroDeck_NEW";
   if (fs.IsSameOrInsideFolder(room.package, room.drive + "\\zentaroDeck_NEW")) return std::nullopt;
   if (!fs.FolderExists(room.package)) return std::nullopt;
-  room.package_bytes = MeasurePath(fs, room.package).bytes;
-  room.leftover_bytes = MeasurePath(fs, room.drive + "\\zentaroDeck_NEW").bytes;
+  room.block = fs.AllocationUnit(room.drive + "\\").value_or(1);
+  const PathSize package = MeasurePath(fs, room.package, room.block);
+  room.package_bytes = package.bytes;
+  room.package_room = package.room;
+  room.copies_room = ListedCopiesRoom(fs, profiles, room.drive,
+                                      room.package + "\\actualizador.ini", room.block);
+  // The carried rows and settings come from the installed files, so these
+  // bound what the staged ones grow; the note is one small file.
+  const std::string installed = room.drive + "\\zentaroDeck";
+  for (const char* carried : {"\\datos.mdb", "\\configuracion.ini", "\\supersearch\\settings.ini"})
+    room.growth_room += MeasurePath(fs, installed + carried, room.block).room;
+  room.growth_room += room.block;
+  room.leftover_room = MeasurePath(fs, room.drive + "\\zentaroDeck_NEW", room.block).room;
   room.free_bytes = fs.FreeSpace(room.drive + "\\");
   return room;
 }
@@ -34,12 +83,16 @@ std::optional<StagingRoom> MeasureStagingRoom(FileSystem& fs, const RunInputs& i
 void RefuseIfTooSmall(const StagingRoom& room) {
   if (!room.CertainlyTooSmall()) return;
   std::string free = ByteCount(*room.free_bytes) + " free";
-  if (room.leftover_bytes > 0)
-    free += " and " + ByteCount(room.leftover_bytes) +
+  if (room.leftover_room > 0)
+    free += " and " + ByteCount(room.leftover_room) +
             " in the staging folder an earlier run left, which the run removes first";
-  throw Error(kErrDiskFull, "the package " + room.package + " needs " +
-                                ByteCount(room.package_bytes) + " on " + room.drive +
-                                ", which has " + free);
+  throw Error(kErrDiskFull,
+              "the update needs " + ByteCount(room.needed()) + " on " + room.drive +
+                  " at its fullest (the package " + room.package + " " +
+                  ByteCount(room.package_room) + ", the listed copies " +
+                  ByteCount(room.copies_room) + ", what the database and settings grow " +
+                  ByteCount(room.growth_room) + ", in blocks of " + std::to_string(room.block) +
+                  " bytes), which has " + free);
 }
 
 std::string ByteCount(uint64_t bytes) {

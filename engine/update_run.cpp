@@ -1,4 +1,6 @@
 // The update run, step by step:
+//   take the drive, so that no other run works on it meanwhile, and finish
+//   a swap that an earlier run left half done;
 //   stage the package on the target drive (drive\zentaroDeck_NEW);
 //   read the installed and the packaged version and refuse unsuitable pairs;
 //   make the staged copy writable, and the two staged files the carry-over
@@ -8,17 +10,20 @@
 //   keep the old installation as drive\SOPORTE\zentaroDeck_<version>, promote
 //   the staged copy, remove the manifest from it and report the end.
 // Nothing is caught here: the first failing operation throws act::Error and
-// the target drive keeps what the steps before it made. Every existence test
-// is asked right before the operation it guards, never cached. A watcher, if
-// the caller gives one, hears of each step right before and right after it;
-// it changes none.
+// the target drive keeps what the steps before it made; only a stop between
+// the swap's two moves needs the next run to put it right. Every existence
+// test is asked right before the operation it guards, never cached. A
+// watcher, if the caller gives one, hears of each step right before and
+// right after it; it changes none.
 #include "engine/update_run.h"
 
+#include "engine/drive_lock.h"
 #include "engine/file_tree.h"
 #include "engine/manifest.h"
 #include "engine/manifest_copies.h"
 #include "engine/run_paths.h"
 #include "engine/settings_carry_over.h"
+#include "engine/swap_journal.h"
 #include "engine/version_gate.h"
 #include "platform/error.h"
 
@@ -53,7 +58,7 @@ std::string MainExecutableVersion(FileSystem& fs, const std::string& path) {
 }
 
 void SwapInstallations(FileSystem& fs, const std::string& drive, const std::string& current,
-                       RunObserver& observer) {
+                       const std::string& packaged, DriveLock& lock, RunObserver& observer) {
   const std::string installation = drive + "\\zentaroDeck";
   const std::string staging = drive + "\\zentaroDeck_NEW";
   const std::string support = drive + "\\SOPORTE";
@@ -72,12 +77,18 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
   observer.StepStarting("MoveFile", staged_database, staging + "\\" + "datos.mdb");
   fs.MoveFile(staged_database, staging + "\\" + "datos.mdb");
   observer.FileStep("MoveFile", staged_database, staging + "\\" + "datos.mdb");
+  // The support folder is the run's to keep from here on, whether the lock
+  // or this step made it.
+  lock.KeepSupportFolder();
   if (!fs.FolderExists(support)) {
     observer.StepStarting("CreateFolder", support, "");
     fs.CreateFolder(support);
     observer.FileStep("CreateFolder", support, "");
   }
 
+  // Both deletes come before anything moves, so that the two moves follow
+  // each other directly: a delete that fails, or takes long over many
+  // files, happens while the installation is still in its place.
   // The version text goes into the name verbatim.
   const std::string backup = support + "\\zentaroDeck_" + current;
   if (fs.FolderExists(backup)) {
@@ -85,10 +96,6 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
     fs.DeleteFolder(backup, true);
     observer.FileStep("DeleteFolder", backup, "");
   }
-  observer.StepStarting("MoveFolder", installation, backup);
-  fs.MoveFolder(installation, backup);
-  observer.FileStep("MoveFolder", installation, backup);
-
   const std::string unversioned = support + "\\zentaroDeck";
   if (fs.FolderExists(unversioned)) {
     observer.StepStarting("DeleteFolder", unversioned, "");
@@ -96,6 +103,25 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
     observer.FileStep("DeleteFolder", unversioned, "");
   }
 
+  // Between the two moves the drive has no installation folder; the note
+  // lets whoever takes the drive next finish the swap if this run stops
+  // there.
+  NoteSwap(fs, drive, current, packaged, observer);
+  observer.StepStarting("MoveFolder", installation, backup);
+  try {
+    fs.MoveFolder(installation, backup);
+  } catch (const Error&) {
+    // A move is a rename or nothing (another volume, a folder in use): the
+    // installation is still in its place and the note would only send the
+    // next run looking for a swap that never began. Should the note stay
+    // all the same, the next run finds the installation and removes it.
+    try {
+      EndSwapNote(fs, drive, observer);
+    } catch (const Error&) {
+    }
+    throw;
+  }
+  observer.FileStep("MoveFolder", installation, backup);
   // The installation has just moved away, so nothing is there. Should
   // something be found all the same (a second folder whose name differs
   // only in letter case, on a host file system that tells them apart), the
@@ -104,16 +130,9 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
   observer.StepStarting("MoveFolder", staging, installation);
   fs.MoveFolder(staging, installation);
   observer.FileStep("MoveFolder", staging, installation);
+  EndSwapNote(fs, drive, observer);
 
-  // Without force: a read-only manifest fails here, after the promotion.
-  for (const char* manifest : {"\\actualizador.ini", "\\update_ss.ini"}) {
-    const std::string path = installation + manifest;
-    if (fs.FileExists(path)) {
-      observer.StepStarting("DeleteFile", path, "");
-      fs.DeleteFile(path, false);
-      observer.FileStep("DeleteFile", path, "");
-    }
-  }
+  RemoveManifestFiles(fs, installation, observer);
 }
 
 }  // namespace
@@ -140,6 +159,20 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
     observer.Ended(false, refusal);
     return RunOutcome::kRefused;
   }
+
+  // One run at a time on the drive, held until the run returns or throws.
+  std::unique_ptr<DriveLock> lock = DriveLock::Take(fs, drive, observer);
+  if (!lock) {
+    const std::string refusal = DriveBusyRefusal(drive);
+    services.boxes.Show(refusal, kMsgStop, kTitle);
+    observer.Ended(false, refusal);
+    return RunOutcome::kRefused;
+  }
+  // A swap an earlier run left half done is finished first: until then the
+  // drive may have no installation folder, and the staging folder that
+  // the next step clears may be the only complete new installation.
+  if (std::optional<std::string> report = FinishInterruptedSwap(fs, drive, observer))
+    services.boxes.Show(*report, kMsgInformation, kTitle);
 
   observer.StageStarted(RunStage::kStaging);
   StagePackage(fs, package, staging, observer);
@@ -192,12 +225,22 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   CarrySettings(kSearchSettings, drive, profiles, observer);
 
   observer.StageStarted(RunStage::kSwap);
-  SwapInstallations(fs, drive, current, observer);
+  SwapInstallations(fs, drive, current, packaged, *lock, observer);
 
   const std::string end = "Fin De La actualización";
   services.boxes.Show(end, kMsgInformation, kTitle);
   observer.Ended(true, end);
   return RunOutcome::kCompleted;
+}
+
+void FinishInterruptedUpdate(const std::string& drive_text, FileSystem& fs, MessageBoxes& boxes) {
+  if (drive_text.find(':') == std::string::npos) return;
+  const std::string drive = TargetDrive(drive_text);
+  if (!fs.FileExists(drive + kSwapNoteFile)) return;
+  std::unique_ptr<DriveLock> lock = DriveLock::Take(fs, drive, NoObserver());
+  if (!lock) return;
+  if (std::optional<std::string> report = FinishInterruptedSwap(fs, drive, NoObserver()))
+    boxes.Show(*report, kMsgInformation, kTitle);
 }
 
 }  // namespace act

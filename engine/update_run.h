@@ -45,4 +45,10 @@ struct RunServices {
 // caller reports it and ends the program.
 RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services);
 
+// For the window as it opens, on the drive its list shows: finishes a swap
+// that an earlier run left half done, as a run would first, and tells the
+// operator. A drive without the swap's note is not touched, and one that a
+// run holds now is left to it. Throws act::Error as a run does.
+void FinishInterruptedUpdate(const std::string& drive_text, FileSystem& fs, MessageBoxes& boxes);
+
 }  // namespace act

@@ -75,6 +75,12 @@ class RandomAccessFile {
   virtual const std::string& path() const = 0;
 };
 
+// An exclusive lock on one file, held until this object goes.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -157,6 +163,16 @@ class FileSystem {
   // only files are flushed too. File systems with no write cache of their
   // own (test doubles over another one) pass it on or have nothing to do.
   virtual void FlushFolder(const std::string& path) = 0;
+  // An exclusive lock on the file at path, made when missing (its folder
+  // must exist); nothing when another holder has it. Every process that
+  // asks through this service respects it: two posix processes, two
+  // Windows processes, and a posix process beside a Wine one on the same
+  // files, since both end in a lock on the file's first byte that the host
+  // system keeps. The system drops the lock with the process that holds it,
+  // however that process ends. When the lock goes the file is removed, so
+  // that nothing is left behind; a holder killed first may leave it, and
+  // the next holder takes it over.
+  virtual std::unique_ptr<FileLock> LockFile(const std::string& path) = 0;
 
   // --- Questions for the front ends ---------------------------------------
   // The bytes this user may still write on the drive that holds path
@@ -164,6 +180,10 @@ class FileSystem {
   // when the service cannot tell. Asked before a run, to refuse one that
   // cannot fit.
   virtual std::optional<uint64_t> FreeSpace(const std::string& path) { return std::nullopt; }
+  // The size of the allocation blocks of the drive that holds path, the
+  // least a file there takes (statvfs's f_frsize, GetDiskFreeSpaceW's bytes
+  // per cluster); nothing when the service cannot tell.
+  virtual std::optional<uint64_t> AllocationUnit(const std::string& path) { return std::nullopt; }
   // From now on every file copy (CopyFolder's, CopyFile's) tells `copied`
   // the file it writes and the bytes it has just written of it, block by
   // block as the copy goes, for a progress display; an empty function stops

@@ -52,7 +52,11 @@ class FileSystemWrapper : public FileSystem {
   }
   FileStamp GetFileStamp(const std::string& p) override { return target_.GetFileStamp(p); }
   void FlushFolder(const std::string& p) override { target_.FlushFolder(p); }
+  std::unique_ptr<FileLock> LockFile(const std::string& p) override { return target_.LockFile(p); }
   std::optional<uint64_t> FreeSpace(const std::string& p) override { return target_.FreeSpace(p); }
+  std::optional<uint64_t> AllocationUnit(const std::string& p) override {
+    return target_.AllocationUnit(p);
+  }
   void SetCopyProgress(
       std::function<void(const std::string& file, uint64_t bytes)> copied) override {
     target_.SetCopyProgress(std::move(copied));

@@ -247,6 +247,11 @@ void FaultFileSystem::FlushFolder(const std::string& path) {
   }
 }
 
+std::unique_ptr<FileLock> FaultFileSystem::LockFile(const std::string& path) {
+  if (Count("LockFile", path) == Step::kStopHere) throw StoppedDead();
+  return base_.LockFile(path);
+}
+
 void FaultFileSystem::Written(const std::string& path) { unsynced_.insert(path); }
 
 void FaultFileSystem::Synced(const std::string& path) { unsynced_.erase(path); }

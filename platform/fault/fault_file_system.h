@@ -88,6 +88,7 @@ class FaultFileSystem : public FileSystemWrapper {
   bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) override;
   FileStamp GetFileStamp(const std::string& path) override;
   void FlushFolder(const std::string& path) override;
+  std::unique_ptr<FileLock> LockFile(const std::string& path) override;
 
   // What a counted operation should do: go on, or be the one that stops.
   // Throws the injected error, or StoppedDead once stopped. Used by the

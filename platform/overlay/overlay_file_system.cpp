@@ -56,10 +56,8 @@ struct OverlayFileSystem::Content {
 
 class OverlayFileSystem::File : public RandomAccessFile {
  public:
-  File(OverlayFileSystem& fs, std::shared_ptr<Content> content, std::string path,
-       std::string drive, bool writable)
-      : fs_(fs), content_(std::move(content)), path_(std::move(path)), drive_(std::move(drive)),
-        writable_(writable) {}
+  File(OverlayFileSystem& fs, std::shared_ptr<Content> content, std::string path, bool writable)
+      : fs_(fs), content_(std::move(content)), path_(std::move(path)), writable_(writable) {}
 
   size_t ReadAt(uint64_t offset, void* buffer, size_t n) override {
     Content& c = *content_;
@@ -79,7 +77,7 @@ class OverlayFileSystem::File : public RandomAccessFile {
     const uint64_t old_size = c.bytes.size();
     if (offset + n > old_size) c.bytes.resize(size_t(offset + n));
     if (n > 0) std::memcpy(c.bytes.data() + offset, data, n);
-    fs_.Resized(c, drive_, old_size);
+    fs_.Resized(c, old_size);
   }
   uint64_t Size() override { return fs_.SizeOf(*content_); }
   void Truncate(uint64_t size) override {
@@ -88,7 +86,7 @@ class OverlayFileSystem::File : public RandomAccessFile {
     fs_.Materialise(c);
     const uint64_t old_size = c.bytes.size();
     c.bytes.resize(size_t(size));
-    fs_.Resized(c, drive_, old_size);
+    fs_.Resized(c, old_size);
   }
   void Sync() override {}
   const std::string& path() const override { return path_; }
@@ -99,7 +97,7 @@ class OverlayFileSystem::File : public RandomAccessFile {
   }
   OverlayFileSystem& fs_;
   std::shared_ptr<Content> content_;
-  std::string path_, drive_;
+  std::string path_;
   bool writable_;
   std::unique_ptr<RandomAccessFile> base_;  // reads until the first write
 };
@@ -113,13 +111,6 @@ OverlayFileSystem::OverlayFileSystem(FileSystem& base) : base_(base) {}
 
 // Entries go first: their contents give their bytes back to memory_.
 OverlayFileSystem::~OverlayFileSystem() { entries_.clear(); }
-
-uint64_t OverlayFileSystem::PeakGrowth(const std::string& drive) const {
-  std::string key = drive;
-  for (char& c : key) c = char(std::tolower(static_cast<unsigned char>(c)));
-  auto it = growth_.find(key);
-  return it == growth_.end() ? 0 : uint64_t(it->second.peak);
-}
 
 // --- Paths ---------------------------------------------------------------
 
@@ -231,20 +222,6 @@ uint64_t OverlayFileSystem::SizeOf(Content& content) {
   return *content.base_size;
 }
 
-uint64_t OverlayFileSystem::SizeOf(const Where& file, const Found& found) {
-  return found.entry ? SizeOf(*found.entry->content) : base_.GetFileStamp(file.text).size;
-}
-
-uint64_t OverlayFileSystem::TreeSize(const Where& folder) {
-  uint64_t total = 0;
-  for (const std::string& name : List(folder)) {
-    Where child = Child(folder, name);
-    Found found = Find(child);
-    total += found.kind == Kind::kFolder ? TreeSize(child) : SizeOf(child, found);
-  }
-  return total;
-}
-
 uint32_t OverlayFileSystem::AttributesOf(const Where& path, const Found& found) {
   if (!found.entry) return base_.GetAttributes(path.text);
   if (found.entry->attributes) return *found.entry->attributes;
@@ -266,11 +243,9 @@ void OverlayFileSystem::Materialise(Content& content) {
   memory_.Add(int64_t(content.bytes.size()));
 }
 
-void OverlayFileSystem::Resized(Content& content, const std::string& drive, uint64_t old_size) {
+void OverlayFileSystem::Resized(Content& content, uint64_t old_size) {
   content.generation = ++generation_;
-  const int64_t delta = int64_t(content.bytes.size()) - int64_t(old_size);
-  memory_.Add(delta);
-  growth_[drive].Add(delta);
+  memory_.Add(int64_t(content.bytes.size()) - int64_t(old_size));
 }
 
 // --- Changes ---------------------------------------------------------------
@@ -320,12 +295,10 @@ void OverlayFileSystem::CopyTree(const Where& from, const Where& to, bool overwr
 void OverlayFileSystem::CopyOne(const Where& from, const Where& to, bool overwrite) {
   Found source = Find(from);
   Found there = Find(to);
-  uint64_t old_size = 0;
   if (there.kind == Kind::kFile) {
     if (to.key == from.key) throw Error(kErrPermissionDenied, to.text);
     if (!overwrite) throw Error(kErrFileAlreadyExists, to.text);
     if (AttributesOf(to, there) & kAttrReadOnly) throw Error(kErrPermissionDenied, to.text);
-    old_size = SizeOf(to, there);
   }
   Entry copy{Entry::Kind::kFile, to.names.back(), nullptr, std::nullopt};
   if (!source.entry) {
@@ -341,9 +314,7 @@ void OverlayFileSystem::CopyOne(const Where& from, const Where& to, bool overwri
     }
     copy.attributes = source.entry->attributes;
   }
-  const uint64_t size = SizeOf(*copy.content);
   Put(to, std::move(copy));
-  growth_[DriveKey(to)].Add(int64_t(size) - int64_t(old_size));
 }
 
 OverlayFileSystem::Entry OverlayFileSystem::TakeFile(const Where& file) {
@@ -417,11 +388,6 @@ void OverlayFileSystem::MoveFile(const std::string& source, const std::string& d
     throw Error(kErrFileAlreadyExists, to.text);
   Entry moved = TakeFile(from);
   moved.name = to.names.back();
-  if (DriveKey(from) != DriveKey(to)) {
-    const int64_t size = int64_t(SizeOf(*moved.content));
-    growth_[DriveKey(from)].Add(-size);
-    growth_[DriveKey(to)].Add(size);
-  }
   if (to.key != from.key) Hide(from);
   Put(to, std::move(moved));
 }
@@ -438,11 +404,6 @@ void OverlayFileSystem::MoveFolder(const std::string& source, const std::string&
     return;
   }
   if (Find(to).kind != Kind::kNone) throw Error(kErrFileAlreadyExists, to.text);
-  if (DriveKey(from) != DriveKey(to)) {
-    const int64_t size = int64_t(TreeSize(from));
-    growth_[DriveKey(from)].Add(-size);
-    growth_[DriveKey(to)].Add(size);
-  }
   MoveTree(from, to);
   Hide(from);
 }
@@ -462,7 +423,6 @@ void OverlayFileSystem::DeleteFolder(const std::string& path, bool force) {
     };
     check(w);
   }
-  growth_[DriveKey(w)].Add(-int64_t(TreeSize(w)));
   Hide(w);
 }
 
@@ -471,7 +431,6 @@ void OverlayFileSystem::DeleteFile(const std::string& path, bool force) {
   Found found = Find(w);
   if (found.kind != Kind::kFile) throw Error(kErrFileNotFound, path);
   if (!force && (AttributesOf(w, found) & kAttrReadOnly)) throw Error(kErrPermissionDenied, path);
-  growth_[DriveKey(w)].Add(-int64_t(SizeOf(w, found)));
   Hide(w);
 }
 
@@ -520,12 +479,10 @@ void OverlayFileSystem::WriteFileBytes(const std::string& path, const std::vecto
   Where w = Parse(path);
   Found found = Find(w);
   if (found.kind == Kind::kFolder) throw Error(kErrPermissionDenied, path);
-  uint64_t old_size = 0;
   uint32_t attributes = kAttrArchive;
   if (found.kind == Kind::kFile) {
     attributes = AttributesOf(w, found);
     if (attributes & kAttrReadOnly) throw Error(kErrPermissionDenied, path);
-    old_size = SizeOf(w, found);
   } else if (Find(Parent(w)).kind != Kind::kFolder) {
     throw Error(kErrPathNotFound, path);
   }
@@ -533,7 +490,6 @@ void OverlayFileSystem::WriteFileBytes(const std::string& path, const std::vecto
   content->bytes = data;
   memory_.Add(int64_t(data.size()));
   Put(w, {Entry::Kind::kFile, w.names.back(), std::move(content), attributes});
-  growth_[DriveKey(w)].Add(int64_t(data.size()) - int64_t(old_size));
 }
 
 std::unique_ptr<RandomAccessFile> OverlayFileSystem::OpenRandomAccess(const std::string& path,
@@ -544,7 +500,7 @@ std::unique_ptr<RandomAccessFile> OverlayFileSystem::OpenRandomAccess(const std:
   if (writable && (AttributesOf(w, found) & kAttrReadOnly)) throw Error(kErrPermissionDenied, path);
   // Always through an entry, so that every open of the file sees the writes
   // of the others.
-  return std::make_unique<File>(*this, FileEntry(w, found).content, path, DriveKey(w), writable);
+  return std::make_unique<File>(*this, FileEntry(w, found).content, path, writable);
 }
 
 std::unique_ptr<RandomAccessFile> OverlayFileSystem::CreateRandomAccess(const std::string& path) {
@@ -553,7 +509,7 @@ std::unique_ptr<RandomAccessFile> OverlayFileSystem::CreateRandomAccess(const st
   if (Find(Parent(w)).kind != Kind::kFolder) throw Error(kErrPathNotFound, path);
   auto content = NewContent("");
   Put(w, {Entry::Kind::kFile, w.names.back(), content, kAttrArchive});
-  return std::make_unique<File>(*this, std::move(content), path, DriveKey(w), true);
+  return std::make_unique<File>(*this, std::move(content), path, true);
 }
 
 std::vector<std::string> OverlayFileSystem::ListFolder(const std::string& path) {
@@ -579,6 +535,13 @@ FileStamp OverlayFileSystem::GetFileStamp(const std::string& path) {
 
 void OverlayFileSystem::FlushFolder(const std::string& path) {
   if (Find(Parse(path)).kind != Kind::kFolder) throw Error(kErrPathNotFound, path);
+}
+
+std::unique_ptr<FileLock> OverlayFileSystem::LockFile(const std::string& path) {
+  const size_t cut = path.find_last_of('\\');
+  if (cut == std::string::npos || !FolderExists(path.substr(0, cut)))
+    throw Error(kErrPathNotFound, path);
+  return std::make_unique<FileLock>();
 }
 
 std::optional<uint64_t> OverlayFileSystem::FreeSpace(const std::string& path) {

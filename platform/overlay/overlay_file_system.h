@@ -23,11 +23,6 @@
 // relative path ("c:fotos") is taken from the drive's root, as the posix
 // backend takes it; a real run on Windows takes it from that drive's
 // current folder.
-//
-// It also counts, for each drive, the bytes its files hold beyond what the
-// base held at the same places, and the most that count ever reached: the
-// room a real run needs on that drive, in file contents (the file system's
-// own overhead comes on top).
 #pragma once
 
 #include <cstdint>
@@ -48,9 +43,6 @@ class OverlayFileSystem : public FileSystem {
   OverlayFileSystem(const OverlayFileSystem&) = delete;
   OverlayFileSystem& operator=(const OverlayFileSystem&) = delete;
 
-  // The most bytes the files of drive ("q:") held at any moment beyond
-  // those the base holds there; 0 when nothing grew.
-  uint64_t PeakGrowth(const std::string& drive) const;
   // The most bytes of file contents held in memory at any moment.
   uint64_t PeakMemory() const { return memory_.peak; }
 
@@ -76,7 +68,13 @@ class OverlayFileSystem : public FileSystem {
   bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) override;
   FileStamp GetFileStamp(const std::string& path) override;
   void FlushFolder(const std::string& path) override;
+  // A lock of its own that no one else sees: a simulation touches no file
+  // on the disk, a lock file included.
+  std::unique_ptr<FileLock> LockFile(const std::string& path) override;
   std::optional<uint64_t> FreeSpace(const std::string& path) override;
+  std::optional<uint64_t> AllocationUnit(const std::string& path) override {
+    return base_.AllocationUnit(path);
+  }
 
  private:
   struct Tally {
@@ -116,14 +114,12 @@ class OverlayFileSystem : public FileSystem {
 
   std::shared_ptr<Content> NewContent(std::string base_path);
   uint64_t SizeOf(Content& content);
-  uint64_t SizeOf(const Where& file, const Found& found);
-  uint64_t TreeSize(const Where& folder);
   uint32_t AttributesOf(const Where& file, const Found& found);
   // The entry for an existing file, made to stand for the base's file when
   // the overlay held none.
   Entry& FileEntry(const Where& file, const Found& found);
   void Materialise(Content& content);
-  void Resized(Content& content, const std::string& drive, uint64_t old_size);
+  void Resized(Content& content, uint64_t old_size);
 
   void Put(const Where& where, Entry entry);
   void Hide(const Where& where);
@@ -136,7 +132,6 @@ class OverlayFileSystem : public FileSystem {
 
   FileSystem& base_;
   std::map<std::string, Entry> entries_;  // by folded path
-  std::map<std::string, Tally> growth_;   // by folded drive
   Tally memory_;
   uint64_t next_content_id_ = 1;
   uint64_t generation_ = 0;

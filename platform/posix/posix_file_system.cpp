@@ -30,6 +30,7 @@
 #include "platform/pe_version.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/mount_points.h"
+#include "platform/posix/posix_file_lock.h"
 
 namespace act {
 namespace {
@@ -434,6 +435,10 @@ class PosixFileSystem : public FileSystem {
     FlushTree(ExistingFolder(path), path);
   }
 
+  std::unique_ptr<FileLock> LockFile(const std::string& path) override {
+    return LockHostFile(drives_.Resolve(path).host, path);
+  }
+
   std::vector<std::string> ListFolder(const std::string& path) override {
     return EntryNames(ExistingFolder(path), path);
   }
@@ -445,6 +450,14 @@ class PosixFileSystem : public FileSystem {
     struct statvfs st;
     if (statvfs(host.c_str(), &st) != 0) return std::nullopt;
     return uint64_t(st.f_bavail) * st.f_frsize;
+  }
+
+  std::optional<uint64_t> AllocationUnit(const std::string& path) override {
+    bool on_drive = path.size() >= 2 && path[1] == ':';
+    std::string host = drives_.Resolve(on_drive ? path.substr(0, 2) + "\\" : path).host;
+    struct statvfs st;
+    if (statvfs(host.c_str(), &st) != 0 || st.f_frsize == 0) return std::nullopt;
+    return uint64_t(st.f_frsize);
   }
 
   void SetCopyProgress(std::function<void(const std::string&, uint64_t)> copied) override {

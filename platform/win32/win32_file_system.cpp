@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/win32_errors.h"
+#include "platform/win32/win32_file_lock.h"
 
 namespace act {
 namespace {
@@ -361,6 +362,10 @@ class Win32FileSystem : public FileSystem {
     FlushTree(path);
   }
 
+  std::unique_ptr<FileLock> LockFile(const std::string& path) override {
+    return LockWindowsFile(path);
+  }
+
   std::vector<std::string> ListFolder(const std::string& path) override {
     RequireFolder(path);
     std::vector<std::string> names;
@@ -374,6 +379,16 @@ class Win32FileSystem : public FileSystem {
     ULARGE_INTEGER available;
     if (!GetDiskFreeSpaceExW(Wide(root).c_str(), &available, nullptr, nullptr)) return std::nullopt;
     return available.QuadPart;
+  }
+
+  std::optional<uint64_t> AllocationUnit(const std::string& path) override {
+    std::string root = path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) + "\\" : path;
+    DWORD sectors_per_cluster = 0, bytes_per_sector = 0, free_clusters = 0, clusters = 0;
+    if (!GetDiskFreeSpaceW(Wide(root).c_str(), &sectors_per_cluster, &bytes_per_sector,
+                           &free_clusters, &clusters) ||
+        sectors_per_cluster * bytes_per_sector == 0)
+      return std::nullopt;
+    return uint64_t(sectors_per_cluster) * bytes_per_sector;
   }
 
   void SetCopyProgress(std::function<void(const std::string&, uint64_t)> copied) override {

@@ -56,6 +56,7 @@ class HostFileSystem : public FileSystem {
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string&) override { Refuse(); }
   std::vector<std::string> ListFolder(const std::string&) override { Refuse(); }
   void FlushFolder(const std::string&) override { Refuse(); }
+  std::unique_ptr<FileLock> LockFile(const std::string&) override { return Refuse(), nullptr; }
   bool IsSameOrInsideFolder(const std::string&, const std::string&) override { Refuse(); }
 
   int writable_opens = 0;

@@ -53,6 +53,7 @@ class ScratchFileSystem : public FileSystem {
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string&) override { Refuse(); }
   void FlushFolder(const std::string&) override { Refuse(); }
+  std::unique_ptr<FileLock> LockFile(const std::string&) override { return Refuse(), nullptr; }
   bool IsSameOrInsideFolder(const std::string&, const std::string&) override { Refuse(); }
 
  private:

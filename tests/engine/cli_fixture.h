@@ -6,11 +6,8 @@
 
 #include <cstdlib>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
 #include "run_fixture.h"
+#include "shell_command.h"
 #include "tests/support/carry_over_databases.h"
 #include "tests/support/temp_drive.h"
 
@@ -40,8 +37,21 @@ inline std::string Lines(std::string text) {
 
 class Cli : public RunTest {
  protected:
+  // A run started and not yet waited for.
+  struct Started {
+    std::string out, err;  // the files its streams go to, on the updater's drive
+    intptr_t process;
+  };
+
   CliResult RunCli(const std::string& arguments, bool with_prefix = true,
                    std::string program = act::testing::HostFile(ACT_CLI_PATH)) {
+    return Finish(Start(arguments, with_prefix, program));
+  }
+
+  // Starts the program through the shell, as RunCli does, without waiting,
+  // so that several runs can be under way at once.
+  Started Start(const std::string& arguments, bool with_prefix = true,
+                std::string program = act::testing::HostFile(ACT_CLI_PATH)) {
     std::string command = "\"" + program + "\" " + arguments;
 #ifdef _WIN32
     const char* sep = "\\";
@@ -57,16 +67,16 @@ class Cli : public RunTest {
     const std::string out = "out" + std::to_string(++runs_) + ".txt";
     const std::string err = "err" + std::to_string(runs_) + ".txt";
     command += " >" + drives_.ShellRoot(2) + sep + out + " 2>" + drives_.ShellRoot(2) + sep + err;
-    int raw = std::system(command.c_str());
-#ifdef _WIN32
-    int status = raw;
-#else
-    int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    CliResult result{status, Lines(Text(drives_.drive(2) + "\\" + out)),
-                     Lines(Text(drives_.drive(2) + "\\" + err))};
-    fs().DeleteFile(drives_.drive(2) + "\\" + out, true);
-    fs().DeleteFile(drives_.drive(2) + "\\" + err, true);
+    Started started{drives_.drive(2) + "\\" + out, drives_.drive(2) + "\\" + err, {}};
+    started.process = StartShellCommand(command);
+    return started;
+  }
+
+  CliResult Finish(const Started& started) {
+    const int status = WaitShellCommand(started.process);
+    CliResult result{status, Lines(Text(started.out)), Lines(Text(started.err))};
+    fs().DeleteFile(started.out, true);
+    fs().DeleteFile(started.err, true);
     return result;
   }
   std::string Standard() { return "--drive " + drive + " --origin " + Arg(origin); }

@@ -52,7 +52,8 @@ const char* kMounted = " (another file system is mounted there)\n";
 
 // A disk mounted in a leftover staging folder, the customer's music bound
 // into the backup the run replaces, the unversioned backup itself a mount
-// point: each delete is refused before it removes anything.
+// point: each delete is refused before it removes anything, and before the
+// installation moves.
 TEST_F(UnusualDrives, ADeleteNeverEntersAMountedFileSystem) {
   MakeSample("2.0.0.0", "3.0.0.0");
   const std::string music = PutMusic();
@@ -88,7 +89,7 @@ TEST_F(UnusualDrives, ADeleteNeverEntersAMountedFileSystem) {
   r = RunCli(Standard());
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Error 70: Permission denied: " + unversioned + kMounted);
-  EXPECT_EQ(Backup(), installation);
+  EXPECT_EQ(Installation(), installation);
   EXPECT_EQ(Outside(), outside);
 }
 

@@ -54,6 +54,9 @@ class RecordingFileSystem : public FileSystem {
     return Unexpected("ListFolder"), std::vector<std::string>{};
   }
   void FlushFolder(const std::string&) override { Unexpected("FlushFolder"); }
+  std::unique_ptr<FileLock> LockFile(const std::string&) override {
+    return Unexpected("LockFile"), nullptr;
+  }
   bool IsSameOrInsideFolder(const std::string&, const std::string&) override {
     return Unexpected("IsSameOrInsideFolder"), false;
   }

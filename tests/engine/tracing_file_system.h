@@ -58,6 +58,10 @@ class TracingFileSystem : public FileSystemWrapper {
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& p) override {
     return Noted("CreateRandomAccess", p).CreateRandomAccess(p);
   }
+  std::unique_ptr<FileLock> LockFile(const std::string& p) override {
+    return Noted("LockFile", p).LockFile(p);
+  }
+
  private:
   // Questions and reads pass on unnoted (FileSystemWrapper).
   // Notes the call and gives the file system that makes it.

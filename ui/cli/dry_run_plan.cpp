@@ -62,6 +62,7 @@ void DryRunPlan::Ended(bool completed, const std::string& message) {
 void DryRunPlan::Print(std::FILE* out, const RunInputs& inputs, const Ending& ending) const {
   Put(out, "Simulación de la actualización de " + inputs.drive_text + " con el paquete " +
                inputs.updater_folder + "\\zentaroDeck_NEW (no se ha escrito nada).");
+  if (!repaired_.empty()) Put(out, "Primero se pondría en orden la unidad. " + repaired_);
   if (!lines_versions_.empty()) {
     Put(out, "Versiones:");
     for (const std::string& line : lines_versions_) Put(out, line);
@@ -113,12 +114,15 @@ void DryRunPlan::Print(std::FILE* out, const RunInputs& inputs, const Ending& en
                  free);
   } else if (ending.room) {
     const StagingRoom& room = *ending.room;
-    Put(out, "Espacio en " + room.drive + ": harían falta " + ByteCount(ending.needed) +
-                 " en el momento de más ocupación (el paquete " + ByteCount(room.package_bytes) +
-                 ", las copias y lo que crecen la base de datos y los ajustes)" + free +
-                 (room.leftover_bytes ? ", más " + ByteCount(room.leftover_bytes) +
-                                            " de la carpeta de trabajo anterior, que se borraría"
-                                      : ""));
+    Put(out, "Espacio en " + room.drive + ": harían falta " + ByteCount(room.needed()) +
+                 " en el momento de más ocupación, en bloques de " + std::to_string(room.block) +
+                 " bytes (el paquete " + ByteCount(room.package_room) + ", las copias " +
+                 ByteCount(room.copies_room) + ", lo que crecen la base de datos y los ajustes " +
+                 ByteCount(room.growth_room) + "); libres " +
+                 (room.free_bytes ? ByteCount(*room.free_bytes) : "(no se sabe)") +
+                 (room.leftover_room ? ", más " + ByteCount(room.leftover_room) +
+                                           " de la carpeta de trabajo anterior, que se borraría"
+                                     : ""));
   }
   // The figure a user compares with what the system's tools show is the
   // process's own; the overlay's is only the part that grows with the

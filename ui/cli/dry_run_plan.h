@@ -23,7 +23,6 @@ class DryRunPlan : public RunObserver {
   // What the end of the plan says beyond the run's own events.
   struct Ending {
     std::optional<StagingRoom> room;  // measured before the run
-    uint64_t needed = 0;              // the most the run's files grew on the target drive
     uint64_t memory = 0;              // the most the overlay held in memory
     std::optional<uint64_t> resident;  // the process's peak resident size, when known
     std::string error;                // the report of the failure that ends the run
@@ -46,6 +45,7 @@ class DryRunPlan : public RunObserver {
                     const StatementCounts& counts) override;
   void SettingCarried(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& before, const std::string& after, bool written) override;
+  void InterruptedUpdateFound(const std::string& report) override { repaired_ = report; }
   void Ended(bool completed, const std::string& message) override;
 
  private:
@@ -71,6 +71,7 @@ class DryRunPlan : public RunObserver {
   std::vector<Copy> copies_;
   std::optional<bool> completed_;
   std::string end_message_;
+  std::string repaired_;  // a swap an earlier run left half done, put right first
 };
 
 }  // namespace act

@@ -90,19 +90,12 @@ std::string ChooseDrive(const CliOptions& options, MessageBoxes& boxes) {
   return chosen.text;
 }
 
-// Why a dry run that went through would still fail for room on the target
-// drive: the real run's own refusal, or a drive that cannot hold what the
-// run makes at its fullest. Empty when it fits.
-std::string ShortOfRoom(const std::optional<StagingRoom>& room, bool completed,
-                        uint64_t needed) {
+// Why a dry run that went through would still not run: the real run's own
+// refusal for room, from the very figures it refuses on. Empty when it fits.
+std::string ShortOfRoom(const std::optional<StagingRoom>& room) {
   if (!room) return "";
   try {
     RefuseIfTooSmall(*room);
-    // needed already counts the leftover staging folder the run removes.
-    if (completed && room->free_bytes && needed > *room->free_bytes)
-      throw Error(kErrDiskFull, "the update needs " + ByteCount(needed) + " on " + room->drive +
-                                    " at its fullest, which has " + ByteCount(*room->free_bytes) +
-                                    " free");
   } catch (const Error& e) {
     return Report(e);
   }
@@ -123,10 +116,9 @@ int FinishDryRun(DryRunPlan& plan, OverlayFileSystem& overlay, const RunInputs& 
                  const std::optional<StagingRoom>& room, RunOutcome outcome, RunLog* log) {
   DryRunPlan::Ending ending;
   ending.room = room;
-  ending.needed = overlay.PeakGrowth(TargetDrive(inputs.drive_text));
   ending.memory = overlay.PeakMemory();
   ending.resident = PeakResidentBytes();
-  ending.error = ShortOfRoom(room, outcome == RunOutcome::kCompleted, ending.needed);
+  ending.error = ShortOfRoom(room);
   ending.error_in_run = false;
   plan.Print(stdout, inputs, ending);
   std::fflush(stdout);
@@ -171,7 +163,7 @@ int Run(const CliOptions& options) {
   try {
     inputs = ChooseInputs(options, console);
     if (log) log->Inputs(inputs);
-    room = MeasureStagingRoom(fs, inputs);
+    room = MeasureStagingRoom(fs, *profiles, inputs);
     if (room && log) log->Room(*room);
     // A real run refuses before it touches anything; a dry run goes on to
     // say what else it would do.

@@ -209,11 +209,12 @@ void RunLog::Inputs(const RunInputs& inputs) {
 }
 
 void RunLog::Room(const StagingRoom& room) {
-  std::string text = "espacio en " + room.drive + ": el paquete ocupa " +
-                     ByteCount(room.package_bytes) + "; libres " +
+  std::string text = "espacio en " + room.drive + ": harían falta " + ByteCount(room.needed()) +
+                     " en bloques de " + std::to_string(room.block) + " bytes (el paquete " +
+                     ByteCount(room.package_room) + "); libres " +
                      (room.free_bytes ? ByteCount(*room.free_bytes) : "(no se sabe)");
-  if (room.leftover_bytes > 0)
-    text += ", más " + ByteCount(room.leftover_bytes) + " de la carpeta de trabajo anterior";
+  if (room.leftover_room > 0)
+    text += ", más " + ByteCount(room.leftover_room) + " de la carpeta de trabajo anterior";
   Line(text);
 }
 
@@ -294,6 +295,10 @@ void RunLog::SettingCarried(const std::string& file, const std::string& section,
                             const std::string& after, bool written) {
   Line("ajuste [" + section + "] " + key + " en " + file + ": " + Quoted(before) + " -> " +
        Quoted(after) + (written ? "" : " (escritura rechazada)"));
+}
+
+void RunLog::InterruptedUpdateFound(const std::string& report) {
+  Line("actualización interrumpida puesta en orden: " + report);
 }
 
 void RunLog::Ended(bool completed, const std::string& message) {

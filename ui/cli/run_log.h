@@ -69,6 +69,7 @@ class RunLog : public RunObserver {
                     const StatementCounts& counts) override;
   void SettingCarried(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& before, const std::string& after, bool written) override;
+  void InterruptedUpdateFound(const std::string& report) override;
   void Ended(bool completed, const std::string& message) override;
 
  private:

@@ -29,6 +29,7 @@ std::string FileStepText(const std::string& operation, const std::string& path,
       {"FlushFolder", "escribir en el disco lo pendiente de"},
       {"ClearReadOnly", "quitar el atributo de sólo lectura a los archivos de"},
       {"CopyFolder", "copia de carpeta"},   {"CopyFile", "copia de archivo"},
+      {"NoteSwap", "anotar el cambio de instalación en"},
   };
   std::string text = operation;
   for (const Name& name : kNames)

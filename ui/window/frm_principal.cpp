@@ -77,8 +77,11 @@ void FrmPrincipal::Load(HINSTANCE instance) {
                           nullptr, instance, this);
   CreateControls(instance);
 
-  // The load sequence, while the window is still hidden.
+  // The load sequence, while the window is still hidden. A swap an earlier
+  // run left half done on the drive found is finished before the operator
+  // can do anything.
   buscaUnidadPrograma();
+  FinishInterruptedUpdate(drive1_.Drive(), *NewPlatformFileSystem(), boxes_);
   tipo_picture_.LoadFile(*NewPlatformFileSystem(), UpdaterFolder() + "\\" + "folder.jpg");
 
   ShowWindow(hwnd_, SW_SHOWNORMAL);
