@@ -37,7 +37,7 @@ class DaoTest : public ::testing::Test {
     return 0;
   }
 
-  HostFileSystem fs_;
+  HostFileSystem fs_{HostFileSystem::kOnlyReads};
   DBEngine engine_{fs_};
 };
 

@@ -7,66 +7,6 @@
 
 namespace act::db::testing {
 
-HostFile::HostFile(std::string path) : path_(std::move(path)) {
-  file_ = std::fopen(path_.c_str(), "rb");
-  if (!file_) throw act::Error(kErrFileNotFound, path_);
-}
-
-HostFile::~HostFile() { std::fclose(file_); }
-
-size_t HostFile::ReadAt(uint64_t offset, void* buffer, size_t n) {
-  if (std::fseek(file_, long(offset), SEEK_SET) != 0) return 0;
-  return std::fread(buffer, 1, n, file_);
-}
-
-void HostFile::WriteAt(uint64_t, const void*, size_t) {
-  throw act::Error(kErrPermissionDenied, path_ + " is open read-only");
-}
-
-uint64_t HostFile::Size() {
-  std::fseek(file_, 0, SEEK_END);
-  return uint64_t(std::ftell(file_));
-}
-
-void HostFile::Truncate(uint64_t) {
-  throw act::Error(kErrPermissionDenied, path_ + " is open read-only");
-}
-
-std::vector<uint8_t> ReadHostFile(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) throw act::Error(kErrFileNotFound, path);
-  std::vector<uint8_t> bytes;
-  uint8_t buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-  std::fclose(f);
-  return bytes;
-}
-
-void WriteHostFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) throw act::Error(kErrPathNotFound, path);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
-
-bool HostFileSystem::FileExists(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f) std::fclose(f);
-  return f != nullptr;
-}
-
-std::unique_ptr<RandomAccessFile> HostFileSystem::OpenRandomAccess(const std::string& path,
-                                                                   bool writable) {
-  ++opens;
-  if (writable) ++writable_opens;
-  return std::make_unique<HostFile>(path);
-}
-
-void HostFileSystem::Refuse() {
-  throw act::Error(kErrPermissionDenied, "the test file system only opens files");
-}
-
 std::string SampleDir() { return std::string(ACT_TEST_DATA_DIR) + "/jet"; }
 
 std::string SamplePath(const std::string& relative) { return SampleDir() + "/" + relative; }

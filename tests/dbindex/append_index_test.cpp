@@ -85,7 +85,7 @@ void ExpectReadersReadEveryRow(jet::Database& db, const std::string& path,
 TEST(AppendedRows, ThousandsInRandomKeyOrderAreFoundByKeyAndReadByMdbExport) {
   std::string dir = ScratchDir("dbindex_thousands");
   std::string path = CopySample("jet3/testIndexCodesV1997.mdb", dir, "many.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   const char* const pieces[] = {"á", "é", "í", "ó", "ú", "ü", "ñ", "¿", "¡", "Á", "É", "Ú", "Ñ",
                                 "ca", "ción", "de", "la", "pe", "ro", "güe", " ", "-",
                                 "ß", "æ", "Æ", "œ", "Œ", "groß", "ä"};
@@ -148,7 +148,7 @@ TEST(AppendedRows, ThousandsInRandomKeyOrderAreFoundByKeyAndReadByMdbExport) {
 TEST(AppendedRows, SharpSAndLigaturesBeforeAccentsSitAmongAccessEntries) {
   std::string dir = ScratchDir("dbindex_sharp_s");
   std::string path = CopySample("jet3/nwind.mdb", dir, "nwind.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   const std::vector<std::string> names = {
       "Plutzer Lebensmittelgroßmärkte AH", "Lebensmittelgroßmärkte Süd", "Straße nach Köln",
       "Æbleskiver på Ærø", "cæsar élève", "Œuvres complètes", "cœur fidèle"};
@@ -184,7 +184,7 @@ TEST(AppendedRows, DuplicateKeysAreLeftOutAndTheStatementGoesOn) {
   std::string dir = ScratchDir("dbindex_duplicates");
   std::string source = CopySample("jet3/testIndexCodesV1997.mdb", dir, "source.mdb");
   std::string target = CopySample("jet3/testIndexCodesV1997.mdb", dir, "target.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   {
     auto db = OpenForWrite(fs, source);
     // Two rows the target lacks, between the shipped ones in key order.
@@ -221,7 +221,7 @@ TEST(AppendedRows, DuplicateKeysAreLeftOutAndTheStatementGoesOn) {
 TEST(Relationships, ForeignKeysMustFindTheirRowAndReferencedRowsStay) {
   std::string dir = ScratchDir("dbindex_relationships");
   std::string path = CopySample("jet3/indexTestV1997.mdb", dir, "rel.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   auto db = OpenForWrite(fs, path);
   auto t2 = ReadRows(*db, *db->Table("Table2"));
   auto t3 = ReadRows(*db, *db->Table("Table3"));

@@ -38,7 +38,7 @@ std::vector<Value> Row(int i, bool copy_ids) {
   return {id, Value::Text(title), artist, n};
 }
 
-std::string MakeDestination(ScratchFileSystem& fs, const std::string& path, bool with_kept) {
+std::string MakeDestination(HostFileSystem& fs, const std::string& path, bool with_kept) {
   jet::CreateDatabase(fs, path);
   auto db = OpenForWrite(fs, path);
   exec::ExecuteStatement(fs, *db, "CREATE TABLE canciones (id COUNTER PRIMARY KEY, "
@@ -59,11 +59,11 @@ std::string MakeDestination(ScratchFileSystem& fs, const std::string& path, bool
 }
 
 // Notes the scratch files made, to hold the bulk append to using one.
-class WatchedFileSystem : public ScratchFileSystem {
+class WatchedFileSystem : public HostFileSystem {
  public:
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) override {
     if (path.size() > 4 && path.substr(path.size() - 4) == ".tmp") scratch.push_back(path);
-    return ScratchFileSystem::CreateRandomAccess(path);
+    return HostFileSystem::CreateRandomAccess(path);
   }
   std::vector<std::string> scratch;
 };
@@ -74,7 +74,7 @@ struct Outcome {
   bool in_bulk = false;        // still bulk after the census
 };
 
-Outcome Append(ScratchFileSystem& fs, const std::string& path, bool copy_ids, bool bulk,
+Outcome Append(HostFileSystem& fs, const std::string& path, bool copy_ids, bool bulk,
                const jet::BulkLimits& limits) {
   auto db = OpenForWrite(fs, path);
   jet::Pager& pager = db->pager();

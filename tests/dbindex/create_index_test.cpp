@@ -28,7 +28,7 @@ const jet::RealIndex& IndexNamed(const jet::TableDefinition& t, const std::strin
   throw std::runtime_error("no index " + name);
 }
 
-int Refusal(ScratchFileSystem& fs, jet::Database& db, const std::string& statement) {
+int Refusal(HostFileSystem& fs, jet::Database& db, const std::string& statement) {
   try {
     ExecuteStatement(fs, db, statement);
     return 0;
@@ -40,7 +40,7 @@ int Refusal(ScratchFileSystem& fs, jet::Database& db, const std::string& stateme
 TEST(CreateIndex, BuildsOverExistingRowsAndIsKeptByLaterAppends) {
   std::string dir = ScratchDir("dbindex_create");
   std::string path = CopySample("jet3/compIndexTestV1997.mdb", dir, "create.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   {
     auto db = OpenForWrite(fs, path);
     ExecuteStatement(fs, *db, "CREATE INDEX Agentes ON Table1 (RS_AGENTE, DC_AGENTE DESC)");
@@ -96,7 +96,7 @@ TEST(CreateIndex, BuildsOverExistingRowsAndIsKeptByLaterAppends) {
 TEST(CreateIndex, RefusedIndexesLeaveTheFileUnchanged) {
   std::string dir = ScratchDir("dbindex_create_refused");
   std::string path = CopySample("jet3/testIndexCodesV1997.mdb", dir, "refused.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   std::vector<uint8_t> before = ReadHostFile(path);
   {
     auto db = OpenForWrite(fs, path);
@@ -112,7 +112,7 @@ TEST(CreateIndex, RefusedIndexesLeaveTheFileUnchanged) {
 TEST(CreateIndex, SameColumnsAndFlagsShareTheRealIndex) {
   std::string dir = ScratchDir("dbindex_create_shared");
   std::string path = CopySample("jet3/testIndexCodesV1997.mdb", dir, "shared.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   auto db = OpenForWrite(fs, path);
   ExecuteStatement(fs, *db, "CREATE UNIQUE INDEX Nombre ON Table2 (name) WITH DISALLOW NULL");
   auto table = db->Table("Table2");

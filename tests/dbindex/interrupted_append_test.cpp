@@ -40,7 +40,7 @@ std::string Title(std::mt19937& random) {
   return std::string(words[random() % 6]) + " " + std::to_string(random() % 1000000);
 }
 
-void Fill(ScratchFileSystem& fs, const std::string& path, const std::string& table, int rows,
+void Fill(HostFileSystem& fs, const std::string& path, const std::string& table, int rows,
           uint32_t seed, bool then_delete = false) {
   auto db = OpenForWrite(fs, path);
   db->pager().BeginDeferredWrites();
@@ -64,7 +64,7 @@ void Fill(ScratchFileSystem& fs, const std::string& path, const std::string& tab
 
 const char* kSongs = "(id COUNTER PRIMARY KEY, titulo TEXT(100) UNIQUE, artista TEXT(120))";
 
-std::string MakeDatabase(ScratchFileSystem& fs, const std::string& path, bool with_old_table) {
+std::string MakeDatabase(HostFileSystem& fs, const std::string& path, bool with_old_table) {
   jet::CreateDatabase(fs, path);
   auto db = OpenForWrite(fs, path);
   if (with_old_table) exec::ExecuteStatement(fs, *db, std::string("CREATE TABLE viejos ") + kSongs);
@@ -108,7 +108,7 @@ void ExpectReachablePagesAreIndexPages(jet::Database& db, const std::string& tab
 
 TEST(InterruptedAppend, EveryStopBetweenPageWritesLeavesAReadableFile) {
   const std::string dir = ScratchDir("interrupted_append");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   const std::string source = MakeDatabase(fs, dir + "/source.mdb", false);
   Fill(fs, source, "canciones", kAppendedRows, 7);
   const std::string original = MakeDatabase(fs, dir + "/original.mdb", true);

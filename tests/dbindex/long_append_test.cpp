@@ -94,7 +94,7 @@ Expected Model(const std::vector<SourceRow>& source, bool copy_ids) {
   return e;
 }
 
-void MakeSource(ScratchFileSystem& fs, const std::string& path, const std::vector<SourceRow>& rows) {
+void MakeSource(HostFileSystem& fs, const std::string& path, const std::vector<SourceRow>& rows) {
   jet::CreateDatabase(fs, path);
   auto db = OpenForWrite(fs, path);
   ExecuteStatement(fs, *db, "CREATE TABLE canciones (id LONG, titulo TEXT(60), n TEXT(12), "
@@ -111,7 +111,7 @@ void MakeSource(ScratchFileSystem& fs, const std::string& path, const std::vecto
   db->pager().FlushWrites();
 }
 
-void MakeDestination(ScratchFileSystem& fs, const std::string& path) {
+void MakeDestination(HostFileSystem& fs, const std::string& path) {
   jet::CreateDatabase(fs, path);
   auto db = OpenForWrite(fs, path);
   ExecuteStatement(fs, *db, "CREATE TABLE canciones (id COUNTER PRIMARY KEY, "
@@ -123,7 +123,7 @@ void MakeDestination(ScratchFileSystem& fs, const std::string& path) {
   }
 }
 
-void ExpectHolds(const std::string& path, ScratchFileSystem& fs, const Expected& expected) {
+void ExpectHolds(const std::string& path, HostFileSystem& fs, const Expected& expected) {
   auto db = OpenForWrite(fs, path);
   EXPECT_EQ(FaultText(*db), "");
   std::map<int32_t, std::pair<std::string, int32_t>> found;
@@ -154,7 +154,7 @@ void ExpectModelOutcome(const std::string& name, const std::string& insert,
                         const std::string& select, bool copy_ids,
                         const std::vector<SourceRow>& rows = SourceRows()) {
   std::string dir = ScratchDir(name);
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   MakeSource(fs, dir + "/datos.mdb", rows);
   MakeDestination(fs, dir + "/datos.new");
   const Expected expected = Model(rows, copy_ids);
@@ -237,7 +237,7 @@ TEST(LongAppend, KeysInOrderUntilLateRows) {
 TEST(LongAppend, NullKeysMeetTheirIndexesRules) {
   constexpr int kRows = 2000;
   std::string dir = ScratchDir("dbindex_long_append_nulls");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   struct Row {
     int32_t id;
     std::optional<std::string> a, b, c;
@@ -315,7 +315,7 @@ TEST(LongAppend, NullKeysMeetTheirIndexesRules) {
 TEST(LongAppend, AnUnreadableSourceRowEndsTheStatementAtItsTurn) {
   constexpr int kDamaged = 2000;
   std::string dir = ScratchDir("dbindex_long_append_damaged");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   auto rows = SourceRows();
   MakeSource(fs, dir + "/datos.mdb", rows);
   MakeDestination(fs, dir + "/datos.new");

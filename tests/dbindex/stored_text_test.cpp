@@ -41,7 +41,7 @@ const std::vector<Value> kTitles = {
     Value::Text("Título demasiado largo para veinte"), Value::Text("plain ascii title"),
 };
 
-std::string MakeDatabase(ScratchFileSystem& fs, const std::string& path, const char* ddl) {
+std::string MakeDatabase(HostFileSystem& fs, const std::string& path, const char* ddl) {
   jet::CreateDatabase(fs, path);
   auto db = OpenForWrite(fs, path);
   ExecuteStatement(fs, *db, ddl);
@@ -50,7 +50,7 @@ std::string MakeDatabase(ScratchFileSystem& fs, const std::string& path, const c
 
 // Appends `count` rows made by row(i) to `table` through the row writer.
 template <typename MakeRow>
-void AppendRows(ScratchFileSystem& fs, const std::string& path, const std::string& table,
+void AppendRows(HostFileSystem& fs, const std::string& path, const std::string& table,
                 int count, MakeRow row) {
   auto db = OpenForWrite(fs, path);
   db->pager().BeginDeferredWrites();
@@ -63,7 +63,7 @@ void AppendRows(ScratchFileSystem& fs, const std::string& path, const std::strin
 
 TEST(StoredText, CopiesExactlyWhatTheConvertingPathCopies) {
   const std::string dir = ScratchDir("stored_text");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   const std::string source = MakeDatabase(
       fs, dir + "/source.mdb", "CREATE TABLE canciones (id LONG, titulo TEXT(100), nota TEXT(50))");
   AppendRows(fs, source, "canciones", int(kTitles.size()), [](int i) {
@@ -102,7 +102,7 @@ TEST(StoredText, CopiesExactlyWhatTheConvertingPathCopies) {
 // already holds rows (so keys collide) and grows over many pages.
 TEST(StoredText, RandomRowsGiveTheConvertingPathsFile) {
   const std::string dir = ScratchDir("stored_text_random");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   std::mt19937 random(20261208);
   std::vector<std::string> characters;
   for (int b = 0x20; b < 0x100; ++b) {
@@ -160,7 +160,7 @@ TEST(StoredText, RandomRowsGiveTheConvertingPathsFile) {
 TEST(StoredText, TablesWithRelationshipsTakeStoredTextToo) {
   const std::string dir = ScratchDir("stored_text_relationships");
   const std::string path = CopySample("jet3/indexTestV1997.mdb", dir, "rel.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   auto db = OpenForWrite(fs, path);
   const Value fk1 = ReadRows(*db, *db->Table("Table2")).at(0).values[0];
   const Value fk2 = ReadRows(*db, *db->Table("Table3")).at(0).values[0];

@@ -33,7 +33,7 @@ std::string FaultText(jet::Database& db) {
   return all;
 }
 
-int ErrorOf(ScratchFileSystem& fs, jet::Database& db, const std::string& sql) {
+int ErrorOf(HostFileSystem& fs, jet::Database& db, const std::string& sql) {
   try {
     ExecuteStatement(fs, db, sql);
   } catch (const act::Error& e) {
@@ -119,7 +119,7 @@ void ExpectContinuationChain(jet::Database& db, const jet::TableDefinition& tabl
 
 TEST(LongDefinition, WideTableRoundTrip) {
   std::string dir = ScratchDir("long_tdef_wide");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   std::string path = dir + "/ancho.mdb";
   jet::CreateDatabase(fs, path);
   std::string create = "CREATE TABLE ancho (id COUNTER";
@@ -206,7 +206,7 @@ TEST(LongDefinition, WideTableRoundTrip) {
 
 TEST(LongDefinition, IndexesGrowADefinitionOntoANewPage) {
   std::string dir = ScratchDir("long_tdef_grow");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   std::string path = dir + "/crece.mdb";
   jet::CreateDatabase(fs, path);
   auto db = OpenForWrite(fs, path);
@@ -252,7 +252,7 @@ TEST(LongDefinition, AccessContinuedDefinitionTakesAnIndexAndRows) {
   // page 34 to page 44.
   std::string dir = ScratchDir("long_tdef_access");
   std::string path = CopySample("jet3/testV1997.mdb", dir, "copia.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   {
     auto db = OpenForWrite(fs, path);
     ASSERT_EQ(2u, db->Table("Table2")->pages.size());
@@ -283,7 +283,7 @@ TEST(LongDefinition, AccessContinuedDefinitionTakesAnIndexAndRows) {
 
 TEST(LongDefinition, RefusesMoreThanJetHolds) {
   std::string dir = ScratchDir("long_tdef_refuse");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   std::string path = dir + "/nueva.mdb";
   jet::CreateDatabase(fs, path);
   std::vector<uint8_t> before = ReadHostFile(path);

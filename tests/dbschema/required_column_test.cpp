@@ -39,7 +39,7 @@ std::string FaultText(jet::Database& db) {
   return all;
 }
 
-int ErrorOf(ScratchFileSystem& fs, jet::Database& db, const std::string& sql,
+int ErrorOf(HostFileSystem& fs, jet::Database& db, const std::string& sql,
             std::string* text = nullptr) {
   try {
     ExecuteStatement(fs, db, sql);
@@ -76,7 +76,7 @@ std::string PropBlock(const std::string& text, const std::string& column) {
 
 TEST(RequiredColumn, CreateTableStoresItAsAccessDoes) {
   std::string dir = ScratchDir("required_create");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   std::string path = dir + "/nueva.mdb";
   jet::CreateDatabase(fs, path);
   {
@@ -112,7 +112,7 @@ TEST(RequiredColumn, CreateTableStoresItAsAccessDoes) {
 
 TEST(RequiredColumn, NullIsRefusedOnEveryWrite) {
   std::string dir = ScratchDir("required_refuse");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   std::string path = dir + "/nueva.mdb";
   jet::CreateDatabase(fs, path);
   auto db = OpenForWrite(fs, path);
@@ -251,7 +251,7 @@ TEST(RequiredColumn, AccessWrittenPropertyIsEnforced) {
   *(found + value_at) = 1;
   WriteHostFile(path, file);
 
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   {
     auto db = OpenForWrite(fs, path);
     EXPECT_NE(std::string::npos, SchemaOf(*db, "Table1").find("[B] TEXT(100) NOT NULL"))

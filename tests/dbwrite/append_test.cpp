@@ -77,7 +77,7 @@ std::vector<std::vector<Value>> ReadRows(jet::Database& db, const std::string& n
 TEST(Append, ThousandsOfRowsOverManyPages) {
   std::string dir = ScratchDir("many_rows");
   std::string path = CopySample("jet3/testV1997.mdb", dir, "many.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   const int kRows = 3000;
   {
     auto db = OpenForWrite(fs, path);
@@ -105,7 +105,7 @@ TEST(Append, ThousandsOfRowsOverManyPages) {
 TEST(Append, FilesPastTheInlineMapRangeUseReferenceMaps) {
   std::string dir = ScratchDir("big");
   std::string path = CopySample("jet3/testV1997.mdb", dir, "big.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   const int kRows = 100000;
   {
     auto db = OpenForWrite(fs, path);
@@ -151,7 +151,7 @@ TEST(Append, AGlobalMapWithoutBitmapPagesKeepsLivePages) {
     bytes[row] = 1;  // reference map, no bitmap page
     WriteHostFile(path, bytes);
   }
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   for (int session = 0; session < 2; ++session) {
     auto db = OpenForWrite(fs, path);
     for (int i = 0; i < 300; ++i) {
@@ -167,7 +167,7 @@ TEST(Append, AGlobalMapWithoutBitmapPagesKeepsLivePages) {
 TEST(Append, MemoValuesInlineSingleRowAndChains) {
   std::string dir = ScratchDir("memo");
   std::string path = CopySample("jet3/test2V1997.mdb", dir, "memo.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   // Lengths that land inline, in one LVAL row, and in chains of 2 and 4 links.
   const std::vector<size_t> lengths = {1, 10, 64, 65, 1500, 2032, 2033, 5000, 7000};
   {
@@ -214,7 +214,7 @@ TEST(Append, MemoValuesInlineSingleRowAndChains) {
 TEST(Append, RowsPastEach256BytesCarryTheirJumpTable) {
   std::string dir = ScratchDir("jump_table");
   const std::string path = dir + "/largo.mdb";
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   jet::CreateDatabase(fs, path);
   std::vector<std::vector<Value>> expected;
   {
@@ -266,7 +266,7 @@ TEST(Append, RowsPastEach256BytesCarryTheirJumpTable) {
 TEST(Update, GrowingRowsMoveAndStayReadable) {
   std::string dir = ScratchDir("grow");
   std::string path = CopySample("jet3/testV1997.mdb", dir, "grow.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   {
     auto db = OpenForWrite(fs, path);
     for (int i = 0; i < 60; ++i) {
@@ -299,7 +299,7 @@ TEST(Update, GrowingRowsMoveAndStayReadable) {
 TEST(Update, TextConditionIgnoresCaseLikeJet) {
   std::string dir = ScratchDir("update_case");
   std::string path = CopySample("jet3/testV1997.mdb", dir, "case.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   auto db = OpenForWrite(fs, path);
   ExecuteStatement(fs, *db, "INSERT INTO Table3 (a, b) VALUES (1, 'VersionCLI')");
   auto r = ExecuteStatement(fs, *db, "UPDATE Table3 SET a = 42 WHERE b='versioncli'");
@@ -316,7 +316,7 @@ TEST(Update, TextConditionIgnoresCaseLikeJet) {
 TEST(Update, LookupsByTextAgreeWithAFullScanAfterEachChange) {
   std::string dir = ScratchDir("pinned");
   std::string path = CopySample("jet3/testV1997.mdb", dir, "pinned.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   auto db = OpenForWrite(fs, path);
   auto rows_where = [&](const std::string& condition) {
     const std::string text = "SELECT a FROM Table3 WHERE " + condition;
@@ -351,7 +351,7 @@ TEST(Update, LookupsByTextAgreeWithAFullScanAfterEachChange) {
 TEST(Append, CounterTakesNextValueAndMovesPastCopiedOnes) {
   std::string dir = ScratchDir("counter");
   std::string path = CopySample("jet3/testIndexCodesV1997.mdb", dir, "counter.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   auto db = OpenForWrite(fs, path);
   auto table = db->Table("Table11");
   ASSERT_TRUE(table->columns[0].flags & jet::kColumnAutonumber);
@@ -372,7 +372,7 @@ TEST(CarryOver, InsertInSelectAppendsIntoTheOtherFileAndLeavesTheSource) {
   std::string dir = ScratchDir("carry");
   std::string installed = CopySample("jet3/testV1997.mdb", dir, "datos.mdb");
   std::string staged = CopySample("jet3/testV1997.mdb", dir, "datos.new");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   {
     auto db = OpenForWrite(fs, installed);
     for (int i = 0; i < 500; ++i) {
@@ -409,7 +409,7 @@ TEST(CarryOver, ValuesConvertToTheDestinationTypeOrTheRowIsLeftOut) {
   std::string dir = ScratchDir("convert");
   std::string from = CopySample("jet3/testV1997.mdb", dir, "from.mdb");
   std::string to = CopySample("jet3/testV1997.mdb", dir, "to.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   {
     auto db = OpenForWrite(fs, from);
     // Table3.b is text; these rows go to a table whose b is... the same text
@@ -446,7 +446,7 @@ TEST(CarryOver, RowsWithKeysTheDestinationHoldsAreLeftOut) {
   std::string dir = ScratchDir("keys");
   std::string installed = CopySample("jet3/testV1997.mdb", dir, "datos.mdb");
   std::string staged = CopySample("jet3/testV1997.mdb", dir, "datos.new");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   size_t shipped = 0;
   {
     auto db = OpenForWrite(fs, installed);
@@ -487,7 +487,7 @@ namespace {
 TEST(ColumnProperties, DefaultsFillLeftOutColumnsAndEmptyTextIsRefused) {
   std::string dir = ScratchDir("props");
   std::string path = CopySample("jet3/testV1997.mdb", dir, "props.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   auto db = OpenForWrite(fs, path);
   auto props = jet::ReadColumnProperties(*db, db->Table("Table1")->page);
   ASSERT_TRUE(props.count("A"));

@@ -26,7 +26,7 @@ TEST(BadInput, RefusedStatementsNameTheCauseAndChangeNothing) {
   std::string dir = ScratchDir("bad_input");
   std::string path = CopySample("jet3/testV1997.mdb", dir, "datos.mdb");
   std::string readonly = CopySample("jet3/testV1997.mdb", dir, "datos.new.ro");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   std::vector<uint8_t> before = ReadHostFile(path);
   std::vector<uint8_t> readonly_before = ReadHostFile(readonly);
   auto db = OpenForWrite(fs, path);
@@ -64,7 +64,7 @@ TEST(BadInput, RefusedStatementsNameTheCauseAndChangeNothing) {
 TEST(BadInput, FixedRowsStillConsistentAfterRefusedValues) {
   std::string dir = ScratchDir("bad_values");
   std::string path = CopySample("jet3/testV1997.mdb", dir, "datos.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   auto db = OpenForWrite(fs, path);
   std::string text;
   exec::ExecuteStatement(fs, *db, "INSERT INTO Table3 (a, b) VALUES (1, 'ok')");

@@ -33,7 +33,7 @@ std::string FaultText(jet::Database& db) {
   return all;
 }
 
-void FillSongs(ScratchFileSystem& fs, jet::Database& db, int rows) {
+void FillSongs(HostFileSystem& fs, jet::Database& db, int rows) {
   for (int i = 0; i < rows; ++i) {
     std::string n = std::to_string(i);
     auto r = ExecuteStatement(
@@ -49,7 +49,7 @@ void FillSongs(ScratchFileSystem& fs, jet::Database& db, int rows) {
 
 TEST(CreateTable, NewDatabaseTableTakesRowsAndKeepsItsIndexes) {
   std::string dir = ScratchDir("ddl_new");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   std::string path = dir + "/nueva.mdb";
   jet::CreateDatabase(fs, path);
   const int kRows = 2000;
@@ -102,7 +102,7 @@ TEST(CreateTable, NewDatabaseTableTakesRowsAndKeepsItsIndexes) {
 TEST(CreateTable, InACopyOfAnAccessFileBesideItsTables) {
   std::string dir = ScratchDir("ddl_copy");
   std::string path = CopySample("jet3/testV1997.mdb", dir, "copia.mdb");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   {
     auto db = OpenForWrite(fs, path);
     ExecuteStatement(fs, *db, kCreateSongs);
@@ -118,7 +118,7 @@ TEST(CreateTable, InACopyOfAnAccessFileBesideItsTables) {
 
 TEST(CreateTable, RefusesWhatItCannotStore) {
   std::string dir = ScratchDir("ddl_refuse");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   std::string path = dir + "/nueva.mdb";
   jet::CreateDatabase(fs, path);
   std::vector<uint8_t> before = ReadHostFile(path);
@@ -148,7 +148,7 @@ class FixedClock : public Clock {
 };
 
 TEST(CreateTable, CatalogRowIsDatedByTheDatabasesClock) {
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   jet::Database db(std::make_unique<jet::MemoryFile>(jet::EmptyJet3Template(), "fechada.mdb"));
   const FixedClock clock({2024, 5, 1, 10, 30, 15});
   db.UseClock(clock);

@@ -28,7 +28,7 @@ TEST(EmptyDatabase, TemplateIsTheDerivationOfTheAccessSample) {
 
 TEST(EmptyDatabase, NewDatabaseOpensConsistentAndEmpty) {
   std::string dir = ScratchDir("empty");
-  ScratchFileSystem fs;
+  HostFileSystem fs;
   std::string path = dir + "/nueva.mdb";
   jet::CreateDatabase(fs, path);
   EXPECT_THROW(jet::CreateDatabase(fs, path), act::Error);  // never overwrites

@@ -15,67 +15,6 @@
 
 namespace act::db::testing {
 
-WritableHostFile::WritableHostFile(std::string path, bool writable)
-    : path_(std::move(path)), writable_(writable) {
-  file_ = std::fopen(path_.c_str(), writable ? "r+b" : "rb");
-  if (!file_) throw act::Error(kErrFileNotFound, path_);
-}
-
-WritableHostFile::~WritableHostFile() { std::fclose(file_); }
-
-size_t WritableHostFile::ReadAt(uint64_t offset, void* buffer, size_t n) {
-  if (std::fseek(file_, long(offset), SEEK_SET) != 0) return 0;
-  return std::fread(buffer, 1, n, file_);
-}
-
-void WritableHostFile::WriteAt(uint64_t offset, const void* data, size_t n) {
-  if (!writable_) throw act::Error(kErrPermissionDenied, path_ + " is open read-only");
-  if (std::fseek(file_, long(offset), SEEK_SET) != 0 || std::fwrite(data, 1, n, file_) != n) {
-    throw act::Error(kErrDeviceIO, path_);
-  }
-}
-
-uint64_t WritableHostFile::Size() {
-  std::fseek(file_, 0, SEEK_END);
-  return uint64_t(std::ftell(file_));
-}
-
-void WritableHostFile::Truncate(uint64_t size) {
-  std::fflush(file_);
-  std::filesystem::resize_file(path_, size);
-}
-
-void WritableHostFile::Sync() { std::fflush(file_); }
-
-bool ScratchFileSystem::FileExists(const std::string& path) {
-  return std::filesystem::exists(path);
-}
-
-std::unique_ptr<RandomAccessFile> ScratchFileSystem::OpenRandomAccess(const std::string& path,
-                                                                      bool writable) {
-  if (!std::filesystem::exists(path)) throw act::Error(kErrFileNotFound, path);
-  if (writable && path.size() > 3 && path.substr(path.size() - 3) == ".ro") {
-    throw act::Error(kErrPermissionDenied, path);
-  }
-  return std::make_unique<WritableHostFile>(path, writable);
-}
-
-std::unique_ptr<RandomAccessFile> ScratchFileSystem::CreateRandomAccess(const std::string& path) {
-  if (std::filesystem::exists(path)) throw act::Error(kErrFileAlreadyExists, path);
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) throw act::Error(kErrPathNotFound, path);
-  std::fclose(f);
-  return std::make_unique<WritableHostFile>(path, true);
-}
-
-void ScratchFileSystem::DeleteFile(const std::string& path, bool) {
-  if (!std::filesystem::remove(path)) throw act::Error(kErrFileNotFound, path);
-}
-
-void ScratchFileSystem::Refuse() {
-  throw act::Error(kErrPermissionDenied, "the scratch file system only opens files");
-}
-
 namespace {
 
 long ProcessId() {
@@ -104,7 +43,7 @@ std::string CopySample(const std::string& sample, const std::string& dir, const 
   return to;
 }
 
-std::unique_ptr<jet::Database> OpenForWrite(ScratchFileSystem& fs, const std::string& path) {
+std::unique_ptr<jet::Database> OpenForWrite(HostFileSystem& fs, const std::string& path) {
   return jet::Database::Open(fs, path, true);
 }
 
