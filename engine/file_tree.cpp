@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/error.h"
+
 namespace act {
 
 namespace {
@@ -19,7 +21,16 @@ void Walk(FileSystem& fs, const std::string& folder,
   walk.push_back(folder);
   if (visit_folder) visit_folder(folder);
   const std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
-  for (const std::string& name : fs.ListFolder(folder)) {
+  std::vector<std::string> names;
+  try {
+    names = fs.ListFolder(folder);
+  } catch (const Error&) {
+    // Another run on the drive may be moving or clearing the folder while
+    // a measure walks it (the measure comes before the drive is taken): a
+    // folder that is gone by now holds nothing.
+    if (fs.FolderExists(folder)) throw;
+  }
+  for (const std::string& name : names) {
     const std::string path = prefix + name;
     if (fs.FolderExists(path)) {
       Walk(fs, path, visit, visit_folder, walk);

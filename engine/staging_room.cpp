@@ -46,7 +46,13 @@ PathSize MeasurePath(FileSystem& fs, const std::string& path, uint64_t block) {
   ForEachFileIn(
       fs, path,
       [&](const std::string& file) {
-        const uint64_t bytes = fs.GetFileStamp(file).size;
+        uint64_t bytes = 0;
+        try {
+          bytes = fs.GetFileStamp(file).size;
+        } catch (const Error&) {
+          if (fs.FileExists(file)) throw;
+          return;  // gone since it was listed: see ForEachFileIn
+        }
         ++size.files;
         size.bytes += bytes;
         size.room += WholeBlocks(bytes, block);
