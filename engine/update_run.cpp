@@ -161,12 +161,12 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   }
 
   // One run at a time on the drive, held until the run returns or throws.
-  std::unique_ptr<DriveLock> lock = DriveLock::Take(fs, drive, observer);
+  std::unique_ptr<DriveLock> own_lock;
+  DriveLock* lock = services.drive_lock;
   if (!lock) {
-    const std::string refusal = DriveBusyRefusal(drive);
-    services.boxes.Show(refusal, kMsgStop, kTitle);
-    observer.Ended(false, refusal);
-    return RunOutcome::kRefused;
+    own_lock = TakeDriveForRun(inputs, fs, services.boxes, services.observer);
+    if (!own_lock) return RunOutcome::kRefused;
+    lock = own_lock.get();
   }
   // A swap an earlier run left half done is finished first: until then the
   // drive may have no installation folder, and the staging folder that
@@ -231,6 +231,19 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   services.boxes.Show(end, kMsgInformation, kTitle);
   observer.Ended(true, end);
   return RunOutcome::kCompleted;
+}
+
+std::unique_ptr<DriveLock> TakeDriveForRun(const RunInputs& inputs, FileSystem& fs,
+                                           MessageBoxes& boxes, RunObserver* watcher) {
+  RunObserver& observer = watcher ? *watcher : NoObserver();
+  const std::string drive = TargetDrive(inputs.drive_text);
+  std::unique_ptr<DriveLock> lock = DriveLock::Take(fs, drive, observer);
+  if (!lock) {
+    const std::string refusal = DriveBusyRefusal(drive);
+    boxes.Show(refusal, kMsgStop, kTitle);
+    observer.Ended(false, refusal);
+  }
+  return lock;
 }
 
 void FinishInterruptedUpdate(const std::string& drive_text, FileSystem& fs, MessageBoxes& boxes) {

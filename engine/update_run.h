@@ -12,6 +12,8 @@
 
 namespace act {
 
+class DriveLock;
+
 struct RunInputs {
   // The drive list's current text at the press, e.g. "c:" or "c: [DATOS]".
   std::string drive_text;
@@ -39,7 +41,18 @@ struct RunServices {
   // Told of every step (the command line's log, plan and progress); null
   // tells nobody.
   RunObserver* observer = nullptr;
+  // The drive, when the caller took it already (TakeDriveForRun) to read it
+  // before the run; null: the run takes it itself.
+  DriveLock* drive_lock = nullptr;
 };
+
+// Takes the target drive for one run, so that no other run reads or changes
+// it meanwhile; nothing when another run holds it, after showing the
+// operator why. A caller that measures the drive before the run takes it
+// first: on Windows even a file held open for a moment by a second run can
+// make the first one's moves fail.
+std::unique_ptr<DriveLock> TakeDriveForRun(const RunInputs& inputs, FileSystem& fs,
+                                           MessageBoxes& boxes, RunObserver* observer);
 
 // Runs one update. Throws act::Error on the first failing operation; the
 // caller reports it and ends the program.

@@ -16,6 +16,7 @@
 #include "engine/database_carry_over_jet.h"
 #include "engine/run_paths.h"
 #include "engine/staging_room.h"
+#include "engine/drive_lock.h"
 #include "engine/update_run.h"
 #include "platform/error.h"
 #include "platform/file_profile_store.h"
@@ -163,6 +164,14 @@ int Run(const CliOptions& options) {
   try {
     inputs = ChooseInputs(options, console);
     if (log) log->Inputs(inputs);
+    // The drive is taken before it is measured, so that a second run reads
+    // nothing of a drive that another run is changing. A dry run changes
+    // nothing and takes nothing.
+    std::unique_ptr<DriveLock> drive_lock;
+    if (!overlay) {
+      drive_lock = TakeDriveForRun(inputs, fs, console, watchers.IfAny());
+      if (!drive_lock) return kExitRefused;
+    }
     room = MeasureStagingRoom(fs, *profiles, inputs);
     if (room && log) log->Room(*room);
     // A real run refuses before it touches anything; a dry run goes on to
@@ -182,7 +191,7 @@ int Run(const CliOptions& options) {
     // over this run's file-system service, lives as long as the run.
     DaoDatabaseCarryOver database(*profiles, [&fs] { return NewJetCarryOverEngine(fs); });
     RunServices services{fs, *profiles, overlay ? static_cast<MessageBoxes&>(unshown) : console,
-                         &database, watchers.IfAny()};
+                         &database, watchers.IfAny(), drive_lock.get()};
     const RunOutcome outcome = RunUpdate(inputs, services);
     if (progress) progress->Clear();
     if (overlay) return FinishDryRun(*plan, *overlay, inputs, room, outcome, log.get());
