@@ -108,19 +108,7 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
   // there.
   NoteSwap(fs, drive, current, packaged, observer);
   observer.StepStarting("MoveFolder", installation, backup);
-  try {
-    fs.MoveFolder(installation, backup);
-  } catch (const Error&) {
-    // A move is a rename or nothing (another volume, a folder in use): the
-    // installation is still in its place and the note would only send the
-    // next run looking for a swap that never began. Should the note stay
-    // all the same, the next run finds the installation and removes it.
-    try {
-      EndSwapNote(fs, drive, observer);
-    } catch (const Error&) {
-    }
-    throw;
-  }
+  fs.MoveFolder(installation, backup);
   observer.FileStep("MoveFolder", installation, backup);
   // The installation has just moved away, so nothing is there. Should
   // something be found all the same (a second folder whose name differs

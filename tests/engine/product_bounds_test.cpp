@@ -36,7 +36,10 @@ TEST_F(UnusualDrives, AMoveOntoAnotherFileSystemChangesNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error 75: Path/File access error: " + drive + "\\SOPORTE\\zentaroDeck_2.0.0.0\n");
     EXPECT_EQ(Installation(), installation);
-    EXPECT_TRUE(fs().ListFolder(drive + "\\SOPORTE").empty());
+    // Only the swap's note, written before the move was tried: the next
+    // run finds the installation in its place and takes it away.
+    EXPECT_EQ(fs().ListFolder(drive + "\\SOPORTE"),
+              std::vector<std::string>{"actualizacion_en_curso.txt"});
     EXPECT_EQ(Outside(), outside);
   }
 }
