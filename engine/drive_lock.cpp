@@ -4,9 +4,9 @@
 
 namespace act {
 
-std::unique_ptr<DriveLock> DriveLock::Take(FileSystem& fs, const std::string& drive,
+std::unique_ptr<DriveLock> DriveLock::Take(FileSystem& fs, const RunPaths& paths,
                                            RunObserver& observer) {
-  const std::string support = drive + "\\SOPORTE";
+  const std::string& support = paths.support;
   bool made_support = false;
   // Two rounds: another run that made the folder and found it empty at its
   // end may remove it between our making and our lock. Two runs may also
@@ -23,7 +23,7 @@ std::unique_ptr<DriveLock> DriveLock::Take(FileSystem& fs, const std::string& dr
       }
     }
     try {
-      std::unique_ptr<FileLock> lock = fs.LockFile(drive + kDriveLockFile);
+      std::unique_ptr<FileLock> lock = fs.LockFile(paths.drive_lock);
       if (!lock) return nullptr;
       return std::unique_ptr<DriveLock>(new DriveLock(fs, support, made_support, std::move(lock)));
     } catch (const Error& e) {

@@ -16,17 +16,15 @@
 #include <string>
 
 #include "engine/run_observer.h"
+#include "engine/run_paths.h"
 #include "platform/file_system.h"
 
 namespace act {
 
-// drive + kDriveLockFile: the file locked.
-constexpr const char* kDriveLockFile = "\\SOPORTE\\actualizador.bloqueo";
-
 class DriveLock {
  public:
   // Nothing when another run holds the drive.
-  static std::unique_ptr<DriveLock> Take(FileSystem& fs, const std::string& drive,
+  static std::unique_ptr<DriveLock> Take(FileSystem& fs, const RunPaths& paths,
                                          RunObserver& observer);
   ~DriveLock();
   DriveLock(const DriveLock&) = delete;

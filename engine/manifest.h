@@ -11,10 +11,6 @@
 
 namespace act {
 
-// Paths after the target drive.
-inline constexpr const char* kManifestFile = "\\zentaroDeck_NEW\\actualizador.ini";
-inline constexpr const char* kSearchManifestFile = "\\zentaroDeck_NEW\\update_ss.ini";
-
 // A missing manifest file reads as empty. One that is there but is no
 // profile file (a folder in its place, binary content) would read as empty
 // too, and the run would quietly carry no settings at all; this throws

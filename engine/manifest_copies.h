@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/run_observer.h"
+#include "engine/run_paths.h"
 #include "platform/file_system.h"
 #include "platform/profile_store.h"
 
@@ -20,15 +21,15 @@ namespace act {
 // reaches is told by the disk, so "\zentaroDeck_NEW\..\zentaroDeck" and a
 // link to the installation count as inside. Entries without a source value
 // are skipped as the copies skip them.
-void RefuseCopiesIntoInstallation(const std::string& drive, FileSystem& fs,
+void RefuseCopiesIntoInstallation(const RunPaths& paths, FileSystem& fs,
                                   ProfileStore& profiles);
 
 // [COPIA_CARPETAS] carpetas, carpeta_orig_<i>, carpeta_dest_<i>: CopyFolder.
-void CopyListedFolders(const std::string& drive, FileSystem& fs, ProfileStore& profiles,
+void CopyListedFolders(const RunPaths& paths, FileSystem& fs, ProfileStore& profiles,
                        RunObserver& observer = NoObserver());
 
 // [COPIA_ARCHIVOS] archivos, archivo_orig_<i>, archivo_dest_<i>: CopyFile.
-void CopyListedFiles(const std::string& drive, FileSystem& fs, ProfileStore& profiles,
+void CopyListedFiles(const RunPaths& paths, FileSystem& fs, ProfileStore& profiles,
                      RunObserver& observer = NoObserver());
 
 }  // namespace act

@@ -7,21 +7,20 @@
 
 namespace act {
 
-const SettingsStage kProductSettings = {
-    kManifestFile, "SECCIONES", "\\zentaroDeck\\configuracion.ini",
-    "\\zentaroDeck_NEW\\configuracion.ini"};
+const SettingsStage kProductSettings = {&RunPaths::manifest, "SECCIONES",
+                                        &RunPaths::installed_settings, &RunPaths::staged_settings};
 
-const SettingsStage kSearchSettings = {
-    kSearchManifestFile, "SECCIONES_SS", "\\zentaroDeck\\supersearch\\settings.ini",
-    "\\zentaroDeck_NEW\\supersearch\\settings.ini"};
+const SettingsStage kSearchSettings = {&RunPaths::search_manifest, "SECCIONES_SS",
+                                       &RunPaths::installed_search_settings,
+                                       &RunPaths::staged_search_settings};
 
 namespace {
 
-void CarryListedKeys(const SettingsStage& stage, const std::string& drive,
+void CarryListedKeys(const SettingsStage& stage, const RunPaths& paths,
                      ProfileStore& profiles, RunObserver& observer) {
-  const std::string manifest = drive + stage.manifest;
-  const std::string source = drive + stage.source;
-  const std::string destination = drive + stage.destination;
+  const std::string& manifest = paths.*stage.manifest;
+  const std::string& source = paths.*stage.source;
+  const std::string& destination = paths.*stage.destination;
 
   int16_t sections = ReadManifestCount(profiles, manifest, stage.list_section, "secciones");
   ForEachEntry(sections, "[" + std::string(stage.list_section) + "] of " + manifest, [&](int i) {
@@ -52,10 +51,10 @@ void CarryListedKeys(const SettingsStage& stage, const std::string& drive,
 
 }  // namespace
 
-void CarrySettings(const SettingsStage& stage, const std::string& drive,
+void CarrySettings(const SettingsStage& stage, const RunPaths& paths,
                    ProfileStore& profiles, RunObserver& observer) {
   try {
-    CarryListedKeys(stage, drive, profiles, observer);
+    CarryListedKeys(stage, paths, profiles, observer);
   } catch (const Error&) {
     // The keys carried before the failure stay carried, as they would had
     // each write gone to the file at once; the failure is the one to report.

@@ -15,8 +15,9 @@ uint64_t WholeBlocks(uint64_t bytes, uint64_t block) { return (bytes + block - 1
 
 // The installed sources that [COPIA_CARPETAS] and [COPIA_ARCHIVOS] of the
 // package's manifest name, as the copies will find them.
-uint64_t ListedCopiesRoom(FileSystem& fs, ProfileStore& profiles, const std::string& drive,
-                          const std::string& manifest, uint64_t block) {
+uint64_t ListedCopiesRoom(FileSystem& fs, ProfileStore& profiles, const RunPaths& paths,
+                          uint64_t block) {
+  const std::string& manifest = paths.package_manifest;
   uint64_t room = 0;
   for (const auto& [section, count_key, source_prefix] :
        {std::tuple{"COPIA_CARPETAS", "carpetas", "carpeta_orig_"},
@@ -29,7 +30,7 @@ uint64_t ListedCopiesRoom(FileSystem& fs, ProfileStore& profiles, const std::str
     }
     for (int i = 1; i <= count; ++i) {
       const std::string value = ReadManifestText(profiles, manifest, section, EntryKey(source_prefix, i));
-      if (!value.empty()) room += MeasurePath(fs, drive + value, block).room;
+      if (!value.empty()) room += MeasurePath(fs, paths.OnDrive(value), block).room;
     }
   }
   return room;
@@ -64,25 +65,25 @@ PathSize MeasurePath(FileSystem& fs, const std::string& path, uint64_t block) {
 std::optional<StagingRoom> MeasureStagingRoom(FileSystem& fs, ProfileStore& profiles,
                                               const RunInputs& inputs) {
   if (inputs.drive_text.find(':') == std::string::npos) return std::nullopt;
+  const RunPaths paths(inputs.drive_text, inputs.updater_folder);
   StagingRoom room;
-  room.drive = TargetDrive(inputs.drive_text);
-  room.package = inputs.updater_folder + "\\zentaroDeck_NEW";
-  if (fs.IsSameOrInsideFolder(room.package, room.drive + "\\zentaroDeck_NEW")) return std::nullopt;
-  if (!fs.FolderExists(room.package)) return std::nullopt;
-  room.block = fs.AllocationUnit(room.drive + "\\").value_or(1);
+  room.drive = paths.drive;
+  room.package = paths.package;
+  if (fs.IsSameOrInsideFolder(paths.package, paths.staging)) return std::nullopt;
+  if (!fs.FolderExists(paths.package)) return std::nullopt;
+  room.block = fs.AllocationUnit(paths.root).value_or(1);
   const PathSize package = MeasurePath(fs, room.package, room.block);
   room.package_bytes = package.bytes;
   room.package_room = package.room;
-  room.copies_room = ListedCopiesRoom(fs, profiles, room.drive,
-                                      room.package + "\\actualizador.ini", room.block);
+  room.copies_room = ListedCopiesRoom(fs, profiles, paths, room.block);
   // The carried rows and settings come from the installed files, so these
   // bound what the staged ones grow; the note is one small file.
-  const std::string installed = room.drive + "\\zentaroDeck";
-  for (const char* carried : {"\\datos.mdb", "\\configuracion.ini", "\\supersearch\\settings.ini"})
-    room.growth_room += MeasurePath(fs, installed + carried, room.block).room;
+  for (const std::string* carried :
+       {&paths.installed_database, &paths.installed_settings, &paths.installed_search_settings})
+    room.growth_room += MeasurePath(fs, *carried, room.block).room;
   room.growth_room += room.block;
-  room.leftover_room = MeasurePath(fs, room.drive + "\\zentaroDeck_NEW", room.block).room;
-  room.free_bytes = fs.FreeSpace(room.drive + "\\");
+  room.leftover_room = MeasurePath(fs, paths.staging, room.block).room;
+  room.free_bytes = fs.FreeSpace(paths.root);
   return room;
 }
 

@@ -35,22 +35,22 @@ SwapNote ReadNote(FileSystem& fs, const std::string& path) {
 // The staged copy as the swap leaves it before anything moves: flushed,
 // its database renamed. Only a note written after both exists, so a
 // staged copy with a note is complete unless someone changed it since.
-bool StagedCopyComplete(FileSystem& fs, const std::string& staging) {
-  return fs.FolderExists(staging) && fs.FileExists(staging + "\\zentaroDeck.exe") &&
-         fs.FileExists(staging + "\\datos.mdb") && !fs.FileExists(staging + "\\datos.new");
+bool StagedCopyComplete(FileSystem& fs, const RunPaths& paths) {
+  return fs.FolderExists(paths.staging) && fs.FileExists(paths.staged_executable) &&
+         fs.FileExists(paths.promoted_database) && !fs.FileExists(paths.staged_database);
 }
 
 }  // namespace
 
-void NoteSwap(FileSystem& fs, const std::string& drive, const std::string& installed,
+void NoteSwap(FileSystem& fs, const RunPaths& paths, const std::string& installed,
               const std::string& packaged, RunObserver& observer) {
-  const std::string note = drive + kSwapNoteFile;
-  const std::string draft = drive + "\\SOPORTE\\actualizacion_en_curso.tmp";
+  const std::string& note = paths.swap_note;
+  const std::string& draft = paths.swap_note_draft;
   // A draft that a stop left behind never became the note.
   if (fs.FileExists(draft)) fs.DeleteFile(draft, true);
-  const std::string text = "Cambio de instalación en curso: " + drive + "\\zentaroDeck pasa a " +
-                           drive + "\\SOPORTE\\zentaroDeck_" + installed + " y " + drive +
-                           "\\zentaroDeck_NEW pasa a " + drive + "\\zentaroDeck.\r\n" +
+  const std::string text = "Cambio de instalación en curso: " + paths.installation + " pasa a " +
+                           paths.Backup(installed) + " y " + paths.staging + " pasa a " +
+                           paths.installation + ".\r\n" +
                            kInstalledKey + installed + "\r\n" + kPackagedKey + packaged + "\r\n";
   {
     std::unique_ptr<RandomAccessFile> file = fs.CreateRandomAccess(draft);
@@ -64,16 +64,16 @@ void NoteSwap(FileSystem& fs, const std::string& drive, const std::string& insta
   observer.FileStep("NoteSwap", note, "");
 }
 
-void EndSwapNote(FileSystem& fs, const std::string& drive, RunObserver& observer) {
-  const std::string note = drive + kSwapNoteFile;
+void EndSwapNote(FileSystem& fs, const RunPaths& paths, RunObserver& observer) {
+  const std::string& note = paths.swap_note;
   observer.StepStarting("DeleteFile", note, "");
   fs.DeleteFile(note, true);
   observer.FileStep("DeleteFile", note, "");
 }
 
-void RemoveManifestFiles(FileSystem& fs, const std::string& installation, RunObserver& observer) {
-  for (const char* manifest : {"\\actualizador.ini", "\\update_ss.ini"}) {
-    const std::string path = installation + manifest;
+void RemoveManifestFiles(FileSystem& fs, const RunPaths& paths, RunObserver& observer) {
+  for (const std::string* manifest : {&paths.promoted_manifest, &paths.promoted_search_manifest}) {
+    const std::string& path = *manifest;
     if (fs.FileExists(path)) {
       observer.StepStarting("DeleteFile", path, "");
       fs.DeleteFile(path, false);
@@ -82,17 +82,16 @@ void RemoveManifestFiles(FileSystem& fs, const std::string& installation, RunObs
   }
 }
 
-std::optional<std::string> FinishInterruptedSwap(FileSystem& fs, const std::string& drive,
+std::optional<std::string> FinishInterruptedSwap(FileSystem& fs, const RunPaths& paths,
                                                  RunObserver& observer) {
-  const std::string note_path = drive + kSwapNoteFile;
+  const std::string& note_path = paths.swap_note;
   if (!fs.FileExists(note_path)) return std::nullopt;
   const SwapNote note = ReadNote(fs, note_path);
-  const std::string installation = drive + "\\zentaroDeck";
-  const std::string staging = drive + "\\zentaroDeck_NEW";
-  const std::string backup =
-      note.installed.empty() ? "" : drive + "\\SOPORTE\\zentaroDeck_" + note.installed;
+  const std::string& installation = paths.installation;
+  const std::string& staging = paths.staging;
+  const std::string backup = note.installed.empty() ? "" : paths.Backup(note.installed);
 
-  std::string report = "Se encontró una actualización interrumpida en " + drive;
+  std::string report = "Se encontró una actualización interrumpida en " + paths.drive;
   if (!note.installed.empty() && !note.packaged.empty())
     report += " (de la versión " + note.installed + " a la " + note.packaged + ")";
   report += ". ";
@@ -101,13 +100,13 @@ std::optional<std::string> FinishInterruptedSwap(FileSystem& fs, const std::stri
     // Promoted already when the staged copy is gone and the installation
     // has the package's version: only the manifest files may be left.
     promoted = !note.packaged.empty() && !fs.FolderExists(staging) &&
-               fs.FileExists(installation + "\\zentaroDeck.exe") &&
-               fs.GetFileVersion(installation + "\\zentaroDeck.exe") == note.packaged;
+               fs.FileExists(paths.installed_executable) &&
+               fs.GetFileVersion(paths.installed_executable) == note.packaged;
     report += promoted ? "La nueva instalación ya estaba en " + installation +
                              ": se ha terminado la actualización."
                        : "La instalación " + installation +
                              " estaba en su sitio; no hubo que mover nada.";
-  } else if (StagedCopyComplete(fs, staging)) {
+  } else if (StagedCopyComplete(fs, paths)) {
     // Never deleted here: it is the only complete new installation, and
     // the old one is not in its place.
     observer.StepStarting("MoveFolder", staging, installation);
@@ -129,8 +128,8 @@ std::optional<std::string> FinishInterruptedSwap(FileSystem& fs, const std::stri
                 "an interrupted update left neither " + installation + " nor a complete " +
                     staging + (backup.empty() ? "" : " nor " + backup) + " (see " + note_path + ")");
   }
-  EndSwapNote(fs, drive, observer);
-  if (promoted) RemoveManifestFiles(fs, installation, observer);
+  EndSwapNote(fs, paths, observer);
+  if (promoted) RemoveManifestFiles(fs, paths, observer);
   observer.InterruptedUpdateFound(report);
   return report;
 }

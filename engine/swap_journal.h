@@ -13,32 +13,29 @@
 #include <string>
 
 #include "engine/run_observer.h"
+#include "engine/run_paths.h"
 #include "platform/file_system.h"
 
 namespace act {
 
-// drive + kSwapNoteFile: the note, in the support folder, which the swap
-// never moves.
-constexpr const char* kSwapNoteFile = "\\SOPORTE\\actualizacion_en_curso.txt";
-
 // Notes that the swap is about to move drive\zentaroDeck to the version
 // backup of `installed` and promote the staged copy of `packaged`; returns
 // once the note is on the disk.
-void NoteSwap(FileSystem& fs, const std::string& drive, const std::string& installed,
+void NoteSwap(FileSystem& fs, const RunPaths& paths, const std::string& installed,
               const std::string& packaged, RunObserver& observer);
 
 // The promotion is done: the note goes.
-void EndSwapNote(FileSystem& fs, const std::string& drive, RunObserver& observer);
+void EndSwapNote(FileSystem& fs, const RunPaths& paths, RunObserver& observer);
 
 // Finishes a swap that a note says was under way, and returns what was
 // found and done, for the operator; nothing when there is no note. The
 // caller holds the drive (DriveLock). Throws act::Error, keeping the note,
 // when neither the staged copy nor the version backup can be put in place.
-std::optional<std::string> FinishInterruptedSwap(FileSystem& fs, const std::string& drive,
+std::optional<std::string> FinishInterruptedSwap(FileSystem& fs, const RunPaths& paths,
                                                  RunObserver& observer);
 
 // Deletes the update manifest from the promoted installation, without force:
 // a read-only manifest fails here, after the promotion.
-void RemoveManifestFiles(FileSystem& fs, const std::string& installation, RunObserver& observer);
+void RemoveManifestFiles(FileSystem& fs, const RunPaths& paths, RunObserver& observer);
 
 }  // namespace act

@@ -57,11 +57,11 @@ std::string MainExecutableVersion(FileSystem& fs, const std::string& path) {
   return version;
 }
 
-void SwapInstallations(FileSystem& fs, const std::string& drive, const std::string& current,
+void SwapInstallations(FileSystem& fs, const RunPaths& paths, const std::string& current,
                        const std::string& packaged, DriveLock& lock, RunObserver& observer) {
-  const std::string installation = drive + "\\zentaroDeck";
-  const std::string staging = drive + "\\zentaroDeck_NEW";
-  const std::string support = drive + "\\SOPORTE";
+  const std::string& installation = paths.installation;
+  const std::string& staging = paths.staging;
+  const std::string& support = paths.support;
 
   // Everything the run wrote into the staging folder (the package copy, the
   // carried database rows, settings and listed copies) goes to the disk
@@ -73,10 +73,9 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
 
   // A datos.mdb that the package brought itself makes this move fail: the
   // installation is then still in its place.
-  const std::string staged_database = staging + "\\" + "datos.new";
-  observer.StepStarting("MoveFile", staged_database, staging + "\\" + "datos.mdb");
-  fs.MoveFile(staged_database, staging + "\\" + "datos.mdb");
-  observer.FileStep("MoveFile", staged_database, staging + "\\" + "datos.mdb");
+  observer.StepStarting("MoveFile", paths.staged_database, paths.promoted_database);
+  fs.MoveFile(paths.staged_database, paths.promoted_database);
+  observer.FileStep("MoveFile", paths.staged_database, paths.promoted_database);
   // The support folder is the run's to keep from here on, whether the lock
   // or this step made it.
   lock.KeepSupportFolder();
@@ -89,14 +88,13 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
   // Both deletes come before anything moves, so that the two moves follow
   // each other directly: a delete that fails, or takes long over many
   // files, happens while the installation is still in its place.
-  // The version text goes into the name verbatim.
-  const std::string backup = support + "\\zentaroDeck_" + current;
+  const std::string backup = paths.Backup(current);
   if (fs.FolderExists(backup)) {
     observer.StepStarting("DeleteFolder", backup, "");
     fs.DeleteFolder(backup, true);
     observer.FileStep("DeleteFolder", backup, "");
   }
-  const std::string unversioned = support + "\\zentaroDeck";
+  const std::string& unversioned = paths.unversioned_backup;
   if (fs.FolderExists(unversioned)) {
     observer.StepStarting("DeleteFolder", unversioned, "");
     fs.DeleteFolder(unversioned, true);
@@ -106,7 +104,7 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
   // Between the two moves the drive has no installation folder; the note
   // lets whoever takes the drive next finish the swap if this run stops
   // there.
-  NoteSwap(fs, drive, current, packaged, observer);
+  NoteSwap(fs, paths, current, packaged, observer);
   observer.StepStarting("MoveFolder", installation, backup);
   fs.MoveFolder(installation, backup);
   observer.FileStep("MoveFolder", installation, backup);
@@ -118,9 +116,9 @@ void SwapInstallations(FileSystem& fs, const std::string& drive, const std::stri
   observer.StepStarting("MoveFolder", staging, installation);
   fs.MoveFolder(staging, installation);
   observer.FileStep("MoveFolder", staging, installation);
-  EndSwapNote(fs, drive, observer);
+  EndSwapNote(fs, paths, observer);
 
-  RemoveManifestFiles(fs, installation, observer);
+  RemoveManifestFiles(fs, paths, observer);
 }
 
 }  // namespace
@@ -129,9 +127,9 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   FileSystem& fs = services.fs;
   ProfileStore& profiles = services.profiles;
   RunObserver& observer = services.observer ? *services.observer : NoObserver();
-  const std::string drive = TargetDrive(inputs.drive_text);
-  const std::string package = inputs.updater_folder + "\\zentaroDeck_NEW";
-  const std::string staging = drive + "\\zentaroDeck_NEW";
+  const RunPaths paths(inputs.drive_text, inputs.updater_folder);
+  const std::string& package = paths.package;
+  const std::string& staging = paths.staging;
 
   // Started from the root of the target drive, the package would be the
   // staging folder, and clearing the staging folder would destroy it. Refuse
@@ -159,7 +157,7 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   // A swap an earlier run left half done is finished first: until then the
   // drive may have no installation folder, and the staging folder that
   // the next step clears may be the only complete new installation.
-  if (std::optional<std::string> report = FinishInterruptedSwap(fs, drive, observer))
+  if (std::optional<std::string> report = FinishInterruptedSwap(fs, paths, observer))
     services.boxes.Show(*report, kMsgInformation, kTitle);
 
   observer.StageStarted(RunStage::kStaging);
@@ -167,11 +165,10 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
 
   observer.StageStarted(RunStage::kVersionGate);
   const std::string current =
-      MainExecutableVersion(fs, drive + "\\zentaroDeck\\zentaroDeck.exe");
-  const std::string packaged = MainExecutableVersion(fs, staging + "\\zentaroDeck.exe");
-  CheckManifestFile(fs, drive + kManifestFile);
-  const std::string minimo =
-      ReadManifestText(profiles, drive + kManifestFile, "VERSIONES", "minimo");
+      MainExecutableVersion(fs, paths.installed_executable);
+  const std::string packaged = MainExecutableVersion(fs, paths.staged_executable);
+  CheckManifestFile(fs, paths.manifest);
+  const std::string minimo = ReadManifestText(profiles, paths.manifest, "VERSIONES", "minimo");
   const std::optional<std::string> refusal = VersionGateRefusal(current, packaged, minimo);
   observer.VersionsRead(current, packaged, minimo, refusal);
   if (refusal) {
@@ -190,8 +187,7 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   observer.StepStarting("ClearReadOnly", staging, "");
   ClearReadOnlyIn(fs, staging);
   observer.FileStep("ClearReadOnly", staging, "");
-  for (const std::string& written :
-       {staging + "\\configuracion.ini", staging + "\\" + "datos.new"}) {
+  for (const std::string& written : {paths.staged_settings, paths.staged_database}) {
     observer.StepStarting("SetAttributes", written, "");
     fs.SetAttributes(written, kAttrNormal);
     observer.FileStep("SetAttributes", written, "");
@@ -199,21 +195,21 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
 
   if (services.database) {
     observer.StageStarted(RunStage::kDatabase);
-    services.database->traspasaBaseDatos(drive, current, observer);
+    services.database->traspasaBaseDatos(paths, current, observer);
   }
   observer.StageStarted(RunStage::kProductSettings);
-  CarrySettings(kProductSettings, drive, profiles, observer);
+  CarrySettings(kProductSettings, paths, profiles, observer);
   observer.StageStarted(RunStage::kFolderCopies);
-  RefuseCopiesIntoInstallation(drive, fs, profiles);
-  CopyListedFolders(drive, fs, profiles, observer);
+  RefuseCopiesIntoInstallation(paths, fs, profiles);
+  CopyListedFolders(paths, fs, profiles, observer);
   observer.StageStarted(RunStage::kFileCopies);
-  CopyListedFiles(drive, fs, profiles, observer);
+  CopyListedFiles(paths, fs, profiles, observer);
   observer.StageStarted(RunStage::kSearchSettings);
-  CheckManifestFile(fs, drive + kSearchManifestFile);
-  CarrySettings(kSearchSettings, drive, profiles, observer);
+  CheckManifestFile(fs, paths.search_manifest);
+  CarrySettings(kSearchSettings, paths, profiles, observer);
 
   observer.StageStarted(RunStage::kSwap);
-  SwapInstallations(fs, drive, current, packaged, *lock, observer);
+  SwapInstallations(fs, paths, current, packaged, *lock, observer);
 
   const std::string end = "Fin De La actualización";
   services.boxes.Show(end, kMsgInformation, kTitle);
@@ -224,10 +220,10 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
 std::unique_ptr<DriveLock> TakeDriveForRun(const RunInputs& inputs, FileSystem& fs,
                                            MessageBoxes& boxes, RunObserver* watcher) {
   RunObserver& observer = watcher ? *watcher : NoObserver();
-  const std::string drive = TargetDrive(inputs.drive_text);
-  std::unique_ptr<DriveLock> lock = DriveLock::Take(fs, drive, observer);
+  const RunPaths paths(inputs.drive_text, inputs.updater_folder);
+  std::unique_ptr<DriveLock> lock = DriveLock::Take(fs, paths, observer);
   if (!lock) {
-    const std::string refusal = DriveBusyRefusal(drive);
+    const std::string refusal = DriveBusyRefusal(paths.drive);
     boxes.Show(refusal, kMsgStop, kTitle);
     observer.Ended(false, refusal);
   }
@@ -236,11 +232,11 @@ std::unique_ptr<DriveLock> TakeDriveForRun(const RunInputs& inputs, FileSystem& 
 
 void FinishInterruptedUpdate(const std::string& drive_text, FileSystem& fs, MessageBoxes& boxes) {
   if (drive_text.find(':') == std::string::npos) return;
-  const std::string drive = TargetDrive(drive_text);
-  if (!fs.FileExists(drive + kSwapNoteFile)) return;
-  std::unique_ptr<DriveLock> lock = DriveLock::Take(fs, drive, NoObserver());
+  const RunPaths paths(drive_text);
+  if (!fs.FileExists(paths.swap_note)) return;
+  std::unique_ptr<DriveLock> lock = DriveLock::Take(fs, paths, NoObserver());
   if (!lock) return;
-  if (std::optional<std::string> report = FinishInterruptedSwap(fs, drive, NoObserver()))
+  if (std::optional<std::string> report = FinishInterruptedSwap(fs, paths, NoObserver()))
     boxes.Show(*report, kMsgInformation, kTitle);
 }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/database_carry_over.h"
+#include "engine/database/carry_over.h"
 #include "engine/message_box.h"
 #include "engine/run_observer.h"
 #include "platform/file_system.h"

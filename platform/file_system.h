@@ -197,4 +197,13 @@ class FileSystem {
 // ~/.wine); the argument is ignored on Windows.
 std::unique_ptr<FileSystem> NewPlatformFileSystem(const std::string& prefix_dir = "");
 
+// A folder given on this machine's own terms as the drive path the platform
+// file system names it by. On Windows every path is one already. On a
+// Wine-style prefix a host path ("/media/cd/act") becomes the drive path
+// whose drive root holds it most closely, preferred_drive's letter first
+// ("e:\act"); anything else is returned as it is. Throws act::Error 76 for
+// a host folder that is missing or lies on no drive of the prefix.
+std::string DrivePathOf(const std::string& folder, const std::string& preferred_drive,
+                        const std::string& prefix_dir = "");
+
 }  // namespace act

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/database_carry_over_dao.h"
-#include "engine/database_carry_over_jet.h"
+#include "engine/database/carry_over_rules.h"
+#include "engine/database/dao_adapter.h"
 #include "platform/profile_store.h"
 #include "tests/support/carry_over_databases.h"
 #include "tests/support/sample_drive.h"
@@ -102,9 +102,9 @@ void RunOne(long songs) {
 
   ChildRun carry_over = InChild([&] {
     auto profiles = act::NewPlatformProfileStore(d.fs());
-    act::DaoDatabaseCarryOver carry(*profiles, [&] { return act::NewJetCarryOverEngine(d.fs()); });
+    act::CarryOverRules carry(*profiles, [&] { return act::NewDaoCarryOverEngine(d.fs()); });
     try {
-      carry.traspasaBaseDatos(d.drive(), "3.5", act::NoObserver());
+      carry.traspasaBaseDatos(act::RunPaths(d.drive()), "3.5", act::NoObserver());
     } catch (const std::exception& e) {
       std::fprintf(stderr, "%s\n", e.what());
       return 1;

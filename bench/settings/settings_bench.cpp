@@ -99,7 +99,7 @@ Times PosixTimes(const std::string& prefix) {
   auto profiles = act::NewPlatformProfileStore(*fs);
   double cpu = ProcessorSeconds();
   auto start = std::chrono::steady_clock::now();
-  act::CarrySettings(act::kProductSettings, "b:", *profiles);
+  act::CarrySettings(act::kProductSettings, act::RunPaths("b:"), *profiles);
   Times t;
   t.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   t.cpu = ProcessorSeconds() - cpu;

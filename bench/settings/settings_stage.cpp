@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   double cpu_start = ProcessorSeconds();
   try {
     QueryPerformanceCounter(&start);
-    act::CarrySettings(act::kProductSettings, argv[1], *profiles);
+    act::CarrySettings(act::kProductSettings, act::RunPaths(argv[1]), *profiles);
     QueryPerformanceCounter(&end);
   } catch (const act::Error& e) {
     std::fprintf(stderr, "%s\n", e.what());

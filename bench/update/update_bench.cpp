@@ -45,8 +45,8 @@
 
 #include "db/jet/check/consistency_check.h"
 #include "db/jet/table/database.h"
-#include "engine/database_carry_over_dao.h"
-#include "engine/database_carry_over_jet.h"
+#include "engine/database/carry_over_rules.h"
+#include "engine/database/dao_adapter.h"
 #include "engine/run_observer.h"
 #include "engine/update_run.h"
 #include "platform/profile_store.h"
@@ -110,7 +110,7 @@ Stages TimedRun(const act::testing::TempDrive& drive, const std::string& origin)
   StageClock clock(Clock::now());
   std::unique_ptr<act::FileSystem> fs = act::NewPlatformFileSystem(drive.prefix());
   std::unique_ptr<act::ProfileStore> profiles = act::NewPlatformProfileStore(*fs);
-  act::DaoDatabaseCarryOver database(*profiles, [&fs] { return act::NewJetCarryOverEngine(*fs); });
+  act::CarryOverRules database(*profiles, [&fs] { return act::NewDaoCarryOverEngine(*fs); });
   SilentBoxes boxes;
   act::RunServices services{*fs, *profiles, boxes, &database, &clock};
   act::RunInputs inputs{drive.drive(), origin};

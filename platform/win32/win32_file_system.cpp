@@ -615,6 +615,10 @@ class Win32FileSystem : public FileSystem {
 
 }  // namespace
 
+std::string DrivePathOf(const std::string& folder, const std::string&, const std::string&) {
+  return folder;
+}
+
 std::unique_ptr<FileSystem> NewPlatformFileSystem(const std::string&) {
   return std::make_unique<Win32FileSystem>();
 }

@@ -5,8 +5,8 @@
 #include <map>
 
 #include "db/dao/dao.h"
-#include "engine/database_carry_over_dao.h"
-#include "engine/database_carry_over_jet.h"
+#include "engine/database/carry_over_rules.h"
+#include "engine/database/dao_adapter.h"
 #include "platform/error.h"
 #include "platform/profile_store.h"
 #include "tests/support/carry_over_databases.h"
@@ -53,8 +53,8 @@ class CarryOverFiles : public ::testing::Test {
 
   void Run(const std::string& version = "3.5") {
     auto profiles = NewPlatformProfileStore(d_.fs());
-    DaoDatabaseCarryOver carry(*profiles, [this] { return NewJetCarryOverEngine(d_.fs()); });
-    carry.traspasaBaseDatos(d_.drive(), version, NoObserver());
+    CarryOverRules carry(*profiles, [this] { return NewDaoCarryOverEngine(d_.fs()); });
+    carry.traspasaBaseDatos(RunPaths(d_.drive()), version, NoObserver());
   }
 
   // Runs and returns the error; fails the test when there is none.

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/database_carry_over_engine.h"
+#include "engine/database/carry_over_seams.h"
 
 namespace act::test {
 

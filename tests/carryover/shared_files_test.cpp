@@ -2,7 +2,7 @@
 // carry-over: Windows would refuse a second handle that writes.
 #include <gtest/gtest.h>
 
-#include "engine/database_carry_over_shared_files.h"
+#include "engine/database/shared_files.h"
 #include "platform/error.h"
 #include "tests/support/temp_drive.h"
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <set>
 
-#include "engine/database_carry_over_dao.h"
+#include "engine/database/carry_over_rules.h"
 #include "platform/error.h"
 #include "tests/carryover/recording_engine.h"
 #include "tests/engine/memory_profile_store.h"
@@ -59,7 +59,7 @@ class CarryOverSteps : public ::testing::Test {
     engine_ = new test::RecordingEngine;
     installed().tables = {"canciones", "configuracion", "dinero",    "genero_album",
                           "generos",   "informacion_cd", "publicidad"};
-    carry_ = std::make_unique<DaoDatabaseCarryOver>(profiles_, [this] {
+    carry_ = std::make_unique<CarryOverRules>(profiles_, [this] {
       ++engines_made_;
       return std::unique_ptr<CarryOverEngine>(engine_);
     });
@@ -71,7 +71,7 @@ class CarryOverSteps : public ::testing::Test {
     ExpectRulesKept();
     engine_->calls.clear();
     completed_ = false;
-    carry_->traspasaBaseDatos("c:", version, NoObserver());
+    carry_->traspasaBaseDatos(RunPaths("c:"), version, NoObserver());
     completed_ = true;
   }
   void TearDown() override { ExpectRulesKept(); }
@@ -122,7 +122,7 @@ class CarryOverSteps : public ::testing::Test {
   test::RecordingEngine* engine_;  // owned by carry_ once made
   int engines_made_ = 0;
   bool completed_ = false;
-  std::unique_ptr<DaoDatabaseCarryOver> carry_;
+  std::unique_ptr<CarryOverRules> carry_;
 };
 
 TEST_F(CarryOverSteps, CarriesTheTextFirstThenTheNumberThenTheTables) {

@@ -1,7 +1,7 @@
 // The value rules: non-empty, text form and the CLng conversion.
 #include <gtest/gtest.h>
 
-#include "engine/database_carry_over_values.h"
+#include "engine/database/value_texts.h"
 #include "platform/error.h"
 
 namespace act {

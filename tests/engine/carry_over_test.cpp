@@ -28,7 +28,7 @@ class CarryOver : public RunTest {
   std::string StagedValue(const std::string& section, const std::string& key) {
     return profiles().Read(section, key, Staged("\\configuracion.ini"));
   }
-  void CarryProduct() { CarrySettings(kProductSettings, drive, profiles()); }
+  void CarryProduct() { CarrySettings(kProductSettings, RunPaths(drive), profiles()); }
 };
 
 TEST_F(CarryOver, OnlyListedNonEmptyValuesArriveAddingSectionsAndKeys) {
@@ -105,7 +105,7 @@ TEST_F(CarryOver, ASearchSettingThatCannotBeWrittenEndsTheRunBeforeTheSwap) {
   fs().SetAttributes(staged, kAttrReadOnly);
   const std::string before = Text(staged);
   try {
-    CarrySettings(kSearchSettings, drive, profiles());
+    CarrySettings(kSearchSettings, RunPaths(drive), profiles());
     ADD_FAILURE() << "a refused write went unheard";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrPermissionDenied);
@@ -179,8 +179,8 @@ TEST_F(CarryOver, FolderCopiesMergeIntoExistingFoldersAndSkipMissingSources) {
   PutText(fs(), Staged("\\skins\\piel1.skn"), "del paquete\n");
   std::string installed_skin = Text(Installed("\\skins\\piel1.skn"));
 
-  CopyListedFolders(drive, fs(), profiles());
-  CopyListedFiles(drive, fs(), profiles());
+  CopyListedFolders(RunPaths(drive), fs(), profiles());
+  CopyListedFiles(RunPaths(drive), fs(), profiles());
 
   EXPECT_FALSE(fs().FolderExists(Staged("\\no_existe")));
   EXPECT_EQ(Text(Staged("\\skins\\piel1.skn")), installed_skin);  // overwritten
@@ -199,9 +199,9 @@ TEST_F(CarryOver, StagesNeverModifyTheManifests) {
   auto before = fs().ReadFileBytes(Staged("\\actualizador.ini"));
   auto before_ss = fs().ReadFileBytes(Staged("\\update_ss.ini"));
   CarryProduct();
-  CopyListedFolders(drive, fs(), profiles());
-  CopyListedFiles(drive, fs(), profiles());
-  CarrySettings(kSearchSettings, drive, profiles());
+  CopyListedFolders(RunPaths(drive), fs(), profiles());
+  CopyListedFiles(RunPaths(drive), fs(), profiles());
+  CarrySettings(kSearchSettings, RunPaths(drive), profiles());
   EXPECT_EQ(fs().ReadFileBytes(Staged("\\actualizador.ini")), before);
   EXPECT_EQ(fs().ReadFileBytes(Staged("\\update_ss.ini")), before_ss);
   // And the installed files the values came from are untouched too.

@@ -16,7 +16,7 @@
 #endif
 
 #include "db/dao/dao.h"
-#include "engine/database_carry_over_values.h"
+#include "engine/database/value_texts.h"
 #include "engine/file_tree.h"
 #include "engine/staging_room.h"
 #include "cli_fixture.h"

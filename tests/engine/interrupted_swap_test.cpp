@@ -27,7 +27,7 @@ class InterruptedSwap : public RunTest {
     fs().CopyFolder(origin + "\\zentaroDeck_NEW", Staged(""), true);
     if (renamed) fs().MoveFile(Staged("\\datos.new"), Staged("\\datos.mdb"));
     fs().CreateFolder(drive + "\\SOPORTE");
-    NoteSwap(fs(), drive, "2.0.0.0", "3.0.0.0", NoObserver());
+    NoteSwap(fs(), RunPaths(drive), "2.0.0.0", "3.0.0.0", NoObserver());
     old_ = TakeSnapshot(fs(), Installed(""));
     staged_ = TakeSnapshot(fs(), Staged(""));
     if (moved) fs().MoveFolder(Installed(""), Backup());
@@ -116,7 +116,7 @@ TEST_F(InterruptedSwap, TheWindowFinishesItAsItOpensAndLeavesOtherDrivesAlone) {
 
 TEST_F(InterruptedSwap, ASecondRunRefusesAtOnceAndChangesNothing) {
   MakeSample("2.0.0.0", "3.0.0.0");
-  std::unique_ptr<DriveLock> first = DriveLock::Take(fs(), drive, NoObserver());
+  std::unique_ptr<DriveLock> first = DriveLock::Take(fs(), RunPaths(drive), NoObserver());
   ASSERT_TRUE(first);
   Snapshot before = TakeSnapshot(fs(), drive + "\\");
   EXPECT_EQ(Run(), RunOutcome::kRefused);

@@ -64,7 +64,7 @@ TEST(SettingsStage, CountOfOneNeverLooksAtEntryTwo) {
   store.Set(kSource, "General", "volumen", "80");
   store.Set(kSource, "General", "idioma", "es");
 
-  CarrySettings(kProductSettings, "c:", store);
+  CarrySettings(kProductSettings, RunPaths("c:"), store);
 
   // Neither section 2 nor key 2, nor the setting that key names.
   EXPECT_FALSE(AnyContains(store.reads, "_2") || AnyContains(store.reads, "idioma"));
@@ -85,7 +85,7 @@ TEST(SettingsStage, ListedTwiceIsWrittenTwiceAndEmptyValueIsNotCarried) {
   store.Set(kSource, "G", "a", "1");
   store.Set(kSource, "G", "vacio", "");
   store.Set(kStaged, "G", "vacio", "paquete");
-  CarrySettings(kProductSettings, "c:", store);
+  CarrySettings(kProductSettings, RunPaths("c:"), store);
   EXPECT_EQ(store.writes, (std::vector<std::string>{kStaged + "|G|a=1", kStaged + "|G|a=1"}));
   EXPECT_EQ(store.Get(kStaged, "G", "vacio"), "paquete");
 }
@@ -98,7 +98,7 @@ TEST(SettingsStage, SearchStageUsesItsOwnFiles) {
   store.Set(manifest, "SECCIONES_SS", "seccion_maximo_1", "1");
   store.Set(manifest, "Busqueda", "parametro_1", "modo");
   store.Set("d:\\zentaroDeck\\supersearch\\settings.ini", "Busqueda", "modo", "rápido");
-  CarrySettings(kSearchSettings, "d:", store);
+  CarrySettings(kSearchSettings, RunPaths("d:"), store);
   EXPECT_EQ(store.Get("d:\\zentaroDeck_NEW\\supersearch\\settings.ini", "Busqueda", "modo"),
             "rápido");
 }
@@ -111,7 +111,7 @@ TEST(SettingsStage, CountOf32767RunsEveryEntryThenOverflows) {
   store.Set(kManifest, "G", "parametro_32767", "ultimo");
   store.Set(kSource, "G", "ultimo", "z");
   try {
-    CarrySettings(kProductSettings, "c:", store);
+    CarrySettings(kProductSettings, RunPaths("c:"), store);
     ADD_FAILURE() << "no overflow";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrOverflow);
@@ -125,7 +125,7 @@ TEST(SettingsStage, CountOutsideSixteenBitsFailsBeforeAnyEntry) {
   MemoryProfileStore store;
   store.Set(kManifest, "SECCIONES", "secciones", "40000");
   try {
-    CarrySettings(kProductSettings, "c:", store);
+    CarrySettings(kProductSettings, RunPaths("c:"), store);
     ADD_FAILURE() << "no overflow";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrOverflow);
@@ -143,7 +143,7 @@ TEST(ManifestCopies, CountOfOneNeverLooksAtEntryTwo) {
   store.Set(kManifest, "COPIA_CARPETAS", "carpeta_orig_2", "\\zentaroDeck\\fotos");
   store.Set(kManifest, "COPIA_CARPETAS", "carpeta_dest_2", "\\zentaroDeck_NEW\\fotos");
   fs.folders = {"c:\\zentaroDeck\\skins", "c:\\zentaroDeck\\fotos"};
-  CopyListedFolders("c:", fs, store);
+  CopyListedFolders(RunPaths("c:"), fs, store);
   EXPECT_EQ(fs.copies, std::vector<std::string>{"c:\\zentaroDeck\\skins -> c:\\zentaroDeck_NEW\\skins"});
   EXPECT_FALSE(AnyContains(store.reads, "_2"));
 }
@@ -159,7 +159,7 @@ TEST(ManifestCopies, MissingSourceSkippedWithoutReadingItsDestination) {
   store.Set(kManifest, "COPIA_ARCHIVOS", "archivo_orig_3", "lista.txt");
   store.Set(kManifest, "COPIA_ARCHIVOS", "archivo_dest_3", "\\zentaroDeck_NEW\\lista.txt");
   fs.files = {"c:lista.txt", "c:"};
-  CopyListedFiles("c:", fs, store);
+  CopyListedFiles(RunPaths("c:"), fs, store);
   EXPECT_EQ(fs.copies, std::vector<std::string>{"c:lista.txt -> c:\\zentaroDeck_NEW\\lista.txt"});
   EXPECT_FALSE(Contains(store.reads, kManifest + "|COPIA_ARCHIVOS|archivo_dest_1"));
   EXPECT_FALSE(Contains(store.reads, kManifest + "|COPIA_ARCHIVOS|archivo_dest_2"));
@@ -172,7 +172,7 @@ TEST(ManifestCopies, CountOf32767RunsEveryEntryThenOverflows) {
   store.Set(kManifest, "COPIA_CARPETAS", "carpeta_orig_32767", "\\a");
   store.Set(kManifest, "COPIA_CARPETAS", "carpeta_dest_32767", "\\b");
   fs.folders = {"c:\\a"};
-  EXPECT_THROW(CopyListedFolders("c:", fs, store), Error);
+  EXPECT_THROW(CopyListedFolders(RunPaths("c:"), fs, store), Error);
   EXPECT_EQ(fs.copies, std::vector<std::string>{"c:\\a -> c:\\b"});
 }
 
@@ -182,10 +182,10 @@ TEST(ManifestStages, NeverWriteIntoTheManifest) {
   store.Set(kManifest, "SECCIONES", "secciones", "2");  // entries missing
   store.Set(kManifest, "COPIA_CARPETAS", "carpetas", "2");
   store.Set(kManifest, "COPIA_ARCHIVOS", "archivos", "1");
-  CarrySettings(kProductSettings, "c:", store);
-  CopyListedFolders("c:", fs, store);
-  CopyListedFiles("c:", fs, store);
-  CarrySettings(kSearchSettings, "c:", store);
+  CarrySettings(kProductSettings, RunPaths("c:"), store);
+  CopyListedFolders(RunPaths("c:"), fs, store);
+  CopyListedFiles(RunPaths("c:"), fs, store);
+  CarrySettings(kSearchSettings, RunPaths("c:"), store);
   EXPECT_FALSE(AnyContains(store.writes, "actualizador.ini"));
   EXPECT_FALSE(AnyContains(store.writes, "update_ss.ini"));
   EXPECT_TRUE(fs.asked.empty() && fs.copies.empty());

@@ -107,8 +107,9 @@ TEST_F(UpdateRun, DatabaseStageRunsFirstWithDriveAndCurrentVersion) {
   struct Recorder : DatabaseCarryOver {
     RunTest* test;
     std::vector<std::string> calls;
-    void traspasaBaseDatos(const std::string& drive, const std::string& version,
+    void traspasaBaseDatos(const RunPaths& paths, const std::string& version,
                            RunObserver&) override {
+      const std::string& drive = paths.drive;
       calls.push_back(drive + " " + version);
       FileSystem& fs = test->drives_.fs();
       EXPECT_EQ(fs.GetAttributes(drive + "\\zentaroDeck_NEW\\datos.new") & kAttrReadOnly, 0u);

@@ -1,7 +1,7 @@
 #include "tests/reliability/run_drive.h"
 
-#include "engine/database_carry_over_dao.h"
-#include "engine/database_carry_over_jet.h"
+#include "engine/database/carry_over_rules.h"
+#include "engine/database/dao_adapter.h"
 #include "platform/error.h"
 #include "tests/support/carry_over_databases.h"
 
@@ -82,10 +82,10 @@ RunOutcome RunDrive::Run(FileSystem& fs) {
   std::unique_ptr<ProfileStore> profiles = NewPlatformProfileStore(fs);
   SilentBoxes boxes;
   RunServices services{fs, *profiles, boxes};
-  std::unique_ptr<DaoDatabaseCarryOver> database;
+  std::unique_ptr<CarryOverRules> database;
   if (carry_database_) {
-    database = std::make_unique<DaoDatabaseCarryOver>(
-        *profiles, [&fs] { return NewJetCarryOverEngine(fs); });
+    database = std::make_unique<CarryOverRules>(
+        *profiles, [&fs] { return NewDaoCarryOverEngine(fs); });
     services.database = database.get();
   }
   return RunUpdate({drive(), Path("\\media")}, services);

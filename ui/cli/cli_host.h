@@ -60,13 +60,4 @@ void CatchInterruptions(void (*stopped)(const char* signal));
 // system cannot tell.
 std::optional<uint64_t> PeakResidentBytes();
 
-// On posix, a native origin folder ("/media/disco") is renamed as a path on
-// the drive of the prefix that holds it ("e:\" or "z:\media\disco"), the
-// target drive first, so that the run joins Windows paths to it and sees
-// when its package is the staging folder. A native origin that does not
-// exist or that no drive holds throws act::Error 76. Drive paths, and every
-// origin on Windows, come back unchanged.
-std::string OriginAsDrivePath(const std::string& origin, const std::string& drive,
-                              const std::string& prefix);
-
 }  // namespace act

@@ -3,14 +3,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 
 #include "platform/error.h"
-#include "platform/posix/drive_map.h"
 #include "ui/cli/cli_host.h"
 
 namespace act {
@@ -96,34 +94,6 @@ std::optional<uint64_t> PeakResidentBytes() {
   rusage usage{};
   if (getrusage(RUSAGE_SELF, &usage) != 0) return std::nullopt;
   return uint64_t(usage.ru_maxrss) * 1024;  // kilobytes on Linux
-}
-
-std::string OriginAsDrivePath(const std::string& origin, const std::string& drive,
-                              const std::string& prefix) {
-  if (origin.empty() || origin[0] != '/') return origin;
-  std::string folder = RealPath(origin);
-  if (folder.empty()) throw Error(kErrPathNotFound, origin);
-  const std::string dosdevices = WinePrefix(prefix) + "/dosdevices/";
-
-  // The drive whose root holds the folder most closely; the target drive
-  // first, so that its own root is recognised as such.
-  std::string letters = "abcdefghijklmnopqrstuvwxyz";
-  if (!drive.empty() && std::isalpha(static_cast<unsigned char>(drive[0])))
-    letters.insert(0, 1, static_cast<char>(std::tolower(static_cast<unsigned char>(drive[0]))));
-  std::string best_letter, best_root;
-  for (char letter : letters) {
-    std::string root = RealPath(dosdevices + letter + ":");
-    if (root.empty()) continue;
-    bool holds = folder == root || root == "/" || folder.rfind(root + "/", 0) == 0;
-    if (holds && root.size() > best_root.size()) best_letter = letter, best_root = root;
-  }
-  // The run joins Windows paths to the folder, which only a drive path takes.
-  if (best_letter.empty())
-    throw Error(kErrPathNotFound, origin + " lies on no drive of the prefix " + dosdevices);
-  std::string rest = folder.substr(best_root == "/" ? 0 : best_root.size());
-  for (char& c : rest)
-    if (c == '/') c = '\\';
-  return best_letter + ":" + (rest.empty() ? "\\" : rest);
 }
 
 }  // namespace act

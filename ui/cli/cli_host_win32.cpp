@@ -90,9 +90,4 @@ std::optional<uint64_t> PeakResidentBytes() {
   return uint64_t(counters.PeakWorkingSetSize);
 }
 
-std::string OriginAsDrivePath(const std::string& origin, const std::string&,
-                              const std::string&) {
-  return origin;
-}
-
 }  // namespace act

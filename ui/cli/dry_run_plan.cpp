@@ -61,7 +61,7 @@ void DryRunPlan::Ended(bool completed, const std::string& message) {
 
 void DryRunPlan::Print(std::FILE* out, const RunInputs& inputs, const Ending& ending) const {
   Put(out, "Simulación de la actualización de " + inputs.drive_text + " con el paquete " +
-               inputs.updater_folder + "\\zentaroDeck_NEW (no se ha escrito nada).");
+               RunPaths::PackageIn(inputs.updater_folder) + " (no se ha escrito nada).");
   if (!repaired_.empty()) Put(out, "Primero se pondría en orden la unidad. " + repaired_);
   if (!lines_versions_.empty()) {
     Put(out, "Versiones:");
@@ -103,11 +103,10 @@ void DryRunPlan::Print(std::FILE* out, const RunInputs& inputs, const Ending& en
   if (!ending.error.empty() && ending.error_in_run) {
     // What the customer is left with, rather than what a run that does not
     // get there would have needed.
-    const std::string drive = TargetDrive(inputs.drive_text);
-    Put(out, "Espacio en " + drive + ": la actualización fallida " +
+    const RunPaths paths(inputs.drive_text);
+    Put(out, "Espacio en " + paths.drive + ": la actualización fallida " +
                  (ending.left_behind
-                      ? "dejaría en la unidad la carpeta de trabajo " + drive +
-                            "\\zentaroDeck_NEW, " +
+                      ? "dejaría en la unidad la carpeta de trabajo " + paths.staging + ", " +
                             Counted(int64_t(ending.left_behind->files), "archivo", "archivos") +
                             ", " + ByteCount(ending.left_behind->bytes)
                       : "no dejaría carpeta de trabajo en la unidad") +

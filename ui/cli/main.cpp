@@ -12,8 +12,8 @@
 #include <exception>
 #include <string>
 
-#include "engine/database_carry_over_dao.h"
-#include "engine/database_carry_over_jet.h"
+#include "engine/database/carry_over_rules.h"
+#include "engine/database/dao_adapter.h"
 #include "engine/run_paths.h"
 #include "engine/staging_room.h"
 #include "engine/drive_lock.h"
@@ -107,7 +107,7 @@ RunInputs ChooseInputs(const CliOptions& options, MessageBoxes& boxes) {
   RunInputs inputs;
   inputs.drive_text = ChooseDrive(options, boxes);
   std::string origin = options.origin.empty() ? ExecutableFolder() : options.origin;
-  inputs.updater_folder = OriginAsDrivePath(origin, inputs.drive_text, options.prefix);
+  inputs.updater_folder = DrivePathOf(origin, inputs.drive_text, options.prefix);
   return inputs;
 }
 
@@ -189,7 +189,7 @@ int Run(const CliOptions& options) {
     UnshownBoxes unshown;
     // One run per process here, so the database engine, made on first use
     // over this run's file-system service, lives as long as the run.
-    DaoDatabaseCarryOver database(*profiles, [&fs] { return NewJetCarryOverEngine(fs); });
+    CarryOverRules database(*profiles, [&fs] { return NewDaoCarryOverEngine(fs); });
     RunServices services{fs, *profiles, overlay ? static_cast<MessageBoxes&>(unshown) : console,
                          &database, watchers.IfAny(), drive_lock.get()};
     const RunOutcome outcome = RunUpdate(inputs, services);
@@ -206,7 +206,7 @@ int Run(const CliOptions& options) {
       ending.memory = overlay->PeakMemory();
       ending.resident = PeakResidentBytes();
       ending.error = report;
-      const std::string staging = TargetDrive(inputs.drive_text) + "\\zentaroDeck_NEW";
+      const std::string staging = RunPaths(inputs.drive_text).staging;
       if (overlay->FolderExists(staging)) ending.left_behind = MeasurePath(*overlay, staging);
       plan->Print(stdout, inputs, ending);
       std::fflush(stdout);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "engine/run_paths.h"
 #include "ui/cli/run_texts.h"
 
 namespace act {
@@ -205,7 +206,7 @@ void RunLog::Began(bool dry_run) {
 }
 
 void RunLog::Inputs(const RunInputs& inputs) {
-  Line("unidad " + inputs.drive_text + ", paquete " + inputs.updater_folder + "\\zentaroDeck_NEW");
+  Line("unidad " + inputs.drive_text + ", paquete " + RunPaths::PackageIn(inputs.updater_folder));
 }
 
 void RunLog::Room(const StagingRoom& room) {

@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "engine/database_carry_over_dao.h"
-#include "engine/database_carry_over_jet.h"
+#include "engine/database/carry_over_rules.h"
+#include "engine/database/dao_adapter.h"
 #include "engine/update_run.h"
 #include "platform/profile_store.h"
 #include "platform/shell/shell.h"
@@ -151,7 +151,7 @@ void FrmPrincipal::cmdActualizar_Click() {
   // The database engine works through this run's file-system service,
   // which the next run replaces, so it is made for the run; it keeps
   // nothing between runs and has closed every file when the stage returns.
-  DaoDatabaseCarryOver database(*profiles, [this] { return NewJetCarryOverEngine(*fs_); });
+  CarryOverRules database(*profiles, [this] { return NewDaoCarryOverEngine(*fs_); });
   RunServices services{*fs_, *profiles, boxes_, &database};
   if (RunUpdate(inputs, services) == RunOutcome::kRefused) ExitProcess(0);
 }

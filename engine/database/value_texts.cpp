@@ -1,4 +1,4 @@
-#include "engine/database_carry_over_values.h"
+#include "engine/database/value_texts.h"
 
 #include <cctype>
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "engine/database_carry_over_dao.h"
+#include "engine/database/carry_over_rules.h"
 
 #include "db/dao/dao.h"
-#include "engine/database_carry_over_values.h"
+#include "engine/database/value_texts.h"
 #include "engine/version_gate.h"
 #include "platform/error.h"
 #include "profile/mod_general.h"
@@ -71,10 +71,10 @@ void CarrySetting(Databases& dbs, CarryOverRecordset& walk) {
                 "UPDATE configuracion SET valor = " + TextForm(installed) + where);
 }
 
-void CopyTable(CarryOverDatabase& installed, const std::string& drive, const char* table,
+void CopyTable(CarryOverDatabase& installed, const RunPaths& paths, const char* table,
                RunObserver& observer) {
-  const std::string statement = std::string("Insert INTO ") + table + " IN '" + drive +
-                                "\\zentaroDeck_NEW\\" + "datos.new" + "' SELECT * FROM " + table;
+  const std::string statement = std::string("Insert INTO ") + table + " IN '" +
+                                paths.staged_database + "' SELECT * FROM " + table;
   CarryOverDatabase::RowProgress progress;
   if (Listening(observer))
     progress = [&](int64_t done, int64_t total) { observer.RowsCopied(table, done, total); };
@@ -95,19 +95,19 @@ bool HasGeneros(CarryOverDatabase& installed) {
 
 }  // namespace
 
-CarryOverEngine& DaoDatabaseCarryOver::Engine() {
+CarryOverEngine& CarryOverRules::Engine() {
   if (!engine_) engine_ = make_engine_();
   return *engine_;
 }
 
-void DaoDatabaseCarryOver::traspasaBaseDatos(const std::string& drive,
+void CarryOverRules::traspasaBaseDatos(const RunPaths& paths,
                                              const std::string& current_version,
                                              RunObserver& observer) {
   CarryOverEngine& engine = Engine();
   std::unique_ptr<CarryOverDatabase> installed =
-      engine.OpenDatabase(drive + "\\zentaroDeck\\" + "datos.mdb");
+      engine.OpenDatabase(paths.installed_database);
   std::unique_ptr<CarryOverDatabase> staged =
-      engine.OpenDatabase(drive + "\\zentaroDeck_NEW\\" + "datos.new");
+      engine.OpenDatabase(paths.staged_database);
   Databases dbs{*installed, *staged, observer, nullptr};
 
   std::unique_ptr<CarryOverRecordset> walk = staged->OpenRecordset(
@@ -118,20 +118,19 @@ void DaoDatabaseCarryOver::traspasaBaseDatos(const std::string& drive,
     walk->MoveNext();
   }
 
-  const std::string minimum = leeIni(profiles_, "VERSIONES", "BDminimo", "",
-                                     drive + "\\zentaroDeck_NEW\\actualizador.ini");
+  const std::string minimum = leeIni(profiles_, "VERSIONES", "BDminimo", "", paths.manifest);
   const bool copies_data = CompareVersionTexts(current_version, minimum) >= 0;
   observer.DatabaseGate(current_version, minimum, copies_data);
   if (copies_data) {
-    CopyTable(*installed, drive, "informacion_cd", observer);
-    CopyTable(*installed, drive, "canciones", observer);
+    CopyTable(*installed, paths, "informacion_cd", observer);
+    CopyTable(*installed, paths, "canciones", observer);
     if (HasGeneros(*installed)) {
-      CopyTable(*installed, drive, "generos", observer);
-      CopyTable(*installed, drive, "genero_album", observer);
+      CopyTable(*installed, paths, "generos", observer);
+      CopyTable(*installed, paths, "genero_album", observer);
     }
   }
-  CopyTable(*installed, drive, "publicidad", observer);
-  CopyTable(*installed, drive, "dinero", observer);
+  CopyTable(*installed, paths, "publicidad", observer);
+  CopyTable(*installed, paths, "dinero", observer);
 
   walk->Close();
   // No lookup was opened when no staged row had a value to carry.

@@ -1,7 +1,7 @@
-#include "engine/database_carry_over_jet.h"
+#include "engine/database/dao_adapter.h"
 
 #include "db/dao/dao.h"
-#include "engine/database_carry_over_shared_files.h"
+#include "engine/database/shared_files.h"
 
 namespace act {
 namespace {
@@ -64,7 +64,7 @@ class JetEngine : public CarryOverEngine {
 
 }  // namespace
 
-std::unique_ptr<CarryOverEngine> NewJetCarryOverEngine(FileSystem& fs) {
+std::unique_ptr<CarryOverEngine> NewDaoCarryOverEngine(FileSystem& fs) {
   return std::make_unique<JetEngine>(fs);
 }
 

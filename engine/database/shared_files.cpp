@@ -1,4 +1,4 @@
-#include "engine/database_carry_over_shared_files.h"
+#include "engine/database/shared_files.h"
 
 #include <cctype>
 

@@ -7,22 +7,22 @@
 #include <memory>
 #include <string>
 
-#include "engine/database_carry_over.h"
-#include "engine/database_carry_over_engine.h"
+#include "engine/database/carry_over.h"
+#include "engine/database/carry_over_seams.h"
 #include "platform/profile_store.h"
 
 namespace act {
 
-class DaoDatabaseCarryOver : public DatabaseCarryOver {
+class CarryOverRules : public DatabaseCarryOver {
  public:
   using EngineFactory = std::function<std::unique_ptr<CarryOverEngine>()>;
   // The engine is made by make_engine the first time a carry-over needs it
   // and kept as long as this object lives. profiles reads the staged
   // manifest.
-  DaoDatabaseCarryOver(ProfileStore& profiles, EngineFactory make_engine)
+  CarryOverRules(ProfileStore& profiles, EngineFactory make_engine)
       : profiles_(profiles), make_engine_(std::move(make_engine)) {}
 
-  void traspasaBaseDatos(const std::string& drive, const std::string& current_version,
+  void traspasaBaseDatos(const RunPaths& paths, const std::string& current_version,
                          RunObserver& observer) override;
 
  private:

@@ -5,12 +5,12 @@
 
 #include <memory>
 
-#include "engine/database_carry_over_engine.h"
+#include "engine/database/carry_over_seams.h"
 #include "platform/file_system.h"
 
 namespace act {
 
 // fs must outlive the engine.
-std::unique_ptr<CarryOverEngine> NewJetCarryOverEngine(FileSystem& fs);
+std::unique_ptr<CarryOverEngine> NewDaoCarryOverEngine(FileSystem& fs);
 
 }  // namespace act
