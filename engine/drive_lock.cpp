@@ -14,9 +14,7 @@ std::unique_ptr<DriveLock> DriveLock::Take(FileSystem& fs, const RunPaths& paths
   for (int round = 0;; ++round) {
     if (!fs.FolderExists(support)) {
       try {
-        observer.StepStarting("CreateFolder", support, "");
-        fs.CreateFolder(support);
-        observer.FileStep("CreateFolder", support, "");
+        ObservedStep(observer, "CreateFolder", support, "", [&] { fs.CreateFolder(support); });
         made_support = true;
       } catch (const Error& e) {
         if (e.number() != kErrFileAlreadyExists || !fs.FolderExists(support)) throw;

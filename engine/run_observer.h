@@ -97,4 +97,14 @@ class RunObserver {
 RunObserver& NoObserver();
 inline bool Listening(const RunObserver& observer) { return &observer != &NoObserver(); }
 
+// Makes one file-system step of the run, telling the observer right before
+// and right after it; a step that throws is heard of only before.
+template <typename Step>
+void ObservedStep(RunObserver& observer, const char* operation, const std::string& path,
+                  const std::string& destination, Step&& step) {
+  observer.StepStarting(operation, path, destination);
+  step();
+  observer.FileStep(operation, path, destination);
+}
+
 }  // namespace act

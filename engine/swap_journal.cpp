@@ -59,25 +59,19 @@ void NoteSwap(FileSystem& fs, const RunPaths& paths, const std::string& installe
   }
   // Whole and synced before it takes its name, and the name is on the disk
   // when the move returns: from here on a note exists, and says it all.
-  observer.StepStarting("NoteSwap", note, "");
-  fs.MoveFile(draft, note);
-  observer.FileStep("NoteSwap", note, "");
+  ObservedStep(observer, "NoteSwap", note, "", [&] { fs.MoveFile(draft, note); });
 }
 
 void EndSwapNote(FileSystem& fs, const RunPaths& paths, RunObserver& observer) {
   const std::string& note = paths.swap_note;
-  observer.StepStarting("DeleteFile", note, "");
-  fs.DeleteFile(note, true);
-  observer.FileStep("DeleteFile", note, "");
+  ObservedStep(observer, "DeleteFile", note, "", [&] { fs.DeleteFile(note, true); });
 }
 
 void RemoveManifestFiles(FileSystem& fs, const RunPaths& paths, RunObserver& observer) {
   for (const std::string* manifest : {&paths.promoted_manifest, &paths.promoted_search_manifest}) {
     const std::string& path = *manifest;
     if (fs.FileExists(path)) {
-      observer.StepStarting("DeleteFile", path, "");
-      fs.DeleteFile(path, false);
-      observer.FileStep("DeleteFile", path, "");
+      ObservedStep(observer, "DeleteFile", path, "", [&] { fs.DeleteFile(path, false); });
     }
   }
 }
@@ -109,18 +103,16 @@ std::optional<std::string> FinishInterruptedSwap(FileSystem& fs, const RunPaths&
   } else if (StagedCopyComplete(fs, paths)) {
     // Never deleted here: it is the only complete new installation, and
     // the old one is not in its place.
-    observer.StepStarting("MoveFolder", staging, installation);
-    fs.MoveFolder(staging, installation);
-    observer.FileStep("MoveFolder", staging, installation);
+    ObservedStep(observer, "MoveFolder", staging, installation,
+                 [&] { fs.MoveFolder(staging, installation); });
     promoted = true;
     report += "La nueva instalación estaba completa en " + staging +
               (backup.empty() ? "" : " y la anterior guardada en " + backup) +
               ": se ha terminado la actualización y " + installation +
               " es ya la nueva instalación.";
   } else if (!backup.empty() && fs.FolderExists(backup)) {
-    observer.StepStarting("MoveFolder", backup, installation);
-    fs.MoveFolder(backup, installation);
-    observer.FileStep("MoveFolder", backup, installation);
+    ObservedStep(observer, "MoveFolder", backup, installation,
+                 [&] { fs.MoveFolder(backup, installation); });
     report += "La copia nueva no estaba completa: se ha devuelto la instalación anterior de " +
               backup + " a " + installation + ".";
   } else {

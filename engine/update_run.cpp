@@ -32,15 +32,16 @@ namespace {
 
 constexpr const char* kTitle = "z-entaro";
 
+// A folder an earlier run left goes, read-only files and all.
+void DeleteFolderIfThere(FileSystem& fs, const std::string& folder, RunObserver& observer) {
+  if (!fs.FolderExists(folder)) return;
+  ObservedStep(observer, "DeleteFolder", folder, "", [&] { fs.DeleteFolder(folder, true); });
+}
+
 void StagePackage(FileSystem& fs, const std::string& package, const std::string& staging,
                   RunObserver& observer) {
-  // A staging folder left by an earlier failed run goes first, read-only
-  // files and all.
-  if (fs.FolderExists(staging)) {
-    observer.StepStarting("DeleteFolder", staging, "");
-    fs.DeleteFolder(staging, true);
-    observer.FileStep("DeleteFolder", staging, "");
-  }
+  // A staging folder left by an earlier failed run goes first.
+  DeleteFolderIfThere(fs, staging, observer);
   observer.StepStarting("CopyFolder", package, staging);
   fs.CopyFolder(package, staging, true);
   observer.Copied(true, package, staging);
@@ -67,55 +68,38 @@ void SwapInstallations(FileSystem& fs, const RunPaths& paths, const std::string&
   // carried database rows, settings and listed copies) goes to the disk
   // before the renames below make it the installation: a power cut after
   // them must find whole files there, not what the write cache never wrote.
-  observer.StepStarting("FlushFolder", staging, "");
-  fs.FlushFolder(staging);
-  observer.FileStep("FlushFolder", staging, "");
+  ObservedStep(observer, "FlushFolder", staging, "", [&] { fs.FlushFolder(staging); });
 
   // A datos.mdb that the package brought itself makes this move fail: the
   // installation is then still in its place.
-  observer.StepStarting("MoveFile", paths.staged_database, paths.promoted_database);
-  fs.MoveFile(paths.staged_database, paths.promoted_database);
-  observer.FileStep("MoveFile", paths.staged_database, paths.promoted_database);
+  ObservedStep(observer, "MoveFile", paths.staged_database, paths.promoted_database,
+               [&] { fs.MoveFile(paths.staged_database, paths.promoted_database); });
   // The support folder is the run's to keep from here on, whether the lock
   // or this step made it.
   lock.KeepSupportFolder();
-  if (!fs.FolderExists(support)) {
-    observer.StepStarting("CreateFolder", support, "");
-    fs.CreateFolder(support);
-    observer.FileStep("CreateFolder", support, "");
-  }
+  if (!fs.FolderExists(support))
+    ObservedStep(observer, "CreateFolder", support, "", [&] { fs.CreateFolder(support); });
 
   // Both deletes come before anything moves, so that the two moves follow
   // each other directly: a delete that fails, or takes long over many
   // files, happens while the installation is still in its place.
   const std::string backup = paths.Backup(current);
-  if (fs.FolderExists(backup)) {
-    observer.StepStarting("DeleteFolder", backup, "");
-    fs.DeleteFolder(backup, true);
-    observer.FileStep("DeleteFolder", backup, "");
-  }
-  const std::string& unversioned = paths.unversioned_backup;
-  if (fs.FolderExists(unversioned)) {
-    observer.StepStarting("DeleteFolder", unversioned, "");
-    fs.DeleteFolder(unversioned, true);
-    observer.FileStep("DeleteFolder", unversioned, "");
-  }
+  DeleteFolderIfThere(fs, backup, observer);
+  DeleteFolderIfThere(fs, paths.unversioned_backup, observer);
 
   // Between the two moves the drive has no installation folder; the note
   // lets whoever takes the drive next finish the swap if this run stops
   // there.
   NoteSwap(fs, paths, current, packaged, observer);
-  observer.StepStarting("MoveFolder", installation, backup);
-  fs.MoveFolder(installation, backup);
-  observer.FileStep("MoveFolder", installation, backup);
+  ObservedStep(observer, "MoveFolder", installation, backup,
+               [&] { fs.MoveFolder(installation, backup); });
   // The installation has just moved away, so nothing is there. Should
   // something be found all the same (a second folder whose name differs
   // only in letter case, on a host file system that tells them apart), the
   // run fails on it: going on would report the end with no installation.
   if (fs.FolderExists(installation)) throw Error(kErrFileAlreadyExists, installation);
-  observer.StepStarting("MoveFolder", staging, installation);
-  fs.MoveFolder(staging, installation);
-  observer.FileStep("MoveFolder", staging, installation);
+  ObservedStep(observer, "MoveFolder", staging, installation,
+               [&] { fs.MoveFolder(staging, installation); });
   EndSwapNote(fs, paths, observer);
 
   RemoveManifestFiles(fs, paths, observer);
@@ -164,8 +148,7 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   StagePackage(fs, package, staging, observer);
 
   observer.StageStarted(RunStage::kVersionGate);
-  const std::string current =
-      MainExecutableVersion(fs, paths.installed_executable);
+  const std::string current = MainExecutableVersion(fs, paths.installed_executable);
   const std::string packaged = MainExecutableVersion(fs, paths.staged_executable);
   CheckManifestFile(fs, paths.manifest);
   const std::string minimo = ReadManifestText(profiles, paths.manifest, "VERSIONES", "minimo");
@@ -173,9 +156,7 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   observer.VersionsRead(current, packaged, minimo, refusal);
   if (refusal) {
     services.boxes.Show(*refusal, kMsgStop, kTitle);
-    observer.StepStarting("DeleteFolder", staging, "");
-    fs.DeleteFolder(staging, true);
-    observer.FileStep("DeleteFolder", staging, "");
+    ObservedStep(observer, "DeleteFolder", staging, "", [&] { fs.DeleteFolder(staging, true); });
     observer.Ended(false, *refusal);
     return RunOutcome::kRefused;
   }
@@ -184,13 +165,10 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
   // is the run's own: the carried settings go into it, and once promoted its
   // manifest files are deleted without force. What the listed copies bring
   // from the installation comes later and keeps its attributes.
-  observer.StepStarting("ClearReadOnly", staging, "");
-  ClearReadOnlyIn(fs, staging);
-  observer.FileStep("ClearReadOnly", staging, "");
+  ObservedStep(observer, "ClearReadOnly", staging, "", [&] { ClearReadOnlyIn(fs, staging); });
   for (const std::string& written : {paths.staged_settings, paths.staged_database}) {
-    observer.StepStarting("SetAttributes", written, "");
-    fs.SetAttributes(written, kAttrNormal);
-    observer.FileStep("SetAttributes", written, "");
+    ObservedStep(observer, "SetAttributes", written, "",
+                 [&] { fs.SetAttributes(written, kAttrNormal); });
   }
 
   if (services.database) {
