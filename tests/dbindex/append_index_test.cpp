@@ -22,12 +22,14 @@
 #include "tests/db/mdb_export_format.h"
 #include "tests/dbindex/index_test_util.h"
 #include "tests/dbwrite/write_fixture.h"
+#include "tests/support/bytes.h"
 #include "tests/support/peer_tools.h"
 
 namespace act::db::testing {
 namespace {
 
 using exec::ExecuteStatement;
+using act::test::Hex;
 
 std::vector<jet::RowPointer> Find(jet::Database& db, const jet::TableDefinition& table,
                                   const jet::RealIndex& index, const std::vector<Value>& row) {
@@ -44,15 +46,6 @@ int Depth(jet::Database& db, const jet::TableDefinition& table, const jet::RealI
     if (p.leaf) return depth;
     page = p.entries.empty() ? p.tail : p.entries.front().child;
   }
-}
-
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += "0123456789abcdef"[c >> 4];
-    out += "0123456789abcdef"[c & 15];
-  }
-  return out;
 }
 
 // Both independent readers read every row of the table back: mdb-export

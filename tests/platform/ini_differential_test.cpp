@@ -20,6 +20,7 @@
 #include "platform/cp1252.h"
 #include "platform/file_system.h"
 #include "platform/profile_store.h"
+#include "tests/support/bytes.h"
 
 namespace act {
 namespace {
@@ -48,16 +49,8 @@ std::string Repeat(const std::string& piece, size_t length) {
   return text.substr(0, length);
 }
 
-std::string Hex(const std::string& bytes) {
-  if (bytes.empty()) return "-";
-  std::string hex;
-  char two[3];
-  for (unsigned char c : bytes) {
-    std::snprintf(two, sizeof(two), "%02x", c);
-    hex += two;
-  }
-  return hex;
-}
+// The oracle's script writes an empty text as "-".
+std::string Hex(const std::string& bytes) { return bytes.empty() ? "-" : act::test::Hex(bytes); }
 
 std::string Printable(const std::string& bytes) {
   std::string out;

@@ -8,20 +8,9 @@
 
 #include "platform/cp1252.h"
 #include "platform/ini_file.h"
+#include "tests/support/bytes.h"
 
-namespace {
-
-std::string NextPart(const uint8_t*& data, size_t& size) {
-  std::string part;
-  while (size > 0 && *data != 0) {
-    part += static_cast<char>(*data++);
-    --size;
-  }
-  if (size > 0) ++data, --size;
-  return part;
-}
-
-}  // namespace
+using act::test::NextPart;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::u16string section = act::Cp1252ToUtf16(NextPart(data, size));

@@ -21,18 +21,11 @@
 
 #include "platform/cp1252.h"
 #include "platform/ini_file.h"
+#include "tests/support/bytes.h"
 
 namespace {
 
-std::string NextPart(const uint8_t*& data, size_t& size) {
-  std::string part;
-  while (size > 0 && *data != 0) {
-    part += static_cast<char>(*data++);
-    --size;
-  }
-  if (size > 0) ++data, --size;
-  return part;
-}
+using act::test::NextPart;
 
 bool StartsWithMark(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
