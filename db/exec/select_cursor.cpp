@@ -84,7 +84,7 @@ constexpr size_t kArrivalBytes = 8;
 // Places from here on stand, while a grouped SELECT is bound, for values
 // computed from the group's row; they are renumbered once all aggregates
 // are known.
-constexpr size_t kComputedBase = size_t(1) << 40;
+constexpr size_t kComputedBase = size_t(1) << 30;
 void AppendArrival(std::string& key, uint64_t n) {
   for (int shift = 56; shift >= 0; shift -= 8) key += char(n >> shift);
 }
