@@ -105,6 +105,42 @@ void SwapInstallations(FileSystem& fs, const RunPaths& paths, const std::string&
   RemoveManifestFiles(fs, paths, observer);
 }
 
+// Files copied from a disc keep its read-only attribute. The staged copy
+// is the run's own: the carried settings go into it, and once promoted its
+// manifest files are deleted without force. What the listed copies bring
+// from the installation comes later and keeps its attributes.
+void MakeStagedCopyWritable(FileSystem& fs, const RunPaths& paths, RunObserver& observer) {
+  ObservedStep(observer, "ClearReadOnly", paths.staging, "",
+               [&] { ClearReadOnlyIn(fs, paths.staging); });
+  for (const std::string& written : {paths.staged_settings, paths.staged_database}) {
+    ObservedStep(observer, "SetAttributes", written, "",
+                 [&] { fs.SetAttributes(written, kAttrNormal); });
+  }
+}
+
+// What the installation holds goes into the staged copy: database,
+// product settings, listed folders and files, and search settings, in that
+// order.
+void CarryInstalledData(const RunPaths& paths, const std::string& current,
+                        RunServices& services, RunObserver& observer) {
+  FileSystem& fs = services.fs;
+  ProfileStore& profiles = services.profiles;
+  if (services.database) {
+    observer.StageStarted(RunStage::kDatabase);
+    services.database->traspasaBaseDatos(paths, current, observer);
+  }
+  observer.StageStarted(RunStage::kProductSettings);
+  CarrySettings(kProductSettings, paths, profiles, observer);
+  observer.StageStarted(RunStage::kFolderCopies);
+  RefuseCopiesIntoInstallation(paths, fs, profiles);
+  CopyListedFolders(paths, fs, profiles, observer);
+  observer.StageStarted(RunStage::kFileCopies);
+  CopyListedFiles(paths, fs, profiles, observer);
+  observer.StageStarted(RunStage::kSearchSettings);
+  CheckManifestFile(fs, paths.search_manifest);
+  CarrySettings(kSearchSettings, paths, profiles, observer);
+}
+
 }  // namespace
 
 RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
@@ -161,30 +197,8 @@ RunOutcome RunUpdate(const RunInputs& inputs, RunServices& services) {
     return RunOutcome::kRefused;
   }
 
-  // Files copied from a disc keep its read-only attribute. The staged copy
-  // is the run's own: the carried settings go into it, and once promoted its
-  // manifest files are deleted without force. What the listed copies bring
-  // from the installation comes later and keeps its attributes.
-  ObservedStep(observer, "ClearReadOnly", staging, "", [&] { ClearReadOnlyIn(fs, staging); });
-  for (const std::string& written : {paths.staged_settings, paths.staged_database}) {
-    ObservedStep(observer, "SetAttributes", written, "",
-                 [&] { fs.SetAttributes(written, kAttrNormal); });
-  }
-
-  if (services.database) {
-    observer.StageStarted(RunStage::kDatabase);
-    services.database->traspasaBaseDatos(paths, current, observer);
-  }
-  observer.StageStarted(RunStage::kProductSettings);
-  CarrySettings(kProductSettings, paths, profiles, observer);
-  observer.StageStarted(RunStage::kFolderCopies);
-  RefuseCopiesIntoInstallation(paths, fs, profiles);
-  CopyListedFolders(paths, fs, profiles, observer);
-  observer.StageStarted(RunStage::kFileCopies);
-  CopyListedFiles(paths, fs, profiles, observer);
-  observer.StageStarted(RunStage::kSearchSettings);
-  CheckManifestFile(fs, paths.search_manifest);
-  CarrySettings(kSearchSettings, paths, profiles, observer);
+  MakeStagedCopyWritable(fs, paths, observer);
+  CarryInstalledData(paths, current, services, observer);
 
   observer.StageStarted(RunStage::kSwap);
   SwapInstallations(fs, paths, current, packaged, *lock, observer);
