@@ -118,6 +118,7 @@ StatementResult StatementRunner::Run(std::string_view statement, const sql::Stat
   }
   WillWrite();
   if (auto* s = std::get_if<sql::UpdateStatement>(&parsed)) return RunUpdate(db_, *s, statement);
+  if (auto* s = std::get_if<sql::DeleteStatement>(&parsed)) return RunDelete(db_, *s, statement);
   if (auto* s = std::get_if<sql::CreateIndexStatement>(&parsed)) {
     return RunCreateIndex(db_, *s, statement);
   }

@@ -75,6 +75,8 @@ StatementResult RunInsertValuesElsewhere(FileSystem& fs, jet::Database& db,
                                          std::string_view statement);
 StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
                           std::string_view statement);
+StatementResult RunDelete(jet::Database& db, const sql::DeleteStatement& s,
+                          std::string_view statement);
 StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatement& s,
                                std::string_view statement);
 StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatement& s,

@@ -547,13 +547,13 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
   }
 }
 
-void TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
+bool TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
   db_.RowsChanged(table_->page);
   ReleaseFillPage();
   Pager& pager = db_.pager();
   const Format& format = db_.format();
   std::optional<StoredRow> stored = FindRow(where);
-  if (!stored) return;
+  if (!stored) return false;
   RowDecoder decoder(format, *table_);
   decoder.Split(*stored->bytes.page, stored->bytes.bytes);
   std::vector<std::vector<uint8_t>> released;
@@ -573,7 +573,18 @@ void TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
     pager.Write(stored->body.page, std::move(image), kWriteRowPointers);
   }
   for (const auto& field : released) long_values_.Release(field);
+  // Rows deleted one after another mostly lie on one page: the map is
+  // looked at once for each run of them.
+  if (where.page != last_freed_page_) {
+    if (!allocator_.maps().Test(table_->free_map, where.page)) {
+      allocator_.maps().Set(table_->free_map, where.page, true);
+    }
+    last_freed_page_ = where.page;
+    if (fill_page_ == 0) candidates_read_ = false;
+    next_candidate_ = std::min(next_candidate_, where.page);
+  }
   --added_rows_;
+  return true;
 }
 
 void TableWriter::Finish() {
