@@ -1,10 +1,12 @@
-// CREATE TABLE and CREATE INDEX: the statements that change the design.
+// CREATE TABLE, CREATE INDEX, DROP TABLE: the statements that change the
+// design.
 #include <string>
 #include <vector>
 
 #include "db/errors.h"
 #include "db/exec/statement_support.h"
 #include "db/jet/write/ddl.h"
+#include "db/jet/write/drop_table.h"
 #include "db/jet/write/index_creation.h"
 #include "db/jet/table/page_allocator.h"
 
@@ -94,6 +96,20 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
     indexes.push_back(std::move(index));
   }
   jet::CreateTable(db, s.table, columns, indexes);
+  return {};
+}
+
+}  // namespace act::db::exec
+
+namespace act::db::exec {
+
+StatementResult RunDropTable(jet::Database& db, const sql::DropTableStatement& s,
+                             std::string_view statement) {
+  try {
+    jet::DropTable(db, s.table);
+  } catch (const act::Error& e) {
+    throw act::Error(e.number(), e.text(), e.detail() + ", in " + QuotedStatement(statement));
+  }
   return {};
 }
 

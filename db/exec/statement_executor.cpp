@@ -122,7 +122,13 @@ StatementResult StatementRunner::Run(std::string_view statement, const sql::Stat
   if (auto* s = std::get_if<sql::CreateIndexStatement>(&parsed)) {
     return RunCreateIndex(db_, *s, statement);
   }
-  return RunCreateTable(db_, std::get<sql::CreateTableStatement>(parsed), statement);
+  if (auto* s = std::get_if<sql::DropTableStatement>(&parsed)) return RunDropTable(db_, *s, statement);
+  if (auto* s = std::get_if<sql::CreateTableStatement>(&parsed)) {
+    return RunCreateTable(db_, *s, statement);
+  }
+  throw JetFailure(kJetOperationNotSupported,
+                   db_.path() + ": the engine does not run this statement: " +
+                       QuotedStatement(statement));
 }
 
 StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement,

@@ -77,6 +77,8 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
                           std::string_view statement);
 StatementResult RunDelete(jet::Database& db, const sql::DeleteStatement& s,
                           std::string_view statement);
+StatementResult RunDropTable(jet::Database& db, const sql::DropTableStatement& s,
+                             std::string_view statement);
 StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatement& s,
                                std::string_view statement);
 StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatement& s,
