@@ -1,11 +1,13 @@
-// CREATE TABLE, CREATE INDEX, DROP TABLE: the statements that change the
-// design.
+// CREATE TABLE, CREATE INDEX, DROP TABLE, DROP INDEX, ALTER TABLE: the
+// statements that change the design (the runner quotes the statement in a
+// refusal).
 #include <string>
 #include <vector>
 
 #include "db/errors.h"
 #include "db/exec/statement_support.h"
 #include "db/jet/write/ddl.h"
+#include "db/jet/write/drop_index.h"
 #include "db/jet/write/drop_table.h"
 #include "db/jet/write/index_creation.h"
 #include "db/jet/table/page_allocator.h"
@@ -105,11 +107,14 @@ namespace act::db::exec {
 
 StatementResult RunDropTable(jet::Database& db, const sql::DropTableStatement& s,
                              std::string_view statement) {
-  try {
-    jet::DropTable(db, s.table);
-  } catch (const act::Error& e) {
-    throw act::Error(e.number(), e.text(), e.detail() + ", in " + QuotedStatement(statement));
-  }
+  jet::DropTable(db, s.table);
+  return {};
+}
+
+StatementResult RunDropIndex(jet::Database& db, const sql::DropIndexStatement& s,
+                             std::string_view statement) {
+  TableOf(db, s.table, statement);
+  jet::DropIndex(db, s.table, s.index);
   return {};
 }
 

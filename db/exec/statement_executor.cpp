@@ -123,6 +123,7 @@ StatementResult StatementRunner::Run(std::string_view statement, const sql::Stat
     return RunCreateIndex(db_, *s, statement);
   }
   if (auto* s = std::get_if<sql::DropTableStatement>(&parsed)) return RunDropTable(db_, *s, statement);
+  if (auto* s = std::get_if<sql::DropIndexStatement>(&parsed)) return RunDropIndex(db_, *s, statement);
   if (auto* s = std::get_if<sql::CreateTableStatement>(&parsed)) {
     return RunCreateTable(db_, *s, statement);
   }

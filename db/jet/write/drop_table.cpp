@@ -37,8 +37,8 @@ void DeleteRows(Database& db, PageAllocator& allocator,
   writer.Finish();
 }
 
-// Takes the map rows off their pages; a page left with no row returns to
-// the global map.
+}  // namespace
+
 void DropMapRows(Database& db, PageAllocator& allocator, const std::vector<MapRef>& maps) {
   const Format& format = db.format();
   std::map<uint32_t, std::vector<uint8_t>> rows_by_page;
@@ -63,8 +63,6 @@ void DropMapRows(Database& db, PageAllocator& allocator, const std::vector<MapRe
     if (!live) allocator.FreePage(page);
   }
 }
-
-}  // namespace
 
 bool InRelationship(Database& db, const std::string& table, const std::string& column) {
   auto relationships = db.Table("MSysRelationships");

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "db/jet/table/database.h"
+#include "db/jet/table/page_allocator.h"
 
 namespace act::db::jet {
 
@@ -16,6 +17,10 @@ namespace act::db::jet {
 // relationship (in MSysRelationships or the table's definition) names it,
 // 3251 for a system table or a Jet 4 file.
 void DropTable(Database& db, const std::string& name);
+
+// Takes usage-map rows off their pages (and frees a reference map's bitmap
+// pages); a map page left with no row returns to the global map.
+void DropMapRows(Database& db, PageAllocator& allocator, const std::vector<MapRef>& maps);
 
 // Whether MSysRelationships names the table, or the column of it when
 // `column` is not empty, on either side of a relationship.
