@@ -7,6 +7,7 @@
 #include "db/errors.h"
 #include "db/exec/statement_support.h"
 #include "db/jet/write/ddl.h"
+#include "db/jet/write/alter_table.h"
 #include "db/jet/write/drop_index.h"
 #include "db/jet/write/drop_table.h"
 #include "db/jet/write/index_creation.h"
@@ -101,13 +102,23 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
   return {};
 }
 
-}  // namespace act::db::exec
-
-namespace act::db::exec {
 
 StatementResult RunDropTable(jet::Database& db, const sql::DropTableStatement& s,
                              std::string_view statement) {
   jet::DropTable(db, s.table);
+  return {};
+}
+
+StatementResult RunAlterTable(jet::Database& db, const sql::AlterTableStatement& s,
+                              std::string_view statement) {
+  TableOf(db, s.table, statement);
+  if (s.action == sql::AlterTableStatement::Action::kDropColumn) {
+    jet::DropColumn(db, s.table, s.column.name);
+  } else {
+    jet::NewColumn column = ColumnOf(s.column);
+    column.required = s.column.not_null;
+    jet::AddColumn(db, s.table, column);
+  }
   return {};
 }
 

@@ -124,6 +124,9 @@ StatementResult StatementRunner::Run(std::string_view statement, const sql::Stat
   }
   if (auto* s = std::get_if<sql::DropTableStatement>(&parsed)) return RunDropTable(db_, *s, statement);
   if (auto* s = std::get_if<sql::DropIndexStatement>(&parsed)) return RunDropIndex(db_, *s, statement);
+  if (auto* s = std::get_if<sql::AlterTableStatement>(&parsed)) {
+    return RunAlterTable(db_, *s, statement);
+  }
   if (auto* s = std::get_if<sql::CreateTableStatement>(&parsed)) {
     return RunCreateTable(db_, *s, statement);
   }

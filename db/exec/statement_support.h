@@ -81,6 +81,8 @@ StatementResult RunDropTable(jet::Database& db, const sql::DropTableStatement& s
                              std::string_view statement);
 StatementResult RunDropIndex(jet::Database& db, const sql::DropIndexStatement& s,
                              std::string_view statement);
+StatementResult RunAlterTable(jet::Database& db, const sql::AlterTableStatement& s,
+                              std::string_view statement);
 StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatement& s,
                                std::string_view statement);
 StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatement& s,
