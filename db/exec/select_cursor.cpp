@@ -214,7 +214,9 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
               std::any_of(s.order_by.begin(), s.order_by.end(),
                           [&](const sql::OrderTerm& o) { return is_aggregate(o.expr); });
   if (q.grouped && s.columns.empty()) refuse(kJetGroupOnStar, "SELECT * with aggregates");
-  for (const std::string& name : s.group_by) {
+  for (const sql::Expr& e : s.group_by) {
+    if (e.kind != sql::Expr::Kind::kColumn) refuse(kJetOperationNotSupported, "GROUP BY " + sql::ToSql(e));
+    const std::string& name = e.column;
     size_t c = column_of(name);
     if (is_long(c)) refuse(kJetLongValueInGroupBy, "GROUP BY '" + name + "'");
     q.group_columns.push_back(c);
