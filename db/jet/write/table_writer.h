@@ -104,6 +104,9 @@ class TableWriter {
   // back into the free-space map, so later rows reuse the room. False when
   // the row was deleted already.
   bool Delete(RowPointer where, const std::vector<Value>& values);
+  // The same for many rows at once, their index entries removed in key
+  // order and each page changed once; returns how many were still there.
+  size_t Delete(const std::vector<std::pair<RowPointer, std::vector<Value>>>& rows);
 
   // Rows whose key in real index i is `key`, this writer's changes
   // included.
