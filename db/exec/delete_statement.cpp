@@ -25,7 +25,7 @@ namespace {
 // bounded whatever the table's size, and a batch's index entries go in key
 // order, each leaf changed once for all of them (a tenth of a million
 // songs is two batches).
-constexpr size_t kRowsPerBatch = size_t(1) << 16;
+constexpr size_t kRowsPerBatch = size_t(1) << 15;
 
 bool HasDependents(const jet::TableDefinition& table) {
   for (const jet::LogicalIndex& logical : table.logical_indexes) {
@@ -72,7 +72,7 @@ class Remover {
   // returns how many were still there.
   size_t Remove(const std::shared_ptr<const jet::TableDefinition>& table,
                 const std::vector<std::pair<jet::RowPointer, std::vector<Value>>>& rows) {
-    return WriterFor(table).Delete(rows);
+    return WriterFor(table).Delete(rows, [this] { Flush(true); }, kFlushEveryPages);
   }
 
   // Removes the row and what cascades from it; false when it was gone
@@ -95,9 +95,9 @@ class Remover {
   }
 
   // Hands every writer's changes to the pager, and the pager's to the file
-  // when enough wait.
-  void Flush(bool last) {
-    if (!last && db_.pager().pending_writes() <= kFlushEveryPages) return;
+  // when enough wait (or always, with `now`).
+  void Flush(bool now) {
+    if (!now && db_.pager().pending_writes() <= kFlushEveryPages) return;
     for (auto& [page, writer] : writers_) writer->Finish();
     db_.pager().FlushWrites(false);
   }

@@ -551,7 +551,8 @@ bool TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
   return Delete({{where, values}}) == 1;
 }
 
-size_t TableWriter::Delete(const std::vector<std::pair<RowPointer, std::vector<Value>>>& rows) {
+size_t TableWriter::Delete(const std::vector<std::pair<RowPointer, std::vector<Value>>>& rows,
+                           const std::function<void()>& flush, size_t flush_pages) {
   db_.RowsChanged(table_->page);
   ReleaseFillPage();
   Pager& pager = db_.pager();
@@ -577,31 +578,36 @@ size_t TableWriter::Delete(const std::vector<std::pair<RowPointer, std::vector<V
     if (stored->body != where) bodies.push_back(stored->body);
   }
   indexes_.Remove(live, heads);
-  // Each page is changed once for all its rows: a scan hands them over
-  // page by page.
+  // Each page is changed once for all its rows (a scan hands them over
+  // page by page), and the pages the rows left take new rows again. The
+  // counts are kept page by page, so that a flush on the way writes them
+  // as the pages stand.
+  for (const RowPointer& body : bodies) {
+    std::vector<uint8_t> image = pager.Get(body.page)->bytes();
+    ReplaceDataRow(format, image, body.row, {}, kSlotDeleted | kSlotOverflow);
+    pager.Write(body.page, std::move(image), kWriteRowPointers);
+  }
+  for (const auto& field : released) long_values_.Release(field);
   std::vector<RowPointer> slots = heads;
-  slots.insert(slots.end(), bodies.begin(), bodies.end());
   std::sort(slots.begin(), slots.end());
   for (size_t k = 0; k < slots.size();) {
     const uint32_t page = slots[k].page;
     std::vector<uint8_t> image = pager.Get(page)->bytes();
     for (; k < slots.size() && slots[k].page == page; ++k) {
       ReplaceDataRow(format, image, slots[k].row, {}, kSlotDeleted | kSlotOverflow);
+      --added_rows_;
     }
     pager.Write(page, std::move(image), kWriteRowPointers);
-  }
-  for (const auto& field : released) long_values_.Release(field);
-  // The pages the rows left take new rows again.
-  for (const RowPointer& where : heads) {
-    if (where.page == last_freed_page_) continue;
-    if (!allocator_.maps().Test(table_->free_map, where.page)) {
-      allocator_.maps().Set(table_->free_map, where.page, true);
+    if (page != last_freed_page_) {
+      if (!allocator_.maps().Test(table_->free_map, page)) {
+        allocator_.maps().Set(table_->free_map, page, true);
+      }
+      last_freed_page_ = page;
+      if (fill_page_ == 0) candidates_read_ = false;
+      next_candidate_ = std::min(next_candidate_, page);
     }
-    last_freed_page_ = where.page;
-    if (fill_page_ == 0) candidates_read_ = false;
-    next_candidate_ = std::min(next_candidate_, where.page);
+    if (flush && pager.pending_writes() > flush_pages) flush();
   }
-  added_rows_ -= int64_t(heads.size());
   return heads.size();
 }
 

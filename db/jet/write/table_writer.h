@@ -106,7 +106,11 @@ class TableWriter {
   bool Delete(RowPointer where, const std::vector<Value>& values);
   // The same for many rows at once, their index entries removed in key
   // order and each page changed once; returns how many were still there.
-  size_t Delete(const std::vector<std::pair<RowPointer, std::vector<Value>>>& rows);
+  // `flush` is called whenever more than `flush_pages` pages wait in the
+  // pager (it calls Finish and flushes): between two such flushes the
+  // indexes may lack entries of rows not yet removed from their pages.
+  size_t Delete(const std::vector<std::pair<RowPointer, std::vector<Value>>>& rows,
+                const std::function<void()>& flush = nullptr, size_t flush_pages = 0);
 
   // Rows whose key in real index i is `key`, this writer's changes
   // included.
