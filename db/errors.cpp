@@ -20,6 +20,13 @@ const char* JetErrorText(int number) {
     case kJetInvalidOperation: return "Invalid operation";
     case kJetTypeMismatch: return "Data type mismatch in criteria expression";
     case kJetUndefinedFunction: return "Undefined function in expression";
+    case kJetSubqueryManyFields:
+      return "You have written a subquery that can return more than one field without using the "
+             "EXISTS reserved word in the main query's FROM clause";
+    case kJetUnionColumnsDiffer:
+      return "The number of columns in the two selected tables or queries of a union query do "
+             "not match";
+    case kJetSubqueryManyRecords: return "At most one record can be returned by this subquery";
     case kJetOrderConflictsWithDistinct: return "ORDER BY clause conflicts with DISTINCT";
     case kJetOrderConflictsWithGroup: return "ORDER BY clause conflicts with GROUP BY clause";
     case kJetAggregateInWhere: return "Cannot have aggregate function in WHERE clause";

@@ -55,6 +55,9 @@ enum JetError : int {
   kJetInvalidOperation = 3219,    // OpenRecordset given an action statement
   kJetTypeMismatch = 3464,        // comparing text with a number, or text that is no number
   kJetUndefinedFunction = 3085,   // a function the expression service does not know
+  kJetSubqueryManyFields = 3306,  // a subquery of more than one column where one value stands
+  kJetUnionColumnsDiffer = 3307,  // the SELECTs of a union with different numbers of columns
+  kJetSubqueryManyRecords = 3354, // a subquery of more than one row where one value stands
   kJetOrderConflictsWithDistinct = 3093,  // SELECT DISTINCT sorted by a column it does not show
   kJetOrderConflictsWithGroup = 3094,     // a grouped SELECT sorted by a column not grouped
   kJetAggregateInWhere = 3096,            // COUNT, SUM, ... in a WHERE clause

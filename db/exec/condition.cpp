@@ -57,8 +57,8 @@ Resolver TableColumns(const jet::TableDefinition& table, const std::string& stat
 }
 
 Condition::Condition(const sql::Expr& condition, const Resolver& resolve,
-                     const std::string& statement, const Clock& clock, bool ask_every_node)
-    : expression_(condition, Scope{resolve, statement, &clock, ask_every_node}) {
+                     const std::string& statement, jet::Database* db, bool ask_every_node)
+    : expression_(condition, Scope{resolve, statement, db, ask_every_node}) {
   // A condition that depends on no row is judged now: text that is no
   // number is refused before any row is read.
   if (const Value* constant = expression_.constant()) {

@@ -49,11 +49,10 @@ Resolver TableColumns(const jet::TableDefinition& table, const std::string& stat
 
 class Condition {
  public:
-  // Binds `condition` (refusals as above, quoting `statement`); Now() and
-  // Date() read `clock`.
+  // Binds `condition` (refusals as above, quoting `statement`); `db` and
   // `ask_every_node` as in Scope.
   Condition(const sql::Expr& condition, const Resolver& resolve, const std::string& statement,
-            const Clock& clock = SystemClock(), bool ask_every_node = false);
+            jet::Database* db = nullptr, bool ask_every_node = false);
 
   // Whether the row meets the condition.
   bool Holds(RowValues& row) const { return expression_.Test(row) == Truth::kTrue; }

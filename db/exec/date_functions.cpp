@@ -1,5 +1,6 @@
 // The date functions of functions.h, on Jet's dates (days since
 // 1899-12-30, the time of day as the fraction).
+#include <cctype>
 #include <cmath>
 
 #include "db/errors.h"

@@ -2,7 +2,11 @@
 
 #include "db/errors.h"
 #include "db/exec/functions.h"
+#include <unordered_set>
+
 #include "db/exec/literal_value.h"
+#include "db/exec/select_cursor.h"
+#include "db/jet/table/database.h"
 #include "db/exec/value_order.h"
 #include "db/sql/printer.h"
 
@@ -60,6 +64,18 @@ std::optional<int> Compare(const Key& a, const Key& b) {
   return (c > 0) - (c < 0);
 }
 
+// A value as IN (SELECT ...) looks it up: equal values, equal strings.
+std::string MemberKey(const Key& k) {
+  std::string out(1, char(k.value_class));
+  if (k.value_class == ValueClass::kNumber) {
+    const double n = k.number == 0 ? 0.0 : k.number;  // -0 is 0
+    out.append(reinterpret_cast<const char*>(&n), sizeof n);
+  } else {
+    out += k.key;
+  }
+  return out;
+}
+
 Truth TruthFrom(bool b) { return b ? Truth::kTrue : Truth::kFalse; }
 Truth Negated(Truth t) {
   return t == Truth::kNull ? t : t == Truth::kTrue ? Truth::kFalse : Truth::kTrue;
@@ -89,6 +105,7 @@ struct Expression::Node {
   enum class Op : uint8_t {
     kConstant, kPlace, kArithmetic, kNegate, kFunction, kIIf,
     kAnd, kOr, kNot, kCompare, kIn, kIsNull, kLike, kBetween,
+    kInRows,  // children[0] [NOT] IN (SELECT ...): the rows' values in `members`
   };
   Op op = Op::kConstant;
   sql::CompareOp compare = sql::CompareOp::kEqual;
@@ -101,6 +118,9 @@ struct Expression::Node {
   FunctionId function = FunctionId::kLen;
   std::vector<Node> children;
   std::optional<LikePattern> pattern;  // LIKE with a constant pattern
+  std::shared_ptr<const std::unordered_set<std::string>> members;  // kInRows, by MemberKey
+  ValueClass members_class = ValueClass::kNull;
+  bool members_null = false;  // a member is Null
 };
 
 namespace {
@@ -111,7 +131,7 @@ using Op = Node::Op;
 class Binder {
  public:
   explicit Binder(const Scope& scope)
-      : scope_(scope), clock_(scope.clock ? *scope.clock : SystemClock()) {}
+      : scope_(scope), clock_(scope.db ? scope.db->clock() : SystemClock()) {}
 
   Node Bind(const sql::Expr& e) {
     Node node;
@@ -178,6 +198,19 @@ class Binder {
       case sql::Expr::Kind::kIsNull: node.op = Op::kIsNull; break;
       case sql::Expr::Kind::kLike: node.op = Op::kLike; break;
       case sql::Expr::Kind::kBetween: node.op = Op::kBetween; break;
+      case sql::Expr::Kind::kSubquery: {
+        std::vector<Value> rows = SubqueryRows(e, 2);
+        if (rows.size() > 1) {
+          throw JetFailure(kJetSubqueryManyRecords, sql::ToSql(e) + ", in " + Quoted());
+        }
+        return Constant(rows.empty() ? Value::Null() : std::move(rows[0]));
+      }
+      case sql::Expr::Kind::kExists:
+        return Constant(Value::Boolean(!SubqueryRows(e, 1).empty()));
+    }
+    if (e.kind == sql::Expr::Kind::kIn && e.operands.size() == 2 &&
+        e.operands[1].kind == sql::Expr::Kind::kSubquery) {
+      return InRows(e);
     }
     if (node.op >= Op::kAnd) node.value_class = ValueClass::kNumber;
     for (const sql::Expr& child : e.operands) node.children.push_back(Bind(child));
@@ -203,6 +236,50 @@ class Binder {
 
  private:
   std::string Quoted() const { return QuotedStatement(scope_.statement); }
+
+  // The first values of a subquery's rows, up to `most` of them (its
+  // first column's; EXISTS takes any number of columns).
+  std::vector<Value> SubqueryRows(const sql::Expr& e, size_t most) {
+    if (!scope_.db) {
+      throw JetFailure(kJetOperationNotSupported, "a subquery here, in " + Quoted());
+    }
+    SelectCursor cursor(*scope_.db, *e.subquery, scope_.statement);
+    if (e.kind != sql::Expr::Kind::kExists && cursor.names().size() != 1) {
+      throw JetFailure(kJetSubqueryManyFields, sql::ToSql(e) + ", in " + Quoted());
+    }
+    std::vector<Value> rows;
+    while (rows.size() < most && cursor.Next()) rows.push_back(cursor.value(0));
+    return rows;
+  }
+
+  // x IN (SELECT ...): the subquery's values, gathered once.
+  Node InRows(const sql::Expr& e) {
+    Node node;
+    node.op = Op::kInRows;
+    node.negated = e.negated;
+    node.value_class = ValueClass::kNumber;
+    node.children.push_back(Bind(e.operands[0]));
+    auto members = std::make_shared<std::unordered_set<std::string>>();
+    Key key;
+    for (const Value& v : SubqueryRows(e.operands[1], size_t(-1))) {
+      SetKey(v, key);
+      if (key.value_class == ValueClass::kNull) {
+        node.members_null = true;
+        continue;
+      }
+      node.members_class = key.value_class;
+      members->insert(MemberKey(key));
+    }
+    const ValueClass subject = node.children[0].value_class;
+    if (subject != ValueClass::kNull && node.members_class != ValueClass::kNull &&
+        subject != node.members_class) {
+      throw JetFailure(kJetTypeMismatch, sql::ToSql(e.operands[0]) + " is " + ClassName(subject) +
+                                             " and the subquery gives " +
+                                             ClassName(node.members_class) + ", in " + Quoted());
+    }
+    node.members = std::move(members);
+    return node;
+  }
 
   static Node Constant(Value v) {
     Node node;
@@ -300,6 +377,18 @@ Truth Binder::Test(const Node& node, RowValues& row, const Clock& clock) {
         if (!c) result = Truth::kNull;
         else if (*c == 0) result = Truth::kTrue;
       }
+      return node.negated ? Negated(result) : result;
+    }
+    case Op::kInRows: {
+      const Key& subject = key(0);
+      if (subject.value_class == ValueClass::kNull) return Truth::kNull;
+      if (node.members_class != ValueClass::kNull && subject.value_class != node.members_class) {
+        throw JetFailure(kJetTypeMismatch, std::string(ClassName(subject.value_class)) +
+                                               " looked up among " + ClassName(node.members_class));
+      }
+      Truth result = node.members->count(MemberKey(subject)) ? Truth::kTrue
+                     : node.members_null                      ? Truth::kNull
+                                                              : Truth::kFalse;
       return node.negated ? Negated(result) : result;
     }
     case Op::kBetween: {

@@ -4,7 +4,11 @@
 // Binding resolves columns (and, in a grouped SELECT, aggregates and grouped
 // expressions) to places in the row, checks what can be checked before any
 // row is read, and folds what depends on no row (literals, Now(), a
-// DateSerial of constants) into a constant. Comparisons follow Jet's rules
+// DateSerial of constants) into a constant. Subqueries (which may not refer
+// to the outer statement's columns) run once, when the expression is
+// bound: a scalar one gives its one value (3306 for more than one column,
+// 3354 for more than one row, Null for none), EXISTS whether it has a row,
+// and IN looks the value up among its rows. Comparisons follow Jet's rules
 // (condition.h); operators arithmetic.h; functions functions.h.
 #pragma once
 
@@ -19,6 +23,10 @@
 #include "db/sql/ast.h"
 #include "db/value.h"
 #include "platform/clock.h"
+
+namespace act::db::jet {
+class Database;
+}
 
 namespace act::db::exec {
 
@@ -49,8 +57,10 @@ using Resolver = std::function<Place(const sql::Expr& operand)>;
 struct Scope {
   Resolver resolve;
   std::string statement;  // quoted in refusals
-  const Clock* clock = nullptr;  // Now() and Date(); the system's when none
-  bool ask_every_node = false;   // the resolver knows computed values too
+  // Its clock is what Now() and Date() read (the system's when none), and
+  // subqueries run on it (refused, 3251, when none).
+  jet::Database* db = nullptr;
+  bool ask_every_node = false;  // the resolver knows computed values too
 };
 
 class Expression {

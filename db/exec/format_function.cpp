@@ -1,5 +1,6 @@
 #include "db/exec/format_function.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 

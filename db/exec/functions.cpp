@@ -1,5 +1,6 @@
 #include "db/exec/functions.h"
 
+#include <cctype>
 #include <cmath>
 #include <limits>
 

@@ -41,6 +41,7 @@ constexpr int64_t kProgressEveryRows = 1024;
 // DISTINCT, ORDER BY, TOP) goes through the SELECT cursor.
 bool NeedsCursor(const sql::SelectStatement& select) {
   return select.distinct || select.top || !select.group_by.empty() || select.having ||
+         !select.unions.empty() ||
          !select.order_by.empty() ||
          std::any_of(select.columns.begin(), select.columns.end(), [](const sql::SelectItem& i) {
            return i.expr.kind != sql::Expr::Kind::kColumn;
@@ -70,7 +71,7 @@ InsertSource OpenSource(jet::Database& db, const sql::SelectStatement& select,
     for (size_t k = 0; k < source.names.size(); ++k) source.selected.push_back(int(k));
     return source;
   }
-  if (select.where) source.where.emplace(*select.where, TableColumns(table, text), text);
+  if (select.where) source.where.emplace(*select.where, TableColumns(table, text), text, &db);
   for (size_t i = 0; select.columns.empty() && i < table.columns.size(); ++i) {
     source.selected.push_back(int(i));
     source.names.push_back(table.columns[i].name);

@@ -29,7 +29,7 @@ void TableAppender::Append(const sql::InsertValuesStatement& s, std::string_view
       const Value& at(size_t) override { return none; }
       Value none;
     } no_row;
-    auto v = Convert(c, Expression(e, Scope{no_columns, std::string(statement), &db.clock()})
+    auto v = Convert(c, Expression(e, Scope{no_columns, std::string(statement), &db})
                             .Evaluate(no_row));
     if (!v) {
       throw JetFailure(

@@ -84,7 +84,7 @@ constexpr size_t kArrivalBytes = 8;
 // Places from here on stand, while a grouped SELECT is bound, for values
 // computed from the group's row; they are renumbered once all aggregates
 // are known.
-constexpr size_t kComputedBase = size_t(1) << 40;
+constexpr size_t kComputedBase = size_t(1) << 30;
 void AppendArrival(std::string& key, uint64_t n) {
   for (int shift = 56; shift >= 0; shift -= 8) key += char(n >> shift);
 }
@@ -122,6 +122,8 @@ struct SelectCursor::Query {
   bool distinct = false;
   std::optional<int64_t> top;
   bool top_percent = false;
+
+  std::vector<std::unique_ptr<SelectCursor>> parts;  // of a UNION
 
   bool streams = false;
   int64_t returned = 0;
@@ -206,6 +208,10 @@ class ResultCollector {
 
 SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
                            const std::string& text) {
+  if (!s.unions.empty()) {
+    OpenUnion(db, s, text);
+    return;
+  }
   if (!db.FindTable(s.table)) {
     throw JetFailure(kJetTableNotFound, "'" + s.table + "' in " + QuotedStatement(text));
   }
@@ -218,14 +224,14 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
   const Resolver table_columns = TableColumns(t, text);
   // A value of each scan row: a column's place, or a computed one's.
   auto row_place = [&](const sql::Expr& e) -> Place {
-    Expression x(e, Scope{table_columns, text, &db.clock()});
+    Expression x(e, Scope{table_columns, text, &db});
     const ValueClass value_class = x.value_class();
     if (auto place = x.place()) return {*place, value_class};
     return {q.row.Compute(std::move(x)), value_class};
   };
 
   if (s.where) {
-    q.where.emplace(*s.where, table_columns, text, db.clock());
+    q.where.emplace(*s.where, table_columns, text, &db);
     NarrowToPinnedRows(db, t, *q.where, q.scan);
   }
 
@@ -297,7 +303,7 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
   auto place_of = [&](const sql::Expr& e, int not_grouped) -> size_t {
     if (!q.grouped) return row_place(e).index;
     Expression x(e, Scope{[&](const sql::Expr& n) { return group_place(n, not_grouped); }, text,
-                          &db.clock(), true});
+                          &db, true});
     if (auto place = x.place()) return *place;
     q.group_computed.push_back(std::move(x));
     return kComputedBase + q.group_computed.size() - 1;
@@ -330,7 +336,7 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
   if (s.having) {
     q.having.emplace(
         *s.having, [&](const sql::Expr& e) { return group_place(e, kJetNotInAggregate); }, text,
-        db.clock(), true);
+        &db, true);
   }
   for (const sql::OrderTerm& term : s.order_by) {
     size_t place = 0;
@@ -368,6 +374,48 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
   q.top_percent = s.top_percent;
   q.streams = !q.grouped && !q.distinct && q.order.empty() && !q.top_percent;
   values_.resize(q.outputs.size());
+}
+
+void SelectCursor::OpenUnion(jet::Database& db, const sql::SelectStatement& s,
+                             const std::string& text) {
+  sql::SelectStatement first = s;
+  first.unions.clear();
+  first.order_by.clear();
+  std::vector<std::unique_ptr<SelectCursor>> parts;
+  parts.push_back(std::make_unique<SelectCursor>(db, first, text));
+  for (const sql::SelectStatement& next : s.unions) {
+    parts.push_back(std::make_unique<SelectCursor>(db, next, text));
+  }
+  names_ = parts[0]->names();
+  for (const auto& part : parts) {
+    if (part->names().size() != names_.size()) {
+      Refuse(kJetUnionColumnsDiffer, std::to_string(names_.size()) + " columns and " +
+                                         std::to_string(part->names().size()), text);
+    }
+  }
+  // The Query's own scan is never run: the rows come from the parts.
+  query_ = std::make_unique<Query>(db, db.Table(first.table), text);
+  Query& q = *query_;
+  q.parts = std::move(parts);
+  for (size_t i = 0; i < names_.size(); ++i) q.outputs.push_back(i);
+  q.distinct = !s.union_all;
+  for (const sql::OrderTerm& term : s.order_by) {
+    const sql::Expr& e = term.expr;
+    std::optional<size_t> place;
+    if (e.kind == sql::Expr::Kind::kLiteral && e.literal.kind == sql::Value::Kind::kInteger &&
+        e.literal.integer >= 1 && size_t(e.literal.integer) <= names_.size()) {
+      place = size_t(e.literal.integer - 1);
+    } else if (e.kind == sql::Expr::Kind::kColumn) {
+      place = Find(e.column);
+    }
+    if (!place) {
+      Refuse(kJetTooFewParameters,
+             "ORDER BY " + sql::ToSql(e) + " names no column of the union's first SELECT", text);
+    }
+    q.order.emplace_back(*place, term.descending);
+  }
+  q.streams = false;
+  values_.resize(names_.size());
 }
 
 SelectCursor::~SelectCursor() = default;
@@ -409,7 +457,14 @@ void SelectCursor::Materialize() {
   Query& q = *query_;
   ResultCollector collector(q.outputs, q.order, q.distinct,
                             q.top_percent ? std::nullopt : q.top);
-  if (!q.grouped) {
+  if (!q.parts.empty()) {
+    for (const auto& part : q.parts) {
+      while (part->Next()) {
+        RowVector r(part->values());
+        collector.Add(r);
+      }
+    }
+  } else if (!q.grouped) {
     while (q.scan.Next()) {
       q.row.NextRow();
       if (q.where && !q.where->Holds(q.row)) continue;

@@ -9,6 +9,9 @@
 // - Aggregates keep one set of totals per group: memory grows with the
 //   number of groups, not of rows. Groups come out in the order of their
 //   GROUP BY columns (Nulls first), as Jet's do.
+// - A UNION runs each of its SELECTs in turn and holds their rows, as
+//   DISTINCT does (UNION ALL as ORDER BY does); its ORDER BY names the
+//   first SELECT's columns, by name or place.
 // - ORDER BY and DISTINCT hold the result's rows, packed with their sort
 //   keys (packed_row.h, value_order.h): the selected values, their keys and
 //   some 50 bytes a row (a million songs sorted by title: 180 MB). DISTINCT
@@ -58,6 +61,7 @@ class SelectCursor {
 
  private:
   struct Query;
+  void OpenUnion(jet::Database& db, const sql::SelectStatement& s, const std::string& text);
   void Materialize();
 
   std::unique_ptr<Query> query_;

@@ -18,7 +18,7 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
                           std::string_view statement) {
   auto table = TableOf(db, s.table, statement);
   std::optional<Condition> where;
-  if (s.where) where.emplace(*s.where, TableColumns(*table, std::string(statement)), std::string(statement));
+  if (s.where) where.emplace(*s.where, TableColumns(*table, std::string(statement)), std::string(statement), &db);
   // A value that depends on no row is converted once; the others are
   // computed from each row's values as they were before the statement.
   std::vector<std::pair<int, Value>> changes;
@@ -31,7 +31,7 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
                                     "', in " + QuotedStatement(statement));
     }
     const jet::ColumnDef& c = table->columns[i];
-    Expression value(a.value, Scope{columns, std::string(statement), &db.clock()});
+    Expression value(a.value, Scope{columns, std::string(statement), &db});
     if (!value.constant()) {
       computed.emplace_back(i, std::move(value));
       continue;

@@ -7,7 +7,7 @@
 //
 //   SELECT [DISTINCT] [TOP n [PERCENT]] * | expr [AS name], ... FROM table
 //          [WHERE cond] [GROUP BY expr, ...] [HAVING cond]
-//          [ORDER BY expr | alias | ordinal [ASC|DESC], ...]
+//          [UNION [ALL] SELECT ...]... [ORDER BY expr | alias | ordinal [ASC|DESC], ...]
 //   UPDATE table SET col = expr, ... [WHERE cond]
 //   INSERT INTO table [(col, ...)] [IN 'file'] SELECT ...        (any order
 //   INSERT INTO table [(col, ...)] [IN 'file'] VALUES (expr, ...) of the two)
@@ -33,6 +33,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -96,6 +97,8 @@ enum class ArithmeticOp {
   kConcatenate,    // a & b
 };
 
+struct SelectStatement;
+
 // An expression. The tree never nests deeper than kMaxExpressionDepth
 // (parser.h), so executors may walk it recursively.
 struct Expr {
@@ -114,6 +117,8 @@ struct Expr {
     kIsNull,   // operands[0] IS [NOT] NULL
     kLike,     // operands[0] [NOT] LIKE operands[1] (the pattern)
     kBetween,  // operands[0] [NOT] BETWEEN operands[1] AND operands[2]
+    kSubquery, // (SELECT ...): its one value; as operands[1] of kIn, its rows
+    kExists,   // EXISTS (SELECT ...)
   };
 
   Kind kind = Kind::kLiteral;
@@ -126,6 +131,7 @@ struct Expr {
   Aggregate aggregate = Aggregate::kCount;
   bool negated = false;  // NOT IN, IS NOT NULL, NOT LIKE, NOT BETWEEN
   std::vector<Expr> operands;
+  std::shared_ptr<const SelectStatement> subquery;  // kSubquery, kExists
   // Where the node starts in the statement text (byte offset), for messages.
   std::size_t position = 0;
 };
@@ -152,7 +158,12 @@ struct SelectStatement {
   std::optional<Expr> where;
   std::vector<Expr> group_by;
   std::optional<Expr> having;
-  std::vector<OrderTerm> order_by;
+  std::vector<OrderTerm> order_by;  // of the whole union, when there is one
+  // SELECT ... UNION [ALL] SELECT ...: the SELECTs after this one, in order
+  // (none of them with ORDER BY); duplicates are dropped unless every link
+  // is UNION ALL.
+  std::vector<SelectStatement> unions;
+  bool union_all = false;
 };
 
 struct Assignment {

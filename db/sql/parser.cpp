@@ -37,6 +37,7 @@ constexpr std::string_view kReserved[] = {
     "SELECT",
     "SET",    "TABLE",   "TOP",     "TRUE",   "UNIQUE",     "UPDATE", "VALUES",   "WHERE",
     "WITH",
+    "EXISTS", "UNION",
 };
 
 // The aggregate functions a column of a SELECT may be.
@@ -376,6 +377,13 @@ class Parser {
       e.operands.push_back(std::move(left));
       ExpectSymbol("(");
       Deeper(depth);
+      if (IsKeyword(Peek(), "SELECT")) {
+        Expr rows = Node(Expr::Kind::kSubquery, Peek().position);
+        rows.subquery = Subquery(depth);
+        e.operands.push_back(std::move(rows));
+        ExpectSymbol(")");
+        return e;
+      }
       do {
         e.operands.push_back(OrExpr(depth + 1));
       } while (AcceptSymbol(","));
@@ -472,8 +480,28 @@ class Parser {
     return e;
   }
 
-  // A literal, a column, a call, or an expression in parentheses.
+  // SELECT ... inside parentheses (the '(' already read): its clauses
+  // refuse as a SELECT's, and it nests no deeper than the expressions do.
+  std::shared_ptr<const SelectStatement> Subquery(int depth) {
+    Deeper(depth + subqueries_ * 8);
+    const int saved = clause_;
+    ++subqueries_;
+    ExpectKeyword("SELECT");
+    auto select = std::make_shared<const SelectStatement>(SelectAfterKeyword());
+    --subqueries_;
+    clause_ = saved;
+    return select;
+  }
+
+  // A literal, a column, a call, an expression in parentheses, or a
+  // subquery.
   Expr Primary(int depth) {
+    if (IsSymbol(Peek(), "(") && IsKeyword(Peek(1), "SELECT")) {
+      Expr e = Node(Expr::Kind::kSubquery, Take().position);
+      e.subquery = Subquery(depth);
+      ExpectSymbol(")");
+      return e;
+    }
     if (IsSymbol(Peek(), "(")) {
       Deeper(depth);
       Take();
@@ -482,6 +510,13 @@ class Parser {
       return inner;
     }
     if (PeekLiteral()) return LiteralExpr();
+    if (IsKeyword(Peek(), "EXISTS") && IsSymbol(Peek(1), "(")) {
+      Expr e = Node(Expr::Kind::kExists, Take().position);
+      Take();  // (
+      e.subquery = Subquery(depth);
+      ExpectSymbol(")");
+      return e;
+    }
     if (Peek().kind == Kind::kWord && IsSymbol(Peek(1), "(") && IsCallable(Peek().text))
       return Call(depth);
     Expr e = Node(Expr::Kind::kColumn, Peek().position);
@@ -549,7 +584,7 @@ class Parser {
     s.table = ExpectName("a table name");
     if (AcceptKeyword("WHERE")) {
       s.where = Condition();
-      ExpectClauseEnd({"GROUP", "HAVING", "ORDER"});
+      ExpectClauseEnd({"GROUP", "HAVING", "UNION", "ORDER"});
     }
     if (AcceptKeyword("GROUP")) {
       clause_ = db::kJetSyntaxInGroupBy;
@@ -560,7 +595,22 @@ class Parser {
     }
     if (AcceptKeyword("HAVING")) {
       s.having = Condition();
-      ExpectClauseEnd({"ORDER"});
+      ExpectClauseEnd({"UNION", "ORDER"});
+    }
+    if (AcceptKeyword("UNION")) {
+      // The SELECTs after UNION join this one's list; the last one's ORDER
+      // BY sorts them all.
+      const bool all = AcceptKeyword("ALL");
+      s.union_all = s.unions.empty() ? all : s.union_all && all;
+      ExpectKeyword("SELECT");
+      SelectStatement next = SelectAfterKeyword();
+      s.union_all = s.union_all && (next.unions.empty() || next.union_all);
+      s.order_by = std::move(next.order_by);
+      std::vector<SelectStatement> rest = std::move(next.unions);
+      next.unions.clear();
+      s.unions.push_back(std::move(next));
+      for (SelectStatement& r : rest) s.unions.push_back(std::move(r));
+      return s;
     }
     if (AcceptKeyword("ORDER")) {
       clause_ = db::kJetSyntaxInOrderBy;
@@ -594,10 +644,12 @@ class Parser {
   void ExpectClauseEnd(std::initializer_list<std::string_view> next_clauses) {
     const Token& t = Peek();
     if (t.kind == Kind::kEnd || IsSymbol(t, ";")) return;
+    if (subqueries_ > 0 && IsSymbol(t, ")")) return;  // the end of a subquery
     std::string expected = "AND, OR";
     for (std::string_view clause : next_clauses) {
       if (IsKeyword(t, clause)) return;
-      expected += ", " + std::string(clause) + (clause == "HAVING" ? "" : " BY");
+      const bool by = clause == "GROUP" || clause == "ORDER";
+      expected += ", " + std::string(clause) + (by ? " BY" : "");
     }
     FailAt(db::kJetSyntaxError, t,
            "missing operator: expected " + expected + " or the end, found " + Describe(t));
@@ -877,6 +929,7 @@ class Parser {
   std::size_t read_ = 0;             // tokens read so far
   std::size_t next_ = 0;             // number of the current token
   int clause_ = db::kJetInvalidStatement;  // the error number for a fault here
+  int subqueries_ = 0;                     // how deep in subqueries the parser is
 };
 
 }  // namespace

@@ -72,7 +72,8 @@ int Precedence(const Expr& e) {
                       (v.kind == Value::Kind::kNumber && !v.text.empty() && v.text[0] == '-');
       return negative ? 6 : 8;
     }
-    case Expr::Kind::kColumn: case Expr::Kind::kAggregate: case Expr::Kind::kFunction: return 8;
+    case Expr::Kind::kColumn: case Expr::Kind::kAggregate: case Expr::Kind::kFunction:
+    case Expr::Kind::kSubquery: case Expr::Kind::kExists: return 8;
     default: return 0;
   }
 }
@@ -93,7 +94,23 @@ const char* AggregateName(Aggregate a) {
   return "COUNT";
 }
 
+std::string Select(const SelectStatement& s);
+
+// SELECT ... up to HAVING: one part of a union.
+std::string SelectPart(const SelectStatement& s);
+
 std::string Select(const SelectStatement& s) {
+  std::string out = SelectPart(s);
+  for (const SelectStatement& next : s.unions)
+    out += (s.union_all ? " UNION ALL " : " UNION ") + SelectPart(next);
+  for (std::size_t i = 0; i < s.order_by.size(); ++i) {
+    out += i == 0 ? " ORDER BY " : ", ";
+    out += ToSql(s.order_by[i].expr) + (s.order_by[i].descending ? " DESC" : "");
+  }
+  return out;
+}
+
+std::string SelectPart(const SelectStatement& s) {
   std::string out = "SELECT ";
   if (s.distinct) out += "DISTINCT ";
   if (s.top) out += "TOP " + std::to_string(*s.top) + (s.top_percent ? " PERCENT " : " ");
@@ -108,10 +125,6 @@ std::string Select(const SelectStatement& s) {
   for (std::size_t i = 0; i < s.group_by.size(); ++i)
     out += (i == 0 ? " GROUP BY " : ", ") + ToSql(s.group_by[i]);
   if (s.having) out += " HAVING " + ToSql(*s.having);
-  for (std::size_t i = 0; i < s.order_by.size(); ++i) {
-    out += i == 0 ? " ORDER BY " : ", ";
-    out += ToSql(s.order_by[i].expr) + (s.order_by[i].descending ? " DESC" : "");
-  }
   return out;
 }
 
@@ -286,7 +299,11 @@ std::string ToSql(const Expr& e) {
       return out;
     }
     case Expr::Kind::kNot: return "NOT " + Operand(e.operands[0], e.kind);
+    case Expr::Kind::kSubquery: return "(" + Select(*e.subquery) + ")";
+    case Expr::Kind::kExists: return "EXISTS (" + Select(*e.subquery) + ")";
     case Expr::Kind::kIn: {
+      if (e.operands.size() == 2 && e.operands[1].kind == Expr::Kind::kSubquery)
+        return Term(e.operands[0], 1) + (e.negated ? " NOT IN " : " IN ") + ToSql(e.operands[1]);
       std::string out = Term(e.operands[0], 1) + (e.negated ? " NOT IN (" : " IN (");
       for (std::size_t i = 1; i < e.operands.size(); ++i)
         out += (i > 1 ? ", " : "") + ToSql(e.operands[i]);

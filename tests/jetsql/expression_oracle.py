@@ -14,7 +14,8 @@ failures = 0
 
 
 def export(path, table):
-    out = subprocess.run(["mdb-export", path, table], capture_output=True, text=True, check=True)
+    out = subprocess.run(["mdb-export", path, table], capture_output=True, encoding="utf-8",
+                         errors="replace", check=True)
     return list(csv.DictReader(io.StringIO(out.stdout)))
 
 
@@ -152,12 +153,39 @@ check("small", "SELECT Year(OrderDate) AS y, COUNT(*) FROM Orders GROUP BY Year(
       [[y, sum(1 for o in orders if date(o["OrderDate"]).year == y)]
        for y in sorted({date(o["OrderDate"]).year for o in orders})])
 
+# Subqueries (IN, EXISTS, scalar) and UNION [ALL].
+categories = export(sample, "Categories")
+customers = export(sample, "Customers")
+employees = export(sample, "Employees")
+c_ids = {c["CategoryID"] for c in categories if c["CategoryName"].upper().startswith("C")}
+check("subqueries", "SELECT COUNT(*) FROM Products WHERE CategoryID IN "
+      "(SELECT CategoryID FROM Categories WHERE CategoryName LIKE 'C*')",
+      [[sum(1 for p in products if p["CategoryID"] in c_ids)]])
+check("subqueries", "SELECT COUNT(*) FROM Products WHERE CategoryID NOT IN "
+      "(SELECT CategoryID FROM Categories WHERE CategoryName LIKE 'C*')",
+      [[sum(1 for p in products if p["CategoryID"] not in c_ids)]])
+top = max(float(p["UnitPrice"]) for p in products)
+check("subqueries", "SELECT ProductID FROM Products WHERE UnitPrice = (SELECT MAX(UnitPrice) FROM Products)",
+      [[p["ProductID"]] for p in products if float(p["UnitPrice"]) == top])
+check("subqueries", "SELECT COUNT(*) FROM Products WHERE EXISTS (SELECT * FROM Categories WHERE CategoryID = 99) "
+      "OR NOT EXISTS (SELECT * FROM Categories)", [[0]])
+spain = [c["City"] for c in customers if c["Country"] == "Spain"]
+cities = sorted(set(spain) | {e["City"] for e in employees}, key=str.upper)
+check("subqueries", "SELECT City FROM Customers WHERE Country = 'Spain' UNION SELECT City FROM Employees ORDER BY 1",
+      [[c] for c in cities])
+check("subqueries", "SELECT City FROM Customers WHERE Country = 'Spain' UNION ALL SELECT City FROM Employees "
+      "ORDER BY City DESC",
+      [[c] for c in sorted(spain + [e["City"] for e in employees], key=str.upper, reverse=True)])
+
 # Refusals, with Jet's numbers.
 for sql, number in [("SELECT Nada(1) FROM Products", "3085"),
                     ("SELECT Len(1, 2) FROM Products", "3075"),
                     ("SELECT 'a' - 1 FROM Products", "3464"),
                     ("SELECT COUNT(*) FROM Products WHERE ProductName + 1 > 2", "3464"),
-                    ("SELECT UnitsInStock / 0 FROM Products", "11")]:
+                    ("SELECT UnitsInStock / 0 FROM Products", "11"),
+                    ("SELECT (SELECT CategoryID FROM Categories) FROM Products", "3354"),
+                    ("SELECT (SELECT * FROM Categories WHERE CategoryID = 1) FROM Products", "3306"),
+                    ("SELECT City FROM Customers UNION SELECT City, Country FROM Employees", "3307")]:
     got, err = run(sample, sql)
     if got is not None or ("error %s" % number not in (err or "") and "(%s)" % number not in (err or "")
                            and number not in (err or "")):

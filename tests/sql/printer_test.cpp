@@ -117,3 +117,22 @@ TEST(Printer, ExpressionsKeepJetsPrecedence) {
 
 }  // namespace
 }  // namespace act::sql
+
+namespace act::sql {
+namespace {
+
+TEST(Printer, SubqueriesAndUnions) {
+  for (const char* sql :
+       {"SELECT [a] FROM [t] WHERE [b] NOT IN (SELECT [c] FROM [u] WHERE [d] = (SELECT MAX([e]) FROM [v]))",
+        "SELECT [a] FROM [t] WHERE EXISTS (SELECT * FROM [u]) OR [a] > (SELECT MIN([b]) FROM [u])",
+        "SELECT [a] FROM [t] UNION ALL SELECT [b] FROM [u] UNION ALL SELECT [c] FROM [v] ORDER BY 1 DESC"}) {
+    EXPECT_EQ(Reprint(sql), sql);
+  }
+  // One UNION among UNION ALLs drops the repeated rows of them all.
+  auto s = ParseAs<SelectStatement>("SELECT a FROM t UNION ALL SELECT b FROM u UNION SELECT c FROM v");
+  EXPECT_EQ(s.unions.size(), 2u);
+  EXPECT_FALSE(s.union_all);
+}
+
+}  // namespace
+}  // namespace act::sql

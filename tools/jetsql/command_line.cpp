@@ -68,7 +68,7 @@ Statements (Jet SQL; keywords in any case, names plain or in [brackets], texts
 in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
   SELECT [DISTINCT] [TOP n [PERCENT]] * | expr [AS name], ... FROM table
          [WHERE condition] [GROUP BY expr, ...] [HAVING condition]
-         [ORDER BY expr | alias | n [ASC|DESC], ...]
+         [UNION [ALL] SELECT ...]... [ORDER BY expr | alias | n [ASC|DESC], ...]
     an expr may use the columns, COUNT(*), COUNT(x), SUM(x), AVG(x), MIN(x),
     MAX(x); COUNT(x) leaves Nulls out, SUM, AVG, MIN and MAX of no values are
     Null, SUM of Currency adds exactly; TOP n also returns the rows that tie
@@ -107,6 +107,14 @@ in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
     SELECT nombre & ' ' & apellido FROM clientes     (& takes Null as '')
     UPDATE configuracion SET valor = valor + 1 WHERE elemento = 'x'
     SELECT TOP 10 PERCENT titulo FROM canciones ORDER BY 1
+    SELECT titulo FROM canciones WHERE genero IN (SELECT id FROM generos
+      WHERE nombre LIKE 'Rock*')           (also NOT IN, EXISTS (SELECT ...))
+    SELECT titulo FROM canciones WHERE duracion = (SELECT MAX(duracion)
+      FROM canciones)                      (a subquery of one value)
+    SELECT nombre FROM generos UNION SELECT nombre FROM viejos ORDER BY 1
+      (UNION drops repeated rows, UNION ALL keeps them)
+  Subqueries run once, before the statement's rows: they cannot name the
+  outer statement's columns.
   Operators, tightest first: ^, unary -, * /, \ (whole division), Mod, + -,
   & (joins text), then comparisons, NOT, AND, OR. + of two texts joins them;
   text that reads as a number counts as one; Null in gives Null out.
