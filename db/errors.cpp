@@ -56,6 +56,12 @@ const char* JetErrorText(int number) {
       return "The record cannot be deleted or changed because the table includes related records";
     case kJetRelatedRecordRequired:
       return "You cannot add or change a record because a related record is required";
+    case kJetFieldExists: return "Can't define field more than once";
+    case kJetFieldInIndex:
+      return "Can't delete a field that is part of an index or is needed by the system";
+    case kJetInRelationship: return "Can't delete; it's part of one or more relationships";
+    case kJetDropTableNotFound: return "Table doesn't exist";
+    case kJetNoSuchIndex: return "No such index on the table";
     default: return act::ErrorText(number);
   }
 }

@@ -38,10 +38,13 @@ enum JetError : int {
   kJetCharactersAfterEnd = 3142,
   kJetSyntaxInUpdate = 3144,
   kJetInvalidFieldType = 3259,     // a type CREATE TABLE cannot make
+  kJetSyntaxInDelete = 3130,
   kJetSyntaxInConstraint = 3289,
   kJetSyntaxInCreateTable = 3290,
   kJetSyntaxInCreateIndex = 3291,
   kJetSyntaxInFieldDefinition = 3292,
+  kJetSyntaxInAlterTable = 3293,
+  kJetSyntaxInDrop = 3295,         // DROP TABLE or DROP INDEX
   kJetValueCountMismatch = 3346,   // INSERT with more or fewer values than columns
   kJetQueryTooComplex = 3360,
 
@@ -81,6 +84,13 @@ enum JetError : int {
   kJetTableExists = 3010,
   kJetPrimaryKeyExists = 3283,
   kJetIndexNameExists = 3375,
+
+  // Tables, indexes and columns dropped or added.
+  kJetFieldExists = 3191,         // ALTER TABLE ADD COLUMN of a name the table has
+  kJetFieldInIndex = 3280,        // DROP COLUMN of a column an index holds
+  kJetInRelationship = 3303,      // DROP of a table, column or index a relationship holds
+  kJetDropTableNotFound = 3376,   // DROP TABLE of a table the database lacks
+  kJetNoSuchIndex = 3377,         // DROP INDEX of an index the table lacks
 };
 
 // Jet's text for the numbers above as the engine reports them (the SQL

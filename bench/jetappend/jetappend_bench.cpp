@@ -49,6 +49,7 @@
 #include "db/jet/write/table_writer.h"
 #include "tests/dbwrite/write_fixture.h"
 #include "tests/support/carry_over_databases.h"
+#include "tests/support/host_file_system.h"
 
 using namespace act::db;
 using Clock = std::chrono::steady_clock;
@@ -136,7 +137,7 @@ std::vector<Value> Row(long i, long base) {
   return {};
 }
 
-std::string MakeDatabase(testing::ScratchFileSystem& fs, const std::string& dir,
+std::string MakeDatabase(act::test::HostFileSystem& fs, const std::string& dir,
                          const std::string& name) {
   if (kind == Kind::kPlain) return testing::CopySample("jet3/testV1997.mdb", dir, name);
   std::string path = dir + "/" + name;
@@ -146,7 +147,7 @@ std::string MakeDatabase(testing::ScratchFileSystem& fs, const std::string& dir,
   return path;
 }
 
-void Fill(testing::ScratchFileSystem& fs, const std::string& path, long rows, long base) {
+void Fill(act::test::HostFileSystem& fs, const std::string& path, long rows, long base) {
   auto db = testing::OpenForWrite(fs, path);
   db->pager().BeginDeferredWrites();
   jet::PageAllocator allocator(*db);
@@ -184,7 +185,7 @@ struct Append {
   long rows = 0;
 };
 
-Append TimeAppend(testing::ScratchFileSystem& fs, const std::string& source,
+Append TimeAppend(act::test::HostFileSystem& fs, const std::string& source,
                   const std::string& dest) {
   auto cpu_seconds = [] {
     rusage u{};
@@ -213,7 +214,7 @@ Append TimeAppend(testing::ScratchFileSystem& fs, const std::string& source,
   return a;
 }
 
-bool Check(testing::ScratchFileSystem& fs, const std::string& dir, const std::string& dest,
+bool Check(act::test::HostFileSystem& fs, const std::string& dir, const std::string& dest,
            long expected_rows) {
   // The statement does the same work in the same order on every run,
   // whatever the threads' timing: the three results are the same bytes.
@@ -237,7 +238,7 @@ bool Check(testing::ScratchFileSystem& fs, const std::string& dir, const std::st
 
 int RunOne(long rows) {
   std::string dir = testing::ScratchDir("bench_" + std::to_string(rows));
-  testing::ScratchFileSystem fs;
+  act::test::HostFileSystem fs;
   const std::string source = dir + "/datos.mdb";
   // The destinations are copies of one database: made apart, their
   // catalogs would differ by the time their table was created.

@@ -1,10 +1,15 @@
-// CREATE TABLE and CREATE INDEX: the statements that change the design.
+// CREATE TABLE, CREATE INDEX, DROP TABLE, DROP INDEX, ALTER TABLE: the
+// statements that change the design (the runner quotes the statement in a
+// refusal).
 #include <string>
 #include <vector>
 
 #include "db/errors.h"
 #include "db/exec/statement_support.h"
 #include "db/jet/write/ddl.h"
+#include "db/jet/write/alter_table.h"
+#include "db/jet/write/drop_index.h"
+#include "db/jet/write/drop_table.h"
 #include "db/jet/write/index_creation.h"
 #include "db/jet/table/page_allocator.h"
 
@@ -94,6 +99,33 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
     indexes.push_back(std::move(index));
   }
   jet::CreateTable(db, s.table, columns, indexes);
+  return {};
+}
+
+
+StatementResult RunDropTable(jet::Database& db, const sql::DropTableStatement& s,
+                             std::string_view statement) {
+  jet::DropTable(db, s.table);
+  return {};
+}
+
+StatementResult RunAlterTable(jet::Database& db, const sql::AlterTableStatement& s,
+                              std::string_view statement) {
+  TableOf(db, s.table, statement);
+  if (s.action == sql::AlterTableStatement::Action::kDropColumn) {
+    jet::DropColumn(db, s.table, s.column.name);
+  } else {
+    jet::NewColumn column = ColumnOf(s.column);
+    column.required = s.column.not_null;
+    jet::AddColumn(db, s.table, column);
+  }
+  return {};
+}
+
+StatementResult RunDropIndex(jet::Database& db, const sql::DropIndexStatement& s,
+                             std::string_view statement) {
+  TableOf(db, s.table, statement);
+  jet::DropIndex(db, s.table, s.index);
   return {};
 }
 

@@ -118,10 +118,21 @@ StatementResult StatementRunner::Run(std::string_view statement, const sql::Stat
   }
   WillWrite();
   if (auto* s = std::get_if<sql::UpdateStatement>(&parsed)) return RunUpdate(db_, *s, statement);
+  if (auto* s = std::get_if<sql::DeleteStatement>(&parsed)) return RunDelete(db_, *s, statement);
   if (auto* s = std::get_if<sql::CreateIndexStatement>(&parsed)) {
     return RunCreateIndex(db_, *s, statement);
   }
-  return RunCreateTable(db_, std::get<sql::CreateTableStatement>(parsed), statement);
+  if (auto* s = std::get_if<sql::DropTableStatement>(&parsed)) return RunDropTable(db_, *s, statement);
+  if (auto* s = std::get_if<sql::DropIndexStatement>(&parsed)) return RunDropIndex(db_, *s, statement);
+  if (auto* s = std::get_if<sql::AlterTableStatement>(&parsed)) {
+    return RunAlterTable(db_, *s, statement);
+  }
+  if (auto* s = std::get_if<sql::CreateTableStatement>(&parsed)) {
+    return RunCreateTable(db_, *s, statement);
+  }
+  throw JetFailure(kJetOperationNotSupported,
+                   db_.path() + ": the engine does not run this statement: " +
+                       QuotedStatement(statement));
 }
 
 StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement,

@@ -75,6 +75,14 @@ StatementResult RunInsertValuesElsewhere(FileSystem& fs, jet::Database& db,
                                          std::string_view statement);
 StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
                           std::string_view statement);
+StatementResult RunDelete(jet::Database& db, const sql::DeleteStatement& s,
+                          std::string_view statement);
+StatementResult RunDropTable(jet::Database& db, const sql::DropTableStatement& s,
+                             std::string_view statement);
+StatementResult RunDropIndex(jet::Database& db, const sql::DropIndexStatement& s,
+                             std::string_view statement);
+StatementResult RunAlterTable(jet::Database& db, const sql::AlterTableStatement& s,
+                              std::string_view statement);
 StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatement& s,
                                std::string_view statement);
 StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatement& s,

@@ -15,6 +15,11 @@
 //                       [CONSTRAINT name PRIMARY KEY|UNIQUE (col, ...)])
 //   CREATE [UNIQUE] INDEX name ON table (col [ASC|DESC], ...)
 //                       [WITH PRIMARY | DISALLOW NULL | IGNORE NULL]
+//   DELETE [table.* | *] FROM table [WHERE cond]
+//   DROP TABLE table
+//   DROP INDEX name ON table
+//   ALTER TABLE table ADD [COLUMN] col TYPE [(n)] [NOT NULL]
+//   ALTER TABLE table DROP [COLUMN] col
 //
 // Values and conditions are one kind of tree (Expr), as in Jet: a condition
 // is any expression (AND/OR/NOT of predicates, or a value standing alone, as
@@ -235,9 +240,33 @@ struct CreateIndexStatement {
   bool ignore_null = false;    // WITH IGNORE NULL
 };
 
+struct DeleteStatement {
+  std::string table;
+  std::optional<Expr> where;
+};
+
+struct DropTableStatement {
+  std::string table;
+};
+
+struct DropIndexStatement {
+  std::string index;
+  std::string table;
+};
+
+// ALTER TABLE table ADD COLUMN col TYPE, or DROP COLUMN col (then only
+// column.name is set).
+struct AlterTableStatement {
+  enum class Action { kAddColumn, kDropColumn };
+  std::string table;
+  Action action = Action::kAddColumn;
+  ColumnDef column;
+};
+
 using Statement = std::variant<SelectStatement, UpdateStatement, InsertSelectStatement,
                                InsertValuesStatement, CreateTableStatement,
-                               CreateIndexStatement>;
+                               CreateIndexStatement, DeleteStatement, DropTableStatement,
+                               DropIndexStatement, AlterTableStatement>;
 
 // "TEXT", "LONG", ... : the spelling of a type in the DDL that CREATE TABLE
 // accepts (no size).

@@ -85,8 +85,15 @@ class Parser {
       statement = Insert();
     } else if (AcceptKeyword("CREATE")) {
       statement = Create();
+    } else if (AcceptKeyword("DELETE")) {
+      statement = Delete();
+    } else if (AcceptKeyword("DROP")) {
+      statement = Drop();
+    } else if (AcceptKeyword("ALTER")) {
+      statement = Alter();
     } else {
-      Fail("expected SELECT, UPDATE, INSERT or CREATE, found " + Describe(Peek()));
+      Fail("expected SELECT, UPDATE, INSERT, DELETE, CREATE, DROP or ALTER, found " +
+           Describe(Peek()));
     }
     AcceptSymbol(";");
     if (Peek().kind != Kind::kEnd) {
@@ -853,6 +860,67 @@ class Parser {
       }
     }
     return c;
+  }
+
+  // ---- DELETE, DROP, ALTER ----
+
+  // DELETE [table.* | *] FROM table [WHERE ...]: what comes before FROM
+  // names the table the rows go from, which with one table is FROM's.
+  DeleteStatement Delete() {
+    clause_ = db::kJetSyntaxInDelete;
+    DeleteStatement d;
+    if (!AcceptSymbol("*") && PeekName()) {
+      const Token& named = Peek();
+      std::string table = Take().text;
+      ExpectSymbol(".");
+      ExpectSymbol("*");
+      ExpectKeyword("FROM");
+      d.table = ExpectName("a table name");
+      if (!EqualsNoCase(table, d.table))
+        FailAt(named, "'" + table + "' is not the table after FROM");
+    } else {
+      ExpectKeyword("FROM");
+      d.table = ExpectName("a table name");
+    }
+    if (AcceptKeyword("WHERE")) {
+      d.where = Condition();
+      ExpectClauseEnd({});
+    }
+    return d;
+  }
+
+  Statement Drop() {
+    clause_ = db::kJetSyntaxInDrop;
+    if (AcceptKeyword("TABLE")) return DropTableStatement{ExpectName("a table name")};
+    ExpectKeyword("INDEX");
+    DropIndexStatement d;
+    d.index = ExpectName("an index name");
+    ExpectKeyword("ON");
+    d.table = ExpectName("a table name");
+    return d;
+  }
+
+  AlterTableStatement Alter() {
+    clause_ = db::kJetSyntaxInAlterTable;
+    ExpectKeyword("TABLE");
+    AlterTableStatement a;
+    a.table = ExpectName("a table name");
+    if (AcceptKeyword("DROP")) {
+      a.action = AlterTableStatement::Action::kDropColumn;
+      AcceptKeyword("COLUMN");
+      a.column.name = ExpectName("a column name");
+      return a;
+    }
+    if (!AcceptKeyword("ADD")) Fail("expected ADD or DROP, found " + Describe(Peek()));
+    AcceptKeyword("COLUMN");
+    CreateTableStatement one;
+    const Token& at = Peek();
+    ColumnDefinition(one);
+    if (!one.constraints.empty())
+      FailAt(db::kJetSyntaxInAlterTable, at,
+             "a constraint with ADD COLUMN (CREATE INDEX makes the index)");
+    a.column = std::move(one.columns.front());
+    return a;
   }
 
   std::string_view sql_;

@@ -196,6 +196,23 @@ struct StatementPrinter {
     else if (c.ignore_null) out += " WITH IGNORE NULL";
     return out;
   }
+  std::string operator()(const DeleteStatement& d) const {
+    std::string out = "DELETE FROM " + QuoteName(d.table);
+    if (d.where) out += " WHERE " + ToSql(*d.where);
+    return out;
+  }
+  std::string operator()(const DropTableStatement& d) const {
+    return "DROP TABLE " + QuoteName(d.table);
+  }
+  std::string operator()(const DropIndexStatement& d) const {
+    return "DROP INDEX " + QuoteName(d.index) + " ON " + QuoteName(d.table);
+  }
+  std::string operator()(const AlterTableStatement& a) const {
+    std::string out = "ALTER TABLE " + QuoteName(a.table);
+    if (a.action == AlterTableStatement::Action::kDropColumn)
+      return out + " DROP COLUMN " + QuoteName(a.column.name);
+    return out + " ADD COLUMN " + ColumnDefinition(a.column);
+  }
 };
 
 }  // namespace

@@ -21,6 +21,9 @@ const char* SqlErrorText(int number) {
     case db::kJetCharactersAfterEnd: return "Characters found after end of SQL statement";
     case db::kJetSyntaxInUpdate: return "Syntax error in UPDATE statement";
     case db::kJetInvalidFieldType: return "Invalid field data type";
+    case db::kJetSyntaxInDelete: return "Syntax error in DELETE statement";
+    case db::kJetSyntaxInAlterTable: return "Syntax error in ALTER TABLE statement";
+    case db::kJetSyntaxInDrop: return "Syntax error in DROP TABLE or DROP INDEX";
     case db::kJetSyntaxInConstraint: return "Syntax error in CONSTRAINT clause";
     case db::kJetSyntaxInCreateTable: return "Syntax error in CREATE TABLE statement";
     case db::kJetSyntaxInCreateIndex: return "Syntax error in CREATE INDEX statement";

@@ -164,6 +164,41 @@ TEST(Append, AGlobalMapWithoutBitmapPagesKeepsLivePages) {
   ExpectMdbExportAgrees(path, "Table3");
 }
 
+// A global map in reference form whose first run has no bitmap page (all
+// its pages in use) and whose second run's bitmap marks the pages past the
+// end free. Freeing a page of the first run makes that run's bitmap page at
+// the end of the file, inside the second run, where it must read as in use.
+TEST(Append, ANewGlobalBitmapPageIsInUseInTheRunItLiesIn) {
+  std::string dir = ScratchDir("runs");
+  std::string path = CopySample("jet3/testV1997.mdb", dir, "runs.mdb");
+  {
+    std::vector<uint8_t> bytes = ReadHostFile(path);
+    jet::Database db(std::make_unique<HostFile>(path));
+    const size_t page_size = db.format().page_size, per = (page_size - 4) * 8;
+    const size_t pages = per + 4;  // the second run's bitmap is the last page
+    bytes.resize(pages * page_size, 0);
+    std::vector<uint8_t> bitmap(page_size, 0);
+    bitmap[0] = 0x05;
+    bitmap[1] = 0x01;
+    for (size_t k = pages - per; k < per; ++k) bitmap[4 + k / 8] |= uint8_t(1u << (k % 8));
+    std::copy(bitmap.begin(), bitmap.end(), bytes.begin() + long((pages - 1) * page_size));
+    jet::Slot slot = jet::ReadSlot(*db.pager().Get(1), db.format(), 0);
+    const size_t row = page_size + slot.start;
+    std::fill(bytes.begin() + long(row), bytes.begin() + long(row + slot.size()), 0);
+    bytes[row] = 1;  // reference map: run 0 without a bitmap page, run 1 on the last page
+    jet::StoreU32(&bytes[row + 5], uint32_t(pages - 1));
+    WriteHostFile(path, bytes);
+  }
+  HostFileSystem fs;
+  {
+    auto db = OpenForWrite(fs, path);
+    ExecuteStatement(fs, *db, "DROP TABLE Table3");
+  }
+  jet::Database db(std::make_unique<HostFile>(path));
+  EXPECT_FALSE(db.FindTable("Table3"));
+  ExpectConsistent(db);
+}
+
 TEST(Append, MemoValuesInlineSingleRowAndChains) {
   std::string dir = ScratchDir("memo");
   std::string path = CopySample("jet3/test2V1997.mdb", dir, "memo.mdb");

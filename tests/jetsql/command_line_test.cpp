@@ -1,6 +1,9 @@
 // jetsql's command line.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "db/sql/parser.h"
 #include "tools/jetsql/command_line.h"
 
 namespace act::jetsql {
@@ -37,8 +40,22 @@ TEST(CommandLine, Help) {
   EXPECT_TRUE(ParseCommandLine({"x.mdb", "-h"}).help);
   std::string help = HelpText();
   for (const char* topic : {"--create", "--tables", "--schema", "--check", "--json", "mdb-export",
-                            "INSERT INTO table", "CREATE INDEX", "Exit status", "UTF-8"})
+                            "INSERT INTO table", "CREATE INDEX", "DELETE", "DROP TABLE",
+                            "DROP INDEX", "ALTER TABLE", "Exit status", "UTF-8"})
     EXPECT_NE(help.find(topic), std::string::npos) << topic;
+  // The examples of the statements that change rows and design (lines
+  // indented by six) are statements the parser takes.
+  std::istringstream lines(help);
+  int examples = 0;
+  for (std::string line; std::getline(lines, line);) {
+    bool example = false;
+    for (const char* keyword : {"      DELETE ", "      DROP ", "      ALTER "})
+      example |= line.rfind(keyword, 0) == 0;
+    if (!example) continue;
+    EXPECT_NO_THROW(sql::Parse(line)) << line;
+    ++examples;
+  }
+  EXPECT_GE(examples, 5);
 }
 
 TEST(CommandLine, Refusals) {

@@ -107,7 +107,8 @@ TEST(Tool, FailuresNameTheFileAndQuoteTheStatement) {
       {"SELECT * FROM Nada", "error 3078"},
       {"SELECT Nada FROM Table1", "error 3061"},
       {"SELECT * FROM Table1 ORDER BY Nada", "error 3061"},
-      {"DELETE FROM Table1", "error 3129"},
+      {"TRUNCATE TABLE Table1", "error 3129"},
+      {"DROP TABLE Nada", "error 3376"},
   };
   for (const auto& c : cases) {
     // The statement before the failing one runs; the one after it does not.

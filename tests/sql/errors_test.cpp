@@ -14,10 +14,17 @@ bool Contains(const std::string& haystack, const std::string& needle) {
 
 TEST(Errors, NumbersByClause) {
   const struct { const char* sql; int number; } cases[] = {
-      {"DELETE FROM t", 3129},
+      {"TRUNCATE TABLE t", 3129},
       {"", 3129},
       {";", 3129},
-      {"DROP TABLE t", 3129},
+      {"DELETE t", 3130},
+      {"DELETE a.* FROM b", 3130},
+      {"DELETE FROM t WHERE", 3075},
+      {"DROP t", 3295},
+      {"DROP INDEX i", 3295},
+      {"ALTER TABLE t", 3293},
+      {"ALTER TABLE t ADD c WIDGET", 3259},
+      {"ALTER TABLE t ADD c TEXT PRIMARY KEY", 3293},
       {"SELECT FROM t", 3141},
       {"SELECT a b FROM t", 3141},
       {"SELECT a, FROM t", 3141},

@@ -31,6 +31,12 @@ TEST(Printer, CanonicalForms) {
             "AND [d] BETWEEN 1 AND 2 GROUP BY [a] HAVING COUNT(*) > 1 ORDER BY SUM([b]) DESC");
   EXPECT_EQ(Reprint("create unique index i on t (a desc, b) with ignore null"),
             "CREATE UNIQUE INDEX [i] ON [t] ([a] DESC, [b]) WITH IGNORE NULL");
+  EXPECT_EQ(Reprint("delete t.* from T where a < 3"), "DELETE FROM [T] WHERE [a] < 3");
+  EXPECT_EQ(Reprint("DELETE * FROM [Order Details]"), "DELETE FROM [Order Details]");
+  EXPECT_EQ(Reprint("drop table t"), "DROP TABLE [t]");
+  EXPECT_EQ(Reprint("drop index i on t;"), "DROP INDEX [i] ON [t]");
+  EXPECT_EQ(Reprint("alter table t add c varchar(20)"), "ALTER TABLE [t] ADD COLUMN [c] TEXT(20)");
+  EXPECT_EQ(Reprint("ALTER TABLE t DROP c"), "ALTER TABLE [t] DROP COLUMN [c]");
 }
 
 TEST(Printer, ParenthesesOnlyWhereNeeded) {

@@ -81,6 +81,20 @@ in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
                       [CONSTRAINT name PRIMARY KEY | UNIQUE (col, ...)])
   CREATE [UNIQUE] INDEX name ON table (col [ASC|DESC], ...)
                       [WITH PRIMARY | WITH DISALLOW NULL | WITH IGNORE NULL]
+  DELETE [table.* | *] FROM table [WHERE condition]
+      DELETE FROM publicidad WHERE fin < #1/1/2026#
+    rows that other tables' rows refer to go with them where the relationship
+    cascades deletes; where one does not, nothing is deleted (error 3200)
+  DROP TABLE table
+      DROP TABLE importacion_vieja
+  DROP INDEX name ON table
+      DROP INDEX PorTitulo ON canciones
+    a table, index or column that a relationship uses is not dropped (3303)
+  ALTER TABLE table ADD [COLUMN] col TYPE [(size)]
+      ALTER TABLE clientes ADD COLUMN telefono TEXT(20)
+  ALTER TABLE table DROP [COLUMN] col
+      ALTER TABLE clientes DROP COLUMN fax
+    a column an index holds is not dropped (3280): drop the index first
   Conditions: =, <>, <, <=, >, >=, [NOT] IN (values), [NOT] BETWEEN x AND y,
   [NOT] LIKE 'pattern' (* any text, ? any character, # a digit, [a-z] one of,
   [!a-z] none of, [*] a star), IS [NOT] NULL, AND, OR, NOT and parentheses.

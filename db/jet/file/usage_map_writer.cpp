@@ -204,6 +204,10 @@ void UsageMapWriter::Set(MapRef ref, uint32_t page, bool on, bool outside_set) {
     r = row.page.data() + row.start;
     StoreU32(r + 1 + 4 * entry, bitmap);
     Store(ref, row);
+    // The global map's new bitmap page came from the end of the file: in
+    // another run, whose bitmap marked the pages past the old end free, it
+    // must now read as in use.
+    if (outside_set && bitmap / per != entry) Set(ref, bitmap, false, true);
   }
   SetBitmapBit(bitmap, page % per, on);
 }

@@ -17,6 +17,8 @@
 // may keep one TableDefinition for a whole statement.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -50,10 +52,23 @@ void CheckIndexConstraints(Database& db, TableIndexes& own, const std::vector<Va
 void CheckUniqueKeys(Database& db, TableIndexes& own, const TableIndexes::RowKeys& keys,
                      uint64_t lookup);
 
-// Before a row is removed: 3200 when an enforced relationship without
-// cascading deletes still has rows referring to it.
-void CheckDeleteConstraints(Database& db, const TableDefinition& table,
-                            const std::vector<Value>& row);
+// Rows of a referencing table that hold a key: `find(table, i, key)` looks
+// `key` up in table.real_indexes[i] (a writer's own trees, which may hold
+// changes the file does not have yet).
+struct Dependents {
+  std::shared_ptr<const TableDefinition> table;
+  std::vector<RowPointer> rows;
+};
+using RowFinder = std::function<std::vector<RowPointer>(const TableDefinition& table,
+                                                        size_t real_index, const KeyBytes& key)>;
+
+// Before a row is removed: 3200 when an enforced relationship that does
+// not cascade deletes still has rows referring to it; otherwise the rows
+// that refer to it through relationships that cascade, which go with it.
+// Without `find`, keys are looked up in the trees the file holds.
+std::vector<Dependents> CheckDeleteConstraints(Database& db, const TableDefinition& table,
+                                              const std::vector<Value>& row,
+                                              const RowFinder& find = nullptr);
 
 // The two below change the file at once; a writer of many rows keeps a
 // TableIndexes instead.

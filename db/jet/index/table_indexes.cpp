@@ -131,6 +131,34 @@ void TableIndexes::Remove(const std::vector<Value>& row, const RowKeys& keys, Ro
   }
 }
 
+void TableIndexes::Remove(const std::vector<const std::vector<Value>*>& rows,
+                          const std::vector<RowPointer>& where) {
+  if (bulk_) throw PageFailure(db_.path(), table_.page, "index entries removed during a bulk append");
+  std::vector<IndexEntry> entries;
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    const RealIndex& index = table_.real_indexes[i];
+    entries.clear();
+    for (size_t k = 0; k < rows.size(); ++k) {
+      if (Skipped(table_, index, *rows[k])) continue;
+      entries.push_back({EncodeIndexKey(db_.format(), table_, index, *rows[k]), where[k], 0});
+    }
+    std::sort(entries.begin(), entries.end(), [](const IndexEntry& a, const IndexEntry& b) {
+      return CompareEntries(a, b) < 0;
+    });
+    Tree& t = TreeAt(i);
+    PutWaiting(t);
+    for (const IndexEntry& entry : entries) {
+      if (!t.tree->Remove(entry)) {
+        throw PageFailure(db_.path(), t.tree->root(),
+                          "index " + std::to_string(index.number) + " of table at page " +
+                              std::to_string(table_.page) + " has no entry for row " +
+                              std::to_string(entry.row.page) + ":" +
+                              std::to_string(entry.row.row));
+      }
+    }
+  }
+}
+
 std::vector<RowPointer> TableIndexes::Find(const RealIndex& index, const KeyBytes& key) {
   return Find(PositionOf(index), key);
 }

@@ -68,6 +68,11 @@ class TableIndexes {
   void Remove(const std::vector<Value>& row, const RowKeys& keys, RowPointer where);
   void Insert(const std::vector<Value>& row, RowPointer where) { Insert(row, Keys(row), where); }
   void Remove(const std::vector<Value>& row, RowPointer where) { Remove(row, Keys(row), where); }
+  // Removes the entries of many rows (`rows[k]` at `where[k]`), each
+  // index's in key order, so that a leaf is read and changed once for all
+  // the entries it holds rather than once for each.
+  void Remove(const std::vector<const std::vector<Value>*>& rows,
+              const std::vector<RowPointer>& where);
 
   // Rows whose key in `index` (an element of table().real_indexes) equals `key`, changes
   // not yet written included.

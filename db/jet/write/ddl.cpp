@@ -52,27 +52,16 @@ std::vector<MapRef> AddEmptyMaps(Database& db, PageAllocator& allocator, size_t 
 }
 
 // The column descriptors: fixed offsets in column order (booleans take
-// none), var indexes 0..n-1, the database's sort order and code page.
+// none), var indexes 0..n-1.
 void AppendColumns(const DatabaseHeader& header, const std::vector<NewColumn>& columns,
                    std::vector<uint8_t>& def) {
   uint16_t fixed_at = 0, var_index = 0;
   for (size_t i = 0; i < columns.size(); ++i) {
     const NewColumn& c = columns[i];
     const int size = FixedSize(c.type);
-    const bool fixed = size >= 0;
-    def.push_back(c.type);
-    AppendU16(def, uint16_t(i));
-    AppendU16(def, fixed ? var_index : var_index++);
-    AppendU16(def, uint16_t(i));
-    AppendU16(def, 1);
-    AppendU16(def, header.sort_order);
-    AppendU16(def, header.code_page);
-    // 0x02: every column of Access's files carries it.
-    def.push_back(
-        uint8_t((fixed ? kColumnFixed : 0) | 0x02 | (c.autonumber ? kColumnAutonumber : 0)));
-    AppendU16(def, fixed ? fixed_at : 0);
-    AppendU16(def, fixed ? uint16_t(size == 0 ? 1 : size) : IsLongValue(c) ? 0 : c.length);
-    if (fixed) fixed_at = uint16_t(fixed_at + size);
+    AppendColumnDescriptor(header, c, uint16_t(i), var_index, fixed_at, def);
+    if (size >= 0) fixed_at = uint16_t(fixed_at + size);
+    else ++var_index;
   }
 }
 
@@ -191,6 +180,24 @@ std::vector<std::vector<Value>> InheritedAccessEntries(Database& db, const Table
 }
 
 }  // namespace
+
+void AppendColumnDescriptor(const DatabaseHeader& header, const NewColumn& c, uint16_t number,
+                            uint16_t var_index, uint16_t fixed_offset, std::vector<uint8_t>& def) {
+  const int size = FixedSize(c.type);
+  const bool fixed = size >= 0;
+  def.push_back(c.type);
+  AppendU16(def, number);
+  AppendU16(def, var_index);
+  AppendU16(def, number);
+  AppendU16(def, 1);
+  AppendU16(def, header.sort_order);
+  AppendU16(def, header.code_page);
+  // 0x02: every column of Access's files carries it.
+  def.push_back(
+      uint8_t((fixed ? kColumnFixed : 0) | 0x02 | (c.autonumber ? kColumnAutonumber : 0)));
+  AppendU16(def, fixed ? fixed_offset : 0);
+  AppendU16(def, fixed ? uint16_t(size == 0 ? 1 : size) : IsLongValue(c) ? 0 : c.length);
+}
 
 uint32_t CreateTable(Database& db, const std::string& name, const std::vector<NewColumn>& columns,
                      const std::vector<NewIndex>& indexes) {

@@ -31,6 +31,13 @@ struct NewIndex {
   bool unique = false;
 };
 
+// One column descriptor as Access writes it, with the database's sort
+// order and code page: `var_index` is the column's place among the row's
+// variable columns (for a fixed column, how many come before it), and
+// `fixed_offset` its place in the fixed area.
+void AppendColumnDescriptor(const DatabaseHeader& header, const NewColumn& c, uint16_t number,
+                            uint16_t var_index, uint16_t fixed_offset, std::vector<uint8_t>& def);
+
 // Creates the table and returns its TDEF page; the names of its columns
 // differ (the parser refuses a column named twice). Jet errors: 3010 when a
 // table of that name exists, 3251 for what this engine does not build (more

@@ -18,23 +18,6 @@ namespace {
 constexpr uint8_t kPrimaryKind = 1;
 constexpr int kMaxIndexColumns = 10;
 
-// A usage-map row for the new index: on the page that holds the table's
-// other maps when it has room, else on a new map page.
-MapRef AddMapRow(Database& db, PageAllocator& allocator, const TableDefinition& table) {
-  const Format& f = db.format();
-  std::vector<uint8_t> row(5 + f.inline_map_bytes, 0);  // inline, first page 0, empty
-  uint32_t page = table.owned_map.page;
-  std::vector<uint8_t> image;
-  if (page != 0) image = db.pager().Get(page)->bytes();
-  if (page == 0 || !DataPageFits(f, image, row.size())) {
-    page = allocator.AllocateUnownedPage();
-    image = NewDataPage(f, 0);
-  }
-  unsigned number = AppendDataRow(f, image, row);
-  db.pager().Write(page, std::move(image), kWriteMaps);
-  return {uint8_t(number), page};
-}
-
 // The real index the request asks for (columns and flags), once the table
 // can take it: no index of that name yet, no second primary key, 1 to 10
 // columns it has.

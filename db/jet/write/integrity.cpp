@@ -183,20 +183,27 @@ void CheckUniqueKeys(Database& db, TableIndexes& own, const TableIndexes::RowKey
   }
 }
 
-void CheckDeleteConstraints(Database& db, const TableDefinition& table,
-                            const std::vector<Value>& row) {
+std::vector<Dependents> CheckDeleteConstraints(Database& db, const TableDefinition& table,
+                                              const std::vector<Value>& row,
+                                              const RowFinder& find) {
+  std::vector<Dependents> cascaded;
   for (const Relation& r : Relations(db, table, kReferencedSide)) {
     if (NullKeyColumns(table, *r.mine, row) > 0) continue;
     KeyBytes key = CrossKey(db, table, *r.mine, row, *r.other, *r.theirs);
-    if (Lookup(db, *r.other, *r.theirs, key, nullptr).empty()) continue;
-    if (r.logical->cascade_deletes == 1) {
-      throw JetFailure(kJetOperationNotSupported,
-                       db.path() + ": cascading deletes into table '" +
-                           TableName(db, r.other->page) + "'");
+    const size_t position = size_t(r.theirs - r.other->real_indexes.data());
+    std::vector<RowPointer> rows = find ? find(*r.other, position, key)
+                                        : Lookup(db, *r.other, *r.theirs, key, nullptr);
+    if (rows.empty()) continue;
+    // The referencing side's descriptor carries the relationship's
+    // cascade flags, as MSysRelationships.grbit states them.
+    const LogicalIndex* theirs = LogicalByNumber(*r.other, r.logical->related_index);
+    if (!theirs || theirs->cascade_deletes != 1) {
+      throw JetFailure(kJetRelatedRecordsExist, db.path() + ": table '" +
+                                                    TableName(db, r.other->page) + "'");
     }
-    throw JetFailure(kJetRelatedRecordsExist, db.path() + ": table '" +
-                                                  TableName(db, r.other->page) + "'");
+    cascaded.push_back({r.other, std::move(rows)});
   }
+  return cascaded;
 }
 
 }  // namespace act::db::jet

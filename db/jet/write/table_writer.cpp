@@ -547,33 +547,68 @@ void TableWriter::Update(RowPointer where, const std::vector<Value>& old_values,
   }
 }
 
-void TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
+bool TableWriter::Delete(RowPointer where, const std::vector<Value>& values) {
+  return Delete({{where, values}}) == 1;
+}
+
+size_t TableWriter::Delete(const std::vector<std::pair<RowPointer, std::vector<Value>>>& rows,
+                           const std::function<void()>& flush, size_t flush_pages) {
   db_.RowsChanged(table_->page);
   ReleaseFillPage();
   Pager& pager = db_.pager();
   const Format& format = db_.format();
-  std::optional<StoredRow> stored = FindRow(where);
-  if (!stored) return;
-  RowDecoder decoder(format, *table_);
-  decoder.Split(*stored->bytes.page, stored->bytes.bytes);
+  std::vector<const std::vector<Value>*> live;
+  std::vector<RowPointer> heads, bodies;
   std::vector<std::vector<uint8_t>> released;
-  for (size_t i = 0; i < table_->columns.size(); ++i) {
-    const ColumnSlice& slice = decoder.slices()[i];
-    if (table_->columns[i].is_long_value() && slice.present) {
-      released.emplace_back(slice.bytes.begin(), slice.bytes.end());
+  RowDecoder decoder(format, *table_);
+  for (const auto& [where, values] : rows) {
+    std::optional<StoredRow> stored = FindRow(where);
+    if (!stored) continue;
+    if (has_long_values_) {
+      decoder.Split(*stored->bytes.page, stored->bytes.bytes);
+      for (size_t i = 0; i < table_->columns.size(); ++i) {
+        const ColumnSlice& slice = decoder.slices()[i];
+        if (table_->columns[i].is_long_value() && slice.present) {
+          released.emplace_back(slice.bytes.begin(), slice.bytes.end());
+        }
+      }
     }
+    live.push_back(&values);
+    heads.push_back(where);
+    if (stored->body != where) bodies.push_back(stored->body);
   }
-  indexes_.Remove(values, where);
-  std::vector<uint8_t> head = pager.Get(where.page)->bytes();
-  ReplaceDataRow(format, head, where.row, {}, kSlotDeleted | kSlotOverflow);
-  pager.Write(where.page, std::move(head), kWriteRowPointers);
-  if (stored->body != where) {
-    std::vector<uint8_t> image = pager.Get(stored->body.page)->bytes();
-    ReplaceDataRow(format, image, stored->body.row, {}, kSlotDeleted | kSlotOverflow);
-    pager.Write(stored->body.page, std::move(image), kWriteRowPointers);
+  indexes_.Remove(live, heads);
+  // Each page is changed once for all its rows (a scan hands them over
+  // page by page), and the pages the rows left take new rows again. The
+  // counts are kept page by page, so that a flush on the way writes them
+  // as the pages stand.
+  for (const RowPointer& body : bodies) {
+    std::vector<uint8_t> image = pager.Get(body.page)->bytes();
+    ReplaceDataRow(format, image, body.row, {}, kSlotDeleted | kSlotOverflow);
+    pager.Write(body.page, std::move(image), kWriteRowPointers);
   }
   for (const auto& field : released) long_values_.Release(field);
-  --added_rows_;
+  std::vector<RowPointer> slots = heads;
+  std::sort(slots.begin(), slots.end());
+  for (size_t k = 0; k < slots.size();) {
+    const uint32_t page = slots[k].page;
+    std::vector<uint8_t> image = pager.Get(page)->bytes();
+    for (; k < slots.size() && slots[k].page == page; ++k) {
+      ReplaceDataRow(format, image, slots[k].row, {}, kSlotDeleted | kSlotOverflow);
+      --added_rows_;
+    }
+    pager.Write(page, std::move(image), kWriteRowPointers);
+    if (page != last_freed_page_) {
+      if (!allocator_.maps().Test(table_->free_map, page)) {
+        allocator_.maps().Set(table_->free_map, page, true);
+      }
+      last_freed_page_ = page;
+      if (fill_page_ == 0) candidates_read_ = false;
+      next_candidate_ = std::min(next_candidate_, page);
+    }
+    if (flush && pager.pending_writes() > flush_pages) flush();
+  }
+  return heads.size();
 }
 
 void TableWriter::Finish() {

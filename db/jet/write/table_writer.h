@@ -100,8 +100,23 @@ class TableWriter {
 
   // Removes the row at `where` whose values are `values`: its index
   // entries, its long values, and its bytes (the slot keeps its number,
-  // flagged deleted with no length, as Access leaves it).
-  void Delete(RowPointer where, const std::vector<Value>& values);
+  // flagged deleted with no length, as Access leaves it). The page goes
+  // back into the free-space map, so later rows reuse the room. False when
+  // the row was deleted already.
+  bool Delete(RowPointer where, const std::vector<Value>& values);
+  // The same for many rows at once, their index entries removed in key
+  // order and each page changed once; returns how many were still there.
+  // `flush` is called whenever more than `flush_pages` pages wait in the
+  // pager (it calls Finish and flushes): between two such flushes the
+  // indexes may lack entries of rows not yet removed from their pages.
+  size_t Delete(const std::vector<std::pair<RowPointer, std::vector<Value>>>& rows,
+                const std::function<void()>& flush = nullptr, size_t flush_pages = 0);
+
+  // Rows whose key in real index i is `key`, this writer's changes
+  // included.
+  std::vector<RowPointer> Find(size_t real_index, const KeyBytes& key) {
+    return indexes_.Find(real_index, key);
+  }
 
   // Many rows at once (INSERT ... SELECT): their index entries are sorted
   // and go into the trees at EndBulk (see TableIndexes::BeginBulk), on a
@@ -195,6 +210,7 @@ class TableWriter {
   bool candidates_read_ = false;
   uint32_t next_candidate_ = 1;  // where the free-space map is searched next
   int64_t added_rows_ = 0;
+  uint32_t last_freed_page_ = 0;  // the page Delete last put in the free-space map
   // A bulk append's census: unique indexes on the counter alone, whether
   // one holds it among other columns, and whether rows took the writer's
   // next value or gave one of their own.

@@ -4,6 +4,7 @@
 
 #include "db/errors.h"
 #include "db/jet/file/page.h"
+#include "db/jet/write/data_page_writer.h"
 #include "db/jet/table/text.h"
 #include "db/jet/file/write_order.h"
 
@@ -92,6 +93,21 @@ void StoreTableDefinition(Database& db, PageAllocator& allocator, const TableDef
     StoreU32(&image[4], i + 1 < pages.size() ? pages[i + 1] : 0);
     db.pager().Write(pages[i], std::move(image), kWriteDefinitions);
   }
+}
+
+MapRef AddMapRow(Database& db, PageAllocator& allocator, const TableDefinition& table) {
+  const Format& f = db.format();
+  std::vector<uint8_t> row(5 + f.inline_map_bytes, 0);  // inline, first page 0, empty
+  uint32_t page = table.owned_map.page;
+  std::vector<uint8_t> image;
+  if (page != 0) image = db.pager().Get(page)->bytes();
+  if (page == 0 || !DataPageFits(f, image, row.size())) {
+    page = allocator.AllocateUnownedPage();
+    image = NewDataPage(f, 0);
+  }
+  unsigned number = AppendDataRow(f, image, row);
+  db.pager().Write(page, std::move(image), kWriteMaps);
+  return {uint8_t(number), page};
 }
 
 }  // namespace act::db::jet

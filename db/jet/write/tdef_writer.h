@@ -25,6 +25,11 @@ std::vector<uint8_t> EncodeRealIndex(const Format& format, const RealIndex& inde
 // The Jet 3 descriptor of a logical index outside any relationship.
 std::vector<uint8_t> EncodeLogicalIndex(uint32_t number, uint32_t real_index, bool primary);
 
+// An empty usage-map row for a new index or long-value column of `table`:
+// on the page that holds the table's other maps when it has room, else on
+// a new map page.
+MapRef AddMapRow(Database& db, PageAllocator& allocator, const TableDefinition& table);
+
 // The definition bytes of a table: its first page whole, then each
 // continuation page after its 8-byte header, cut at definition_length.
 std::vector<uint8_t> LoadTableDefinition(Database& db, const TableDefinition& table);
