@@ -14,6 +14,8 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
       else if (arg == "--tables") o.list_tables = true;
       else if (arg == "--schema") o.schema = true;
       else if (arg == "--check") o.check = true;
+      else if (arg == "--compact") o.compact = true;
+      else if (arg == "--repair") o.repair = true;
       else if (arg == "--help" || arg == "-h") o.help = true;
       else throw UsageError("unknown option " + arg);
       continue;
@@ -27,15 +29,24 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (o.help) return o;
   if (!have_file || o.file.empty()) throw UsageError("no database file given");
-  int listings = int(o.list_tables) + int(o.schema) + int(o.check);
-  if (listings > 1) throw UsageError("--tables, --schema and --check go one at a time");
-  if (listings == 1 && (!o.statements.empty() || o.create))
-    throw UsageError("--tables, --schema and --check take no statements and no --create");
+  int modes =
+      int(o.list_tables) + int(o.schema) + int(o.check) + int(o.compact) + int(o.repair);
+  if (modes > 1)
+    throw UsageError("--tables, --schema, --check, --compact and --repair go one at a time");
+  if (o.compact) {
+    if (o.statements.size() != 1 || o.create)
+      throw UsageError("--compact takes a SOURCE and a TARGET file, and nothing else");
+    o.target = o.statements.front();
+    o.statements.clear();
+  } else if (modes == 1 && (!o.statements.empty() || o.create)) {
+    throw UsageError("--tables, --schema, --check and --repair take no statements and no --create");
+  }
   return o;
 }
 
 bool ReadsStandardInput(const Options& o) {
-  return o.statements.empty() && !o.list_tables && !o.schema && !o.check;
+  return o.statements.empty() && !o.list_tables && !o.schema && !o.check && !o.compact &&
+         !o.repair;
 }
 
 const char* HelpText() {
@@ -56,6 +67,20 @@ const char* HelpText() {
                                 a write could overwrite). "note:" lines are what
                                 Access leaves until the database is compacted
                                 (unowned pages, stale system-table counts)
+  jetsql --compact SOURCE TARGET
+                                write TARGET (a new file) holding everything SOURCE
+                                holds, every page in use, as Access's "Compact
+                                Database" does: tables, rows, indexes, relationships,
+                                properties, saved queries, and Access's own objects
+                                as stored; SOURCE is only read. Rows that cannot be
+                                read are left behind and listed (exit 1); the rest is
+                                copied. Access 97 files only
+  jetsql --repair FILE          put right what --check reports as damage while the
+                                rows read (index entries, row counts, page maps):
+                                FILE is rebuilt from its rows beside it and takes
+                                its place whole, then checked. When rows cannot be
+                                read it changes nothing and says where: --compact
+                                then rescues what can be read
   jetsql --help                 show this text
 
 Options:

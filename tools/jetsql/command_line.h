@@ -15,6 +15,9 @@ struct Options {
   bool list_tables = false;             // --tables
   bool schema = false;                  // --schema
   bool check = false;                   // --check
+  std::string target;                   // --compact's TARGET
+  bool compact = false;                 // --compact SOURCE TARGET
+  bool repair = false;                  // --repair
   bool help = false;                    // --help / -h
 };
 
@@ -30,7 +33,8 @@ class UsageError : public std::runtime_error {
 Options ParseCommandLine(const std::vector<std::string>& args);
 
 // Whether statements come from standard input: none were given and no
-// listing (--tables, --schema, --check) was asked for.
+// listing (--tables, --schema, --check) or maintenance (--compact,
+// --repair) was asked for.
 bool ReadsStandardInput(const Options& options);
 
 // The text of --help.

@@ -16,6 +16,7 @@
 #include "db/sql/script.h"
 #include "platform/error.h"
 #include "tools/jetsql/formats.h"
+#include "tools/jetsql/maintenance.h"
 #include "tools/jetsql/schema.h"
 
 namespace act::jetsql {
@@ -113,6 +114,8 @@ std::vector<std::string_view> Statements(const Options& options, std::istream& i
 // False when --check found damage (it is printed); failures throw.
 bool RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::ostream& out,
                 Progress& progress) {
+  if (options.compact) return Compact(options, fs, out);
+  if (options.repair) return Repair(options, fs, out);
   if (options.create) db::jet::CreateDatabase(fs, options.file);
   Session session(fs, db::jet::Database::Open(fs, options.file, /*writable=*/false));
   db::jet::Database& db = *session.db;
@@ -122,14 +125,7 @@ bool RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::o
   } else if (options.schema) {
     out << SchemaText(db);
   } else if (options.check) {
-    using Kind = db::jet::ConsistencyFinding::Kind;
-    db::jet::ConsistencyReport report = db::jet::CheckDatabase(db);
-    for (const db::jet::ConsistencyFinding& f : report.findings) {
-      out << (f.kind == Kind::kNote ? "note: " : f.kind == Kind::kNotChecked ? "not checked: " : "")
-          << f.subject << ": " << f.what << "\n";
-    }
-    out << report.Summary() << "\n";
-    return !report.damaged();
+    return PrintCheck(db::jet::CheckDatabase(db), out);
   } else {
     try {
       std::string script;
