@@ -285,10 +285,9 @@ std::string LeftBehind::text() const {
   if (whole_table) {
     s += stored_rows > 0 ? "all " + std::to_string(stored_rows) + " rows" : "the whole table";
   } else {
-    s += std::to_string(rows) + (rows == 1 ? " row" : " rows");
-    if (pages > 0) {
-      s += " and the rows of " + std::to_string(pages) + (pages == 1 ? " page" : " pages");
-    }
+    if (rows > 0) s += std::to_string(rows) + (rows == 1 ? " row" : " rows");
+    if (rows > 0 && pages > 0) s += " and ";
+    if (pages > 0) s += "the rows of " + std::to_string(pages) + (pages == 1 ? " page" : " pages");
   }
   return s + " left behind (" + first_failure + ")";
 }
