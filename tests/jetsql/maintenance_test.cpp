@@ -186,6 +186,10 @@ const Damage kRepairable[] = {
      [](db::jet::Database& db, const Victim& v) {
        db::jet::WriteDefinitionU32(db, *v.table, db.format().tdef_rows, v.table->row_count + 1);
      }},
+    {"index map bit flipped", true, "in the index's usage map but not in the tree",
+     [](db::jet::Database& db, const Victim& v) {
+       db::jet::PageAllocator(db).maps().Set(v.table->real_indexes[0].map, v.table->page, true);
+     }},
     {"global map bit flipped", false, "is marked free: a write may overwrite it",
      [](db::jet::Database& db, const Victim& v) {
        db::jet::PageAllocator(db).maps().Set(db::jet::MapRef{0, 1}, v.where.page, true, true);
