@@ -108,6 +108,14 @@ class FileSystem {
   // after them.
   virtual void MoveFolder(const std::string& source, const std::string& destination) = 0;
   virtual void MoveFile(const std::string& source, const std::string& destination) = 0;
+  // Puts the file `replacement` in the place of the existing file `replaced`
+  // in one step, as ReplaceFileW does: whoever opens `replaced`, after a
+  // crash or a power cut too, finds the old file whole or the new one whole,
+  // never a mixture. `replacement` then no longer exists. The name keeps the
+  // replaced file's attributes (and on Windows its security); both must be
+  // in one folder (75 otherwise, as for a move), and on the disk when it
+  // returns, as a move is. 53 when either file is missing.
+  virtual void ReplaceFile(const std::string& replaced, const std::string& replacement) = 0;
   // With force, read-only content is removed too; without it a read-only
   // file fails with 70. A link (symbolic link, junction, mounted folder) in
   // the tree, or the folder itself when it is one, is removed as a link:

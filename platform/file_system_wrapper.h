@@ -26,6 +26,9 @@ class FileSystemWrapper : public FileSystem {
   }
   void MoveFolder(const std::string& s, const std::string& d) override { target_.MoveFolder(s, d); }
   void MoveFile(const std::string& s, const std::string& d) override { target_.MoveFile(s, d); }
+  void ReplaceFile(const std::string& r, const std::string& n) override {
+    target_.ReplaceFile(r, n);
+  }
   void DeleteFolder(const std::string& p, bool f) override { target_.DeleteFolder(p, f); }
   void DeleteFile(const std::string& p, bool f) override { target_.DeleteFile(p, f); }
   void CreateFolder(const std::string& p) override { target_.CreateFolder(p); }

@@ -53,6 +53,7 @@ class OverlayFileSystem : public FileSystem {
   void CopyFile(const std::string& source, const std::string& destination, bool overwrite) override;
   void MoveFolder(const std::string& source, const std::string& destination) override;
   void MoveFile(const std::string& source, const std::string& destination) override;
+  void ReplaceFile(const std::string& replaced, const std::string& replacement) override;
   void DeleteFolder(const std::string& path, bool force) override;
   void DeleteFile(const std::string& path, bool force) override;
   void CreateFolder(const std::string& path) override;

@@ -233,6 +233,21 @@ class Win32FileSystem : public FileSystem {
     Move(source, destination);
   }
 
+  void ReplaceFile(const std::string& replaced, const std::string& replacement) override {
+    RequireFile(replaced);
+    RequireFile(replacement);
+    if (FullPath(ParentText(replaced)) != FullPath(ParentText(replacement))) {
+      throw Error(kErrPathFileAccess, replacement);
+    }
+    // ReplaceFileW gives the new file the old one's attributes, security
+    // and creation time, and is one rename on the volume: the name holds
+    // one file or the other whatever stops it. NTFS journals the entry.
+    if (!ReplaceFileW(Wide(replaced).c_str(), Wide(replacement).c_str(), nullptr,
+                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      FailLast(replaced, kErrFileNotFound);
+    }
+  }
+
   void DeleteFolder(const std::string& path, bool force) override {
     RequireFolder(path);
     RemoveTree(path, force);

@@ -30,6 +30,7 @@ class RecordingFileSystem : public FileSystem {
   }
   void MoveFolder(const std::string&, const std::string&) override { Unexpected("MoveFolder"); }
   void MoveFile(const std::string&, const std::string&) override { Unexpected("MoveFile"); }
+  void ReplaceFile(const std::string&, const std::string&) override { Unexpected("ReplaceFile"); }
   void DeleteFolder(const std::string&, bool) override { Unexpected("DeleteFolder"); }
   void DeleteFile(const std::string&, bool) override { Unexpected("DeleteFile"); }
   void CreateFolder(const std::string&) override { Unexpected("CreateFolder"); }

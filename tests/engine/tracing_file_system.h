@@ -39,6 +39,9 @@ class TracingFileSystem : public FileSystemWrapper {
   void MoveFile(const std::string& s, const std::string& d) override {
     Noted("MoveFile", s, d).MoveFile(s, d);
   }
+  void ReplaceFile(const std::string& r, const std::string& n) override {
+    Noted("ReplaceFile", r, n).ReplaceFile(r, n);
+  }
   void DeleteFolder(const std::string& p, bool f) override {
     Noted("DeleteFolder", p, "", f ? "true" : "false").DeleteFolder(p, f);
   }

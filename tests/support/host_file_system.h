@@ -50,6 +50,7 @@ class HostFileSystem : public FileSystem {
   void CopyFile(const std::string&, const std::string&, bool) override { Refuse(); }
   void MoveFolder(const std::string&, const std::string&) override { Refuse(); }
   void MoveFile(const std::string&, const std::string&) override { Refuse(); }
+  void ReplaceFile(const std::string&, const std::string&) override { Refuse(); }
   void DeleteFolder(const std::string&, bool) override { Refuse(); }
   void DeleteFile(const std::string& path, bool force) override;
   void CreateFolder(const std::string&) override { Refuse(); }

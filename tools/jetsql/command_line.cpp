@@ -11,6 +11,7 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
       if (arg == "--") options_ended = true;
       else if (arg == "--create") o.create = true;
       else if (arg == "--json") o.json = true;
+      else if (arg == "--keep-going") o.keep_going = true;
       else if (arg == "--tables") o.list_tables = true;
       else if (arg == "--schema") o.schema = true;
       else if (arg == "--check") o.check = true;
@@ -87,6 +88,9 @@ Options:
   --json    print SELECT rows as JSON, one object per row: Null as null, numbers
             as numbers, booleans as true/false, dates in ISO 8601
             (2024-05-01T10:30:00), binary as hex digits
+  --keep-going
+            write into FILE as the statements go, keeping those before a
+            failing one (see below), instead of all or nothing
   --        end of options (a statement may then begin with '-')
 
 Statements (Jet SQL; keywords in any case, names plain or in [brackets], texts
@@ -124,12 +128,19 @@ mdb-export prints by default (compare the two with diff), or as JSON with
 --json. Arguments and output are UTF-8.
 
 Statements run in order, and the first that fails ends the run (exit status
-1) with those before it done. Their changes reach the file in batches and the
-file is synced once, at the end (or at the failure). If the run is
-interrupted (Ctrl+C, killed), the file stays readable and holds the run's
-first statements, up to the last batch written: the statements after them are
-lost. A power cut or a crash of the system before the end can lose or damage
-everything the run wrote: keep a copy of a file you cannot lose.
+1). A run changes the file all or nothing: the statements write into a copy
+beside it (FILE.write.tmp), which takes the file's place in one step once every
+statement has run and the copy is on the disk. Whatever stops the run before
+that (a failing statement, a full disk, Ctrl+C, a kill, a power cut), FILE is
+as it was, and the copy is gone or removed by the next run; the disk must hold
+the copy while the run lasts. A write that would take the file past the
+format's size limit (1 GB for Access 97, 2 GB for Access 2000) fails with
+error 3036.
+
+With --keep-going the statements write into FILE itself as they go: when one
+fails, the statements before it stay done, and a statement stopped part-way
+(by its failure, a kill or a power cut) can leave part of its rows, or damage
+that --check reports. Keep a copy of a file you cannot lose.
 
 Exit status: 0 when everything ran, 1 on an error; the message on standard
 error names the file and quotes the statement. SELECT, --tables, --schema and

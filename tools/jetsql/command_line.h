@@ -12,6 +12,7 @@ struct Options {
   std::vector<std::string> statements;  // in the order given
   bool create = false;                  // --create: make FILE first
   bool json = false;                    // --json: SELECT rows as JSON objects
+  bool keep_going = false;              // --keep-going: keep the statements before a failing one
   bool list_tables = false;             // --tables
   bool schema = false;                  // --schema
   bool check = false;                   // --check
