@@ -1,6 +1,7 @@
 #include "db/jet/maintain/repair.h"
 
 #include "db/errors.h"
+#include "db/jet/file/working_copy.h"
 #include "db/jet/maintain/compaction.h"
 #include "db/jet/table/database.h"
 
@@ -12,17 +13,6 @@ void DeleteIfThere(FileSystem& fs, const std::string& path) {
   if (fs.FileExists(path)) fs.DeleteFile(path, false);
 }
 
-// `rebuilt` takes the place of `path`. The original is moved aside first
-// and removed last, so that a run stopped part-way leaves one of the two
-// whole under a name the operator sees.
-void PutInPlace(FileSystem& fs, const std::string& rebuilt, const std::string& path) {
-  const std::string original = path + ".original.tmp";
-  DeleteIfThere(fs, original);
-  fs.MoveFile(path, original);
-  fs.MoveFile(rebuilt, path);
-  fs.DeleteFile(original, false);
-}
-
 ConsistencyReport Check(FileSystem& fs, const std::string& path) {
   std::unique_ptr<Database> db = Database::Open(fs, path, /*writable=*/false);
   return CheckDatabase(*db);
@@ -32,12 +22,19 @@ ConsistencyReport Check(FileSystem& fs, const std::string& path) {
 
 RepairResult RepairDatabase(FileSystem& fs, const std::string& path) {
   RepairResult result;
+  CompactionReport compaction;
   result.report = Check(fs, path);
   if (!result.report.damaged()) return result;
-  // A rebuild a stopped repair left behind is ours to replace.
-  const std::string rebuilt = path + ".repair.tmp";
-  DeleteIfThere(fs, rebuilt);
-  CompactionReport compaction = CompactDatabase(fs, path, rebuilt);
+  // The rebuild goes where a writer's working copy goes: one left behind
+  // by a stopped run is replaced by the next writer, whichever it was.
+  const std::string rebuilt = WorkingCopy::CopyName(path);
+  {
+    // Held open for writing while the rebuild is made: a file that cannot
+    // be written (70) is refused before the work.
+    auto held = fs.OpenRandomAccess(path, true);
+    DeleteIfThere(fs, rebuilt);
+    compaction = CompactDatabase(fs, path, rebuilt);
+  }
   if (!compaction.left_behind.empty()) {
     DeleteIfThere(fs, rebuilt);
     std::string lost;
@@ -47,7 +44,7 @@ RepairResult RepairDatabase(FileSystem& fs, const std::string& path) {
                          ". jetsql --compact FILE NEWFILE rescues every readable row into a "
                          "new file and reports what it leaves behind");
   }
-  PutInPlace(fs, rebuilt, path);
+  fs.ReplaceFile(path, rebuilt);
   result.rewritten = true;
   result.report = Check(fs, path);
   return result;

@@ -2,7 +2,8 @@
 // themselves read: index entries missing, extra or out of order, wrong
 // stored row counts, page maps that disagree with the pages. The file is
 // rebuilt from its rows by compaction into a file beside it, which then
-// takes the original's place: the original is changed whole or not at all.
+// takes the original's place in one step (FileSystem::ReplaceFile): the
+// original is changed whole or not at all.
 #pragma once
 
 #include <string>
