@@ -204,8 +204,7 @@ class Compaction {
       }
       writer.Finish();
     }
-    RebuildIndexes(target_, allocator_, table);
-    Flush();
+    RebuildIndexes(target_, allocator_, table, [this] { Flush(); });
     ++report_.tables;
     if (!IsEmpty(lost)) report_.left_behind.push_back(lost);
   }
@@ -251,8 +250,7 @@ class Compaction {
       }
       writer.Finish();
     }
-    RebuildIndexes(target_, allocator_, table);
-    Flush();
+    RebuildIndexes(target_, allocator_, table, [this] { Flush(); });
   }
 
   void Flush() { target_.pager().FlushWrites(false); }

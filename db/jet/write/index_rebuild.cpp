@@ -10,35 +10,47 @@
 
 namespace act::db::jet {
 
-void RebuildIndexes(Database& db, PageAllocator& allocator, const TableDefinition& table) {
-  const Format& f = db.format();
-  if (table.real_indexes.empty()) return;
-  std::vector<std::vector<IndexEntry>> entries(table.real_indexes.size());
-  {
-    TableScan scan(db.pager(), f, table);
-    std::vector<Value> row(table.columns.size());
-    while (scan.Next()) {
-      for (size_t i = 0; i < row.size(); ++i) scan.Read(i, row[i]);
-      for (size_t n = 0; n < table.real_indexes.size(); ++n) {
-        const RealIndex& index = table.real_indexes[n];
-        if ((index.flags & kIndexIgnoreNulls) &&
-            NullKeyColumns(table, index, row) == index.columns.size()) {
-          continue;
-        }
-        entries[n].push_back({EncodeIndexKey(f, table, index, row), scan.position(), 0});
-      }
+namespace {
+
+// The leaf entries of one index over the table's rows, in index order:
+// only the index's own columns are decoded.
+std::vector<IndexEntry> SortedEntries(Database& db, const TableDefinition& table,
+                                      const RealIndex& index) {
+  std::vector<size_t> key_columns;
+  for (const IndexColumn& ic : index.columns) {
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+      if (table.columns[i].number == ic.column_number) key_columns.push_back(i);
     }
   }
+  std::vector<IndexEntry> entries;
+  TableScan scan(db.pager(), db.format(), table);
+  std::vector<Value> row(table.columns.size());
+  while (scan.Next()) {
+    for (size_t i : key_columns) scan.Read(i, row[i]);
+    if ((index.flags & kIndexIgnoreNulls) &&
+        NullKeyColumns(table, index, row) == index.columns.size()) {
+      continue;
+    }
+    entries.push_back({EncodeIndexKey(db.format(), table, index, row), scan.position(), 0});
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const IndexEntry& a, const IndexEntry& b) { return CompareEntries(a, b) < 0; });
+  return entries;
+}
+
+}  // namespace
+
+void RebuildIndexes(Database& db, PageAllocator& allocator, const TableDefinition& table,
+                    const std::function<void()>& after_each) {
+  const Format& f = db.format();
   // Every old page is given back first, so that the new trees take the
   // lowest pages free, theirs among them.
   for (const RealIndex& index : table.real_indexes) {
     for (uint32_t page : ReadUsageMap(db.pager(), f, index.map)) allocator.FreePage(table, page);
   }
-  for (size_t n = 0; n < table.real_indexes.size(); ++n) {
-    const RealIndex& index = table.real_indexes[n];
-    std::vector<IndexEntry>& sorted = entries[n];
-    std::sort(sorted.begin(), sorted.end(),
-              [](const IndexEntry& a, const IndexEntry& b) { return CompareEntries(a, b) < 0; });
+  // One index at a time: only its entries are held.
+  for (const RealIndex& index : table.real_indexes) {
+    const std::vector<IndexEntry> sorted = SortedEntries(db, table, index);
     uint32_t distinct = 0;
     for (size_t i = 0; i < sorted.size(); ++i) {
       distinct += i == 0 || sorted[i].key != sorted[i - 1].key;
@@ -49,7 +61,7 @@ void RebuildIndexes(Database& db, PageAllocator& allocator, const TableDefinitio
     const size_t counters = f.tdef_index_counters + index.number * f.tdef_index_counter_size;
     WriteDefinitionU32(db, table, counters, uint32_t(sorted.size()));
     WriteDefinitionU32(db, table, counters + 4, distinct);
-    std::vector<IndexEntry>().swap(sorted);
+    if (after_each) after_each();
   }
 }
 
