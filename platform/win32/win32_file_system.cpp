@@ -242,7 +242,7 @@ class Win32FileSystem : public FileSystem {
     // ReplaceFileW gives the new file the old one's attributes, security
     // and creation time, and is one rename on the volume: the name holds
     // one file or the other whatever stops it. NTFS journals the entry.
-    if (!ReplaceFileW(Wide(replaced).c_str(), Wide(replacement).c_str(), nullptr,
+    if (!::ReplaceFileW(Wide(replaced).c_str(), Wide(replacement).c_str(), nullptr,
                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
       FailLast(replaced, kErrFileNotFound);
     }

@@ -1,5 +1,6 @@
 #include "db/jet/maintain/compaction.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -193,16 +194,23 @@ class Compaction {
         lost.stored_rows = source_table.row_count;
         lost.first_failure = e.what();
       }
+      size_t copied = 0;
       while (rows) {
         std::vector<Value>* values = rows->Next();
         if (!values) break;
         writer.Append(*values);
+        ++copied;
         if (++report_.rows % kRowsPerFlush == 0) {
           writer.Finish();
           target_.pager().FlushWrites(false);
         }
       }
       writer.Finish();
+      // The rows of a page that does not read are not known one by one:
+      // the stored row count tells how many are missing.
+      if (lost.pages > 0 && source_table.row_count > copied) {
+        lost.rows = std::max<size_t>(lost.rows, source_table.row_count - copied);
+      }
     }
     RebuildIndexes(target_, allocator_, table, [this] { Flush(); });
     ++report_.tables;
@@ -283,9 +291,11 @@ std::string LeftBehind::text() const {
   if (whole_table) {
     s += stored_rows > 0 ? "all " + std::to_string(stored_rows) + " rows" : "the whole table";
   } else {
-    if (rows > 0) s += std::to_string(rows) + (rows == 1 ? " row" : " rows");
-    if (rows > 0 && pages > 0) s += " and ";
-    if (pages > 0) s += "the rows of " + std::to_string(pages) + (pages == 1 ? " page" : " pages");
+    s += std::to_string(rows) + (rows == 1 ? " row" : " rows");
+    if (pages > 0) {
+      s += " (by its stored row count; " + std::to_string(pages) +
+           (pages == 1 ? " page does" : " pages do") + " not read)";
+    }
   }
   return s + " left behind (" + first_failure + ")";
 }

@@ -31,12 +31,13 @@ namespace act::db::jet {
 // What compaction could not read of one table.
 struct LeftBehind {
   std::string table;
-  size_t rows = 0;            // rows that could not be read
+  size_t rows = 0;            // rows that could not be read (where pages do not
+                              // read: the stored row count less the rows read)
   size_t pages = 0;           // pages of it that could not be read at all
   bool whole_table = false;   // its definition or its page list could not be read
   size_t stored_rows = 0;     // the row count its TDEF gives, when whole_table
   std::string first_failure;  // the report of the first failure
-  // "table 'Orders': 3 rows, 1 page left behind (datos.mdb: page 12: ...)".
+  // "table 'Orders': 3 rows left behind (datos.mdb: page 12: ...)".
   std::string text() const;
 };
 
