@@ -377,8 +377,9 @@ class Win32FileSystem : public FileSystem {
     FlushTree(path);
   }
 
-  std::unique_ptr<FileLock> LockFile(const std::string& path) override {
-    return LockWindowsFile(path);
+  std::unique_ptr<FileLock> LockFile(const std::string& path, uint64_t first_byte,
+                                     uint64_t bytes) override {
+    return LockWindowsFile(path, first_byte, bytes);
   }
 
   std::vector<std::string> ListFolder(const std::string& path) override {
