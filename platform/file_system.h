@@ -20,12 +20,13 @@
 #include <string>
 #include <vector>
 
-// <windows.h> makes CopyFile, MoveFile and DeleteFile macros for their W
-// functions; the service's methods keep the FileSystemObject names, so
+// <windows.h> makes CopyFile, MoveFile, ReplaceFile and DeleteFile macros
+// for their W functions; the service's methods keep the FileSystemObject names, so
 // Windows code includes <windows.h> first and calls the W functions by
 // their own names.
 #undef CopyFile
 #undef MoveFile
+#undef ReplaceFile
 #undef DeleteFile
 
 namespace act {

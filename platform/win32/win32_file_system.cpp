@@ -239,11 +239,22 @@ class Win32FileSystem : public FileSystem {
     if (FullPath(ParentText(replaced)) != FullPath(ParentText(replacement))) {
       throw Error(kErrPathFileAccess, replacement);
     }
-    // ReplaceFileW gives the new file the old one's attributes, security
-    // and creation time, and is one rename on the volume: the name holds
-    // one file or the other whatever stops it. NTFS journals the entry.
-    if (!ReplaceFileW(Wide(replaced).c_str(), Wide(replacement).c_str(), nullptr,
-                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    // ReplaceFileW gives the new file the old one's security and creation
+    // time, and is one rename on the volume: the name holds one file or the
+    // other whatever stops it. NTFS journals the entry. The attributes it
+    // does not promise to keep (Wine keeps none) go over first, read-only
+    // after, as a read-only file could not take the old one's place.
+    const DWORD attributes = AttributesOf(replaced) & kFileAttributes;
+    const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+    if (!SetFileAttributesW(Wide(replacement).c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL)) {
+      FailLast(replacement, kErrFileNotFound);
+    }
+    if (!::ReplaceFileW(Wide(replaced).c_str(), Wide(replacement).c_str(), nullptr,
+                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      FailLast(replaced, kErrFileNotFound);
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) &&
+        !SetFileAttributesW(Wide(replaced).c_str(), attributes)) {
       FailLast(replaced, kErrFileNotFound);
     }
   }
