@@ -23,7 +23,7 @@ std::unique_ptr<DriveLock> DriveLock::Take(FileSystem& fs, const std::string& dr
       }
     }
     try {
-      std::unique_ptr<FileLock> lock = fs.LockFile(drive + kDriveLockFile);
+      std::unique_ptr<FileLock> lock = fs.LockFile(drive + kDriveLockFile, 0, 1);
       if (!lock) return nullptr;
       return std::unique_ptr<DriveLock>(new DriveLock(fs, support, made_support, std::move(lock)));
     } catch (const Error& e) {

@@ -55,7 +55,9 @@ class FileSystemWrapper : public FileSystem {
   }
   FileStamp GetFileStamp(const std::string& p) override { return target_.GetFileStamp(p); }
   void FlushFolder(const std::string& p) override { target_.FlushFolder(p); }
-  std::unique_ptr<FileLock> LockFile(const std::string& p) override { return target_.LockFile(p); }
+  std::unique_ptr<FileLock> LockFile(const std::string& p, uint64_t first, uint64_t n) override {
+    return target_.LockFile(p, first, n);
+  }
   std::optional<uint64_t> FreeSpace(const std::string& p) override { return target_.FreeSpace(p); }
   std::optional<uint64_t> AllocationUnit(const std::string& p) override {
     return target_.AllocationUnit(p);

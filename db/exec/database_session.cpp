@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "db/jet/file/in_use_mark.h"
+
 namespace act::db::exec {
 
 DatabaseSession::DatabaseSession(FileSystem& fs, std::string path, Writes writes)
@@ -10,11 +12,7 @@ DatabaseSession::DatabaseSession(FileSystem& fs, std::string path, Writes writes
   NewStatementRunner();
 }
 
-DatabaseSession::~DatabaseSession() {
-  // The runner first: it refers to the database.
-  statements_.reset();
-  db_.reset();
-}
+DatabaseSession::~DatabaseSession() = default;
 
 void DatabaseSession::NewStatementRunner() {
   statements_ = std::make_unique<StatementRunner>(fs_, *db_, [this] { BeforeFirstWrite(); });
@@ -25,6 +23,22 @@ void DatabaseSession::BeforeFirstWrite() {
     db_->OpenForWriting(fs_);
     return;
   }
+  // No one else may have the file open while it changes, and the copy may
+  // replace one a killed writer left only while no other writer runs.
+  in_use_ = jet::MarkInUse(fs_, path_);
+  try {
+    if (writes_ == Writes::kInPlaceMarked) {
+      db_->OpenForWriting(fs_);
+    } else {
+      OpenWorkingCopy();
+    }
+  } catch (...) {
+    in_use_.reset();  // the next statement that writes tries again
+    throw;
+  }
+}
+
+void DatabaseSession::OpenWorkingCopy() {
   // The copy is made from the file while nothing holds it open for reading
   // (Windows would refuse our handle for writing beside our own reader).
   db_->pager().ReplaceFile(nullptr);
@@ -49,6 +63,7 @@ void DatabaseSession::Commit() {
   copy_->ReplaceOriginal();
   copy_.reset();
   db_->Reopen(fs_, path_, false);
+  in_use_.reset();
   NewStatementRunner();
 }
 

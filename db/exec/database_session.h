@@ -19,9 +19,13 @@ enum class Writes {
   // part-way leaves what it had written. For a file no one else uses,
   // which nothing is lost with (the update's staged database).
   kInPlace,
-  // Into a working copy (db/jet/file/working_copy.h), which Commit puts in
-  // the file's place: until then the file is as it was, whatever stops
-  // the writes.
+  // The same, into a file others may have open: the first write takes
+  // Jet's in-use mark (db/jet/file/in_use_mark.h), refused with 3045 while
+  // another program has the database open, and holds it to the end.
+  kInPlaceMarked,
+  // Marked in use likewise, into a working copy (db/jet/file/working_copy.h)
+  // which Commit puts in the file's place: until then the file is as it
+  // was, whatever stops the writes.
   kAllOrNothing,
 };
 
@@ -48,13 +52,15 @@ class DatabaseSession {
 
  private:
   void BeforeFirstWrite();
+  void OpenWorkingCopy();
   void NewStatementRunner();
 
   FileSystem& fs_;
   std::string path_;
   Writes writes_;
-  // Declared before the database, so that the database (whose pager may
-  // hold the copy open) goes first.
+  // Members go in reverse order: the runner (which refers to the database),
+  // the database (whose pager may hold the copy open), the copy, the mark.
+  std::unique_ptr<FileLock> in_use_;
   std::unique_ptr<jet::WorkingCopy> copy_;
   std::unique_ptr<jet::Database> db_;
   std::unique_ptr<StatementRunner> statements_;

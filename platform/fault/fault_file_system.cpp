@@ -262,9 +262,10 @@ void FaultFileSystem::FlushFolder(const std::string& path) {
   }
 }
 
-std::unique_ptr<FileLock> FaultFileSystem::LockFile(const std::string& path) {
+std::unique_ptr<FileLock> FaultFileSystem::LockFile(const std::string& path, uint64_t first_byte,
+                                                    uint64_t bytes) {
   if (Count("LockFile", path) == Step::kStopHere) throw StoppedDead();
-  return base_.LockFile(path);
+  return base_.LockFile(path, first_byte, bytes);
 }
 
 void FaultFileSystem::Written(const std::string& path) { unsynced_.insert(path); }

@@ -91,7 +91,8 @@ class FaultFileSystem : public FileSystemWrapper {
   bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) override;
   FileStamp GetFileStamp(const std::string& path) override;
   void FlushFolder(const std::string& path) override;
-  std::unique_ptr<FileLock> LockFile(const std::string& path) override;
+  std::unique_ptr<FileLock> LockFile(const std::string& path, uint64_t first_byte,
+                                     uint64_t bytes) override;
 
   // What a counted operation should do: go on, or be the one that stops.
   // Throws the injected error, or StoppedDead once stopped. Used by the

@@ -551,7 +551,8 @@ void OverlayFileSystem::FlushFolder(const std::string& path) {
   if (Find(Parse(path)).kind != Kind::kFolder) throw Error(kErrPathNotFound, path);
 }
 
-std::unique_ptr<FileLock> OverlayFileSystem::LockFile(const std::string& path) {
+std::unique_ptr<FileLock> OverlayFileSystem::LockFile(const std::string& path, uint64_t,
+                                                      uint64_t) {
   const size_t cut = path.find_last_of('\\');
   if (cut == std::string::npos || !FolderExists(path.substr(0, cut)))
     throw Error(kErrPathNotFound, path);

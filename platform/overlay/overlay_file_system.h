@@ -71,7 +71,8 @@ class OverlayFileSystem : public FileSystem {
   void FlushFolder(const std::string& path) override;
   // A lock of its own that no one else sees: a simulation touches no file
   // on the disk, a lock file included.
-  std::unique_ptr<FileLock> LockFile(const std::string& path) override;
+  std::unique_ptr<FileLock> LockFile(const std::string& path, uint64_t first_byte,
+                                     uint64_t bytes) override;
   std::optional<uint64_t> FreeSpace(const std::string& path) override;
   std::optional<uint64_t> AllocationUnit(const std::string& path) override {
     return base_.AllocationUnit(path);

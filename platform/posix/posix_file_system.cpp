@@ -453,8 +453,9 @@ class PosixFileSystem : public FileSystem {
     FlushTree(ExistingFolder(path), path);
   }
 
-  std::unique_ptr<FileLock> LockFile(const std::string& path) override {
-    return LockHostFile(drives_.Resolve(path).host, path);
+  std::unique_ptr<FileLock> LockFile(const std::string& path, uint64_t first_byte,
+                                     uint64_t bytes) override {
+    return LockHostFile(drives_.Resolve(path).host, path, first_byte, bytes);
   }
 
   std::vector<std::string> ListFolder(const std::string& path) override {

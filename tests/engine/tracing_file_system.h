@@ -61,8 +61,8 @@ class TracingFileSystem : public FileSystemWrapper {
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& p) override {
     return Noted("CreateRandomAccess", p).CreateRandomAccess(p);
   }
-  std::unique_ptr<FileLock> LockFile(const std::string& p) override {
-    return Noted("LockFile", p).LockFile(p);
+  std::unique_ptr<FileLock> LockFile(const std::string& p, uint64_t first, uint64_t n) override {
+    return Noted("LockFile", p).LockFile(p, first, n);
   }
 
  private:

@@ -27,6 +27,8 @@ TEST(CommandLine, OptionsAnywhereAndDoubleDash) {
   EXPECT_TRUE(ParseCommandLine({"x.mdb", "--tables"}).list_tables);
   EXPECT_TRUE(ParseCommandLine({"x.mdb", "--schema"}).schema);
   EXPECT_TRUE(ParseCommandLine({"x.mdb", "--check"}).check);
+  EXPECT_TRUE(ParseCommandLine({"x.mdb", "--keep-going", "UPDATE t SET a = 1"}).keep_going);
+  EXPECT_FALSE(o.keep_going);
   EXPECT_FALSE(ReadsStandardInput(ParseCommandLine({"x.mdb", "--schema"})));
   Options compact = ParseCommandLine({"--compact", "x.mdb", "y.mdb"});
   EXPECT_TRUE(compact.compact);
@@ -43,7 +45,8 @@ TEST(CommandLine, Help) {
   EXPECT_TRUE(ParseCommandLine({"--help"}).help);
   EXPECT_TRUE(ParseCommandLine({"x.mdb", "-h"}).help);
   std::string help = HelpText();
-  for (const char* topic : {"--create", "--tables", "--schema", "--check", "--compact", "--repair", "--json", "mdb-export",
+  for (const char* topic : {"--create", "--tables", "--schema", "--check", "--compact", "--repair",
+                            "--json", "--keep-going", "all or nothing", "3036", "3045", "mdb-export",
                             "INSERT INTO table", "CREATE INDEX", "Exit status", "UTF-8"})
     EXPECT_NE(help.find(topic), std::string::npos) << topic;
 }

@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "db/jet/file/pager.h"
 #include "db/jet/file/working_copy.h"
 #include "platform/fault/fault_file_system.h"
 #include "tests/jetsql/tool_util.h"
@@ -83,6 +84,36 @@ TEST_F(Scripts, AFailureChangesNothingUnlessToldToKeepGoing) {
       }
     }
   }
+}
+
+TEST_F(Scripts, AWritePastTheSizeLimitFailsWith3036BeforeTheFileGrows) {
+  ASSERT_EQ(RunTool(drive_.fs(), {path_}, Inserts(1, 3000)).status, 0);
+  // Jet's 524,288 pages brought down to a few more than the file holds,
+  // reached by rows one at a time and by a bulk append.
+  const uint32_t limit = uint32_t(drive_.fs().ReadFileBytes(path_).size() / 2048) + 24;
+  db::jet::Pager::LimitPagesForTests(limit);
+  const std::string scripts[] = {
+      Inserts(3001, 20000),
+      "CREATE TABLE copia (id LONG PRIMARY KEY, titulo TEXT(100), artista TEXT(80));\n"
+      "INSERT INTO copia SELECT * FROM canciones;\n"};
+  for (bool keep_going : {false, true}) {
+    for (const std::string& script : scripts) {
+      const std::vector<uint8_t> before = drive_.fs().ReadFileBytes(path_);
+      std::vector<std::string> args = {path_};
+      if (keep_going) args.push_back("--keep-going");
+      Outcome o = RunTool(drive_.fs(), args, script);
+      EXPECT_EQ(o.status, 1);
+      EXPECT_NE(o.err.find("error 3036: Database has reached maximum size"), std::string::npos)
+          << o.err;
+      EXPECT_LE(drive_.fs().ReadFileBytes(path_).size(), limit * 2048u);
+      if (!keep_going) {
+        EXPECT_EQ(drive_.fs().ReadFileBytes(path_), before);
+      }
+    }
+  }
+  db::jet::Pager::LimitPagesForTests(0);
+  EXPECT_GE(std::stoi(Contents(drive_.fs())), 3000);
+  EXPECT_TRUE(ChecksClean(drive_.fs(), path_));
 }
 
 TEST_F(Scripts, ManyRowsThroughDistinctAndTop) {

@@ -135,7 +135,13 @@ that (a failing statement, a full disk, Ctrl+C, a kill, a power cut), FILE is
 as it was, and the copy is gone or removed by the next run; the disk must hold
 the copy while the run lasts. A write that would take the file past the
 format's size limit (1 GB for Access 97, 2 GB for Access 2000) fails with
-error 3036.
+error 3036. INSERT ... IN 'file' writes that other file directly, as its
+statement goes.
+
+No statement writes while another program (the product, Access) has FILE
+open: the run fails with error 3045 and changes nothing. While it writes,
+jetsql marks FILE in use the way Jet does (FILE's .ldb, locked), so that no
+one else opens it meanwhile; reading needs no mark and works beside them.
 
 With --keep-going the statements write into FILE itself as they go: when one
 fails, the statements before it stay done, and a statement stopped part-way

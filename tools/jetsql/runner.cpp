@@ -110,7 +110,8 @@ bool RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::o
   // Statements change the file all or nothing unless asked to keep what
   // the statements before a failing one did.
   db::exec::DatabaseSession session(fs, options.file,
-                  options.keep_going ? db::exec::Writes::kInPlace : db::exec::Writes::kAllOrNothing);
+                  options.keep_going ? db::exec::Writes::kInPlaceMarked
+                                     : db::exec::Writes::kAllOrNothing);
   db::jet::Database& db = session.db();
   if (options.list_tables) {
     for (const auto& entry : db.tables())

@@ -1,6 +1,7 @@
 #include "db/jet/maintain/repair.h"
 
 #include "db/errors.h"
+#include "db/jet/file/in_use_mark.h"
 #include "db/jet/file/working_copy.h"
 #include "db/jet/maintain/compaction.h"
 #include "db/jet/table/database.h"
@@ -28,6 +29,9 @@ RepairResult RepairDatabase(FileSystem& fs, const std::string& path) {
   // The rebuild goes where a writer's working copy goes: one left behind
   // by a stopped run is replaced by the next writer, whichever it was.
   const std::string rebuilt = WorkingCopy::CopyName(path);
+  // Marked in use as Jet marks it (3045 while another program has it open)
+  // until the rebuild has taken its place.
+  std::unique_ptr<FileLock> in_use = MarkInUse(fs, path);
   {
     // Held open for writing while the rebuild is made: a file that cannot
     // be written (70) is refused before the work.
@@ -45,6 +49,7 @@ RepairResult RepairDatabase(FileSystem& fs, const std::string& path) {
                          "new file and reports what it leaves behind");
   }
   fs.ReplaceFile(path, rebuilt);
+  in_use.reset();
   result.rewritten = true;
   result.report = Check(fs, path);
   return result;

@@ -18,7 +18,8 @@ struct RepairResult {
   ConsistencyReport report;  // the check of the file as it now is
 };
 
-// Repairs `path`. When rows cannot be read, changes nothing and fails with
+// Repairs `path`, marked in use meanwhile (3045, changing nothing, while
+// another program has it open). When rows cannot be read, changes nothing and fails with
 // 3049 naming each table and how many of its rows, and pointing to the
 // compaction, which rescues every readable row into a new file.
 RepairResult RepairDatabase(FileSystem& fs, const std::string& path);
