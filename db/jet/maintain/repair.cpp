@@ -32,13 +32,12 @@ RepairResult RepairDatabase(FileSystem& fs, const std::string& path) {
   // Marked in use as Jet marks it (3045 while another program has it open)
   // until the rebuild has taken its place.
   std::unique_ptr<FileLock> in_use = MarkInUse(fs, path);
-  {
-    // Held open for writing while the rebuild is made: a file that cannot
-    // be written (70) is refused before the work.
-    auto held = fs.OpenRandomAccess(path, true);
-    DeleteIfThere(fs, rebuilt);
-    compaction = CompactDatabase(fs, path, rebuilt);
-  }
+  // A file that cannot be written (70) is refused before the work. It is
+  // not held open meanwhile: Windows would then refuse the compaction's own
+  // reading of it.
+  fs.OpenRandomAccess(path, true).reset();
+  DeleteIfThere(fs, rebuilt);
+  compaction = CompactDatabase(fs, path, rebuilt);
   if (!compaction.left_behind.empty()) {
     DeleteIfThere(fs, rebuilt);
     std::string lost;
