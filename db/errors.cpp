@@ -15,6 +15,8 @@ const char* JetErrorText(int number) {
     case kJetOperationNotSupported: return "Operation is not supported";
     case kJetObjectClosed: return "Object is no longer valid";
     case kJetUnrecognizedFormat: return "Unrecognized database format";
+    case kJetDatabaseTooLarge: return "Database has reached maximum size";
+    case kJetFileInUse: return "Couldn't use the file; file already in use";
     case kJetTooFewParameters: return "Too few parameters";
     case kJetCannotExecuteSelect: return "Cannot execute a select query";
     case kJetInvalidOperation: return "Invalid operation";

@@ -24,6 +24,8 @@ enum JetError : int {
   kJetItemNotFound = 3265,        // Fields/TableDefs item that does not exist
   kJetUnrecognizedFormat = 3343,  // not a Jet 3/Jet 4 file, or an unusable header
   kJetObjectClosed = 3420,        // use of a closed Database or Recordset
+  kJetDatabaseTooLarge = 3036,    // a write would take the file past the format's size
+  kJetFileInUse = 3045,           // a write while another program has the database open
   kJetOperationNotSupported = 3251,  // a statement or operation not implemented
 
   // Statements as text (the SQL front end).

@@ -21,7 +21,7 @@ std::unique_ptr<DriveLock> DriveLock::Take(FileSystem& fs, const RunPaths& paths
       }
     }
     try {
-      std::unique_ptr<FileLock> lock = fs.LockFile(paths.drive_lock);
+      std::unique_ptr<FileLock> lock = fs.LockFile(paths.drive_lock, 0, 1);
       if (!lock) return nullptr;
       return std::unique_ptr<DriveLock>(new DriveLock(fs, support, made_support, std::move(lock)));
     } catch (const Error& e) {

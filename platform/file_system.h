@@ -20,12 +20,13 @@
 #include <string>
 #include <vector>
 
-// <windows.h> makes CopyFile, MoveFile and DeleteFile macros for their W
-// functions; the service's methods keep the FileSystemObject names, so
+// <windows.h> makes CopyFile, MoveFile, ReplaceFile and DeleteFile macros
+// for their W functions; the service's methods keep the FileSystemObject names, so
 // Windows code includes <windows.h> first and calls the W functions by
 // their own names.
 #undef CopyFile
 #undef MoveFile
+#undef ReplaceFile
 #undef DeleteFile
 
 namespace act {
@@ -108,6 +109,14 @@ class FileSystem {
   // after them.
   virtual void MoveFolder(const std::string& source, const std::string& destination) = 0;
   virtual void MoveFile(const std::string& source, const std::string& destination) = 0;
+  // Puts the file `replacement` in the place of the existing file `replaced`
+  // in one step, as ReplaceFileW does: whoever opens `replaced`, after a
+  // crash or a power cut too, finds the old file whole or the new one whole,
+  // never a mixture. `replacement` then no longer exists. The name keeps the
+  // replaced file's attributes (and on Windows its security); both must be
+  // in one folder (75 otherwise, as for a move), and on the disk when it
+  // returns, as a move is. 53 when either file is missing.
+  virtual void ReplaceFile(const std::string& replaced, const std::string& replacement) = 0;
   // With force, read-only content is removed too; without it a read-only
   // file fails with 70. A link (symbolic link, junction, mounted folder) in
   // the tree, or the folder itself when it is one, is removed as a link:
@@ -163,16 +172,21 @@ class FileSystem {
   // only files are flushed too. File systems with no write cache of their
   // own (test doubles over another one) pass it on or have nothing to do.
   virtual void FlushFolder(const std::string& path) = 0;
-  // An exclusive lock on the file at path, made when missing (its folder
-  // must exist); nothing when another holder has it. Every process that
-  // asks through this service respects it: two posix processes, two
-  // Windows processes, and a posix process beside a Wine one on the same
-  // files, since both end in a lock on the file's first byte that the host
-  // system keeps. The system drops the lock with the process that holds it,
-  // however that process ends. When the lock goes the file is removed, so
-  // that nothing is left behind; a holder killed first may leave it, and
-  // the next holder takes it over.
-  virtual std::unique_ptr<FileLock> LockFile(const std::string& path) = 0;
+  // An exclusive lock on `bytes` bytes of the file at path from
+  // `first_byte` on (they may lie past its end), the file made when missing
+  // (its folder must exist); nothing when another holder has any of them.
+  // Every process that asks through this service respects it: two posix
+  // processes, two Windows processes, and a posix process beside a Wine one
+  // on the same files, since both end in a byte-range lock that the host
+  // system keeps (LockFileEx; an open-file-description lock, which
+  // conflicts with the record locks wineserver places for LockFileEx). So
+  // does Jet, which marks a database in use with such locks on its .ldb
+  // file. The system drops the lock with the process that holds it, however
+  // that process ends. When the lock goes the file is removed, so that
+  // nothing is left behind; a holder killed first may leave it, and the
+  // next holder takes it over.
+  virtual std::unique_ptr<FileLock> LockFile(const std::string& path, uint64_t first_byte,
+                                             uint64_t bytes) = 0;
 
   // --- Questions for the front ends ---------------------------------------
   // The bytes this user may still write on the drive that holds path

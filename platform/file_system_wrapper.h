@@ -26,6 +26,9 @@ class FileSystemWrapper : public FileSystem {
   }
   void MoveFolder(const std::string& s, const std::string& d) override { target_.MoveFolder(s, d); }
   void MoveFile(const std::string& s, const std::string& d) override { target_.MoveFile(s, d); }
+  void ReplaceFile(const std::string& r, const std::string& n) override {
+    target_.ReplaceFile(r, n);
+  }
   void DeleteFolder(const std::string& p, bool f) override { target_.DeleteFolder(p, f); }
   void DeleteFile(const std::string& p, bool f) override { target_.DeleteFile(p, f); }
   void CreateFolder(const std::string& p) override { target_.CreateFolder(p); }
@@ -52,7 +55,9 @@ class FileSystemWrapper : public FileSystem {
   }
   FileStamp GetFileStamp(const std::string& p) override { return target_.GetFileStamp(p); }
   void FlushFolder(const std::string& p) override { target_.FlushFolder(p); }
-  std::unique_ptr<FileLock> LockFile(const std::string& p) override { return target_.LockFile(p); }
+  std::unique_ptr<FileLock> LockFile(const std::string& p, uint64_t first, uint64_t n) override {
+    return target_.LockFile(p, first, n);
+  }
   std::optional<uint64_t> FreeSpace(const std::string& p) override { return target_.FreeSpace(p); }
   std::optional<uint64_t> AllocationUnit(const std::string& p) override {
     return target_.AllocationUnit(p);

@@ -5,8 +5,8 @@
 #include <variant>
 
 #include "db/errors.h"
+#include "db/exec/database_session.h"
 #include "db/exec/select_cursor.h"
-#include "db/exec/statement_executor.h"
 #include "db/jet/write/empty_database.h"
 #include "db/jet/table/database.h"
 #include "db/jet/index/index_key.h"
@@ -20,18 +20,17 @@ using db::JetFailure;
 using db::QuotedStatement;
 
 struct DatabaseState {
-  std::unique_ptr<db::jet::Database> db;  // null once closed
+  // Writes in place: the carry-over writes into a staged copy, which is
+  // its safety. Null once closed.
+  std::unique_ptr<db::exec::DatabaseSession> session;
   std::string path;
-  // Where the file came from: a statement that writes reopens it writable,
-  // and INSERT ... IN opens its destination there.
-  FileSystem* fs = nullptr;
 };
 
 namespace {
 
 db::jet::Database& Open(const DatabaseState& state) {
-  if (!state.db) throw JetFailure(db::kJetObjectClosed, "database " + state.path + " is closed");
-  return *state.db;
+  if (!state.session) throw JetFailure(db::kJetObjectClosed, "database " + state.path + " is closed");
+  return state.session->db();
 }
 
 }  // namespace
@@ -160,15 +159,15 @@ TableDef TableDefs::Item(int16_t position) const {
 
 // --- Database -----------------------------------------------------------
 
-Database::Database(std::unique_ptr<db::jet::Database> db, std::string path, FileSystem& fs)
-    : state_(std::make_shared<DatabaseState>(DatabaseState{std::move(db), path, &fs})),
+Database::Database(std::unique_ptr<db::exec::DatabaseSession> session, std::string path)
+    : state_(std::make_shared<DatabaseState>(DatabaseState{std::move(session), path})),
       path_(std::move(path)) {}
 
 Database::~Database() = default;
 
 std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql_text) {
   db::jet::Database& db = Open(*state_);
-  if (statements_) statements_->Settle();
+  state_->session->statements().Settle();
   sql::Statement statement = sql::Parse(sql_text);
   auto* select = std::get_if<sql::SelectStatement>(&statement);
   if (!select) {
@@ -184,21 +183,12 @@ void Database::Execute(const std::string& sql_text, const RowProgress& progress)
   if (std::holds_alternative<sql::SelectStatement>(statement)) {
     throw JetFailure(db::kJetCannotExecuteSelect, QuotedStatement(sql_text));
   }
-  const db::exec::StatementResult result = Statements().Execute(sql_text, statement, progress);
+  db::exec::DatabaseSession& session = *state_->session;
+  const db::exec::StatementResult result =
+      session.statements().Execute(sql_text, statement, progress);
   records_affected_ = result.records_affected;
   refused_ = {result.key_violations, result.rule_violations, result.conversion_failures};
-  Statements().Commit();
-}
-
-db::exec::StatementRunner& Database::Statements() {
-  db::jet::Database& db = Open(*state_);
-  if (statements_) return *statements_;
-  // Files are opened read-only; the first statement that writes into this
-  // database (all but an INSERT whose rows go to the file after IN) reopens
-  // it for writing, keeping everything read so far.
-  auto reopen_writable = [state = state_] { state->db->OpenForWriting(*state->fs); };
-  statements_ = std::make_unique<db::exec::StatementRunner>(*state_->fs, db, reopen_writable);
-  return *statements_;
+  session.Commit();
 }
 
 act::dao::TableDefs& Database::TableDefs() {
@@ -209,11 +199,8 @@ act::dao::TableDefs& Database::TableDefs() {
 
 void Database::Close() {
   Open(*state_);
-  if (statements_) {
-    statements_->Commit();
-    statements_.reset();
-  }
-  state_->db.reset();
+  state_->session->Commit();
+  state_->session.reset();
 }
 
 // --- DBEngine -----------------------------------------------------------
@@ -221,8 +208,8 @@ void Database::Close() {
 std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path) {
   // Read-only: reading never changes a byte of the file (Execute reopens
   // it for writing when a statement writes into it).
-  auto db = db::jet::Database::Open(fs_, path, /*writable=*/false);
-  return std::unique_ptr<Database>(new Database(std::move(db), path, fs_));
+  auto session = std::make_unique<db::exec::DatabaseSession>(fs_, path, db::exec::Writes::kInPlace);
+  return std::unique_ptr<Database>(new Database(std::move(session), path));
 }
 
 std::unique_ptr<Database> DBEngine::CreateDatabase(const std::string& path) {

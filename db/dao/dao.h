@@ -24,7 +24,7 @@ class Database;
 }
 namespace act::db::exec {
 class SelectCursor;
-class StatementRunner;
+class DatabaseSession;
 }
 
 namespace act::dao {
@@ -155,13 +155,9 @@ class Database {
   void Close();
   const std::string& Name() const { return path_; }
  private:
-  // The statements of Execute, which commits each; Close commits.
-  db::exec::StatementRunner& Statements();
-
   friend class DBEngine;
-  Database(std::unique_ptr<db::jet::Database> db, std::string path, FileSystem& fs);
+  Database(std::unique_ptr<db::exec::DatabaseSession> session, std::string path);
   std::shared_ptr<DatabaseState> state_;
-  std::unique_ptr<db::exec::StatementRunner> statements_;
   std::string path_;
   std::unique_ptr<act::dao::TableDefs> table_defs_;
   int64_t records_affected_ = 0;

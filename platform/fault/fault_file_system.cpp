@@ -146,13 +146,28 @@ void FaultFileSystem::MoveFile(const std::string& source, const std::string& des
   SyncMove("MoveFile: sync", source, Target(source, destination));
 }
 
+void FaultFileSystem::ReplaceFile(const std::string& replaced, const std::string& replacement) {
+  if (Count("ReplaceFile", replaced, replacement) == Step::kStopHere) throw StoppedDead();
+  // A cut before the folder's sync brings the replaced file back: its bytes
+  // are kept for that, only when the stop is due there.
+  std::optional<std::vector<uint8_t>> old_bytes;
+  if (stop_at_ == count_ + 1) old_bytes = base_.ReadFileBytes(replaced);
+  base_.ReplaceFile(replaced, replacement);
+  unsynced_.erase(replaced);
+  Renamed(replacement, replaced);
+  if (Count("ReplaceFile: sync", replacement, replaced) == Step::kStopHere) {
+    unsynced_moves_.push_back({replacement, replaced, std::move(old_bytes)});
+    throw StoppedDead();
+  }
+}
+
 // The base has renamed and synced at once; a stop here stands for a power
 // cut that came between the two.
 void FaultFileSystem::SyncMove(const char* operation, const std::string& from,
                                const std::string& to) {
   Renamed(from, to);
   if (Count(operation, from, to) == Step::kStopHere) {
-    unsynced_moves_.push_back({from, to});
+    unsynced_moves_.push_back({from, to, std::nullopt});
     throw StoppedDead();
   }
 }
@@ -247,9 +262,10 @@ void FaultFileSystem::FlushFolder(const std::string& path) {
   }
 }
 
-std::unique_ptr<FileLock> FaultFileSystem::LockFile(const std::string& path) {
+std::unique_ptr<FileLock> FaultFileSystem::LockFile(const std::string& path, uint64_t first_byte,
+                                                    uint64_t bytes) {
   if (Count("LockFile", path) == Step::kStopHere) throw StoppedDead();
-  return base_.LockFile(path);
+  return base_.LockFile(path, first_byte, bytes);
 }
 
 void FaultFileSystem::Written(const std::string& path) { unsynced_.insert(path); }
@@ -273,7 +289,10 @@ void FaultFileSystem::Renamed(const std::string& from, const std::string& to) {
 
 size_t FaultFileSystem::DropUnsyncedData() {
   for (auto move = unsynced_moves_.rbegin(); move != unsynced_moves_.rend(); ++move) {
-    if (base_.FolderExists(move->to)) {
+    if (move->replaced_bytes) {
+      base_.MoveFile(move->to, move->from);
+      base_.WriteFileBytes(move->to, *move->replaced_bytes);
+    } else if (base_.FolderExists(move->to)) {
       base_.MoveFolder(move->to, move->from);
     } else {
       base_.MoveFile(move->to, move->from);

@@ -8,15 +8,16 @@
 // questions that cannot fail (FolderExists, FileExists,
 // IsSameOrInsideFolder) are not counted. A folder copy counts once for the
 // call and once for each file it copies, so that a stop can land inside
-// it; a move counts once for the rename and once for the sync of its
-// folders that the services promise after it ("MoveFolder: sync"), so that
-// a stop can land between the two; a random-access file counts each read,
+// it; a move or a replace counts once for the rename and once for the sync
+// of its folders that the services promise after it ("MoveFolder: sync"),
+// so that a stop can land between the two; a random-access file counts each read,
 // write, truncation and sync.
 #pragma once
 
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -61,7 +62,8 @@ class FaultFileSystem : public FileSystemWrapper {
   bool stopped() const { return stopped_; }
 
   // After a stop: what a power cut does to what was still in the write
-  // cache. A rename whose folders were not synced yet is undone. Every file
+  // cache. A rename whose folders were not synced yet is undone (a replaced
+  // file comes back). Every file
   // written (copied, saved, written at an offset) and not synced since
   // loses its contents, wherever it has been moved or renamed to (an empty
   // file is what journalled file systems commonly leave of data that never
@@ -74,6 +76,7 @@ class FaultFileSystem : public FileSystemWrapper {
   void CopyFile(const std::string& source, const std::string& destination, bool overwrite) override;
   void MoveFolder(const std::string& source, const std::string& destination) override;
   void MoveFile(const std::string& source, const std::string& destination) override;
+  void ReplaceFile(const std::string& replaced, const std::string& replacement) override;
   void DeleteFolder(const std::string& path, bool force) override;
   void DeleteFile(const std::string& path, bool force) override;
   void CreateFolder(const std::string& path) override;
@@ -88,7 +91,8 @@ class FaultFileSystem : public FileSystemWrapper {
   bool IsSameOrInsideFolder(const std::string& path, const std::string& folder) override;
   FileStamp GetFileStamp(const std::string& path) override;
   void FlushFolder(const std::string& path) override;
-  std::unique_ptr<FileLock> LockFile(const std::string& path) override;
+  std::unique_ptr<FileLock> LockFile(const std::string& path, uint64_t first_byte,
+                                     uint64_t bytes) override;
 
   // What a counted operation should do: go on, or be the one that stops.
   // Throws the injected error, or StoppedDead once stopped. Used by the
@@ -121,6 +125,8 @@ class FaultFileSystem : public FileSystemWrapper {
   std::set<std::string> unsynced_;
   struct Move {
     std::string from, to;
+    // A replace: what `to` held before, which the undo puts back.
+    std::optional<std::vector<uint8_t>> replaced_bytes;
   };
   std::vector<Move> unsynced_moves_;  // in the order they were made
 };

@@ -392,6 +392,20 @@ void OverlayFileSystem::MoveFile(const std::string& source, const std::string& d
   Put(to, std::move(moved));
 }
 
+void OverlayFileSystem::ReplaceFile(const std::string& replaced, const std::string& replacement) {
+  Where old_file = Parse(replaced), new_file = Parse(replacement);
+  Found old_found = Find(old_file);
+  if (old_found.kind != Kind::kFile) throw Error(kErrFileNotFound, replaced);
+  if (Find(new_file).kind != Kind::kFile) throw Error(kErrFileNotFound, replacement);
+  if (Parent(old_file).key != Parent(new_file).key) throw Error(kErrPathFileAccess, replacement);
+  const uint32_t attributes = AttributesOf(old_file, old_found);
+  Entry moved = TakeFile(new_file);
+  moved.name = old_file.names.back();
+  moved.attributes = attributes;
+  Hide(new_file);
+  Put(old_file, std::move(moved));
+}
+
 void OverlayFileSystem::MoveFolder(const std::string& source, const std::string& destination) {
   Where from = Parse(source);
   if (Find(from).kind != Kind::kFolder) throw Error(kErrPathNotFound, source);
@@ -537,7 +551,8 @@ void OverlayFileSystem::FlushFolder(const std::string& path) {
   if (Find(Parse(path)).kind != Kind::kFolder) throw Error(kErrPathNotFound, path);
 }
 
-std::unique_ptr<FileLock> OverlayFileSystem::LockFile(const std::string& path) {
+std::unique_ptr<FileLock> OverlayFileSystem::LockFile(const std::string& path, uint64_t,
+                                                      uint64_t) {
   const size_t cut = path.find_last_of('\\');
   if (cut == std::string::npos || !FolderExists(path.substr(0, cut)))
     throw Error(kErrPathNotFound, path);

@@ -53,6 +53,7 @@ class OverlayFileSystem : public FileSystem {
   void CopyFile(const std::string& source, const std::string& destination, bool overwrite) override;
   void MoveFolder(const std::string& source, const std::string& destination) override;
   void MoveFile(const std::string& source, const std::string& destination) override;
+  void ReplaceFile(const std::string& replaced, const std::string& replacement) override;
   void DeleteFolder(const std::string& path, bool force) override;
   void DeleteFile(const std::string& path, bool force) override;
   void CreateFolder(const std::string& path) override;
@@ -70,7 +71,8 @@ class OverlayFileSystem : public FileSystem {
   void FlushFolder(const std::string& path) override;
   // A lock of its own that no one else sees: a simulation touches no file
   // on the disk, a lock file included.
-  std::unique_ptr<FileLock> LockFile(const std::string& path) override;
+  std::unique_ptr<FileLock> LockFile(const std::string& path, uint64_t first_byte,
+                                     uint64_t bytes) override;
   std::optional<uint64_t> FreeSpace(const std::string& path) override;
   std::optional<uint64_t> AllocationUnit(const std::string& path) override {
     return base_.AllocationUnit(path);

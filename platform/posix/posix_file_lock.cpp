@@ -1,4 +1,4 @@
-// An open-file-description lock on the file's first byte. It conflicts with
+// An open-file-description lock on a range of the file's bytes. It conflicts with
 // the classic record locks that wineserver places for LockFileEx on the
 // same byte, so a Windows build run under Wine and this build exclude each
 // other; unlike a classic lock it belongs to this open file alone, so that
@@ -51,7 +51,8 @@ int LockErrorNumber(int error) {
 
 }  // namespace
 
-std::unique_ptr<FileLock> LockHostFile(const std::string& host, const std::string& path) {
+std::unique_ptr<FileLock> LockHostFile(const std::string& host, const std::string& path,
+                                       uint64_t first_byte, uint64_t bytes) {
   // A few rounds at most: each lost one means another holder removed the
   // file between our open and our lock.
   for (int round = 0; round < 16; ++round) {
@@ -60,8 +61,8 @@ std::unique_ptr<FileLock> LockHostFile(const std::string& host, const std::strin
     struct flock byte = {};
     byte.l_type = F_WRLCK;
     byte.l_whence = SEEK_SET;
-    byte.l_start = 0;
-    byte.l_len = 1;
+    byte.l_start = off_t(first_byte);
+    byte.l_len = off_t(bytes);
     if (fcntl(fd, F_OFD_SETLK, &byte) != 0) {
       const int error = errno;
       close(fd);

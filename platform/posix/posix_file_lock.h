@@ -10,6 +10,7 @@ namespace act {
 
 // host is the file's path on this system, path its Windows path for error
 // reports.
-std::unique_ptr<FileLock> LockHostFile(const std::string& host, const std::string& path);
+std::unique_ptr<FileLock> LockHostFile(const std::string& host, const std::string& path,
+                                       uint64_t first_byte, uint64_t bytes);
 
 }  // namespace act

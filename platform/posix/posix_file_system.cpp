@@ -292,6 +292,24 @@ class PosixFileSystem : public FileSystem {
     Move(from, destination, source);
   }
 
+  void ReplaceFile(const std::string& replaced, const std::string& replacement) override {
+    std::string old_file = ExistingFile(replaced), new_file = ExistingFile(replacement);
+    if (ParentOf(old_file) != ParentOf(new_file)) throw Error(kErrPathFileAccess, replacement);
+    // The name keeps what the replaced file had: its mode (read-only among
+    // it), owner and DOS attributes. An owner that cannot be given (not
+    // the superuser) leaves the new file the caller's, as Windows leaves
+    // it when the security cannot be copied.
+    struct stat st;
+    if (!StatOf(old_file, st)) Fail(errno, replaced, kErrFileNotFound);
+    if (chmod(new_file.c_str(), st.st_mode & 07777) != 0) Fail(errno, replacement);
+    if (chown(new_file.c_str(), st.st_uid, st.st_gid) != 0 && errno != EPERM) {
+      Fail(errno, replacement);
+    }
+    StoreDosAttributes(new_file, StoredDosAttributes(old_file));
+    if (rename(new_file.c_str(), old_file.c_str()) != 0) Fail(errno, replaced);
+    SyncPath(ParentOf(old_file), replaced);
+  }
+
   void MoveFolder(const std::string& source, const std::string& destination) override {
     std::string from = ExistingFolder(source);
     std::string target = CopyTarget(from, destination);
@@ -435,8 +453,9 @@ class PosixFileSystem : public FileSystem {
     FlushTree(ExistingFolder(path), path);
   }
 
-  std::unique_ptr<FileLock> LockFile(const std::string& path) override {
-    return LockHostFile(drives_.Resolve(path).host, path);
+  std::unique_ptr<FileLock> LockFile(const std::string& path, uint64_t first_byte,
+                                     uint64_t bytes) override {
+    return LockHostFile(drives_.Resolve(path).host, path, first_byte, bytes);
   }
 
   std::vector<std::string> ListFolder(const std::string& path) override {

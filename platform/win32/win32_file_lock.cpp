@@ -1,4 +1,4 @@
-// A LockFileEx lock on the file's first byte. Under Wine, wineserver backs
+// A LockFileEx lock on a range of the file's bytes. Under Wine, wineserver backs
 // it with a record lock on the host file, which the posix build's lock on
 // the same byte conflicts with; share modes would not do, since Wine keeps
 // them to itself. The file is opened sharing everything, so that the
@@ -44,7 +44,8 @@ class Win32FileLock : public FileLock {
 
 }  // namespace
 
-std::unique_ptr<FileLock> LockWindowsFile(const std::string& path) {
+std::unique_ptr<FileLock> LockWindowsFile(const std::string& path, uint64_t first_byte,
+                                          uint64_t bytes) {
   const std::wstring wide = Wide(path);
   for (int round = 0; round < 50; ++round) {
     HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
@@ -60,9 +61,11 @@ std::unique_ptr<FileLock> LockWindowsFile(const std::string& path) {
       }
       ThrowWin32Error(code, path, kErrPathNotFound);
     }
-    OVERLAPPED first_byte = {};
-    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                    &first_byte)) {
+    OVERLAPPED range = {};
+    range.Offset = DWORD(first_byte);
+    range.OffsetHigh = DWORD(first_byte >> 32);
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, DWORD(bytes),
+                    DWORD(bytes >> 32), &range)) {
       const DWORD code = GetLastError();
       CloseHandle(h);
       if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return nullptr;

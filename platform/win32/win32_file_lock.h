@@ -8,6 +8,7 @@
 
 namespace act {
 
-std::unique_ptr<FileLock> LockWindowsFile(const std::string& path);
+std::unique_ptr<FileLock> LockWindowsFile(const std::string& path, uint64_t first_byte,
+                                          uint64_t bytes);
 
 }  // namespace act

@@ -233,6 +233,32 @@ class Win32FileSystem : public FileSystem {
     Move(source, destination);
   }
 
+  void ReplaceFile(const std::string& replaced, const std::string& replacement) override {
+    RequireFile(replaced);
+    RequireFile(replacement);
+    if (FullPath(ParentText(replaced)) != FullPath(ParentText(replacement))) {
+      throw Error(kErrPathFileAccess, replacement);
+    }
+    // ReplaceFileW gives the new file the old one's security and creation
+    // time, and is one rename on the volume: the name holds one file or the
+    // other whatever stops it. NTFS journals the entry. The attributes it
+    // does not promise to keep (Wine keeps none) go over first, read-only
+    // after, as a read-only file could not take the old one's place.
+    const DWORD attributes = AttributesOf(replaced) & kFileAttributes;
+    const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+    if (!SetFileAttributesW(Wide(replacement).c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL)) {
+      FailLast(replacement, kErrFileNotFound);
+    }
+    if (!::ReplaceFileW(Wide(replaced).c_str(), Wide(replacement).c_str(), nullptr,
+                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      FailLast(replaced, kErrFileNotFound);
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) &&
+        !SetFileAttributesW(Wide(replaced).c_str(), attributes)) {
+      FailLast(replaced, kErrFileNotFound);
+    }
+  }
+
   void DeleteFolder(const std::string& path, bool force) override {
     RequireFolder(path);
     RemoveTree(path, force);
@@ -362,8 +388,9 @@ class Win32FileSystem : public FileSystem {
     FlushTree(path);
   }
 
-  std::unique_ptr<FileLock> LockFile(const std::string& path) override {
-    return LockWindowsFile(path);
+  std::unique_ptr<FileLock> LockFile(const std::string& path, uint64_t first_byte,
+                                     uint64_t bytes) override {
+    return LockWindowsFile(path, first_byte, bytes);
   }
 
   std::vector<std::string> ListFolder(const std::string& path) override {

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "db/dao/dao.h"
+#include "db/jet/file/pager.h"
 #include "engine/database/carry_over_rules.h"
 #include "engine/database/dao_adapter.h"
 #include "platform/error.h"
@@ -276,6 +277,20 @@ TEST_F(CarryOverFiles, DamagedDatabaseFiles) {
   e = RunFails();
   EXPECT_EQ(e.number(), 3343);
   EXPECT_NE(std::string(e.what()).find("datos.new"), std::string::npos) << e.what();
+  ExpectInstalledUnchanged();
+}
+
+TEST_F(CarryOverFiles, ACatalogueTooLargeForTheFormatEndsWith3036) {
+  // The limit of 1 GB brought down to a few pages more than the staged file
+  // holds, which the installed songs outgrow.
+  Make(test::InstalledContent(3000), test::PackageContent());
+  const uint64_t limit = d_.fs().ReadFileBytes(Staged()).size() / 2048 + 8;
+  db::jet::Pager::LimitPagesForTests(uint32_t(limit));
+  Error e = RunFails();
+  db::jet::Pager::LimitPagesForTests(0);
+  EXPECT_EQ(e.number(), 3036) << e.what();
+  EXPECT_NE(std::string(e.what()).find("datos.new"), std::string::npos) << e.what();
+  EXPECT_LE(d_.fs().ReadFileBytes(Staged()).size(), limit * 2048);
   ExpectInstalledUnchanged();
 }
 

@@ -30,6 +30,7 @@ class RecordingFileSystem : public FileSystem {
   }
   void MoveFolder(const std::string&, const std::string&) override { Unexpected("MoveFolder"); }
   void MoveFile(const std::string&, const std::string&) override { Unexpected("MoveFile"); }
+  void ReplaceFile(const std::string&, const std::string&) override { Unexpected("ReplaceFile"); }
   void DeleteFolder(const std::string&, bool) override { Unexpected("DeleteFolder"); }
   void DeleteFile(const std::string&, bool) override { Unexpected("DeleteFile"); }
   void CreateFolder(const std::string&) override { Unexpected("CreateFolder"); }
@@ -54,7 +55,7 @@ class RecordingFileSystem : public FileSystem {
     return Unexpected("ListFolder"), std::vector<std::string>{};
   }
   void FlushFolder(const std::string&) override { Unexpected("FlushFolder"); }
-  std::unique_ptr<FileLock> LockFile(const std::string&) override {
+  std::unique_ptr<FileLock> LockFile(const std::string&, uint64_t, uint64_t) override {
     return Unexpected("LockFile"), nullptr;
   }
   bool IsSameOrInsideFolder(const std::string&, const std::string&) override {

@@ -39,6 +39,9 @@ class TracingFileSystem : public FileSystemWrapper {
   void MoveFile(const std::string& s, const std::string& d) override {
     Noted("MoveFile", s, d).MoveFile(s, d);
   }
+  void ReplaceFile(const std::string& r, const std::string& n) override {
+    Noted("ReplaceFile", r, n).ReplaceFile(r, n);
+  }
   void DeleteFolder(const std::string& p, bool f) override {
     Noted("DeleteFolder", p, "", f ? "true" : "false").DeleteFolder(p, f);
   }
@@ -58,8 +61,8 @@ class TracingFileSystem : public FileSystemWrapper {
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& p) override {
     return Noted("CreateRandomAccess", p).CreateRandomAccess(p);
   }
-  std::unique_ptr<FileLock> LockFile(const std::string& p) override {
-    return Noted("LockFile", p).LockFile(p);
+  std::unique_ptr<FileLock> LockFile(const std::string& p, uint64_t first, uint64_t n) override {
+    return Noted("LockFile", p).LockFile(p, first, n);
   }
 
  private:

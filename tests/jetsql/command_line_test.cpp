@@ -30,7 +30,16 @@ TEST(CommandLine, OptionsAnywhereAndDoubleDash) {
   EXPECT_TRUE(ParseCommandLine({"x.mdb", "--tables"}).list_tables);
   EXPECT_TRUE(ParseCommandLine({"x.mdb", "--schema"}).schema);
   EXPECT_TRUE(ParseCommandLine({"x.mdb", "--check"}).check);
+  EXPECT_TRUE(ParseCommandLine({"x.mdb", "--keep-going", "UPDATE t SET a = 1"}).keep_going);
+  EXPECT_FALSE(o.keep_going);
   EXPECT_FALSE(ReadsStandardInput(ParseCommandLine({"x.mdb", "--schema"})));
+  Options compact = ParseCommandLine({"--compact", "x.mdb", "y.mdb"});
+  EXPECT_TRUE(compact.compact);
+  EXPECT_EQ(compact.file, "x.mdb");
+  EXPECT_EQ(compact.target, "y.mdb");
+  EXPECT_FALSE(ReadsStandardInput(compact));
+  EXPECT_TRUE(ParseCommandLine({"x.mdb", "--repair"}).repair);
+  EXPECT_FALSE(ReadsStandardInput(ParseCommandLine({"--repair", "x.mdb"})));
   // A lone "-" is an argument, not an option.
   EXPECT_EQ(ParseCommandLine({"-"}).file, "-");
 }
@@ -39,7 +48,8 @@ TEST(CommandLine, Help) {
   EXPECT_TRUE(ParseCommandLine({"--help"}).help);
   EXPECT_TRUE(ParseCommandLine({"x.mdb", "-h"}).help);
   std::string help = HelpText();
-  for (const char* topic : {"--create", "--tables", "--schema", "--check", "--json", "mdb-export",
+  for (const char* topic : {"--create", "--tables", "--schema", "--check", "--compact", "--repair",
+                            "--json", "--keep-going", "all or nothing", "3036", "3045", "mdb-export",
                             "INSERT INTO table", "CREATE INDEX", "DELETE", "DROP TABLE",
                             "DROP INDEX", "ALTER TABLE", "Exit status", "UTF-8"})
     EXPECT_NE(help.find(topic), std::string::npos) << topic;
@@ -62,7 +72,10 @@ TEST(CommandLine, Refusals) {
   for (const Args& args : {Args{}, Args{"--json"}, Args{"--bogus", "x.mdb"}, Args{""},
                            Args{"x.mdb", "--tables", "--schema"},
                            Args{"x.mdb", "--tables", "SELECT * FROM a"},
-                           Args{"--create", "x.mdb", "--check"}}) {
+                           Args{"--create", "x.mdb", "--check"}, Args{"--compact", "x.mdb"},
+                           Args{"--compact", "x.mdb", "y.mdb", "z.mdb"},
+                           Args{"--repair", "x.mdb", "SELECT * FROM a"},
+                           Args{"--repair", "--compact", "x.mdb", "y.mdb"}}) {
     EXPECT_THROW(ParseCommandLine(args), UsageError) << ::testing::PrintToString(args);
   }
 }

@@ -1,13 +1,15 @@
 // Scripts: many statements from standard input, their changes written in
-// batches and synced once. A failure keeps the statements before it, and a
-// run stopped anywhere leaves a file whose table scans, holding the first
-// statements of the script and none after them.
+// batches into a copy of the file, which replaces it at the end. A failure,
+// or a run stopped anywhere, leaves the file as it was or holding the whole
+// script; with --keep-going a failure keeps the statements before it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <set>
 #include <sstream>
 
+#include "db/jet/file/pager.h"
+#include "db/jet/file/working_copy.h"
 #include "platform/fault/fault_file_system.h"
 #include "tests/jetsql/tool_util.h"
 
@@ -50,7 +52,7 @@ class Scripts : public ::testing::Test {
   std::string path_ = drive_.Path("\\datos.mdb");
 };
 
-TEST_F(Scripts, AFailureKeepsTheStatementsBeforeIt) {
+TEST_F(Scripts, AFailureChangesNothingUnlessToldToKeepGoing) {
   const struct { const char* failing; const char* number; } cases[] = {
       {"INSERT INTO canciones VALUES (2, 'otra', 'x')", "error 3022"},  // a duplicate key
       {"INSERT INTO canciones VALUES (99, 'sin cerrar'", "error 3134"},
@@ -58,20 +60,60 @@ TEST_F(Scripts, AFailureKeepsTheStatementsBeforeIt) {
       {"SELECT nada FROM canciones", "error 3061"},
   };
   int next = 1;
-  for (const auto& c : cases) {
-    // The rows before the failure are read by a SELECT of the same script.
-    Outcome o = RunTool(drive_.fs(), {path_},
-                        Inserts(next, next + 9) + "SELECT COUNT(*) FROM canciones;\n" +
-                            c.failing + ";\n" + Inserts(next + 10, next + 19));
-    EXPECT_EQ(o.status, 1) << c.failing;
-    EXPECT_NE(o.err.find(c.number), std::string::npos) << o.err;
-    EXPECT_NE(o.err.find(c.failing), std::string::npos) << o.err;
-    EXPECT_EQ(o.out, "Expr1000\n" + std::to_string(next + 9) + "\n");
-    const std::string kept = std::to_string(next + 9);
-    EXPECT_EQ(Contents(drive_.fs()), kept + ",1," + kept + "\n") << c.failing;
-    EXPECT_TRUE(ChecksClean(drive_.fs(), path_));
-    next += 10;
+  for (bool keep_going : {false, true}) {
+    for (const auto& c : cases) {
+      const std::vector<uint8_t> before = drive_.fs().ReadFileBytes(path_);
+      std::vector<std::string> args = {path_};
+      if (keep_going) args.push_back("--keep-going");
+      // The rows before the failure are read by a SELECT of the same script.
+      Outcome o = RunTool(drive_.fs(), args,
+                          Inserts(next, next + 9) + "SELECT COUNT(*) FROM canciones;\n" +
+                              c.failing + ";\n" + Inserts(next + 10, next + 19));
+      EXPECT_EQ(o.status, 1) << c.failing;
+      EXPECT_NE(o.err.find(c.number), std::string::npos) << o.err;
+      EXPECT_NE(o.err.find(c.failing), std::string::npos) << o.err;
+      EXPECT_EQ(o.out, "Expr1000\n" + std::to_string(next + 9) + "\n");
+      EXPECT_FALSE(drive_.fs().FileExists(db::jet::WorkingCopy::CopyName(path_)));
+      if (keep_going) {
+        const std::string kept = std::to_string(next + 9);
+        EXPECT_EQ(Contents(drive_.fs()), kept + ",1," + kept + "\n") << c.failing;
+        EXPECT_TRUE(ChecksClean(drive_.fs(), path_));
+        next += 10;
+      } else {
+        EXPECT_EQ(drive_.fs().ReadFileBytes(path_), before) << c.failing;
+      }
+    }
   }
+}
+
+TEST_F(Scripts, AWritePastTheSizeLimitFailsWith3036BeforeTheFileGrows) {
+  ASSERT_EQ(RunTool(drive_.fs(), {path_}, Inserts(1, 3000)).status, 0);
+  // Jet's 524,288 pages brought down to a few more than the file holds,
+  // reached by rows one at a time and by a bulk append.
+  const uint32_t limit = uint32_t(drive_.fs().ReadFileBytes(path_).size() / 2048) + 24;
+  db::jet::Pager::LimitPagesForTests(limit);
+  const std::string scripts[] = {
+      Inserts(3001, 20000),
+      "CREATE TABLE copia (id LONG PRIMARY KEY, titulo TEXT(100), artista TEXT(80));\n"
+      "INSERT INTO copia SELECT * FROM canciones;\n"};
+  for (bool keep_going : {false, true}) {
+    for (const std::string& script : scripts) {
+      const std::vector<uint8_t> before = drive_.fs().ReadFileBytes(path_);
+      std::vector<std::string> args = {path_};
+      if (keep_going) args.push_back("--keep-going");
+      Outcome o = RunTool(drive_.fs(), args, script);
+      EXPECT_EQ(o.status, 1);
+      EXPECT_NE(o.err.find("error 3036: Database has reached maximum size"), std::string::npos)
+          << o.err;
+      EXPECT_LE(drive_.fs().ReadFileBytes(path_).size(), limit * 2048u);
+      if (!keep_going) {
+        EXPECT_EQ(drive_.fs().ReadFileBytes(path_), before);
+      }
+    }
+  }
+  db::jet::Pager::LimitPagesForTests(0);
+  EXPECT_GE(std::stoi(Contents(drive_.fs())), 3000);
+  EXPECT_TRUE(ChecksClean(drive_.fs(), path_));
 }
 
 TEST_F(Scripts, ManyRowsThroughDistinctAndTop) {
@@ -99,40 +141,65 @@ TEST_F(Scripts, ManyRowsThroughDistinctAndTop) {
   EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), expected);
 }
 
-TEST_F(Scripts, SyncedOnceAndReadableWhereverTheRunStops) {
+TEST_F(Scripts, AllOrNothingWhereverTheRunStops) {
   // Enough rows for the changes to reach the file in several batches.
   const int rows = 40000;
   const std::string script = Inserts(1, rows);
+  const std::string copy = db::jet::WorkingCopy::CopyName(path_);
   const std::vector<uint8_t> empty = drive_.fs().ReadFileBytes(path_);
   FaultFileSystem counted(drive_.fs());
   ASSERT_EQ(RunTool(counted, {path_}, script).status, 0);
-  std::vector<uint64_t> writes;
-  size_t syncs = 0;
-  for (size_t i = 0; i < counted.log().size(); ++i) {
-    const auto& op = counted.log()[i];
-    if (op.name == "WriteAt") writes.push_back(i + 1);
-    syncs += op.name == "Sync";
-  }
-  EXPECT_EQ(syncs, 1u);
-  ASSERT_GT(writes.size(), 3u);
   EXPECT_EQ(Contents(drive_.fs()), "40000,1,40000\n");
   EXPECT_TRUE(ChecksClean(drive_.fs(), path_));
-
-  // Stopped at a write early on, half-way, near the end, and at the sync.
-  for (uint64_t stop : {writes[writes.size() / 8], writes[writes.size() / 2], writes.back(),
-                        writes.back() + 1}) {
-    drive_.fs().WriteFileBytes(path_, empty);
-    FaultFileSystem fs(drive_.fs());
-    fs.StopAt(stop);
-    EXPECT_THROW(RunTool(fs, {path_}, script), StoppedDead);
-    // The file reads (a stop inside a batch may leave its counters and
-    // index links behind its rows, as any interrupted statement does), and
-    // holds the first n statements, n from 0 to all.
-    std::string contents = Contents(drive_.fs());
-    int n = std::stoi(contents);
-    EXPECT_EQ(contents, n == 0 ? "0,,\n" : std::to_string(n) + ",1," + std::to_string(n) + "\n")
-        << "stopped at operation " << stop;
+  EXPECT_FALSE(drive_.fs().FileExists(copy));
+  // Every write goes to the copy; the copy is synced before it replaces
+  // the file, and that is the last change.
+  std::vector<uint64_t> writes, stops;
+  for (size_t i = 0; i < counted.log().size(); ++i) {
+    const auto& op = counted.log()[i];
+    if (op.name == "WriteAt") {
+      EXPECT_EQ(op.path, copy);
+      writes.push_back(i + 1);
+    }
+    if (op.name == "Sync" || op.name.starts_with("ReplaceFile") || op.name == "CopyFile") {
+      stops.push_back(i + 1);
+    }
   }
+  ASSERT_GT(writes.size(), 3u);
+  ASSERT_GE(stops.size(), 3u);
+  const uint64_t replaced = stops[stops.size() - 2];
+  ASSERT_EQ(counted.log()[replaced - 1].name, "ReplaceFile");
+  EXPECT_EQ(counted.log()[replaced - 2].name, "Sync");
+  EXPECT_LT(writes.back(), replaced);
+  stops.insert(stops.end(), {writes[writes.size() / 8], writes[writes.size() / 2], writes.back()});
+
+  // Stopped dead, and cut off with what had not reached the disk lost, at
+  // the copy, at writes early on, half-way and last, at each sync, and at
+  // the replacement and its sync: the file is the one before or the one
+  // after, whole; the next run that writes clears what the stop left.
+  std::set<bool> whole_after;  // both outcomes are met
+  for (uint64_t stop : stops) {
+    for (bool power_cut : {false, true}) {
+      drive_.fs().WriteFileBytes(path_, empty);
+      FaultFileSystem fs(drive_.fs());
+      fs.StopAt(stop);
+      EXPECT_THROW(RunTool(fs, {path_}, script), StoppedDead);
+      if (power_cut) fs.DropUnsyncedData();
+      const std::string where = "stopped at operation " + std::to_string(stop) + " (" +
+                                counted.log()[stop - 1].name + ")" + (power_cut ? ", cut" : "");
+      whole_after.insert(drive_.fs().ReadFileBytes(path_) != empty);
+      if (drive_.fs().ReadFileBytes(path_) != empty) {
+        EXPECT_EQ(Contents(drive_.fs()), "40000,1,40000\n") << where;
+        EXPECT_TRUE(ChecksClean(drive_.fs(), path_)) << where;
+        continue;
+      }
+      Outcome again = RunTool(drive_.fs(), {path_}, Inserts(1, 10));
+      EXPECT_EQ(again.status, 0) << where << ": " << again.err;
+      EXPECT_EQ(Contents(drive_.fs()), "10,1,10\n") << where;
+      EXPECT_FALSE(drive_.fs().FileExists(copy)) << where;
+    }
+  }
+  EXPECT_EQ(whole_after.size(), 2u);
 }
 
 }  // namespace

@@ -22,23 +22,23 @@ TEST(FileLock, OneHolderAtATimeAndNothingLeftBehind) {
   const std::string path = drive.Path("\\bloqueo");
   std::unique_ptr<FileSystem> other = NewPlatformFileSystem(drive.prefix());
 
-  std::unique_ptr<FileLock> first = fs.LockFile(path);
+  std::unique_ptr<FileLock> first = fs.LockFile(path, 0, 1);
   ASSERT_TRUE(first);
   EXPECT_TRUE(fs.FileExists(path));
-  EXPECT_EQ(fs.LockFile(path), nullptr);
-  EXPECT_EQ(other->LockFile(path), nullptr);
+  EXPECT_EQ(fs.LockFile(path, 0, 1), nullptr);
+  EXPECT_EQ(other->LockFile(path, 0, 1), nullptr);
   first.reset();
   EXPECT_FALSE(fs.FileExists(path));
-  EXPECT_TRUE(other->LockFile(path));
+  EXPECT_TRUE(other->LockFile(path, 0, 1));
 
   // A file left by a holder that died is taken over.
   drive.WriteText("\\bloqueo", "");
-  std::unique_ptr<FileLock> taken = fs.LockFile(path);
+  std::unique_ptr<FileLock> taken = fs.LockFile(path, 0, 1);
   EXPECT_TRUE(taken);
   taken.reset();
 
   try {
-    fs.LockFile(drive.Path("\\no\\bloqueo"));
+    fs.LockFile(drive.Path("\\no\\bloqueo"), 0, 1);
     ADD_FAILURE() << "locked a file in a missing folder";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrPathNotFound);
@@ -54,7 +54,7 @@ TEST(FileLock, ReleasedWhenItsHolderIsKilled) {
   ASSERT_EQ(pipe(ready), 0);
   const pid_t child = fork();
   if (child == 0) {
-    std::unique_ptr<FileLock> held = NewPlatformFileSystem(drive.prefix())->LockFile(path);
+    std::unique_ptr<FileLock> held = NewPlatformFileSystem(drive.prefix())->LockFile(path, 0, 1);
     char byte = held ? 1 : 0;
     (void)!write(ready[1], &byte, 1);
     pause();
@@ -63,11 +63,11 @@ TEST(FileLock, ReleasedWhenItsHolderIsKilled) {
   char byte = 0;
   ASSERT_EQ(read(ready[0], &byte, 1), 1);
   ASSERT_EQ(byte, 1);
-  EXPECT_EQ(drive.fs().LockFile(path), nullptr);
+  EXPECT_EQ(drive.fs().LockFile(path, 0, 1), nullptr);
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
   EXPECT_TRUE(drive.fs().FileExists(path));
-  EXPECT_TRUE(drive.fs().LockFile(path));
+  EXPECT_TRUE(drive.fs().LockFile(path, 0, 1));
   close(ready[0]);
   close(ready[1]);
 }

@@ -212,6 +212,26 @@ TEST_F(FileSystemTest, MovesNeedAFreeDestination) {
   EXPECT_TRUE(fs().FolderExists(P("\\other")));
 }
 
+TEST_F(FileSystemTest, ReplaceFilePutsANewFileInPlaceKeepingAttributes) {
+  drive_.WriteText("\\src\\a.txt.new", "beta");
+  fs().SetAttributes(P("\\src\\a.txt"), kAttrHidden | kAttrArchive);
+  fs().ReplaceFile(P("\\src\\a.txt"), P("\\src\\a.txt.new"));
+  EXPECT_EQ(drive_.ReadText("\\src\\a.txt"), "beta");
+  EXPECT_FALSE(fs().FileExists(P("\\src\\a.txt.new")));
+  EXPECT_EQ(fs().GetAttributes(P("\\src\\a.txt")) & kAttrHidden, uint32_t(kAttrHidden));
+
+  EXPECT_EQ(ErrorOf([&] { fs().ReplaceFile(P("\\src\\a.txt"), P("\\src\\gone.txt")); },
+                    P("\\src\\gone.txt")),
+            kErrFileNotFound);
+  drive_.WriteText("\\src\\c.new", "gamma");
+  EXPECT_EQ(ErrorOf([&] { fs().ReplaceFile(P("\\src\\gone.txt"), P("\\src\\c.new")); }),
+            kErrFileNotFound);
+  // Only within one folder: across folders it is a move, which may copy.
+  EXPECT_EQ(ErrorOf([&] { fs().ReplaceFile(P("\\src\\sub\\b.bin"), P("\\src\\c.new")); }),
+            kErrPathFileAccess);
+  EXPECT_EQ(drive_.ReadText("\\src\\c.new"), "gamma");
+}
+
 TEST_F(FileSystemTest, DeleteRespectsReadOnlyUnlessForced) {
   fs().SetAttributes(P("\\src\\a.txt"), kAttrReadOnly);
   EXPECT_EQ(ErrorOf([&] { fs().DeleteFile(P("\\src\\a.txt"), false); }, P("\\src\\a.txt")),

@@ -50,6 +50,7 @@ class HostFileSystem : public FileSystem {
   void CopyFile(const std::string&, const std::string&, bool) override { Refuse(); }
   void MoveFolder(const std::string&, const std::string&) override { Refuse(); }
   void MoveFile(const std::string&, const std::string&) override { Refuse(); }
+  void ReplaceFile(const std::string&, const std::string&) override { Refuse(); }
   void DeleteFolder(const std::string&, bool) override { Refuse(); }
   void DeleteFile(const std::string& path, bool force) override;
   void CreateFolder(const std::string&) override { Refuse(); }
@@ -63,7 +64,9 @@ class HostFileSystem : public FileSystem {
   std::unique_ptr<RandomAccessFile> CreateRandomAccess(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string&) override { Refuse(); }
   void FlushFolder(const std::string&) override { Refuse(); }
-  std::unique_ptr<FileLock> LockFile(const std::string&) override { Refuse(); }
+  std::unique_ptr<FileLock> LockFile(const std::string&, uint64_t, uint64_t) override {
+    Refuse();
+  }
   bool IsSameOrInsideFolder(const std::string&, const std::string&) override { Refuse(); }
 
   int writable_opens = 0;

@@ -11,9 +11,12 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
       if (arg == "--") options_ended = true;
       else if (arg == "--create") o.create = true;
       else if (arg == "--json") o.json = true;
+      else if (arg == "--keep-going") o.keep_going = true;
       else if (arg == "--tables") o.list_tables = true;
       else if (arg == "--schema") o.schema = true;
       else if (arg == "--check") o.check = true;
+      else if (arg == "--compact") o.compact = true;
+      else if (arg == "--repair") o.repair = true;
       else if (arg == "--help" || arg == "-h") o.help = true;
       else throw UsageError("unknown option " + arg);
       continue;
@@ -27,15 +30,24 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (o.help) return o;
   if (!have_file || o.file.empty()) throw UsageError("no database file given");
-  int listings = int(o.list_tables) + int(o.schema) + int(o.check);
-  if (listings > 1) throw UsageError("--tables, --schema and --check go one at a time");
-  if (listings == 1 && (!o.statements.empty() || o.create))
-    throw UsageError("--tables, --schema and --check take no statements and no --create");
+  int modes =
+      int(o.list_tables) + int(o.schema) + int(o.check) + int(o.compact) + int(o.repair);
+  if (modes > 1)
+    throw UsageError("--tables, --schema, --check, --compact and --repair go one at a time");
+  if (o.compact) {
+    if (o.statements.size() != 1 || o.create)
+      throw UsageError("--compact takes a SOURCE and a TARGET file, and nothing else");
+    o.target = o.statements.front();
+    o.statements.clear();
+  } else if (modes == 1 && (!o.statements.empty() || o.create)) {
+    throw UsageError("--tables, --schema, --check and --repair take no statements and no --create");
+  }
   return o;
 }
 
 bool ReadsStandardInput(const Options& o) {
-  return o.statements.empty() && !o.list_tables && !o.schema && !o.check;
+  return o.statements.empty() && !o.list_tables && !o.schema && !o.check && !o.compact &&
+         !o.repair;
 }
 
 const char* HelpText() {
@@ -56,12 +68,29 @@ const char* HelpText() {
                                 a write could overwrite). "note:" lines are what
                                 Access leaves until the database is compacted
                                 (unowned pages, stale system-table counts)
+  jetsql --compact SOURCE TARGET
+                                write TARGET (a new file) holding everything SOURCE
+                                holds, every page in use, as Access's "Compact
+                                Database" does: tables, rows, indexes, relationships,
+                                properties, saved queries, and Access's own objects
+                                as stored; SOURCE is only read. Rows that cannot be
+                                read are left behind and listed (exit 1); the rest is
+                                copied. Access 97 files only
+  jetsql --repair FILE          put right what --check reports as damage while the
+                                rows read (index entries, row counts, page maps):
+                                FILE is rebuilt from its rows beside it and takes
+                                its place whole, then checked. When rows cannot be
+                                read it changes nothing and says where: --compact
+                                then rescues what can be read
   jetsql --help                 show this text
 
 Options:
   --json    print SELECT rows as JSON, one object per row: Null as null, numbers
             as numbers, booleans as true/false, dates in ISO 8601
             (2024-05-01T10:30:00), binary as hex digits
+  --keep-going
+            write into FILE as the statements go, keeping those before a
+            failing one (see below), instead of all or nothing
   --        end of options (a statement may then begin with '-')
 
 Statements (Jet SQL; keywords in any case, names plain or in [brackets], texts
@@ -146,12 +175,25 @@ mdb-export prints by default (compare the two with diff), or as JSON with
 --json. Arguments and output are UTF-8.
 
 Statements run in order, and the first that fails ends the run (exit status
-1) with those before it done. Their changes reach the file in batches and the
-file is synced once, at the end (or at the failure). If the run is
-interrupted (Ctrl+C, killed), the file stays readable and holds the run's
-first statements, up to the last batch written: the statements after them are
-lost. A power cut or a crash of the system before the end can lose or damage
-everything the run wrote: keep a copy of a file you cannot lose.
+1). A run changes the file all or nothing: the statements write into a copy
+beside it (FILE.write.tmp), which takes the file's place in one step once every
+statement has run and the copy is on the disk. Whatever stops the run before
+that (a failing statement, a full disk, Ctrl+C, a kill, a power cut), FILE is
+as it was, and the copy is gone or removed by the next run; the disk must hold
+the copy while the run lasts. A write that would take the file past the
+format's size limit (1 GB for Access 97, 2 GB for Access 2000) fails with
+error 3036. INSERT ... IN 'file' writes that other file directly, as its
+statement goes.
+
+No statement writes while another program (the product, Access) has FILE
+open: the run fails with error 3045 and changes nothing. While it writes,
+jetsql marks FILE in use the way Jet does (FILE's .ldb, locked), so that no
+one else opens it meanwhile; reading needs no mark and works beside them.
+
+With --keep-going the statements write into FILE itself as they go: when one
+fails, the statements before it stay done, and a statement stopped part-way
+(by its failure, a kill or a power cut) can leave part of its rows, or damage
+that --check reports. Keep a copy of a file you cannot lose.
 
 Exit status: 0 when everything ran, 1 on an error; the message on standard
 error names the file and quotes the statement. SELECT, --tables, --schema and

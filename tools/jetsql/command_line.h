@@ -12,9 +12,13 @@ struct Options {
   std::vector<std::string> statements;  // in the order given
   bool create = false;                  // --create: make FILE first
   bool json = false;                    // --json: SELECT rows as JSON objects
+  bool keep_going = false;              // --keep-going: keep the statements before a failing one
   bool list_tables = false;             // --tables
   bool schema = false;                  // --schema
   bool check = false;                   // --check
+  std::string target;                   // --compact's TARGET
+  bool compact = false;                 // --compact SOURCE TARGET
+  bool repair = false;                  // --repair
   bool help = false;                    // --help / -h
 };
 
@@ -30,7 +34,8 @@ class UsageError : public std::runtime_error {
 Options ParseCommandLine(const std::vector<std::string>& args);
 
 // Whether statements come from standard input: none were given and no
-// listing (--tables, --schema, --check) was asked for.
+// listing (--tables, --schema, --check) or maintenance (--compact,
+// --repair) was asked for.
 bool ReadsStandardInput(const Options& options);
 
 // The text of --help.

@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
 #ifndef _WIN32
   // The posix file-system service takes host paths that start with '/'.
   if (!options.file.empty()) options.file = std::filesystem::absolute(options.file).string();
+  if (!options.target.empty()) options.target = std::filesystem::absolute(options.target).string();
 #endif
   std::unique_ptr<act::FileSystem> fs = act::NewPlatformFileSystem();
   return act::jetsql::Run(options, *fs, std::cin, std::cout, std::cerr);

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "db/errors.h"
+#include "db/exec/database_session.h"
 #include "db/exec/row_pipeline.h"
 #include "db/exec/select_cursor.h"
 #include "db/exec/statement_executor.h"
@@ -16,6 +17,7 @@
 #include "db/sql/script.h"
 #include "platform/error.h"
 #include "tools/jetsql/formats.h"
+#include "tools/jetsql/maintenance.h"
 #include "tools/jetsql/schema.h"
 
 namespace act::jetsql {
@@ -26,26 +28,15 @@ struct Progress {
   std::string statement;
 };
 
-// The database and the statements run on it: the file opens read-only, and
-// only a statement that writes reopens it for writing, so SELECT and the
-// listings never change a byte. The statements' changes reach the file in
-// batches, synced once at the end, or when one fails, with those before it.
-struct Session {
-  Session(FileSystem& fs, std::unique_ptr<db::jet::Database> opened)
-      : db(std::move(opened)), statements(fs, *db, [this, &fs] { db->OpenForWriting(fs); }) {}
-  std::unique_ptr<db::jet::Database> db;
-  db::exec::StatementRunner statements;
-};
-
-void RunStatement(Session& session, const std::string& text, const sql::Statement& statement,
+void RunStatement(db::exec::DatabaseSession& session, const std::string& text, const sql::Statement& statement,
                   bool json, std::ostream& out) {
   auto* select = std::get_if<sql::SelectStatement>(&statement);
   if (!select) {
-    session.statements.Execute(text, statement);
+    session.statements().Execute(text, statement);
     return;
   }
-  session.statements.Settle();
-  db::exec::SelectCursor cursor(*session.db, *select, text);
+  session.statements().Settle();
+  db::exec::SelectCursor cursor(session.db(), *select, text);
   if (!json) out << CsvHeader(cursor.names());
   // Rows go out in blocks: a stream write per row costs more than the row.
   std::string block;
@@ -75,7 +66,7 @@ struct ParsedStatement {
 // a long script of small statements runs at the speed of the engine.
 constexpr size_t kParseAheadStatements = 512;
 
-void RunStatements(Session& session, const std::vector<std::string_view>& statements,
+void RunStatements(db::exec::DatabaseSession& session, const std::vector<std::string_view>& statements,
                    bool json, std::ostream& out, Progress& progress) {
   size_t next = 0;
   auto fill = [&](ParsedStatement& s) {
@@ -113,37 +104,40 @@ std::vector<std::string_view> Statements(const Options& options, std::istream& i
 // False when --check found damage (it is printed); failures throw.
 bool RunCommand(const Options& options, FileSystem& fs, std::istream& in, std::ostream& out,
                 Progress& progress) {
+  if (options.compact) return Compact(options, fs, out);
+  if (options.repair) return Repair(options, fs, out);
   if (options.create) db::jet::CreateDatabase(fs, options.file);
-  Session session(fs, db::jet::Database::Open(fs, options.file, /*writable=*/false));
-  db::jet::Database& db = *session.db;
+  // Statements change the file all or nothing unless asked to keep what
+  // the statements before a failing one did.
+  db::exec::DatabaseSession session(fs, options.file,
+                  options.keep_going ? db::exec::Writes::kInPlaceMarked
+                                     : db::exec::Writes::kAllOrNothing);
+  db::jet::Database& db = session.db();
   if (options.list_tables) {
     for (const auto& entry : db.tables())
       if (!entry.is_system()) out << entry.name << "\n";
   } else if (options.schema) {
     out << SchemaText(db);
   } else if (options.check) {
-    using Kind = db::jet::ConsistencyFinding::Kind;
-    db::jet::ConsistencyReport report = db::jet::CheckDatabase(db);
-    for (const db::jet::ConsistencyFinding& f : report.findings) {
-      out << (f.kind == Kind::kNote ? "note: " : f.kind == Kind::kNotChecked ? "not checked: " : "")
-          << f.subject << ": " << f.what << "\n";
-    }
-    out << report.Summary() << "\n";
-    return !report.damaged();
+    return PrintCheck(db::jet::CheckDatabase(db), out);
   } else {
     try {
       std::string script;
       RunStatements(session, Statements(options, in, script), options.json, out, progress);
     } catch (const Error&) {
-      try {
-        session.statements.Commit();
-      } catch (const Error&) {
-        // The statement's own failure is the one to report.
+      // All or nothing, the file stays as it was: the session drops its
+      // working copy.
+      if (options.keep_going) {
+        try {
+          session.Commit();
+        } catch (const Error&) {
+          // The statement's own failure is the one to report.
+        }
       }
       throw;
     }
     progress.statement.clear();
-    session.statements.Commit();
+    session.Commit();
   }
   return true;
 }

@@ -95,9 +95,23 @@ void Pager::Remember(PageRef page) {
   if (lru_.size() > peak_cached_) peak_cached_ = lru_.size();
 }
 
+namespace {
+
+uint32_t page_limit = Pager::kMaxPages;
+
+}  // namespace
+
+void Pager::LimitPagesForTests(uint32_t pages) { page_limit = pages == 0 ? kMaxPages : pages; }
+
 void Pager::Write(uint32_t number, std::vector<uint8_t> bytes, int order) {
   if (bytes.size() != page_size_ || number > page_count_) {
     throw PageFailure(*path_, number, "write of a partial page or past the end");
+  }
+  if (number == page_count_ && number >= page_limit) {
+    throw JetFailure(kJetDatabaseTooLarge,
+                     *path_ + ": a new page would take the file past " +
+                         std::to_string(page_limit) + " pages of " + std::to_string(page_size_) +
+                         " bytes, the most a Jet database holds");
   }
   // Not const itself: a page waiting for the flush may be changed in place
   // (SetPendingByte).

@@ -29,6 +29,13 @@ namespace act::db::jet {
 class Pager {
  public:
   static constexpr size_t kDefaultCachePages = 64;
+  // The most pages a Jet file holds: 524,288 pages, 1 GB of Jet 3's 2 KB
+  // pages (Access 97's limit) and 2 GB of Jet 4's 4 KB ones. Jet's own
+  // lock addresses reach no page beyond; Access will not open a larger file.
+  static constexpr uint32_t kMaxPages = 524288;
+  // A lower bound for every pager of the process, so that tests reach the
+  // limit with a small file; 0 puts kMaxPages back.
+  static void LimitPagesForTests(uint32_t pages);
 
   Pager(std::unique_ptr<RandomAccessFile> file, size_t max_cached_pages = kDefaultCachePages);
 
@@ -52,7 +59,9 @@ class Pager {
   void ReadAhead(uint32_t first, uint32_t count);
 
   // Replaces page `number` (a whole page) in the file and the cache; number
-  // may be page_count() to extend the file by one page. Between
+  // may be page_count() to extend the file by one page, unless the file
+  // holds the most pages it may (kMaxPages): that fails with 3036, before
+  // anything reaches the file. Between
   // BeginDeferredWrites() and FlushWrites() the page is only held in memory
   // (Get() returns it) and reaches the file at the flush; `order` then says
   // when (see FlushWrites).

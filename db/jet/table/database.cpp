@@ -21,19 +21,22 @@ std::unique_ptr<Database> Database::Open(FileSystem& fs, const std::string& path
 }
 
 void Database::OpenForWriting(FileSystem& fs) {
-  if (writable_) return;
+  if (!writable_) Reopen(fs, path(), true);
+}
+
+void Database::Reopen(FileSystem& fs, const std::string& file, bool writable) {
   // Windows refuses a second, writing handle while our reading one denies
-  // other writers: let go of the reading handle first, and take it back
-  // when the file cannot be opened for writing.
-  const std::string file = path();
+  // other writers: let go of the one held first, and take the database's
+  // own file back for reading when the new one cannot be opened.
   pager_.ReplaceFile(nullptr);
+  writable_ = false;
   try {
-    pager_.ReplaceFile(fs.OpenRandomAccess(file, true));
+    pager_.ReplaceFile(fs.OpenRandomAccess(file, writable));
   } catch (...) {
-    pager_.ReplaceFile(fs.OpenRandomAccess(file, false));
+    pager_.ReplaceFile(fs.OpenRandomAccess(path(), false));
     throw;
   }
-  writable_ = true;
+  writable_ = writable;
 }
 
 Database::Database(std::unique_ptr<RandomAccessFile> file, size_t cache_pages)

@@ -53,6 +53,12 @@ class Database {
   // one only read is never opened for writing. A file that cannot be opened
   // for writing stays open for reading, and the failure is thrown.
   void OpenForWriting(FileSystem& fs);
+  // Goes on on the file at `file`, which holds the same bytes as the
+  // database's own (a working copy of it, or the file itself once the copy
+  // took its place), opened through `fs` for reading and, when `writable`,
+  // writing; everything read so far is kept. When it cannot be opened, the
+  // database's own file is opened for reading again and the failure thrown.
+  void Reopen(FileSystem& fs, const std::string& file, bool writable);
 
   // Where a table's rows lie by the key of one column's value, for the
   // statements that look rows up by that column (a program reading its

@@ -20,6 +20,13 @@ void TableScan::Rewind() {
   only_next_ = 0;
 }
 
+void TableScan::SkipPage() {
+  ++page_index_;
+  next_row_ = 0;
+  current_page_.reset();
+  row_.reset();
+}
+
 void TableScan::Only(std::vector<RowPointer> rows) {
   Rewind();
   only_ = std::move(rows);

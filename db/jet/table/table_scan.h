@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "db/jet/file/data_page.h"
@@ -35,6 +36,13 @@ class TableScan {
   // table gave), in that order, instead of every row; a row deleted since
   // is passed over. Rewind goes back to the first of them.
   void Only(std::vector<RowPointer> rows);
+
+  // Where the scan stands (the page of its list, the next slot): it has not
+  // moved when a failed Next() failed on the page itself.
+  std::pair<size_t, unsigned> cursor() const { return {page_index_, next_row_}; }
+  // Passes over the rest of the current page (one that cannot be read), for
+  // a reader that rescues what it can.
+  void SkipPage();
 
   // The current row: its position, its column slices and its values.
   RowPointer position() const { return position_; }

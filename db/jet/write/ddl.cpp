@@ -32,25 +32,6 @@ void AppendName(std::vector<uint8_t>& def, const std::string& utf8, const std::s
   def.insert(def.end(), name->begin(), name->end());
 }
 
-// `count` empty usage maps, on as many new map pages as they need.
-std::vector<MapRef> AddEmptyMaps(Database& db, PageAllocator& allocator, size_t count) {
-  const Format& format = db.format();
-  const std::vector<uint8_t> empty_map(5 + format.inline_map_bytes, 0);  // inline, first page 0
-  std::vector<MapRef> maps;
-  uint32_t page = 0;
-  std::vector<uint8_t> image;
-  for (size_t i = 0; i < count; ++i) {
-    if (page == 0 || !DataPageFits(format, image, empty_map.size())) {
-      if (page != 0) db.pager().Write(page, std::move(image), kWriteRows);
-      page = allocator.AllocateUnownedPage();
-      image = NewDataPage(format, 0);
-    }
-    maps.push_back({uint8_t(AppendDataRow(format, image, empty_map)), page});
-  }
-  db.pager().Write(page, std::move(image), kWriteRows);
-  return maps;
-}
-
 // The column descriptors: fixed offsets in column order (booleans take
 // none), var indexes 0..n-1.
 void AppendColumns(const DatabaseHeader& header, const std::vector<NewColumn>& columns,
@@ -197,6 +178,24 @@ void AppendColumnDescriptor(const DatabaseHeader& header, const NewColumn& c, ui
       uint8_t((fixed ? kColumnFixed : 0) | 0x02 | (c.autonumber ? kColumnAutonumber : 0)));
   AppendU16(def, fixed ? fixed_offset : 0);
   AppendU16(def, fixed ? uint16_t(size == 0 ? 1 : size) : IsLongValue(c) ? 0 : c.length);
+}
+
+std::vector<MapRef> AddEmptyMaps(Database& db, PageAllocator& allocator, size_t count) {
+  const Format& format = db.format();
+  const std::vector<uint8_t> empty_map(5 + format.inline_map_bytes, 0);  // inline, first page 0
+  std::vector<MapRef> maps;
+  uint32_t page = 0;
+  std::vector<uint8_t> image;
+  for (size_t i = 0; i < count; ++i) {
+    if (page == 0 || !DataPageFits(format, image, empty_map.size())) {
+      if (page != 0) db.pager().Write(page, std::move(image), kWriteRows);
+      page = allocator.AllocateUnownedPage();
+      image = NewDataPage(format, 0);
+    }
+    maps.push_back({uint8_t(AppendDataRow(format, image, empty_map)), page});
+  }
+  db.pager().Write(page, std::move(image), kWriteRows);
+  return maps;
 }
 
 uint32_t CreateTable(Database& db, const std::string& name, const std::vector<NewColumn>& columns,

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "db/jet/table/database.h"
+#include "db/jet/table/page_allocator.h"
 
 namespace act::db::jet {
 
@@ -37,6 +38,10 @@ struct NewIndex {
 // `fixed_offset` its place in the fixed area.
 void AppendColumnDescriptor(const DatabaseHeader& header, const NewColumn& c, uint16_t number,
                             uint16_t var_index, uint16_t fixed_offset, std::vector<uint8_t>& def);
+
+// `count` (at least one) new, empty usage maps, on as many new map pages as
+// they need.
+std::vector<MapRef> AddEmptyMaps(Database& db, PageAllocator& allocator, size_t count);
 
 // Creates the table and returns its TDEF page; the names of its columns
 // differ (the parser refuses a column named twice). Jet errors: 3010 when a
