@@ -16,6 +16,10 @@ const char* JetErrorText(int number) {
     case kJetObjectClosed: return "Object is no longer valid";
     case kJetUnrecognizedFormat: return "Unrecognized database format";
     case kJetTooFewParameters: return "Too few parameters";
+    case kJetAmbiguousField:
+      return "The specified field could refer to more than one table listed in the FROM "
+             "clause of your SQL statement";
+    case kJetJoinNotSupported: return "Join expression not supported";
     case kJetCannotExecuteSelect: return "Cannot execute a select query";
     case kJetInvalidOperation: return "Invalid operation";
     case kJetTypeMismatch: return "Data type mismatch in criteria expression";

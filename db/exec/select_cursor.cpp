@@ -7,6 +7,7 @@
 #include "db/errors.h"
 #include "db/exec/aggregate.h"
 #include "db/exec/condition.h"
+#include "db/exec/from_clause.h"
 #include "db/exec/packed_row.h"
 #include "db/exec/pinned_rows.h"
 #include "db/exec/value_order.h"
@@ -20,28 +21,6 @@ namespace {
 [[noreturn]] void Refuse(int number, const std::string& what, const std::string& statement) {
   throw JetFailure(number, what + ", in " + QuotedStatement(statement));
 }
-
-// The current row of a scan, each column decoded once, when a condition or
-// the result first asks for it.
-class ScanRow final : public RowValues {
- public:
-  ScanRow(jet::TableScan& scan, size_t columns)
-      : scan_(scan), values_(columns), read_(columns, 0) {}
-  void NextRow() { ++generation_; }
-  const Value& at(size_t column) override {
-    if (read_[column] != generation_) {
-      scan_.Read(column, values_[column]);
-      read_[column] = generation_;
-    }
-    return values_[column];
-  }
-
- private:
-  jet::TableScan& scan_;
-  std::vector<Value> values_;
-  std::vector<uint64_t> read_;  // the row each value was read for
-  uint64_t generation_ = 1;
-};
 
 struct AggregateColumn {
   sql::Aggregate function = sql::Aggregate::kCount;
@@ -80,22 +59,16 @@ void AppendLength(std::string& e, size_t length) {
 }  // namespace
 
 struct SelectCursor::Query {
-  Query(jet::Database& db, std::shared_ptr<const jet::TableDefinition> definition,
-        const std::string& text)
-      : statement(text),
-        table(std::move(definition)),
-        scan(db.pager(), db.format(), *table),
-        row(scan, table->columns.size()) {}
+  Query(FileSystem* fs, jet::Database& db, const sql::SelectStatement& s, const std::string& text)
+      : statement(text), from(fs, db, s.from, s.where ? &*s.where : nullptr, text) {}
 
   std::string statement;
-  std::shared_ptr<const jet::TableDefinition> table;
-  jet::TableScan scan;
-  ScanRow row;
+  FromClause from;
   std::optional<Condition> where;
 
   // A grouped SELECT (GROUP BY, HAVING or an aggregate) makes one row per
   // group: its grouped columns, then its aggregates. `outputs` and `order`
-  // are places in those rows; otherwise they are the table's columns.
+  // are places in those rows; otherwise they are the joined row's.
   bool grouped = false;
   std::vector<size_t> group_columns;
   std::vector<AggregateColumn> aggregates;
@@ -187,24 +160,20 @@ class ResultCollector {
 }  // namespace
 
 SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
-                           const std::string& text) {
-  if (!db.FindTable(s.table)) {
-    throw JetFailure(kJetTableNotFound, "'" + s.table + "' in " + QuotedStatement(text));
-  }
-  query_ = std::make_unique<Query>(db, db.Table(s.table), text);
+                           const std::string& text, FileSystem* fs) {
+  query_ = std::make_unique<Query>(fs, db, s, text);
   Query& q = *query_;
-  const jet::TableDefinition& t = *q.table;
+  const FromClause& from = q.from;
   auto refuse = [&](int number, const std::string& what) { Refuse(number, what, text); };
-  auto column_of = [&](const std::string& name) {
-    const jet::ColumnDef* c = t.FindColumn(name);
-    if (!c) Refuse(kJetTooFewParameters, "no column '" + name + "' in table '" + s.table + "'", text);
-    return size_t(c - t.columns.data());
-  };
-  auto is_long = [&](size_t column) { return t.columns[column].is_long_value(); };
+  auto column_of = [&](const sql::Expr& e) { return from.Resolve(e); };
+  auto is_long = [&](size_t place) { return from.column(place).is_long_value(); };
 
   if (s.where) {
-    q.where.emplace(*s.where, TableColumns(t, text), text);
-    NarrowToPinnedRows(db, t, *q.where, q.scan);
+    q.where.emplace(*s.where, from.Columns(), text);
+    if (jet::TableScan* scan = q.from.single_scan()) {
+      const FromClause::Table& only = from.tables()[0];
+      NarrowToPinnedRows(*only.db, *only.definition, *q.where, *scan);
+    }
   }
 
   auto is_aggregate = [](const sql::Expr& e) { return e.kind == sql::Expr::Kind::kAggregate; };
@@ -214,9 +183,9 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
               std::any_of(s.order_by.begin(), s.order_by.end(),
                           [&](const sql::OrderTerm& o) { return is_aggregate(o.expr); });
   if (q.grouped && s.columns.empty()) refuse(kJetGroupOnStar, "SELECT * with aggregates");
-  for (const std::string& name : s.group_by) {
-    size_t c = column_of(name);
-    if (is_long(c)) refuse(kJetLongValueInGroupBy, "GROUP BY '" + name + "'");
+  for (const sql::Expr& e : s.group_by) {
+    size_t c = column_of(e);
+    if (is_long(c)) refuse(kJetLongValueInGroupBy, "GROUP BY " + sql::ToSql(e));
     q.group_columns.push_back(c);
   }
 
@@ -225,10 +194,10 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
   // grouped SELECT that is not grouped.
   auto place_of = [&](const sql::Expr& e, int not_grouped) -> Place {
     if (e.kind == sql::Expr::Kind::kColumn) {
-      size_t c = column_of(e.column);
-      if (!q.grouped) return {c, ClassOfColumn(t.columns[c])};
+      size_t c = column_of(e);
+      if (!q.grouped) return {c, ClassOfColumn(from.column(c))};
       for (size_t g = 0; g < q.group_columns.size(); ++g) {
-        if (q.group_columns[g] == c) return {g, ClassOfColumn(t.columns[c])};
+        if (q.group_columns[g] == c) return {g, ClassOfColumn(from.column(c))};
       }
       Refuse(not_grouped, "'" + e.column + "' is neither grouped nor in an aggregate function",
              text);
@@ -236,14 +205,14 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
     AggregateColumn a{e.aggregate, std::nullopt};
     ValueClass value_class = ValueClass::kNumber;
     if (!e.operands.empty()) {
-      a.column = column_of(e.operands[0].column);
+      a.column = column_of(e.operands[0]);
       if (is_long(*a.column)) refuse(kJetLongValueInAggregate, sql::ToSql(e));
-      ValueClass column_class = ClassOfColumn(t.columns[*a.column]);
+      ValueClass column_class = ClassOfColumn(from.column(*a.column));
       if (a.function == sql::Aggregate::kMin || a.function == sql::Aggregate::kMax) {
         value_class = column_class;
       } else if (a.function != sql::Aggregate::kCount && column_class != ValueClass::kNumber) {
-        refuse(kJetTypeMismatch, sql::ToSql(e) + " adds numbers, and '" + e.operands[0].column +
-                                     "' is not a number");
+        refuse(kJetTypeMismatch, sql::ToSql(e) + " adds numbers, and " + sql::ToSql(e.operands[0]) +
+                                     " is not a number");
       }
     }
     size_t k = 0;
@@ -255,23 +224,50 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
     return {q.group_columns.size() + k, value_class};
   };
 
-  int unnamed = 0;
+  // A column shown under its name; under "source.name" when another shown
+  // column has that name too, as Jet names them.
+  std::vector<std::optional<size_t>> shown;  // the place of each unaliased column
+  auto show_table = [&](const FromClause::Table& t) {
+    for (size_t c = 0; c < t.definition->columns.size(); ++c) {
+      q.outputs.push_back(t.first + c);
+      shown.push_back(t.first + c);
+      names_.push_back(t.definition->columns[c].name);
+    }
+  };
   if (s.columns.empty()) {
-    for (size_t c = 0; c < t.columns.size(); ++c) {
-      q.outputs.push_back(c);
-      names_.push_back(t.columns[c].name);
+    for (const FromClause::Table& t : from.tables()) show_table(t);
+  }
+  int unnamed = 0;
+  for (const sql::SelectItem& item : s.columns) {
+    if (!item.all_of.empty()) {
+      if (q.grouped) refuse(kJetGroupOnStar, "SELECT " + item.all_of + ".* with aggregates");
+      show_table(from.Named(item.all_of));
+      continue;
+    }
+    q.outputs.push_back(place_of(item.expr, kJetNotInAggregate).index);
+    shown.push_back(std::nullopt);
+    if (!item.alias.empty()) {
+      names_.push_back(item.alias);
+    } else if (is_aggregate(item.expr)) {
+      names_.push_back("Expr" + std::to_string(1000 + unnamed++));
+    } else {
+      shown.back() = column_of(item.expr);
+      names_.push_back(from.column(*shown.back()).name);
     }
   }
-  for (const sql::SelectItem& item : s.columns) {
-    q.outputs.push_back(place_of(item.expr, kJetNotInAggregate).index);
-    if (!item.alias.empty()) names_.push_back(item.alias);
-    else if (is_aggregate(item.expr)) names_.push_back("Expr" + std::to_string(1000 + unnamed++));
-    else names_.push_back(t.columns[column_of(item.expr.column)].name);
+  for (size_t i = 0; i < names_.size(); ++i) {
+    if (!shown[i]) continue;
+    for (size_t j = 0; j < names_.size(); ++j) {
+      if (j != i && shown[j] && jet::SameName(names_[i], from.column(*shown[j]).name)) {
+        names_[i] = from.TableAt(*shown[i]).name + "." + names_[i];
+        break;
+      }
+    }
   }
   q.distinct = s.distinct;
   if (q.distinct && !q.grouped) {
     for (size_t c : q.outputs) {
-      if (is_long(c)) refuse(kJetLongValueInDistinct, "SELECT DISTINCT '" + t.columns[c].name + "'");
+      if (is_long(c)) refuse(kJetLongValueInDistinct, "SELECT DISTINCT '" + from.column(c).name + "'");
     }
   }
   if (s.having) {
@@ -300,9 +296,11 @@ std::optional<size_t> SelectCursor::Find(std::string_view name) const {
   return std::nullopt;
 }
 
+const FromClause& SelectCursor::from() const { return query_->from; }
+
 void SelectCursor::Rewind() {
   Query& q = *query_;
-  q.scan.Rewind();
+  q.from.Rewind();
   q.returned = 0;
   q.next = 0;
 }
@@ -311,10 +309,10 @@ bool SelectCursor::Next() {
   Query& q = *query_;
   if (q.streams) {
     if (q.top && q.returned >= *q.top) return false;
-    while (q.scan.Next()) {
-      q.row.NextRow();
-      if (q.where && !q.where->Holds(q.row)) continue;
-      for (size_t i = 0; i < values_.size(); ++i) values_[i] = q.row.at(q.outputs[i]);
+    while (q.from.Next()) {
+      RowValues& row = q.from.row();
+      if (q.where && !q.where->Holds(row)) continue;
+      for (size_t i = 0; i < values_.size(); ++i) values_[i] = row.at(q.outputs[i]);
       ++q.returned;
       return true;
     }
@@ -330,10 +328,10 @@ void SelectCursor::Materialize() {
   Query& q = *query_;
   ResultCollector collector(q.outputs, q.order, q.distinct, q.top);
   if (!q.grouped) {
-    while (q.scan.Next()) {
-      q.row.NextRow();
-      if (q.where && !q.where->Holds(q.row)) continue;
-      collector.Add(q.row);
+    while (q.from.Next()) {
+      RowValues& row = q.from.row();
+      if (q.where && !q.where->Holds(row)) continue;
+      collector.Add(row);
     }
   } else {
     struct Group {
@@ -346,20 +344,20 @@ void SelectCursor::Materialize() {
     auto open_group = [&](const std::string& key) -> Group& {
       auto [it, fresh] = groups.try_emplace(key);
       if (fresh) {
-        for (size_t c : q.group_columns) it->second.values.push_back(q.row.at(c));
+        for (size_t c : q.group_columns) it->second.values.push_back(q.from.row().at(c));
         for (const AggregateColumn& a : q.aggregates) it->second.totals.emplace_back(a.function);
       }
       return it->second;
     };
     std::string key;
-    while (q.scan.Next()) {
-      q.row.NextRow();
-      if (q.where && !q.where->Holds(q.row)) continue;
+    while (q.from.Next()) {
+      RowValues& row = q.from.row();
+      if (q.where && !q.where->Holds(row)) continue;
       key.clear();
-      for (size_t c : q.group_columns) AppendOrderKey(key, q.row.at(c));
+      for (size_t c : q.group_columns) AppendOrderKey(key, row.at(c));
       Group& g = open_group(key);
       for (size_t k = 0; k < q.aggregates.size(); ++k) {
-        if (q.aggregates[k].column) g.totals[k].Add(q.row.at(*q.aggregates[k].column));
+        if (q.aggregates[k].column) g.totals[k].Add(row.at(*q.aggregates[k].column));
         else g.totals[k].AddRow();
       }
     }

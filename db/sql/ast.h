@@ -5,9 +5,13 @@
 // statements of the database carry-over and of the jetsql tool, not Access
 // queries in general.
 //
-//   SELECT [DISTINCT] [TOP n] * | item [AS name], ... FROM table [WHERE cond]
+//   SELECT [DISTINCT] [TOP n] * | item [AS name], ... FROM source, ... [WHERE cond]
 //          [GROUP BY col, ...] [HAVING cond] [ORDER BY item [ASC|DESC], ...]
-//     where an item is a column or COUNT(*), COUNT|SUM|AVG|MIN|MAX(col)
+//     where an item is a column, t.*, or COUNT(*), COUNT|SUM|AVG|MIN|MAX(col);
+//     a source is `table [IN 'file'] [[AS] alias]`, or two sources joined
+//     (`a INNER|LEFT [OUTER]|RIGHT [OUTER] JOIN b ON cond`), in parentheses
+//     as Jet writes them; a column may be qualified (`t.col`) by its table's
+//     name or alias
 //   UPDATE table SET col = literal, ... [WHERE cond]
 //   INSERT INTO table [(col, ...)] [IN 'file'] SELECT ...          (any order
 //   INSERT INTO table [(col, ...)] [IN 'file'] VALUES (literal, ...) of the two)
@@ -101,6 +105,7 @@ struct Expr {
   Kind kind = Kind::kLiteral;
   Value literal;
   std::string column;
+  std::string table;  // kColumn written `table.column`: the table or its alias
   CompareOp op = CompareOp::kEqual;
   Aggregate aggregate = Aggregate::kCount;
   bool negated = false;  // NOT IN, IS NOT NULL, NOT LIKE, NOT BETWEEN
@@ -110,10 +115,12 @@ struct Expr {
 };
 
 // A column of the result: a kColumn or a kAggregate, named `alias` when
-// given.
+// given; or, when `all_of` is set, `all_of.*`: every column of that source
+// (`expr` unused).
 struct SelectItem {
   Expr expr;
   std::string alias;
+  std::string all_of;
 };
 
 // A sort key: a kColumn or a kAggregate.
@@ -122,13 +129,34 @@ struct OrderTerm {
   bool descending = false;
 };
 
+// What a SELECT reads: one table, or two sources joined. A comma between
+// sources is a kCross join (every row with every row; WHERE then says which
+// belong together).
+struct Source {
+  enum class Kind { kTable, kInner, kLeft, kRight, kCross };
+  Kind kind = Kind::kTable;
+  std::string table;                // kTable: the table's name
+  std::string alias;                // kTable: its alias, when given
+  std::optional<std::string> file;  // kTable: IN 'file', the path as written
+  std::vector<Source> sides;        // a join: its left and its right source
+  std::optional<Expr> on;           // kInner, kLeft, kRight: the ON condition
+  std::size_t position = 0;
+
+  static Source Table(std::string name) { Source s; s.table = std::move(name); return s; }
+  // The name its columns are qualified by: the alias, else the table.
+  const std::string& name() const { return alias.empty() ? table : alias; }
+  // One table of the database itself, not renamed: what a statement copies
+  // straight from its rows.
+  bool plain_table() const { return kind == Kind::kTable && alias.empty() && !file; }
+};
+
 struct SelectStatement {
   bool distinct = false;
   std::optional<std::int64_t> top;  // TOP n, n >= 1
   std::vector<SelectItem> columns;  // empty for SELECT *
-  std::string table;
+  Source from;
   std::optional<Expr> where;
-  std::vector<std::string> group_by;
+  std::vector<Expr> group_by;  // kColumn each
   std::optional<Expr> having;
   std::vector<OrderTerm> order_by;
 };

@@ -32,7 +32,8 @@ struct Progress {
 // batches, synced once at the end, or when one fails, with those before it.
 struct Session {
   Session(FileSystem& fs, std::unique_ptr<db::jet::Database> opened)
-      : db(std::move(opened)), statements(fs, *db, [this, &fs] { db->OpenForWriting(fs); }) {}
+      : fs(fs), db(std::move(opened)), statements(fs, *db, [this, &fs] { db->OpenForWriting(fs); }) {}
+  FileSystem& fs;
   std::unique_ptr<db::jet::Database> db;
   db::exec::StatementRunner statements;
 };
@@ -45,7 +46,7 @@ void RunStatement(Session& session, const std::string& text, const sql::Statemen
     return;
   }
   session.statements.Settle();
-  db::exec::SelectCursor cursor(*session.db, *select, text);
+  db::exec::SelectCursor cursor(*session.db, *select, text, &session.fs);
   if (!json) out << CsvHeader(cursor.names());
   // Rows go out in blocks: a stream write per row costs more than the row.
   std::string block;
