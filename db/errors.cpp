@@ -20,6 +20,7 @@ const char* JetErrorText(int number) {
       return "The specified field could refer to more than one table listed in the FROM "
              "clause of your SQL statement";
     case kJetJoinNotSupported: return "Join expression not supported";
+    case kJetJoinTypeMismatch: return "Type mismatch in JOIN expression";
     case kJetCannotExecuteSelect: return "Cannot execute a select query";
     case kJetInvalidOperation: return "Invalid operation";
     case kJetTypeMismatch: return "Data type mismatch in criteria expression";

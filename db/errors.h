@@ -50,6 +50,7 @@ enum JetError : int {
   kJetTableNotFound = 3078,       // FROM names no table
   kJetAmbiguousField = 3079,      // a column more than one source of FROM has
   kJetJoinNotSupported = 3296,    // a join Jet cannot run (two sources named alike)
+  kJetJoinTypeMismatch = 3615,    // ON compares text with a number (3464 elsewhere)
   kJetTooFewParameters = 3061,    // a statement names a column the table lacks
   kJetCannotExecuteSelect = 3065, // Execute given a SELECT
   kJetInvalidOperation = 3219,    // OpenRecordset given an action statement

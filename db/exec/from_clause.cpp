@@ -165,7 +165,12 @@ std::unique_ptr<Stream> FromClause::BuildJoin(const sql::Source& source, size_t 
         Refuse(kJetJoinNotSupported, "ON names '" + sql::ToSql(*c) + "', which it does not join");
       }
     }
-    on.emplace(*source.on, Columns(), statement_);
+    try {
+      on.emplace(*source.on, Columns(), statement_);
+    } catch (const act::Error& e) {
+      if (e.number() != kJetTypeMismatch) throw;
+      throw JetFailure(kJetJoinTypeMismatch, e.detail());
+    }
   }
   // The columns it equates, left with right.
   JoinKey by_left;  // outer: the left's places

@@ -127,7 +127,7 @@ TEST(Select, NamesKeepTheirCaseAndAccents) {
   // Reserved words are names only in brackets.
   auto bracketed = ParseAs<SelectStatement>("SELECT [select], [from] FROM [where]");
   EXPECT_EQ(ColumnNames(bracketed), (std::vector<std::string>{"select", "from"}));
-  EXPECT_EQ(bracketed.table, "where");
+  EXPECT_EQ(bracketed.from.table, "where");
 }
 
 TEST(Update, SeveralAssignmentsAndNoWhere) {

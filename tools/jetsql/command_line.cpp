@@ -72,6 +72,16 @@ in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
     AVG(col), MIN(col), MAX(col); COUNT(col) leaves Nulls out, SUM, AVG, MIN
     and MAX of no values are Null; TOP n also returns the rows that tie with
     the n-th; DISTINCT and GROUP BY give their rows in the order of their values
+  FROM sources: a table [IN 'file'] [[AS] alias], or sources joined, in
+  parentheses as Access writes them, and any column written table.column:
+    FROM (canciones AS c INNER JOIN generos AS g ON c.genero = g.id)
+         LEFT JOIN albumes a ON c.album = a.id      (LEFT, RIGHT, INNER JOIN)
+    FROM canciones c, generos g WHERE c.genero = g.id   (the old comma join)
+    SELECT c.*, g.nombre ...      t.* is every column of t
+    FROM canciones IN 'otra.mdb'  a table of another file (beside FILE unless
+                                  the path is absolute)
+    a column two sources have must be qualified (error 3079); a LEFT JOIN row
+    without a partner has Null in the other side's columns
   UPDATE table SET col = value, ... [WHERE condition]
   INSERT INTO table [(col, ...)] [IN 'file'] SELECT ...
   INSERT INTO table [(col, ...)] [IN 'file'] VALUES (value, ...)
