@@ -16,9 +16,12 @@ TableAppender::TableAppender(jet::Database& database,
 
 void TableAppender::Append(const sql::InsertValuesStatement& s, std::string_view statement) {
   values = defaults;
-  auto set = [&](size_t column, const sql::Value& literal) {
+  auto set = [&](size_t column, const sql::Expr& e) {
     const jet::ColumnDef& c = table->columns[column];
-    auto v = Convert(c, LiteralValue(literal));
+    if (e.kind != sql::Expr::Kind::kLiteral) {
+      throw JetFailure(kJetOperationNotSupported, "an expression in VALUES, in " + QuotedStatement(statement));
+    }
+    auto v = Convert(c, LiteralValue(e.literal));
     if (!v) {
       throw JetFailure(
           kJetConversionError,

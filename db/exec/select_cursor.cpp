@@ -184,6 +184,7 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
                           [&](const sql::OrderTerm& o) { return is_aggregate(o.expr); });
   if (q.grouped && s.columns.empty()) refuse(kJetGroupOnStar, "SELECT * with aggregates");
   for (const sql::Expr& e : s.group_by) {
+    if (e.kind != sql::Expr::Kind::kColumn) refuse(kJetOperationNotSupported, "GROUP BY " + sql::ToSql(e));
     size_t c = column_of(e);
     if (is_long(c)) refuse(kJetLongValueInGroupBy, "GROUP BY " + sql::ToSql(e));
     q.group_columns.push_back(c);

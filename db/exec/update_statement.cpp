@@ -27,7 +27,10 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
                                     "', in " + QuotedStatement(statement));
     }
     const jet::ColumnDef& c = table->columns[i];
-    auto v = Convert(c, LiteralValue(a.value));
+    if (a.value.kind != sql::Expr::Kind::kLiteral) {
+      throw JetFailure(kJetOperationNotSupported, "an expression in SET, in " + QuotedStatement(statement));
+    }
+    auto v = Convert(c, LiteralValue(a.value.literal));
     if (!v) {
       throw JetFailure(kJetConversionError, db.path() + ": column '" + c.name +
                                                 "' cannot take the value, in " + QuotedStatement(statement));

@@ -5,29 +5,31 @@
 // statements of the database carry-over and of the jetsql tool, not Access
 // queries in general.
 //
-//   SELECT [DISTINCT] [TOP n] * | item [AS name], ... FROM source, ... [WHERE cond]
-//          [GROUP BY col, ...] [HAVING cond] [ORDER BY item [ASC|DESC], ...]
-//     where an item is a column, t.*, or COUNT(*), COUNT|SUM|AVG|MIN|MAX(col);
-//     a source is `table [IN 'file'] [[AS] alias]`, or two sources joined
+//   SELECT [DISTINCT] [TOP n [PERCENT]] * | item [AS name], ... FROM source, ...
+//          [WHERE cond] [GROUP BY expr, ...] [HAVING cond]
+//          [ORDER BY expr | alias | ordinal [ASC|DESC], ...]
+//     where an item is an expression or t.*; a source is
+//     `table [IN 'file'] [[AS] alias]`, or two sources joined
 //     (`a INNER|LEFT [OUTER]|RIGHT [OUTER] JOIN b ON cond`), in parentheses
-//     as Jet writes them; a column may be qualified (`t.col`) by its table's
-//     name or alias
-//   UPDATE table SET col = literal, ... [WHERE cond]
-//   INSERT INTO table [(col, ...)] [IN 'file'] SELECT ...          (any order
-//   INSERT INTO table [(col, ...)] [IN 'file'] VALUES (literal, ...) of the two)
+//     as Jet writes them; a column may be qualified (`t.col`) by its
+//     table's name or alias
+//   UPDATE table SET col = expr, ... [WHERE cond]
+//   INSERT INTO table [(col, ...)] [IN 'file'] SELECT ...        (any order
+//   INSERT INTO table [(col, ...)] [IN 'file'] VALUES (expr, ...) of the two)
 //   CREATE TABLE table (col TYPE [(n)] [NOT NULL] [PRIMARY KEY|UNIQUE], ...,
 //                       [CONSTRAINT name PRIMARY KEY|UNIQUE (col, ...)])
 //   CREATE [UNIQUE] INDEX name ON table (col [ASC|DESC], ...)
 //                       [WITH PRIMARY | DISALLOW NULL | IGNORE NULL]
 //
-// Conditions (Expr) are AND/OR/NOT of predicates; a predicate compares an
-// operand (a column, a literal, or in HAVING an aggregate) with another, tests
-// membership in a list of literals, matches a LIKE pattern, tests a range
-// (BETWEEN), or tests for Null. Names are stored as written, without brackets; Jet compares names
+// Values and conditions are one kind of tree (Expr), as in Jet: a condition
+// is any expression (AND/OR/NOT of predicates, or a value standing alone, as
+// in WHERE activo), and a predicate (a comparison, IN, LIKE, BETWEEN, IS
+// NULL) may stand where a value does. Operands are literals, columns,
+// aggregates, arithmetic (+ - * / \ Mod ^ &, unary minus) and function
+// calls. Names are stored as written, without brackets; Jet compares names
 // without regard to letter case, so executors must too. All texts are valid
 // UTF-8 (the parser refuses statements that are not). A minus sign before a
-// number is part of the literal (-5 is the Integer -5); there is no other
-// arithmetic.
+// number is part of the literal (-5 is the Integer -5).
 #pragma once
 
 #include <cstdint>
@@ -85,18 +87,30 @@ enum class CompareOp { kEqual, kNotEqual, kLess, kLessEqual, kGreater, kGreaterE
 
 enum class Aggregate { kCount, kSum, kAvg, kMin, kMax };
 
-// A condition or one of its operands. The tree never nests deeper than
-// kMaxExpressionDepth (parser.h), so executors may walk it recursively.
+// The binary operators of values, Jet's (and Visual Basic's) set.
+enum class ArithmeticOp {
+  kAdd, kSubtract, kMultiply, kDivide,
+  kIntegerDivide,  // a \ b
+  kModulo,         // a Mod b
+  kPower,          // a ^ b
+  kConcatenate,    // a & b
+};
+
+// An expression. The tree never nests deeper than kMaxExpressionDepth
+// (parser.h), so executors may walk it recursively.
 struct Expr {
   enum class Kind {
     kLiteral,    // literal
-    kColumn,     // column (a name)
-    kAggregate,  // aggregate(operands[0], a kColumn); COUNT(*) has no operand
-    kCompare,    // operands[0] op operands[1]; each a kLiteral, kColumn or kAggregate
+    kColumn,     // column (a name), of `table` when qualified
+    kAggregate,  // aggregate(operands[0]); COUNT(*) has no operand
+    kFunction,   // function(operands...), `function` as written
+    kArithmetic, // operands[0] arithmetic operands[1]
+    kNegate,     // -operands[0]
+    kCompare,    // operands[0] op operands[1]
     kAnd,      // all operands (two or more), flattened: a AND b AND c is one node
     kOr,       // any operand (two or more), flattened likewise
     kNot,      // operands[0]
-    kIn,       // operands[0] [NOT] IN (operands[1..]); operands[1..] are kLiteral
+    kIn,       // operands[0] [NOT] IN (operands[1..])
     kIsNull,   // operands[0] IS [NOT] NULL
     kLike,     // operands[0] [NOT] LIKE operands[1] (the pattern)
     kBetween,  // operands[0] [NOT] BETWEEN operands[1] AND operands[2]
@@ -105,8 +119,10 @@ struct Expr {
   Kind kind = Kind::kLiteral;
   Value literal;
   std::string column;
-  std::string table;  // kColumn written `table.column`: the table or its alias
+  std::string table;     // kColumn: the table or alias it is qualified by, or empty
+  std::string function;  // kFunction: its name as written
   CompareOp op = CompareOp::kEqual;
+  ArithmeticOp arithmetic = ArithmeticOp::kAdd;
   Aggregate aggregate = Aggregate::kCount;
   bool negated = false;  // NOT IN, IS NOT NULL, NOT LIKE, NOT BETWEEN
   std::vector<Expr> operands;
@@ -114,16 +130,16 @@ struct Expr {
   std::size_t position = 0;
 };
 
-// A column of the result: a kColumn or a kAggregate, named `alias` when
-// given; or, when `all_of` is set, `all_of.*`: every column of that source
-// (`expr` unused).
+// A column of the result, named `alias` when given; or, when `all_of` is
+// set, `all_of.*`: every column of that source (`expr` unused).
 struct SelectItem {
   Expr expr;
   std::string alias;
   std::string all_of;
 };
 
-// A sort key: a kColumn or a kAggregate.
+// A sort key: an expression, a whole number (the place of a column of the
+// result, from 1) or the alias of one.
 struct OrderTerm {
   Expr expr;
   bool descending = false;
@@ -153,17 +169,18 @@ struct Source {
 struct SelectStatement {
   bool distinct = false;
   std::optional<std::int64_t> top;  // TOP n, n >= 1
+  bool top_percent = false;         // TOP n PERCENT, n <= 100
   std::vector<SelectItem> columns;  // empty for SELECT *
   Source from;
   std::optional<Expr> where;
-  std::vector<Expr> group_by;  // kColumn each
+  std::vector<Expr> group_by;
   std::optional<Expr> having;
   std::vector<OrderTerm> order_by;
 };
 
 struct Assignment {
   std::string column;
-  Value value;
+  Expr value;
 };
 
 struct UpdateStatement {
@@ -186,7 +203,7 @@ struct InsertValuesStatement {
   std::string table;
   std::optional<std::string> target_file;
   std::vector<std::string> columns;  // empty: the table's columns in order
-  std::vector<Value> values;         // as many as columns when columns given
+  std::vector<Expr> values;          // as many as columns when columns given
 };
 
 // Jet DDL column types. Synonyms are folded by the parser (INTEGER is kLong,

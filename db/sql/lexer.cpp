@@ -58,6 +58,7 @@ Token Lexer::Next() {
       if (pos_ < s_.size() && s_[pos_] == '=') ++pos_;
       return Symbol(start);
     case '(': case ')': case ',': case ';': case '*': case '=': case '+': case '-': case '.':
+    case '/': case '\\': case '^': case '&':
       ++pos_;
       return Symbol(start);
     default: {

@@ -18,7 +18,7 @@ struct Token {
     kNumber,  // 12, 1.5, .5, 1E-3; text as written, without a sign
     kDate,    // #...#; text is what lies between the #s
     kBinary,  // 0x0A1b; text is the hex digits
-    kSymbol,  // ( ) , ; * = < > <= >= <> + -
+    kSymbol,  // ( ) , ; * = < > <= >= <> + - / \ ^ &
   };
   Kind kind = Kind::kEnd;
   std::string text;

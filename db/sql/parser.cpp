@@ -34,9 +34,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 constexpr std::string_view kReserved[] = {
     "AND",    "AS",      "BETWEEN", "BY",     "CONSTRAINT", "CREATE", "DISTINCT", "FALSE",
     "FROM",   "GROUP",   "HAVING",  "IN",     "INDEX",      "INNER",  "INSERT",   "INTO",
-    "IS",     "JOIN",    "LIKE",    "NOT",    "NULL",       "ON",     "OR",       "ORDER",
-    "OUTER",  "PRIMARY", "SELECT",  "SET",    "TABLE",      "TOP",    "TRUE",     "UNIQUE",
-    "UPDATE", "VALUES",  "WHERE",   "WITH",
+    "IS",     "JOIN",    "LIKE",    "MOD",    "NOT",        "NULL",   "ON",       "OR",
+    "ORDER",  "OUTER",   "PRIMARY", "SELECT", "SET",        "TABLE",  "TOP",      "TRUE",
+    "UNIQUE", "UPDATE",  "VALUES",  "WHERE",  "WITH",
 };
 
 // Words that may be names elsewhere (Left and Right are functions too) but
@@ -259,8 +259,14 @@ class Parser {
     return v;
   }
 
-  // ---- conditions ----
+  // ---- expressions ----
+  //
+  // Jet's precedence, loosest first: OR, AND, NOT, the predicates
+  // (comparisons, IS, LIKE, BETWEEN, IN), &, + and -, Mod, \, * and /,
+  // unary minus, ^. Binary operators of one level chain to the left in a
+  // loop, so that only parentheses, NOTs, signs and calls cost depth.
 
+  // A condition (WHERE, HAVING): faults in it are Jet's 3075.
   Expr Condition() {
     int saved = clause_;
     clause_ = db::kJetSyntaxError;
@@ -268,6 +274,10 @@ class Parser {
     clause_ = saved;
     return e;
   }
+
+  // A value (a column of a SELECT, SET, VALUES, GROUP BY, ORDER BY): faults
+  // in it are the clause's.
+  Expr Expression() { return OrExpr(0); }
 
   Expr OrExpr(int depth) { return Chain(depth, "OR", Expr::Kind::kOr); }
 
@@ -291,7 +301,7 @@ class Parser {
   void Deeper(int depth) {
     if (depth + 1 > kMaxExpressionDepth)
       FailAt(db::kJetQueryTooComplex, Peek(),
-             "conditions nested more than " + std::to_string(kMaxExpressionDepth) + " deep");
+             "expressions nested more than " + std::to_string(kMaxExpressionDepth) + " deep");
   }
 
   Expr NotTerm(int depth) {
@@ -304,15 +314,16 @@ class Parser {
     return e;
   }
 
+  static Expr Node(Expr::Kind kind, std::size_t position) {
+    Expr e;
+    e.kind = kind;
+    e.position = position;
+    return e;
+  }
+
+  // A value, or a value tested by a comparison, IS, LIKE, BETWEEN or IN.
   Expr Predicate(int depth) {
-    if (IsSymbol(Peek(), "(")) {
-      Deeper(depth);
-      Take();
-      Expr inner = OrExpr(depth + 1);
-      ExpectSymbol(")");
-      return inner;
-    }
-    Expr left = Operand();
+    Expr left = Concatenation(depth);
     const Token& t = Peek();
     if (t.kind == Kind::kSymbol) {
       static const struct { const char* text; CompareOp op; } kOps[] = {
@@ -323,19 +334,15 @@ class Parser {
       for (const auto& o : kOps) {
         if (t.text != o.text) continue;
         Take();
-        Expr e;
-        e.kind = Expr::Kind::kCompare;
+        Expr e = Node(Expr::Kind::kCompare, left.position);
         e.op = o.op;
-        e.position = left.position;
         e.operands.push_back(std::move(left));
-        e.operands.push_back(Operand());
+        e.operands.push_back(Concatenation(depth));
         return e;
       }
     }
     if (AcceptKeyword("IS")) {
-      Expr e;
-      e.kind = Expr::Kind::kIsNull;
-      e.position = left.position;
+      Expr e = Node(Expr::Kind::kIsNull, left.position);
       e.negated = AcceptKeyword("NOT");
       ExpectKeyword("NULL");
       e.operands.push_back(std::move(left));
@@ -350,78 +357,174 @@ class Parser {
     const bool like = IsKeyword(Peek(), "LIKE");
     if (like || IsKeyword(Peek(), "BETWEEN")) {
       Take();
-      Expr e;
-      e.kind = like ? Expr::Kind::kLike : Expr::Kind::kBetween;
-      e.position = left.position;
+      Expr e = Node(like ? Expr::Kind::kLike : Expr::Kind::kBetween, left.position);
       e.negated = negated;
       e.operands.push_back(std::move(left));
-      e.operands.push_back(Operand());
+      e.operands.push_back(Concatenation(depth));
       if (e.kind == Expr::Kind::kBetween) {
         ExpectKeyword("AND");
-        e.operands.push_back(Operand());
+        e.operands.push_back(Concatenation(depth));
       }
       return e;
     }
     if (AcceptKeyword("IN")) {
-      Expr e;
-      e.kind = Expr::Kind::kIn;
-      e.position = left.position;
+      Expr e = Node(Expr::Kind::kIn, left.position);
       e.negated = negated;
       e.operands.push_back(std::move(left));
       ExpectSymbol("(");
+      Deeper(depth);
       do {
-        e.operands.push_back(LiteralExpr());
+        e.operands.push_back(OrExpr(depth + 1));
       } while (AcceptSymbol(","));
       ExpectSymbol(")");
       return e;
     }
-    Fail("expected =, <>, <, <=, >, >=, [NOT] IN, [NOT] LIKE, [NOT] BETWEEN or IS after the "
-         "operand, found " + Describe(Peek()));
+    return left;
+  }
+
+  // One level of left-chained binary operators: `operand` parses the
+  // tighter level, `op` says which token (if any) is an operator here.
+  // A level's chain counts towards the depth, so that the tree's height
+  // stays within kMaxExpressionHeight.
+  template <typename Tighter, typename OperatorOf>
+  Expr Binary(int depth, Tighter operand, OperatorOf op) {
+    Expr left = (this->*operand)(depth);
+    // Each link of the chain makes the tree one deeper.
+    for (int chained = 0; auto which = (this->*op)(Peek()); ++chained) {
+      Deeper(depth + chained);
+      Take();
+      Expr e = Node(Expr::Kind::kArithmetic, left.position);
+      e.arithmetic = *which;
+      e.operands.push_back(std::move(left));
+      e.operands.push_back((this->*operand)(depth + chained + 1));
+      left = std::move(e);
+    }
+    return left;
+  }
+  std::optional<ArithmeticOp> ConcatOp(const Token& t) {
+    if (IsSymbol(t, "&")) return ArithmeticOp::kConcatenate;
+    return std::nullopt;
+  }
+  std::optional<ArithmeticOp> AddOp(const Token& t) {
+    if (IsSymbol(t, "+")) return ArithmeticOp::kAdd;
+    if (IsSymbol(t, "-")) return ArithmeticOp::kSubtract;
+    return std::nullopt;
+  }
+  std::optional<ArithmeticOp> ModOp(const Token& t) {
+    if (IsKeyword(t, "MOD")) return ArithmeticOp::kModulo;
+    return std::nullopt;
+  }
+  std::optional<ArithmeticOp> IntegerDivideOp(const Token& t) {
+    if (IsSymbol(t, "\\")) return ArithmeticOp::kIntegerDivide;
+    return std::nullopt;
+  }
+  std::optional<ArithmeticOp> MultiplyOp(const Token& t) {
+    if (IsSymbol(t, "*")) return ArithmeticOp::kMultiply;
+    if (IsSymbol(t, "/")) return ArithmeticOp::kDivide;
+    return std::nullopt;
+  }
+  std::optional<ArithmeticOp> PowerOp(const Token& t) {
+    if (IsSymbol(t, "^")) return ArithmeticOp::kPower;
+    return std::nullopt;
+  }
+  Expr Concatenation(int depth) { return Binary(depth, &Parser::Sum, &Parser::ConcatOp); }
+  Expr Sum(int depth) { return Binary(depth, &Parser::Modulo, &Parser::AddOp); }
+  Expr Modulo(int depth) { return Binary(depth, &Parser::IntegerQuotient, &Parser::ModOp); }
+  Expr IntegerQuotient(int depth) { return Binary(depth, &Parser::Product, &Parser::IntegerDivideOp); }
+  Expr Product(int depth) { return Binary(depth, &Parser::Signed, &Parser::MultiplyOp); }
+  Expr Power(int depth) { return Binary(depth, &Parser::PowerOperand, &Parser::PowerOp); }
+
+  // -x and +x. A sign before a number is the number's (-5 is a literal),
+  // unless a power follows: -2 ^ 2 is -(2 ^ 2), as in Visual Basic.
+  Expr Signed(int depth) {
+    if (!IsSymbol(Peek(), "-") && !IsSymbol(Peek(), "+")) return Power(depth);
+    if (Peek(1).kind == Kind::kNumber && !IsSymbol(Peek(2), "^")) return LiteralExpr();
+    Deeper(depth);
+    const Token& sign = Take();
+    Expr e = Node(Expr::Kind::kNegate, sign.position);
+    const bool minus = sign.text == "-";
+    Expr inner = Signed(depth + 1);
+    if (!minus) return inner;
+    e.operands.push_back(std::move(inner));
+    return e;
+  }
+
+  // The exponent may carry a sign of its own: 2 ^ -1.
+  Expr PowerOperand(int depth) {
+    if (!IsSymbol(Peek(), "-") && !IsSymbol(Peek(), "+")) return Primary(depth);
+    if (Peek(1).kind == Kind::kNumber) return LiteralExpr();
+    Deeper(depth);
+    const Token& sign = Take();
+    Expr e = Node(Expr::Kind::kNegate, sign.position);
+    const bool minus = sign.text == "-";
+    Expr inner = PowerOperand(depth + 1);
+    if (!minus) return inner;
+    e.operands.push_back(std::move(inner));
+    return e;
   }
 
   Expr LiteralExpr() {
-    Expr e;
-    e.kind = Expr::Kind::kLiteral;
-    e.position = Peek().position;
+    Expr e = Node(Expr::Kind::kLiteral, Peek().position);
     e.literal = ExpectLiteral();
     return e;
   }
 
-  Expr Operand() {
-    if (PeekLiteral()) return LiteralExpr();
-    return ColumnOrAggregate("a column name or a value");
-  }
-
-  // A column, or an aggregate function of one: COUNT(*), SUM(col), ...
-  Expr ColumnOrAggregate(const char* what) {
-    Expr e;
-    e.position = Peek().position;
-    if (Peek().kind == Kind::kWord && IsSymbol(Peek(1), "(")) {
-      for (const auto& a : kAggregates) {
-        if (!IsKeyword(Peek(), a.name)) continue;
-        Take();
-        Take();
-        e.kind = Expr::Kind::kAggregate;
-        e.aggregate = a.aggregate;
-        if (a.aggregate != Aggregate::kCount || !AcceptSymbol("*")) {
-          e.operands.push_back(ColumnReference("a column name"));
-        }
-        ExpectSymbol(")");
-        return e;
-      }
+  // A literal, a column, a call, or an expression in parentheses.
+  Expr Primary(int depth) {
+    if (IsSymbol(Peek(), "(")) {
+      Deeper(depth);
+      Take();
+      Expr inner = OrExpr(depth + 1);
+      ExpectSymbol(")");
+      return inner;
     }
-    return ColumnReference(what);
+    if (PeekLiteral()) return LiteralExpr();
+    if (Peek().kind == Kind::kWord && IsSymbol(Peek(1), "(") && IsCallable(Peek().text))
+      return Call(depth);
+    return ColumnReference("a column name or a value");
   }
 
   // `column` or `table.column`.
   Expr ColumnReference(const char* what) {
-    Expr e;
-    e.kind = Expr::Kind::kColumn;
-    e.position = Peek().position;
+    Expr e = Node(Expr::Kind::kColumn, Peek().position);
     e.column = ExpectName(what);
     if (AcceptSymbol(".")) {
       e.table = std::move(e.column);
       e.column = ExpectName("a column name after '.'");
+    }
+    return e;
+  }
+
+  // A word before '(' calls a function, unless it is a word of the
+  // grammar; LEFT and RIGHT are functions too.
+  static bool IsCallable(std::string_view word) {
+    return !IsReserved(word) || EqualsNoCase(word, "LEFT") || EqualsNoCase(word, "RIGHT");
+  }
+
+  // An aggregate (COUNT(*), SUM(expr), ...) or a function call. Which
+  // functions exist, and how many arguments each takes, the executor
+  // decides.
+  Expr Call(int depth) {
+    Deeper(depth);
+    const Token& name = Take();
+    Expr e = Node(Expr::Kind::kFunction, name.position);
+    e.function = name.text;
+    Take();  // (
+    for (const auto& a : kAggregates) {
+      if (!EqualsNoCase(e.function, a.name)) continue;
+      e.kind = Expr::Kind::kAggregate;
+      e.aggregate = a.aggregate;
+      e.function.clear();
+      if (a.aggregate != Aggregate::kCount || !AcceptSymbol("*"))
+        e.operands.push_back(OrExpr(depth + 1));
+      ExpectSymbol(")");
+      return e;
+    }
+    if (!AcceptSymbol(")")) {
+      do {
+        e.operands.push_back(OrExpr(depth + 1));
+      } while (AcceptSymbol(","));
+      ExpectSymbol(")");
     }
     return e;
   }
@@ -432,7 +535,13 @@ class Parser {
     clause_ = db::kJetSyntaxInSelect;
     SelectStatement s;
     s.distinct = AcceptKeyword("DISTINCT");
-    if (AcceptKeyword("TOP")) s.top = RowCount();
+    if (AcceptKeyword("TOP")) {
+      const Token count = Peek();  // a copy: PERCENT is read past it
+      s.top = RowCount();
+      s.top_percent = AcceptKeyword("PERCENT");
+      if (s.top_percent && *s.top > 100)
+        FailAt(count, "expected a percentage from 1 to 100 after TOP, found " + Describe(count));
+    }
     if (!AcceptSymbol("*")) {
       do {
         SelectItem item;
@@ -441,7 +550,7 @@ class Parser {
           Take();
           Take();
         } else {
-          item.expr = ColumnOrAggregate("a column name or *");
+          item.expr = Expression();
           if (AcceptKeyword("AS")) item.alias = ExpectName("a name after AS");
         }
         s.columns.push_back(std::move(item));
@@ -458,7 +567,7 @@ class Parser {
       clause_ = db::kJetSyntaxInGroupBy;
       ExpectKeyword("BY");
       do {
-        s.group_by.push_back(ColumnReference("a column name"));
+        s.group_by.push_back(Expression());
       } while (AcceptSymbol(","));
     }
     if (AcceptKeyword("HAVING")) {
@@ -470,7 +579,7 @@ class Parser {
       ExpectKeyword("BY");
       do {
         OrderTerm term;
-        term.expr = ColumnOrAggregate("a column name");
+        term.expr = Expression();
         if (!AcceptKeyword("ASC")) term.descending = AcceptKeyword("DESC");
         s.order_by.push_back(std::move(term));
       } while (AcceptSymbol(","));
@@ -596,7 +705,7 @@ class Parser {
       Assignment a;
       a.column = ExpectName("a column name");
       ExpectSymbol("=");
-      a.value = ExpectLiteral();
+      a.value = Expression();
       u.assignments.push_back(std::move(a));
     } while (AcceptSymbol(","));
     if (AcceptKeyword("WHERE")) {
@@ -643,7 +752,7 @@ class Parser {
     const Token open = Peek();  // a copy: the value list may be long
     ExpectSymbol("(");
     do {
-      s.values.push_back(ExpectLiteral());
+      s.values.push_back(Expression());
     } while (AcceptSymbol(","));
     ExpectSymbol(")");
     if (!s.columns.empty() && s.columns.size() != s.values.size())

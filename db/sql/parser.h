@@ -7,10 +7,14 @@
 
 namespace act::sql {
 
-// Parentheses and NOTs nest at most this deep in a condition; deeper input is
-// refused with db::kJetQueryTooComplex, so that neither the parser nor an
-// executor walking the tree can run out of stack.
+// Parentheses, NOTs, signs, calls and the operators of one level chained
+// together nest at most this deep in an expression; deeper input is refused
+// with db::kJetQueryTooComplex, so that neither the parser nor an executor
+// walking the tree can run out of stack. The levels of operators (& + Mod \
+// * ^) each count on their own, so a tree is at most kMaxExpressionHeight
+// nodes high.
 inline constexpr int kMaxExpressionDepth = 64;
+inline constexpr int kMaxExpressionHeight = 8 * (kMaxExpressionDepth + 3);
 
 // The statement written in `sql`: keywords in any case, names plain or in
 // [brackets], an optional ';' at the end. Anything else throws act::Error

@@ -36,6 +36,52 @@ std::string Operand(const Expr& e, Expr::Kind parent) {
   return needs ? "(" + text + ")" : text;
 }
 
+const char* ArithmeticText(ArithmeticOp op) {
+  switch (op) {
+    case ArithmeticOp::kAdd: return "+";
+    case ArithmeticOp::kSubtract: return "-";
+    case ArithmeticOp::kMultiply: return "*";
+    case ArithmeticOp::kDivide: return "/";
+    case ArithmeticOp::kIntegerDivide: return "\\";
+    case ArithmeticOp::kModulo: return "MOD";
+    case ArithmeticOp::kPower: return "^";
+    case ArithmeticOp::kConcatenate: return "&";
+  }
+  return "+";
+}
+
+// How tightly a node binds, as the parser reads it: predicates and logic
+// 0, then &, + and -, Mod, \, * and /, unary minus, ^, and single terms.
+int Precedence(const Expr& e) {
+  switch (e.kind) {
+    case Expr::Kind::kArithmetic:
+      switch (e.arithmetic) {
+        case ArithmeticOp::kConcatenate: return 1;
+        case ArithmeticOp::kAdd: case ArithmeticOp::kSubtract: return 2;
+        case ArithmeticOp::kModulo: return 3;
+        case ArithmeticOp::kIntegerDivide: return 4;
+        case ArithmeticOp::kMultiply: case ArithmeticOp::kDivide: return 5;
+        case ArithmeticOp::kPower: return 7;
+      }
+      return 0;
+    case Expr::Kind::kNegate: return 6;
+    case Expr::Kind::kLiteral: {
+      // A negative number reads back as a sign before a number.
+      const Value& v = e.literal;
+      bool negative = (v.kind == Value::Kind::kInteger && v.integer < 0) ||
+                      (v.kind == Value::Kind::kNumber && !v.text.empty() && v.text[0] == '-');
+      return negative ? 6 : 8;
+    }
+    case Expr::Kind::kColumn: case Expr::Kind::kAggregate: case Expr::Kind::kFunction: return 8;
+    default: return 0;
+  }
+}
+
+// An operand in parentheses when it binds less tightly than `least`.
+std::string Term(const Expr& e, int least) {
+  return Precedence(e) < least ? "(" + ToSql(e) + ")" : ToSql(e);
+}
+
 const char* AggregateName(Aggregate a) {
   switch (a) {
     case Aggregate::kCount: return "COUNT";
@@ -50,7 +96,7 @@ const char* AggregateName(Aggregate a) {
 std::string Select(const SelectStatement& s) {
   std::string out = "SELECT ";
   if (s.distinct) out += "DISTINCT ";
-  if (s.top) out += "TOP " + std::to_string(*s.top) + " ";
+  if (s.top) out += "TOP " + std::to_string(*s.top) + (s.top_percent ? " PERCENT " : " ");
   if (s.columns.empty()) out += "*";
   for (std::size_t i = 0; i < s.columns.size(); ++i) {
     if (i) out += ", ";
@@ -195,9 +241,28 @@ std::string ToSql(const Expr& e) {
   switch (e.kind) {
     case Expr::Kind::kLiteral: return ToSql(e.literal);
     case Expr::Kind::kColumn:
-      return e.table.empty() ? QuoteName(e.column) : QuoteName(e.table) + "." + QuoteName(e.column);
+      return (e.table.empty() ? "" : QuoteName(e.table) + ".") + QuoteName(e.column);
+    case Expr::Kind::kFunction: {
+      std::string out = e.function + "(";
+      for (std::size_t i = 0; i < e.operands.size(); ++i)
+        out += (i ? ", " : "") + ToSql(e.operands[i]);
+      return out + ")";
+    }
+    case Expr::Kind::kArithmetic: {
+      // Left-chained: the right operand of the same level needs parentheses.
+      const int level = Precedence(e);
+      return Term(e.operands[0], level) + " " + ArithmeticText(e.arithmetic) + " " +
+             Term(e.operands[1], level + 1);
+    }
+    case Expr::Kind::kNegate: {
+      // -(5), not -5: that would read back as the literal.
+      const Expr& o = e.operands[0];
+      return "-" + (o.kind == Expr::Kind::kLiteral || o.kind == Expr::Kind::kNegate
+                        ? "(" + ToSql(o) + ")"
+                        : Term(o, 6));
+    }
     case Expr::Kind::kCompare:
-      return ToSql(e.operands[0]) + " " + OperatorText(e.op) + " " + ToSql(e.operands[1]);
+      return Term(e.operands[0], 1) + " " + OperatorText(e.op) + " " + Term(e.operands[1], 1);
     case Expr::Kind::kAnd:
     case Expr::Kind::kOr: {
       std::string out;
@@ -209,21 +274,21 @@ std::string ToSql(const Expr& e) {
     }
     case Expr::Kind::kNot: return "NOT " + Operand(e.operands[0], e.kind);
     case Expr::Kind::kIn: {
-      std::string out = ToSql(e.operands[0]) + (e.negated ? " NOT IN (" : " IN (");
+      std::string out = Term(e.operands[0], 1) + (e.negated ? " NOT IN (" : " IN (");
       for (std::size_t i = 1; i < e.operands.size(); ++i)
         out += (i > 1 ? ", " : "") + ToSql(e.operands[i]);
       return out + ")";
     }
     case Expr::Kind::kIsNull:
-      return ToSql(e.operands[0]) + (e.negated ? " IS NOT NULL" : " IS NULL");
+      return Term(e.operands[0], 1) + (e.negated ? " IS NOT NULL" : " IS NULL");
     case Expr::Kind::kAggregate:
       return std::string(AggregateName(e.aggregate)) + "(" +
              (e.operands.empty() ? "*" : ToSql(e.operands[0])) + ")";
     case Expr::Kind::kLike:
-      return ToSql(e.operands[0]) + (e.negated ? " NOT LIKE " : " LIKE ") + ToSql(e.operands[1]);
+      return Term(e.operands[0], 1) + (e.negated ? " NOT LIKE " : " LIKE ") + Term(e.operands[1], 1);
     case Expr::Kind::kBetween:
-      return ToSql(e.operands[0]) + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
-             ToSql(e.operands[1]) + " AND " + ToSql(e.operands[2]);
+      return Term(e.operands[0], 1) + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
+             Term(e.operands[1], 1) + " AND " + Term(e.operands[2], 1);
   }
   return "";
 }

@@ -71,12 +71,12 @@ TEST(CarryOverStatements, TextUpdate) {
   EXPECT_EQ(u.table, "configuracion");
   ASSERT_EQ(u.assignments.size(), 1u);
   EXPECT_EQ(u.assignments[0].column, "valor_s");
-  EXPECT_EQ(u.assignments[0].value, Value::Text("C:\\Música\\"));
+  EXPECT_EQ(u.assignments[0].value.literal, Value::Text("C:\\Música\\"));
   ExpectEqualsText(*u.where, "elemento", "rutaMusica");
 
   // The text form of a Null installed value is the empty text.
   auto empty = ParseAs<UpdateStatement>(TextUpdate("", "x"));
-  EXPECT_EQ(empty.assignments[0].value, Value::Text(""));
+  EXPECT_EQ(empty.assignments[0].value.literal, Value::Text(""));
 }
 
 TEST(CarryOverStatements, NumberUpdate) {
@@ -84,7 +84,7 @@ TEST(CarryOverStatements, NumberUpdate) {
     auto u = ParseAs<UpdateStatement>(NumberUpdate(std::to_string(n), "volumen"));
     ASSERT_EQ(u.assignments.size(), 1u);
     EXPECT_EQ(u.assignments[0].column, "valor");
-    EXPECT_EQ(u.assignments[0].value, Value::Integer(n));
+    EXPECT_EQ(u.assignments[0].value.literal, Value::Integer(n));
     ExpectEqualsText(*u.where, "elemento", "volumen");
   }
 }
@@ -110,7 +110,7 @@ TEST(CarryOverStatements, UndoubledApostrophesAreRefusedNotMisread) {
   for (const std::string& sql :
        {TextUpdate("Don't Stop", "x"), TextUpdate("x' WHERE elemento='y", "z"),
         TextUpdate("x', valor = 5 WHERE elemento='y", "z"), NumberUpdate("5 WHERE 1", "x"),
-        TextLookup("O'Brien"), TextUpdate("a", "b' OR 'c")}) {
+        TextLookup("O'Brien")}) {
     try {
       Parse(sql);
       ADD_FAILURE() << "accepted: " << sql;
@@ -118,6 +118,8 @@ TEST(CarryOverStatements, UndoubledApostrophesAreRefusedNotMisread) {
       EXPECT_TRUE(std::string(e.what()).find(sql) != std::string::npos) << e.what();
     }
   }
+  // A text standing as a condition parses (Jet's grammar allows any value
+  // there) and is refused when the statement runs (3464, before any row).
   // Some cannot be told from a well-formed statement: the updater's own
   // concatenation must double apostrophes for these to mean what they say.
   auto widened = ParseAs<SelectStatement>(TextLookup("a' OR elemento<>'"));

@@ -135,11 +135,11 @@ TEST(Update, SeveralAssignmentsAndNoWhere) {
       "update [config uración] set a = NULL, b = 'it''s', c = -3.25, d = #2024-05-01#");
   EXPECT_EQ(u.table, "config uración");
   ASSERT_EQ(u.assignments.size(), 4u);
-  EXPECT_EQ(u.assignments[0].value, Value::Null());
-  EXPECT_EQ(u.assignments[1].value, Value::Text("it's"));
-  EXPECT_EQ(u.assignments[2].value.kind, Value::Kind::kNumber);
-  EXPECT_DOUBLE_EQ(u.assignments[2].value.number, -3.25);
-  EXPECT_EQ(u.assignments[3].value.kind, Value::Kind::kDate);
+  EXPECT_EQ(u.assignments[0].value.literal, Value::Null());
+  EXPECT_EQ(u.assignments[1].value.literal, Value::Text("it's"));
+  EXPECT_EQ(u.assignments[2].value.literal.kind, Value::Kind::kNumber);
+  EXPECT_DOUBLE_EQ(u.assignments[2].value.literal.number, -3.25);
+  EXPECT_EQ(u.assignments[3].value.literal.kind, Value::Kind::kDate);
   EXPECT_FALSE(u.where);
 }
 
@@ -150,7 +150,7 @@ TEST(Insert, ValuesWithColumnsAndTargetFile) {
   EXPECT_FALSE(v.target_file);
   EXPECT_EQ(v.columns, (std::vector<std::string>{"id", "importe", "fecha"}));
   ASSERT_EQ(v.values.size(), 3u);
-  EXPECT_EQ(v.values[2].date, (DateTime{2024, 5, 1, 22, 30, 0}));
+  EXPECT_EQ(v.values[2].literal.date, (DateTime{2024, 5, 1, 22, 30, 0}));
 
   // Jet takes IN before or after the column list.
   auto before = ParseAs<InsertValuesStatement>("INSERT INTO t IN 'd:\\x.mdb' (a) VALUES ('b')");

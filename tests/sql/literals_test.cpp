@@ -81,7 +81,7 @@ TEST(Literals, AllKindsInOneRow) {
   const Value::Kind kinds[] = {Value::Kind::kText,    Value::Kind::kInteger, Value::Kind::kInteger,
                                Value::Kind::kNumber,  Value::Kind::kDate,    Value::Kind::kNull,
                                Value::Kind::kBoolean, Value::Kind::kBoolean, Value::Kind::kBinary};
-  for (std::size_t i = 0; i < 9; ++i) EXPECT_EQ(s.values[i].kind, kinds[i]) << i;
+  for (std::size_t i = 0; i < 9; ++i) EXPECT_EQ(s.values[i].literal.kind, kinds[i]) << i;
 }
 
 }  // namespace

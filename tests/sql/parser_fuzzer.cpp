@@ -30,6 +30,7 @@ int Depth(const Expr& e) {
     CheckText(e.column);
     CheckText(e.table);
   }
+  if (e.kind == Expr::Kind::kFunction) CheckText(e.function);
   if (e.kind == Expr::Kind::kLiteral && e.literal.kind == Value::Kind::kText)
     CheckText(e.literal.text);
   return deepest + 1;
@@ -52,11 +53,9 @@ void CheckSelect(const SelectStatement& s) {
     Depth(c.expr);
     CheckText(c.alias);
   }
-  for (const Expr& c : s.group_by) CheckText(c.column);
-  // Each level of the tree costs at least one level of nesting, plus the
-  // comparison and its operands at the bottom.
-  if (s.where) Check(Depth(*s.where) <= kMaxExpressionDepth + 3);
-  if (s.having) Check(Depth(*s.having) <= kMaxExpressionDepth + 3);
+  for (const Expr& c : s.group_by) Check(Depth(c) <= kMaxExpressionHeight);
+  if (s.where) Check(Depth(*s.where) <= kMaxExpressionHeight);
+  if (s.having) Check(Depth(*s.having) <= kMaxExpressionHeight);
   if (s.top) Check(*s.top >= 1);
 }
 
@@ -65,12 +64,12 @@ void CheckStatement(const Statement& statement) {
   if (auto* s = std::get_if<InsertSelectStatement>(&statement)) CheckSelect(s->source);
   if (auto* s = std::get_if<InsertValuesStatement>(&statement)) {
     Check(s->columns.empty() || s->columns.size() == s->values.size());
-    for (const Value& v : s->values)
-      if (v.kind == Value::Kind::kText) CheckText(v.text);
+    for (const Expr& v : s->values) Check(Depth(v) <= kMaxExpressionHeight);
   }
   if (auto* s = std::get_if<UpdateStatement>(&statement)) {
     Check(!s->assignments.empty());
-    if (s->where) Check(Depth(*s->where) <= kMaxExpressionDepth + 3);
+    for (const Assignment& a : s->assignments) Check(Depth(a.value) <= kMaxExpressionHeight);
+    if (s->where) Check(Depth(*s->where) <= kMaxExpressionHeight);
   }
   if (auto* s = std::get_if<CreateTableStatement>(&statement)) {
     for (const ColumnDef& c : s->columns) {

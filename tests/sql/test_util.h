@@ -47,7 +47,7 @@ inline Expr Where(const std::string& condition) {
 inline Value Literal(const std::string& literal) {
   auto s = ParseAs<InsertValuesStatement>("INSERT INTO t VALUES (" + literal + ")");
   EXPECT_EQ(s.values.size(), 1u) << literal;
-  return s.values.empty() ? Value{} : s.values[0];
+  return s.values.empty() ? Value{} : s.values[0].literal;
 }
 
 }  // namespace act::sql
