@@ -84,22 +84,47 @@ IndexProbe::IndexProbe(std::unique_ptr<TableStream> inner, jet::Database& db,
 }
 
 void IndexProbe::Seek(RowValues& outer) {
-  found_.clear();
-  bool usable = true;
+  rows_ = &none_;
+  next_ = 0;
   for (const auto& [column, place] : columns_) {
     const Value& v = outer.at(place);
     // A Null meets nothing; a value the column cannot hold meets none of
     // its values.
-    std::optional<Value> converted;
-    if (!v.is_null()) converted = jet::ConvertForColumn(table_.columns[column], v);
-    if (!converted || converted->is_null()) {
-      usable = false;
-      break;
-    }
+    if (v.is_null()) return;
+    std::optional<Value> converted = jet::ConvertForColumn(table_.columns[column], v);
+    if (!converted || converted->is_null()) return;
     row_[column] = std::move(*converted);
   }
-  if (usable) reader_.Find(jet::EncodeIndexKey(format_, table_, index_, row_), found_);
+  rows_ = &Lookup(jet::EncodeIndexKey(format_, table_, index_, row_));
+}
+
+const IndexProbe::Rows& IndexProbe::Lookup(const jet::KeyBytes& key) {
+  std::string bytes(reinterpret_cast<const char*>(key.data()), key.size());
+  auto kept = kept_.find(bytes);
+  if (kept != kept_.end()) return kept->second;
+  reader_.Find(key, found_);
+  Rows rows;
   inner_->scan().Only(found_);
+  size_t cost = bytes.size() + 64;
+  while (inner_->Next()) {
+    std::vector<Value>& row = rows.emplace_back();
+    for (size_t place = inner_->first(); place < inner_->last(); ++place) {
+      row.push_back(inner_->at(place));
+      cost += sizeof(Value) + row.back().bytes().size();
+    }
+  }
+  if (kept_bytes_ + cost > kKeptBytes) {
+    kept_.clear();
+    kept_bytes_ = 0;
+  }
+  kept_bytes_ += cost;
+  return kept_.emplace(std::move(bytes), std::move(rows)).first->second;
+}
+
+bool IndexProbe::NextMatch() {
+  if (next_ == rows_->size()) return false;
+  ++next_;
+  return true;
 }
 
 // ---- HashProbe ----

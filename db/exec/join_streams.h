@@ -106,16 +106,22 @@ struct JoinKey {
 };
 
 // Lookups in an index of the inner table whose columns are all among
-// `key.inner`.
+// `key.inner`. The rows found for a key are kept (up to kKeptBytes, then
+// dropped all at once), so that a key met again (the genre of every song)
+// costs neither a lookup nor a row read.
 class IndexProbe final : public Probe {
  public:
   IndexProbe(std::unique_ptr<TableStream> inner, jet::Database& db,
              const jet::TableDefinition& table, const jet::RealIndex& index, const JoinKey& key);
   void Seek(RowValues& outer) override;
-  bool NextMatch() override { return inner_->Next(); }
-  const Value& at(size_t place) override { return inner_->at(place); }
+  bool NextMatch() override;
+  const Value& at(size_t place) override { return (*rows_)[next_ - 1][place - inner_->first()]; }
 
  private:
+  static constexpr size_t kKeptBytes = size_t(8) << 20;
+  using Rows = std::vector<std::vector<Value>>;
+  const Rows& Lookup(const jet::KeyBytes& key);
+
   std::unique_ptr<TableStream> inner_;
   const jet::Format& format_;
   const jet::TableDefinition& table_;
@@ -125,6 +131,11 @@ class IndexProbe final : public Probe {
   std::vector<std::pair<size_t, size_t>> columns_;  // (table column, outer place)
   std::vector<Value> row_;
   std::vector<jet::RowPointer> found_;
+  std::unordered_map<std::string, Rows> kept_;
+  size_t kept_bytes_ = 0;
+  const Rows none_;
+  const Rows* rows_ = &none_;
+  size_t next_ = 0;
 };
 
 // The inner side held in memory, by its key's values.
