@@ -24,6 +24,7 @@ const char* JetErrorText(int number) {
     case kJetCannotExecuteSelect: return "Cannot execute a select query";
     case kJetInvalidOperation: return "Invalid operation";
     case kJetTypeMismatch: return "Data type mismatch in criteria expression";
+    case kJetUndefinedFunction: return "Undefined function in expression";
     case kJetOrderConflictsWithDistinct: return "ORDER BY clause conflicts with DISTINCT";
     case kJetOrderConflictsWithGroup: return "ORDER BY clause conflicts with GROUP BY clause";
     case kJetAggregateInWhere: return "Cannot have aggregate function in WHERE clause";

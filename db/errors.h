@@ -54,7 +54,8 @@ enum JetError : int {
   kJetTooFewParameters = 3061,    // a statement names a column the table lacks
   kJetCannotExecuteSelect = 3065, // Execute given a SELECT
   kJetInvalidOperation = 3219,    // OpenRecordset given an action statement
-  kJetTypeMismatch = 3464,        // comparing text with a number in a condition
+  kJetTypeMismatch = 3464,        // comparing text with a number, or text that is no number
+  kJetUndefinedFunction = 3085,   // a function the expression service does not know
   kJetOrderConflictsWithDistinct = 3093,  // SELECT DISTINCT sorted by a column it does not show
   kJetOrderConflictsWithGroup = 3094,     // a grouped SELECT sorted by a column not grouped
   kJetAggregateInWhere = 3096,            // COUNT, SUM, ... in a WHERE clause

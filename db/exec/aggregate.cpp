@@ -16,6 +16,10 @@ void Accumulator::Add(const Value& v) {
     case sql::Aggregate::kAvg:
       sum_ += NumberValue(v);
       currency_ = v.kind() == Value::Kind::kCurrency;
+      // Money adds exactly, as the scaled integers it is stored as.
+      if (currency_ && __builtin_add_overflow(exact_, v.integer(), &exact_)) {
+        throw Error(kErrOverflow, "a Currency total beyond Currency's range");
+      }
       return;
     case sql::Aggregate::kMin:
     case sql::Aggregate::kMax: {
@@ -38,11 +42,7 @@ Value Accumulator::Result() const {
   switch (function_) {
     case sql::Aggregate::kSum: {
       if (!currency_) return Value::Double(sum_);
-      const double scaled = std::nearbyint(sum_ * 10000);
-      if (!(std::fabs(scaled) < 9.2e18)) {
-        throw Error(6, "Overflow", "a Currency total beyond Currency's range");
-      }
-      return Value::Currency(int64_t(scaled));
+      return Value::Currency(exact_);
     }
     case sql::Aggregate::kAvg: return Value::Double(sum_ / double(count_));
     default: return best_;

@@ -3,9 +3,9 @@
 //
 // - COUNT(*) counts rows, COUNT(col) the rows where col is not Null; both
 //   are a Long, 0 over no rows.
-// - SUM adds as Jet does, in floating point (so a Currency total carries
-//   the rounding of a double); it gives a Currency for a Currency column and
-//   a Double for the other numbers (Yes/No counts True as -1).
+// - SUM of Currency adds exactly, as the scaled 64-bit integers Currency
+//   is (a total beyond its range is Overflow, 6); SUM of the other numbers
+//   adds in floating point and gives a Double (Yes/No counts True as -1).
 // - AVG gives a Double.
 // - MIN and MAX keep their column's type, in Jet's order (text without
 //   regard to case).
@@ -36,6 +36,7 @@ class Accumulator {
   int64_t count_ = 0;
   double sum_ = 0;
   bool currency_ = false;
+  int64_t exact_ = 0;  // a Currency sum, in ten-thousandths
   Value best_;            // MIN, MAX
   std::string best_key_;  // its order key
   std::string key_;       // the candidate's, its buffer kept

@@ -50,7 +50,7 @@ std::string SourceFilePath(const jet::Database& db, const std::string& file) {
 
 FromClause::FromClause(FileSystem* fs, jet::Database& db, const sql::Source& from,
                        const sql::Expr* where, const std::string& statement, size_t hash_bytes)
-    : statement_(statement), where_(where), hash_bytes_(hash_bytes) {
+    : statement_(statement), where_(where), hash_bytes_(hash_bytes), clock_(db.clock()) {
   OpenTables(fs, db, from);
   root_ = Build(from, 0);
   row_ = std::make_unique<StreamRow>(*root_);
@@ -105,6 +105,11 @@ const FromClause::Table& FromClause::Named(const std::string& name) const {
   }
   throw JetFailure(kJetTooFewParameters,
                    "no source named '" + name + "' in FROM, in " + QuotedStatement(statement_));
+}
+
+bool FromClause::HasColumn(const std::string& name) const {
+  return std::any_of(tables_.begin(), tables_.end(),
+                     [&](const Table& t) { return t.definition->ColumnIndex(name) >= 0; });
 }
 
 size_t FromClause::Resolve(const sql::Expr& e) const {
@@ -166,7 +171,7 @@ std::unique_ptr<Stream> FromClause::BuildJoin(const sql::Source& source, size_t 
       }
     }
     try {
-      on.emplace(*source.on, Columns(), statement_);
+      on.emplace(*source.on, Columns(), statement_, clock_);
     } catch (const act::Error& e) {
       if (e.number() != kJetTypeMismatch) throw;
       throw JetFailure(kJetJoinTypeMismatch, e.detail());

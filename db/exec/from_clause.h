@@ -56,6 +56,8 @@ class FromClause {
   const jet::ColumnDef& column(size_t place) const;
   // The place of a column the statement names (a kColumn), as above.
   size_t Resolve(const sql::Expr& column) const;
+  // Whether any source has a column of that name.
+  bool HasColumn(const std::string& name) const;
   // The source named `name` (for `name.*`): 3061 when there is none.
   const Table& Named(const std::string& name) const;
   // Resolve as conditions take it.
@@ -78,6 +80,7 @@ class FromClause {
   std::string statement_;
   const sql::Expr* where_;
   size_t hash_bytes_;
+  const Clock& clock_;  // Now() and Date() in ON
   std::vector<std::unique_ptr<jet::Database>> files_;
   std::vector<Table> tables_;
   size_t width_ = 0;

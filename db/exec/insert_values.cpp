@@ -1,7 +1,8 @@
 #include "db/exec/insert_values.h"
 
 #include "db/errors.h"
-#include "db/exec/literal_value.h"
+#include "db/exec/expression.h"
+#include "db/sql/printer.h"
 #include "db/exec/statement_support.h"
 
 namespace act::db::exec {
@@ -18,10 +19,18 @@ void TableAppender::Append(const sql::InsertValuesStatement& s, std::string_view
   values = defaults;
   auto set = [&](size_t column, const sql::Expr& e) {
     const jet::ColumnDef& c = table->columns[column];
-    if (e.kind != sql::Expr::Kind::kLiteral) {
-      throw JetFailure(kJetOperationNotSupported, "an expression in VALUES, in " + QuotedStatement(statement));
-    }
-    auto v = Convert(c, LiteralValue(e.literal));
+    // A row that is not there yet has no columns to read: Jet takes a
+    // name in VALUES for a parameter it was not given.
+    const Resolver no_columns = [&](const sql::Expr& operand) -> Place {
+      throw MissingParameterFailure(db.path() + ": " + sql::ToSql(operand) + " in VALUES, in " +
+                                    QuotedStatement(statement));
+    };
+    struct NoRow final : RowValues {
+      const Value& at(size_t) override { return none; }
+      Value none;
+    } no_row;
+    auto v = Convert(c, Expression(e, Scope{no_columns, std::string(statement), &db.clock()})
+                            .Evaluate(no_row));
     if (!v) {
       throw JetFailure(
           kJetConversionError,

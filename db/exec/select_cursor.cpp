@@ -22,9 +22,42 @@ namespace {
   throw JetFailure(number, what + ", in " + QuotedStatement(statement));
 }
 
+// The current row of the FROM clause (each column decoded once, when a
+// condition or the result first asks for it); past its places, the values
+// the statement computes from them (its expressions), each once a row too.
+class ScanRow final : public RowValues {
+ public:
+  ScanRow(RowValues& from, size_t width) : from_(from), width_(width) {}
+  void NextRow() { ++generation_; }
+  // A computed value, at place width + its number.
+  size_t Compute(Expression e) {
+    computed_.push_back(std::move(e));
+    values_.emplace_back();
+    read_.push_back(0);
+    return width_ + computed_.size() - 1;
+  }
+  const Value& at(size_t place) override {
+    if (place < width_) return from_.at(place);
+    const size_t k = place - width_;
+    if (read_[k] != generation_) {
+      values_[k] = computed_[k].Evaluate(*this);
+      read_[k] = generation_;
+    }
+    return values_[k];
+  }
+
+ private:
+  RowValues& from_;
+  size_t width_;
+  std::vector<Expression> computed_;
+  std::vector<Value> values_;
+  std::vector<uint64_t> read_;  // the row each value was computed for
+  uint64_t generation_ = 1;
+};
+
 struct AggregateColumn {
   sql::Aggregate function = sql::Aggregate::kCount;
-  std::optional<size_t> column;  // none: COUNT(*)
+  std::optional<size_t> operand;  // its place in the scan row; none: COUNT(*)
 };
 
 // A row of a held result: its key, its values packed, then two lengths of
@@ -48,6 +81,11 @@ std::string_view RowOf(const Entry& e) {
 }
 
 constexpr size_t kArrivalBytes = 8;
+
+// Places from here on stand, while a grouped SELECT is bound, for values
+// computed from the group's row; they are renumbered once all aggregates
+// are known.
+constexpr size_t kComputedBase = size_t(1) << 40;
 void AppendArrival(std::string& key, uint64_t n) {
   for (int shift = 56; shift >= 0; shift -= 8) key += char(n >> shift);
 }
@@ -60,23 +98,28 @@ void AppendLength(std::string& e, size_t length) {
 
 struct SelectCursor::Query {
   Query(FileSystem* fs, jet::Database& db, const sql::SelectStatement& s, const std::string& text)
-      : statement(text), from(fs, db, s.from, s.where ? &*s.where : nullptr, text) {}
+      : statement(text),
+        from(fs, db, s.from, s.where ? &*s.where : nullptr, text),
+        row(from.row(), from.width()) {}
 
   std::string statement;
   FromClause from;
+  ScanRow row;
   std::optional<Condition> where;
 
   // A grouped SELECT (GROUP BY, HAVING or an aggregate) makes one row per
   // group: its grouped columns, then its aggregates. `outputs` and `order`
   // are places in those rows; otherwise they are the joined row's.
   bool grouped = false;
-  std::vector<size_t> group_columns;
+  std::vector<size_t> group_columns;  // places in the scan row
   std::vector<AggregateColumn> aggregates;
+  std::vector<Expression> group_computed;  // past the grouped values and aggregates
   std::optional<Condition> having;
   std::vector<size_t> outputs;
   std::vector<std::pair<size_t, bool>> order;  // place, descending
   bool distinct = false;
   std::optional<int64_t> top;
+  bool top_percent = false;
 
   bool streams = false;
   int64_t returned = 0;
@@ -164,65 +207,98 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
   query_ = std::make_unique<Query>(fs, db, s, text);
   Query& q = *query_;
   const FromClause& from = q.from;
+  const size_t columns = from.width();
   auto refuse = [&](int number, const std::string& what) { Refuse(number, what, text); };
-  auto column_of = [&](const sql::Expr& e) { return from.Resolve(e); };
-  auto is_long = [&](size_t place) { return from.column(place).is_long_value(); };
+  auto is_long = [&](size_t place) { return place < columns && from.column(place).is_long_value(); };
+  const Resolver table_columns = from.Columns();
+  // A value of each scan row: a column's place, or a computed one's.
+  auto row_place = [&](const sql::Expr& e) -> Place {
+    Expression x(e, Scope{table_columns, text, &db.clock()});
+    const ValueClass value_class = x.value_class();
+    if (auto place = x.place()) return {*place, value_class};
+    return {q.row.Compute(std::move(x)), value_class};
+  };
 
   if (s.where) {
-    q.where.emplace(*s.where, from.Columns(), text);
+    q.where.emplace(*s.where, table_columns, text, db.clock());
     if (jet::TableScan* scan = q.from.single_scan()) {
       const FromClause::Table& only = from.tables()[0];
       NarrowToPinnedRows(*only.db, *only.definition, *q.where, *scan);
     }
   }
 
-  auto is_aggregate = [](const sql::Expr& e) { return e.kind == sql::Expr::Kind::kAggregate; };
+  auto has_aggregate = [](const sql::Expr& e) {
+    auto walk = [](const sql::Expr& x, auto& self) -> bool {
+      if (x.kind == sql::Expr::Kind::kAggregate) return true;
+      for (const sql::Expr& o : x.operands)
+        if (self(o, self)) return true;
+      return false;
+    };
+    return walk(e, walk);
+  };
   q.grouped = !s.group_by.empty() || s.having ||
               std::any_of(s.columns.begin(), s.columns.end(),
-                          [&](const sql::SelectItem& i) { return is_aggregate(i.expr); }) ||
+                          [&](const sql::SelectItem& i) { return has_aggregate(i.expr); }) ||
               std::any_of(s.order_by.begin(), s.order_by.end(),
-                          [&](const sql::OrderTerm& o) { return is_aggregate(o.expr); });
+                          [&](const sql::OrderTerm& o) { return has_aggregate(o.expr); });
   if (q.grouped && s.columns.empty()) refuse(kJetGroupOnStar, "SELECT * with aggregates");
+  std::vector<std::string> group_texts;  // each grouped expression as printed
+  std::vector<ValueClass> group_classes;
   for (const sql::Expr& e : s.group_by) {
-    if (e.kind != sql::Expr::Kind::kColumn) refuse(kJetOperationNotSupported, "GROUP BY " + sql::ToSql(e));
-    size_t c = column_of(e);
-    if (is_long(c)) refuse(kJetLongValueInGroupBy, "GROUP BY " + sql::ToSql(e));
-    q.group_columns.push_back(c);
+    Place p = row_place(e);
+    if (is_long(p.index)) refuse(kJetLongValueInGroupBy, "GROUP BY " + sql::ToSql(e));
+    q.group_columns.push_back(p.index);
+    group_texts.push_back(sql::ToSql(e));
+    group_classes.push_back(p.value_class);
   }
 
-  // Where a column or an aggregate of the statement is found in the rows
-  // the result is made of; `not_grouped` is the refusal for a column of a
-  // grouped SELECT that is not grouped.
-  auto place_of = [&](const sql::Expr& e, int not_grouped) -> Place {
+  // Where a value of a grouped SELECT is found in the rows of its groups:
+  // a grouped expression, an aggregate, or (kNotHere) computed from those;
+  // `not_grouped` refuses a column that is neither.
+  auto group_place = [&](const sql::Expr& e, int not_grouped) -> Place {
+    const std::string printed = sql::ToSql(e);
+    for (size_t g = 0; g < group_texts.size(); ++g) {
+      if (jet::SameName(group_texts[g], printed)) return {g, group_classes[g]};
+    }
     if (e.kind == sql::Expr::Kind::kColumn) {
-      size_t c = column_of(e);
-      if (!q.grouped) return {c, ClassOfColumn(from.column(c))};
-      for (size_t g = 0; g < q.group_columns.size(); ++g) {
-        if (q.group_columns[g] == c) return {g, ClassOfColumn(from.column(c))};
-      }
+      table_columns(e);  // 3061 for a column the table lacks
       Refuse(not_grouped, "'" + e.column + "' is neither grouped nor in an aggregate function",
              text);
     }
+    if (e.kind != sql::Expr::Kind::kAggregate) return {Place::kNotHere, ValueClass::kNull};
     AggregateColumn a{e.aggregate, std::nullopt};
     ValueClass value_class = ValueClass::kNumber;
     if (!e.operands.empty()) {
-      a.column = column_of(e.operands[0]);
-      if (is_long(*a.column)) refuse(kJetLongValueInAggregate, sql::ToSql(e));
-      ValueClass column_class = ClassOfColumn(from.column(*a.column));
+      if (has_aggregate(e.operands[0])) refuse(kJetAggregateInWhere, sql::ToSql(e));
+      Place operand = row_place(e.operands[0]);
+      if (is_long(operand.index)) refuse(kJetLongValueInAggregate, sql::ToSql(e));
+      a.operand = operand.index;
       if (a.function == sql::Aggregate::kMin || a.function == sql::Aggregate::kMax) {
-        value_class = column_class;
-      } else if (a.function != sql::Aggregate::kCount && column_class != ValueClass::kNumber) {
-        refuse(kJetTypeMismatch, sql::ToSql(e) + " adds numbers, and " + sql::ToSql(e.operands[0]) +
-                                     " is not a number");
+        value_class = operand.value_class;
+      } else if (a.function != sql::Aggregate::kCount && operand.value_class != ValueClass::kNumber &&
+                 operand.value_class != ValueClass::kNull) {
+        refuse(kJetTypeMismatch, sql::ToSql(e) + " adds numbers, and " +
+                                     sql::ToSql(e.operands[0]) + " is not a number");
       }
     }
     size_t k = 0;
     while (k < q.aggregates.size() &&
-           !(q.aggregates[k].function == a.function && q.aggregates[k].column == a.column)) {
+           !(q.aggregates[k].function == a.function && q.aggregates[k].operand == a.operand)) {
       ++k;
     }
     if (k == q.aggregates.size()) q.aggregates.push_back(a);
     return {q.group_columns.size() + k, value_class};
+  };
+  // The place of a value of the result: in the scan row, or in the group
+  // row (the grouped values, the aggregates, then what is computed from
+  // them, numbered once all aggregates are known).
+  auto place_of = [&](const sql::Expr& e, int not_grouped) -> size_t {
+    if (!q.grouped) return row_place(e).index;
+    Expression x(e, Scope{[&](const sql::Expr& n) { return group_place(n, not_grouped); }, text,
+                          &db.clock(), true});
+    if (auto place = x.place()) return *place;
+    q.group_computed.push_back(std::move(x));
+    return kComputedBase + q.group_computed.size() - 1;
   };
 
   // A column shown under its name; under "source.name" when another shown
@@ -245,15 +321,15 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
       show_table(from.Named(item.all_of));
       continue;
     }
-    q.outputs.push_back(place_of(item.expr, kJetNotInAggregate).index);
+    q.outputs.push_back(place_of(item.expr, kJetNotInAggregate));
     shown.push_back(std::nullopt);
     if (!item.alias.empty()) {
       names_.push_back(item.alias);
-    } else if (is_aggregate(item.expr)) {
-      names_.push_back("Expr" + std::to_string(1000 + unnamed++));
-    } else {
-      shown.back() = column_of(item.expr);
+    } else if (item.expr.kind == sql::Expr::Kind::kColumn) {
+      shown.back() = from.Resolve(item.expr);
       names_.push_back(from.column(*shown.back()).name);
+    } else {
+      names_.push_back("Expr" + std::to_string(1000 + unnamed++));
     }
   }
   for (size_t i = 0; i < names_.size(); ++i) {
@@ -273,18 +349,45 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
   }
   if (s.having) {
     q.having.emplace(
-        *s.having, [&](const sql::Expr& e) { return place_of(e, kJetNotInAggregate); }, text);
+        *s.having, [&](const sql::Expr& e) { return group_place(e, kJetNotInAggregate); }, text,
+        db.clock(), true);
   }
   for (const sql::OrderTerm& term : s.order_by) {
-    const size_t place = place_of(term.expr, kJetOrderConflictsWithGroup).index;
-    if (!q.grouped && is_long(place)) refuse(kJetLongValueInOrderBy, "ORDER BY " + sql::ToSql(term.expr));
+    size_t place = 0;
+    const sql::Expr& e = term.expr;
+    const bool ordinal = e.kind == sql::Expr::Kind::kLiteral &&
+                         e.literal.kind == sql::Value::Kind::kInteger;
+    const bool alias = e.kind == sql::Expr::Kind::kColumn && e.table.empty() &&
+                       !from.HasColumn(e.column) &&
+                       std::any_of(s.columns.begin(), s.columns.end(), [&](const sql::SelectItem& i) {
+                         return jet::SameName(i.alias, e.column);
+                       });
+    if (ordinal) {
+      // ORDER BY 2: the second column of the result.
+      if (e.literal.integer < 1 || size_t(e.literal.integer) > q.outputs.size()) {
+        refuse(kJetSyntaxInOrderBy, "ORDER BY " + sql::ToSql(e) + " names no column of the result");
+      }
+      place = q.outputs[size_t(e.literal.integer - 1)];
+    } else if (alias) {
+      place = q.outputs[*Find(e.column)];
+    } else {
+      place = place_of(e, kJetOrderConflictsWithGroup);
+    }
+    if (!q.grouped && is_long(place)) refuse(kJetLongValueInOrderBy, "ORDER BY " + sql::ToSql(e));
     if (q.distinct && std::find(q.outputs.begin(), q.outputs.end(), place) == q.outputs.end()) {
-      refuse(kJetOrderConflictsWithDistinct, "ORDER BY " + sql::ToSql(term.expr));
+      refuse(kJetOrderConflictsWithDistinct, "ORDER BY " + sql::ToSql(e));
     }
     q.order.emplace_back(place, term.descending);
   }
+  // Places computed in groups follow the grouped values and the aggregates.
+  if (q.grouped) {
+    const size_t base = q.group_columns.size() + q.aggregates.size();
+    for (size_t& p : q.outputs) if (p >= kComputedBase) p = base + (p - kComputedBase);
+    for (auto& [p, descending] : q.order) if (p >= kComputedBase) p = base + (p - kComputedBase);
+  }
   q.top = s.top;
-  q.streams = !q.grouped && !q.distinct && q.order.empty();
+  q.top_percent = s.top_percent;
+  q.streams = !q.grouped && !q.distinct && q.order.empty() && !q.top_percent;
   values_.resize(q.outputs.size());
 }
 
@@ -311,9 +414,9 @@ bool SelectCursor::Next() {
   if (q.streams) {
     if (q.top && q.returned >= *q.top) return false;
     while (q.from.Next()) {
-      RowValues& row = q.from.row();
-      if (q.where && !q.where->Holds(row)) continue;
-      for (size_t i = 0; i < values_.size(); ++i) values_[i] = row.at(q.outputs[i]);
+      q.row.NextRow();
+      if (q.where && !q.where->Holds(q.row)) continue;
+      for (size_t i = 0; i < values_.size(); ++i) values_[i] = q.row.at(q.outputs[i]);
       ++q.returned;
       return true;
     }
@@ -327,12 +430,13 @@ bool SelectCursor::Next() {
 
 void SelectCursor::Materialize() {
   Query& q = *query_;
-  ResultCollector collector(q.outputs, q.order, q.distinct, q.top);
+  ResultCollector collector(q.outputs, q.order, q.distinct,
+                            q.top_percent ? std::nullopt : q.top);
   if (!q.grouped) {
     while (q.from.Next()) {
-      RowValues& row = q.from.row();
-      if (q.where && !q.where->Holds(row)) continue;
-      collector.Add(row);
+      q.row.NextRow();
+      if (q.where && !q.where->Holds(q.row)) continue;
+      collector.Add(q.row);
     }
   } else {
     struct Group {
@@ -345,20 +449,20 @@ void SelectCursor::Materialize() {
     auto open_group = [&](const std::string& key) -> Group& {
       auto [it, fresh] = groups.try_emplace(key);
       if (fresh) {
-        for (size_t c : q.group_columns) it->second.values.push_back(q.from.row().at(c));
+        for (size_t c : q.group_columns) it->second.values.push_back(q.row.at(c));
         for (const AggregateColumn& a : q.aggregates) it->second.totals.emplace_back(a.function);
       }
       return it->second;
     };
     std::string key;
     while (q.from.Next()) {
-      RowValues& row = q.from.row();
-      if (q.where && !q.where->Holds(row)) continue;
+      q.row.NextRow();
+      if (q.where && !q.where->Holds(q.row)) continue;
       key.clear();
-      for (size_t c : q.group_columns) AppendOrderKey(key, row.at(c));
+      for (size_t c : q.group_columns) AppendOrderKey(key, q.row.at(c));
       Group& g = open_group(key);
       for (size_t k = 0; k < q.aggregates.size(); ++k) {
-        if (q.aggregates[k].column) g.totals[k].Add(row.at(*q.aggregates[k].column));
+        if (q.aggregates[k].operand) g.totals[k].Add(q.row.at(*q.aggregates[k].operand));
         else g.totals[k].AddRow();
       }
     }
@@ -369,12 +473,28 @@ void SelectCursor::Materialize() {
     for (auto& [group_key, g] : groups) {
       group_row = std::move(g.values);
       for (const Accumulator& total : g.totals) group_row.push_back(total.Result());
+      for (const Expression& e : q.group_computed) {
+        RowVector so_far(group_row);
+        Value v = e.Evaluate(so_far);
+        group_row.push_back(std::move(v));
+      }
       RowVector r(group_row);
       if (q.having && !q.having->Holds(r)) continue;
       collector.Add(r);
     }
   }
   q.result = collector.Finish();
+  if (q.top_percent) {
+    // TOP n PERCENT: n% of the rows, rounded up, and the rows that tie
+    // with the last of them.
+    size_t keep = size_t((q.result.size() * uint64_t(*q.top) + 99) / 100);
+    const size_t last = keep;
+    while (last > 0 && !q.order.empty() && keep < q.result.size() &&
+           OrderOf(q.result[keep]) == OrderOf(q.result[last - 1])) {
+      ++keep;
+    }
+    q.result.resize(std::min(keep, q.result.size()));
+  }
   q.held = true;
 }
 

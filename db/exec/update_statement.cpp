@@ -6,7 +6,7 @@
 
 #include "db/errors.h"
 #include "db/exec/condition.h"
-#include "db/exec/literal_value.h"
+#include "db/exec/expression.h"
 #include "db/exec/pinned_rows.h"
 #include "db/exec/statement_support.h"
 #include "db/jet/table/page_allocator.h"
@@ -19,7 +19,11 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
   auto table = TableOf(db, s.table, statement);
   std::optional<Condition> where;
   if (s.where) where.emplace(*s.where, TableColumns(*table, std::string(statement)), std::string(statement));
+  // A value that depends on no row is converted once; the others are
+  // computed from each row's values as they were before the statement.
   std::vector<std::pair<int, Value>> changes;
+  std::vector<std::pair<int, Expression>> computed;
+  const Resolver columns = TableColumns(*table, std::string(statement));
   for (const sql::Assignment& a : s.assignments) {
     int i = table->ColumnIndex(a.column);
     if (i < 0) {
@@ -27,10 +31,12 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
                                     "', in " + QuotedStatement(statement));
     }
     const jet::ColumnDef& c = table->columns[i];
-    if (a.value.kind != sql::Expr::Kind::kLiteral) {
-      throw JetFailure(kJetOperationNotSupported, "an expression in SET, in " + QuotedStatement(statement));
+    Expression value(a.value, Scope{columns, std::string(statement), &db.clock()});
+    if (!value.constant()) {
+      computed.emplace_back(i, std::move(value));
+      continue;
     }
-    auto v = Convert(c, LiteralValue(a.value.literal));
+    auto v = Convert(c, *value.constant());
     if (!v) {
       throw JetFailure(kJetConversionError, db.path() + ": column '" + c.name +
                                                 "' cannot take the value, in " + QuotedStatement(statement));
@@ -57,6 +63,16 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
     std::vector<Value> new_values = old_values;
     for (const auto& [i, v] : changes) new_values[i] = v;
     try {
+      RowVector old_row(old_values);
+      for (const auto& [i, e] : computed) {
+        auto v = Convert(table->columns[i], e.Evaluate(old_row));
+        if (!v) {
+          throw JetFailure(kJetConversionError, db.path() + ": column '" + table->columns[i].name +
+                                                    "' cannot take the value, in " +
+                                                    QuotedStatement(statement));
+        }
+        new_values[i] = std::move(*v);
+      }
       if (!(new_values == old_values)) writer.Update(where, old_values, new_values);
       ++result.records_affected;
     } catch (const act::Error& e) {

@@ -10,9 +10,9 @@ namespace act::sql {
 // Parentheses, NOTs, signs, calls and the operators of one level chained
 // together nest at most this deep in an expression; deeper input is refused
 // with db::kJetQueryTooComplex, so that neither the parser nor an executor
-// walking the tree can run out of stack. The levels of operators (& + Mod \
-// * ^) each count on their own, so a tree is at most kMaxExpressionHeight
-// nodes high.
+// walking the tree can run out of stack. Each level of operators (&, + and
+// -, Mod, integer division, * and /, ^) counts on its own, so a tree is at
+// most kMaxExpressionHeight nodes high.
 inline constexpr int kMaxExpressionDepth = 64;
 inline constexpr int kMaxExpressionHeight = 8 * (kMaxExpressionDepth + 3);
 

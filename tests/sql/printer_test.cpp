@@ -69,3 +69,47 @@ TEST(Printer, Quoting) {
 
 }  // namespace
 }  // namespace act::sql
+
+namespace act::sql {
+namespace {
+
+// Jet's precedence, shown by the parentheses the printer needs to keep
+// the tree: each case prints as its canonical form, which parses back to
+// the same tree.
+TEST(Printer, ExpressionsKeepJetsPrecedence) {
+  const struct {
+    const char* written;
+    const char* printed;
+  } cases[] = {
+      {"a + b * c", "[a] + [b] * [c]"},
+      {"(a + b) * c", "([a] + [b]) * [c]"},
+      {"a - (b - c)", "[a] - ([b] - [c])"},
+      {"a - b - c", "[a] - [b] - [c]"},
+      {"-2 ^ 2", "-2 ^ 2"},
+      {"(-2) ^ 2", "(-2) ^ 2"},
+      {"2 ^ -1", "2 ^ (-1)"},
+      {"a & b + 1", "[a] & [b] + 1"},
+      {"(a & b) + 1", "([a] & [b]) + 1"},
+      {"a mod b \\ c", "[a] MOD [b] \\ [c]"},
+      {"a \\ b * c", "[a] \\ [b] * [c]"},
+      {"a = b + 1", "[a] = [b] + 1"},
+      {"not a or b", "NOT [a] OR [b]"},
+      {"(a = 1) = (b = 2)", "([a] = 1) = ([b] = 2)"},
+      {"Left(x, 2) & Mid(y, 1 + 1)", "Left([x], 2) & Mid([y], 1 + 1)"},
+      {"x between b - 1 and c + 1", "[x] BETWEEN [b] - 1 AND [c] + 1"},
+      {"x in (a + 1, Len(b))", "[x] IN ([a] + 1, Len([b]))"},
+  };
+  for (const auto& c : cases) {
+    const std::string sql = std::string("SELECT * FROM t WHERE ") + c.written;
+    const std::string printed = ToSql(Parse(sql));
+    EXPECT_EQ(printed, std::string("SELECT * FROM [t] WHERE ") + c.printed) << c.written;
+    EXPECT_EQ(ToSql(Parse(printed)), printed) << c.written;
+  }
+  EXPECT_EQ(Reprint("SELECT TOP 10 PERCENT a * 2 AS d FROM t GROUP BY Year(b) ORDER BY 1, d DESC"),
+            "SELECT TOP 10 PERCENT [a] * 2 AS [d] FROM [t] GROUP BY Year([b]) ORDER BY 1, [d] DESC");
+  EXPECT_EQ(Reprint("UPDATE t SET v = v + 1, w = 'a' & w"),
+            "UPDATE [t] SET [v] = [v] + 1, [w] = 'a' & [w]");
+}
+
+}  // namespace
+}  // namespace act::sql

@@ -66,12 +66,14 @@ Options:
 
 Statements (Jet SQL; keywords in any case, names plain or in [brackets], texts
 in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
-  SELECT [DISTINCT] [TOP n] * | column [AS name], ... FROM table [WHERE condition]
-         [GROUP BY col, ...] [HAVING condition] [ORDER BY column [ASC|DESC], ...]
-    a column is a column of the table or COUNT(*), COUNT(col), SUM(col),
-    AVG(col), MIN(col), MAX(col); COUNT(col) leaves Nulls out, SUM, AVG, MIN
-    and MAX of no values are Null; TOP n also returns the rows that tie with
-    the n-th; DISTINCT and GROUP BY give their rows in the order of their values
+  SELECT [DISTINCT] [TOP n [PERCENT]] * | expr [AS name], ... FROM sources
+         [WHERE condition] [GROUP BY expr, ...] [HAVING condition]
+         [ORDER BY expr | alias | n [ASC|DESC], ...]
+    an expr may use the columns, COUNT(*), COUNT(x), SUM(x), AVG(x), MIN(x),
+    MAX(x); COUNT(x) leaves Nulls out, SUM, AVG, MIN and MAX of no values are
+    Null, SUM of Currency adds exactly; TOP n also returns the rows that tie
+    with the n-th; DISTINCT and GROUP BY give their rows in the order of their
+    values; ORDER BY 2 sorts by the second column of the result
   FROM sources: a table [IN 'file'] [[AS] alias], or sources joined, in
   parentheses as Access writes them, and any column written table.column:
     FROM (canciones AS c INNER JOIN generos AS g ON c.genero = g.id)
@@ -82,9 +84,9 @@ in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
                                   the path is absolute)
     a column two sources have must be qualified (error 3079); a LEFT JOIN row
     without a partner has Null in the other side's columns
-  UPDATE table SET col = value, ... [WHERE condition]
+  UPDATE table SET col = expr, ... [WHERE condition]
   INSERT INTO table [(col, ...)] [IN 'file'] SELECT ...
-  INSERT INTO table [(col, ...)] [IN 'file'] VALUES (value, ...)
+  INSERT INTO table [(col, ...)] [IN 'file'] VALUES (expr, ...)
   CREATE TABLE table (col TYPE [(size)] [NOT NULL] [PRIMARY KEY | UNIQUE], ...,
                       [CONSTRAINT name PRIMARY KEY | UNIQUE (col, ...)])
   CREATE [UNIQUE] INDEX name ON table (col [ASC|DESC], ...)
@@ -94,7 +96,30 @@ in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
   [!a-z] none of, [*] a star), IS [NOT] NULL, AND, OR, NOT and parentheses.
   Text compares without regard to letter case; text against a number is an
   error (3464). Values: 'text', 12, -1.5, #2024-05-01 10:30:00#, #5/1/2024#,
-  #10:30#, NULL, TRUE, FALSE, 0x0AFF.
+  #10:30#, NULL, TRUE, FALSE, 0x0AFF. Any value may stand as a condition:
+  WHERE activo, WHERE NOT activo (true when not 0). BETWEEN takes its bounds
+  either way round. Examples:
+    SELECT titulo, duracion / 60 AS minutos FROM canciones ORDER BY minutos
+    SELECT nombre & ' ' & apellido FROM clientes     (& takes Null as '')
+    UPDATE configuracion SET valor = valor + 1 WHERE elemento = 'x'
+    SELECT TOP 10 PERCENT titulo FROM canciones ORDER BY 1
+  Operators, tightest first: ^, unary -, * /, \ (whole division), Mod, + -,
+  & (joins text), then comparisons, NOT, AND, OR. + of two texts joins them;
+  text that reads as a number counts as one; Null in gives Null out.
+  Functions (Visual Basic's), one example each:
+    Len(titulo)  Left(titulo, 3)  Right(titulo, 3)  Mid(titulo, 2, 3)
+    InStr(titulo, 'love')  UCase(titulo)  LCase(titulo)  Trim(titulo)
+    LTrim(titulo)  RTrim(titulo)  Replace(titulo, '_', ' ')  Space(3)
+    String(3, '*')  Year(fecha)  Month(fecha)  Day(fecha)  Hour(fecha)
+    Minute(fecha)  Second(fecha)  Weekday(fecha)  DateAdd('m', 1, fecha)
+    DateDiff('d', alta, Now())  DateSerial(2026, 1, 31)  DateValue('2026-01-31')
+    Date()  Now()  Nz(region, '-')  IIf(importe > 0, 'cobro', 'pago')
+    IsNull(region)  Val('12 kg')  Str(12)  CStr(1.5)  CLng(2.5)  CInt(2.5)
+    CDbl('1.5')  CCur(importe)  CDate('31/01/2026')  Int(-2.5)  Fix(-2.5)
+    Abs(-3)  Round(2.5)  Sgn(-3)  Format(fecha, 'dd/mm/yyyy')
+    Format(importe, '#,##0.00')
+  Round, CInt and CLng round half to even; Now() and Date() read the
+  computer's clock (local time); dates become text as dd/mm/yyyy hh:nn:ss.
   NOT NULL makes the column Required (a Null in it is refused; --schema
   prints it back). INSERT ... VALUES writes one row, and a row the table
   refuses (duplicate key, missing required value, broken relationship, a value

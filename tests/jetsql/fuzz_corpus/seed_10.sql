@@ -1,0 +1,1 @@
+SELECT TOP 50 PERCENT name & '!' AS n, Len(name) * 2 - 1, UCase(Mid(name, 2)) FROM Table4 WHERE Len(name) BETWEEN 9 AND 2 OR NOT IsNull(data) ORDER BY 1 DESC

@@ -1,0 +1,1 @@
+SELECT TOP 50 PERCENT Len(a) & '-' & UCase(Left(b, 2)), -x ^ 2 \ 3 Mod 2, IIf(x BETWEEN 9 AND 1, DateAdd('d', 1, Now()), Null) AS c FROM t WHERE NOT v AND Year(d) = 2026 ORDER BY 2, c DESC
