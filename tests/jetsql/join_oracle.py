@@ -168,6 +168,13 @@ def main():
             "ON o.CustomerID = c.CustomerID WHERE o.EmployeeID = '3'")])
         if written != expected:
             fail("INSERT ... SELECT wrote %d rows, the oracle %d" % (len(written), len(expected)))
+        # One table of the other file, copied straight from its rows.
+        copied = run(main_db, "CREATE TABLE transportistas (ShipperID LONG, CompanyName TEXT(40))",
+                     "INSERT INTO transportistas SELECT ShipperID, CompanyName "
+                     "FROM Shippers IN 'otra.mdb'")
+        if copied.returncode != 0 or export(main_db, "transportistas") != [
+                r[:2] for r in export(NWIND, "Shippers")]:
+            fail("INSERT ... SELECT FROM Shippers IN 'otra.mdb': " + copied.stderr)
         checked = run(main_db, "--check")
         if checked.returncode != 0:
             fail("--check after the INSERT: " + checked.stdout)
