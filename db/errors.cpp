@@ -18,6 +18,11 @@ const char* JetErrorText(int number) {
     case kJetDatabaseTooLarge: return "Database has reached maximum size";
     case kJetFileInUse: return "Couldn't use the file; file already in use";
     case kJetTooFewParameters: return "Too few parameters";
+    case kJetAmbiguousField:
+      return "The specified field could refer to more than one table listed in the FROM "
+             "clause of your SQL statement";
+    case kJetJoinNotSupported: return "Join expression not supported";
+    case kJetJoinTypeMismatch: return "Type mismatch in JOIN expression";
     case kJetCannotExecuteSelect: return "Cannot execute a select query";
     case kJetInvalidOperation: return "Invalid operation";
     case kJetTypeMismatch: return "Data type mismatch in criteria expression";

@@ -35,6 +35,7 @@ enum JetError : int {
   kJetSyntaxInFromClause = 3131,
   kJetSyntaxInGroupBy = 3132,
   kJetSyntaxInInsert = 3134,
+  kJetSyntaxInJoin = 3135,
   kJetSyntaxInOrderBy = 3138,
   kJetSyntaxInSelect = 3141,
   kJetCharactersAfterEnd = 3142,
@@ -52,6 +53,9 @@ enum JetError : int {
 
   // Statements as run.
   kJetTableNotFound = 3078,       // FROM names no table
+  kJetAmbiguousField = 3079,      // a column more than one source of FROM has
+  kJetJoinNotSupported = 3296,    // a join Jet cannot run (two sources named alike)
+  kJetJoinTypeMismatch = 3615,    // ON compares text with a number (3464 elsewhere)
   kJetTooFewParameters = 3061,    // a statement names a column the table lacks
   kJetCannotExecuteSelect = 3065, // Execute given a SELECT
   kJetInvalidOperation = 3219,    // OpenRecordset given an action statement

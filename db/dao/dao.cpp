@@ -173,7 +173,8 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql_text) 
   if (!select) {
     throw JetFailure(db::kJetInvalidOperation, "OpenRecordset takes a SELECT: " + QuotedStatement(sql_text));
   }
-  auto cursor = std::make_unique<db::exec::SelectCursor>(db, *select, sql_text);
+  auto cursor = std::make_unique<db::exec::SelectCursor>(db, *select, sql_text,
+                                                         &state_->session->fs());
   return std::unique_ptr<Recordset>(new Recordset(state_, std::move(cursor), sql_text));
 }
 

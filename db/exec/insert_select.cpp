@@ -12,6 +12,7 @@
 #include "db/errors.h"
 #include "db/exec/bulk_append.h"
 #include "db/exec/condition.h"
+#include "db/exec/from_clause.h"
 #include "db/exec/pinned_rows.h"
 #include "db/exec/row_pipeline.h"
 #include "db/exec/select_cursor.h"
@@ -36,41 +37,67 @@ constexpr uint32_t kBulkRows = 1024;
 // Rows between two calls of an append's progress function.
 constexpr int64_t kProgressEveryRows = 1024;
 
-// A source that only picks columns and filters rows is read straight from
-// its table, which lets text go over as stored; anything more (grouping,
-// DISTINCT, ORDER BY, TOP) goes through the SELECT cursor.
+bool Qualified(const sql::Expr& e) {
+  return !e.table.empty() ||
+         std::any_of(e.operands.begin(), e.operands.end(), [](const sql::Expr& o) { return Qualified(o); });
+}
+
+// A source that only picks columns of one table and filters its rows is
+// read straight from the table, which lets text go over as stored;
+// anything more (joins, names qualified, grouping, DISTINCT, ORDER BY,
+// TOP) goes through the SELECT cursor.
 bool NeedsCursor(const sql::SelectStatement& select) {
-  return select.distinct || select.top || !select.group_by.empty() || select.having ||
-         !select.unions.empty() ||
+  return select.from.kind != sql::Source::Kind::kTable || !select.from.alias.empty() ||
+         (select.where && Qualified(*select.where)) || select.distinct || select.top ||
+         !select.group_by.empty() || select.having || !select.unions.empty() ||
          !select.order_by.empty() ||
          std::any_of(select.columns.begin(), select.columns.end(), [](const sql::SelectItem& i) {
-           return i.expr.kind != sql::Expr::Kind::kColumn;
+           return !i.all_of.empty() || i.expr.kind != sql::Expr::Kind::kColumn || Qualified(i.expr);
          });
 }
 
 // The source of an INSERT ... SELECT.
 struct InsertSource {
-  std::shared_ptr<const jet::TableDefinition> table;
+  std::unique_ptr<jet::Database> file;  // the database after IN, read straight
+  jet::Database* db = nullptr;          // where `table` lies
+  std::shared_ptr<const jet::TableDefinition> table;  // the (first) table read
   std::unique_ptr<SelectCursor> cursor;  // see NeedsCursor
   std::optional<Condition> where;        // without a cursor
   // The selected columns, in order (positions in the rows read), and the
   // names they are matched by.
   std::vector<int> selected;
   std::vector<std::string> names;
+
+  // Whether it reads `table` of `dest`.
+  bool Reads(const jet::Database& dest, const jet::TableDefinition& table) const {
+    if (!cursor) return db == &dest && this->table->page == table.page;
+    for (const FromClause::Table& t : cursor->from().tables()) {
+      if (t.db == &dest && t.definition->page == table.page) return true;
+    }
+    return false;
+  }
 };
 
-InsertSource OpenSource(jet::Database& db, const sql::SelectStatement& select,
+InsertSource OpenSource(FileSystem& fs, jet::Database& db, const sql::SelectStatement& select,
                         std::string_view statement) {
   const std::string text(statement);
   InsertSource source;
-  source.table = TableOf(db, select.table, statement);
-  const jet::TableDefinition& table = *source.table;
   if (NeedsCursor(select)) {
-    source.cursor = std::make_unique<SelectCursor>(db, select, text);
+    source.cursor = std::make_unique<SelectCursor>(db, select, text, &fs);
+    const FromClause::Table& first = source.cursor->from().tables().front();
+    source.db = first.db;
+    source.table = first.definition;
     source.names = source.cursor->names();
     for (size_t k = 0; k < source.names.size(); ++k) source.selected.push_back(int(k));
     return source;
   }
+  source.db = &db;
+  if (select.from.file) {
+    source.file = jet::Database::Open(fs, SourceFilePath(db, *select.from.file), false);
+    source.db = source.file.get();
+  }
+  source.table = TableOf(*source.db, select.from.table, statement);
+  const jet::TableDefinition& table = *source.table;
   if (select.where) source.where.emplace(*select.where, TableColumns(table, text), text, &db);
   for (size_t i = 0; select.columns.empty() && i < table.columns.size(); ++i) {
     source.selected.push_back(int(i));
@@ -79,8 +106,9 @@ InsertSource OpenSource(jet::Database& db, const sql::SelectStatement& select,
   for (const sql::SelectItem& item : select.columns) {
     const int i = table.ColumnIndex(item.expr.column);
     if (i < 0) {
-      throw MissingParameterFailure(db.path() + ": '" + item.expr.column + "' is no column of '" +
-                                    select.table + "', in " + QuotedStatement(statement));
+      throw MissingParameterFailure(source.db->path() + ": '" + item.expr.column +
+                                    "' is no column of '" + select.from.table + "', in " +
+                                    QuotedStatement(statement));
     }
     source.selected.push_back(i);
     source.names.push_back(item.alias.empty() ? table.columns[size_t(i)].name : item.alias);
@@ -125,7 +153,7 @@ struct PendingRow {
 // writer's), written (Commit).
 class RowCopy {
  public:
-  RowCopy(jet::Database& db, const InsertSource& source, jet::Database& dest,
+  RowCopy(const InsertSource& source, jet::Database& dest,
           const jet::TableDefinition& table, std::vector<int> target, jet::TableWriter& writer,
           const RowProgress& progress);
 
@@ -193,10 +221,10 @@ class RowCopy {
   StatementResult result_;
 };
 
-RowCopy::RowCopy(jet::Database& db, const InsertSource& source, jet::Database& dest,
+RowCopy::RowCopy(const InsertSource& source, jet::Database& dest,
                  const jet::TableDefinition& table, std::vector<int> target,
                  jet::TableWriter& writer, const RowProgress& progress)
-    : db_(db),
+    : db_(*source.db),
       source_(source),
       from_(*source.table),
       dest_(dest),
@@ -204,10 +232,10 @@ RowCopy::RowCopy(jet::Database& db, const InsertSource& source, jet::Database& d
       target_(std::move(target)),
       writer_(writer),
       progress_(progress),
-      same_table_(&dest == &db && table.page == source.table->page),
+      same_table_(source.Reads(dest, table)),
       defaults_(ColumnDefaults(writer, table)),
-      scan_(db.pager(), db.format(), from_),
-      helper_decoder_(db.format(), from_) {
+      scan_(db_.pager(), db_.format(), from_),
+      helper_decoder_(db_.format(), from_) {
   PlanColumns();
   if (same_table_) {
     for (std::vector<Value> row; ReadRow(row);) snapshot_.push_back(row);
@@ -377,14 +405,14 @@ void RowCopy::RunInBulk(FileSystem& fs) {
 StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
                                 const sql::InsertSelectStatement& s, std::string_view statement,
                                 const RowProgress& progress) {
-  InsertSource source = OpenSource(db, s.source, statement);
+  InsertSource source = OpenSource(fs, db, s.source, statement);
   Destination dest = OpenDestination(fs, db, s.target_file, statement);
   auto table = TableOf(*dest.db, s.table, statement);
   std::vector<int> target = TargetColumns(*dest.db, *table, s, source.names, statement);
   dest.db->pager().BeginDeferredWrites();
   jet::PageAllocator allocator(*dest.db);
   jet::TableWriter writer(*dest.db, allocator, table);
-  RowCopy copy(db, source, *dest.db, *table, std::move(target), writer, progress);
+  RowCopy copy(source, *dest.db, *table, std::move(target), writer, progress);
   if (copy.Bulky() && writer.BeginBulk(fs)) {
     copy.RunInBulk(fs);
   } else {

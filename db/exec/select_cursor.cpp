@@ -7,6 +7,7 @@
 #include "db/errors.h"
 #include "db/exec/aggregate.h"
 #include "db/exec/condition.h"
+#include "db/exec/from_clause.h"
 #include "db/exec/packed_row.h"
 #include "db/exec/pinned_rows.h"
 #include "db/exec/value_order.h"
@@ -21,36 +22,36 @@ namespace {
   throw JetFailure(number, what + ", in " + QuotedStatement(statement));
 }
 
-// The current row of a scan, each column decoded once, when a condition or
-// the result first asks for it; past the table's columns, the values the
-// statement computes from them (its expressions), each once a row too.
+// The current row of the FROM clause (each column decoded once, when a
+// condition or the result first asks for it); past its places, the values
+// the statement computes from them (its expressions), each once a row too.
 class ScanRow final : public RowValues {
  public:
-  ScanRow(jet::TableScan& scan, size_t columns)
-      : scan_(scan), columns_(columns), values_(columns), read_(columns, 0) {}
+  ScanRow(RowValues& from, size_t width) : from_(from), width_(width) {}
   void NextRow() { ++generation_; }
-  // A computed value, at place columns + its number.
+  // A computed value, at place width + its number.
   size_t Compute(Expression e) {
     computed_.push_back(std::move(e));
     values_.emplace_back();
     read_.push_back(0);
-    return values_.size() - 1;
+    return width_ + computed_.size() - 1;
   }
   const Value& at(size_t place) override {
-    if (read_[place] != generation_) {
-      if (place < columns_) scan_.Read(place, values_[place]);
-      else values_[place] = computed_[place - columns_].Evaluate(*this);
-      read_[place] = generation_;
+    if (place < width_) return from_.at(place);
+    const size_t k = place - width_;
+    if (read_[k] != generation_) {
+      values_[k] = computed_[k].Evaluate(*this);
+      read_[k] = generation_;
     }
-    return values_[place];
+    return values_[k];
   }
 
  private:
-  jet::TableScan& scan_;
-  size_t columns_;
+  RowValues& from_;
+  size_t width_;
   std::vector<Expression> computed_;
   std::vector<Value> values_;
-  std::vector<uint64_t> read_;  // the row each value was read for
+  std::vector<uint64_t> read_;  // the row each value was computed for
   uint64_t generation_ = 1;
 };
 
@@ -96,22 +97,19 @@ void AppendLength(std::string& e, size_t length) {
 }  // namespace
 
 struct SelectCursor::Query {
-  Query(jet::Database& db, std::shared_ptr<const jet::TableDefinition> definition,
-        const std::string& text)
+  Query(FileSystem* fs, jet::Database& db, const sql::SelectStatement& s, const std::string& text)
       : statement(text),
-        table(std::move(definition)),
-        scan(db.pager(), db.format(), *table),
-        row(scan, table->columns.size()) {}
+        from(fs, db, s.from, s.where ? &*s.where : nullptr, text),
+        row(from.row(), from.width()) {}
 
   std::string statement;
-  std::shared_ptr<const jet::TableDefinition> table;
-  jet::TableScan scan;
+  FromClause from;
   ScanRow row;
   std::optional<Condition> where;
 
   // A grouped SELECT (GROUP BY, HAVING or an aggregate) makes one row per
   // group: its grouped columns, then its aggregates. `outputs` and `order`
-  // are places in those rows; otherwise they are the table's columns.
+  // are places in those rows; otherwise they are the joined row's.
   bool grouped = false;
   std::vector<size_t> group_columns;  // places in the scan row
   std::vector<AggregateColumn> aggregates;
@@ -207,21 +205,18 @@ class ResultCollector {
 }  // namespace
 
 SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
-                           const std::string& text) {
+                           const std::string& text, FileSystem* fs) {
   if (!s.unions.empty()) {
-    OpenUnion(db, s, text);
+    OpenUnion(db, s, text, fs);
     return;
   }
-  if (!db.FindTable(s.table)) {
-    throw JetFailure(kJetTableNotFound, "'" + s.table + "' in " + QuotedStatement(text));
-  }
-  query_ = std::make_unique<Query>(db, db.Table(s.table), text);
+  query_ = std::make_unique<Query>(fs, db, s, text);
   Query& q = *query_;
-  const jet::TableDefinition& t = *q.table;
-  const size_t columns = t.columns.size();
+  const FromClause& from = q.from;
+  const size_t columns = from.width();
   auto refuse = [&](int number, const std::string& what) { Refuse(number, what, text); };
-  auto is_long = [&](size_t place) { return place < columns && t.columns[place].is_long_value(); };
-  const Resolver table_columns = TableColumns(t, text);
+  auto is_long = [&](size_t place) { return place < columns && from.column(place).is_long_value(); };
+  const Resolver table_columns = from.Columns();
   // A value of each scan row: a column's place, or a computed one's.
   auto row_place = [&](const sql::Expr& e) -> Place {
     Expression x(e, Scope{table_columns, text, &db});
@@ -232,7 +227,10 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
 
   if (s.where) {
     q.where.emplace(*s.where, table_columns, text, &db);
-    NarrowToPinnedRows(db, t, *q.where, q.scan);
+    if (jet::TableScan* scan = q.from.single_scan()) {
+      const FromClause::Table& only = from.tables()[0];
+      NarrowToPinnedRows(*only.db, *only.definition, *q.where, *scan);
+    }
   }
 
   auto has_aggregate = [](const sql::Expr& e) {
@@ -309,28 +307,50 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
     return kComputedBase + q.group_computed.size() - 1;
   };
 
-  int unnamed = 0;
-  if (s.columns.empty()) {
-    for (size_t c = 0; c < columns; ++c) {
-      q.outputs.push_back(c);
-      names_.push_back(t.columns[c].name);
+  // A column shown under its name; under "source.name" when another shown
+  // column has that name too, as Jet names them.
+  std::vector<std::optional<size_t>> shown;  // the place of each unaliased column
+  auto show_table = [&](const FromClause::Table& t) {
+    for (size_t c = 0; c < t.definition->columns.size(); ++c) {
+      q.outputs.push_back(t.first + c);
+      shown.push_back(t.first + c);
+      names_.push_back(t.definition->columns[c].name);
     }
+  };
+  if (s.columns.empty()) {
+    for (const FromClause::Table& t : from.tables()) show_table(t);
   }
+  int unnamed = 0;
   for (const sql::SelectItem& item : s.columns) {
+    if (!item.all_of.empty()) {
+      if (q.grouped) refuse(kJetGroupOnStar, "SELECT " + item.all_of + ".* with aggregates");
+      show_table(from.Named(item.all_of));
+      continue;
+    }
     q.outputs.push_back(place_of(item.expr, kJetNotInAggregate));
+    shown.push_back(std::nullopt);
     if (!item.alias.empty()) {
       names_.push_back(item.alias);
     } else if (item.expr.kind == sql::Expr::Kind::kColumn) {
-      const jet::ColumnDef* c = t.FindColumn(item.expr.column);
-      names_.push_back(c ? c->name : item.expr.column);
+      shown.back() = from.Resolve(item.expr);
+      names_.push_back(from.column(*shown.back()).name);
     } else {
       names_.push_back("Expr" + std::to_string(1000 + unnamed++));
+    }
+  }
+  for (size_t i = 0; i < names_.size(); ++i) {
+    if (!shown[i]) continue;
+    for (size_t j = 0; j < names_.size(); ++j) {
+      if (j != i && shown[j] && jet::SameName(names_[i], from.column(*shown[j]).name)) {
+        names_[i] = from.TableAt(*shown[i]).name + "." + names_[i];
+        break;
+      }
     }
   }
   q.distinct = s.distinct;
   if (q.distinct && !q.grouped) {
     for (size_t c : q.outputs) {
-      if (is_long(c)) refuse(kJetLongValueInDistinct, "SELECT DISTINCT '" + t.columns[c].name + "'");
+      if (is_long(c)) refuse(kJetLongValueInDistinct, "SELECT DISTINCT '" + from.column(c).name + "'");
     }
   }
   if (s.having) {
@@ -343,7 +363,8 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
     const sql::Expr& e = term.expr;
     const bool ordinal = e.kind == sql::Expr::Kind::kLiteral &&
                          e.literal.kind == sql::Value::Kind::kInteger;
-    const bool alias = e.kind == sql::Expr::Kind::kColumn && !t.FindColumn(e.column) &&
+    const bool alias = e.kind == sql::Expr::Kind::kColumn && e.table.empty() &&
+                       !from.HasColumn(e.column) &&
                        std::any_of(s.columns.begin(), s.columns.end(), [&](const sql::SelectItem& i) {
                          return jet::SameName(i.alias, e.column);
                        });
@@ -377,14 +398,14 @@ SelectCursor::SelectCursor(jet::Database& db, const sql::SelectStatement& s,
 }
 
 void SelectCursor::OpenUnion(jet::Database& db, const sql::SelectStatement& s,
-                             const std::string& text) {
+                             const std::string& text, FileSystem* fs) {
   sql::SelectStatement first = s;
   first.unions.clear();
   first.order_by.clear();
   std::vector<std::unique_ptr<SelectCursor>> parts;
-  parts.push_back(std::make_unique<SelectCursor>(db, first, text));
+  parts.push_back(std::make_unique<SelectCursor>(db, first, text, fs));
   for (const sql::SelectStatement& next : s.unions) {
-    parts.push_back(std::make_unique<SelectCursor>(db, next, text));
+    parts.push_back(std::make_unique<SelectCursor>(db, next, text, fs));
   }
   names_ = parts[0]->names();
   for (const auto& part : parts) {
@@ -394,7 +415,7 @@ void SelectCursor::OpenUnion(jet::Database& db, const sql::SelectStatement& s,
     }
   }
   // The Query's own scan is never run: the rows come from the parts.
-  query_ = std::make_unique<Query>(db, db.Table(first.table), text);
+  query_ = std::make_unique<Query>(fs, db, first, text);
   Query& q = *query_;
   q.parts = std::move(parts);
   for (size_t i = 0; i < names_.size(); ++i) q.outputs.push_back(i);
@@ -427,9 +448,11 @@ std::optional<size_t> SelectCursor::Find(std::string_view name) const {
   return std::nullopt;
 }
 
+const FromClause& SelectCursor::from() const { return query_->from; }
+
 void SelectCursor::Rewind() {
   Query& q = *query_;
-  q.scan.Rewind();
+  q.from.Rewind();
   q.returned = 0;
   q.next = 0;
 }
@@ -438,7 +461,7 @@ bool SelectCursor::Next() {
   Query& q = *query_;
   if (q.streams) {
     if (q.top && q.returned >= *q.top) return false;
-    while (q.scan.Next()) {
+    while (q.from.Next()) {
       q.row.NextRow();
       if (q.where && !q.where->Holds(q.row)) continue;
       for (size_t i = 0; i < values_.size(); ++i) values_[i] = q.row.at(q.outputs[i]);
@@ -465,7 +488,7 @@ void SelectCursor::Materialize() {
       }
     }
   } else if (!q.grouped) {
-    while (q.scan.Next()) {
+    while (q.from.Next()) {
       q.row.NextRow();
       if (q.where && !q.where->Holds(q.row)) continue;
       collector.Add(q.row);
@@ -487,7 +510,7 @@ void SelectCursor::Materialize() {
       return it->second;
     };
     std::string key;
-    while (q.scan.Next()) {
+    while (q.from.Next()) {
       q.row.NextRow();
       if (q.where && !q.where->Holds(q.row)) continue;
       key.clear();

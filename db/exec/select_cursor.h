@@ -1,5 +1,6 @@
-// Runs a parsed SELECT over one table of an open database: the rows of a
-// scan in table (page/row) order, filtered by WHERE (condition.h), then
+// Runs a parsed SELECT over the tables of an open database: the rows of
+// its FROM clause (from_clause.h; one table's in page/row order), filtered
+// by WHERE (condition.h), then
 // grouped, made distinct, sorted and cut to TOP n as the statement asks.
 //
 // What it holds in memory:
@@ -31,17 +32,21 @@
 #include "db/jet/table/database.h"
 #include "db/sql/ast.h"
 #include "db/value.h"
+#include "platform/file_system.h"
 
 namespace act::db::exec {
 
+class FromClause;
+
 class SelectCursor {
  public:
-  // Checks the statement against the table: unknown table 3078, unknown
-  // column 3061, mixed kinds in a condition 3464, and Jet's refusals of
-  // aggregate queries (3096, 3121, 3122, 3093, 3094, memo and OLE columns
-  // 3114 to 3119), each quoting `statement_text`.
+  // Checks the statement against its tables (from_clause.h: unknown table
+  // 3078, unknown column 3061, ambiguous 3079), mixed kinds in a condition
+  // 3464, and Jet's refusals of aggregate queries (3096, 3121, 3122, 3093,
+  // 3094, memo and OLE columns 3114 to 3119), each quoting
+  // `statement_text`. `fs` opens the files of `IN 'file'` sources.
   SelectCursor(jet::Database& db, const sql::SelectStatement& select,
-               const std::string& statement_text);
+               const std::string& statement_text, FileSystem* fs = nullptr);
   ~SelectCursor();
 
   // Moves to the next row of the result; false past the last.
@@ -49,19 +54,22 @@ class SelectCursor {
   // Back before the first row.
   void Rewind();
 
-  // The columns of the result: a column's name as the table stores it, an
-  // alias as written, or Jet's Expr1000, Expr1001, ... for an aggregate
-  // without one.
+  // The columns of the result: a column's name as the table stores it
+  // ("source.name" when two shown columns share it), an alias as written,
+  // or Jet's Expr1000, Expr1001, ... for an aggregate without one.
   const std::vector<std::string>& names() const { return names_; }
   // Value of column i in the current row, and all of them.
   const Value& value(size_t i) const { return values_[i]; }
   const std::vector<Value>& values() const { return values_; }
   // Position of a column by name (case-insensitive), or nullopt.
   std::optional<size_t> Find(std::string_view name) const;
+  // The sources it reads.
+  const FromClause& from() const;
 
  private:
   struct Query;
-  void OpenUnion(jet::Database& db, const sql::SelectStatement& s, const std::string& text);
+  void OpenUnion(jet::Database& db, const sql::SelectStatement& s, const std::string& text,
+                 FileSystem* fs);
   void Materialize();
 
   std::unique_ptr<Query> query_;

@@ -5,9 +5,14 @@
 // statements of the database carry-over and of the jetsql tool, not Access
 // queries in general.
 //
-//   SELECT [DISTINCT] [TOP n [PERCENT]] * | expr [AS name], ... FROM table
+//   SELECT [DISTINCT] [TOP n [PERCENT]] * | item [AS name], ... FROM source, ...
 //          [WHERE cond] [GROUP BY expr, ...] [HAVING cond]
 //          [UNION [ALL] SELECT ...]... [ORDER BY expr | alias | ordinal [ASC|DESC], ...]
+//     where an item is an expression or t.*; a source is
+//     `table [IN 'file'] [[AS] alias]`, or two sources joined
+//     (`a INNER|LEFT [OUTER]|RIGHT [OUTER] JOIN b ON cond`), in parentheses
+//     as Jet writes them; a column may be qualified (`t.col`) by its
+//     table's name or alias
 //   UPDATE table SET col = expr, ... [WHERE cond]
 //   INSERT INTO table [(col, ...)] [IN 'file'] SELECT ...        (any order
 //   INSERT INTO table [(col, ...)] [IN 'file'] VALUES (expr, ...) of the two)
@@ -136,10 +141,12 @@ struct Expr {
   std::size_t position = 0;
 };
 
-// A column of the result, named `alias` when given.
+// A column of the result, named `alias` when given; or, when `all_of` is
+// set, `all_of.*`: every column of that source (`expr` unused).
 struct SelectItem {
   Expr expr;
   std::string alias;
+  std::string all_of;
 };
 
 // A sort key: an expression, a whole number (the place of a column of the
@@ -149,12 +156,33 @@ struct OrderTerm {
   bool descending = false;
 };
 
+// What a SELECT reads: one table, or two sources joined. A comma between
+// sources is a kCross join (every row with every row; WHERE then says which
+// belong together).
+struct Source {
+  enum class Kind { kTable, kInner, kLeft, kRight, kCross };
+  Kind kind = Kind::kTable;
+  std::string table;                // kTable: the table's name
+  std::string alias;                // kTable: its alias, when given
+  std::optional<std::string> file;  // kTable: IN 'file', the path as written
+  std::vector<Source> sides;        // a join: its left and its right source
+  std::optional<Expr> on;           // kInner, kLeft, kRight: the ON condition
+  std::size_t position = 0;
+
+  static Source Table(std::string name) { Source s; s.table = std::move(name); return s; }
+  // The name its columns are qualified by: the alias, else the table.
+  const std::string& name() const { return alias.empty() ? table : alias; }
+  // One table of the database itself, not renamed: what a statement copies
+  // straight from its rows.
+  bool plain_table() const { return kind == Kind::kTable && alias.empty() && !file; }
+};
+
 struct SelectStatement {
   bool distinct = false;
   std::optional<std::int64_t> top;  // TOP n, n >= 1
   bool top_percent = false;         // TOP n PERCENT, n <= 100
   std::vector<SelectItem> columns;  // empty for SELECT *
-  std::string table;
+  Source from;
   std::optional<Expr> where;
   std::vector<Expr> group_by;
   std::optional<Expr> having;

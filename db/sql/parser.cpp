@@ -1,5 +1,6 @@
 #include "db/sql/parser.h"
 
+#include <algorithm>
 #include <charconv>
 #include <array>
 #include <cstring>
@@ -32,13 +33,15 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 // instead of selecting a column named FROM.
 constexpr std::string_view kReserved[] = {
     "AND",    "AS",      "BETWEEN", "BY",     "CONSTRAINT", "CREATE", "DISTINCT", "FALSE",
-    "FROM",   "GROUP",   "HAVING",  "IN",     "INDEX",      "INSERT", "INTO",     "IS",
-    "LIKE",   "MOD",     "NOT",     "NULL",   "ON",         "OR",     "ORDER",    "PRIMARY",
-    "SELECT",
-    "SET",    "TABLE",   "TOP",     "TRUE",   "UNIQUE",     "UPDATE", "VALUES",   "WHERE",
-    "WITH",
-    "EXISTS", "UNION",
+    "FROM",   "GROUP",   "HAVING",  "IN",     "INDEX",      "INNER",  "INSERT",   "INTO",
+    "IS",     "JOIN",    "LIKE",    "MOD",    "NOT",        "NULL",   "ON",       "OR",
+    "ORDER",  "OUTER",   "PRIMARY", "SELECT", "SET",        "TABLE",  "TOP",      "TRUE",
+    "UNIQUE", "UPDATE",  "VALUES",  "WHERE",  "WITH",       "EXISTS", "UNION",
 };
+
+// Words that may be names elsewhere (Left and Right are functions too) but
+// never an alias written without AS: after a table they go on the clause.
+constexpr std::string_view kNotAliases[] = {"LEFT", "RIGHT", "UNION"};
 
 // The aggregate functions a column of a SELECT may be.
 constexpr struct {
@@ -519,8 +522,17 @@ class Parser {
     }
     if (Peek().kind == Kind::kWord && IsSymbol(Peek(1), "(") && IsCallable(Peek().text))
       return Call(depth);
+    return ColumnReference("a column name or a value");
+  }
+
+  // `column` or `table.column`.
+  Expr ColumnReference(const char* what) {
     Expr e = Node(Expr::Kind::kColumn, Peek().position);
-    e.column = ExpectName("a column name or a value");
+    e.column = ExpectName(what);
+    if (AcceptSymbol(".")) {
+      e.table = std::move(e.column);
+      e.column = ExpectName("a column name after '.'");
+    }
     return e;
   }
 
@@ -574,14 +586,20 @@ class Parser {
     if (!AcceptSymbol("*")) {
       do {
         SelectItem item;
-        item.expr = Expression();
-        if (AcceptKeyword("AS")) item.alias = ExpectName("a name after AS");
+        if (PeekName() && IsSymbol(Peek(1), ".") && IsSymbol(Peek(2), "*")) {
+          item.all_of = Take().text;
+          Take();
+          Take();
+        } else {
+          item.expr = Expression();
+          if (AcceptKeyword("AS")) item.alias = ExpectName("a name after AS");
+        }
         s.columns.push_back(std::move(item));
       } while (AcceptSymbol(","));
     }
     ExpectKeyword("FROM");
     clause_ = db::kJetSyntaxInFromClause;
-    s.table = ExpectName("a table name");
+    s.from = Sources();
     if (AcceptKeyword("WHERE")) {
       s.where = Condition();
       ExpectClauseEnd({"GROUP", "HAVING", "UNION", "ORDER"});
@@ -623,6 +641,85 @@ class Parser {
       } while (AcceptSymbol(","));
     }
     return s;
+  }
+
+  // ---- FROM ----
+
+  // source, source, ...: each comma a cross join of what is before it with
+  // the next.
+  Source Sources() {
+    Source from = JoinedSource(0);
+    while (AcceptSymbol(",")) {
+      Source cross;
+      cross.kind = Source::Kind::kCross;
+      cross.position = from.position;
+      cross.sides.push_back(std::move(from));
+      cross.sides.push_back(JoinedSource(0));
+      from = std::move(cross);
+    }
+    return from;
+  }
+
+  // a [INNER|LEFT|RIGHT] JOIN b ON cond ...: joins read left to right.
+  Source JoinedSource(int depth) {
+    Source from = JoinOperand(depth);
+    for (;;) {
+      Source::Kind kind;
+      if (AcceptKeyword("INNER")) {
+        kind = Source::Kind::kInner;
+      } else if (AcceptKeyword("LEFT")) {
+        kind = Source::Kind::kLeft;
+        AcceptKeyword("OUTER");
+      } else if (AcceptKeyword("RIGHT")) {
+        kind = Source::Kind::kRight;
+        AcceptKeyword("OUTER");
+      } else {
+        return from;
+      }
+      clause_ = db::kJetSyntaxInJoin;
+      ExpectKeyword("JOIN");
+      Source join;
+      join.kind = kind;
+      join.position = from.position;
+      join.sides.push_back(std::move(from));
+      join.sides.push_back(JoinOperand(depth));
+      clause_ = db::kJetSyntaxInJoin;
+      ExpectKeyword("ON");
+      join.on = Condition();
+      clause_ = db::kJetSyntaxInFromClause;
+      from = std::move(join);
+    }
+  }
+
+  // A table, or joined sources in parentheses.
+  Source JoinOperand(int depth) {
+    if (IsSymbol(Peek(), "(")) {
+      if (depth + 1 > kMaxExpressionDepth)
+        FailAt(db::kJetQueryTooComplex, Peek(),
+               "joins nested more than " + std::to_string(kMaxExpressionDepth) + " deep");
+      Take();
+      Source inner = JoinedSource(depth + 1);
+      ExpectSymbol(")");
+      return inner;
+    }
+    Source table;
+    table.position = Peek().position;
+    table.table = ExpectName("a table name");
+    if (AcceptKeyword("IN")) {
+      if (Peek().kind != Kind::kString)
+        Fail("expected the database file in quotes, found " + Describe(Peek()));
+      table.file = Take().text;
+    }
+    if (AcceptKeyword("AS")) {
+      table.alias = ExpectName("a name after AS");
+    } else if (PeekName() && Peek().kind == Kind::kWord &&
+               std::none_of(std::begin(kNotAliases), std::end(kNotAliases),
+                            [&](std::string_view w) { return EqualsNoCase(Peek().text, w); })) {
+      table.alias = Take().text;
+    } else if (Peek().kind == Kind::kName) {
+      table.alias = Take().text;
+    }
+    return table;
   }
 
   // The n of TOP n: a whole number from 1 to 2147483647.

@@ -117,10 +117,14 @@ std::string SelectPart(const SelectStatement& s) {
   if (s.columns.empty()) out += "*";
   for (std::size_t i = 0; i < s.columns.size(); ++i) {
     if (i) out += ", ";
+    if (!s.columns[i].all_of.empty()) {
+      out += QuoteName(s.columns[i].all_of) + ".*";
+      continue;
+    }
     out += ToSql(s.columns[i].expr);
     if (!s.columns[i].alias.empty()) out += " AS " + QuoteName(s.columns[i].alias);
   }
-  out += " FROM " + QuoteName(s.table);
+  out += " FROM " + ToSql(s.from);
   if (s.where) out += " WHERE " + ToSql(*s.where);
   for (std::size_t i = 0; i < s.group_by.size(); ++i)
     out += (i == 0 ? " GROUP BY " : ", ") + ToSql(s.group_by[i]);
@@ -321,6 +325,27 @@ std::string ToSql(const Expr& e) {
              Term(e.operands[1], 1) + " AND " + Term(e.operands[2], 1);
   }
   return "";
+}
+
+std::string ToSql(const Source& s) {
+  if (s.kind == Source::Kind::kTable) {
+    std::string out = QuoteName(s.table);
+    if (s.file) out += " IN " + QuoteText(*s.file);
+    if (!s.alias.empty()) out += " AS " + QuoteName(s.alias);
+    return out;
+  }
+  // Every join in parentheses, as Jet writes them.
+  auto side = [](const Source& x) {
+    return x.kind == Source::Kind::kTable ? ToSql(x) : "(" + ToSql(x) + ")";
+  };
+  if (s.kind == Source::Kind::kCross) {
+    const Source& left = s.sides[0];
+    return (left.kind == Source::Kind::kCross ? ToSql(left) : side(left)) + ", " + side(s.sides[1]);
+  }
+  const char* join = s.kind == Source::Kind::kInner  ? " INNER JOIN "
+                     : s.kind == Source::Kind::kLeft ? " LEFT JOIN "
+                                                     : " RIGHT JOIN ";
+  return side(s.sides[0]) + join + side(s.sides[1]) + " ON " + ToSql(*s.on);
 }
 
 std::string ToSql(const Statement& statement) { return std::visit(StatementPrinter{}, statement); }

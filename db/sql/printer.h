@@ -24,6 +24,9 @@ std::string ToSql(const Value& value);
 // A condition, fully parenthesised below the top level.
 std::string ToSql(const Expr& expr);
 
+// A FROM clause, every join in parentheses.
+std::string ToSql(const Source& source);
+
 // A whole statement, without a trailing ';'.
 std::string ToSql(const Statement& statement);
 

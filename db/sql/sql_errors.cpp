@@ -14,6 +14,7 @@ const char* SqlErrorText(int number) {
     case db::kJetSyntaxInFromClause: return "Syntax error in FROM clause";
     case db::kJetSyntaxInGroupBy: return "Syntax error in GROUP BY clause";
     case db::kJetSyntaxInInsert: return "Syntax error in INSERT INTO statement";
+    case db::kJetSyntaxInJoin: return "Syntax error in JOIN operation";
     case db::kJetSyntaxInOrderBy: return "Syntax error in ORDER BY clause";
     case db::kJetSyntaxInSelect:
       return "The SELECT statement includes a reserved word or an argument name that is "

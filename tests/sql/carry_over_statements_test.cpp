@@ -40,7 +40,7 @@ TEST(CarryOverStatements, ConfigurationWalk) {
   auto s = ParseAs<SelectStatement>(
       "SELECT * FROM configuracion WHERE elemento NOT IN ('versionBD','VersionCLI')");
   EXPECT_TRUE(s.columns.empty());
-  EXPECT_EQ(s.table, "configuracion");
+  EXPECT_EQ(s.from.table, "configuracion");
   ASSERT_TRUE(s.where);
   const Expr& w = *s.where;
   ASSERT_EQ(w.kind, Expr::Kind::kIn);
@@ -56,7 +56,7 @@ TEST(CarryOverStatements, Lookups) {
   for (const std::string element : {"rutaMusica", "Don''t Stop", "año_ñandú", ""}) {
     auto text = ParseAs<SelectStatement>(TextLookup(element));
     EXPECT_EQ(ColumnNames(text), (std::vector<std::string>{"elemento", "valor_s"}));
-    EXPECT_EQ(text.table, "configuracion");
+    EXPECT_EQ(text.from.table, "configuracion");
     std::string unquoted = element == "Don''t Stop" ? "Don't Stop" : element;
     ExpectEqualsText(*text.where, "elemento", unquoted);
 
@@ -136,7 +136,7 @@ TEST(CarryOverStatements, TableCopies) {
       EXPECT_EQ(*s.target_file, drive + "\\zentaroDeck_NEW\\datos.new");
       EXPECT_TRUE(s.columns.empty());
       EXPECT_TRUE(s.source.columns.empty());
-      EXPECT_EQ(s.source.table, table);
+      EXPECT_EQ(s.source.from.table, table);
       EXPECT_FALSE(s.source.where);
     }
   }

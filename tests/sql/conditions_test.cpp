@@ -82,7 +82,7 @@ TEST(Select, ColumnsOrderByAndKeywordCase) {
       "select [Título canción], autor FROM [mis canciones] where autor <> 'x' "
       "order by autor DESC, [Título canción] asc, id;");
   EXPECT_EQ(ColumnNames(s), (std::vector<std::string>{"Título canción", "autor"}));
-  EXPECT_EQ(s.table, "mis canciones");
+  EXPECT_EQ(s.from.table, "mis canciones");
   ASSERT_EQ(s.order_by.size(), 3u);
   EXPECT_EQ(s.order_by[0].expr.column, "autor");
   EXPECT_TRUE(s.order_by[0].descending);
@@ -90,7 +90,7 @@ TEST(Select, ColumnsOrderByAndKeywordCase) {
   EXPECT_FALSE(s.order_by[2].descending);
 
   auto mixed = ParseAs<SelectStatement>("SeLeCt * FrOm canciones OrDeR bY id");
-  EXPECT_EQ(mixed.table, "canciones");
+  EXPECT_EQ(mixed.from.table, "canciones");
   EXPECT_EQ(mixed.order_by.size(), 1u);
 }
 
@@ -123,11 +123,11 @@ TEST(Select, AggregatesGroupsAndTheirConditions) {
 TEST(Select, NamesKeepTheirCaseAndAccents) {
   auto s = ParseAs<SelectStatement>("SELECT Año, ñandú, _x1 FROM Géneros");
   EXPECT_EQ(ColumnNames(s), (std::vector<std::string>{"Año", "ñandú", "_x1"}));
-  EXPECT_EQ(s.table, "Géneros");
+  EXPECT_EQ(s.from.table, "Géneros");
   // Reserved words are names only in brackets.
   auto bracketed = ParseAs<SelectStatement>("SELECT [select], [from] FROM [where]");
   EXPECT_EQ(ColumnNames(bracketed), (std::vector<std::string>{"select", "from"}));
-  EXPECT_EQ(bracketed.table, "where");
+  EXPECT_EQ(bracketed.from.table, "where");
 }
 
 TEST(Update, SeveralAssignmentsAndNoWhere) {
@@ -167,7 +167,7 @@ TEST(Insert, SelectWithColumnsAndCondition) {
   EXPECT_FALSE(s.target_file);
   EXPECT_EQ(s.columns, (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(ColumnNames(s.source), (std::vector<std::string>{"x", "y"}));
-  EXPECT_EQ(s.source.table, "origen");
+  EXPECT_EQ(s.source.from.table, "origen");
   EXPECT_TRUE(s.source.where);
   EXPECT_EQ(s.source.order_by.size(), 1u);
   // A path with blanks, accents and a doubled apostrophe.

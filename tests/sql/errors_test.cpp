@@ -45,7 +45,9 @@ TEST(Errors, NumbersByClause) {
       {"SELECT * FROM t WHERE a = 1 ORDER a", 3138},
       {"SELECT * FROM t ORDER BY", 3138},
       {"SELECT * FROM t ORDER BY a,", 3138},
-      {"SELECT * FROM t x", 3142},
+      {"SELECT * FROM t x y", 3142},  // x is an alias
+      {"SELECT * FROM t LEFT u ON t.a = u.a", 3135},
+      {"SELECT * FROM t INNER JOIN u WHERE t.a = u.a", 3135},
       {"SELECT * FROM t; SELECT * FROM u", 3142},
       {"SELECT * FROM t WHERE a = 1)", 3075},
       {"SELECT * FROM [t", 3131},

@@ -26,16 +26,29 @@ void CheckText(const std::string& s) { Check(FindInvalidUtf8(s) == std::string_v
 int Depth(const Expr& e) {
   int deepest = 0;
   for (const Expr& o : e.operands) deepest = std::max(deepest, Depth(o));
-  if (e.kind == Expr::Kind::kColumn) CheckText(e.column);
+  if (e.kind == Expr::Kind::kColumn) {
+    CheckText(e.column);
+    CheckText(e.table);
+  }
   if (e.kind == Expr::Kind::kFunction) CheckText(e.function);
   if (e.kind == Expr::Kind::kLiteral && e.literal.kind == Value::Kind::kText)
     CheckText(e.literal.text);
   return deepest + 1;
 }
 
-void CheckSelect(const SelectStatement& s) {
+void CheckSource(const Source& s) {
+  if (s.kind != Source::Kind::kTable) {
+    Check(s.sides.size() == 2);
+    for (const Source& side : s.sides) CheckSource(side);
+    return;
+  }
   CheckText(s.table);
+  CheckText(s.alias);
   Check(!s.table.empty());
+}
+
+void CheckSelect(const SelectStatement& s) {
+  CheckSource(s.from);
   for (const SelectItem& c : s.columns) {
     Depth(c.expr);
     CheckText(c.alias);

@@ -56,6 +56,8 @@ TEST(Printer, RoundTripsEveryForm) {
            "SELECT [Título], [año] FROM [mis canciones] WHERE [a b] >= -1.5e3 OR x <= #10:30#",
            "UPDATE configuracion SET valor_s = 'C:\\Música\\' WHERE elemento='rutaMusica'",
            "INSERT INTO t (a, b) IN 'x.mdb' SELECT c, d FROM u WHERE c <> 0 ORDER BY d",
+           "SELECT c.*, g.n FROM (c IN 'o.mdb' AS c LEFT JOIN g ON c.g = g.id) RIGHT JOIN "
+           "[a b] x ON x.id = g.x, y, z WHERE y.a = z.b GROUP BY c.t",
            "INSERT INTO t VALUES (-9223372036854775808, 99999999999999999999, #0100-01-01#)",
            "CREATE TABLE [x] (a MEMO, b CURRENCY, c GUID, d LONGBINARY, e COUNTER CONSTRAINT p PRIMARY KEY)",
            "CREATE INDEX i ON t (a) WITH PRIMARY",

@@ -95,7 +95,7 @@ Options:
 
 Statements (Jet SQL; keywords in any case, names plain or in [brackets], texts
 in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
-  SELECT [DISTINCT] [TOP n [PERCENT]] * | expr [AS name], ... FROM table
+  SELECT [DISTINCT] [TOP n [PERCENT]] * | expr [AS name], ... FROM sources
          [WHERE condition] [GROUP BY expr, ...] [HAVING condition]
          [UNION [ALL] SELECT ...]... [ORDER BY expr | alias | n [ASC|DESC], ...]
     an expr may use the columns, COUNT(*), COUNT(x), SUM(x), AVG(x), MIN(x),
@@ -103,6 +103,16 @@ in 'apostrophes' or "quotes" with the quote doubled inside, dates as #...#):
     Null, SUM of Currency adds exactly; TOP n also returns the rows that tie
     with the n-th; DISTINCT and GROUP BY give their rows in the order of their
     values; ORDER BY 2 sorts by the second column of the result
+  FROM sources: a table [IN 'file'] [[AS] alias], or sources joined, in
+  parentheses as Access writes them, and any column written table.column:
+    FROM (canciones AS c INNER JOIN generos AS g ON c.genero = g.id)
+         LEFT JOIN albumes a ON c.album = a.id      (LEFT, RIGHT, INNER JOIN)
+    FROM canciones c, generos g WHERE c.genero = g.id   (the old comma join)
+    SELECT c.*, g.nombre ...      t.* is every column of t
+    FROM canciones IN 'otra.mdb'  a table of another file (beside FILE unless
+                                  the path is absolute)
+    a column two sources have must be qualified (error 3079); a LEFT JOIN row
+    without a partner has Null in the other side's columns
   UPDATE table SET col = expr, ... [WHERE condition]
   INSERT INTO table [(col, ...)] [IN 'file'] SELECT ...
   INSERT INTO table [(col, ...)] [IN 'file'] VALUES (expr, ...)

@@ -36,7 +36,7 @@ void RunStatement(db::exec::DatabaseSession& session, const std::string& text, c
     return;
   }
   session.statements().Settle();
-  db::exec::SelectCursor cursor(session.db(), *select, text);
+  db::exec::SelectCursor cursor(session.db(), *select, text, &session.fs());
   if (!json) out << CsvHeader(cursor.names());
   // Rows go out in blocks: a stream write per row costs more than the row.
   std::string block;

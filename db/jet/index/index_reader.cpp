@@ -1,5 +1,7 @@
 #include "db/jet/index/index_reader.h"
 
+#include <algorithm>
+
 namespace act::db::jet {
 
 namespace {
@@ -46,43 +48,51 @@ void IndexReader::WalkPage(uint32_t number, int depth, std::set<uint32_t>& seen,
   if (page.tail != 0) WalkPage(page.tail, depth + 1, seen, visit, last_leaf);
 }
 
+const IndexPage& IndexReader::Decoded(uint32_t number) {
+  auto kept = decoded_.find(number);
+  if (kept != decoded_.end()) return kept->second;
+  if (decoded_.size() >= kKeptPages) decoded_.clear();
+  return decoded_.emplace(number, Read(number)).first->second;
+}
+
 std::vector<RowPointer> IndexReader::Find(const KeyBytes& key) {
   std::vector<RowPointer> rows;
+  Find(key, rows);
+  return rows;
+}
+
+void IndexReader::Find(const KeyBytes& key, std::vector<RowPointer>& rows) {
+  rows.clear();
+  auto below = [](const IndexEntry& entry, const KeyBytes& k) { return CompareKeys(entry.key, k) < 0; };
   uint32_t number = index_.root;
   std::set<uint32_t> seen;
   for (int depth = 0;; ++depth) {
     if (depth > kMaxDepth || !seen.insert(number).second) {
       throw PageFailure(pager_.path(), number, "index lookup does not reach a leaf");
     }
-    IndexPage page = Read(number);
+    const IndexPage& page = Decoded(number);
     if (page.leaf) break;
     // Node entries carry their child's last key: the first one not below
     // the key leads to the first match; past them all, the tail child.
-    uint32_t child = page.tail;
-    for (const IndexEntry& entry : page.entries) {
-      if (CompareKeys(entry.key, key) >= 0) {
-        child = entry.child;
-        break;
-      }
-    }
-    if (child == 0) return rows;
+    auto at = std::lower_bound(page.entries.begin(), page.entries.end(), key, below);
+    const uint32_t child = at == page.entries.end() ? page.tail : at->child;
+    if (child == 0) return;
     number = child;
   }
   // Matches may continue on the following leaves.
   while (number != 0) {
-    IndexPage page = Read(number);
+    const IndexPage& page = Decoded(number);
     if (!page.leaf) throw PageFailure(pager_.path(), number, "leaf chain reaches a node page");
-    for (const IndexEntry& entry : page.entries) {
-      int c = CompareKeys(entry.key, key);
-      if (c > 0) return rows;
-      if (c == 0) rows.push_back(entry.row);
+    for (auto at = std::lower_bound(page.entries.begin(), page.entries.end(), key, below);
+         at != page.entries.end(); ++at) {
+      if (CompareKeys(at->key, key) > 0) return;
+      rows.push_back(at->row);
     }
     number = page.next;
     if (number != 0 && !seen.insert(number).second) {
       throw PageFailure(pager_.path(), number, "leaf chain has a loop");
     }
   }
-  return rows;
 }
 
 }  // namespace act::db::jet

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "db/jet/index/index_page.h"
@@ -23,10 +24,16 @@ class IndexReader {
   void Walk(const std::function<void(const IndexEntry&)>& visit);
 
   // Rows whose key equals `key`, in index order: descends from the root to
-  // the first entry not below the key, then follows the leaf chain.
+  // the first entry not below the key, then follows the leaf chain. The
+  // reader keeps the pages it decoded (up to kKeptPages), so that many
+  // lookups (a join's) decode the upper levels once: use one reader only
+  // while the index does not change.
   std::vector<RowPointer> Find(const KeyBytes& key);
+  void Find(const KeyBytes& key, std::vector<RowPointer>& rows);
 
  private:
+  static constexpr size_t kKeptPages = 256;
+  const IndexPage& Decoded(uint32_t number);
   void WalkPage(uint32_t number, int depth, std::set<uint32_t>& seen,
                 const std::function<void(const IndexEntry&)>& visit, uint32_t& last_leaf);
   IndexPage Read(uint32_t number) { return ReadIndexPage(pager_, format_, number, table_.page); }
@@ -35,6 +42,7 @@ class IndexReader {
   const Format& format_;
   const TableDefinition& table_;
   const RealIndex& index_;
+  std::unordered_map<uint32_t, IndexPage> decoded_;
 };
 
 }  // namespace act::db::jet
