@@ -29,7 +29,9 @@ struct DatabaseState {
 namespace {
 
 db::jet::Database& Open(const DatabaseState& state) {
-  if (!state.session) throw JetFailure(db::kJetObjectClosed, "database " + state.path + " is closed");
+  if (!state.session) {
+    throw JetFailure(db::kJetObjectClosed, "database " + state.path + " is closed");
+  }
   return state.session->db();
 }
 

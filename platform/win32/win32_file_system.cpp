@@ -246,7 +246,8 @@ class Win32FileSystem : public FileSystem {
     // after, as a read-only file could not take the old one's place.
     const DWORD attributes = AttributesOf(replaced) & kFileAttributes;
     const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
-    if (!SetFileAttributesW(Wide(replacement).c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL)) {
+    const DWORD first = writable ? writable : FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileAttributesW(Wide(replacement).c_str(), first)) {
       FailLast(replacement, kErrFileNotFound);
     }
     if (!::ReplaceFileW(Wide(replaced).c_str(), Wide(replacement).c_str(), nullptr,

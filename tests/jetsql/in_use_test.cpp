@@ -37,8 +37,8 @@ class JetUser {
                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     OVERLAPPED at = {};
     at.Offset = 0x10000003;
-    locked_ = handle_ != INVALID_HANDLE_VALUE &&
-              LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
+    const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
+    locked_ = handle_ != INVALID_HANDLE_VALUE && LockFileEx(handle_, flags, 0, 1, 0, &at);
 #else
     (void)ldb;
     int ready[2];

@@ -28,8 +28,8 @@ struct Progress {
   std::string statement;
 };
 
-void RunStatement(db::exec::DatabaseSession& session, const std::string& text, const sql::Statement& statement,
-                  bool json, std::ostream& out) {
+void RunStatement(db::exec::DatabaseSession& session, const std::string& text,
+                  const sql::Statement& statement, bool json, std::ostream& out) {
   auto* select = std::get_if<sql::SelectStatement>(&statement);
   if (!select) {
     session.statements().Execute(text, statement);
@@ -66,8 +66,9 @@ struct ParsedStatement {
 // a long script of small statements runs at the speed of the engine.
 constexpr size_t kParseAheadStatements = 512;
 
-void RunStatements(db::exec::DatabaseSession& session, const std::vector<std::string_view>& statements,
-                   bool json, std::ostream& out, Progress& progress) {
+void RunStatements(db::exec::DatabaseSession& session,
+                   const std::vector<std::string_view>& statements, bool json, std::ostream& out,
+                   Progress& progress) {
   size_t next = 0;
   auto fill = [&](ParsedStatement& s) {
     if (next == statements.size()) return false;
