@@ -7,6 +7,7 @@
 #include "db/errors.h"
 #include "db/exec/arithmetic.h"
 #include "db/exec/format_function.h"
+#include "db/jet/table/text.h"
 
 namespace act::db::exec {
 
@@ -93,23 +94,7 @@ std::u32string Decode(std::string_view s) {
 
 std::string Encode(std::u32string_view s) {
   std::string out;
-  for (char32_t c : s) {
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
+  for (char32_t c : s) jet::AppendUtf8(out, uint32_t(c));
   return out;
 }
 
