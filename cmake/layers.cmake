@@ -24,7 +24,7 @@ endfunction()
 # What each layer may see, bottom up.
 set(ACT_SEES_PLATFORM platform)
 set(ACT_SEES_PROFILE ${ACT_SEES_PLATFORM} profile)
-set(ACT_SEES_DB_BASE ${ACT_SEES_PLATFORM} db/errors.h db/value.h)
+set(ACT_SEES_DB_BASE ${ACT_SEES_PLATFORM} db/errors.h db/statement_counts.h db/value.h)
 set(ACT_SEES_JET_FILE ${ACT_SEES_DB_BASE} db/jet/file)
 set(ACT_SEES_JET_TABLE ${ACT_SEES_JET_FILE} db/jet/table)
 set(ACT_SEES_JET_INDEX ${ACT_SEES_JET_TABLE} db/jet/index)
@@ -36,6 +36,6 @@ set(ACT_SEES_EXEC ${ACT_SEES_JET_WRITE} db/sql db/exec)
 set(ACT_SEES_DAO ${ACT_SEES_EXEC} db/dao)
 # The run enters the database only through the DAO facade (and the value
 # type its calls hand back).
-set(ACT_SEES_ENGINE ${ACT_SEES_PROFILE} db/value.h db/dao engine)
+set(ACT_SEES_ENGINE ${ACT_SEES_PROFILE} db/statement_counts.h db/value.h db/dao engine)
 set(ACT_SEES_UI ${ACT_SEES_ENGINE} ui)
 set(ACT_SEES_TOOLS ${ACT_SEES_PLATFORM} db tools)

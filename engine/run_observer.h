@@ -17,6 +17,8 @@
 #include <optional>
 #include <string>
 
+#include "db/statement_counts.h"
+
 namespace act {
 
 enum class RunStage {
@@ -30,15 +32,7 @@ enum class RunStage {
   kSwap,             // the old installation kept, the staged copy promoted
 };
 
-// Rows a statement appended or updated, and the rows the destination
-// refused, by cause.
-struct StatementCounts {
-  int64_t changed = 0;
-  int64_t refused_key = 0;    // a duplicate key
-  int64_t refused_rule = 0;   // a required value missing, a relationship broken
-  int64_t refused_value = 0;  // a value that does not convert or does not fit
-  int64_t refused() const { return refused_key + refused_rule + refused_value; }
-};
+using db::StatementCounts;
 
 class RunObserver {
  public:

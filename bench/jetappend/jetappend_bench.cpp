@@ -206,7 +206,7 @@ Append TimeAppend(act::test::HostFileSystem& fs, const std::string& source,
     auto db = jet::Database::Open(fs, source, false);
     auto r = exec::ExecuteStatement(fs, *db, "Insert INTO Table3 IN '" + dest +
                                                  "' SELECT * FROM Table3");
-    a.rows = long(r.records_affected);
+    a.rows = long(r.changed);
   }
   a.seconds = Seconds(start);
   a.cpu = cpu_seconds() - cpu_before;

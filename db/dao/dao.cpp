@@ -187,10 +187,7 @@ void Database::Execute(const std::string& sql_text, const RowProgress& progress)
     throw JetFailure(db::kJetCannotExecuteSelect, QuotedStatement(sql_text));
   }
   db::exec::DatabaseSession& session = *state_->session;
-  const db::exec::StatementResult result =
-      session.statements().Execute(sql_text, statement, progress);
-  records_affected_ = result.records_affected;
-  refused_ = {result.key_violations, result.rule_violations, result.conversion_failures};
+  counts_ = session.statements().Execute(sql_text, statement, progress);
   session.Commit();
 }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/statement_counts.h"
 #include "db/value.h"
 #include "platform/file_system.h"
 
@@ -139,18 +140,14 @@ class Database {
   // dbFailOnError does. A SELECT is refused (3065). progress, when given,
   // hears of an append's source rows as it goes through them (done, of the
   // source table's total).
-  using RowProgress = std::function<void(int64_t done, int64_t total)>;
+  using RowProgress = db::RowProgress;
   void Execute(const std::string& sql, const RowProgress& progress = nullptr);
-  // Rows the last Execute appended or updated.
-  int64_t RecordsAffected() const { return records_affected_; }
-  // Rows the last Execute left out, by the destination's reason. DAO tells
-  // only that some failed; whoever answers for an update needs to know why.
-  struct Refusals {
-    int64_t duplicate_key = 0;
-    int64_t rule = 0;        // a required value missing, a relationship broken
-    int64_t conversion = 0;  // a value that does not convert or does not fit
-  };
-  const Refusals& RowsRefused() const { return refused_; }
+  // Rows the last Execute appended, updated or deleted.
+  int64_t RecordsAffected() const { return counts_.changed; }
+  // What the last Execute did, with the rows it left out by the
+  // destination's reason. DAO tells only that some failed; whoever answers
+  // for an update needs to know why.
+  const db::StatementCounts& Counts() const { return counts_; }
   act::dao::TableDefs& TableDefs();
   void Close();
   const std::string& Name() const { return path_; }
@@ -160,8 +157,7 @@ class Database {
   std::shared_ptr<DatabaseState> state_;
   std::string path_;
   std::unique_ptr<act::dao::TableDefs> table_defs_;
-  int64_t records_affected_ = 0;
-  Refusals refused_;
+  db::StatementCounts counts_;
 };
 
 class DBEngine {

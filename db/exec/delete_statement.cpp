@@ -125,7 +125,7 @@ class Remover {
 
 }  // namespace
 
-StatementResult RunDelete(jet::Database& db, const sql::DeleteStatement& s,
+StatementCounts RunDelete(jet::Database& db, const sql::DeleteStatement& s,
                           std::string_view statement) {
   auto table = TableOf(db, s.table, statement);
   std::optional<Condition> where;
@@ -148,7 +148,7 @@ StatementResult RunDelete(jet::Database& db, const sql::DeleteStatement& s,
       if (matches(scan)) remover.Check(*table, row);
     }
   }
-  StatementResult result;
+  StatementCounts result;
   jet::TableScan scan(db.pager(), db.format(), *table);
   std::vector<std::pair<jet::RowPointer, std::vector<Value>>> batch;
   bool more = true;
@@ -160,10 +160,10 @@ StatementResult RunDelete(jet::Database& db, const sql::DeleteStatement& s,
       if (matches(scan)) batch.emplace_back(scan.position(), row);
     }
     if (!HasDependents(*table)) {
-      result.records_affected += int64_t(remover.Remove(table, batch));
+      result.changed += int64_t(remover.Remove(table, batch));
     } else {
       for (const auto& [at, values] : batch) {
-        if (remover.Remove(table, at, values)) ++result.records_affected;
+        if (remover.Remove(table, at, values)) ++result.changed;
       }
     }
     remover.Flush(false);

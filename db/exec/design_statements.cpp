@@ -15,7 +15,7 @@
 
 namespace act::db::exec {
 
-StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatement& s,
+StatementCounts RunCreateIndex(jet::Database& db, const sql::CreateIndexStatement& s,
                                std::string_view statement) {
   jet::IndexRequest index;
   index.name = s.index;
@@ -64,7 +64,7 @@ jet::NewColumn ColumnOf(const sql::ColumnDef& c) {
 
 }  // namespace
 
-StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatement& s,
+StatementCounts RunCreateTable(jet::Database& db, const sql::CreateTableStatement& s,
                                std::string_view statement) {
   std::vector<jet::NewColumn> columns;
   for (const sql::ColumnDef& c : s.columns) {
@@ -103,13 +103,13 @@ StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatemen
 }
 
 
-StatementResult RunDropTable(jet::Database& db, const sql::DropTableStatement& s,
+StatementCounts RunDropTable(jet::Database& db, const sql::DropTableStatement& s,
                              std::string_view statement) {
   jet::DropTable(db, s.table);
   return {};
 }
 
-StatementResult RunAlterTable(jet::Database& db, const sql::AlterTableStatement& s,
+StatementCounts RunAlterTable(jet::Database& db, const sql::AlterTableStatement& s,
                               std::string_view statement) {
   TableOf(db, s.table, statement);
   if (s.action == sql::AlterTableStatement::Action::kDropColumn) {
@@ -122,7 +122,7 @@ StatementResult RunAlterTable(jet::Database& db, const sql::AlterTableStatement&
   return {};
 }
 
-StatementResult RunDropIndex(jet::Database& db, const sql::DropIndexStatement& s,
+StatementCounts RunDropIndex(jet::Database& db, const sql::DropIndexStatement& s,
                              std::string_view statement) {
   TableOf(db, s.table, statement);
   jet::DropIndex(db, s.table, s.index);

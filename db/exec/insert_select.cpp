@@ -166,7 +166,7 @@ class RowCopy {
   }
   void RunInBulk(FileSystem& fs);
   // After the last row and the writer's last flush.
-  StatementResult Finish() {
+  StatementCounts Finish() {
     if (progress_) progress_(committed_, from_.row_count);
     return result_;
   }
@@ -218,7 +218,7 @@ class RowCopy {
   std::vector<std::vector<Value>> snapshot_;
   size_t next_in_snapshot_ = 0;
   int64_t committed_ = 0;
-  StatementResult result_;
+  StatementCounts result_;
 };
 
 RowCopy::RowCopy(const InsertSource& source, jet::Database& dest,
@@ -372,12 +372,12 @@ void RowCopy::Commit(PendingRow& r) {
   if (progress_ && ++committed_ % kProgressEveryRows == 0) progress_(committed_, from_.row_count);
   if (r.read_error) std::rethrow_exception(std::exchange(r.read_error, nullptr));
   if (!r.converted) {
-    ++result_.conversion_failures;
+    ++result_.refused_value;
     return;
   }
   try {
     writer_.Append(r.values, &stored_text_, r.prepared);
-    ++result_.records_affected;
+    ++result_.changed;
   } catch (const act::Error& e) {
     CountRefusal(result_, e);
   }
@@ -402,7 +402,7 @@ void RowCopy::RunInBulk(FileSystem& fs) {
 
 }  // namespace
 
-StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
+StatementCounts RunInsertSelect(FileSystem& fs, jet::Database& db,
                                 const sql::InsertSelectStatement& s, std::string_view statement,
                                 const RowProgress& progress) {
   InsertSource source = OpenSource(fs, db, s.source, statement);

@@ -52,7 +52,7 @@ void TableAppender::Append(const sql::InsertValuesStatement& s, std::string_view
   writer.Append(values);
 }
 
-StatementResult RunInsertValuesElsewhere(FileSystem& fs, jet::Database& db,
+StatementCounts RunInsertValuesElsewhere(FileSystem& fs, jet::Database& db,
                                          const sql::InsertValuesStatement& s,
                                          std::string_view statement) {
   Destination dest = OpenDestination(fs, db, s.target_file, statement);
@@ -66,8 +66,8 @@ StatementResult RunInsertValuesElsewhere(FileSystem& fs, jet::Database& db,
     throw;
   }
   Flush(*dest.db, appender.writer, Sync::kYes);
-  StatementResult result;
-  result.records_affected = 1;
+  StatementCounts result;
+  result.changed = 1;
   return result;
 }
 

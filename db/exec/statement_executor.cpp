@@ -16,7 +16,7 @@ StatementRunner::StatementRunner(FileSystem& fs, jet::Database& db,
 
 StatementRunner::~StatementRunner() = default;
 
-StatementResult StatementRunner::Execute(std::string_view statement, const RowProgress& progress) {
+StatementCounts StatementRunner::Execute(std::string_view statement, const RowProgress& progress) {
   sql::Statement parsed;
   try {
     parsed = sql::Parse(statement);
@@ -26,7 +26,7 @@ StatementResult StatementRunner::Execute(std::string_view statement, const RowPr
   return Execute(statement, parsed, progress);
 }
 
-StatementResult StatementRunner::Execute(std::string_view statement,
+StatementCounts StatementRunner::Execute(std::string_view statement,
                                          const sql::Statement& parsed,
                                          const RowProgress& progress) {
   // Whether a failure leaves changes of this statement waiting: INSERT ...
@@ -39,7 +39,7 @@ StatementResult StatementRunner::Execute(std::string_view statement,
     Settle();
     own_changes = true;
     if (db_.pager().pending_writes() > 0) db_.pager().FlushWrites(false);
-    StatementResult result = Run(statement, parsed, progress);
+    StatementCounts result = Run(statement, parsed, progress);
     unsynced_ = true;
     return result;
   } catch (const act::Error& e) {
@@ -64,7 +64,7 @@ void StatementRunner::Failed(const act::Error& e, std::string_view statement, bo
   throw act::Error(e.number(), e.text(), e.detail() + ", in " + quoted);
 }
 
-StatementResult StatementRunner::AppendValues(const sql::InsertValuesStatement& s,
+StatementCounts StatementRunner::AppendValues(const sql::InsertValuesStatement& s,
                                               std::string_view statement) {
   const jet::CatalogEntry* entry = db_.FindTable(s.table);
   if (!entry || !appender_ || appender_->table->page != entry->tdef_page) {
@@ -79,8 +79,8 @@ StatementResult StatementRunner::AppendValues(const sql::InsertValuesStatement& 
     appender_->writer.Finish();
     db_.pager().FlushWrites(false);
   }
-  StatementResult result;
-  result.records_affected = 1;
+  StatementCounts result;
+  result.changed = 1;
   return result;
 }
 
@@ -103,7 +103,7 @@ void StatementRunner::WillWrite() {
   before_first_write_ = nullptr;
 }
 
-StatementResult StatementRunner::Run(std::string_view statement, const sql::Statement& parsed,
+StatementCounts StatementRunner::Run(std::string_view statement, const sql::Statement& parsed,
                                      const RowProgress& progress) {
   if (auto* s = std::get_if<sql::InsertSelectStatement>(&parsed)) {
     if (!s->target_file) WillWrite();
@@ -135,10 +135,10 @@ StatementResult StatementRunner::Run(std::string_view statement, const sql::Stat
                        QuotedStatement(statement));
 }
 
-StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement,
+StatementCounts ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement,
                                  const RowProgress& progress) {
   StatementRunner runner(fs, db);
-  StatementResult result = runner.Execute(statement, progress);
+  StatementCounts result = runner.Execute(statement, progress);
   runner.Commit();
   return result;
 }

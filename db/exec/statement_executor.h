@@ -25,25 +25,15 @@
 
 #include "db/jet/table/database.h"
 #include "db/sql/ast.h"
+#include "db/statement_counts.h"
 #include "platform/file_system.h"
 
 namespace act::db::exec {
 
-struct StatementResult {
-  int64_t records_affected = 0;     // rows appended or updated
-  int64_t conversion_failures = 0;  // rows left out: a value did not convert or fit
-  int64_t key_violations = 0;       // rows left out: duplicate key
-  int64_t rule_violations = 0;      // rows left out: required column, relationship
-};
-
-// Told, now and then while an INSERT ... SELECT runs and once at its end,
-// how many source rows it has gone through, of the source table's rows.
-using RowProgress = std::function<void(int64_t done, int64_t total)>;
-
 // Runs one statement; its pages are flushed and the file synced before it
 // returns. `db` must be open writable for UPDATE, CREATE and for INSERT
 // without IN.
-StatementResult ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement,
+StatementCounts ExecuteStatement(FileSystem& fs, jet::Database& db, std::string_view statement,
                                  const RowProgress& progress = nullptr);
 
 struct TableAppender;
@@ -75,8 +65,8 @@ class StatementRunner {
   StatementRunner(const StatementRunner&) = delete;
   StatementRunner& operator=(const StatementRunner&) = delete;
 
-  StatementResult Execute(std::string_view statement, const RowProgress& progress = nullptr);
-  StatementResult Execute(std::string_view statement, const sql::Statement& parsed,
+  StatementCounts Execute(std::string_view statement, const RowProgress& progress = nullptr);
+  StatementCounts Execute(std::string_view statement, const sql::Statement& parsed,
                           const RowProgress& progress = nullptr);
   // Ends the writer kept for INSERT ... VALUES, so that everything
   // written is in the pages readers of `db` see.
@@ -85,11 +75,11 @@ class StatementRunner {
   void Commit();
 
  private:
-  StatementResult AppendValues(const sql::InsertValuesStatement& s, std::string_view statement);
+  StatementCounts AppendValues(const sql::InsertValuesStatement& s, std::string_view statement);
   // Drops what the failed statement left waiting (when it may have), commits
   // the statements before it and throws its error, quoting it.
   [[noreturn]] void Failed(const act::Error& e, std::string_view statement, bool own_changes);
-  StatementResult Run(std::string_view statement, const sql::Statement& parsed,
+  StatementCounts Run(std::string_view statement, const sql::Statement& parsed,
                       const RowProgress& progress);
   void WillWrite();
 

@@ -5,17 +5,17 @@
 
 namespace act::db::exec {
 
-void CountRefusal(StatementResult& result, const act::Error& e) {
+void CountRefusal(StatementCounts& result, const act::Error& e) {
   switch (e.number()) {
     case kJetConversionError:
     case kJetFieldTooSmall:
-    case kJetRecordTooLarge: ++result.conversion_failures; return;
-    case kJetDuplicateKey: ++result.key_violations; return;
+    case kJetRecordTooLarge: ++result.refused_value; return;
+    case kJetDuplicateKey: ++result.refused_key; return;
     case kJetNullInRequired:
     case kJetZeroLengthString:
     case kJetIndexNull:
     case kJetRelatedRecordsExist:
-    case kJetRelatedRecordRequired: ++result.rule_violations; return;
+    case kJetRelatedRecordRequired: ++result.refused_rule; return;
     default: throw;
   }
 }

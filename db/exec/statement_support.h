@@ -28,7 +28,7 @@ constexpr size_t kFlushEveryPages = 1024;
 // Counts a row the destination refused (a value that does not convert or
 // fit, a duplicate key, a broken rule) and goes on; any other failure ends
 // the statement. Called from a handler, where `throw;` passes the failure on.
-void CountRefusal(StatementResult& result, const act::Error& e);
+void CountRefusal(StatementCounts& result, const act::Error& e);
 
 // Writes the statement's pages: index pages and TDEF counters first into
 // the batch, then everything in the order the pager keeps. A file of its
@@ -65,27 +65,27 @@ std::vector<Value> ColumnDefaults(const jet::TableWriter& writer,
                                   const jet::TableDefinition& table);
 
 // The statements, each in its own file.
-StatementResult RunInsertSelect(FileSystem& fs, jet::Database& db,
+StatementCounts RunInsertSelect(FileSystem& fs, jet::Database& db,
                                 const sql::InsertSelectStatement& s, std::string_view statement,
                                 const RowProgress& progress);
 // INSERT ... IN 'file' VALUES: the file is opened, written and synced for
 // this one row.
-StatementResult RunInsertValuesElsewhere(FileSystem& fs, jet::Database& db,
+StatementCounts RunInsertValuesElsewhere(FileSystem& fs, jet::Database& db,
                                          const sql::InsertValuesStatement& s,
                                          std::string_view statement);
-StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
+StatementCounts RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
                           std::string_view statement);
-StatementResult RunDelete(jet::Database& db, const sql::DeleteStatement& s,
+StatementCounts RunDelete(jet::Database& db, const sql::DeleteStatement& s,
                           std::string_view statement);
-StatementResult RunDropTable(jet::Database& db, const sql::DropTableStatement& s,
+StatementCounts RunDropTable(jet::Database& db, const sql::DropTableStatement& s,
                              std::string_view statement);
-StatementResult RunDropIndex(jet::Database& db, const sql::DropIndexStatement& s,
+StatementCounts RunDropIndex(jet::Database& db, const sql::DropIndexStatement& s,
                              std::string_view statement);
-StatementResult RunAlterTable(jet::Database& db, const sql::AlterTableStatement& s,
+StatementCounts RunAlterTable(jet::Database& db, const sql::AlterTableStatement& s,
                               std::string_view statement);
-StatementResult RunCreateIndex(jet::Database& db, const sql::CreateIndexStatement& s,
+StatementCounts RunCreateIndex(jet::Database& db, const sql::CreateIndexStatement& s,
                                std::string_view statement);
-StatementResult RunCreateTable(jet::Database& db, const sql::CreateTableStatement& s,
+StatementCounts RunCreateTable(jet::Database& db, const sql::CreateTableStatement& s,
                                std::string_view statement);
 
 }  // namespace act::db::exec

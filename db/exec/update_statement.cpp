@@ -14,7 +14,7 @@
 
 namespace act::db::exec {
 
-StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
+StatementCounts RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
                           std::string_view statement) {
   auto table = TableOf(db, s.table, statement);
   std::optional<Condition> where;
@@ -58,7 +58,7 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
   db.pager().BeginDeferredWrites();
   jet::PageAllocator allocator(db);
   jet::TableWriter writer(db, allocator, table);
-  StatementResult result;
+  StatementCounts result;
   for (auto& [where, old_values] : matches) {
     std::vector<Value> new_values = old_values;
     for (const auto& [i, v] : changes) new_values[i] = v;
@@ -74,7 +74,7 @@ StatementResult RunUpdate(jet::Database& db, const sql::UpdateStatement& s,
         new_values[i] = std::move(*v);
       }
       if (!(new_values == old_values)) writer.Update(where, old_values, new_values);
-      ++result.records_affected;
+      ++result.changed;
     } catch (const act::Error& e) {
       CountRefusal(result, e);
     }

@@ -37,7 +37,7 @@ class CarryOverDatabase {
   // out and counted; a statement the engine cannot run throws. progress,
   // when given, hears of an append's rows as they go (done, of the source
   // table's total).
-  using RowProgress = std::function<void(int64_t done, int64_t total)>;
+  using RowProgress = db::RowProgress;
   virtual StatementCounts Execute(const std::string& sql, const RowProgress& progress) = 0;
   // TableDefs.Refresh, TableDefs.Count and TableDefs.Item(i).Name.
   virtual void RefreshTableDefs() = 0;

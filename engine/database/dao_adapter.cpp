@@ -30,8 +30,7 @@ class JetDatabase : public CarryOverDatabase {
 
   StatementCounts Execute(const std::string& sql, const RowProgress& progress) override {
     db_->Execute(sql, progress);
-    const dao::Database::Refusals& refused = db_->RowsRefused();
-    return {db_->RecordsAffected(), refused.duplicate_key, refused.rule, refused.conversion};
+    return db_->Counts();
   }
 
   void RefreshTableDefs() override { db_->TableDefs().Refresh(); }

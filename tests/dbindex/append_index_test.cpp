@@ -150,7 +150,7 @@ TEST(AppendedRows, SharpSAndLigaturesBeforeAccentsSitAmongAccessEntries) {
     for (const std::string& name : names) {
       auto r = ExecuteStatement(fs, *db, "INSERT INTO Suppliers (CompanyName, City) VALUES ('" +
                                              name + "', 'Köln')");
-      EXPECT_EQ(r.records_affected, 1) << name;
+      EXPECT_EQ(r.changed, 1) << name;
     }
   }
   jet::Database db(std::make_unique<HostFile>(path));
@@ -184,13 +184,13 @@ TEST(AppendedRows, DuplicateKeysAreLeftOutAndTheStatementGoesOn) {
     for (const char* name : {"Ñandú del río", "ÁRBOL ÚNICO ¿sí?"}) {
       auto r = ExecuteStatement(fs, *db, std::string("INSERT INTO Table2 (name, data) VALUES ('") +
                                              name + "', 77)");
-      EXPECT_EQ(r.records_affected, 1);
+      EXPECT_EQ(r.changed, 1);
     }
     // The carry-over's statement: every shipped row is a duplicate key.
     auto r = ExecuteStatement(fs, *db, "Insert INTO Table2 IN '" + target +
                                            "' SELECT * FROM Table2");
-    EXPECT_EQ(r.records_affected, 2);
-    EXPECT_EQ(r.key_violations, 9);
+    EXPECT_EQ(r.changed, 2);
+    EXPECT_EQ(r.refused_key, 9);
   }
   jet::Database db(std::make_unique<HostFile>(target));
   EXPECT_EQ(FaultText(db), "");

@@ -138,7 +138,7 @@ TEST(InterruptedAppend, EveryStopBetweenPageWritesLeavesAReadableFile) {
     FaultFileSystem counting(fs);
     auto db = OpenForWrite(fs, source);
     auto result = exec::ExecuteStatement(counting, *db, statement);
-    ASSERT_EQ(result.records_affected, uint64_t(kAppendedRows));
+    ASSERT_EQ(result.changed, uint64_t(kAppendedRows));
     for (size_t i = 0; i < counting.log().size(); ++i) {
       if (counting.log()[i].name == "WriteAt" && counting.log()[i].path == dest) {
         writes.push_back(i + 1);

@@ -61,7 +61,7 @@ std::vector<SourceRow> SourceRows() {
 
 struct Expected {
   std::map<int32_t, std::pair<std::string, int32_t>> rows;  // id -> titulo, n
-  exec::StatementResult result;
+  StatementCounts result;
 };
 
 // The destination's rules applied one row at a time, in the order the
@@ -78,17 +78,17 @@ Expected Model(const std::vector<SourceRow>& source, bool copy_ids) {
   int32_t next_id = kFirstKeptId + kKeptRows;
   for (const SourceRow& r : source) {
     if (r.n && r.n->front() == 'x') {
-      ++e.result.conversion_failures;
+      ++e.result.refused_value;
     } else if (!r.n) {
-      ++e.result.rule_violations;
+      ++e.result.refused_rule;
     } else if (titles.count(r.titulo) || (copy_ids && ids.count(r.id))) {
-      ++e.result.key_violations;
+      ++e.result.refused_key;
     } else {
       const int32_t id = copy_ids ? r.id : next_id++;
       ids.insert(id);
       titles.insert(r.titulo);
       e.rows[id] = {r.titulo, std::stoi(*r.n)};
-      ++e.result.records_affected;
+      ++e.result.changed;
     }
   }
   return e;
@@ -141,11 +141,11 @@ void ExpectHolds(const std::string& path, HostFileSystem& fs, const Expected& ex
   }
 }
 
-void ExpectCounts(const exec::StatementResult& got, const exec::StatementResult& want) {
-  EXPECT_EQ(got.records_affected, want.records_affected);
-  EXPECT_EQ(got.conversion_failures, want.conversion_failures);
-  EXPECT_EQ(got.key_violations, want.key_violations);
-  EXPECT_EQ(got.rule_violations, want.rule_violations);
+void ExpectCounts(const StatementCounts& got, const StatementCounts& want) {
+  EXPECT_EQ(got.changed, want.changed);
+  EXPECT_EQ(got.refused_value, want.refused_value);
+  EXPECT_EQ(got.refused_key, want.refused_key);
+  EXPECT_EQ(got.refused_rule, want.refused_rule);
 }
 
 // Runs "<insert> IN '<destination>' <select>" from a fresh source into a
@@ -158,9 +158,9 @@ void ExpectModelOutcome(const std::string& name, const std::string& insert,
   MakeSource(fs, dir + "/datos.mdb", rows);
   MakeDestination(fs, dir + "/datos.new");
   const Expected expected = Model(rows, copy_ids);
-  ASSERT_GT(expected.result.key_violations, 300);
-  ASSERT_GT(expected.result.conversion_failures, 100);
-  ASSERT_GT(expected.result.rule_violations, 100);
+  ASSERT_GT(expected.result.refused_key, 300);
+  ASSERT_GT(expected.result.refused_value, 100);
+  ASSERT_GT(expected.result.refused_rule, 100);
   {
     auto db = OpenForWrite(fs, dir + "/datos.mdb");
     ExpectCounts(ExecuteStatement(fs, *db, insert + " IN '" + dir + "/datos.new' " + select),
@@ -276,20 +276,20 @@ TEST(LongAppend, NullKeysMeetTheirIndexesRules) {
   }
   std::map<int32_t, const Row*> expected;
   std::set<std::string> titles;
-  exec::StatementResult want;
+  StatementCounts want;
   for (const Row& r : rows) {
     if (!r.c) {
-      ++want.rule_violations;
+      ++want.refused_rule;
     } else if (r.a && titles.count(*r.a)) {
-      ++want.key_violations;
+      ++want.refused_key;
     } else {
       if (r.a) titles.insert(*r.a);
       expected[r.id] = &r;
-      ++want.records_affected;
+      ++want.changed;
     }
   }
-  ASSERT_GT(want.key_violations, 100);
-  ASSERT_GT(want.rule_violations, 100);
+  ASSERT_GT(want.refused_key, 100);
+  ASSERT_GT(want.refused_rule, 100);
   {
     auto db = OpenForWrite(fs, dir + "/datos.mdb");
     ExpectCounts(ExecuteStatement(fs, *db, "INSERT INTO t IN '" + dir + "/datos.new' SELECT * FROM t"),

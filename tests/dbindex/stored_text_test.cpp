@@ -81,8 +81,8 @@ TEST(StoredText, CopiesExactlyWhatTheConvertingPathCopies) {
   auto converted_result = ExecuteStatement(
       fs, *db, "INSERT INTO canciones IN '" + converted + "' SELECT * FROM canciones WHERE id > 0");
   // Left out: the upper-case twin (a duplicate key) and the long title.
-  EXPECT_EQ(stored_result.records_affected, kTitles.size() - 2);
-  EXPECT_EQ(converted_result.records_affected, stored_result.records_affected);
+  EXPECT_EQ(stored_result.changed, kTitles.size() - 2);
+  EXPECT_EQ(converted_result.changed, stored_result.changed);
   EXPECT_EQ(FileBytes(as_stored), FileBytes(converted));
 
   auto written = OpenForWrite(fs, as_stored);
@@ -143,10 +143,10 @@ TEST(StoredText, RandomRowsGiveTheConvertingPathsFile) {
       ExecuteStatement(fs, *db, "INSERT INTO t IN '" + as_stored + "' SELECT * FROM t");
   auto converted_result = ExecuteStatement(
       fs, *db, "INSERT INTO t IN '" + converted + "' SELECT * FROM t WHERE id >= 0");
-  EXPECT_EQ(stored_result.records_affected, converted_result.records_affected);
+  EXPECT_EQ(stored_result.changed, converted_result.changed);
   // Some rows go in, some are left out (duplicates, texts too long).
-  EXPECT_GT(stored_result.records_affected, 500u);
-  EXPECT_LT(stored_result.records_affected, 3000u);
+  EXPECT_GT(stored_result.changed, 500u);
+  EXPECT_LT(stored_result.changed, 3000u);
   EXPECT_EQ(FileBytes(as_stored), FileBytes(converted));
   auto written = OpenForWrite(fs, as_stored);
   EXPECT_EQ(FaultText(*written), "");

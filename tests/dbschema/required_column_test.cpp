@@ -140,8 +140,8 @@ TEST(RequiredColumn, NullIsRefusedOnEveryWrite) {
 
   // INSERT ... SELECT leaves such rows out and counts them.
   auto copied = ExecuteStatement(fs, *db, "INSERT INTO clientes SELECT * FROM entrada");
-  EXPECT_EQ(3, copied.records_affected);
-  EXPECT_EQ(3, copied.rule_violations);
+  EXPECT_EQ(3, copied.changed);
+  EXPECT_EQ(3, copied.refused_rule);
   auto kept = Rows(*db, "clientes");
   ASSERT_EQ(3u, kept.size());
   EXPECT_EQ(Value::Text("Ana"), kept[0][1]);
@@ -151,10 +151,10 @@ TEST(RequiredColumn, NullIsRefusedOnEveryWrite) {
   // An UPDATE to Null changes no row: each refusal is counted, as Execute
   // without dbFailOnError does.
   auto update = ExecuteStatement(fs, *db, "UPDATE clientes SET nombre = Null WHERE saldo > 30");
-  EXPECT_EQ(0, update.records_affected);
-  EXPECT_EQ(2, update.rule_violations);
+  EXPECT_EQ(0, update.changed);
+  EXPECT_EQ(2, update.refused_rule);
   update = ExecuteStatement(fs, *db, "UPDATE clientes SET ciudad = Null, saldo = 7");
-  EXPECT_EQ(3, update.records_affected);
+  EXPECT_EQ(3, update.changed);
   EXPECT_EQ(kept.size(), Rows(*db, "clientes").size());
   EXPECT_EQ(Value::Text("Eva"), Rows(*db, "clientes")[1][1]);
 
@@ -259,8 +259,8 @@ TEST(RequiredColumn, AccessWrittenPropertyIsEnforced) {
     auto before = Rows(*db, "Table1");
     EXPECT_EQ(kJetNullInRequired, ErrorOf(fs, *db, "INSERT INTO Table1 (A) VALUES ('nuevo')"));
     auto update = ExecuteStatement(fs, *db, "UPDATE Table1 SET B = Null");
-    EXPECT_EQ(0, update.records_affected);
-    EXPECT_EQ(int64_t(before.size()), update.rule_violations);
+    EXPECT_EQ(0, update.changed);
+    EXPECT_EQ(int64_t(before.size()), update.refused_rule);
     EXPECT_EQ(before, Rows(*db, "Table1"));
     ExecuteStatement(fs, *db, "INSERT INTO Table1 (A, B) VALUES ('nuevo', 'con valor')");
     EXPECT_EQ(before.size() + 1, Rows(*db, "Table1").size());

@@ -84,7 +84,7 @@ TEST(Append, ThousandsOfRowsOverManyPages) {
     for (int i = 0; i < kRows; ++i) {
       auto r = ExecuteStatement(fs, *db, "INSERT INTO Table3 (a, b) VALUES (" + std::to_string(i) +
                                               ", 'canción número " + std::to_string(i) + "')");
-      EXPECT_EQ(1, r.records_affected);
+      EXPECT_EQ(1, r.changed);
     }
   }
   jet::Database db(std::make_unique<HostFile>(path));
@@ -311,12 +311,12 @@ TEST(Update, GrowingRowsMoveAndStayReadable) {
     for (int round = 1; round <= 5; ++round) {
       std::string longer(round * 10, char('A' + round));
       auto r = ExecuteStatement(fs, *db, "UPDATE Table3 SET b = '" + longer + "' WHERE a >= 0");
-      EXPECT_EQ(60, r.records_affected);
+      EXPECT_EQ(60, r.changed);
     }
     auto r = ExecuteStatement(fs, *db, "UPDATE Table3 SET b = NULL WHERE a = 7");
-    EXPECT_EQ(1, r.records_affected);
+    EXPECT_EQ(1, r.changed);
     r = ExecuteStatement(fs, *db, "UPDATE Table3 SET b = 'siete' WHERE b IS NULL AND a = 7");
-    EXPECT_EQ(1, r.records_affected);
+    EXPECT_EQ(1, r.changed);
   }
   jet::Database db(std::make_unique<HostFile>(path));
   auto rows = ReadRows(db, "Table3");
@@ -338,9 +338,9 @@ TEST(Update, TextConditionIgnoresCaseLikeJet) {
   auto db = OpenForWrite(fs, path);
   ExecuteStatement(fs, *db, "INSERT INTO Table3 (a, b) VALUES (1, 'VersionCLI')");
   auto r = ExecuteStatement(fs, *db, "UPDATE Table3 SET a = 42 WHERE b='versioncli'");
-  EXPECT_EQ(1, r.records_affected);
+  EXPECT_EQ(1, r.changed);
   r = ExecuteStatement(fs, *db, "UPDATE Table3 SET a = 43 WHERE b='nothing'");
-  EXPECT_EQ(0, r.records_affected);
+  EXPECT_EQ(0, r.changed);
   auto rows = ReadRows(*db, "Table3");
   EXPECT_EQ(Value::Long(42), rows.back()[0]);
 }
@@ -380,7 +380,7 @@ TEST(Update, LookupsByTextAgreeWithAFullScanAfterEachChange) {
   ExecuteStatement(fs, *db, "INSERT INTO Table3 (a, b) VALUES (2000, 'Ano')");
   expect_agree("ano", 1);
   auto r = ExecuteStatement(fs, *db, "UPDATE Table3 SET a = 2001 WHERE b = 'ANO'");
-  EXPECT_EQ(1, r.records_affected);
+  EXPECT_EQ(1, r.changed);
 }
 
 TEST(Append, CounterTakesNextValueAndMovesPastCopiedOnes) {
@@ -425,7 +425,7 @@ TEST(CarryOver, InsertInSelectAppendsIntoTheOtherFileAndLeavesTheSource) {
     auto source = jet::Database::Open(fs, installed, false);
     auto r = ExecuteStatement(fs, *source,
                               "Insert INTO Table3 IN '" + staged + "' SELECT * FROM Table3");
-    EXPECT_EQ(int64_t(ReadRows(*source, "Table3").size()), r.records_affected);
+    EXPECT_EQ(int64_t(ReadRows(*source, "Table3").size()), r.changed);
   }
   EXPECT_EQ(source_before, ReadHostFile(installed));
   jet::Database db(std::make_unique<HostFile>(staged));
@@ -456,8 +456,8 @@ TEST(CarryOver, ValuesConvertToTheDestinationTypeOrTheRowIsLeftOut) {
   auto source = jet::Database::Open(fs, from, false);
   auto r = ExecuteStatement(fs, *source, "INSERT INTO Table3 (b, a) IN '" + to +
                                              "' SELECT a, b FROM Table3 WHERE a IN (1, 2, 3)");
-  EXPECT_EQ(2, r.records_affected);
-  EXPECT_EQ(1, r.conversion_failures);
+  EXPECT_EQ(2, r.changed);
+  EXPECT_EQ(1, r.refused_value);
   jet::Database db(std::make_unique<HostFile>(to));
   auto rows = ReadRows(db, "Table3");
   ASSERT_GE(rows.size(), 2u);
@@ -503,8 +503,8 @@ TEST(CarryOver, RowsWithKeysTheDestinationHoldsAreLeftOut) {
   auto source = jet::Database::Open(fs, installed, false);
   auto r = ExecuteStatement(fs, *source, "Insert INTO Table1 IN '" + staged +
                                              "' SELECT * FROM Table1");
-  EXPECT_EQ(300, r.records_affected);
-  EXPECT_EQ(int64_t(shipped), r.key_violations);
+  EXPECT_EQ(300, r.changed);
+  EXPECT_EQ(int64_t(shipped), r.refused_key);
   jet::Database db(std::make_unique<HostFile>(staged));
   EXPECT_EQ(shipped + 300, ReadRows(db, "Table1").size());
   ExpectConsistent(db);
@@ -547,8 +547,8 @@ TEST(ColumnProperties, DefaultsFillLeftOutColumnsAndEmptyTextIsRefused) {
     EXPECT_EQ(kJetZeroLengthString, e.number()) << e.what();
   }
   auto r = ExecuteStatement(fs, *db, "UPDATE Table1 SET B = '' WHERE A = 'nuevo'");
-  EXPECT_EQ(0, r.records_affected);
-  EXPECT_EQ(1, r.rule_violations);
+  EXPECT_EQ(0, r.changed);
+  EXPECT_EQ(1, r.refused_rule);
   EXPECT_EQ(rows.size(), ReadRows(*db, "Table1").size());
 }
 

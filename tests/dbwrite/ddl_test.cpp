@@ -43,7 +43,7 @@ void FillSongs(HostFileSystem& fs, jet::Database& db, int rows) {
             "', 'Álbum " + std::to_string(i % 31) + "', 'Género " + std::to_string(i % 7) +
             "', '" + std::string(size_t(i % 5) * 300 + 1, 'l') + "', " + std::to_string(i % 100) +
             ".25, #2024-01-02#, " + (i % 2 ? "TRUE" : "FALSE") + ")");
-    ASSERT_EQ(1, r.records_affected);
+    ASSERT_EQ(1, r.changed);
   }
 }
 
