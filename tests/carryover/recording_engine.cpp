@@ -15,7 +15,7 @@ std::string Lower(std::string s) {
 
 class FakeRecordset : public CarryOverRecordset {
  public:
-  FakeRecordset(RecordingEngine& engine, std::string name, std::vector<ConfigRow> rows,
+  FakeRecordset(RecordingEngine& engine, std::string name, std::vector<Setting> rows,
                 std::vector<std::string> columns)
       : engine_(engine), name_(std::move(name)), rows_(std::move(rows)), columns_(columns) {}
   void MoveFirst() override {
@@ -29,7 +29,7 @@ class FakeRecordset : public CarryOverRecordset {
     if (std::find(columns_.begin(), columns_.end(), name) == columns_.end())
       throw Error(3265, "no field " + name + " in " + name_);
     if (Eof()) throw Error(3021, "No current record: " + name_);
-    const ConfigRow& r = rows_[at_];
+    const Setting& r = rows_[at_];
     return name == "elemento" ? r.elemento : name == "valor_s" ? r.valor_s : r.valor;
   }
   int32_t RecordCount() override { return rows_.empty() ? 0 : 1; }
@@ -38,7 +38,7 @@ class FakeRecordset : public CarryOverRecordset {
  private:
   RecordingEngine& engine_;
   std::string name_;
-  std::vector<ConfigRow> rows_;
+  std::vector<Setting> rows_;
   std::vector<std::string> columns_;
   size_t at_ = 0;
 };
@@ -52,9 +52,9 @@ class FakeDb : public CarryOverDatabase {
     engine_.calls.push_back("OpenRecordset " + path_ + ": " + sql);
     const std::string walk =
         "SELECT * FROM configuracion WHERE elemento NOT IN ('versionBD','VersionCLI')";
-    std::vector<ConfigRow> rows;
+    std::vector<Setting> rows;
     if (sql == walk) {
-      for (const ConfigRow& r : data().configuracion) {
+      for (const Setting& r : data().configuracion) {
         if (r.elemento.is_null() && !data().walk_yields_null_elemento) continue;
         std::string e = Lower(r.elemento.ToText());
         if (!r.elemento.is_null() && (e == "versionbd" || e == "versioncli")) continue;
@@ -76,7 +76,7 @@ class FakeDb : public CarryOverDatabase {
       }
       name += quoted[i];
     }
-    for (const ConfigRow& r : data().configuracion) {
+    for (const Setting& r : data().configuracion) {
       if (!r.elemento.is_null() && Lower(r.elemento.ToText()) == Lower(name)) rows.push_back(r);
     }
     std::string column = sql.substr(std::string("SELECT elemento,").size(),

@@ -13,16 +13,12 @@
 #include <vector>
 
 #include "engine/database/carry_over_seams.h"
+#include "tests/support/carry_over_databases.h"
 
 namespace act::test {
 
-// One configuracion row: elemento, valor_s, valor.
-struct ConfigRow {
-  db::Value elemento, valor_s, valor;
-};
-
 struct FakeDatabase {
-  std::vector<ConfigRow> configuracion;
+  std::vector<Setting> configuracion;
   std::vector<std::string> tables;  // as TableDefs lists them
   // Execute throws act::Error 3078 for a statement that names one of these
   // after FROM or INTO (a table the engine would not find).

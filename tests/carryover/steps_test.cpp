@@ -15,7 +15,7 @@ namespace act {
 namespace {
 
 using db::Value;
-using test::ConfigRow;
+using test::Setting;
 
 const std::string kInstalled = "c:\\zentaroDeck\\datos.mdb";
 const std::string kStaged = "c:\\zentaroDeck_NEW\\datos.new";
@@ -50,8 +50,8 @@ std::string LookupOf(const std::string& update) {
                 update.substr(name, update.size() - name - 1));
 }
 
-ConfigRow Row(Value e, Value s, Value n) { return ConfigRow{std::move(e), std::move(s), std::move(n)}; }
-ConfigRow Row(const char* e, Value s, Value n) { return Row(Value::Text(e), std::move(s), std::move(n)); }
+Setting Row(Value e, Value s, Value n) { return Setting{std::move(e), std::move(s), std::move(n)}; }
+Setting Row(const char* e, Value s, Value n) { return Row(Value::Text(e), std::move(s), std::move(n)); }
 
 class CarryOverSteps : public ::testing::Test {
  protected:
